@@ -1,0 +1,44 @@
+# Two entry points: `make run` builds and starts the application, `make test` builds and runs every
+# test. Both install what they need first.
+BUILD ?= build
+BUILD_ASAN ?= build-asan
+JOBS ?= $(shell nproc)
+
+.PHONY: deps build run test build-asan test-asan bench clean
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+		echo "No display found: running Velquist on a virtual display (Xvfb)."; \
+		xvfb-run -a $(BUILD)/src/velquist $(ARGS); \
+	else \
+		$(BUILD)/src/velquist $(ARGS); \
+	fi
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+$(BUILD_ASAN)/build.ninja: | deps
+	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELQUIST_SANITIZE=ON
+
+build-asan: deps $(BUILD_ASAN)/build.ninja
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+
+test-asan: build-asan
+	ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELQUIST_BENCH=ON -DVELQUIST_TESTS=OFF
+	cmake --build build-bench -j $(JOBS)
+	bench/run-all.sh build-bench
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) build-bench

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "Core/Clock.h"
+
+namespace velquist {
+
+class SystemClock final : public Clock {
+public:
+    WallTime now() const override { return std::chrono::system_clock::now(); }
+    Monotonic monotonic() const override { return std::chrono::steady_clock::now(); }
+};
+
+} // namespace velquist

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <sys/types.h>
+
+namespace velquist {
+
+// The outcome of a file operation: empty `error` means success.
+struct FileResult {
+    std::string error;
+    bool ok() const { return error.empty(); }
+    explicit operator bool() const { return ok(); }
+};
+
+// A bounded read of a regular file. Only `missing` may be treated as "no content yet"; a file that
+// exists but cannot be read must be left alone.
+struct FileRead {
+    enum class Status { ok, missing, unreadable, notRegular, tooLarge };
+    Status status = Status::missing;
+    std::string bytes;
+    std::string error;
+    bool ok() const { return status == Status::ok; }
+};
+
+namespace FileUtil {
+
+// Reads a regular file of at most `maxBytes`. Opened without blocking, so a FIFO or device named
+// by mistake is refused rather than waited on.
+FileRead read(const std::filesystem::path& path, std::size_t maxBytes = 64 * 1024 * 1024);
+
+// Replaces `path` with `bytes` so that readers see the old or the new content, never a mix: a
+// temporary file beside the target is written, flushed, given a mode and renamed over it. A
+// symlink is followed so the link itself survives. The mode is the existing file's, or
+// `newFileMode` for a new file.
+FileResult writeAtomically(const std::filesystem::path& path, const std::string& bytes,
+                           mode_t newFileMode = 0600);
+
+// The path a symlink chain finally names (the path itself when it is no link); relative links
+// are resolved against their folder. Stops after 40 hops.
+std::filesystem::path resolveSymlinks(const std::filesystem::path& path);
+
+// Creates `path` (and missing parents) so that the final folder has mode 0700.
+FileResult ensurePrivateDirectory(const std::filesystem::path& path);
+
+// Moves a file or folder; across file systems it copies, then removes the source.
+FileResult move(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Renames an unreadable or unparsable file to "<name>.corrupt" (or ".corrupt.N" when taken) so a
+// later save does not write over what the user may still want. Returns the new path, empty on
+// failure.
+std::filesystem::path moveAside(const std::filesystem::path& path);
+
+} // namespace FileUtil
+} // namespace velquist

@@ -1,0 +1,147 @@
+#include "Shared/FileUtil.h"
+#include "support/TemporaryHome.h"
+
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace velquist;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+mode_t modeOf(const fs::path& path)
+{
+    struct stat info{};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+std::size_t entriesIn(const fs::path& folder)
+{
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+} // namespace
+
+TEST(FileUtilTest, AtomicWriteFailingBeforeRenameLeavesOldFileWhole)
+{
+    test::TemporaryFolder folder;
+    const fs::path file = folder.path() / "settings.json";
+    std::ofstream(file) << R"({"old":true})";
+
+    // A child whose file-size limit makes the write fail half-way, before any rename.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const auto result = FileUtil::writeAtomically(file, std::string(1 << 20, 'x'));
+        ::_exit(result.ok() ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write should have reported its failure";
+    EXPECT_EQ(slurp(file), R"({"old":true})");
+    EXPECT_EQ(entriesIn(folder.path()), 1u) << "the temporary file must not be left behind";
+}
+
+TEST(FileUtilTest, AtomicWriteKeepsModeAndFollowsSymlink)
+{
+    test::TemporaryFolder folder;
+    const fs::path real = folder.path() / "real.json";
+    const fs::path link = folder.path() / "link.json";
+    std::ofstream(real) << "{}";
+    ::chmod(real.c_str(), 0640);
+    fs::create_symlink("real.json", link);
+
+    ASSERT_TRUE(FileUtil::writeAtomically(link, "{\"new\":1}").ok());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(slurp(real), "{\"new\":1}");
+    EXPECT_EQ(modeOf(real), 0640u);
+
+    const fs::path fresh = folder.path() / "fresh.json";
+    ASSERT_TRUE(FileUtil::writeAtomically(fresh, "x").ok());
+    EXPECT_EQ(modeOf(fresh), 0600u);
+}
+
+TEST(FileUtilTest, ReadTellsMissingFromUnreadableAndRefusesNonRegularFiles)
+{
+    test::TemporaryFolder folder;
+    EXPECT_EQ(FileUtil::read(folder.path() / "absent").status, FileRead::Status::missing);
+
+    const fs::path fifo = folder.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(FileUtil::read(fifo).status, FileRead::Status::notRegular);
+    EXPECT_EQ(FileUtil::read(folder.path()).status, FileRead::Status::notRegular);
+
+    const fs::path big = folder.path() / "big";
+    std::ofstream(big) << std::string(100, 'a');
+    EXPECT_EQ(FileUtil::read(big, 99).status, FileRead::Status::tooLarge);
+    const auto whole = FileUtil::read(big, 100);
+    EXPECT_TRUE(whole.ok());
+    EXPECT_EQ(whole.bytes.size(), 100u);
+
+    if (::geteuid() != 0) {
+        ::chmod(big.c_str(), 0);
+        EXPECT_EQ(FileUtil::read(big).status, FileRead::Status::unreadable);
+    }
+}
+
+TEST(FileUtilTest, EnsurePrivateDirectoryCreatesWithMode0700)
+{
+    test::TemporaryFolder folder;
+    const fs::path support = folder.path() / "a" / "b" / "Velquist";
+    ASSERT_TRUE(FileUtil::ensurePrivateDirectory(support).ok());
+    EXPECT_EQ(modeOf(support), 0700u);
+    ::chmod(support.c_str(), 0755);
+    ASSERT_TRUE(FileUtil::ensurePrivateDirectory(support).ok());
+    EXPECT_EQ(modeOf(support), 0700u);
+
+    std::ofstream(folder.path() / "file") << "x";
+    EXPECT_FALSE(FileUtil::ensurePrivateDirectory(folder.path() / "file").ok());
+}
+
+TEST(FileUtilTest, MoveAsideNeverOverwritesAnEarlierCopy)
+{
+    test::TemporaryFolder folder;
+    const fs::path file = folder.path() / "sessions.json";
+    std::ofstream(file) << "first";
+    EXPECT_EQ(FileUtil::moveAside(file), folder.path() / "sessions.json.corrupt");
+    std::ofstream(file) << "second";
+    EXPECT_EQ(FileUtil::moveAside(file), folder.path() / "sessions.json.corrupt.2");
+    EXPECT_EQ(slurp(folder.path() / "sessions.json.corrupt"), "first");
+    EXPECT_EQ(slurp(folder.path() / "sessions.json.corrupt.2"), "second");
+}
+
+TEST(FileUtilTest, MoveAcrossFileSystemsCopiesThenRemoves)
+{
+    // /dev/shm is a tmpfs on Linux; the temporary folder usually lies on another file system.
+    if (!fs::is_directory("/dev/shm"))
+        GTEST_SKIP() << "no /dev/shm";
+    test::TemporaryFolder folder;
+    const fs::path source = folder.path() / "tree";
+    fs::create_directories(source / "inner");
+    std::ofstream(source / "inner" / "file") << "content";
+
+    char pattern[] = "/dev/shm/velquist-move-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path target = fs::path(pattern) / "tree";
+    const auto result = FileUtil::move(source, target);
+    EXPECT_TRUE(result.ok()) << result.error;
+    EXPECT_FALSE(fs::exists(source));
+    EXPECT_EQ(slurp(target / "inner" / "file"), "content");
+    fs::remove_all(pattern);
+}
