@@ -19,7 +19,8 @@ const char* typeName(const nlohmann::json& value)
 
 double encodeDate(Clock::WallTime date)
 {
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(date.time_since_epoch()).count();
+    const auto micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(date.time_since_epoch()).count();
     const std::int64_t sinceReference = micros - kReferenceUnixSeconds * kMicrosPerSecond;
     return static_cast<double>(sinceReference) / static_cast<double>(kMicrosPerSecond);
 }
@@ -32,7 +33,8 @@ Clock::WallTime decodeDate(double seconds)
     return Clock::WallTime(std::chrono::duration_cast<Clock::WallTime::duration>(sinceEpoch));
 }
 
-void putOptionalDate(nlohmann::ordered_json& object, const char* key, const std::optional<Clock::WallTime>& date)
+void putOptionalDate(nlohmann::ordered_json& object, const char* key,
+                     const std::optional<Clock::WallTime>& date)
 {
     if (date)
         object[key] = encodeDate(*date);

@@ -16,7 +16,8 @@ namespace velquist {
 
 // Why a stored record could not be read: where (a dotted key path, empty for the record itself) and
 // what ("Invalid number of keys found, expected one.", a missing key, a wrong type, ...).
-struct DecodeError {
+struct DecodeError
+{
     std::string path;
     std::string message;
     std::string describe() const { return path.empty() ? message : path + ": " + message; }
@@ -24,8 +25,8 @@ struct DecodeError {
 
 // The outcome of reading one stored record: the value, or the first problem found. Decoding never
 // throws, so a caller can skip one bad record and keep the rest.
-template <typename T>
-struct Decoded {
+template <typename T> struct Decoded
+{
     std::optional<T> value;
     DecodeError error;
 
@@ -52,11 +53,13 @@ void putOptional(nlohmann::ordered_json& object, const char* key, const std::opt
     if (value)
         object[key] = *value;
 }
-void putOptionalDate(nlohmann::ordered_json& object, const char* key, const std::optional<Clock::WallTime>& date);
+void putOptionalDate(nlohmann::ordered_json& object, const char* key,
+                     const std::optional<Clock::WallTime>& date);
 
 // Thrown inside decoders and turned into a DecodeError by `decode`; it never leaves this module's
 // public operations.
-struct Failure {
+struct Failure
+{
     DecodeError error;
 };
 
@@ -64,8 +67,7 @@ struct Failure {
 std::string join(std::string_view path, std::string_view key);
 
 // Runs a throwing decoder and reports its first failure as a DecodeError.
-template <typename T, typename Function>
-Decoded<T> decode(Function&& read)
+template <typename T, typename Function> Decoded<T> decode(Function&& read)
 {
     Decoded<T> result;
     try {
@@ -79,8 +81,9 @@ Decoded<T> decode(Function&& read)
 }
 
 // Reads the fields of one stored object; every failure throws `Failure` with the key path.
-class Reader {
-public:
+class Reader
+{
+  public:
     Reader(const nlohmann::json& object, std::string path);
 
     const std::string& path() const { return m_path; }
@@ -102,21 +105,18 @@ public:
     Reader object(std::string_view key) const;
 
     // A nested record read with its type's own `fromJson`.
-    template <typename T>
-    T record(std::string_view key) const
+    template <typename T> T record(std::string_view key) const
     {
         return unwrap(T::fromJson(required(key)), pathOf(key));
     }
-    template <typename T>
-    std::optional<T> optionalRecord(std::string_view key) const
+    template <typename T> std::optional<T> optionalRecord(std::string_view key) const
     {
         const nlohmann::json* value = optional(key);
         if (!value)
             return std::nullopt;
         return unwrap(T::fromJson(*value), pathOf(key));
     }
-    template <typename T>
-    std::vector<T> records(std::string_view key) const
+    template <typename T> std::vector<T> records(std::string_view key) const
     {
         const nlohmann::json& list = required(key);
         if (!list.is_array())
@@ -128,15 +128,14 @@ public:
         return result;
     }
 
-    template <typename T>
-    static T unwrap(Decoded<T> decoded, std::string_view path)
+    template <typename T> static T unwrap(Decoded<T> decoded, std::string_view path)
     {
         if (!decoded)
             fail(join(path, decoded.error.path), decoded.error.message);
         return std::move(*decoded.value);
     }
 
-private:
+  private:
     const nlohmann::json& m_object;
     std::string m_path;
 };

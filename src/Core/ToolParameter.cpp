@@ -20,7 +20,8 @@ constexpr std::size_t kCompactBudget = 64 * 1024;
 const std::string kEllipsis = "\u2026";
 
 // A key prepared for natural ordering: case folded, as UTF-16 units.
-struct SortKey {
+struct SortKey
+{
     QString folded;
     const std::string* key;
 };
@@ -96,7 +97,8 @@ std::string numberText(const nlohmann::json& value)
 // without recursion and stopped once `budget` bytes are written. `cut` tells whether it stopped.
 std::string compactText(const nlohmann::json& root, std::size_t budget, bool& cut)
 {
-    struct Frame {
+    struct Frame
+    {
         const nlohmann::json* container;
         nlohmann::json::const_iterator next;
         bool first;

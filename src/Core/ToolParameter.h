@@ -9,7 +9,8 @@
 namespace velquist {
 
 // One row of a tool's input as shown for a tool without a structured form.
-struct ToolParameter {
+struct ToolParameter
+{
     std::string key;   // the input key as shown (at most 20 characters and "…")
     std::string value; // the value as shown (at most 200 characters and "…")
 

@@ -142,7 +142,8 @@ bool isValidUtf8(std::string_view text)
             codePoint = (codePoint << 6) | (next & 0x3F);
         }
         static constexpr std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (codePoint < smallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        if (codePoint < smallest[length] || codePoint > 0x10FFFF ||
+            (codePoint >= 0xD800 && codePoint <= 0xDFFF))
             return false;
         i += length;
     }

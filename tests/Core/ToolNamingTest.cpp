@@ -7,7 +7,8 @@ using namespace velquist;
 
 TEST(ToolNamingTest, ShowsMcpToolsAsServerAndTool)
 {
-    struct Case {
+    struct Case
+    {
         std::string name;
         std::string display;
     } cases[] = {

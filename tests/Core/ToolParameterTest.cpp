@@ -20,7 +20,8 @@ std::vector<std::string> keysOf(const std::vector<ToolParameter>& rows)
 
 TEST(ToolParameterTest, OrdersKeysNaturallyIgnoringCase)
 {
-    const auto rows = ToolParameter::flatten(json{{"item10", "x"}, {"item2", "x"}, {"Alpha", "x"}, {"beta", "x"}});
+    const auto rows =
+        ToolParameter::flatten(json{{"item10", "x"}, {"item2", "x"}, {"Alpha", "x"}, {"beta", "x"}});
     EXPECT_EQ(keysOf(rows), (std::vector<std::string>{"Alpha", "beta", "item2", "item10"}));
     const auto zeros = ToolParameter::flatten(json{{"v010", 1}, {"v9", 1}, {"v0011", 1}});
     EXPECT_EQ(keysOf(zeros), (std::vector<std::string>{"v9", "v010", "v0011"}));
@@ -40,8 +41,14 @@ TEST(ToolParameterTest, ShowsEachKindOfValue)
                         {"j", 2.0}};
     const auto rows = ToolParameter::flatten(input);
     const std::vector<ToolParameter> expected = {
-        {"c", "true"},  {"d", "3"},   {"e", R"(["x","y"])"}, {"f", "-7"},
-        {"g", "0.5"},   {"h", "two lines here"}, {"i", R"({"a":"\/tmp","z":1})"}, {"j", "2"},
+        {"c", "true"},
+        {"d", "3"},
+        {"e", R"(["x","y"])"},
+        {"f", "-7"},
+        {"g", "0.5"},
+        {"h", "two lines here"},
+        {"i", R"({"a":"\/tmp","z":1})"},
+        {"j", "2"},
     };
     EXPECT_EQ(rows, expected);
 }

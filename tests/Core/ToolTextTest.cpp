@@ -7,11 +7,12 @@ using namespace velquist;
 
 TEST(ToolTextTest, TruncatesByCharactersNeverInsideOne)
 {
-    const std::string e = "\u00E9";                   // é: two bytes
-    const std::string decomposed = "e\u0301";         // e and a combining accent: one character
+    const std::string e = "\u00E9";           // é: two bytes
+    const std::string decomposed = "e\u0301"; // e and a combining accent: one character
     const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467"; // one emoji sequence
-    const std::string flag = "\U0001F1EB\U0001F1F7";  // one regional-indicator pair
-    struct Case {
+    const std::string flag = "\U0001F1EB\U0001F1F7";                         // one regional-indicator pair
+    struct Case
+    {
         std::string text;
         std::size_t max;
         std::size_t kept;
@@ -63,7 +64,8 @@ TEST(ToolTextTest, ActivityLineJoinsLinesAndCutsAt64)
 
 TEST(ToolTextTest, CountsLinesAtEveryLineBreak)
 {
-    struct Case {
+    struct Case
+    {
         std::string text;
         std::int64_t lines;
     } cases[] = {{"", 1}, {"a", 1}, {"a\nb\n", 3}, {"a\r\nb\r\nc\r\n", 4}, {"a\rb", 1}, {"\n\n", 3}};
@@ -74,11 +76,17 @@ TEST(ToolTextTest, CountsLinesAtEveryLineBreak)
 
 TEST(ToolTextTest, FileNameIsTheLastPathComponent)
 {
-    struct Case {
+    struct Case
+    {
         std::string path;
         std::string name;
-    } cases[] = {{"/src/app/main.c", "main.c"}, {"/src/app/", "app"}, {"main.c", "main.c"}, {"/", "/"},
-                 {"", ""},  {"a//b//", "b"}, {"relative/x.txt", "x.txt"}};
+    } cases[] = {{"/src/app/main.c", "main.c"},
+                 {"/src/app/", "app"},
+                 {"main.c", "main.c"},
+                 {"/", "/"},
+                 {"", ""},
+                 {"a//b//", "b"},
+                 {"relative/x.txt", "x.txt"}};
     for (const auto& c : cases) {
         EXPECT_EQ(ToolText::fileName(c.path), c.name) << c.path;
     }
@@ -87,8 +95,8 @@ TEST(ToolTextTest, FileNameIsTheLastPathComponent)
 TEST(ToolTextTest, RecognisesValidUtf8)
 {
     EXPECT_TRUE(ToolText::isValidUtf8("plain \u00E9 \U0001F600"));
-    EXPECT_FALSE(ToolText::isValidUtf8("\xC3"));          // cut sequence
-    EXPECT_FALSE(ToolText::isValidUtf8("\xC0\xAF"));      // overlong
-    EXPECT_FALSE(ToolText::isValidUtf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(ToolText::isValidUtf8("\xC3"));         // cut sequence
+    EXPECT_FALSE(ToolText::isValidUtf8("\xC0\xAF"));     // overlong
+    EXPECT_FALSE(ToolText::isValidUtf8("\xED\xA0\x80")); // surrogate
     EXPECT_FALSE(ToolText::isValidUtf8("\xFF"));
 }

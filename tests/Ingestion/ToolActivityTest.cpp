@@ -9,7 +9,8 @@ using nlohmann::json;
 TEST(ToolActivityTest, DescribesEachToolFamily)
 {
     const std::string longCommand(100, 'c');
-    struct Case {
+    struct Case
+    {
         std::string tool;
         json input;
         std::string text;
@@ -67,7 +68,8 @@ TEST(ToolActivityTest, LongQuestionIsJoinedAndCut)
     const std::string first(40, 'a');
     const std::string second(40, 'b');
     const json input = {{"questions", {{{"question", first + "\n" + second}}}}};
-    EXPECT_EQ(ToolActivity::describe("AskUserQuestion", input), first + " " + std::string(22, 'b') + "\u2026");
+    EXPECT_EQ(ToolActivity::describe("AskUserQuestion", input),
+              first + " " + std::string(22, 'b') + "\u2026");
 }
 
 TEST(ToolActivityTest, MultibyteCommandIsCutOnCharacters)
