@@ -12,36 +12,43 @@ namespace velquist {
 
 // One fact read from one transcript line. Every agent's line parser speaks this vocabulary, so
 // the tailer folds them all the same way.
-struct TranscriptItem {
+struct TranscriptItem
+{
     // A non-blank block of text the assistant wrote.
-    struct AssistantText {
+    struct AssistantText
+    {
         std::string text;
         bool operator==(const AssistantText&) const = default;
     };
     // The assistant called a tool: the agent's tool name and the one-line activity text.
-    struct AssistantToolUse {
+    struct AssistantToolUse
+    {
         std::string name;
         std::string activity;
         bool operator==(const AssistantToolUse&) const = default;
     };
     // Tokens now in the model's context, and the model that reported them when known.
-    struct Usage {
+    struct Usage
+    {
         std::int64_t tokens = 0;
         std::optional<std::string> model;
         bool operator==(const Usage&) const = default;
     };
     // The model's context window as the transcript reports it.
-    struct ContextWindow {
+    struct ContextWindow
+    {
         std::int64_t size = 0;
         bool operator==(const ContextWindow&) const = default;
     };
     // The title the agent generated for the session.
-    struct Title {
+    struct Title
+    {
         std::string text;
         bool operator==(const Title&) const = default;
     };
     // The line carried the result of one or more tool calls.
-    struct ToolResult {
+    struct ToolResult
+    {
         bool operator==(const ToolResult&) const = default;
     };
 

@@ -3,8 +3,8 @@
 namespace velquist {
 
 namespace {
-template <class... Ts>
-struct Overloaded : Ts... {
+template <class... Ts> struct Overloaded : Ts...
+{
     using Ts::operator()...;
 };
 } // namespace

@@ -9,7 +9,8 @@
 namespace velquist {
 
 // What a tailer has learned from a transcript so far; handed whole to its owner.
-struct TranscriptSnapshot {
+struct TranscriptSnapshot
+{
     std::optional<std::string> lastAssistantText;
     std::optional<std::string> lastToolActivity;
     // Tool results counted in the current file (see `generation`).

@@ -1,5 +1,6 @@
 #include "Ingestion/TranscriptTailer.h"
 
+#include "Core/ToolText.h"
 #include "Platform/FileWatcher.h"
 #include "Shared/Log.h"
 
@@ -18,57 +19,6 @@ namespace velquist {
 
 namespace {
 
-// Lines that are not UTF-8 never reach a parser.
-bool isValidUtf8(std::string_view text)
-{
-    const auto* byte = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = byte + text.size();
-    while (byte < end) {
-        // Plain ASCII runs are the common case; take them eight bytes at a time.
-        while (end - byte >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, byte, 8);
-            if (word & 0x8080808080808080ull)
-                break;
-            byte += 8;
-        }
-        if (byte == end)
-            break;
-        const unsigned char lead = *byte;
-        if (lead < 0x80) {
-            ++byte;
-            continue;
-        }
-        int length;
-        std::uint32_t point;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            point = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            point = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            point = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (end - byte < length)
-            return false;
-        for (int i = 1; i < length; ++i) {
-            if ((byte[i] & 0xC0) != 0x80)
-                return false;
-            point = (point << 6) | (byte[i] & 0x3F);
-        }
-        // Overlong forms, surrogates and points past U+10FFFF.
-        if ((length == 3 && (point < 0x800 || (point >= 0xD800 && point <= 0xDFFF))) ||
-            (length == 4 && (point < 0x10000 || point > 0x10FFFF)))
-            return false;
-        byte += length;
-    }
-    return true;
-}
-
 std::string fileName(const std::filesystem::path& path)
 {
     return path.filename().string();
@@ -79,8 +29,9 @@ std::string fileName(const std::filesystem::path& path)
 // The file side of a tailer. Its jobs run on pool threads, one at a time under `m_mutex`, and it
 // outlives its tailer while a job still holds it. Results reach the tailer through queued calls
 // that Qt drops once the tailer is gone.
-class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reader> {
-public:
+class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reader>
+{
+  public:
     Reader(std::filesystem::path path, TranscriptLineParser parse, FileWatcher& watcher,
            TranscriptTailer* owner)
         : m_path(std::move(path)), m_parse(std::move(parse)), m_watcher(&watcher), m_owner(owner)
@@ -127,9 +78,8 @@ public:
         post([](Reader& reader) { reader.close(); });
     }
 
-private:
-    template <class Job>
-    void post(Job job)
+  private:
+    template <class Job> void post(Job job)
     {
         QThreadPool::globalInstance()->start([self = shared_from_this(), job = std::move(job)] {
             std::lock_guard lock(self->m_mutex);
@@ -137,8 +87,7 @@ private:
         });
     }
 
-    template <class Call>
-    void toOwner(Call call)
+    template <class Call> void toOwner(Call call)
     {
         std::lock_guard lock(m_ownerMutex);
         if (!m_owner)
@@ -155,7 +104,9 @@ private:
         close();
         std::string refusal;
         // Look before opening: a FIFO or a device named as a transcript is never opened at all.
-        struct stat info {};
+        struct stat info
+        {
+        };
         if (::stat(m_path.c_str(), &info) != 0)
             refusal = std::strerror(errno);
         else if (!S_ISREG(info.st_mode))
@@ -213,7 +164,9 @@ private:
             return;
         }
         bool reset = false;
-        struct stat info {};
+        struct stat info
+        {
+        };
         if (::fstat(m_fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) < m_offset) {
             // Cut short in place: what follows is a new file as far as the reader can tell.
             m_offset = 0;
@@ -240,7 +193,9 @@ private:
 
     bool pathNamesOpenFile() const
     {
-        struct stat info {};
+        struct stat info
+        {
+        };
         if (::stat(m_path.c_str(), &info) != 0)
             return errno != ENOENT && errno != ENOTDIR;
         return info.st_dev == m_device && info.st_ino == m_inode;
@@ -322,7 +277,8 @@ private:
 
     bool parseLine(std::string_view line)
     {
-        if (!isValidUtf8(line))
+        // Lines that are not UTF-8 never reach a parser.
+        if (!ToolText::isValidUtf8(line))
             return false;
         const auto items = m_parse(line);
         for (const auto& item : items)
@@ -390,9 +346,8 @@ void TranscriptTailer::openFailed(bool initial)
         Log::debug("tailer", "giving up on " + fileName(m_path));
         return;
     }
-    m_openTimer = ScheduledTimer(m_scheduler, m_scheduler.schedule(kRetryInterval, [this, initial] {
-        m_reader->postOpen(initial);
-    }));
+    m_openTimer = ScheduledTimer(
+        m_scheduler, m_scheduler.schedule(kRetryInterval, [this, initial] { m_reader->postOpen(initial); }));
 }
 
 void TranscriptTailer::fileOpened(bool watched)
@@ -400,9 +355,8 @@ void TranscriptTailer::fileOpened(bool watched)
     if (m_stopped || watched)
         return;
     // Without change notices (the watch limit is reached) the file is looked at on a timer.
-    m_pollTimer = ScheduledTimer(m_scheduler, m_scheduler.scheduleRepeating(kRetryInterval, [this] {
-        m_reader->postRefresh(true);
-    }));
+    m_pollTimer = ScheduledTimer(
+        m_scheduler, m_scheduler.scheduleRepeating(kRetryInterval, [this] { m_reader->postRefresh(true); }));
 }
 
 void TranscriptTailer::fileReplaced()
@@ -411,9 +365,8 @@ void TranscriptTailer::fileReplaced()
     if (m_stopped)
         return;
     Log::debug("tailer", "reopening " + fileName(m_path));
-    m_openTimer = ScheduledTimer(m_scheduler, m_scheduler.schedule(kReopenDelay, [this] {
-        m_reader->postOpen(false);
-    }));
+    m_openTimer = ScheduledTimer(m_scheduler,
+                                 m_scheduler.schedule(kReopenDelay, [this] { m_reader->postOpen(false); }));
 }
 
 } // namespace velquist

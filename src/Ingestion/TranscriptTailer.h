@@ -19,9 +19,10 @@ class FileWatcher;
 // and hands the running snapshot to its owner on the main thread whenever a read changed it.
 // Files are opened and read on pool threads; timers come from the injected scheduler, change
 // notices from the shared watcher.
-class TranscriptTailer final : public QObject {
+class TranscriptTailer final : public QObject
+{
     Q_OBJECT
-public:
+  public:
     using UpdateHandler = std::function<void(const TranscriptSnapshot&)>;
 
     // How long a missing file is looked for: every 2 s, 300 times over the tailer's life.
@@ -51,7 +52,7 @@ public:
     // Failed opens so far (never reset).
     int openAttempts() const { return m_openAttempts; }
 
-private:
+  private:
     class Reader;
 
     void openFailed(bool initial);

@@ -8,8 +8,9 @@ namespace velquist {
 // Change notices for files that are open, all from one shared kernel facility (the number of
 // watches a user may hold is small). A watch follows the open file, not its path: a caller that
 // cares about the path compares it with the open file when `linkChanged` arrives.
-class FileWatcher {
-public:
+class FileWatcher
+{
+  public:
     enum Change : unsigned {
         // Bytes were written to the file, or it was truncated.
         contentChanged = 1u << 0,

@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Lines the tailer handed to its parser, gathered across its threads.
-struct ParsedLines {
+struct ParsedLines
+{
     std::mutex mutex;
     std::vector<std::string> lines;
 
@@ -59,8 +60,9 @@ void replaceContent(const fs::path& path, const std::string& text)
     std::ofstream(path, std::ios::trunc | std::ios::binary) << text;
 }
 
-class TranscriptTailerTest : public ::testing::Test {
-protected:
+class TranscriptTailerTest : public ::testing::Test
+{
+  protected:
     std::unique_ptr<TranscriptTailer> start(FileWatcher& watcher)
     {
         return std::make_unique<TranscriptTailer>(
@@ -153,7 +155,8 @@ TEST_F(TranscriptTailerTest, APathThatNeverExistsIsTriedThreeHundredTimesThenLef
         ASSERT_TRUE(waitForRetryTimer()) << attempt;
         scheduler.advance(2s);
     }
-    ASSERT_TRUE(test::waitUntil([&] { return tailer->openAttempts() == TranscriptTailer::kMaxOpenAttempts; }));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return tailer->openAttempts() == TranscriptTailer::kMaxOpenAttempts; }));
     EXPECT_EQ(scheduler.pendingCount(), 0u);
     append(file, "text:late\n");
     scheduler.advance(10s);
@@ -165,7 +168,8 @@ TEST_F(TranscriptTailerTest, APathThatNeverExistsIsTriedThreeHundredTimesThenLef
 // start, and its tool results are a new count (a new baseline), not added to the old one.
 TEST_F(TranscriptTailerTest, AReplacedFileIsReadAgainFromItsStartAsANewBaseline)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         void (*replace)(const fs::path& file);
         bool reopens; // a new file at the path, picked up after the reopen delay

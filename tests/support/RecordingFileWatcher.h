@@ -10,8 +10,9 @@
 namespace velquist::test {
 
 // A file watcher that notes what it was asked to watch and sends only the changes a test fires.
-class RecordingFileWatcher final : public FileWatcher {
-public:
+class RecordingFileWatcher final : public FileWatcher
+{
+  public:
     bool canWatch() const override { return m_canWatch; }
     WatchId watch(int fd, Handler handler) override;
     void unwatch(WatchId id) override;
@@ -24,8 +25,9 @@ public:
     std::vector<std::string> watchedPaths() const;
     int watchCount() const;
 
-private:
-    struct Watch {
+  private:
+    struct Watch
+    {
         std::string path;
         Handler handler;
     };

@@ -13,9 +13,10 @@ namespace velquist {
 
 // One inotify instance serving every watch of the process; notices are read and handed out on
 // the thread that owns the watcher (the main thread).
-class InotifyFileWatcher final : public QObject, public FileWatcher {
+class InotifyFileWatcher final : public QObject, public FileWatcher
+{
     Q_OBJECT
-public:
+  public:
     explicit InotifyFileWatcher(QObject* parent = nullptr);
     ~InotifyFileWatcher() override;
 
@@ -23,10 +24,11 @@ public:
     WatchId watch(int fd, Handler handler) override;
     void unwatch(WatchId id) override;
 
-private:
+  private:
     void readNotices();
 
-    struct Watch {
+    struct Watch
+    {
         int descriptor;
         Handler handler;
     };

@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct OpenFile {
+struct OpenFile
+{
     explicit OpenFile(const fs::path& path) : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
     ~OpenFile() { ::close(fd); }
     int fd;
@@ -29,13 +30,15 @@ void append(const fs::path& path, const std::string& text)
 // Each change a tailer must notice reaches the watch of the open file.
 TEST(InotifyFileWatcherTest, ReportsWritesAndLinkChangesOfTheOpenFile)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         void (*change)(const fs::path& file, const fs::path& folder);
         unsigned expected;
     };
     const Case cases[] = {
-        {"append", [](const fs::path& f, const fs::path&) { append(f, "more\n"); }, FileWatcher::contentChanged},
+        {"append", [](const fs::path& f, const fs::path&) { append(f, "more\n"); },
+         FileWatcher::contentChanged},
         {"truncate", [](const fs::path& f, const fs::path&) { fs::resize_file(f, 0); },
          FileWatcher::contentChanged},
         {"unlink", [](const fs::path& f, const fs::path&) { fs::remove(f); }, FileWatcher::linkChanged},
