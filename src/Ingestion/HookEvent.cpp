@@ -1,5 +1,6 @@
 #include "Ingestion/HookEvent.h"
 
+#include "Ingestion/ToolActivity.h"
 #include "Shared/Json.h"
 
 #include <array>
@@ -233,6 +234,9 @@ std::optional<HookEvent> HookEvent::parse(std::string_view bytes)
         }
         event.toolName = "MCP";
     }
+
+    if (toolInput)
+        event.activity = ToolActivity::describe(*event.toolName, *toolInput);
 
     event.permissionSuggestionsJSON = compactJson(Json::member(*payload, "permission_suggestions"));
     return event;

@@ -30,6 +30,8 @@ struct HookEvent {
     std::optional<std::string> transcriptPath;
     std::optional<std::string> cwd;
     std::optional<std::string> toolName;
+    // What the tool call does, as a session row shows it.
+    std::optional<std::string> activity;
     std::optional<std::string> notificationMessage;
     std::optional<std::string> notificationType;
     std::optional<std::string> prompt;
