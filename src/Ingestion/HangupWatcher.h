@@ -13,9 +13,10 @@ namespace velquist {
 // is at end of stream from the start (the client half-closed it), so it always reads as ready;
 // only a hang-up tells that the client itself is gone. One epoll set watches every held socket
 // for hang-up alone, and its own descriptor is what the event loop watches.
-class HangupWatcher final : public QObject {
+class HangupWatcher final : public QObject
+{
     Q_OBJECT
-public:
+  public:
     using Token = std::uint64_t;
 
     explicit HangupWatcher(QObject* parent = nullptr);
@@ -30,8 +31,9 @@ public:
     void unwatch(Token token);
     std::size_t watchedCount() const { return m_watches.size(); }
 
-private:
-    struct Watch {
+  private:
+    struct Watch
+    {
         int descriptor;
         std::function<void()> onHangUp;
     };

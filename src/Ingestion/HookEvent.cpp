@@ -13,7 +13,8 @@ namespace {
 
 using nlohmann::json;
 
-struct NameEntry {
+struct NameEntry
+{
     std::string_view raw;
     HookEvent::Name name;
 };
@@ -235,8 +236,10 @@ std::optional<HookEvent> HookEvent::parse(std::string_view bytes)
         event.toolName = "MCP";
     }
 
-    if (toolInput)
+    if (toolInput) {
         event.activity = ToolActivity::describe(*event.toolName, *toolInput);
+        event.tool = ToolDetail::parse(*event.toolName, *toolInput);
+    }
 
     event.permissionSuggestionsJSON = compactJson(Json::member(*payload, "permission_suggestions"));
     return event;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Core/ToolDetail.h"
+
 #include <map>
 #include <optional>
 #include <string>
@@ -11,7 +13,8 @@ namespace velquist {
 // One hook request from the hook client, parsed: the agent's hook JSON ("payload") with the
 // terminal and process context the hook client added ("meta"). Every agent's event name is folded
 // onto one canonical set so that everything downstream treats the engines alike.
-struct HookEvent {
+struct HookEvent
+{
     enum class Name {
         sessionStart,
         userPromptSubmit,
@@ -32,6 +35,8 @@ struct HookEvent {
     std::optional<std::string> toolName;
     // What the tool call does, as a session row shows it.
     std::optional<std::string> activity;
+    // The structured form of the tool call.
+    std::optional<ToolDetail> tool;
     std::optional<std::string> notificationMessage;
     std::optional<std::string> notificationType;
     std::optional<std::string> prompt;

@@ -57,7 +57,8 @@ bool someoneAnswers(const fs::path& path)
 // The first bytes of an unusable request, for a debug trace.
 std::string preview(const std::string& bytes)
 {
-    const auto head = QByteArrayView(bytes.data(), static_cast<qsizetype>(std::min<std::size_t>(bytes.size(), 200)));
+    const auto head =
+        QByteArrayView(bytes.data(), static_cast<qsizetype>(std::min<std::size_t>(bytes.size(), 200)));
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder(head);
     return decoder.hasError() ? std::string("<binary>") : text.toStdString();
@@ -67,8 +68,9 @@ std::string preview(const std::string& bytes)
 
 HookSocketServer::HookSocketServer(Scheduler& scheduler, EventHandler onEvent, DecisionHandler onDecision,
                                    fs::path socketPath, HookServerLimits limits, QObject* parent)
-    : QObject(parent), m_scheduler(scheduler), m_onEvent(std::move(onEvent)), m_onDecision(std::move(onDecision)),
-      m_path(std::move(socketPath)), m_limits(limits), m_watcher(std::make_shared<HangupWatcher>())
+    : QObject(parent), m_scheduler(scheduler), m_onEvent(std::move(onEvent)),
+      m_onDecision(std::move(onDecision)), m_path(std::move(socketPath)), m_limits(limits),
+      m_watcher(std::make_shared<HangupWatcher>())
 {
     m_readers.setMaxThreadCount(static_cast<int>(std::max<std::size_t>(m_limits.maxReading, 1)));
 }
@@ -91,8 +93,8 @@ void HookSocketServer::start()
     m_running = true;
     m_restartDelay = 1000ms;
     m_restartFailing = false;
-    m_healthTimer =
-        ScheduledTimer(m_scheduler, m_scheduler.scheduleRepeating(kHealthInterval, [this] { checkSocketFile(); }));
+    m_healthTimer = ScheduledTimer(
+        m_scheduler, m_scheduler.scheduleRepeating(kHealthInterval, [this] { checkSocketFile(); }));
 }
 
 void HookSocketServer::stop()
@@ -119,7 +121,9 @@ void HookSocketServer::listen()
     ::chmod(folder.c_str(), 0700);
 
     // Never take the path from a running instance: only a file nothing answers on is stale.
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::lstat(m_path.c_str(), &info) == 0) {
         if (S_ISSOCK(info.st_mode) && someoneAnswers(m_path))
             fail(EADDRINUSE, m_path.string() + " is served by another running instance");
@@ -161,7 +165,9 @@ void HookSocketServer::closeListener()
 
 bool HookSocketServer::socketFileIsOurs() const
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return m_socketInode != 0 && ::lstat(m_path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) &&
            info.st_dev == m_socketDevice && info.st_ino == m_socketInode;
 }
@@ -187,9 +193,9 @@ void HookSocketServer::acceptPending()
                 Log::debug("hook", std::string("cannot accept for now: ") + std::strerror(error));
                 m_notifier->setEnabled(false);
                 m_resumeTimer = ScheduledTimer(m_scheduler, m_scheduler.schedule(kAcceptPause, [this] {
-                                                   if (m_notifier)
-                                                       m_notifier->setEnabled(true);
-                                               }));
+                    if (m_notifier)
+                        m_notifier->setEnabled(true);
+                }));
                 return;
             default:
                 listenerFailed(std::string("accept: ") + std::strerror(error));
@@ -209,9 +215,10 @@ void HookSocketServer::beginReading(int descriptor)
 {
     auto connection = std::make_shared<SocketConnection>(descriptor);
     const std::uint64_t id = m_nextReading++;
-    m_reading.emplace(id, Reading{connection, ScheduledTimer(m_scheduler, m_scheduler.schedule(
-                                                                               m_limits.readDeadline,
-                                                                               [this, id] { expire(id); }))});
+    m_reading.emplace(
+        id,
+        Reading{connection, ScheduledTimer(m_scheduler, m_scheduler.schedule(m_limits.readDeadline,
+                                                                             [this, id] { expire(id); }))});
     const std::size_t maxBytes = m_limits.maxRequestBytes;
     m_readers.start([this, id, connection, maxBytes] {
         std::string bytes;
@@ -238,8 +245,8 @@ void HookSocketServer::expire(std::uint64_t id)
     const auto found = m_reading.find(id);
     if (found == m_reading.end())
         return;
-    Log::debug("hook", "request not ended within " + std::to_string(m_limits.readDeadline.count()) +
-                           " ms; closed");
+    Log::debug("hook",
+               "request not ended within " + std::to_string(m_limits.readDeadline.count()) + " ms; closed");
     // The reader wakes, closes the connection and reports back.
     found->second.connection->abort();
 }
@@ -259,7 +266,8 @@ void HookSocketServer::finishReading(std::uint64_t id, std::optional<HookEvent> 
         return;
     }
     if (event->name == HookEvent::Name::permissionRequest && event->decisionID) {
-        auto decision = std::make_shared<PendingDecision>(std::move(*event), std::move(connection), m_watcher);
+        auto decision =
+            std::make_shared<PendingDecision>(std::move(*event), std::move(connection), m_watcher);
         if (m_onDecision)
             m_onDecision(std::move(decision));
         return;

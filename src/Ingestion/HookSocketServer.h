@@ -23,7 +23,8 @@ class PendingDecision;
 class SocketConnection;
 
 // What one hook connection may cost before it is closed with nothing delivered.
-struct HookServerLimits {
+struct HookServerLimits
+{
     // Well above the hook client's 512 KiB of hook JSON plus its terminal and process context.
     std::size_t maxRequestBytes = 4 * 1024 * 1024;
     // From accept to the end of the request.
@@ -37,9 +38,10 @@ struct HookServerLimits {
 // worker, and the result delivered back on the main thread: a permission request whose client
 // waits becomes a `PendingDecision` (its connection stays open for the one reply), everything else
 // an event (its connection closed first).
-class HookSocketServer final : public QObject {
+class HookSocketServer final : public QObject
+{
     Q_OBJECT
-public:
+  public:
     using EventHandler = std::function<void(HookEvent)>;
     using DecisionHandler = std::function<void(std::shared_ptr<PendingDecision>)>;
 
@@ -67,8 +69,9 @@ public:
     // Connections accepted and not yet finished reading.
     std::size_t readingCount() const { return m_reading.size(); }
 
-private:
-    struct Reading {
+  private:
+    struct Reading
+    {
         std::shared_ptr<SocketConnection> connection;
         ScheduledTimer deadline;
     };

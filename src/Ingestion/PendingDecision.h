@@ -17,8 +17,9 @@ class SocketConnection;
 // on which the one reply must go. Main thread only. The connection is let go as soon as it has
 // been used, for a reply or a close, so nothing can be sent twice; dropping an unanswered
 // decision closes it without a reply (the hook client then prints its fallback).
-class PendingDecision {
-public:
+class PendingDecision
+{
+  public:
     // How long a reply may wait for the hook client to take its bytes.
     static constexpr std::chrono::milliseconds kSendTimeout{2000};
 
@@ -44,7 +45,7 @@ public:
     // waiting). The connection is already closed by then, so its owner only has to let go of it.
     void setOnHangUp(std::function<void()> onHangUp) { m_onHangUp = std::move(onHangUp); }
 
-private:
+  private:
     void release();
     void hungUp();
 

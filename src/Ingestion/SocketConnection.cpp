@@ -17,8 +17,8 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 bool waitWritable(int descriptor, std::chrono::steady_clock::time_point deadline)
 {
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
         pollfd watch{descriptor, POLLOUT, 0};

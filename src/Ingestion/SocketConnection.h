@@ -11,8 +11,9 @@ namespace velquist {
 // One accepted connection of the hook socket, owning its descriptor. A reading thread reads it
 // while the main thread may abort that read; the descriptor is closed exactly once, by `close()`
 // or the destructor, and never while another thread could still be using its number.
-class SocketConnection {
-public:
+class SocketConnection
+{
+  public:
     enum class ReadResult {
         complete, // the peer ended its stream
         tooLarge, // more than the allowed bytes arrived
@@ -43,7 +44,7 @@ public:
     // The descriptor while open, else -1. For watching only: closing it is this object's job.
     int descriptor() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     int m_descriptor = -1;
     bool m_aborted = false;

@@ -28,7 +28,8 @@ json payload(std::string name, json extra = json::object())
 
 TEST(HookEventTest, CanonicalNamesFollowEachEnginesVocabulary)
 {
-    struct Case {
+    struct Case
+    {
         const char* engine;
         const char* raw;
         std::optional<Name> expected;
@@ -77,6 +78,7 @@ TEST(HookEventTest, MinimalRequestTakesTheDefaults)
     EXPECT_FALSE(event->decisionID);
     EXPECT_FALSE(event->toolName);
     EXPECT_FALSE(event->activity);
+    EXPECT_FALSE(event->tool);
     EXPECT_FALSE(event->cwd);
 
     EXPECT_FALSE(parse(payload("Stop"), {{"engine", "cursor"}}));
@@ -129,12 +131,9 @@ TEST(HookEventTest, MetaFieldsAreReadAndMistypedOnesLeftOut)
     EXPECT_EQ(event->terminalEnv.at("TERM_PROGRAM"), "kitty");
     EXPECT_EQ(event->terminalEnv.size(), 2u);
 
-    const json mistyped{{"engine", 3},
-                        {"tty", 1},
-                        {"ttyOwnerPid", "4242"},
-                        {"ancestorPids", json::array({10, "9"})},
-                        {"decisionId", 42},
-                        {"env", {{"A", "b"}, {"C", 1}}}};
+    const json mistyped{{"engine", 3},           {"tty", 1},
+                        {"ttyOwnerPid", "4242"}, {"ancestorPids", json::array({10, "9"})},
+                        {"decisionId", 42},      {"env", {{"A", "b"}, {"C", 1}}}};
     const auto loose = parse(payload("PermissionRequest"), mistyped);
     ASSERT_TRUE(loose);
     EXPECT_EQ(loose->engine, "claude");
@@ -177,7 +176,8 @@ TEST(HookEventTest, PayloadFieldsAreCopied)
     EXPECT_FALSE(event->permissionSuggestionsJSON);
 
     const json suggestions = json::array({{{"type", "addRules"}, {"rules", {{{"toolName", "Bash"}}}}}});
-    const auto withSuggestions = parse(payload("PermissionRequest", {{"permission_suggestions", suggestions}}));
+    const auto withSuggestions =
+        parse(payload("PermissionRequest", {{"permission_suggestions", suggestions}}));
     ASSERT_TRUE(withSuggestions && withSuggestions->permissionSuggestionsJSON);
     EXPECT_EQ(json::parse(*withSuggestions->permissionSuggestionsJSON), suggestions);
     EXPECT_EQ(withSuggestions->permissionSuggestionsJSON->find(' '), std::string::npos);
@@ -185,7 +185,8 @@ TEST(HookEventTest, PayloadFieldsAreCopied)
 
 TEST(HookEventTest, WorkingFolderFallsBackToTheFirstWorkspaceRoot)
 {
-    struct Case {
+    struct Case
+    {
         json extra;
         std::optional<std::string> expected;
     };
@@ -209,8 +210,8 @@ TEST(HookEventTest, WorkingFolderFallsBackToTheFirstWorkspaceRoot)
 TEST(HookEventTest, ToolCallsCarryTheirActivityQuestionsAndPlan)
 {
     const json questions = json::array({{{"question", "Which one?"}, {"options", json::array()}}});
-    const auto asking = parse(payload("PreToolUse", {{"tool_name", "AskUserQuestion"},
-                                                     {"tool_input", {{"questions", questions}}}}));
+    const auto asking = parse(payload(
+        "PreToolUse", {{"tool_name", "AskUserQuestion"}, {"tool_input", {{"questions", questions}}}}));
     ASSERT_TRUE(asking);
     EXPECT_EQ(asking->toolName, "AskUserQuestion");
     EXPECT_EQ(asking->activity, "Which one?");
@@ -218,16 +219,18 @@ TEST(HookEventTest, ToolCallsCarryTheirActivityQuestionsAndPlan)
     EXPECT_EQ(json::parse(*asking->rawQuestionsJSON), questions);
     EXPECT_FALSE(asking->rawPlan);
 
-    const auto oddQuestions = parse(payload("PreToolUse", {{"tool_name", "AskUserQuestion"},
-                                                           {"tool_input", {{"questions", "Which?"}}}}));
+    const auto oddQuestions = parse(
+        payload("PreToolUse", {{"tool_name", "AskUserQuestion"}, {"tool_input", {{"questions", "Which?"}}}}));
     ASSERT_TRUE(oddQuestions);
     EXPECT_FALSE(oddQuestions->rawQuestionsJSON);
 
-    const auto plan = parse(payload("PermissionRequest", {{"tool_name", "ExitPlanMode"},
-                                                          {"tool_input", {{"plan", "1. Do it"}}}}));
+    const auto plan = parse(payload("PermissionRequest",
+                                    {{"tool_name", "ExitPlanMode"}, {"tool_input", {{"plan", "1. Do it"}}}}));
     ASSERT_TRUE(plan);
     EXPECT_EQ(plan->rawPlan, "1. Do it");
     EXPECT_EQ(plan->activity, "Plan ready for review");
+    ASSERT_TRUE(plan->tool && plan->tool->as<ToolDetail::Plan>());
+    EXPECT_EQ(plan->tool->as<ToolDetail::Plan>()->text, "1. Do it");
     const auto notPlan =
         parse(payload("PermissionRequest", {{"tool_name", "Write"}, {"tool_input", {{"plan", "1. Do it"}}}}));
     ASSERT_TRUE(notPlan);
@@ -247,10 +250,14 @@ TEST(HookEventTest, CursorGatesBecomeShellAndMcpTools)
     EXPECT_EQ(shell->name, Name::permissionRequest);
     EXPECT_EQ(shell->toolName, "Shell");
     EXPECT_EQ(shell->activity, "$ npm test");
+    ASSERT_TRUE(shell->tool && shell->tool->as<ToolDetail::Bash>());
+    EXPECT_EQ(shell->tool->as<ToolDetail::Bash>()->command, "npm test");
 
     const auto bare = parse(payload("beforeShellExecution"), cursor);
     ASSERT_TRUE(bare);
     EXPECT_EQ(bare->activity, "$ ");
+    ASSERT_TRUE(bare->tool && bare->tool->as<ToolDetail::Bash>());
+    EXPECT_EQ(bare->tool->as<ToolDetail::Bash>()->command, "");
 
     const auto mcp = parse(payload("beforeMCPExecution", {{"url", "https://mcp.example"},
                                                           {"tool_input", {{"query", "x"}}},
@@ -258,10 +265,14 @@ TEST(HookEventTest, CursorGatesBecomeShellAndMcpTools)
                            cursor);
     ASSERT_TRUE(mcp);
     EXPECT_EQ(mcp->toolName, "MCP");
+    ASSERT_TRUE(mcp->tool && mcp->tool->as<ToolDetail::Other>());
+    const std::vector<ToolParameter> expected{{"query", "x"}, {"url", "https://mcp.example"}};
+    EXPECT_EQ(mcp->tool->as<ToolDetail::Other>()->parameters, expected);
     EXPECT_FALSE(mcp->rawQuestionsJSON);
 
     // A "tool_name" wins over the Cursor gates.
-    const auto named = parse(payload("beforeShellExecution", {{"tool_name", "Read"}, {"command", "ls"}}), cursor);
+    const auto named =
+        parse(payload("beforeShellExecution", {{"tool_name", "Read"}, {"command", "ls"}}), cursor);
     ASSERT_TRUE(named);
     EXPECT_EQ(named->toolName, "Read");
     // Other engines have no such gates.

@@ -2,9 +2,9 @@
 #include "Ingestion/PendingDecision.h"
 #include "support/ManualScheduler.h"
 #include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
-#include <QTest>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -43,13 +43,6 @@ std::size_t openDescriptorCount()
     return count;
 }
 
-// Runs the event loop until `condition` holds; false when it never did.
-template <typename Condition>
-bool waitFor(Condition condition)
-{
-    return QTest::qWaitFor(condition, 10000);
-}
-
 std::string request(const std::string& name, const json& meta = nullptr, json payload = json::object())
 {
     payload["hook_event_name"] = name;
@@ -62,8 +55,9 @@ std::string request(const std::string& name, const json& meta = nullptr, json pa
 
 // A hook client: writes its request on a thread of its own (the server accepts and answers on this
 // thread's event loop) and reads the reply while running that loop.
-class Client {
-public:
+class Client
+{
+  public:
     explicit Client(const fs::path& path)
     {
         m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -137,18 +131,22 @@ public:
         m_fd = -1;
     }
 
-private:
+  private:
     int m_fd = -1;
     std::thread m_writer;
 };
 
-class HookSocketServerTest : public ::testing::Test {
-protected:
+class HookSocketServerTest : public ::testing::Test
+{
+  protected:
     explicit HookSocketServerTest(HookServerLimits limits = {})
         : m_path(m_folder.path() / "support" / "notch.sock"),
-          m_server(m_scheduler, [this](HookEvent event) { m_events.push_back(std::move(event)); },
-                   [this](std::shared_ptr<PendingDecision> decision) { m_decisions.push_back(std::move(decision)); },
-                   m_path, limits)
+          m_server(
+              m_scheduler, [this](HookEvent event) { m_events.push_back(std::move(event)); },
+              [this](std::shared_ptr<PendingDecision> decision) {
+                  m_decisions.push_back(std::move(decision));
+              },
+              m_path, limits)
     {
     }
 
@@ -171,8 +169,9 @@ protected:
     HookSocketServer m_server;
 };
 
-class LimitedHookSocketServerTest : public HookSocketServerTest {
-protected:
+class LimitedHookSocketServerTest : public HookSocketServerTest
+{
+  protected:
     LimitedHookSocketServerTest() : HookSocketServerTest(HookServerLimits{1024 * 1024, 10s, 2}) {}
 };
 
@@ -180,7 +179,9 @@ protected:
 
 TEST_F(HookSocketServerTest, ListensPrivatelyAndDeliversAnEventAfterClosingItsConnection)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(m_path.c_str(), &info), 0);
     EXPECT_TRUE(S_ISSOCK(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -260,7 +261,7 @@ TEST_F(HookSocketServerTest, PermissionRequestWithDecisionIdStaysOpenUntilSentOn
 {
     Client client(m_path);
     client.write(request("PermissionRequest", {{"decisionId", "d-1"}}, {{"tool_name", "Bash"}}));
-    ASSERT_TRUE(waitFor([&] { return m_decisions.size() == 1u; }));
+    ASSERT_TRUE(test::waitUntil([&] { return m_decisions.size() == 1u; }));
     const auto decision = m_decisions[0];
     EXPECT_EQ(decision->event().decisionID, "d-1");
     EXPECT_EQ(decision->event().toolName, "Bash");
@@ -287,7 +288,7 @@ TEST_F(HookSocketServerTest, ClosingOrDroppingAHeldDecisionEndsTheStreamWithoutR
     first.write(request("PermissionRequest", {{"decisionId", "d-1"}}));
     Client second(m_path);
     second.write(request("PermissionRequest", {{"decisionId", "d-2"}}));
-    ASSERT_TRUE(waitFor([&] { return m_decisions.size() == 2u; }));
+    ASSERT_TRUE(test::waitUntil([&] { return m_decisions.size() == 2u; }));
     // The two are read side by side; either may come first.
     if (m_decisions[0]->event().decisionID != "d-1")
         std::swap(m_decisions[0], m_decisions[1]);
@@ -303,7 +304,7 @@ TEST_F(HookSocketServerTest, ReplyToAClientThatLeftReportsFailure)
 {
     Client client(m_path);
     client.write(request("PermissionRequest", {{"decisionId", "d-1"}}));
-    ASSERT_TRUE(waitFor([&] { return m_decisions.size() == 1u; }));
+    ASSERT_TRUE(test::waitUntil([&] { return m_decisions.size() == 1u; }));
     client.close();
     // Sent before the event loop could notice the hang-up.
     EXPECT_FALSE(m_decisions[0]->send(std::string(4096, 'r')));
@@ -329,7 +330,7 @@ TEST_F(HookSocketServerTest, KilledWaitingClientIsNoticed)
         }
         ::_exit(0);
     }
-    ASSERT_TRUE(waitFor([&] { return m_decisions.size() == 1u; }));
+    ASSERT_TRUE(test::waitUntil([&] { return m_decisions.size() == 1u; }));
     bool noticed = false;
     m_decisions[0]->setOnHangUp([&] { noticed = true; });
     EXPECT_TRUE(m_decisions[0]->isOpen());
@@ -337,7 +338,7 @@ TEST_F(HookSocketServerTest, KilledWaitingClientIsNoticed)
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
-    ASSERT_TRUE(waitFor([&] { return noticed; }));
+    ASSERT_TRUE(test::waitUntil([&] { return noticed; }));
     EXPECT_FALSE(m_decisions[0]->isOpen());
     EXPECT_FALSE(m_decisions[0]->send("too late"));
 }
@@ -350,14 +351,14 @@ TEST_F(HookSocketServerTest, UnendedRequestIsClosedAtItsDeadlineAndItsDescriptor
     {
         Client client(m_path);
         client.write(R"({"payload": {"hook_event_name": "Stop", "session_id": "s"})", 0, false);
-        ASSERT_TRUE(waitFor([&] { return m_server.readingCount() == 1u; }));
+        ASSERT_TRUE(test::waitUntil([&] { return m_server.readingCount() == 1u; }));
         m_scheduler.advance(9s);
         EXPECT_FALSE(client.hasHeardFromServer());
         m_scheduler.advance(1s);
         EXPECT_EQ(client.reply(), "");
     }
-    ASSERT_TRUE(waitFor([&] { return m_server.readingCount() == 0u; }));
-    ASSERT_TRUE(waitFor([&] { return openDescriptorCount() == before; }));
+    ASSERT_TRUE(test::waitUntil([&] { return m_server.readingCount() == 0u; }));
+    ASSERT_TRUE(test::waitUntil([&] { return openDescriptorCount() == before; }));
     EXPECT_EQ(m_events.size(), 1u);
 }
 
@@ -367,7 +368,7 @@ TEST_F(LimitedHookSocketServerTest, ConnectionsBeyondTheReadingCapAreClosedAtOnc
     first.write("{", 0, false);
     Client second(m_path);
     second.write("{", 0, false);
-    ASSERT_TRUE(waitFor([&] { return m_server.readingCount() == 2u; }));
+    ASSERT_TRUE(test::waitUntil([&] { return m_server.readingCount() == 2u; }));
 
     Client third(m_path);
     third.write(request("Stop"));
@@ -379,7 +380,7 @@ TEST_F(LimitedHookSocketServerTest, ConnectionsBeyondTheReadingCapAreClosedAtOnc
     m_scheduler.advance(10s);
     EXPECT_EQ(first.reply(), "");
     EXPECT_EQ(second.reply(), "");
-    ASSERT_TRUE(waitFor([&] { return m_server.readingCount() == 0u; }));
+    ASSERT_TRUE(test::waitUntil([&] { return m_server.readingCount() == 0u; }));
     EXPECT_EQ(exchange(request("Stop")), "");
     EXPECT_EQ(m_events.size(), 1u);
 }
@@ -415,7 +416,8 @@ TEST(HookSocketServerStartTest, StaleSocketFileIsReplaced)
 
     test::ManualScheduler scheduler;
     std::vector<HookEvent> events;
-    HookSocketServer server(scheduler, [&](HookEvent event) { events.push_back(std::move(event)); }, nullptr, path);
+    HookSocketServer server(
+        scheduler, [&](HookEvent event) { events.push_back(std::move(event)); }, nullptr, path);
     server.start();
     Client client(path);
     client.write(request("SessionStart"));
@@ -461,14 +463,14 @@ TEST_F(HookSocketServerTest, DestroyingTheServerClosesConnectionsBeingRead)
 {
     Client client(m_path);
     client.write("{", 0, false);
-    ASSERT_TRUE(waitFor([&] { return m_server.readingCount() == 1u; }));
+    ASSERT_TRUE(test::waitUntil([&] { return m_server.readingCount() == 1u; }));
 
     const fs::path otherPath = m_folder.path() / "other.sock";
     auto other = std::make_unique<HookSocketServer>(m_scheduler, nullptr, nullptr, otherPath);
     other->start();
     Client reading(otherPath);
     reading.write("{", 0, false);
-    ASSERT_TRUE(waitFor([&] { return other->readingCount() == 1u; }));
+    ASSERT_TRUE(test::waitUntil([&] { return other->readingCount() == 1u; }));
     other.reset();
     EXPECT_EQ(reading.reply(), "");
     EXPECT_FALSE(fs::exists(fs::symlink_status(otherPath)));
