@@ -29,7 +29,8 @@ bool MultiplexerFocus::focusTmuxPane(const TerminalEnvironment& env)
 void MultiplexerFocus::focusTmuxPane(const TerminalEnvironment& env, QObject* context,
                                      std::function<void(bool)> done)
 {
-    runOnWorker<bool>(context, [this, env] { return focusTmuxPane(env); }, std::move(done));
+    runOnWorker<bool>(
+        context, [this, env] { return focusTmuxPane(env); }, std::move(done));
 }
 
 } // namespace velquist

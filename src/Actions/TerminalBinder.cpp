@@ -19,7 +19,9 @@ std::optional<pid_t> asPid(std::int64_t value)
 
 } // namespace
 
-TerminalBinder::TerminalBinder(const AppRegistry& registry, Tmux* tmux) : m_registry(registry), m_tmux(tmux) {}
+TerminalBinder::TerminalBinder(const AppRegistry& registry, Tmux* tmux) : m_registry(registry), m_tmux(tmux)
+{
+}
 
 std::optional<RunningApp> TerminalBinder::resolveApp(std::int64_t ownerPID) const
 {

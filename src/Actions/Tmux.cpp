@@ -11,14 +11,14 @@ namespace velquist {
 
 namespace {
 
-struct ClientLine {
+struct ClientLine
+{
     pid_t pid = 0;
     std::int64_t activity = 0;
     std::string session;
 };
 
-template <typename Number>
-bool parseNumber(std::string_view text, Number& value)
+template <typename Number> bool parseNumber(std::string_view text, Number& value)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size();
@@ -85,7 +85,8 @@ std::vector<pid_t> Tmux::attachedClients(const TerminalEnvironment& env)
     // certain, the others at least show the server the pane lives on.
     const auto paneSession = run(*tmux, env, {"display-message", "-p", "-t", *paneId, "#{session_id}"});
     const std::string session = paneSession.succeeded() ? trimmed(paneSession.output) : std::string();
-    const auto listing = run(*tmux, env, {"list-clients", "-F", "#{client_pid} #{client_activity} #{session_id}"});
+    const auto listing =
+        run(*tmux, env, {"list-clients", "-F", "#{client_pid} #{client_activity} #{session_id}"});
     if (!listing.succeeded())
         return {};
 

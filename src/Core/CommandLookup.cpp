@@ -13,7 +13,9 @@ namespace {
 
 bool isExecutableFile(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
            ::access(path.c_str(), X_OK) == 0;
 }
@@ -40,7 +42,8 @@ std::string CommandLookup::defaultShell()
     return UserAccount::loginShell();
 }
 
-std::optional<std::string> CommandLookup::find(const std::string& name, const std::vector<std::string>& wellKnownPaths)
+std::optional<std::string> CommandLookup::find(const std::string& name,
+                                               const std::vector<std::string>& wellKnownPaths)
 {
     if (!isPlainName(name)) {
         Log::debug("process", "refused to look up \"" + name + "\": not a plain program name");

@@ -33,8 +33,9 @@ std::string trimmed(std::string text)
 
 // A tmux server of the test's own on a private socket: session "work" with window 0 split into
 // panes %0 and %1, and window 1 (pane %2) current.
-class TmuxFixture : public ::testing::Test {
-protected:
+class TmuxFixture : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         auto found = lookup.find("tmux", {"/usr/local/bin/tmux", "/usr/bin/tmux"});
@@ -63,7 +64,10 @@ protected:
         arguments.insert(arguments.begin(), {"-S", socket});
         return realRunner.run({tmuxPath, arguments});
     }
-    std::string activePane() { return trimmed(tmuxCommand({"display-message", "-p", "-t", "work", "#{pane_id}"}).output); }
+    std::string activePane()
+    {
+        return trimmed(tmuxCommand({"display-message", "-p", "-t", "work", "#{pane_id}"}).output);
+    }
 
     // Attaches a client on a terminal of which this process holds the other end, as a terminal
     // application does.
@@ -84,8 +88,11 @@ protected:
             while (::read(fd, buffer, sizeof buffer) > 0) {
             }
         });
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !trimmed(tmuxCommand({"list-clients", "-F", "#{client_pid}"}).output).empty(); },
-                                    10000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return !trimmed(tmuxCommand({"list-clients", "-F", "#{client_pid}"}).output).empty();
+            },
+            10000));
     }
     void detachClient()
     {
@@ -108,7 +115,7 @@ protected:
     std::string socket;
     TerminalEnvironment env;
 
-private:
+  private:
     pid_t m_client = 0;
     int m_terminal = -1;
     std::thread m_drain;

@@ -19,8 +19,9 @@ namespace {
 
 // A child process standing for the shell an agent runs in; this test process stands for the
 // terminal above it.
-class ChildProcess {
-public:
+class ChildProcess
+{
+  public:
     ChildProcess()
     {
         m_pid = ::fork();
@@ -36,7 +37,7 @@ public:
     }
     pid_t pid() const { return m_pid; }
 
-private:
+  private:
     pid_t m_pid;
 };
 
@@ -82,7 +83,8 @@ TEST(TerminalBinderTest, PidsThatAreNoProcessIdsResolveToNothing)
     RecordingAppRegistry registry;
     registry.add(app(1, "org.example.Init", true));
     TerminalBinder binder(registry);
-    for (const std::int64_t pid : {std::int64_t{0}, std::int64_t{-4}, std::int64_t{1} << 32, std::int64_t{1} << 40})
+    for (const std::int64_t pid :
+         {std::int64_t{0}, std::int64_t{-4}, std::int64_t{1} << 32, std::int64_t{1} << 40})
         EXPECT_EQ(binder.resolveApp(pid), std::nullopt) << pid;
     EXPECT_EQ(binder.resolveHostApp({0, -4, std::int64_t{1} << 32}), std::nullopt);
     EXPECT_TRUE(registry.asked().empty());
@@ -91,19 +93,22 @@ TEST(TerminalBinderTest, PidsThatAreNoProcessIdsResolveToNothing)
 TEST(TerminalBinderTest, ResolveHostAppTakesTheFirstRegularApplicationInOrder)
 {
     RecordingAppRegistry registry;
-    registry.add(app(100, "org.example.Helper", false, "Helper"));   // an accessory: skipped
-    registry.add(app(200, "", true));                                // no identifier: skipped
+    registry.add(app(100, "org.example.Helper", false, "Helper")); // an accessory: skipped
+    registry.add(app(200, "", true));                              // no identifier: skipped
     registry.add(app(300, "org.example.Terminal", true, "Terminal"));
     registry.add(app(400, "org.example.Other", true, "Other"));
     TerminalBinder binder(registry);
 
-    struct Case {
+    struct Case
+    {
         const char* what;
         std::vector<std::int64_t> pids;
         std::optional<TerminalBinder::Candidate> expected;
     };
     const Case cases[] = {
-        {"accessory skipped", {100, 150, 200, 300, 400}, TerminalBinder::Candidate{300, "org.example.Terminal", "Terminal"}},
+        {"accessory skipped",
+         {100, 150, 200, 300, 400},
+         TerminalBinder::Candidate{300, "org.example.Terminal", "Terminal"}},
         {"order given is kept", {400, 300}, TerminalBinder::Candidate{400, "org.example.Other", "Other"}},
         {"no regular application", {100, 150, 200}, std::nullopt},
         {"empty list", {}, std::nullopt},
@@ -136,7 +141,8 @@ TEST(TerminalBinderTest, TmuxHostIsTheApplicationAboveTheBestAttachedClient)
     const TerminalEnvironment env{{"TMUX_PANE", "%4"}, {"TMUX", "/tmp/tmux-1000/default,77,1"}};
     if (!tmux.executable())
         GTEST_SKIP() << "tmux is not installed";
-    EXPECT_EQ(binder.resolveTmuxHost(env), (TerminalBinder::Candidate{3000003, "org.example.Terminal", "Terminal"}));
+    EXPECT_EQ(binder.resolveTmuxHost(env),
+              (TerminalBinder::Candidate{3000003, "org.example.Terminal", "Terminal"}));
     const auto lines = runner.commandLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(std::vector<std::string>(lines[0].begin() + 1, lines[0].end()),
@@ -168,10 +174,11 @@ TEST(TerminalBinderTest, AsyncTmuxHostAnswersOnTheCallersThread)
     TerminalBinder binder(registry, &tmux);
     QObject context;
     bool called = false;
-    binder.resolveTmuxHost({{"TMUX_PANE", "%1"}}, &context, [&](std::optional<TerminalBinder::Candidate> found) {
-        called = true;
-        EXPECT_EQ(found, std::nullopt);
-        EXPECT_EQ(QThread::currentThread(), context.thread());
-    });
+    binder.resolveTmuxHost({{"TMUX_PANE", "%1"}}, &context,
+                           [&](std::optional<TerminalBinder::Candidate> found) {
+                               called = true;
+                               EXPECT_EQ(found, std::nullopt);
+                               EXPECT_EQ(QThread::currentThread(), context.thread());
+                           });
     EXPECT_TRUE(QTest::qWaitFor([&] { return called; }, 10000));
 }

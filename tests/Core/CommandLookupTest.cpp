@@ -42,7 +42,9 @@ TEST(CommandLookupTest, TheLoginShellRunsOnceThenThePathIsCached)
     const auto tool = makeFile(folder.path() / "tmux", fs::perms::owner_all);
     RecordingProcessRunner runner;
     // A login profile may print before the answer.
-    runner.respond([&](const ProcessRequest&) { return RecordingProcessRunner::exited(0, "Welcome!\n" + tool + "\n\n"); });
+    runner.respond([&](const ProcessRequest&) {
+        return RecordingProcessRunner::exited(0, "Welcome!\n" + tool + "\n\n");
+    });
     CommandLookup lookup(runner, "/bin/zsh", std::chrono::milliseconds(1234));
     EXPECT_EQ(lookup.find("tmux", {"/nonexistent/tmux"}), tool);
     EXPECT_EQ(lookup.find("tmux", {"/nonexistent/tmux"}), tool);
@@ -54,7 +56,8 @@ TEST(CommandLookupTest, AFailedSearchIsNotCached)
 {
     test::TemporaryFolder folder;
     const auto notExecutable = makeFile(folder.path() / "tmux", fs::perms::owner_read);
-    struct Case {
+    struct Case
+    {
         const char* what;
         ProcessResult result;
     };

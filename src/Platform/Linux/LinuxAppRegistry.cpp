@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Terminals whose identifiers stay the same on every system, matched by executable or window class.
-struct KnownApp {
+struct KnownApp
+{
     std::array<std::string_view, 3> names;
     std::string_view identifier;
     std::string_view name;
@@ -35,7 +36,8 @@ constexpr KnownApp knownApps[] = {
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -43,8 +45,9 @@ const KnownApp* knownApp(const std::vector<std::string>& names)
 {
     for (const auto& name : names) {
         for (const auto& app : knownApps) {
-            if (std::any_of(app.names.begin(), app.names.end(),
-                            [&name](std::string_view known) { return !known.empty() && equalsIgnoringCase(known, name); }))
+            if (std::any_of(app.names.begin(), app.names.end(), [&name](std::string_view known) {
+                    return !known.empty() && equalsIgnoringCase(known, name);
+                }))
                 return &app;
         }
     }
@@ -64,7 +67,8 @@ LinuxAppRegistry::Options LinuxAppRegistry::Options::fromEnvironment()
     Options options;
     const char* sessionType = std::getenv("XDG_SESSION_TYPE");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const bool onWayland = (sessionType && std::string_view(sessionType) == "wayland") || (wayland && *wayland);
+    const bool onWayland =
+        (sessionType && std::string_view(sessionType) == "wayland") || (wayland && *wayland);
     if (const char* display = std::getenv("DISPLAY"); display && !onWayland)
         options.display = display;
     options.applicationDirectories = DesktopEntryIndex::defaultDirectories();
@@ -83,7 +87,8 @@ const DesktopEntryIndex& LinuxAppRegistry::desktopEntries() const
 {
     // Read at the first question, not at start-up, which should not wait on a folder scan.
     if (!m_desktopEntries)
-        m_desktopEntries = std::make_unique<DesktopEntryIndex>(m_options.applicationDirectories, m_options.locale);
+        m_desktopEntries =
+            std::make_unique<DesktopEntryIndex>(m_options.applicationDirectories, m_options.locale);
     return *m_desktopEntries;
 }
 

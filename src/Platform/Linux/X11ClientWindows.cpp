@@ -10,15 +10,14 @@ namespace velquist {
 
 namespace {
 
-struct FreeDeleter {
+struct FreeDeleter
+{
     void operator()(void* pointer) const { std::free(pointer); }
 };
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 
 // Drops the error of a failed request: a window may vanish between two requests.
-template <typename T>
-Reply<T> take(T* reply, xcb_generic_error_t* error)
+template <typename T> Reply<T> take(T* reply, xcb_generic_error_t* error)
 {
     std::free(error);
     return Reply<T>(reply);
@@ -67,8 +66,8 @@ bool X11ClientWindows::connect()
         disconnect();
         return false;
     }
-    const char* names[] = {"_NET_WM_PID", "_NET_CLIENT_LIST", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DOCK",
-                           "_NET_WM_WINDOW_TYPE_DESKTOP"};
+    const char* names[] = {"_NET_WM_PID", "_NET_CLIENT_LIST", "_NET_WM_WINDOW_TYPE",
+                           "_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_DESKTOP"};
     unsigned* atoms[] = {&m_pidAtom, &m_clientListAtom, &m_windowTypeAtom, &m_dockAtom, &m_desktopAtom};
     xcb_intern_atom_cookie_t cookies[5];
     for (int i = 0; i < 5; ++i)
@@ -113,8 +112,10 @@ std::optional<ClientWindow> X11ClientWindows::windowOf(pid_t pid)
         for (int i = 0; i < count; ++i)
             cookies.push_back(xcb_get_window_attributes(c, children[i]));
         for (int i = 0; i < count; ++i) {
-            const auto attributes = take(xcb_get_window_attributes_reply(c, cookies[static_cast<size_t>(i)], &error), error);
-            if (attributes && !attributes->override_redirect && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+            const auto attributes =
+                take(xcb_get_window_attributes_reply(c, cookies[static_cast<size_t>(i)], &error), error);
+            if (attributes && !attributes->override_redirect &&
+                attributes->map_state == XCB_MAP_STATE_VIEWABLE)
                 candidates.push_back(children[i]);
         }
     }
@@ -131,7 +132,8 @@ std::optional<ClientWindow> X11ClientWindows::windowOf(pid_t pid)
     }
 
     for (const xcb_window_t window : owned) {
-        const auto types = property(c, xcb_get_property(c, 0, window, m_windowTypeAtom, XCB_ATOM_ATOM, 0, 32));
+        const auto types =
+            property(c, xcb_get_property(c, 0, window, m_windowTypeAtom, XCB_ATOM_ATOM, 0, 32));
         bool ordinary = true;
         if (types && types->format == 32) {
             const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(types.get()));
@@ -144,11 +146,13 @@ std::optional<ClientWindow> X11ClientWindows::windowOf(pid_t pid)
         if (!ordinary)
             continue;
         ClientWindow result;
-        const auto wmClass = property(c, xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256));
+        const auto wmClass =
+            property(c, xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256));
         if (wmClass && wmClass->format == 8) {
             // "instance\0class\0"
             const auto* text = static_cast<const char*>(xcb_get_property_value(wmClass.get()));
-            const std::string value(text, static_cast<std::size_t>(xcb_get_property_value_length(wmClass.get())));
+            const std::string value(text,
+                                    static_cast<std::size_t>(xcb_get_property_value_length(wmClass.get())));
             const auto split = value.find('\0');
             result.instance = value.substr(0, split);
             if (split != std::string::npos)

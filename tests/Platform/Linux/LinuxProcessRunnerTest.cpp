@@ -40,7 +40,8 @@ bool eventually(const std::function<bool()>& condition)
 
 TEST(LinuxProcessRunnerTest, RunsArgvAsGivenWithOutputOnlyFromStandardOutput)
 {
-    struct Case {
+    struct Case
+    {
         const char* what;
         ProcessRequest request;
         Status status;
@@ -50,8 +51,14 @@ TEST(LinuxProcessRunnerTest, RunsArgvAsGivenWithOutputOnlyFromStandardOutput)
     const Case cases[] = {
         {"arguments reach the program untouched",
          {"/usr/bin/printf", {"%s|", "a b", "$(id)", "'q';rm", "*"}},
-         Status::exited, 0, "a b|$(id)|'q';rm|*|"},
-        {"standard error is discarded", {"/bin/sh", {"-c", "echo out; echo err >&2"}}, Status::exited, 0, "out\n"},
+         Status::exited,
+         0,
+         "a b|$(id)|'q';rm|*|"},
+        {"standard error is discarded",
+         {"/bin/sh", {"-c", "echo out; echo err >&2"}},
+         Status::exited,
+         0,
+         "out\n"},
         {"standard input is the null device", {"/bin/cat", {}}, Status::exited, 0, ""},
         {"exit status", {"/bin/sh", {"-c", "echo partial; exit 3"}}, Status::exited, 3, "partial\n"},
         {"killed by a signal", {"/bin/sh", {"-c", "kill -TERM $$"}}, Status::signalled, SIGTERM, ""},
