@@ -9,9 +9,8 @@ class QObject;
 namespace velquist {
 
 // Selects the tmux pane a session runs in, after its terminal has been brought to the front.
-class MultiplexerFocus
-{
-  public:
+class MultiplexerFocus {
+public:
     explicit MultiplexerFocus(Tmux& tmux);
 
     // Switches the attached client to the pane's session, then selects its window and the pane
@@ -21,7 +20,7 @@ class MultiplexerFocus
     // The same on a worker; `done` runs on the calling thread unless `context` has gone.
     void focusTmuxPane(const TerminalEnvironment& env, QObject* context, std::function<void(bool)> done);
 
-  private:
+private:
     Tmux& m_tmux;
 };
 

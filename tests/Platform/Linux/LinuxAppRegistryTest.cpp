@@ -20,9 +20,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // A running process whose executable has the given name: a copy of sleep.
-class NamedProcess
-{
-  public:
+class NamedProcess {
+public:
     NamedProcess(const fs::path& folder, const std::string& name)
     {
         const auto path = folder / name;
@@ -44,7 +43,7 @@ class NamedProcess
     }
     pid_t pid() const { return m_pid; }
 
-  private:
+private:
     pid_t m_pid;
 };
 
@@ -54,9 +53,8 @@ void write(const fs::path& path, const std::string& text)
     std::ofstream(path) << text;
 }
 
-class LinuxAppRegistryTest : public ::testing::Test
-{
-  protected:
+class LinuxAppRegistryTest : public ::testing::Test {
+protected:
     void SetUp() override
     {
         write(applications / "org.example.MyTool.desktop",
@@ -81,8 +79,7 @@ TEST_F(LinuxAppRegistryTest, WithoutAnXServerApplicationsAreKnownByTheirExecutab
     LinuxAppRegistry registry(options());
     EXPECT_FALSE(registry.canSeeWindows());
 
-    struct Case
-    {
+    struct Case {
         std::string executable;
         std::optional<RunningApp> expected; // pid filled in below
     };
@@ -145,42 +142,15 @@ TEST_F(LinuxAppRegistryTest, ExecutableNamesIncludeTheScriptAnInterpreterRuns)
 namespace {
 
 // A private X server (Xvfb), and windows made on it for other processes.
-class XServer
-{
-  public:
+class XServer {
+public:
     XServer()
     {
-        int fds[2];
-        if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::pipe(fds) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, STDERR_FILENO);
-            ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-                    "320x240x24", nullptr);
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        pollfd ready{fds[0], POLLIN, 0};
-        char buffer[32] = {};
-        if (::poll(&ready, 1, 20000) == 1 && ::read(fds[0], buffer, sizeof buffer - 1) > 0)
-            m_display = ":" + std::to_string(std::atoi(buffer));
-        ::close(fds[0]);
-        if (!m_display.empty())
-            m_connection = xcb_connect(m_display.c_str(), nullptr);
+        // Servers started side by side by parallel tests can race for a display number.
+        for (int attempt = 0; attempt < 5 && !isRunning(); ++attempt)
+            start();
     }
-    ~XServer()
-    {
-        if (m_connection)
-            xcb_disconnect(m_connection);
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
+    ~XServer() { stop(); }
     bool isRunning() const { return m_connection && !xcb_connection_has_error(m_connection); }
     const std::string& display() const { return m_display; }
 
@@ -216,7 +186,44 @@ class XServer
         xcb_aux_sync();
     }
 
-  private:
+private:
+    void start()
+    {
+        stop();
+        int fds[2];
+        if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::pipe(fds) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDERR_FILENO);
+            ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
+                    "320x240x24", nullptr);
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        pollfd ready{fds[0], POLLIN, 0};
+        char buffer[32] = {};
+        if (::poll(&ready, 1, 20000) == 1 && ::read(fds[0], buffer, sizeof buffer - 1) > 0)
+            m_display = ":" + std::to_string(std::atoi(buffer));
+        ::close(fds[0]);
+        if (!m_display.empty())
+            m_connection = xcb_connect(m_display.c_str(), nullptr);
+    }
+    void stop()
+    {
+        if (m_connection)
+            xcb_disconnect(m_connection);
+        m_connection = nullptr;
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        m_pid = -1;
+        m_display.clear();
+    }
     xcb_atom_t atom(const char* name)
     {
         const auto cookie = xcb_intern_atom(m_connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
