@@ -118,6 +118,7 @@ class HookAdapter final : public QObject, public DecisionResolver
     {
         std::int64_t generation = 0;
         std::int64_t toolResults = 0;
+        std::int64_t unattributedToolResults = 0;
         std::map<std::string, std::int64_t> toolResultsByName;
     };
 

@@ -321,7 +321,7 @@ void HookAdapter::applyTranscript(const TranscriptSnapshot& snapshot, const std:
         previousEntry == m_transcriptProgress.end() || previousEntry->second.generation != snapshot.generation;
     const TranscriptProgress previous = baseline ? TranscriptProgress{} : previousEntry->second;
     m_transcriptProgress[key] = TranscriptProgress{snapshot.generation, snapshot.toolResultCount,
-                                                   snapshot.toolResultsByName};
+                                                   snapshot.unattributedToolResults, snapshot.toolResultsByName};
 
     bool resolvedInTerminal = false;
     if (!baseline && snapshot.toolResultCount > previous.toolResults && heldToolSettled(key, snapshot, previous)) {
@@ -357,8 +357,7 @@ void HookAdapter::applyTranscript(const TranscriptSnapshot& snapshot, const std:
                 summary = ToolText::truncated(ToolText::oneLine(*snapshot.lastAssistantText), 120, 119, "\u2026");
             s.status = SessionStatus::Done{summary};
         } else if (s.status.is<SessionStatus::Idle>()) {
-            const bool noNewResult = !baseline && snapshot.toolResultCount == previous.toolResults;
-            if (noNewResult && snapshot.lastToolActivity && snapshot.lastToolActivity != s.lastActivity) {
+            if (snapshot.toolResultCount == previous.toolResults && snapshot.lastToolActivity && snapshot.lastToolActivity != s.lastActivity) {
                 s.status = SessionStatus::Working{snapshot.lastToolActivity};
                 s.lastActivity = snapshot.lastToolActivity;
             }
@@ -379,17 +378,7 @@ bool HookAdapter::heldToolSettled(const std::string& key, const TranscriptSnapsh
     if (held == m_pendingDecisions.end())
         return true;
     const auto& toolName = held->second->event().toolName;
-    if (!toolName)
-        return true;
-    auto attributed = [](const std::map<std::string, std::int64_t>& byName) {
-        std::int64_t total = 0;
-        for (const auto& [name, count] : byName)
-            total += count;
-        return total;
-    };
-    const std::int64_t unattributedNow = snapshot.toolResultCount - attributed(snapshot.toolResultsByName);
-    const std::int64_t unattributedBefore = previous.toolResults - attributed(previous.toolResultsByName);
-    if (unattributedNow > unattributedBefore)
+    if (!toolName || snapshot.unattributedToolResults > previous.unattributedToolResults)
         return true;
     const auto countOf = [&](const std::map<std::string, std::int64_t>& byName) {
         const auto found = byName.find(*toolName);
