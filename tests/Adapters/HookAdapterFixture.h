@@ -9,6 +9,17 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
+
+namespace velquist {
+
+// Readable statuses in test failures.
+inline void PrintTo(const SessionStatus& status, std::ostream* out)
+{
+    *out << status.toJson().dump();
+}
+
+} // namespace velquist
 
 namespace velquist::test {
 

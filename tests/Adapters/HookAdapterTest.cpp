@@ -23,6 +23,13 @@ AgentInquiry oneQuestion(const std::string& text)
     return AgentInquiry{{AgentQuestion{text, {QuestionOption{"Yes", std::nullopt}}, std::nullopt, false}}};
 }
 
+TranscriptSnapshot withAssistantText(std::string text)
+{
+    TranscriptSnapshot snapshot;
+    snapshot.lastAssistantText = std::move(text);
+    return snapshot;
+}
+
 // A process id that no longer exists.
 pid_t deadProcess()
 {
@@ -42,6 +49,7 @@ class HookAdapterTest : public HookAdapterFixture
 TEST_F(HookAdapterTest, StatusTransitions)
 {
     const auto bash = ToolDetail::parse("Bash", {{"command", "make"}});
+    const std::string running = bash.title(); // the fixture's events carry the title as activity
     struct Case
     {
         std::string name;
@@ -63,16 +71,16 @@ TEST_F(HookAdapterTest, StatusTransitions)
     const std::vector<Case> cases{
         {"a first event makes an idle session", [] {}, event(Name::sessionStart), SessionStatus::Idle{}, std::nullopt},
         {"a prompt starts work", [] {}, event(Name::userPromptSubmit), SessionStatus::Working{kThinking}, kThinking},
-        {"a tool starts", prompt, toolEvent(Name::preToolUse, "Bash", bash), SessionStatus::Working{"$ make"}, "$ make"},
+        {"a tool starts", prompt, toolEvent(Name::preToolUse, "Bash", bash), SessionStatus::Working{running}, running},
         {"a tool starts even from done", stopped, toolEvent(Name::preToolUse, "Bash", bash),
-         SessionStatus::Working{"$ make"}, "$ make"},
+         SessionStatus::Working{running}, running},
         {"a question", prompt, toolEvent(Name::preToolUse, "AskUserQuestion", ToolDetail::Question{oneQuestion("Which?")}),
          SessionStatus::WaitingForInput{oneQuestion("Which?")}, "Which?"},
         {"a plan", prompt, plan,
          SessionStatus::NeedsPermission{PermissionRequest{"ExitPlanMode", "Plan ready for review", ToolDetail::Plan{"1. do it"}, false}},
          "Plan ready for review"},
         {"a finished tool while working", prompt, toolEvent(Name::postToolUse, "Bash", bash),
-         SessionStatus::Working{"$ make"}, "$ make"},
+         SessionStatus::Working{running}, running},
         {"a finished tool while asking changes nothing", ask, toolEvent(Name::postToolUse, "Bash", bash),
          SessionStatus::WaitingForInput{oneQuestion("Which?")}, "Which?"},
         {"the answered question means thinking", ask, toolEvent(Name::postToolUse, "AskUserQuestion"),
@@ -97,7 +105,7 @@ TEST_F(HookAdapterTest, StatusTransitions)
         {"a stop is done without a summary", prompt, event(Name::stop), SessionStatus::Done{}, kThinking},
         {"the end", prompt, event(Name::sessionEnd), SessionStatus::Ended{}, kThinking},
         {"a permission request without a waiting client", prompt, toolEvent(Name::permissionRequest, "Bash", bash),
-         SessionStatus::NeedsPermission{PermissionRequest{"Bash", "$ make", bash, false}}, "$ make"},
+         SessionStatus::NeedsPermission{PermissionRequest{"Bash", running, bash, false}}, running},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -201,7 +209,7 @@ TEST_F(HookAdapterTest, IdleDoneTimerInfersDoneForAnAgentWithoutStopEvents)
 {
     profile->infersDone = true;
     adapter->apply(event(Name::userPromptSubmit));
-    adapter->applyTranscript(TranscriptSnapshot{.lastAssistantText = std::string(130, 'x')}, "claude:s1");
+    adapter->applyTranscript(withAssistantText(std::string(130, 'x')), "claude:s1");
     clock.advance(20s);
     adapter->apply(toolEvent(Name::postToolUse, "read_file")); // any event restarts the 25 seconds
     clock.advance(20s);
@@ -212,7 +220,7 @@ TEST_F(HookAdapterTest, IdleDoneTimerInfersDoneForAnAgentWithoutStopEvents)
 
     // A text of exactly 120 characters stays whole; line feeds become spaces.
     adapter->apply(event(Name::userPromptSubmit));
-    adapter->applyTranscript(TranscriptSnapshot{.lastAssistantText = "a\nb" + std::string(117, 'c')}, "claude:s1");
+    adapter->applyTranscript(withAssistantText("a\nb" + std::string(117, 'c')), "claude:s1");
     clock.advance(25s);
     EXPECT_EQ(session().status, SessionStatus(SessionStatus::Done{"a b" + std::string(117, 'c')}));
 
