@@ -30,11 +30,6 @@ const std::string kPlanReady = "Plan ready for review";
 const std::string kPlanTool = "ExitPlanMode";
 const std::string kQuestionTool = "AskUserQuestion";
 
-bool isQuestion(const std::optional<ToolDetail>& tool)
-{
-    return tool && tool->as<ToolDetail::Question>();
-}
-
 std::string lowered(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -72,6 +67,34 @@ HookAdapter::HookAdapter(SessionStore& store, AgentEngine engine, std::unique_pt
 HookAdapter::~HookAdapter()
 {
     stop();
+}
+
+const AgentInquiry* HookAdapter::question(const HookEvent& event)
+{
+    const auto* asked = event.tool ? event.tool->as<ToolDetail::Question>() : nullptr;
+    return asked ? &asked->inquiry : nullptr;
+}
+
+std::string HookAdapter::doneSummary(std::string_view text)
+{
+    return ToolText::truncated(ToolText::oneLine(text), 120, 119, "\u2026");
+}
+
+void HookAdapter::showQuestion(const std::string& key, const AgentInquiry& inquiry)
+{
+    m_store.update(key, [&](Session& s) {
+        s.status = SessionStatus::WaitingForInput{inquiry};
+        s.lastActivity = inquiry.questions.empty() ? std::nullopt
+                                                   : std::optional<std::string>(inquiry.questions.front().question);
+    });
+}
+
+void HookAdapter::showWorking(const std::string& key, const std::optional<std::string>& activity)
+{
+    m_store.update(key, [&](Session& s) {
+        s.status = SessionStatus::Working{activity};
+        s.lastActivity = activity;
+    });
 }
 
 std::string HookAdapter::sessionKey(const std::string& agentSessionID) const
@@ -191,13 +214,8 @@ void HookAdapter::apply(const HookEvent& event)
 void HookAdapter::applyPreToolUse(const HookEvent& event)
 {
     const std::string key = sessionKey(event.sessionID);
-    if (isQuestion(event.tool)) {
-        const AgentInquiry& inquiry = event.tool->as<ToolDetail::Question>()->inquiry;
-        m_store.update(key, [&](Session& s) {
-            s.status = SessionStatus::WaitingForInput{inquiry};
-            s.lastActivity = inquiry.questions.empty() ? std::nullopt
-                                                       : std::optional<std::string>(inquiry.questions.front().question);
-        });
+    if (const AgentInquiry* inquiry = question(event)) {
+        showQuestion(key, *inquiry);
         return;
     }
     if (event.toolName == kPlanTool) {
@@ -210,10 +228,7 @@ void HookAdapter::applyPreToolUse(const HookEvent& event)
             m_verbatimPlans[key] = *event.rawPlan;
         return;
     }
-    m_store.update(key, [&](Session& s) {
-        s.status = SessionStatus::Working{event.activity};
-        s.lastActivity = event.activity;
-    });
+    showWorking(key, event.activity);
 }
 
 void HookAdapter::applyPostToolUse(const HookEvent& event)
@@ -221,10 +236,7 @@ void HookAdapter::applyPostToolUse(const HookEvent& event)
     const std::string key = sessionKey(event.sessionID);
     if (!recordSubagentActivity(event)) {
         if (event.toolName == kQuestionTool || event.toolName == kPlanTool) {
-            m_store.update(key, [](Session& s) {
-                s.status = SessionStatus::Working{kThinking};
-                s.lastActivity = kThinking;
-            });
+            showWorking(key, kThinking);
         } else {
             m_store.update(key, [&](Session& s) {
                 if (!s.status.is<SessionStatus::Working>())
@@ -246,7 +258,7 @@ void HookAdapter::applyPostToolUse(const HookEvent& event)
 
 bool HookAdapter::recordSubagentActivity(const HookEvent& event)
 {
-    if (isQuestion(event.tool) || event.toolName == kPlanTool || !event.agentID || !event.activity)
+    if (question(event) || event.toolName == kPlanTool || !event.agentID || !event.activity)
         return false;
     const std::string key = sessionKey(event.sessionID);
     const Session* session = m_store.session(key);
@@ -451,7 +463,7 @@ void HookAdapter::markIdleSessionDone(const std::string& key)
         return;
     std::optional<std::string> summary;
     if (const auto text = m_lastAssistantText.find(id); text != m_lastAssistantText.end())
-        summary = ToolText::truncated(ToolText::oneLine(text->second), 120, 119, "\u2026");
+        summary = doneSummary(text->second);
     Log::debug("done", Log::shortId(id) + " quiet for 25 s");
     m_store.update(id, [&](Session& s) { s.status = SessionStatus::Done{summary}; });
 }

@@ -122,6 +122,12 @@ class HookAdapter final : public QObject, public DecisionResolver
         std::map<std::string, std::int64_t> toolResultsByName;
     };
 
+    // The inquiry when the event's tool is the agent asking the user.
+    static const AgentInquiry* question(const HookEvent& event);
+    // A done session's summary: the agent's last text on one line, cut to 120 characters.
+    static std::string doneSummary(std::string_view text);
+    void showQuestion(const std::string& key, const AgentInquiry& inquiry);
+    void showWorking(const std::string& key, const std::optional<std::string>& activity);
     void ensureSession(const HookEvent& event);
     void ensureTailer(const HookEvent& event);
     void startTailer(const std::string& key, const std::string& path);
@@ -141,7 +147,6 @@ class HookAdapter final : public QObject, public DecisionResolver
     bool heldToolSettled(const std::string& key, const TranscriptSnapshot& snapshot,
                          const TranscriptProgress& previous) const;
     void inspectWriteTarget(const std::string& key, const ToolDetail& tool);
-    bool sendReply(PendingDecision& decision, const std::string& bytes);
     void hold(const std::string& key, std::shared_ptr<PendingDecision> decision);
     std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput = std::nullopt,
                             const std::optional<nlohmann::json>& updatedPermissions = std::nullopt) const;

@@ -4,7 +4,6 @@
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookAdapter.h"
 #include "Core/SessionStore.h"
-#include "Core/ToolText.h"
 #include "Ingestion/PendingDecision.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Json.h"
@@ -17,11 +16,6 @@ namespace {
 using nlohmann::json;
 
 const std::string kDeniedMessage = "Denied from Velquist";
-
-bool isQuestion(const std::optional<ToolDetail>& tool)
-{
-    return tool && tool->as<ToolDetail::Question>();
-}
 
 // The agent's permission suggestions when they are a non-empty list of objects.
 std::optional<json> suggestions(const HookEvent& event)
@@ -65,23 +59,20 @@ void HookAdapter::receive(std::shared_ptr<PendingDecision> decision)
         return;
 
     const Session* session = m_store.session(key);
-    if (!isQuestion(event.tool) && session && session->autoApprovePermissions) {
+    if (!question(event) && session && session->autoApprovePermissions) {
         if (const std::string reply = encodeAllow(); !reply.empty()) {
             Log::debug("decision", "auto-approved " + Log::shortId(key) + " (session grant)");
-            sendReply(*decision, reply);
+            decision->send(reply);
             return;
         }
     }
     if (m_profile->autoApprovesReadOnlyTools() && event.tool &&
         (event.tool->as<ToolDetail::Read>() || event.tool->as<ToolDetail::Search>())) {
         if (const std::string reply = encodeAllow(); !reply.empty()) {
-            m_store.update(key, [&](Session& s) {
-                s.status = SessionStatus::Working{event.activity};
-                s.lastActivity = event.activity;
-            });
+            showWorking(key, event.activity);
             Log::debug("decision", "auto-approved read-only " + event.toolName.value_or("tool") + " for " +
                                        Log::shortId(key));
-            sendReply(*decision, reply);
+            decision->send(reply);
             armIdleDoneIfNeeded(key);
             return;
         }
@@ -159,7 +150,7 @@ bool HookAdapter::resolveDecision(const ControlAction& action, const std::string
         Log::debug("decision", "no reply could be encoded for " + Log::shortId(sessionID));
         return false;
     }
-    const bool sent = sendReply(*decision, reply);
+    const bool sent = decision->send(reply);
     if (const auto current = m_pendingDecisions.find(sessionID);
         current != m_pendingDecisions.end() && current->second == decision)
         m_pendingDecisions.erase(current);
@@ -174,11 +165,6 @@ bool HookAdapter::resolveDecision(const ControlAction& action, const std::string
     });
     Log::debug("decision", "resolved " + action.describe() + " for " + Log::shortId(sessionID));
     return true;
-}
-
-bool HookAdapter::sendReply(PendingDecision& decision, const std::string& bytes)
-{
-    return decision.send(bytes);
 }
 
 std::string HookAdapter::encodeAllow(const std::optional<json>& updatedInput,
@@ -216,7 +202,8 @@ std::optional<json> HookAdapter::grantRules(const HookEvent& event, GrantScope s
 
 std::optional<json> HookAdapter::answerInput(const HookEvent& event, const std::vector<std::vector<int>>& selections)
 {
-    if (!event.rawQuestionsJSON || !isQuestion(event.tool))
+    const AgentInquiry* inquiry = question(event);
+    if (!event.rawQuestionsJSON || !inquiry)
         return std::nullopt;
     auto questions = Json::parse(*event.rawQuestionsJSON);
     if (!questions || !questions->is_array())
@@ -229,7 +216,7 @@ std::optional<json> HookAdapter::answerInput(const HookEvent& event, const std::
     picks.reserve(selections.size());
     for (const auto& list : selections)
         picks.emplace_back(list.begin(), list.end());
-    const auto answers = event.tool->as<ToolDetail::Question>()->inquiry.answers(picks);
+    const auto answers = inquiry->answers(picks);
     if (!answers)
         return std::nullopt;
     json map = json::object();
@@ -259,13 +246,8 @@ bool HookAdapter::supportsAlwaysAllow(const HookEvent& event) const
 void HookAdapter::applyPermissionState(const HookEvent& event)
 {
     const std::string key = sessionKey(event.sessionID);
-    if (isQuestion(event.tool)) {
-        const AgentInquiry& inquiry = event.tool->as<ToolDetail::Question>()->inquiry;
-        m_store.update(key, [&](Session& s) {
-            s.status = SessionStatus::WaitingForInput{inquiry};
-            s.lastActivity = inquiry.questions.empty() ? std::nullopt
-                                                       : std::optional<std::string>(inquiry.questions.front().question);
-        });
+    if (const AgentInquiry* inquiry = question(event)) {
+        showQuestion(key, *inquiry);
         return;
     }
     PermissionRequest request;
@@ -354,7 +336,7 @@ void HookAdapter::applyTranscript(const TranscriptSnapshot& snapshot, const std:
         } else if (s.status.is<SessionStatus::Done>()) {
             std::optional<std::string> summary;
             if (snapshot.lastAssistantText)
-                summary = ToolText::truncated(ToolText::oneLine(*snapshot.lastAssistantText), 120, 119, "\u2026");
+                summary = doneSummary(*snapshot.lastAssistantText);
             s.status = SessionStatus::Done{summary};
         } else if (s.status.is<SessionStatus::Idle>()) {
             if (snapshot.toolResultCount == previous.toolResults && snapshot.lastToolActivity && snapshot.lastToolActivity != s.lastActivity) {
