@@ -32,19 +32,6 @@ std::optional<json> suggestions(const HookEvent& event)
     return list;
 }
 
-std::string scopeName(GrantScope scope)
-{
-    switch (scope) {
-    case GrantScope::once:
-        return "once";
-    case GrantScope::session:
-        return "session";
-    case GrantScope::always:
-        return "always";
-    }
-    return "once";
-}
-
 } // namespace
 
 void HookAdapter::receive(std::shared_ptr<PendingDecision> decision)
@@ -116,7 +103,7 @@ bool HookAdapter::resolveDecision(const ControlAction& action, const std::string
         grantsSession = approve->scope == GrantScope::session;
         reply = encodeAllow(std::nullopt, grantRules(event, approve->scope));
         note = approve->scope == GrantScope::once ? "Allowed from notch"
-                                                  : "Allowed (" + scopeName(approve->scope) + ") from notch";
+                                                  : "Allowed (" + std::string(toString(approve->scope)) + ") from notch";
     } else if (const auto* plan = action.as<ControlAction::ApprovePlan>()) {
         std::optional<std::string> text = event.rawPlan;
         if (const auto verbatim = m_verbatimPlans.find(sessionID); verbatim != m_verbatimPlans.end())
