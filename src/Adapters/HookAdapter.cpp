@@ -67,6 +67,9 @@ HookAdapter::HookAdapter(SessionStore& store, AgentEngine engine, std::unique_pt
 HookAdapter::~HookAdapter()
 {
     stop();
+    // A held request that someone else still holds must not call back into this adapter.
+    for (auto& [key, decision] : m_pendingDecisions)
+        decision->setOnHangUp({});
 }
 
 const AgentInquiry* HookAdapter::question(const HookEvent& event)
