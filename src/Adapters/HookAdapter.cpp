@@ -53,14 +53,10 @@ bool ownerIsGone(const std::optional<std::int64_t>& ownerPID)
 
 } // namespace
 
-HookAdapter::HookAdapter(SessionStore& store, AgentEngine engine, std::unique_ptr<const EngineProfile> profile,
-                         Services services, QObject* parent)
-    : QObject(parent),
-      m_store(store),
-      m_engine(std::move(engine)),
-      m_profile(std::move(profile)),
-      m_services(services),
-      m_contextLimits(AppPaths::claudeSettings())
+HookAdapter::HookAdapter(SessionStore& store, AgentEngine engine,
+                         std::unique_ptr<const EngineProfile> profile, Services services, QObject* parent)
+    : QObject(parent), m_store(store), m_engine(std::move(engine)), m_profile(std::move(profile)),
+      m_services(services), m_contextLimits(AppPaths::claudeSettings())
 {
 }
 
@@ -87,8 +83,9 @@ void HookAdapter::showQuestion(const std::string& key, const AgentInquiry& inqui
 {
     m_store.update(key, [&](Session& s) {
         s.status = SessionStatus::WaitingForInput{inquiry};
-        s.lastActivity = inquiry.questions.empty() ? std::nullopt
-                                                   : std::optional<std::string>(inquiry.questions.front().question);
+        s.lastActivity = inquiry.questions.empty()
+                             ? std::nullopt
+                             : std::optional<std::string>(inquiry.questions.front().question);
     });
 }
 
@@ -108,8 +105,9 @@ std::string HookAdapter::sessionKey(const std::string& agentSessionID) const
 void HookAdapter::start()
 {
     m_services.dispatcher.registerResolver(m_engine.kind, this);
-    m_cleanupTimer = ScheduledTimer(m_services.scheduler,
-                                    m_services.scheduler.scheduleRepeating(kCleanupInterval, [this] { housekeeping(); }));
+    m_cleanupTimer =
+        ScheduledTimer(m_services.scheduler,
+                       m_services.scheduler.scheduleRepeating(kCleanupInterval, [this] { housekeeping(); }));
 }
 
 void HookAdapter::stop()
@@ -194,7 +192,8 @@ void HookAdapter::apply(const HookEvent& event)
                                            [&](const SubagentRun& run) { return run.id == id; });
             if (known)
                 return;
-            const std::string name = event.agentType && !event.agentType->empty() ? *event.agentType : "subagent";
+            const std::string name =
+                event.agentType && !event.agentType->empty() ? *event.agentType : "subagent";
             s.runningSubagents.push_back(SubagentRun{id, name, std::nullopt, m_services.clock.now()});
             Log::debug("subagent", "started " + name + " in " + Log::shortId(key));
         });
@@ -224,7 +223,8 @@ void HookAdapter::applyPreToolUse(const HookEvent& event)
     if (event.toolName == kPlanTool) {
         const bool alwaysAllow = supportsAlwaysAllow(event);
         m_store.update(key, [&](Session& s) {
-            s.status = SessionStatus::NeedsPermission{PermissionRequest{kPlanTool, kPlanReady, event.tool, alwaysAllow}};
+            s.status = SessionStatus::NeedsPermission{
+                PermissionRequest{kPlanTool, kPlanReady, event.tool, alwaysAllow}};
             s.lastActivity = kPlanReady;
         });
         if (event.rawPlan)
@@ -268,7 +268,8 @@ bool HookAdapter::recordSubagentActivity(const HookEvent& event)
     if (!session)
         return false;
     const auto& runs = session->runningSubagents;
-    const bool known = std::any_of(runs.begin(), runs.end(), [&](const SubagentRun& run) { return run.id == *event.agentID; });
+    const bool known = std::any_of(runs.begin(), runs.end(),
+                                   [&](const SubagentRun& run) { return run.id == *event.agentID; });
     if (!known)
         return false;
     m_store.update(key, [&](Session& s) {
@@ -298,11 +299,13 @@ void HookAdapter::applyNotification(const HookEvent& event)
         });
         return;
     }
-    if (type == "agent_needs_input" || type == "idle_prompt" || (type.empty() && contains(lower, "waiting"))) {
+    if (type == "agent_needs_input" || type == "idle_prompt" ||
+        (type.empty() && contains(lower, "waiting"))) {
         m_store.update(key, [](Session& s) {
             if (!s.status.is<SessionStatus::Working>())
                 return;
-            s.status = SessionStatus::WaitingForInput{AgentInquiry{{AgentQuestion{"Waiting for your input", {}, {}, false}}}};
+            s.status = SessionStatus::WaitingForInput{
+                AgentInquiry{{AgentQuestion{"Waiting for your input", {}, {}, false}}}};
         });
     }
 }
@@ -402,19 +405,20 @@ void HookAdapter::startTailer(const std::string& key, const std::string& path)
     TranscriptLineParser parser = m_profile->transcriptLineParser();
     if (!parser || path.empty() || m_tailers.contains(key))
         return;
-    m_tailers.emplace(key, std::make_unique<TranscriptTailer>(
-                               std::filesystem::path(path), std::move(parser),
-                               [this, key](const TranscriptSnapshot& snapshot) { applyTranscript(snapshot, key); },
-                               m_services.transcriptWatcher, m_services.scheduler));
+    m_tailers.emplace(key,
+                      std::make_unique<TranscriptTailer>(
+                          std::filesystem::path(path), std::move(parser),
+                          [this, key](const TranscriptSnapshot& snapshot) { applyTranscript(snapshot, key); },
+                          m_services.transcriptWatcher, m_services.scheduler));
 }
 
 void HookAdapter::endSession(const std::string& key)
 {
     forgetSession(key);
     m_store.update(key, [](Session& s) { s.status = SessionStatus::Ended{}; });
-    m_endedRemovals[key] = ScheduledTimer(m_services.scheduler, m_services.scheduler.schedule(kEndedRemovalDelay, [this, key] {
-                                              removeIfStillEnded(key);
-                                          }));
+    m_endedRemovals[key] = ScheduledTimer(
+        m_services.scheduler,
+        m_services.scheduler.schedule(kEndedRemovalDelay, [this, key] { removeIfStillEnded(key); }));
 }
 
 // An event after the end may have brought the session back; then it stays.
@@ -452,9 +456,9 @@ void HookAdapter::armIdleDoneIfNeeded(const std::string& key)
         m_idleDoneTimers.erase(key);
         return;
     }
-    m_idleDoneTimers[key] = ScheduledTimer(m_services.scheduler, m_services.scheduler.schedule(kIdleDoneDelay, [this, key] {
-                                               markIdleSessionDone(key);
-                                           }));
+    m_idleDoneTimers[key] = ScheduledTimer(
+        m_services.scheduler,
+        m_services.scheduler.schedule(kIdleDoneDelay, [this, key] { markIdleSessionDone(key); }));
 }
 
 void HookAdapter::markIdleSessionDone(const std::string& key)

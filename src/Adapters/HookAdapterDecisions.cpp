@@ -102,8 +102,9 @@ bool HookAdapter::resolveDecision(const ControlAction& action, const std::string
     if (const auto* approve = action.as<ControlAction::Approve>()) {
         grantsSession = approve->scope == GrantScope::session;
         reply = encodeAllow(std::nullopt, grantRules(event, approve->scope));
-        note = approve->scope == GrantScope::once ? "Allowed from notch"
-                                                  : "Allowed (" + std::string(toString(approve->scope)) + ") from notch";
+        note = approve->scope == GrantScope::once
+                   ? "Allowed from notch"
+                   : "Allowed (" + std::string(toString(approve->scope)) + ") from notch";
     } else if (const auto* plan = action.as<ControlAction::ApprovePlan>()) {
         std::optional<std::string> text = event.rawPlan;
         if (const auto verbatim = m_verbatimPlans.find(sessionID); verbatim != m_verbatimPlans.end())
@@ -187,7 +188,8 @@ std::optional<json> HookAdapter::grantRules(const HookEvent& event, GrantScope s
     return rules;
 }
 
-std::optional<json> HookAdapter::answerInput(const HookEvent& event, const std::vector<std::vector<int>>& selections)
+std::optional<json> HookAdapter::answerInput(const HookEvent& event,
+                                             const std::vector<std::vector<int>>& selections)
 {
     const AgentInquiry* inquiry = question(event);
     if (!event.rawQuestionsJSON || !inquiry)
@@ -286,14 +288,16 @@ void HookAdapter::applyTranscript(const TranscriptSnapshot& snapshot, const std:
     const std::string& key = sessionID;
     const auto previousEntry = m_transcriptProgress.find(key);
     // The first snapshot, and the first of a replaced file, only set the count to grow from.
-    const bool baseline =
-        previousEntry == m_transcriptProgress.end() || previousEntry->second.generation != snapshot.generation;
+    const bool baseline = previousEntry == m_transcriptProgress.end() ||
+                          previousEntry->second.generation != snapshot.generation;
     const TranscriptProgress previous = baseline ? TranscriptProgress{} : previousEntry->second;
-    m_transcriptProgress[key] = TranscriptProgress{snapshot.generation, snapshot.toolResultCount,
-                                                   snapshot.unattributedToolResults, snapshot.toolResultsByName};
+    m_transcriptProgress[key] =
+        TranscriptProgress{snapshot.generation, snapshot.toolResultCount, snapshot.unattributedToolResults,
+                           snapshot.toolResultsByName};
 
     bool resolvedInTerminal = false;
-    if (!baseline && snapshot.toolResultCount > previous.toolResults && heldToolSettled(key, snapshot, previous)) {
+    if (!baseline && snapshot.toolResultCount > previous.toolResults &&
+        heldToolSettled(key, snapshot, previous)) {
         cancelPendingDecision(key);
         resolvedInTerminal = true;
     }
@@ -302,8 +306,9 @@ void HookAdapter::applyTranscript(const TranscriptSnapshot& snapshot, const std:
     if (snapshot.contextTokens) {
         auto& maximum = m_contextMaxTokens[key];
         maximum = std::max(maximum, *snapshot.contextTokens);
-        const std::int64_t limit =
-            snapshot.contextLimit ? *snapshot.contextLimit : m_contextLimits.limit(snapshot.contextModel, maximum);
+        const std::int64_t limit = snapshot.contextLimit
+                                       ? *snapshot.contextLimit
+                                       : m_contextLimits.limit(snapshot.contextModel, maximum);
         context = ContextUsage{*snapshot.contextTokens, limit, snapshot.contextModel};
     }
 
@@ -326,7 +331,8 @@ void HookAdapter::applyTranscript(const TranscriptSnapshot& snapshot, const std:
                 summary = doneSummary(*snapshot.lastAssistantText);
             s.status = SessionStatus::Done{summary};
         } else if (s.status.is<SessionStatus::Idle>()) {
-            if (snapshot.toolResultCount == previous.toolResults && snapshot.lastToolActivity && snapshot.lastToolActivity != s.lastActivity) {
+            if (snapshot.toolResultCount == previous.toolResults && snapshot.lastToolActivity &&
+                snapshot.lastToolActivity != s.lastActivity) {
                 s.status = SessionStatus::Working{snapshot.lastToolActivity};
                 s.lastActivity = snapshot.lastToolActivity;
             }

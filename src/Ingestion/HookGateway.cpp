@@ -37,7 +37,8 @@ void HookGateway::start()
     // The server lives inside the gateway, so its callbacks never outlive it.
     auto server = std::make_unique<HookSocketServer>(
         m_scheduler, [this](HookEvent event) { deliverEvent(event); },
-        [this](std::shared_ptr<PendingDecision> decision) { deliverDecision(std::move(decision)); }, m_socketPath);
+        [this](std::shared_ptr<PendingDecision> decision) { deliverDecision(std::move(decision)); },
+        m_socketPath);
     server->start();
     m_server = std::move(server);
 }

@@ -31,7 +31,8 @@ class HookAdapterDecisionTest : public HookAdapterFixture
         request.rawQuestionsJSON = questions.dump();
         return request;
     }
-    TranscriptSnapshot results(std::int64_t unattributed, std::map<std::string, std::int64_t> byName = {}) const
+    TranscriptSnapshot results(std::int64_t unattributed,
+                               std::map<std::string, std::int64_t> byName = {}) const
     {
         TranscriptSnapshot snapshot;
         snapshot.unattributedToolResults = unattributed;
@@ -50,8 +51,8 @@ TEST_F(HookAdapterDecisionTest, HeldRequestIsShownAndAnsweredOnce)
     auto client = hold(bashRequest());
     EXPECT_TRUE(adapter->holdsDecision("claude:s1"));
     EXPECT_EQ(client->outcome(), std::nullopt);
-    EXPECT_EQ(session().status,
-              SessionStatus(SessionStatus::NeedsPermission{PermissionRequest{"Bash", bash.title(), bash, false}}));
+    EXPECT_EQ(session().status, SessionStatus(SessionStatus::NeedsPermission{
+                                    PermissionRequest{"Bash", bash.title(), bash, false}}));
     EXPECT_EQ(session().lastActivity, bash.title());
 
     EXPECT_TRUE(adapter->resolveDecision(ControlAction::approve(GrantScope::once), "claude:s1"));
@@ -78,27 +79,56 @@ TEST_F(HookAdapterDecisionTest, EachActionSendsItsReplyAndLeavesItsNote)
         std::string note;
     };
     const std::vector<Case> cases{
-        {"once", bashRequest(), ControlAction::approve(GrantScope::once), {{"allow", true}}, "Allowed from notch"},
-        {"always with suggestions", withSuggestions, ControlAction::approve(GrantScope::always),
+        {"once",
+         bashRequest(),
+         ControlAction::approve(GrantScope::once),
+         {{"allow", true}},
+         "Allowed from notch"},
+        {"always with suggestions",
+         withSuggestions,
+         ControlAction::approve(GrantScope::always),
          {{"allow", true},
-          {"permissions", json::array({{{"type", "addRules"}, {"rules", {{{"toolName", "Bash"}}}}, {"destination", "localSettings"}},
-                                       {{"type", "setMode"}, {"mode", "acceptEdits"}, {"destination", "localSettings"}}})}},
+          {"permissions",
+           json::array(
+               {{{"type", "addRules"}, {"rules", {{{"toolName", "Bash"}}}}, {"destination", "localSettings"}},
+                {{"type", "setMode"}, {"mode", "acceptEdits"}, {"destination", "localSettings"}}})}},
          "Allowed (always) from notch"},
-        {"always without suggestions", bashRequest(), ControlAction::approve(GrantScope::always), {{"allow", true}},
+        {"always without suggestions",
+         bashRequest(),
+         ControlAction::approve(GrantScope::always),
+         {{"allow", true}},
          "Allowed (always) from notch"},
-        {"session", bashRequest(), ControlAction::approve(GrantScope::session), {{"allow", true}},
+        {"session",
+         bashRequest(),
+         ControlAction::approve(GrantScope::session),
+         {{"allow", true}},
          "Allowed (session) from notch"},
-        {"plan with a mode", plan, ControlAction::approvePlan("acceptEdits"),
+        {"plan with a mode",
+         plan,
+         ControlAction::approvePlan("acceptEdits"),
          {{"allow", true},
           {"input", {{"plan", "1. build"}}},
-          {"permissions", json::array({{{"type", "setMode"}, {"mode", "acceptEdits"}, {"destination", "session"}}})}},
+          {"permissions",
+           json::array({{{"type", "setMode"}, {"mode", "acceptEdits"}, {"destination", "session"}}})}},
          "Plan approved (acceptEdits) from notch"},
-        {"plan without a mode", plan, ControlAction::approvePlan(std::nullopt),
-         {{"allow", true}, {"input", {{"plan", "1. build"}}}}, "Plan approved from notch"},
-        {"feedback", bashRequest(), ControlAction::denyWithMessage("use make clean"), {{"deny", "use make clean"}},
+        {"plan without a mode",
+         plan,
+         ControlAction::approvePlan(std::nullopt),
+         {{"allow", true}, {"input", {{"plan", "1. build"}}}},
+         "Plan approved from notch"},
+        {"feedback",
+         bashRequest(),
+         ControlAction::denyWithMessage("use make clean"),
+         {{"deny", "use make clean"}},
          "Sent feedback from notch"},
-        {"deny", bashRequest(), ControlAction::deny(), {{"deny", "Denied from Velquist"}}, "Denied from notch"},
-        {"answer", questionRequest(), ControlAction::answer({{1}, {0}}),
+        {"deny",
+         bashRequest(),
+         ControlAction::deny(),
+         {{"deny", "Denied from Velquist"}},
+         "Denied from notch"},
+        {"answer",
+         questionRequest(),
+         ControlAction::answer({{1}, {0}}),
          {{"allow", true},
           {"input",
            {{"questions", json::parse(*questionRequest().rawQuestionsJSON)},
@@ -145,7 +175,8 @@ TEST_F(HookAdapterDecisionTest, AlwaysAllowIsOfferedOnlyWithSuggestionsTheAgentT
         HookEvent request = bashRequest();
         request.permissionSuggestionsJSON = suggestions;
         auto client = hold(request);
-        EXPECT_EQ(session().status.as<SessionStatus::NeedsPermission>()->request.supportsAlwaysAllow, offered);
+        EXPECT_EQ(session().status.as<SessionStatus::NeedsPermission>()->request.supportsAlwaysAllow,
+                  offered);
     }
 }
 
@@ -164,7 +195,8 @@ TEST_F(HookAdapterDecisionTest, AnswerThatDoesNotFitKeepsTheQuestionHeld)
 TEST_F(HookAdapterDecisionTest, SecondRequestOfASessionReplacesTheFirst)
 {
     auto first = hold(bashRequest());
-    auto second = hold(toolEvent(Name::permissionRequest, "Write", ToolDetail::parse("Write", {{"file_path", "/tmp/x"}, {"content", "x"}})));
+    auto second = hold(toolEvent(Name::permissionRequest, "Write",
+                                 ToolDetail::parse("Write", {{"file_path", "/tmp/x"}, {"content", "x"}})));
     EXPECT_EQ(first->outcome(), "");
     EXPECT_EQ(session().status.as<SessionStatus::NeedsPermission>()->request.toolName, "Write");
     EXPECT_TRUE(adapter->resolveDecision(ControlAction::deny(), "claude:s1"));
@@ -197,7 +229,8 @@ TEST_F(HookAdapterDecisionTest, ReadOnlyToolsAreAllowedAtOnceWhereTheEngineWants
     EXPECT_EQ(allowed->replyJson(), (json{{"allow", true}}));
     EXPECT_EQ(session().status, SessionStatus(SessionStatus::Working{read.activity}));
     EXPECT_TRUE(adapter->hasIdleDoneTimer("claude:s1"));
-    auto search = hold(toolEvent(Name::permissionRequest, "grep", ToolDetail::Search{"Search", "TODO", std::nullopt}));
+    auto search =
+        hold(toolEvent(Name::permissionRequest, "grep", ToolDetail::Search{"Search", "TODO", std::nullopt}));
     EXPECT_EQ(search->replyJson(), (json{{"allow", true}}));
     auto shell = hold(bashRequest());
     EXPECT_EQ(shell->outcome(), std::nullopt);
@@ -372,8 +405,9 @@ TEST_F(HookAdapterDecisionTest, WriteRequestLearnsWhetherItOverwritesAFile)
     HookEvent start = event(Name::sessionStart);
     start.cwd = folder.path().string();
     adapter->apply(start);
-    auto client = hold(toolEvent(Name::permissionRequest, "Write",
-                                 ToolDetail::parse("Write", {{"file_path", "notes.txt"}, {"content", "three"}})));
+    auto client =
+        hold(toolEvent(Name::permissionRequest, "Write",
+                       ToolDetail::parse("Write", {{"file_path", "notes.txt"}, {"content", "three"}})));
     auto note = [&] {
         const auto* asking = session().status.as<SessionStatus::NeedsPermission>();
         return asking && asking->request.tool ? asking->request.tool->riskNote() : std::nullopt;

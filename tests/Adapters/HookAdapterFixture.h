@@ -25,7 +25,8 @@ namespace velquist::test {
 
 inline AgentEngine testEngine(AgentKind kind = AgentKind::claudeCode, std::string idNamespace = "claude")
 {
-    return AgentEngine{kind, idNamespace, AgentMechanism::blockingHook, AgentCapabilities::of(kind), idNamespace};
+    return AgentEngine{kind, idNamespace, AgentMechanism::blockingHook, AgentCapabilities::of(kind),
+                       idNamespace};
 }
 
 // One adapter over a fresh store in a temporary HOME, driven by the manual scheduler.
@@ -38,9 +39,9 @@ class HookAdapterFixture : public ::testing::Test
     {
         auto owned = std::make_unique<FakeProfile>();
         madeProfile = owned.get();
-        auto made = std::make_unique<HookAdapter>(
-            store, std::move(engine), std::move(owned),
-            HookAdapter::Services{clock, clock, watcher, dispatcher, nullptr});
+        auto made =
+            std::make_unique<HookAdapter>(store, std::move(engine), std::move(owned),
+                                          HookAdapter::Services{clock, clock, watcher, dispatcher, nullptr});
         made->start();
         return made;
     }
@@ -53,8 +54,8 @@ class HookAdapterFixture : public ::testing::Test
         made.engine = adapter ? adapter->engine().idNamespace : "claude";
         return made;
     }
-    HookEvent toolEvent(HookEvent::Name name, std::string toolName, std::optional<ToolDetail> tool = std::nullopt,
-                        std::string session = "s1") const
+    HookEvent toolEvent(HookEvent::Name name, std::string toolName,
+                        std::optional<ToolDetail> tool = std::nullopt, std::string session = "s1") const
     {
         HookEvent made = event(name, std::move(session));
         made.toolName = std::move(toolName);

@@ -59,7 +59,10 @@ TEST_F(HookAdapterTest, StatusTransitions)
         std::optional<std::string> lastActivity;
     };
     auto prompt = [this] { adapter->apply(event(Name::userPromptSubmit)); };
-    auto ask = [this] { adapter->apply(toolEvent(Name::preToolUse, "AskUserQuestion", ToolDetail::Question{oneQuestion("Which?")})); };
+    auto ask = [this] {
+        adapter->apply(
+            toolEvent(Name::preToolUse, "AskUserQuestion", ToolDetail::Question{oneQuestion("Which?")}));
+    };
     auto stopped = [this] { adapter->apply(event(Name::stop)); };
     HookEvent plan = toolEvent(Name::preToolUse, "ExitPlanMode", ToolDetail::Plan{"1. do it"});
     HookEvent permissionNote = event(Name::notification);
@@ -69,15 +72,20 @@ TEST_F(HookAdapterTest, StatusTransitions)
     waitingNote.notificationMessage = "Claude is WAITING for your input";
 
     const std::vector<Case> cases{
-        {"a first event makes an idle session", [] {}, event(Name::sessionStart), SessionStatus::Idle{}, std::nullopt},
-        {"a prompt starts work", [] {}, event(Name::userPromptSubmit), SessionStatus::Working{kThinking}, kThinking},
-        {"a tool starts", prompt, toolEvent(Name::preToolUse, "Bash", bash), SessionStatus::Working{running}, running},
+        {"a first event makes an idle session", [] {}, event(Name::sessionStart), SessionStatus::Idle{},
+         std::nullopt},
+        {"a prompt starts work", [] {}, event(Name::userPromptSubmit), SessionStatus::Working{kThinking},
+         kThinking},
+        {"a tool starts", prompt, toolEvent(Name::preToolUse, "Bash", bash), SessionStatus::Working{running},
+         running},
         {"a tool starts even from done", stopped, toolEvent(Name::preToolUse, "Bash", bash),
          SessionStatus::Working{running}, running},
-        {"a question", prompt, toolEvent(Name::preToolUse, "AskUserQuestion", ToolDetail::Question{oneQuestion("Which?")}),
+        {"a question", prompt,
+         toolEvent(Name::preToolUse, "AskUserQuestion", ToolDetail::Question{oneQuestion("Which?")}),
          SessionStatus::WaitingForInput{oneQuestion("Which?")}, "Which?"},
         {"a plan", prompt, plan,
-         SessionStatus::NeedsPermission{PermissionRequest{"ExitPlanMode", "Plan ready for review", ToolDetail::Plan{"1. do it"}, false}},
+         SessionStatus::NeedsPermission{
+             PermissionRequest{"ExitPlanMode", "Plan ready for review", ToolDetail::Plan{"1. do it"}, false}},
          "Plan ready for review"},
         {"a finished tool while working", prompt, toolEvent(Name::postToolUse, "Bash", bash),
          SessionStatus::Working{running}, running},
@@ -86,14 +94,17 @@ TEST_F(HookAdapterTest, StatusTransitions)
         {"the answered question means thinking", ask, toolEvent(Name::postToolUse, "AskUserQuestion"),
          SessionStatus::Working{kThinking}, kThinking},
         {"a permission notice", prompt, permissionNote,
-         SessionStatus::NeedsPermission{PermissionRequest{"Bash", "Claude needs your permission to use Bash.", std::nullopt, false}},
+         SessionStatus::NeedsPermission{
+             PermissionRequest{"Bash", "Claude needs your permission to use Bash.", std::nullopt, false}},
          kThinking},
         {"a permission notice never replaces a question", ask, permissionNote,
          SessionStatus::WaitingForInput{oneQuestion("Which?")}, "Which?"},
         {"a waiting notice while working", prompt, waitingNote,
-         SessionStatus::WaitingForInput{AgentInquiry{{AgentQuestion{"Waiting for your input", {}, std::nullopt, false}}}},
+         SessionStatus::WaitingForInput{
+             AgentInquiry{{AgentQuestion{"Waiting for your input", {}, std::nullopt, false}}}},
          kThinking},
-        {"a waiting notice while idle changes nothing", [] {}, waitingNote, SessionStatus::Idle{}, std::nullopt},
+        {"a waiting notice while idle changes nothing", [] {}, waitingNote, SessionStatus::Idle{},
+         std::nullopt},
         {"an unknown notice changes nothing", prompt,
          [&] {
              HookEvent other = event(Name::notification);
@@ -104,7 +115,8 @@ TEST_F(HookAdapterTest, StatusTransitions)
          SessionStatus::Working{kThinking}, kThinking},
         {"a stop is done without a summary", prompt, event(Name::stop), SessionStatus::Done{}, kThinking},
         {"the end", prompt, event(Name::sessionEnd), SessionStatus::Ended{}, kThinking},
-        {"a permission request without a waiting client", prompt, toolEvent(Name::permissionRequest, "Bash", bash),
+        {"a permission request without a waiting client", prompt,
+         toolEvent(Name::permissionRequest, "Bash", bash),
          SessionStatus::NeedsPermission{PermissionRequest{"Bash", running, bash, false}}, running},
     };
     for (const auto& c : cases) {
@@ -396,7 +408,8 @@ TEST_F(HookAdapterTest, TailerFollowsTheTranscriptIntoTheSession)
         << R"({"type":"assistant","message":{"model":"claude-sonnet-4-5","content":[{"type":"text","text":"All done."}],)"
            R"("usage":{"input_tokens":50000}}})"
         << "\n"
-        << R"({"type":"ai-title","aiTitle":"Fix the build"})" << "\n";
+        << R"({"type":"ai-title","aiTitle":"Fix the build"})"
+        << "\n";
     profile->parser = TranscriptParser::parse;
     HookEvent start = event(Name::sessionStart);
     start.transcriptPath = transcript.string();

@@ -62,8 +62,8 @@ class WaitingClient
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds);
         ::shutdown(fds[1], SHUT_WR);
         m_fd = fds[1];
-        decision = std::make_shared<PendingDecision>(std::move(event), std::make_shared<SocketConnection>(fds[0]),
-                                                     std::move(watcher));
+        decision = std::make_shared<PendingDecision>(
+            std::move(event), std::make_shared<SocketConnection>(fds[0]), std::move(watcher));
     }
     ~WaitingClient() { hangUp(); }
     WaitingClient(const WaitingClient&) = delete;

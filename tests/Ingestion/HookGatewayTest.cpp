@@ -1,8 +1,8 @@
+#include "Ingestion/HookGateway.h"
 #include "Actions/ActionDispatcher.h"
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookAdapter.h"
 #include "Core/SessionStore.h"
-#include "Ingestion/HookGateway.h"
 #include "Ingestion/HookSocketServer.h"
 #include "support/ManualScheduler.h"
 #include "support/RecordingFileWatcher.h"
@@ -84,8 +84,11 @@ json request(const std::string& engine, const std::string& name, const std::stri
     json meta{{"engine", engine}};
     if (decisionID)
         meta["decisionId"] = *decisionID;
-    return json{{"payload", {{"hook_event_name", name}, {"session_id", session}, {"tool_name", "Bash"},
-                             {"tool_input", {{"command", "ls"}}}}},
+    return json{{"payload",
+                 {{"hook_event_name", name},
+                  {"session_id", session},
+                  {"tool_name", "Bash"},
+                  {"tool_input", {{"command", "ls"}}}}},
                 {"meta", meta}};
 }
 
@@ -95,9 +98,11 @@ class HookGatewayTest : public ::testing::Test
     HookGatewayTest()
     {
         gateway.addAdapter(std::make_unique<HookAdapter>(
-            store, AgentEngine{AgentKind::claudeCode, "Claude", AgentMechanism::blockingHook,
-                               AgentCapabilities::of(AgentKind::claudeCode), "claude"},
-            std::make_unique<CodexEngineProfile>(), HookAdapter::Services{clock, clock, watcher, dispatcher}));
+            store,
+            AgentEngine{AgentKind::claudeCode, "Claude", AgentMechanism::blockingHook,
+                        AgentCapabilities::of(AgentKind::claudeCode), "claude"},
+            std::make_unique<CodexEngineProfile>(),
+            HookAdapter::Services{clock, clock, watcher, dispatcher}));
         gateway.adapter("claude")->start();
     }
 
@@ -138,7 +143,8 @@ TEST_F(HookGatewayTest, DecisionsAreHeldByTheirAdapterOrClosedAtOnce)
     ASSERT_TRUE(waitUntil([&] { return orphan.ended(); }));
     EXPECT_EQ(orphan.reply(), "");
 
-    ASSERT_TRUE(dispatcher.resolver(AgentKind::claudeCode)->resolveDecision(ControlAction::deny(), "claude:s1"));
+    ASSERT_TRUE(
+        dispatcher.resolver(AgentKind::claudeCode)->resolveDecision(ControlAction::deny(), "claude:s1"));
     ASSERT_TRUE(waitUntil([&] { return held.ended(); }));
     EXPECT_EQ(json::parse(held.reply())["hookSpecificOutput"]["decision"]["message"], "Denied from Velquist");
 }

@@ -55,21 +55,39 @@ std::vector<EngineCase> engineCases()
     const std::string permissionAllow =
         R"({"hookSpecificOutput":{"decision":{"behavior":"allow"},"hookEventName":"PermissionRequest"}})";
     return {
-        {AgentKind::claudeCode, "claude",
+        {AgentKind::claudeCode,
+         "claude",
          [](const UserDefaults& defaults) { return std::make_unique<ClaudeEngineProfile>(defaults); },
-         {{"hook_event_name", "SessionStart"}}, shellRequest("PermissionRequest", "Bash"), permissionAllow,
+         {{"hook_event_name", "SessionStart"}},
+         shellRequest("PermissionRequest", "Bash"),
+         permissionAllow,
          {{"hook_event_name", "PostToolUse"}, {"tool_name", "Bash"}}},
-        {AgentKind::codex, "codex", [](const UserDefaults&) { return std::make_unique<CodexEngineProfile>(); },
-         {{"hook_event_name", "SessionStart"}}, shellRequest("PermissionRequest", "Bash"), permissionAllow,
+        {AgentKind::codex,
+         "codex",
+         [](const UserDefaults&) { return std::make_unique<CodexEngineProfile>(); },
+         {{"hook_event_name", "SessionStart"}},
+         shellRequest("PermissionRequest", "Bash"),
+         permissionAllow,
          {{"hook_event_name", "PostToolUse"}, {"tool_name", "Bash"}}},
-        {AgentKind::cursor, "cursor", [](const UserDefaults&) { return std::make_unique<CursorEngineProfile>(); },
-         {{"hook_event_name", "sessionStart"}}, {{"hook_event_name", "beforeShellExecution"}, {"command", "make"}},
-         R"({"permission":"allow"})", {{"hook_event_name", "postToolUse"}, {"tool_name", "Shell"}}},
-        {AgentKind::gemini, "gemini", [](const UserDefaults&) { return std::make_unique<GeminiEngineProfile>(); },
-         {{"hook_event_name", "SessionStart"}}, shellRequest("BeforeTool", "run_shell_command"),
-         R"({"decision":"allow"})", {{"hook_event_name", "AfterTool"}, {"tool_name", "run_shell_command"}}},
-        {AgentKind::qwen, "qwen", [](const UserDefaults&) { return std::make_unique<QwenEngineProfile>(); },
-         {{"hook_event_name", "SessionStart"}}, shellRequest("PreToolUse", "run_shell_command"),
+        {AgentKind::cursor,
+         "cursor",
+         [](const UserDefaults&) { return std::make_unique<CursorEngineProfile>(); },
+         {{"hook_event_name", "sessionStart"}},
+         {{"hook_event_name", "beforeShellExecution"}, {"command", "make"}},
+         R"({"permission":"allow"})",
+         {{"hook_event_name", "postToolUse"}, {"tool_name", "Shell"}}},
+        {AgentKind::gemini,
+         "gemini",
+         [](const UserDefaults&) { return std::make_unique<GeminiEngineProfile>(); },
+         {{"hook_event_name", "SessionStart"}},
+         shellRequest("BeforeTool", "run_shell_command"),
+         R"({"decision":"allow"})",
+         {{"hook_event_name", "AfterTool"}, {"tool_name", "run_shell_command"}}},
+        {AgentKind::qwen,
+         "qwen",
+         [](const UserDefaults&) { return std::make_unique<QwenEngineProfile>(); },
+         {{"hook_event_name", "SessionStart"}},
+         shellRequest("PreToolUse", "run_shell_command"),
          R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow","permissionDecisionReason":"Approved from Velquist"}})",
          {{"hook_event_name", "PostToolUse"}, {"tool_name", "run_shell_command"}}},
     };
@@ -83,10 +101,11 @@ class HookClientRun
     HookClientRun(const HookInstallTarget& target, json payload, const std::string& session)
     {
         const std::string event = payload["hook_event_name"];
-        const std::string command = target.style == HookInstallStyle::cursorStyle
-                                        ? HookInstaller::cursorCommand(event, AppPaths::installedHelper().string())
-                                        : HookInstaller::expectedCommand(target.engineNamespace, target.decideOn,
-                                                                         target.unavailableResponse);
+        const std::string command =
+            target.style == HookInstallStyle::cursorStyle
+                ? HookInstaller::cursorCommand(event, AppPaths::installedHelper().string())
+                : HookInstaller::expectedCommand(target.engineNamespace, target.decideOn,
+                                                 target.unavailableResponse);
         payload["session_id"] = session;
         payload["cwd"] = "/home/dev/app";
         m_process.start("/bin/sh", {"-c", QString::fromStdString(command)});
@@ -102,7 +121,10 @@ class HookClientRun
     }
 
     bool finished() const { return m_process.state() == QProcess::NotRunning; }
-    bool waitFinished() { return waitUntil([this] { return finished(); }); }
+    bool waitFinished()
+    {
+        return waitUntil([this] { return finished(); });
+    }
     std::string output() { return m_process.readAllStandardOutput().toStdString(); }
     int exitCode() const { return m_process.exitCode(); }
 
@@ -128,7 +150,8 @@ TEST_P(HookIntakeIntegrationTest, RequestIsHeldAnsweredFromThePanelOrReleasedByT
 {
     const EngineCase& c = GetParam();
     auto& adapter = gateway.addAdapter(std::make_unique<HookAdapter>(
-        store, AgentEngine{c.kind, c.engine, AgentMechanism::blockingHook, AgentCapabilities::of(c.kind), c.engine},
+        store,
+        AgentEngine{c.kind, c.engine, AgentMechanism::blockingHook, AgentCapabilities::of(c.kind), c.engine},
         c.profile(defaults), HookAdapter::Services{clock, clock, watcher, dispatcher}));
     adapter.start();
     const FileResult helper = HookInstaller::ensureHelperInstalled(VELQUIST_QUORVEL_PATH);
