@@ -15,7 +15,8 @@ inline void PrintTo(const TranscriptItem& item, std::ostream* out)
         void operator()(const TranscriptItem::AssistantText& t) { out << "assistantText(" << t.text << ")"; }
         void operator()(const TranscriptItem::AssistantToolUse& t)
         {
-            out << "assistantToolUse(" << t.name << ", " << t.activity << (t.id.empty() ? "" : ", " + t.id) << ")";
+            out << "assistantToolUse(" << t.name << ", " << t.activity << (t.id.empty() ? "" : ", " + t.id)
+                << ")";
         }
         void operator()(const TranscriptItem::Usage& u)
         {
