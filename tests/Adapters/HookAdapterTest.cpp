@@ -1,6 +1,8 @@
+#include "Actions/TerminalBinder.h"
 #include "Adapters/HookAdapterFixture.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/TranscriptParser.h"
+#include "support/RecordingAppRegistry.h"
 #include "support/WaitUntil.h"
 
 #include <fstream>
@@ -157,6 +159,37 @@ TEST_F(HookAdapterTest, NewSessionTakesTheEventsContextAndLaterEventsNeverEraseI
 
     adapter->apply(event(Name::sessionStart, "other"));
     EXPECT_EQ(session("claude:other").cwd, "unknown");
+}
+
+TEST_F(HookAdapterTest, SessionIsBoundToItsTerminalApplicationOnce)
+{
+    RecordingAppRegistry registry;
+    constexpr pid_t kitty = 3'999'001; // beyond any live pid, so it has no ancestors
+    registry.add(RunningApp{kitty, "net.kovidgoyal.kitty", "kitty", true});
+    registry.add(RunningApp{3'999'002, "org.gnome.Terminal", "Terminal", true});
+    registry.add(RunningApp{3'999'003, "tool", std::nullopt, false});
+    TerminalBinder binder(registry);
+    HookAdapter bound(store, testEngine(), std::make_unique<FakeProfile>(),
+                      HookAdapter::Services{clock, clock, watcher, dispatcher, &binder});
+
+    HookEvent owned = event(Name::sessionStart, "owned");
+    owned.ttyOwnerPID = kitty;
+    bound.apply(owned);
+    EXPECT_EQ(session("claude:owned").terminal.appName, "kitty");
+    EXPECT_EQ(session("claude:owned").terminal.bundleID, "net.kovidgoyal.kitty");
+
+    // Without an owner, the first regular application among the hook client's ancestors.
+    HookEvent hosted = event(Name::sessionStart, "hosted");
+    hosted.ancestorPIDs = {3'999'003, 3'999'002};
+    bound.apply(hosted);
+    EXPECT_EQ(session("claude:hosted").terminal.ownerPID, 3'999'002);
+    EXPECT_EQ(session("claude:hosted").terminal.appName, "Terminal");
+
+    // Once bound, another owner does not move the session to another application.
+    hosted.ttyOwnerPID = kitty;
+    bound.apply(hosted);
+    EXPECT_EQ(session("claude:hosted").terminal.ownerPID, kitty);
+    EXPECT_EQ(session("claude:hosted").terminal.appName, "Terminal");
 }
 
 TEST_F(HookAdapterTest, SubagentsAreCountedWithoutMovingTheStatus)
