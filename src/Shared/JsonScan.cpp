@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace velquist {
 
@@ -33,7 +36,7 @@ constexpr std::array<bool, 256> makeSpecialTable()
 constexpr std::array<bool, 256> kSpecial = makeSpecialTable();
 
 // The length of the well-formed UTF-8 sequence at `p`, or 0.
-std::size_t utf8Length(const unsigned char* p, const unsigned char* end)
+std::size_t sequenceLength(const unsigned char* p, const unsigned char* end)
 {
     const unsigned char lead = p[0];
     auto continuation = [&](std::size_t i, unsigned char low = 0x80, unsigned char high = 0xBF) {
@@ -85,6 +88,7 @@ private:
         while (m_p < m_end && (*m_p == ' ' || *m_p == '\n' || *m_p == '\r' || *m_p == '\t'))
             ++m_p;
     }
+    void skipPlain();
     bool string();
     bool escape();
     bool number();
@@ -152,12 +156,35 @@ bool Scanner::escape()
     return true;
 }
 
+// Moves to the next byte inside a string that needs a look of its own. Hook payloads are mostly
+// long runs of plain text (file contents, command output), so this is where the time goes.
+void Scanner::skipPlain()
+{
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    // As signed bytes, everything below 0x20 and everything from 0x80 up is less than 0x20.
+    const __m128i space = _mm_set1_epi8(0x20);
+    while (m_end - m_p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p));
+        const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                                             _mm_cmplt_epi8(bytes, space));
+        if (const int mask = _mm_movemask_epi8(special); mask != 0) {
+            m_p += __builtin_ctz(static_cast<unsigned>(mask));
+            return;
+        }
+        m_p += 16;
+    }
+#endif
+    while (m_p < m_end && !kSpecial[*m_p])
+        ++m_p;
+}
+
 bool Scanner::string()
 {
     ++m_p; // the opening quote
     for (;;) {
-        while (m_p < m_end && !kSpecial[*m_p])
-            ++m_p;
+        skipPlain();
         if (m_p >= m_end)
             return false;
         const unsigned char c = *m_p;
@@ -173,7 +200,7 @@ bool Scanner::string()
             m_clean = false;
             ++m_p;
         } else {
-            const std::size_t length = utf8Length(m_p, m_end);
+            const std::size_t length = sequenceLength(m_p, m_end);
             if (length == 0) {
                 m_clean = false;
                 ++m_p;
@@ -378,12 +405,20 @@ bool isUtf8(std::string_view text)
             ++p;
             continue;
         }
-        const std::size_t length = utf8Length(p, end);
+        const std::size_t length = sequenceLength(p, end);
         if (length == 0)
             return false;
         p += length;
     }
     return true;
+}
+
+std::size_t utf8Length(std::string_view text)
+{
+    if (text.empty())
+        return 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    return sequenceLength(p, p + text.size());
 }
 
 } // namespace JsonScan

@@ -45,5 +45,9 @@ std::optional<std::string> stringValue(std::string_view token);
 // Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
 bool isUtf8(std::string_view text);
 
+// The length of the well-formed UTF-8 sequence that `text` starts with; 0 when it starts with
+// none (or is empty).
+std::size_t utf8Length(std::string_view text);
+
 } // namespace JsonScan
 } // namespace velquist

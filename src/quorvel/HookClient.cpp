@@ -45,8 +45,9 @@ void run(int argc, char** argv)
         return;
     }
 
-    const HookPayload payload =
-        HookRequest::payloadOf(input.complete ? std::string_view(input.bytes) : std::string_view(), kMaxPayloadBytes);
+    HookPayload payload;
+    if (input.complete)
+        HookRequest::readPayload(input.bytes(), kMaxPayloadBytes, payload);
     const bool isDecide = payload.eventName == decideOn;
     auto emitUnavailableDecision = [&] {
         if (isDecide && !unavailable.empty())
@@ -59,7 +60,7 @@ void run(int argc, char** argv)
         return;
     }
 
-    std::string request;
+    HookRequest::Envelope envelope;
     try {
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
@@ -67,30 +68,30 @@ void run(int argc, char** argv)
         context.engine = engine;
         context.pid = ::getpid();
         context.parent = ::getppid();
-        context.ancestors = HookRequest::ancestorChain(context.parent);
-        context.terminal = HookRequest::controllingTTY(context.ancestors);
+        HookRequest::Ancestry ancestry = HookRequest::ancestry(context.parent);
+        context.ancestors = std::move(ancestry.chain);
+        context.terminal = std::move(ancestry.terminal);
         context.terminalEnv = HookRequest::terminalEnv();
         context.receivedAt = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
         if (isDecide)
             context.decisionId = decisionId(context.pid, now);
-        request = HookRequest::serialize(payload.json, HookRequest::meta(context));
+        envelope = HookRequest::envelope(context);
     } catch (...) {
         emitUnavailableDecision();
         return;
     }
 
-    const int fd = HookSocket::connectTo(AppPaths::socketPath().native(),
-                                         isDecide ? kDecideSendTimeout : kEventSendTimeout);
+    const auto sendTimeout = isDecide ? kDecideSendTimeout : kEventSendTimeout;
+    const int fd = HookSocket::connectTo(AppPaths::socketPath().native(), sendTimeout);
     if (fd < 0) {
         emitUnavailableDecision();
         return;
     }
-    if (!isDecide) {
-        HookSocket::writeAll(fd, request);
-        ::close(fd);
+    const bool sent = HookSocket::writeAll(fd, {envelope.head, payload.json, envelope.tail}, sendTimeout);
+    // An event that is only reported is done: exiting closes the socket.
+    if (!isDecide)
         return;
-    }
-    if (!HookSocket::writeAll(fd, request)) {
+    if (!sent) {
         ::close(fd);
         emitUnavailableDecision();
         return;

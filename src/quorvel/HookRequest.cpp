@@ -1,21 +1,18 @@
 #include "quorvel/HookRequest.h"
 
-#include "Shared/Json.h"
 #include "Shared/JsonScan.h"
 #include "Shared/ProcessTree.h"
 
+#include <charconv>
 #include <cstdlib>
 
 namespace velquist::HookRequest {
 
-HookPayload payloadOf(std::string_view input, std::size_t maxBytes)
+void readPayload(std::string_view input, std::size_t maxBytes, HookPayload& payload)
 {
-    HookPayload payload;
     const auto scan = JsonScan::scanObject(input);
-    if (!scan) {
-        payload.json = "{}";
-        return payload;
-    }
+    if (!scan)
+        return;
     if (const JsonMember* name = scan->find("hook_event_name")) {
         if (auto value = JsonScan::stringValue(name->value))
             payload.eventName = std::move(*value);
@@ -23,44 +20,45 @@ HookPayload payloadOf(std::string_view input, std::size_t maxBytes)
     if (scan->clean && input.size() <= maxBytes) {
         payload.json = scan->object;
         payload.whole = true;
-        return payload;
+        return;
     }
     // Keep what the application needs to place the event (its name, the session, the folder);
     // the bulky or unreadable members go.
-    payload.json = "{";
+    std::string& text = payload.cutDown;
+    text = "{";
     for (const JsonMember& member : scan->members) {
-        if (!member.clean || payload.json.size() + member.key.size() + member.value.size() + 3 > maxBytes)
+        if (!member.clean || text.size() + member.key.size() + member.value.size() + 3 > maxBytes)
             continue;
-        if (payload.json.size() > 1)
-            payload.json += ',';
-        payload.json.append(member.key).append(":").append(member.value);
+        if (text.size() > 1)
+            text += ',';
+        text.append(member.key).append(":").append(member.value);
     }
-    payload.json += '}';
-    return payload;
+    text += '}';
+    payload.json = text;
 }
 
-std::vector<pid_t> ancestorChain(pid_t parent)
+Ancestry ancestry(pid_t parent)
 {
-    if (parent < 2)
-        return {};
-    std::vector<pid_t> chain{parent};
-    const auto above = ProcessTree::ancestors(parent, 14);
-    chain.insert(chain.end(), above.begin(), above.end());
-    return chain;
-}
-
-std::optional<TerminalOwner> controllingTTY(const std::vector<pid_t>& chain)
-{
-    for (const pid_t pid : chain) {
+    constexpr std::size_t kMaxChain = 15;
+    Ancestry result;
+    bool searching = true;
+    for (pid_t pid = parent; pid >= 2 && result.chain.size() < kMaxChain;) {
+        result.chain.push_back(pid);
+        const bool needNext = result.chain.size() < kMaxChain;
+        if (!searching && !needNext)
+            break;
         const auto record = ProcessTree::stat(pid);
         if (!record)
-            return std::nullopt;
-        if (record->ttyNr == 0)
-            continue;
-        if (std::string name = ProcessTree::ttyName(record->ttyNr); !name.empty())
-            return TerminalOwner{std::move(name), pid};
+            break;
+        if (searching && record->ttyNr != 0) {
+            if (std::string name = ProcessTree::ttyName(record->ttyNr); !name.empty()) {
+                result.terminal = TerminalOwner{std::move(name), pid};
+                searching = false;
+            }
+        }
+        pid = record->parent;
     }
-    return std::nullopt;
+    return result;
 }
 
 std::vector<std::pair<std::string, std::string>> terminalEnv()
@@ -73,35 +71,88 @@ std::vector<std::pair<std::string, std::string>> terminalEnv()
     return found;
 }
 
-nlohmann::json meta(const Context& context)
+void appendQuoted(std::string& out, std::string_view text)
 {
-    nlohmann::json env = nlohmann::json::object();
-    for (const auto& [key, value] : context.terminalEnv)
-        env[key] = value;
-    nlohmann::json meta = {
-        {"tty", context.terminal ? nlohmann::json(context.terminal->tty) : nlohmann::json(nullptr)},
-        {"ttyOwnerPid", context.terminal ? nlohmann::json(context.terminal->pid) : nlohmann::json(nullptr)},
-        {"ancestorPids", context.ancestors},
-        {"pid", context.pid},
-        {"ppid", context.parent},
-        {"receivedAt", context.receivedAt},
-        {"engine", context.engine},
-        {"env", std::move(env)},
-    };
-    if (context.decisionId) {
-        meta["mode"] = "decide";
-        meta["decisionId"] = *context.decisionId;
+    out += '"';
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const std::size_t length = JsonScan::utf8Length(text.substr(i));
+            if (length == 0) {
+                out += "\xEF\xBF\xBD";
+                ++i;
+            } else {
+                out.append(text.substr(i, length));
+                i += length;
+            }
+            continue;
+        }
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                constexpr char hex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 0xF];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+        ++i;
     }
-    return meta;
+    out += '"';
 }
 
-std::string serialize(std::string_view payloadJson, const nlohmann::json& meta)
+std::string metaJson(const Context& context)
 {
-    const std::string metaJson = Json::dump(meta);
-    std::string request;
-    request.reserve(payloadJson.size() + metaJson.size() + 22);
-    request.append(R"({"payload":)").append(payloadJson).append(R"(,"meta":)").append(metaJson).append("}");
-    return request;
+    std::string out;
+    out.reserve(512);
+    out += R"({"tty":)";
+    if (context.terminal)
+        appendQuoted(out, context.terminal->tty);
+    else
+        out += "null";
+    out += R"(,"ttyOwnerPid":)";
+    out += context.terminal ? std::to_string(context.terminal->pid) : "null";
+    out += R"(,"ancestorPids":[)";
+    for (std::size_t i = 0; i < context.ancestors.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        out += std::to_string(context.ancestors[i]);
+    }
+    out += R"(],"pid":)" + std::to_string(context.pid);
+    out += R"(,"ppid":)" + std::to_string(context.parent);
+    char number[64];
+    const auto written = std::to_chars(number, number + sizeof number, context.receivedAt);
+    out += R"(,"receivedAt":)";
+    out.append(number, written.ptr);
+    out += R"(,"engine":)";
+    appendQuoted(out, context.engine);
+    out += R"(,"env":{)";
+    for (std::size_t i = 0; i < context.terminalEnv.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        appendQuoted(out, context.terminalEnv[i].first);
+        out += ':';
+        appendQuoted(out, context.terminalEnv[i].second);
+    }
+    out += '}';
+    if (context.decisionId) {
+        out += R"(,"mode":"decide","decisionId":)";
+        appendQuoted(out, *context.decisionId);
+    }
+    out += '}';
+    return out;
+}
+
+Envelope envelope(const Context& context)
+{
+    return {R"({"payload":)", R"(,"meta":)" + metaJson(context) + "}"};
 }
 
 } // namespace velquist::HookRequest

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace velquist::HookSocket {
 
@@ -24,22 +26,12 @@ void setTimeout(int fd, int option, std::chrono::nanoseconds timeout)
     ::setsockopt(fd, SOL_SOCKET, option, &value, sizeof value);
 }
 
-std::chrono::nanoseconds timeoutOf(int fd, int option)
-{
-    timeval value{};
-    socklen_t length = sizeof value;
-    if (::getsockopt(fd, SOL_SOCKET, option, &value, &length) != 0)
-        return {};
-    return std::chrono::seconds(value.tv_sec) + std::chrono::microseconds(value.tv_usec);
-}
-
 // Runs a socket call whose wait is bounded by the time-out `option`. After a stop and continue
 // the kernel ends such a call with EINTR even without a signal handler; it is made again with
 // the part of the time-out that is left, so the bound holds and nothing gives up early.
 template <typename Call>
-auto bounded(int fd, int option, Call call)
+auto bounded(int fd, int option, std::chrono::nanoseconds full, Call call)
 {
-    const auto full = timeoutOf(fd, option);
     const auto deadline = Clock::now() + full;
     bool shortened = false;
     for (;;) {
@@ -79,7 +71,7 @@ int connectTo(std::string_view path, std::chrono::milliseconds sendTimeout)
     if (fd < 0)
         return -1;
     setTimeout(fd, SO_SNDTIMEO, sendTimeout);
-    const int result = bounded(fd, SO_SNDTIMEO, [&] {
+    const int result = bounded(fd, SO_SNDTIMEO, sendTimeout, [&] {
         return ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length);
     });
     if (result != 0 && errno != EISCONN) {
@@ -89,16 +81,28 @@ int connectTo(std::string_view path, std::chrono::milliseconds sendTimeout)
     return fd;
 }
 
-bool writeAll(int fd, std::string_view bytes)
+bool writeAll(int fd, std::initializer_list<std::string_view> pieces, std::chrono::milliseconds sendTimeout)
 {
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = bounded(fd, SO_SNDTIMEO, [&] { return ::send(fd, data, left, MSG_NOSIGNAL); });
+    std::vector<iovec> left;
+    for (const std::string_view piece : pieces) {
+        if (!piece.empty())
+            left.push_back({const_cast<char*>(piece.data()), piece.size()});
+    }
+    std::size_t first = 0;
+    while (first < left.size()) {
+        msghdr message{};
+        message.msg_iov = left.data() + first;
+        message.msg_iovlen = left.size() - first;
+        const ssize_t n = bounded(fd, SO_SNDTIMEO, sendTimeout, [&] { return ::sendmsg(fd, &message, MSG_NOSIGNAL); });
         if (n <= 0)
             return false;
-        data += n;
-        left -= static_cast<std::size_t>(n);
+        auto sent = static_cast<std::size_t>(n);
+        while (first < left.size() && sent >= left[first].iov_len)
+            sent -= left[first++].iov_len;
+        if (first < left.size()) {
+            left[first].iov_base = static_cast<char*>(left[first].iov_base) + sent;
+            left[first].iov_len -= sent;
+        }
     }
     return true;
 }
@@ -109,7 +113,7 @@ std::optional<std::string> readToEnd(int fd, std::chrono::seconds idleTimeout)
     std::string reply;
     char buffer[65536];
     for (;;) {
-        const ssize_t n = bounded(fd, SO_RCVTIMEO, [&] { return ::read(fd, buffer, sizeof buffer); });
+        const ssize_t n = bounded(fd, SO_RCVTIMEO, idleTimeout, [&] { return ::read(fd, buffer, sizeof buffer); });
         if (n == 0)
             return reply;
         if (n < 0)

@@ -1,8 +1,8 @@
 #include "quorvel/StandardStreams.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velquist::StandardStreams {
@@ -25,23 +25,28 @@ bool waitFor(int fd, short events)
 HookInput readInput(std::size_t keepAtMost)
 {
     HookInput input;
-    std::size_t expected = 64 * 1024;
-    struct stat info{};
-    if (::fstat(STDIN_FILENO, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        expected = static_cast<std::size_t>(info.st_size) + 1;
-    input.bytes.resize(std::min(expected, keepAtMost));
-    std::size_t used = 0;
+    // Agents write the hook object through a pipe; most fit the first buffer.
+    std::size_t capacity = std::min<std::size_t>(64 * 1024, keepAtMost);
+    input.data.reset(static_cast<char*>(std::malloc(capacity ? capacity : 1)));
+    if (!input.data)
+        capacity = 0;
     char discard[65536];
     for (;;) {
-        if (used == input.bytes.size() && used < keepAtMost)
-            input.bytes.resize(std::min(input.bytes.size() * 2, keepAtMost));
-        const bool keeping = used < input.bytes.size();
-        char* target = keeping ? input.bytes.data() + used : discard;
-        const std::size_t room = keeping ? input.bytes.size() - used : sizeof discard;
+        if (input.size == capacity && capacity < keepAtMost) {
+            const std::size_t larger = std::min(capacity * 2, keepAtMost);
+            if (char* grown = static_cast<char*>(std::realloc(input.data.get(), larger))) {
+                input.data.release();
+                input.data.reset(grown);
+                capacity = larger;
+            }
+        }
+        const bool keeping = input.size < capacity;
+        char* target = keeping ? input.data.get() + input.size : discard;
+        const std::size_t room = keeping ? capacity - input.size : sizeof discard;
         const ssize_t n = ::read(STDIN_FILENO, target, room);
         if (n > 0) {
             if (keeping)
-                used += static_cast<std::size_t>(n);
+                input.size += static_cast<std::size_t>(n);
             else
                 input.complete = false;
             continue;
@@ -52,7 +57,6 @@ HookInput readInput(std::size_t keepAtMost)
             continue;
         break;
     }
-    input.bytes.resize(used);
     return input;
 }
 

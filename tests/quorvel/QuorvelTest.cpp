@@ -161,11 +161,17 @@ TEST_F(QuorvelTest, RequestCarriesThePayloadBytesAndTheProcessContext)
 TEST_F(QuorvelTest, TerminalVariablesAreRelayedEmptyValuesIncluded)
 {
     FakeHookServer server(socketPath());
-    const auto result = run({}, hook("Stop"), {"TMUX=", "TERM_PROGRAM=WezTerm", "KITTY_WINDOW_ID=3", "UNRELATED=x"});
+    const auto result = run({}, hook("Stop"),
+                            {"TMUX=", "TERM_PROGRAM=WezTerm", "KITTY_WINDOW_ID=3", "UNRELATED=x",
+                             "ZELLIJ_SESSION_NAME=q\"b\\s\n\x01\xff\xc3\xa9"});
     expectCleanExit(result);
     const auto requests = server.requests(1);
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(parse(requests[0])["meta"]["env"], json({{"TMUX", ""}, {"TERM_PROGRAM", "WezTerm"}, {"KITTY_WINDOW_ID", "3"}}));
+    // Values are relayed as they are, except bytes that are not UTF-8.
+    EXPECT_EQ(parse(requests[0])["meta"]["env"], json({{"TMUX", ""},
+                                                       {"TERM_PROGRAM", "WezTerm"},
+                                                       {"KITTY_WINDOW_ID", "3"},
+                                                       {"ZELLIJ_SESSION_NAME", "q\"b\\s\n\x01\xEF\xBF\xBD\xc3\xa9"}}));
 }
 
 TEST_F(QuorvelTest, PayloadsAtAndPastTheSizeCap)
