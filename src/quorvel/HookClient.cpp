@@ -17,7 +17,10 @@ namespace {
 std::string decisionId(pid_t pid, const timespec& now)
 {
     const long long millis = static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-    return std::to_string(pid) + "-" + std::to_string(millis);
+    std::string id = std::to_string(pid);
+    id += '-';
+    id += std::to_string(millis);
+    return id;
 }
 
 } // namespace

@@ -25,7 +25,7 @@ void readPayload(std::string_view input, std::size_t maxBytes, HookPayload& payl
     // Keep what the application needs to place the event (its name, the session, the folder);
     // the bulky or unreadable members go.
     std::string& text = payload.cutDown;
-    text = "{";
+    text.assign(1, '{');
     for (const JsonMember& member : scan->members) {
         if (!member.clean || text.size() + member.key.size() + member.value.size() + 3 > maxBytes)
             continue;
@@ -125,8 +125,10 @@ std::string metaJson(const Context& context)
             out += ',';
         out += std::to_string(context.ancestors[i]);
     }
-    out += R"(],"pid":)" + std::to_string(context.pid);
-    out += R"(,"ppid":)" + std::to_string(context.parent);
+    out += R"(],"pid":)";
+    out += std::to_string(context.pid);
+    out += R"(,"ppid":)";
+    out += std::to_string(context.parent);
     char number[64];
     const auto written = std::to_chars(number, number + sizeof number, context.receivedAt);
     out += R"(,"receivedAt":)";
@@ -152,7 +154,10 @@ std::string metaJson(const Context& context)
 
 Envelope envelope(const Context& context)
 {
-    return {R"({"payload":)", R"(,"meta":)" + metaJson(context) + "}"};
+    Envelope result{R"({"payload":)", R"(,"meta":)"};
+    result.tail += metaJson(context);
+    result.tail += '}';
+    return result;
 }
 
 } // namespace velquist::HookRequest
