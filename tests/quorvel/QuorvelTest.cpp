@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <future>
+#include <stdexcept>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -405,42 +406,67 @@ TEST_F(QuorvelTest, SocketPathMayFillSunPath)
 
 namespace {
 
-// Starts the client as a grandchild of a process that holds a terminal, with a process in
-// between that has left it: parent (no terminal) <- grandparent (pts/N). Returns the
-// grandparent's pid; the client's output arrives on `output`/`errors`.
-pid_t startBelowTerminal(const char* terminal, char* const argv[], char* const envp[], int inputFd, int outputFd,
-                        int errorFd, const std::vector<int>& parentEnds)
-{
-    const pid_t holder = ::fork();
-    if (holder != 0)
-        return holder;
-    // Only async-signal-safe calls from here: the test process has other threads. The test's
-    // ends of the pipes must go, or the client never sees the end of its input.
-    for (const int fd : parentEnds)
-        ::close(fd);
-    ::setsid();
-    const int tty = ::open(terminal, O_RDWR);
-    if (tty < 0 || ::ioctl(tty, TIOCSCTTY, 0) != 0)
-        ::_exit(3);
-    const pid_t middle = ::fork();
-    if (middle == 0) {
-        ::setsid(); // leaves the terminal
-        const pid_t client = ::fork();
-        if (client == 0) {
-            ::dup2(inputFd, STDIN_FILENO);
-            ::dup2(outputFd, STDOUT_FILENO);
-            ::dup2(errorFd, STDERR_FILENO);
-            ::execve(argv[0], argv, envp);
-            ::_exit(127);
+// The client started from a process the test forks itself, for process trees that posix_spawn
+// cannot build. Everything a child needs is prepared before the fork, so the child makes only
+// async-signal-safe calls (the test process has other threads).
+class ForkedClient {
+public:
+    explicit ForkedClient(const fs::path& home)
+        : m_program(VELQUIST_QUORVEL_PATH), m_environment(clientEnvironment(home))
+    {
+        for (int* pipe : {m_input, m_output, m_errors}) {
+            if (::pipe2(pipe, O_CLOEXEC) != 0)
+                throw std::runtime_error("pipe failed");
         }
-        int status = 0;
-        ::waitpid(client, &status, 0);
-        ::_exit(0);
+        m_argv = {m_program.data(), nullptr};
+        for (auto& entry : m_environment)
+            m_envp.push_back(entry.data());
+        m_envp.push_back(nullptr);
     }
-    int status = 0;
-    ::waitpid(middle, &status, 0);
-    ::_exit(0);
-}
+
+    // In every forked process: the test's ends must go, or the client never sees the end of its
+    // input.
+    void dropTestEnds() const
+    {
+        ::close(m_input[1]);
+        ::close(m_output[0]);
+        ::close(m_errors[0]);
+    }
+
+    // In the forked process that becomes the client.
+    [[noreturn]] void exec() const
+    {
+        ::dup2(m_input[0], STDIN_FILENO);
+        ::dup2(m_output[1], STDOUT_FILENO);
+        ::dup2(m_errors[1], STDERR_FILENO);
+        ::execve(m_argv[0], m_argv.data(), m_envp.data());
+        ::_exit(127);
+    }
+
+    // In the test, once forked: writes the hook object and collects what the client prints.
+    QuorvelResult feed(const std::string& payload)
+    {
+        ::close(m_input[0]);
+        ::close(m_output[1]);
+        ::close(m_errors[1]);
+        if (::write(m_input[1], payload.data(), payload.size()) != static_cast<ssize_t>(payload.size()))
+            throw std::runtime_error("cannot write the hook object");
+        ::close(m_input[1]);
+        QuorvelResult result = collectOutput(m_output[0], m_errors[0], 60s);
+        ::close(m_output[0]);
+        ::close(m_errors[0]);
+        return result;
+    }
+
+private:
+    std::string m_program;
+    std::vector<std::string> m_environment;
+    std::vector<char*> m_argv;
+    std::vector<char*> m_envp;
+    int m_input[2] = {-1, -1};
+    int m_output[2] = {-1, -1};
+    int m_errors[2] = {-1, -1};
+};
 
 } // namespace
 
@@ -451,32 +477,32 @@ TEST_F(QuorvelTest, TerminalIsFoundOnALaterAncestor)
     ASSERT_EQ(::grantpt(master), 0);
     ASSERT_EQ(::unlockpt(master), 0);
     const std::string terminal = ::ptsname(master);
-
     FakeHookServer server(socketPath());
-    int input[2], output[2], errors[2];
-    ASSERT_EQ(::pipe2(input, O_CLOEXEC), 0);
-    ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
-    ASSERT_EQ(::pipe2(errors, O_CLOEXEC), 0);
-    std::string program = VELQUIST_QUORVEL_PATH;
-    std::vector<char*> argv{program.data(), nullptr};
-    auto environmentText = clientEnvironment(m_home.path());
-    std::vector<char*> envp;
-    for (auto& entry : environmentText)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    ForkedClient client(m_home.path());
 
-    const pid_t holder = startBelowTerminal(terminal.c_str(), argv.data(), envp.data(), input[0], output[1], errors[1],
-                                            {input[1], output[0], errors[0], master});
-    ASSERT_GT(holder, 0);
-    ::close(input[0]);
-    ::close(output[1]);
-    ::close(errors[1]);
-    const std::string payload = hook("Stop");
-    ASSERT_EQ(::write(input[1], payload.data(), payload.size()), static_cast<ssize_t>(payload.size()));
-    ::close(input[1]);
-    const auto result = collectOutput(output[0], errors[0], 60s);
-    ::close(output[0]);
-    ::close(errors[0]);
+    // holder (owns the terminal) <- middle (left it) <- client
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        client.dropTestEnds();
+        ::close(master);
+        ::setsid();
+        const int tty = ::open(terminal.c_str(), O_RDWR);
+        if (tty < 0 || ::ioctl(tty, TIOCSCTTY, 0) != 0)
+            ::_exit(3);
+        const pid_t middle = ::fork();
+        if (middle == 0) {
+            ::setsid();
+            const pid_t leaf = ::fork();
+            if (leaf == 0)
+                client.exec();
+            ::waitpid(leaf, nullptr, 0);
+            ::_exit(0);
+        }
+        ::waitpid(middle, nullptr, 0);
+        ::_exit(0);
+    }
+    const auto result = client.feed(hook("Stop"));
     int status = 0;
     ::waitpid(holder, &status, 0);
     ::close(master);
@@ -496,48 +522,23 @@ TEST_F(QuorvelTest, TerminalIsFoundOnALaterAncestor)
 TEST_F(QuorvelTest, AnOrphanedClientReportsNoAncestorsAndNoTerminal)
 {
     FakeHookServer server(socketPath());
-    int input[2], output[2], errors[2];
-    ASSERT_EQ(::pipe2(input, O_CLOEXEC), 0);
-    ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
-    ASSERT_EQ(::pipe2(errors, O_CLOEXEC), 0);
-    std::string program = VELQUIST_QUORVEL_PATH;
-    std::vector<char*> argv{program.data(), nullptr};
-    auto environmentText = clientEnvironment(m_home.path());
-    std::vector<char*> envp;
-    for (auto& entry : environmentText)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
+    ForkedClient client(m_home.path());
     const pid_t parent = ::fork();
     ASSERT_GE(parent, 0);
     if (parent == 0) {
-        ::close(input[1]);
-        ::close(output[0]);
-        ::close(errors[0]);
-        const pid_t first = ::getpid();
+        client.dropTestEnds();
+        const pid_t self = ::getpid();
         if (::fork() == 0) {
-            // Wait until the parent is gone, so the client starts orphaned.
+            // Start only once the parent is gone.
             const timespec pause{0, 1000000};
-            for (int i = 0; i < 5000 && ::getppid() == first; ++i)
+            for (int i = 0; i < 5000 && ::getppid() == self; ++i)
                 ::nanosleep(&pause, nullptr);
-            ::dup2(input[0], STDIN_FILENO);
-            ::dup2(output[1], STDOUT_FILENO);
-            ::dup2(errors[1], STDERR_FILENO);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
+            client.exec();
         }
         ::_exit(0);
     }
     ::waitpid(parent, nullptr, 0);
-    ::close(input[0]);
-    ::close(output[1]);
-    ::close(errors[1]);
-    const std::string payload = hook("Stop");
-    ASSERT_EQ(::write(input[1], payload.data(), payload.size()), static_cast<ssize_t>(payload.size()));
-    ::close(input[1]);
-    const auto result = collectOutput(output[0], errors[0], 60s);
-    ::close(output[0]);
-    ::close(errors[0]);
+    const auto result = client.feed(hook("Stop"));
     EXPECT_TRUE(result.finished);
     EXPECT_EQ(result.output + result.errors, "");
 
