@@ -11,6 +11,7 @@
 #include <fstream>
 #include <future>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -595,4 +596,30 @@ TEST_F(QuorvelTest, AppPathDecidesWhetherTheClientCleansUpInstead)
             EXPECT_EQ(m_home.read(".claude/settings.json"), settings);
         }
     }
+}
+
+TEST_F(QuorvelTest, CleanUpWaitsForTheLockButNotForEver)
+{
+    const std::string settings = R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":")" +
+                                 m_home.path().string() + R"(/.local/share/Velquist/bin/quorvel"}]}]}})";
+    m_home.write(".claude/settings.json", settings);
+    m_home.write(".local/share/Velquist/app-path", (m_home.path() / "deleted/velquist").string());
+    const fs::path lock = supportFolder() / "hooks.lock";
+
+    // Someone else edits the agents' files: the client gives up after a bounded wait, edits
+    // nothing, and the agent goes on.
+    const int holder = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    auto result = run({"--unavailable", "FALLBACK"}, hook("PermissionRequest"));
+    expectCleanExit(result);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(m_home.read(".claude/settings.json"), settings);
+
+    // Once it is free, the next hook event does the clean-up.
+    ::flock(holder, LOCK_UN);
+    ::close(holder);
+    result = run({}, hook("Stop"));
+    expectCleanExit(result);
+    EXPECT_EQ(json::parse(m_home.read(".claude/settings.json")), json::object());
 }
