@@ -316,16 +316,17 @@ TEST_F(QuorvelTest, AFullListenQueueDoesNotHoldTheAgent)
     FakeHookServer server(socketPath(), 0);
     server.stopAccepting();
     std::vector<int> waiting;
-    for (int i = 0; i < 8; ++i) {
+    bool full = false;
+    for (int i = 0; i < 64 && !full; ++i) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         ASSERT_GE(fd, 0);
         waiting.push_back(fd);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath().c_str());
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno == EAGAIN)
-            break;
+        full = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno == EAGAIN;
     }
+    ASSERT_TRUE(full) << "the listen queue never filled";
     for (const std::string event : {"PreToolUse", "PermissionRequest"}) {
         const auto result = run({"--unavailable", "FALLBACK"}, hook(event));
         expectCleanExit(result);
