@@ -171,7 +171,7 @@ TEST_F(HookAdapterDecisionTest, AlwaysAllowIsOfferedOnlyWithSuggestionsTheAgentT
     };
     for (const auto& [suggestions, forwards, offered] : cases) {
         SCOPED_TRACE(suggestions.value_or("none"));
-        profile->forwardsPermissions = forwards;
+        remake({.forwardsUpdatedPermissions = forwards});
         HookEvent request = bashRequest();
         request.permissionSuggestionsJSON = suggestions;
         auto client = hold(request);
@@ -223,8 +223,7 @@ TEST_F(HookAdapterDecisionTest, ReadOnlyToolsAreAllowedAtOnceWhereTheEngineWants
     auto held = hold(read);
     EXPECT_EQ(held->outcome(), std::nullopt);
 
-    profile->readOnlyAllowed = true;
-    profile->infersDone = true;
+    remake({.autoApprovesReadOnlyTools = true, .infersDoneWhenIdle = true});
     auto allowed = hold(read);
     EXPECT_EQ(allowed->replyJson(), (json{{"allow", true}}));
     EXPECT_EQ(session().status, SessionStatus(SessionStatus::Working{read.activity}));

@@ -33,11 +33,22 @@ inline AgentEngine testEngine(AgentKind kind = AgentKind::claudeCode, std::strin
 class HookAdapterFixture : public ::testing::Test
 {
   protected:
+    using Traits = EngineProfile::Traits;
+    static constexpr Traits kClaudeLike{.forwardsUpdatedPermissions = true};
+
     HookAdapterFixture() { adapter = makeAdapter(testEngine(), profile); }
 
-    std::unique_ptr<HookAdapter> makeAdapter(AgentEngine engine, FakeProfile*& madeProfile)
+    // Replaces the adapter with one whose profile has these traits; the store keeps its sessions.
+    void remake(Traits traits)
     {
-        auto owned = std::make_unique<FakeProfile>();
+        adapter.reset();
+        adapter = makeAdapter(testEngine(), profile, traits);
+    }
+
+    std::unique_ptr<HookAdapter> makeAdapter(AgentEngine engine, FakeProfile*& madeProfile,
+                                             Traits traits = kClaudeLike)
+    {
+        auto owned = std::make_unique<FakeProfile>(traits);
         madeProfile = owned.get();
         auto made =
             std::make_unique<HookAdapter>(store, std::move(engine), std::move(owned),

@@ -169,7 +169,7 @@ TEST_F(HookAdapterTest, SessionIsBoundToItsTerminalApplicationOnce)
     registry.add(RunningApp{3'999'002, "org.gnome.Terminal", "Terminal", true});
     registry.add(RunningApp{3'999'003, "tool", std::nullopt, false});
     TerminalBinder binder(registry);
-    HookAdapter bound(store, testEngine(), std::make_unique<FakeProfile>(),
+    HookAdapter bound(store, testEngine(), std::make_unique<FakeProfile>(kClaudeLike),
                       HookAdapter::Services{clock, clock, watcher, dispatcher, &binder});
 
     HookEvent owned = event(Name::sessionStart, "owned");
@@ -252,7 +252,7 @@ TEST_F(HookAdapterTest, ToolNameFromAPermissionMessage)
 
 TEST_F(HookAdapterTest, IdleDoneTimerInfersDoneForAnAgentWithoutStopEvents)
 {
-    profile->infersDone = true;
+    remake({.infersDoneWhenIdle = true});
     adapter->apply(event(Name::userPromptSubmit));
     adapter->applyTranscript(withAssistantText(std::string(130, 'x')), "claude:s1");
     clock.advance(20s);
@@ -460,8 +460,8 @@ TEST_F(HookAdapterTest, TailerFollowsTheTranscriptIntoTheSession)
 TEST_F(HookAdapterTest, StoppedAdapterWithdrawsItsResolverAndTimers)
 {
     EXPECT_EQ(dispatcher.resolver(AgentKind::claudeCode), adapter.get());
+    remake({.infersDoneWhenIdle = true});
     EXPECT_TRUE(adapter->isStarted());
-    profile->infersDone = true;
     adapter->apply(event(Name::userPromptSubmit));
     adapter->stop();
     EXPECT_EQ(dispatcher.resolver(AgentKind::claudeCode), nullptr);

@@ -16,23 +16,19 @@
 
 namespace velquist::test {
 
-// An engine profile whose flags the test sets and whose replies are plain JSON that shows what the
+// An engine profile with the traits the test gives and replies of plain JSON that show what the
 // adapter asked for: {"allow":true,"input":...,"permissions":...} or {"deny":message}.
 class FakeProfile final : public EngineProfile
 {
   public:
-    bool readOnlyAllowed = false;
-    bool infersDone = false;
-    bool forwardsPermissions = true;
+    explicit FakeProfile(Traits traits) : EngineProfile(traits) {}
+
     bool failEncoding = false;
     TranscriptLineParser parser;
     HookInstallTarget target = HookInstaller::codexTarget();
 
     HookInstallTarget installTarget() const override { return target; }
     TranscriptLineParser transcriptLineParser() const override { return parser; }
-    bool autoApprovesReadOnlyTools() const override { return readOnlyAllowed; }
-    bool infersDoneWhenIdle() const override { return infersDone; }
-    bool forwardsUpdatedPermissions() const override { return forwardsPermissions; }
     std::string encodeAllow(const std::optional<nlohmann::json>& input,
                             const std::optional<nlohmann::json>& permissions) const override
     {
