@@ -11,6 +11,7 @@
 #include <fstream>
 #include <future>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -320,16 +321,17 @@ TEST_F(QuorvelTest, AFullListenQueueDoesNotHoldTheAgent)
     FakeHookServer server(socketPath(), 0);
     server.stopAccepting();
     std::vector<int> waiting;
-    for (int i = 0; i < 8; ++i) {
+    bool full = false;
+    for (int i = 0; i < 64 && !full; ++i) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         ASSERT_GE(fd, 0);
         waiting.push_back(fd);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath().c_str());
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno == EAGAIN)
-            break;
+        full = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno == EAGAIN;
     }
+    ASSERT_TRUE(full) << "the listen queue never filled";
     for (const std::string event : {"PreToolUse", "PermissionRequest"}) {
         const auto result = run({"--unavailable", "FALLBACK"}, hook(event));
         expectCleanExit(result);
@@ -600,4 +602,30 @@ TEST_F(QuorvelTest, AppPathDecidesWhetherTheClientCleansUpInstead)
             EXPECT_EQ(m_home.read(".claude/settings.json"), settings);
         }
     }
+}
+
+TEST_F(QuorvelTest, CleanUpWaitsForTheLockButNotForEver)
+{
+    const std::string settings = R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":")" +
+                                 m_home.path().string() + R"(/.local/share/Velquist/bin/quorvel"}]}]}})";
+    m_home.write(".claude/settings.json", settings);
+    m_home.write(".local/share/Velquist/app-path", (m_home.path() / "deleted/velquist").string());
+    const fs::path lock = supportFolder() / "hooks.lock";
+
+    // Someone else edits the agents' files: the client gives up after a bounded wait, edits
+    // nothing, and the agent goes on.
+    const int holder = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    auto result = run({"--unavailable", "FALLBACK"}, hook("PermissionRequest"));
+    expectCleanExit(result);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(m_home.read(".claude/settings.json"), settings);
+
+    // Once it is free, the next hook event does the clean-up.
+    ::flock(holder, LOCK_UN);
+    ::close(holder);
+    result = run({}, hook("Stop"));
+    expectCleanExit(result);
+    EXPECT_EQ(json::parse(m_home.read(".claude/settings.json")), json::object());
 }
