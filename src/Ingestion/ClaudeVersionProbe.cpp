@@ -1,0 +1,205 @@
+#include "Ingestion/ClaudeVersionProbe.h"
+
+#include "Platform/UserDefaults.h"
+#include "Shared/AppPaths.h"
+#include "Shared/Log.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+namespace velquist::ClaudeVersionProbe {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isReadable(const fs::path& path)
+{
+    return ::access(path.c_str(), R_OK) == 0;
+}
+
+std::optional<ClaudeInstallation> fallbackFromPath()
+{
+    const fs::path home = AppPaths::home();
+    const fs::path candidates[] = {home / ".local/bin/claude", home / ".claude/local/claude",
+                                   "/opt/homebrew/bin/claude", "/usr/local/bin/claude"};
+    for (const fs::path& candidate : candidates) {
+        if (!isReadable(candidate))
+            continue;
+        std::error_code ec;
+        fs::path executable = fs::canonical(candidate, ec);
+        if (ec)
+            executable = candidate;
+        const std::uintmax_t size = fs::file_size(executable, ec);
+        return ClaudeInstallation{"unversioned-" + std::to_string(ec ? 0 : size), executable};
+    }
+    return std::nullopt;
+}
+
+std::string cacheKey(const ClaudeInstallation& installation, const std::string& event)
+{
+    return std::string(kCachePrefix) + installation.version + "." + event;
+}
+
+bool isDigit(char c)
+{
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+} // namespace
+
+std::optional<ClaudeInstallation> installedVersion()
+{
+    const fs::path versions = AppPaths::home() / ".local/share/claude/versions";
+    std::optional<std::string> newest;
+    std::error_code ec;
+    for (fs::directory_iterator it(versions, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.starts_with('.'))
+            continue;
+        if (!newest || compareNumerically(*newest, name) < 0)
+            newest = std::move(name);
+    }
+    if (!newest)
+        return fallbackFromPath();
+    const fs::path executable = versions / *newest;
+    if (!isReadable(executable))
+        return fallbackFromPath();
+    return ClaudeInstallation{*newest, executable};
+}
+
+bool cachedSupport(const std::string& event, const UserDefaults& defaults)
+{
+    const std::optional<ClaudeInstallation> installation = installedVersion();
+    if (!installation)
+        return false;
+    return defaults.boolValue(cacheKey(*installation, event)).value_or(false);
+}
+
+bool supportsHookEvent(const std::string& event, UserDefaults& defaults)
+{
+    const std::optional<ClaudeInstallation> installation = installedVersion();
+    if (!installation)
+        return false;
+    const std::string key = cacheKey(*installation, event);
+    if (const std::optional<bool> cached = defaults.boolValue(key))
+        return *cached;
+    const std::optional<bool> found = fileContains(installation->executable, event);
+    if (!found)
+        return false;
+    defaults.setValue(key, *found);
+    Log::debug("probe", "claude " + installation->version + (*found ? " supports " : " does not support ") + event);
+    return *found;
+}
+
+void forgetNegativeAnswers(UserDefaults& defaults)
+{
+    const nlohmann::json all = defaults.snapshot();
+    for (const auto& [key, value] : all.items()) {
+        if (key.starts_with(kCachePrefix) && value.is_boolean() && !value.get<bool>())
+            defaults.remove(key);
+    }
+}
+
+bool refreshSubagentSupport(UserDefaults& defaults)
+{
+    forgetNegativeAnswers(defaults);
+    const bool start = supportsHookEvent("SubagentStart", defaults);
+    const bool stop = supportsHookEvent("SubagentStop", defaults);
+    return start || stop;
+}
+
+void refreshInBackground(UserDefaults& defaults, QObject* context, std::function<void(bool)> done)
+{
+    QPointer<QObject> guard(context);
+    // The global pool is drained before the application object goes, so the hop back is safe.
+    QThreadPool::globalInstance()->start([&defaults, guard, done = std::move(done)] {
+        const bool anySupported = refreshSubagentSupport(defaults);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, done, anySupported] {
+                if (guard)
+                    done(anySupported);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+int compareNumerically(std::string_view a, std::string_view b)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            const std::size_t startA = i;
+            const std::size_t startB = j;
+            while (i < a.size() && isDigit(a[i]))
+                ++i;
+            while (j < b.size() && isDigit(b[j]))
+                ++j;
+            std::string_view runA = a.substr(startA, i - startA);
+            std::string_view runB = b.substr(startB, j - startB);
+            runA.remove_prefix(std::min(runA.find_first_not_of('0'), runA.size()));
+            runB.remove_prefix(std::min(runB.find_first_not_of('0'), runB.size()));
+            if (runA.size() != runB.size())
+                return runA.size() < runB.size() ? -1 : 1;
+            if (const int order = runA.compare(runB); order != 0)
+                return order < 0 ? -1 : 1;
+            continue;
+        }
+        if (a[i] != b[j])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < a.size())
+        return 1;
+    if (j < b.size())
+        return -1;
+    return 0;
+}
+
+std::optional<bool> fileContains(const fs::path& path, std::string_view needle)
+{
+    if (needle.empty())
+        return true;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    // Chunks keep the tail of the previous one, so a name split across a boundary is still found;
+    // reading rather than mapping cannot fault if the file is replaced while we look.
+    constexpr std::size_t kChunk = 1 << 20;
+    const std::size_t keep = needle.size() - 1;
+    std::vector<char> buffer(kChunk + keep);
+    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+    std::size_t carried = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data() + carried, kChunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        const auto filled = buffer.begin() + static_cast<std::ptrdiff_t>(carried + static_cast<std::size_t>(n));
+        if (std::search(buffer.begin(), filled, searcher) != filled) {
+            ::close(fd);
+            return true;
+        }
+        carried = std::min(keep, carried + static_cast<std::size_t>(n));
+        std::copy(filled - static_cast<std::ptrdiff_t>(carried), filled, buffer.begin());
+    }
+    ::close(fd);
+    return false;
+}
+
+} // namespace velquist::ClaudeVersionProbe
