@@ -102,13 +102,14 @@ fs::path resolveSymlinks(const fs::path& path)
     return current;
 }
 
-FileResult writeAtomically(const fs::path& requested, const std::string& bytes, mode_t newFileMode)
+FileResult writeAtomically(const fs::path& requested, const std::string& bytes, mode_t newFileMode,
+                           ModePolicy policy)
 {
     const fs::path path = resolveSymlinks(requested);
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     mode_t mode = newFileMode;
     struct stat existing{};
-    if (::stat(path.c_str(), &existing) == 0)
+    if (policy == ModePolicy::keepExisting && ::stat(path.c_str(), &existing) == 0)
         mode = existing.st_mode & 07777;
 
     std::string pattern = (folder / ("." + path.filename().string() + ".tmp-XXXXXX")).string();

@@ -33,9 +33,10 @@ FileRead read(const std::filesystem::path& path, std::size_t maxBytes = 64 * 102
 // Replaces `path` with `bytes` so that readers see the old or the new content, never a mix: a
 // temporary file beside the target is written, flushed, given a mode and renamed over it. A
 // symlink is followed so the link itself survives. The mode is the existing file's, or
-// `newFileMode` for a new file.
+// `newFileMode` for a new file; our own state files pass `ModePolicy::force` to always get it.
+enum class ModePolicy { keepExisting, force };
 FileResult writeAtomically(const std::filesystem::path& path, const std::string& bytes,
-                           mode_t newFileMode = 0600);
+                           mode_t newFileMode = 0600, ModePolicy policy = ModePolicy::keepExisting);
 
 // The path a symlink chain finally names (the path itself when it is no link); relative links
 // are resolved against their folder. Stops after 40 hops.

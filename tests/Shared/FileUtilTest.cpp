@@ -75,6 +75,9 @@ TEST(FileUtilTest, AtomicWriteKeepsModeAndFollowsSymlink)
     const fs::path fresh = folder.path() / "fresh.json";
     ASSERT_TRUE(FileUtil::writeAtomically(fresh, "x").ok());
     EXPECT_EQ(modeOf(fresh), 0600u);
+
+    ASSERT_TRUE(FileUtil::writeAtomically(real, "{}", 0600, FileUtil::ModePolicy::force).ok());
+    EXPECT_EQ(modeOf(real), 0600u);
 }
 
 TEST(FileUtilTest, ReadTellsMissingFromUnreadableAndRefusesNonRegularFiles)
