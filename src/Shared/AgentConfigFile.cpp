@@ -2,8 +2,6 @@
 
 #include "Shared/Json.h"
 
-#include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -47,14 +45,7 @@ FileResult writeBackup(const fs::path& path, const fs::path& backup, const std::
 {
     struct stat info{};
     const mode_t mode = ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0600;
-    // writeAtomically keeps an existing target's mode; narrow an older, looser backup first so
-    // the new copy is never readable by more people than the original.
-    const fs::path target = FileUtil::resolveSymlinks(backup);
-    struct stat old{};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) && (old.st_mode & 07777) != mode &&
-        ::chmod(target.c_str(), mode) != 0)
-        return {"cannot set the mode of " + target.string() + ": " + std::strerror(errno)};
-    return FileUtil::writeAtomically(backup, original, mode);
+    return FileUtil::writeAtomically(backup, original, mode, FileUtil::ModePolicy::force);
 }
 
 FileResult save(const fs::path& path, const fs::path& backup, const AgentConfig& config,
