@@ -33,11 +33,19 @@ Clock::WallTime decodeDate(double seconds)
     return Clock::WallTime(std::chrono::duration_cast<Clock::WallTime::duration>(sinceEpoch));
 }
 
+nlohmann::ordered_json dateJson(Clock::WallTime date)
+{
+    const double seconds = encodeDate(date);
+    if (std::trunc(seconds) == seconds)
+        return static_cast<std::int64_t>(seconds);
+    return seconds;
+}
+
 void putOptionalDate(nlohmann::ordered_json& object, const char* key,
                      const std::optional<Clock::WallTime>& date)
 {
     if (date)
-        object[key] = encodeDate(*date);
+        object[key] = dateJson(*date);
 }
 
 void fail(std::string path, std::string message)

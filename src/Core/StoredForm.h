@@ -46,6 +46,8 @@ inline constexpr std::string_view kInvalidCaseCount = "Invalid number of keys fo
 
 double encodeDate(Clock::WallTime date);
 Clock::WallTime decodeDate(double seconds);
+// The stored number of a date: an integer when it falls on a whole second.
+nlohmann::ordered_json dateJson(Clock::WallTime date);
 
 template <typename Value>
 void putOptional(nlohmann::ordered_json& object, const char* key, const std::optional<Value>& value)

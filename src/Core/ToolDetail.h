@@ -109,7 +109,10 @@ class ToolDetail
     }
 
     const Value& value() const { return m_value; }
-    template <typename Case> const Case* as() const { return std::get_if<Case>(&m_value); }
+    // The payload when the value is that case, else nullptr. Not on a temporary, which would leave
+    // the pointer dangling.
+    template <typename Case> const Case* as() const& { return std::get_if<Case>(&m_value); }
+    template <typename Case> const Case* as() const&& = delete;
 
     // From a tool call; names are matched exactly, input keys in snake and camel case. What cannot
     // be placed becomes Other. `input` that is not an object counts as empty. Pure, thread-safe.

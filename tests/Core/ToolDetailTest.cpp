@@ -121,7 +121,8 @@ TEST(ToolDetailTest, ClipsAgentTextsButCountsEveryLine)
     std::string emoji;
     for (int i = 0; i < 4001; ++i)
         emoji += "\U0001F600";
-    const auto* bash = ToolDetail::parse("Bash", {{"command", emoji}}).as<D::Bash>();
+    const ToolDetail detail = ToolDetail::parse("Bash", {{"command", emoji}});
+    const auto* bash = detail.as<D::Bash>();
     ASSERT_TRUE(bash);
     EXPECT_EQ(bash->command, emoji.substr(0, 4 * 4000) + std::string(ToolDetail::kTruncatedMarker));
 }

@@ -1,0 +1,38 @@
+#include "Ingestion/CursorTranscriptParser.h"
+
+#include "Ingestion/TranscriptFields.h"
+
+namespace velquist::CursorTranscriptParser {
+
+using namespace TranscriptFields;
+
+std::vector<TranscriptItem> parse(std::string_view line)
+{
+    const auto root = object(line);
+    if (!root)
+        return {};
+    const auto role = string(*root, "role");
+    if (role != "assistant" && role != "user")
+        return {};
+    const auto* message = objectAt(*root, "message");
+    const auto* content = message ? objectList(*message, "content") : nullptr;
+    if (!content || content->empty())
+        return {};
+    std::vector<TranscriptItem> items;
+    for (const auto& element : *content) {
+        const auto type = string(element, "type");
+        if (*role == "user") {
+            if (type == "tool_result")
+                return {TranscriptItem::toolResult()};
+        } else if (type == "text") {
+            if (auto text = nonBlankString(element, "text"))
+                items.push_back(TranscriptItem::assistantText(std::move(*text)));
+        } else if (type == "tool_use") {
+            if (auto name = string(element, "name"))
+                items.push_back(toolUse(std::move(*name), objectAt(element, "input")));
+        }
+    }
+    return items;
+}
+
+} // namespace velquist::CursorTranscriptParser

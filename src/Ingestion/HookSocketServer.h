@@ -1,0 +1,114 @@
+#pragma once
+
+#include "Core/Scheduler.h"
+#include "Ingestion/HookEvent.h"
+#include "Shared/AppPaths.h"
+
+#include <QObject>
+#include <QThreadPool>
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sys/types.h>
+
+class QSocketNotifier;
+
+namespace velquist {
+
+class HangupWatcher;
+class PendingDecision;
+class SocketConnection;
+
+// What one hook connection may cost before it is closed with nothing delivered.
+struct HookServerLimits
+{
+    // Well above the hook client's 512 KiB of hook JSON plus its terminal and process context.
+    std::size_t maxRequestBytes = 4 * 1024 * 1024;
+    // From accept to the end of the request.
+    std::chrono::milliseconds readDeadline{10'000};
+    // Connections accepted and not yet read to their end; more are closed at once.
+    std::size_t maxReading = 32;
+};
+
+// The application's end of the hook socket: a Unix-domain stream socket in the support folder.
+// Connections are accepted on the main thread, each read to the end of its stream and parsed on a
+// worker, and the result delivered back on the main thread: a permission request whose client
+// waits becomes a `PendingDecision` (its connection stays open for the one reply), everything else
+// an event (its connection closed first).
+class HookSocketServer final : public QObject
+{
+    Q_OBJECT
+  public:
+    using EventHandler = std::function<void(HookEvent)>;
+    using DecisionHandler = std::function<void(std::shared_ptr<PendingDecision>)>;
+
+    // How often the socket file is checked to still be ours, and the longest wait between tries
+    // to listen again after the listener failed.
+    static constexpr std::chrono::milliseconds kHealthInterval{10'000};
+    static constexpr std::chrono::milliseconds kMaxRestartDelay{60'000};
+
+    HookSocketServer(Scheduler& scheduler, EventHandler onEvent, DecisionHandler onDecision,
+                     std::filesystem::path socketPath = AppPaths::socketPath(), HookServerLimits limits = {},
+                     QObject* parent = nullptr);
+    // Closes connections still being read (held decisions belong to their owners).
+    ~HookSocketServer() override;
+
+    // Creates the folder (mode 0700) and listens at the socket path. A socket file that another
+    // process still answers on is left alone and reported; one that nothing answers on is stale and
+    // replaced. Throws std::system_error when the folder or the listener cannot be made.
+    void start();
+    // Stops listening and removes the socket file when it is still the one this server made.
+    // Connections being read or held are left alone.
+    void stop();
+
+    bool isListening() const { return m_listener >= 0; }
+    const std::filesystem::path& socketPath() const { return m_path; }
+    // Connections accepted and not yet finished reading.
+    std::size_t readingCount() const { return m_reading.size(); }
+
+  private:
+    struct Reading
+    {
+        std::shared_ptr<SocketConnection> connection;
+        ScheduledTimer deadline;
+    };
+
+    void listen();
+    void closeListener();
+    void acceptPending();
+    void beginReading(int descriptor);
+    void finishReading(std::uint64_t id, std::optional<HookEvent> event);
+    void expire(std::uint64_t id);
+    void checkSocketFile();
+    void listenerFailed(const std::string& reason);
+    void scheduleRestart();
+    void restart();
+    bool socketFileIsOurs() const;
+
+    Scheduler& m_scheduler;
+    const EventHandler m_onEvent;
+    const DecisionHandler m_onDecision;
+    const std::filesystem::path m_path;
+    const HookServerLimits m_limits;
+    std::shared_ptr<HangupWatcher> m_watcher;
+    QThreadPool m_readers;
+
+    int m_listener = -1;
+    QSocketNotifier* m_notifier = nullptr;
+    dev_t m_socketDevice = 0;
+    ino_t m_socketInode = 0;
+    bool m_running = false;
+    ScheduledTimer m_healthTimer;
+    ScheduledTimer m_restartTimer;
+    ScheduledTimer m_resumeTimer;
+    std::chrono::milliseconds m_restartDelay{1000};
+    bool m_restartFailing = false;
+
+    std::uint64_t m_nextReading = 1;
+    std::map<std::uint64_t, Reading> m_reading;
+};
+
+} // namespace velquist

@@ -1,0 +1,52 @@
+#include "Ingestion/QwenTranscriptParser.h"
+
+#include "Ingestion/TranscriptFields.h"
+
+namespace velquist::QwenTranscriptParser {
+
+using namespace TranscriptFields;
+
+namespace {
+
+std::vector<TranscriptItem> assistant(const nlohmann::json& record)
+{
+    std::vector<TranscriptItem> items;
+    const auto* message = objectAt(record, "message");
+    if (const auto* parts = message ? objectList(*message, "parts") : nullptr) {
+        for (const auto& part : *parts) {
+            if (auto text = nonBlankString(part, "text")) {
+                items.push_back(TranscriptItem::assistantText(std::move(*text)));
+            } else if (const auto* call = objectAt(part, "functionCall")) {
+                if (auto name = string(*call, "name"))
+                    items.push_back(toolUse(std::move(*name), objectAt(*call, "args")));
+            }
+        }
+    }
+    if (const auto* usage = objectAt(record, "usageMetadata")) {
+        auto count = integer(*usage, "promptTokenCount");
+        if (!count)
+            count = integer(*usage, "totalTokenCount");
+        if (count && *count >= 1)
+            items.push_back(TranscriptItem::usage(*count, string(record, "model")));
+    }
+    if (const auto window = integer(record, "contextWindowSize"); window && *window >= 1)
+        items.push_back(TranscriptItem::contextWindow(*window));
+    return items;
+}
+
+} // namespace
+
+std::vector<TranscriptItem> parse(std::string_view line)
+{
+    const auto root = object(line);
+    if (!root)
+        return {};
+    const auto type = string(*root, "type");
+    if (type == "tool_result")
+        return {TranscriptItem::toolResult()};
+    if (type == "assistant")
+        return assistant(*root);
+    return {};
+}
+
+} // namespace velquist::QwenTranscriptParser

@@ -1,0 +1,80 @@
+#include "Ingestion/TranscriptParser.h"
+
+#include "Ingestion/TranscriptFields.h"
+#include "Shared/Json.h"
+
+namespace velquist::TranscriptParser {
+
+using namespace TranscriptFields;
+
+namespace {
+
+std::vector<TranscriptItem> assistant(const nlohmann::json& message)
+{
+    const auto* content = objectList(message, "content");
+    if (!content)
+        return {};
+    std::vector<TranscriptItem> items;
+    for (const auto& element : *content) {
+        const auto type = string(element, "type");
+        if (type == "text") {
+            if (auto text = nonBlankString(element, "text"))
+                items.push_back(TranscriptItem::assistantText(std::move(*text)));
+        } else if (type == "tool_use") {
+            if (auto name = string(element, "name"))
+                items.push_back(toolUse(std::move(*name), objectAt(element, "input")));
+        }
+    }
+    if (const auto* usage = objectAt(message, "usage")) {
+        // Everything the model read this turn: fresh input plus both kinds of cached input.
+        std::int64_t tokens = 0;
+        for (const auto* key : {"input_tokens", "cache_read_input_tokens", "cache_creation_input_tokens"}) {
+            const auto count = integer(*usage, key).value_or(0);
+            if (__builtin_add_overflow(tokens, count, &tokens))
+                return items;
+        }
+        if (tokens >= 1)
+            items.push_back(TranscriptItem::usage(tokens, string(message, "model")));
+    }
+    return items;
+}
+
+std::vector<TranscriptItem> user(const nlohmann::json& message)
+{
+    const auto* content = objectList(message, "content");
+    if (!content)
+        return {};
+    for (const auto& element : *content) {
+        if (string(element, "type") == "tool_result")
+            return {TranscriptItem::toolResult()};
+    }
+    return {};
+}
+
+} // namespace
+
+std::vector<TranscriptItem> parse(std::string_view line)
+{
+    const auto root = object(line);
+    if (!root)
+        return {};
+    // Lines of sub-agent conversations.
+    if (Json::boolean(*root, "isSidechain") == true)
+        return {};
+    const auto type = string(*root, "type");
+    if (type == "ai-title") {
+        if (auto title = nonBlankString(*root, "aiTitle"))
+            return {TranscriptItem::title(std::move(*title))};
+        return {};
+    }
+    const auto* message = objectAt(*root, "message");
+    if (!message || !type)
+        return {};
+    if (*type == "assistant")
+        return assistant(*message);
+    if (*type == "user")
+        return user(*message);
+    return {};
+}
+
+} // namespace velquist::TranscriptParser

@@ -1,0 +1,372 @@
+#include "Ingestion/TranscriptTailer.h"
+
+#include "Core/ToolText.h"
+#include "Platform/FileWatcher.h"
+#include "Shared/Log.h"
+
+#include <QMetaObject>
+#include <QThreadPool>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velquist {
+
+namespace {
+
+std::string fileName(const std::filesystem::path& path)
+{
+    return path.filename().string();
+}
+
+} // namespace
+
+// The file side of a tailer. Its jobs run on pool threads, one at a time under `m_mutex`, and it
+// outlives its tailer while a job still holds it. Results reach the tailer through queued calls
+// that Qt drops once the tailer is gone.
+class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reader>
+{
+  public:
+    Reader(std::filesystem::path path, TranscriptLineParser parse, FileWatcher& watcher,
+           TranscriptTailer* owner)
+        : m_path(std::move(path)), m_parse(std::move(parse)), m_watcher(&watcher), m_owner(owner)
+    {
+    }
+
+    // Main thread: the owner is going away.
+    void detach()
+    {
+        std::lock_guard lock(m_ownerMutex);
+        m_owner = nullptr;
+    }
+
+    void postOpen(bool initial)
+    {
+        post([initial](Reader& reader) { reader.open(initial); });
+    }
+
+    // Reads what was appended; `checkPath` also makes sure the path still names the open file.
+    void postRefresh(bool checkPath)
+    {
+        if (checkPath)
+            m_checkPath = true;
+        if (m_refreshQueued.exchange(true))
+            return;
+        post([](Reader& reader) {
+            reader.m_refreshQueued = false;
+            reader.refresh(reader.m_checkPath.exchange(false));
+        });
+    }
+
+    // Ends the watch before returning, so the watcher need not outlive jobs still queued; the
+    // file itself is closed by the next job.
+    void postStop()
+    {
+        m_stopped = true;
+        {
+            std::lock_guard lock(m_watchMutex);
+            if (m_watch)
+                m_watcher->unwatch(m_watch);
+            m_watch = 0;
+            m_watcher = nullptr;
+        }
+        post([](Reader& reader) { reader.close(); });
+    }
+
+  private:
+    template <class Job> void post(Job job)
+    {
+        QThreadPool::globalInstance()->start([self = shared_from_this(), job = std::move(job)] {
+            std::lock_guard lock(self->m_mutex);
+            job(*self);
+        });
+    }
+
+    template <class Call> void toOwner(Call call)
+    {
+        std::lock_guard lock(m_ownerMutex);
+        if (!m_owner)
+            return;
+        TranscriptTailer* owner = m_owner;
+        QMetaObject::invokeMethod(
+            owner, [owner, call = std::move(call)] { call(*owner); }, Qt::QueuedConnection);
+    }
+
+    void open(bool initial)
+    {
+        if (m_stopped)
+            return;
+        close();
+        std::string refusal;
+        // Look before opening: a FIFO or a device named as a transcript is never opened at all.
+        struct stat info
+        {
+        };
+        if (::stat(m_path.c_str(), &info) != 0)
+            refusal = std::strerror(errno);
+        else if (!S_ISREG(info.st_mode))
+            refusal = "not a regular file";
+        int fd = -1;
+        if (refusal.empty()) {
+            fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+            if (fd < 0)
+                refusal = std::strerror(errno);
+            else if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+                refusal = "not a regular file";
+        }
+        if (!refusal.empty()) {
+            if (fd >= 0)
+                ::close(fd);
+            Log::debug("tailer", "cannot open " + fileName(m_path) + ": " + refusal);
+            toOwner([initial](TranscriptTailer& owner) { owner.openFailed(initial); });
+            return;
+        }
+        m_fd = fd;
+        m_device = info.st_dev;
+        m_inode = info.st_ino;
+        m_partial.clear();
+        m_skippingLine = false;
+        bool reset = false;
+        if (initial) {
+            const auto size = static_cast<std::uint64_t>(info.st_size);
+            m_offset = size > kInitialWindow ? size - kInitialWindow : 0;
+        } else {
+            m_offset = 0;
+            reset = startNewFile();
+        }
+        bool watched = false;
+        {
+            std::lock_guard lock(m_watchMutex);
+            if (!m_watcher)
+                return;
+            m_watch = m_watcher->watch(m_fd, [weak = weak_from_this()](unsigned changes) {
+                if (const auto reader = weak.lock())
+                    reader->postRefresh(changes & FileWatcher::linkChanged);
+            });
+            watched = m_watch != 0;
+        }
+        toOwner([watched](TranscriptTailer& owner) { owner.fileOpened(watched); });
+        read(reset);
+    }
+
+    void refresh(bool checkPath)
+    {
+        if (m_stopped || m_fd < 0)
+            return;
+        if (checkPath && !pathNamesOpenFile()) {
+            close();
+            toOwner([](TranscriptTailer& owner) { owner.fileReplaced(); });
+            return;
+        }
+        bool reset = false;
+        struct stat info
+        {
+        };
+        if (::fstat(m_fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) < m_offset) {
+            // Cut short in place: what follows is a new file as far as the reader can tell.
+            m_offset = 0;
+            m_partial.clear();
+            m_skippingLine = false;
+            reset = startNewFile();
+        }
+        read(reset);
+    }
+
+    void close()
+    {
+        {
+            std::lock_guard lock(m_watchMutex);
+            if (m_watch && m_watcher)
+                m_watcher->unwatch(m_watch);
+            m_watch = 0;
+        }
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+
+    bool pathNamesOpenFile() const
+    {
+        struct stat info
+        {
+        };
+        if (::stat(m_path.c_str(), &info) != 0)
+            return errno != ENOENT && errno != ENOTDIR;
+        return info.st_dev == m_device && info.st_ino == m_inode;
+    }
+
+    // Tool results of a new file are counted afresh, and the snapshot says so through its
+    // generation; everything else it knows stays.
+    bool startNewFile()
+    {
+        m_snapshot.toolResultCount = 0;
+        ++m_snapshot.generation;
+        return true;
+    }
+
+    void read(bool changed)
+    {
+        if (m_chunk.size() != kChunkSize)
+            m_chunk.resize(kChunkSize);
+        std::size_t budget = kReadBudget;
+        while (budget > 0) {
+            const ssize_t count =
+                ::pread(m_fd, m_chunk.data(), std::min(kChunkSize, budget), static_cast<off_t>(m_offset));
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                break;
+            m_offset += static_cast<std::uint64_t>(count);
+            budget -= static_cast<std::size_t>(count);
+            if (consume(std::string_view(m_chunk.data(), static_cast<std::size_t>(count))))
+                changed = true;
+        }
+        if (budget == 0)
+            postRefresh(false);
+        if (changed) {
+            toOwner([snapshot = m_snapshot](TranscriptTailer& owner) {
+                if (owner.m_onUpdate)
+                    owner.m_onUpdate(snapshot);
+            });
+        }
+    }
+
+    // Cuts `bytes` into lines, keeping an unfinished last line for the next read.
+    bool consume(std::string_view bytes)
+    {
+        bool changed = false;
+        while (!bytes.empty()) {
+            const auto* feed = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
+            if (!feed) {
+                keepPartial(bytes);
+                break;
+            }
+            const std::string_view piece = bytes.substr(0, static_cast<std::size_t>(feed - bytes.data()));
+            bytes.remove_prefix(piece.size() + 1);
+            if (m_skippingLine) {
+                m_skippingLine = false;
+            } else if (m_partial.empty()) {
+                changed |= parseLine(piece);
+            } else if (m_partial.size() + piece.size() <= kMaxLineLength) {
+                m_partial.append(piece);
+                changed |= parseLine(m_partial);
+            }
+            m_partial.clear();
+        }
+        return changed;
+    }
+
+    void keepPartial(std::string_view bytes)
+    {
+        if (m_skippingLine)
+            return;
+        if (m_partial.size() + bytes.size() > kMaxLineLength) {
+            Log::debug("tailer", "dropping an overlong line in " + fileName(m_path));
+            std::string().swap(m_partial);
+            m_skippingLine = true;
+            return;
+        }
+        m_partial.append(bytes);
+    }
+
+    bool parseLine(std::string_view line)
+    {
+        // Lines that are not UTF-8 never reach a parser.
+        if (!ToolText::isValidUtf8(line))
+            return false;
+        const auto items = m_parse(line);
+        for (const auto& item : items)
+            m_snapshot.apply(item);
+        return !items.empty();
+    }
+
+    const std::filesystem::path m_path;
+    const TranscriptLineParser m_parse;
+
+    // Cleared by stop(), after which no job touches the watcher.
+    std::mutex m_watchMutex;
+    FileWatcher* m_watcher;
+    FileWatcher::WatchId m_watch = 0;
+
+    std::mutex m_ownerMutex;
+    TranscriptTailer* m_owner;
+
+    std::atomic<bool> m_stopped{false};
+    std::atomic<bool> m_refreshQueued{false};
+    std::atomic<bool> m_checkPath{false};
+
+    // Touched only by jobs, under this lock.
+    std::mutex m_mutex;
+    int m_fd = -1;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+    std::uint64_t m_offset = 0;
+    std::string m_partial;
+    bool m_skippingLine = false;
+    TranscriptSnapshot m_snapshot;
+    std::string m_chunk;
+};
+
+TranscriptTailer::TranscriptTailer(std::filesystem::path path, TranscriptLineParser parse,
+                                   UpdateHandler onUpdate, FileWatcher& watcher, Scheduler& scheduler,
+                                   QObject* parent)
+    : QObject(parent), m_path(std::move(path)), m_onUpdate(std::move(onUpdate)), m_scheduler(scheduler),
+      m_reader(std::make_shared<Reader>(m_path, std::move(parse), watcher, this))
+{
+    m_reader->postOpen(true);
+}
+
+TranscriptTailer::~TranscriptTailer()
+{
+    stop();
+    m_reader->detach();
+}
+
+void TranscriptTailer::stop()
+{
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    m_openTimer.cancel();
+    m_pollTimer.cancel();
+    m_reader->postStop();
+}
+
+void TranscriptTailer::openFailed(bool initial)
+{
+    if (m_stopped)
+        return;
+    if (++m_openAttempts >= kMaxOpenAttempts) {
+        Log::debug("tailer", "giving up on " + fileName(m_path));
+        return;
+    }
+    m_openTimer = ScheduledTimer(
+        m_scheduler, m_scheduler.schedule(kRetryInterval, [this, initial] { m_reader->postOpen(initial); }));
+}
+
+void TranscriptTailer::fileOpened(bool watched)
+{
+    if (m_stopped || watched)
+        return;
+    // Without change notices (the watch limit is reached) the file is looked at on a timer.
+    m_pollTimer = ScheduledTimer(
+        m_scheduler, m_scheduler.scheduleRepeating(kRetryInterval, [this] { m_reader->postRefresh(true); }));
+}
+
+void TranscriptTailer::fileReplaced()
+{
+    m_pollTimer.cancel();
+    if (m_stopped)
+        return;
+    Log::debug("tailer", "reopening " + fileName(m_path));
+    m_openTimer = ScheduledTimer(m_scheduler,
+                                 m_scheduler.schedule(kReopenDelay, [this] { m_reader->postOpen(false); }));
+}
+
+} // namespace velquist
