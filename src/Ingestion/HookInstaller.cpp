@@ -3,6 +3,7 @@
 #include "Ingestion/ClaudeVersionProbe.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
+#include "Shared/Json.h"
 
 #include <cstdint>
 #include <system_error>
@@ -17,11 +18,6 @@ namespace {
 
 constexpr std::int64_t kDecideTimeout = 14400;
 constexpr std::int64_t kEventTimeout = 10;
-
-fs::path backupOf(const fs::path& config)
-{
-    return fs::path(config.string() + ".velquist.bak");
-}
 
 bool isOwn(const OrderedJson& entry)
 {
@@ -149,7 +145,7 @@ HookInstallTarget makeTarget(const fs::path& config, std::vector<std::string> ev
 {
     HookInstallTarget target;
     target.configURL = config;
-    target.backupURL = backupOf(config);
+    target.backupURL = HookCleanup::backupOf(config);
     target.events = std::move(events);
     target.engineNamespace = std::move(engine);
     target.decideEvents = {decideOn};
@@ -273,23 +269,45 @@ bool mergeCursor(OrderedJson& settings, const std::string& helperPath)
 
 ConfigChange installHooks(const HookInstallTarget& target)
 {
-    const AgentConfig config = AgentConfigFile::load(target.configURL);
-    if (!config.ok())
-        return {false, config.error};
-    OrderedJson settings = config.settings;
-    if (!mergeTarget(target, settings))
+    using Status = HookConfigEdit::Status;
+    const HookConfigEdit edit = HookCleanup::editConfig(
+        {target.configURL, target.backupURL}, [&target](OrderedJson& settings) { return mergeTarget(target, settings); });
+    switch (edit.status) {
+    case Status::rewritten:
+        return {true, {}};
+    case Status::unchanged:
         return {};
-    if (const FileResult saved = AgentConfigFile::save(target.configURL, target.backupURL, config, settings); !saved)
-        return {false, saved.error};
+    case Status::missing:
+        break;
+    case Status::notObject:
+        return {false, target.configURL.string() + " is not a JSON object; refusing to modify it."};
+    case Status::unreadable:
+    case Status::failed:
+        return {false, edit.error};
+    }
+
+    // Only a file that does not exist starts empty; there is nothing to back up.
+    OrderedJson settings = OrderedJson::object();
+    mergeTarget(target, settings);
+    std::error_code ec;
+    fs::create_directories(target.configURL.parent_path(), ec);
+    if (ec)
+        return {false, "cannot create " + target.configURL.parent_path().string() + ": " + ec.message()};
+    // Laid out as a two-space file that ends in a line feed.
+    if (const FileResult written =
+            FileUtil::writeAtomically(target.configURL, HookCleanup::serializeLike(settings, "\n"), 0600);
+        !written)
+        return {false, written.error};
     return {true, {}};
 }
 
 bool hooksInstalled(const HookInstallTarget& target)
 {
-    AgentConfig config = AgentConfigFile::load(target.configURL);
-    if (!config.ok() || !config.original)
+    const FileRead read = FileUtil::read(target.configURL);
+    if (!read.ok())
         return false;
-    return !mergeTarget(target, config.settings);
+    std::optional<OrderedJson> settings = Json::parseOrdered(read.bytes);
+    return settings && settings->is_object() && !mergeTarget(target, *settings);
 }
 
 FileResult ensureHelperInstalled(const fs::path& source)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Shared/AgentConfigFile.h"
+#include "Ingestion/ConfigChange.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 
@@ -75,8 +75,9 @@ bool merge(nlohmann::ordered_json& settings, const std::string& command, const s
            const std::set<std::string>& decideEvents, int timeoutScale);
 bool mergeCursor(nlohmann::ordered_json& settings, const std::string& helperPath);
 
-// Brings the target's file up to date. A missing file is created; a file that cannot be read, is
-// not valid JSON or is not an object fails with an error and is left alone.
+// Brings the target's file up to date, backing it up first (HookCleanup::editConfig). A missing
+// file is created; a file that cannot be read, or is not a JSON object, fails with an error and is
+// left alone.
 ConfigChange installHooks(const HookInstallTarget& target);
 
 // Whether the target's file already holds our current entries. Every failure reads as false.

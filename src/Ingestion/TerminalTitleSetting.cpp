@@ -1,5 +1,7 @@
 #include "Ingestion/TerminalTitleSetting.h"
 
+#include "Shared/FileUtil.h"
+#include "Shared/HookCleanup.h"
 #include "Shared/Json.h"
 
 #include <algorithm>
@@ -41,23 +43,33 @@ bool isDisabled(const fs::path& path)
 
 ConfigChange enableTitles(const fs::path& path)
 {
-    AgentConfig config = AgentConfigFile::load(path);
-    // Only a file we could parse can be changed; of the rest, only broken JSON is worth an error.
-    if (config.problem == AgentConfig::Problem::notJson)
-        return {false, config.error};
-    if (!config.ok() || !config.original)
+    using Status = HookConfigEdit::Status;
+    const HookConfigEdit edit =
+        HookCleanup::editConfig({path, HookCleanup::backupOf(path)}, [](nlohmann::ordered_json& settings) {
+            const auto env = settings.find("env");
+            if (env == settings.end() || !env->is_object() || !env->contains(kVariable))
+                return false;
+            env->erase(kVariable);
+            if (env->empty())
+                settings.erase(env);
+            return true;
+        });
+    switch (edit.status) {
+    case Status::rewritten:
+        return {true, {}};
+    case Status::unchanged:
+    case Status::missing:
+    case Status::unreadable:
         return {};
-    nlohmann::ordered_json settings = config.settings;
-    const auto env = settings.find("env");
-    if (env == settings.end() || !env->is_object() || !env->contains(kVariable))
-        return {};
-    env->erase(kVariable);
-    if (env->empty())
-        settings.erase("env");
-    if (FileResult saved = AgentConfigFile::save(path, fs::path(path.string() + ".velquist.bak"), config, settings);
-        !saved)
-        return {false, saved.error};
-    return {true, {}};
+    case Status::notObject:
+        // Valid JSON of another shape holds no flag to clear; broken JSON is worth telling.
+        if (Json::parseOrdered(FileUtil::read(path).bytes))
+            return {};
+        return {false, path.string() + " is not valid JSON"};
+    case Status::failed:
+        break;
+    }
+    return {false, edit.error};
 }
 
 } // namespace velquist::TerminalTitleSetting

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Shared/AgentConfigFile.h"
+#include "Ingestion/ConfigChange.h"
 
 #include <filesystem>
 #include <nlohmann/json.hpp>

@@ -1,5 +1,6 @@
 #include "Ingestion/HookInstaller.h"
 #include "Shared/AppPaths.h"
+#include "Shared/HookCleanup.h"
 #include "Shared/Json.h"
 #include "support/MemoryDefaults.h"
 #include "support/TemporaryHome.h"
@@ -68,9 +69,12 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
         // Empty: the install succeeds; else the text the error must end with.
         std::string refusal;
         std::function<void(const OrderedJson&)> check;
+        // A value in our way is replaced, so a clean-up cannot bring it back (the backup keeps it).
+        bool replacesUserValue = false;
     };
     const std::string notObject = " is not a JSON object; refusing to modify it.";
-    const std::string notJson = " is not valid JSON; refusing to modify it.";
+    // Broken JSON is no object either.
+    const std::string notJson = notObject;
     const std::vector<Case> cases = {
         {"missing", nullptr, "",
          [](const OrderedJson& s) {
@@ -128,9 +132,10 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
          [](const OrderedJson& s) {
              EXPECT_EQ(keysOf(s), (std::vector<std::string>{"hooks", "after"}));
              EXPECT_EQ(keysOf(s["hooks"]), kClaudeEvents);
-         }},
+         },
+         true},
         {"an event that is not a list", R"({"hooks":{"Stop":"say done"}})", "",
-         [](const OrderedJson& s) { EXPECT_EQ(s["hooks"]["Stop"], OrderedJson::array({ownGroup(10)})); }},
+         [](const OrderedJson& s) { EXPECT_EQ(s["hooks"]["Stop"], OrderedJson::array({ownGroup(10)})); }, true},
         {"elements that are not groups stay", R"({"hooks":{"Stop":[null,{"hooks":[{"command":"x"}]},"y"]}})", "",
          [](const OrderedJson& s) {
              EXPECT_EQ(s["hooks"]["Stop"],
@@ -171,6 +176,14 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
         EXPECT_FALSE(again.changed);
         EXPECT_EQ(home.read(".claude/settings.json"), after);
         EXPECT_EQ(home.read(".claude/settings.json.velquist.bak"), backup);
+
+        // Removing our entries again gives back exactly what the user had, in the user's order.
+        if (c.replacesUserValue)
+            continue;
+        OrderedJson expected = c.initial ? parsed(c.initial) : OrderedJson::object();
+        HookCleanup::strip(expected);
+        EXPECT_EQ(HookCleanup::stripAllConfigs(), std::vector<fs::path>{settingsPath()});
+        EXPECT_EQ(parsed(home.read(".claude/settings.json")).dump(), expected.dump());
     }
 }
 
