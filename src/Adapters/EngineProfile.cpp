@@ -84,7 +84,8 @@ std::string CursorEngineProfile::encodeAllow(const std::optional<json>& updatedI
 
 std::string CursorEngineProfile::encodeDeny(const std::string& message) const
 {
-    return PermissionDecision::serialise({{"permission", "deny"}, {"user_message", message}, {"agent_message", message}});
+    return PermissionDecision::serialise(
+        {{"permission", "deny"}, {"user_message", message}, {"agent_message", message}});
 }
 
 HookInstallTarget GeminiEngineProfile::installTarget() const

@@ -14,8 +14,9 @@ class UserDefaults;
 // One hook-driven agent's dialect: where its hooks go, how its transcripts read, how the adapter
 // treats its requests, and the exact bytes of its answer to a permission hook. One HookAdapter
 // class serves every agent through this.
-class EngineProfile {
-public:
+class EngineProfile
+{
+  public:
     virtual ~EngineProfile() = default;
 
     // Where and how the agent's hooks are installed.
@@ -37,8 +38,9 @@ public:
 };
 
 // Claude Code: answers its "PermissionRequest" hook.
-class ClaudeEngineProfile final : public EngineProfile {
-public:
+class ClaudeEngineProfile final : public EngineProfile
+{
+  public:
     // The install target follows the version probe's answers cached in `defaults`, which must
     // outlive the profile.
     explicit ClaudeEngineProfile(const UserDefaults& defaults, bool forwardsUpdatedPermissions = true);
@@ -52,14 +54,15 @@ public:
                             const std::optional<nlohmann::json>& updatedPermissions) const override;
     std::string encodeDeny(const std::string& message) const override;
 
-private:
+  private:
     const UserDefaults& m_defaults;
     bool m_forwardsUpdatedPermissions;
 };
 
 // Codex: answers its "PermissionRequest" hook in Claude Code's format.
-class CodexEngineProfile final : public EngineProfile {
-public:
+class CodexEngineProfile final : public EngineProfile
+{
+  public:
     explicit CodexEngineProfile(bool forwardsUpdatedPermissions = true);
 
     HookInstallTarget installTarget() const override;
@@ -71,13 +74,14 @@ public:
                             const std::optional<nlohmann::json>& updatedPermissions) const override;
     std::string encodeDeny(const std::string& message) const override;
 
-private:
+  private:
     bool m_forwardsUpdatedPermissions;
 };
 
 // Cursor: answers "beforeShellExecution" and "beforeMCPExecution".
-class CursorEngineProfile final : public EngineProfile {
-public:
+class CursorEngineProfile final : public EngineProfile
+{
+  public:
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
     bool autoApprovesReadOnlyTools() const override { return false; }
@@ -89,8 +93,9 @@ public:
 };
 
 // Gemini CLI: answers "BeforeTool"; it sends no stop event.
-class GeminiEngineProfile final : public EngineProfile {
-public:
+class GeminiEngineProfile final : public EngineProfile
+{
+  public:
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
     bool autoApprovesReadOnlyTools() const override { return true; }
@@ -102,8 +107,9 @@ public:
 };
 
 // Qwen Code: answers "PreToolUse".
-class QwenEngineProfile final : public EngineProfile {
-public:
+class QwenEngineProfile final : public EngineProfile
+{
+  public:
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
     bool autoApprovesReadOnlyTools() const override { return true; }

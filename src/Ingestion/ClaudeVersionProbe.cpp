@@ -95,7 +95,8 @@ bool supportsHookEvent(const std::string& event, UserDefaults& defaults)
     if (!found)
         return false;
     defaults.setValue(key, *found);
-    Log::debug("probe", "claude " + installation->version + (*found ? " supports " : " does not support ") + event);
+    Log::debug("probe",
+               "claude " + installation->version + (*found ? " supports " : " does not support ") + event);
     return *found;
 }
 
@@ -190,7 +191,8 @@ std::optional<bool> fileContains(const fs::path& path, std::string_view needle)
         }
         if (n == 0)
             break;
-        const auto filled = buffer.begin() + static_cast<std::ptrdiff_t>(carried + static_cast<std::size_t>(n));
+        const auto filled =
+            buffer.begin() + static_cast<std::ptrdiff_t>(carried + static_cast<std::size_t>(n));
         if (std::search(buffer.begin(), filled, searcher) != filled) {
             ::close(fd);
             return true;

@@ -14,7 +14,8 @@ class UserDefaults;
 
 // An installed Claude Code: its version (the versions folder's entry name, or "unversioned-" and
 // the executable's size) and its executable.
-struct ClaudeInstallation {
+struct ClaudeInstallation
+{
     std::string version;
     std::filesystem::path executable;
 };
@@ -47,7 +48,8 @@ bool refreshSubagentSupport(UserDefaults& defaults);
 
 // Runs refreshSubagentSupport on a worker thread and hands its answer to `done` on the main
 // thread, unless `context` is gone by then. `defaults` must outlive the work.
-void refreshInBackground(UserDefaults& defaults, QObject* context, std::function<void(bool anySupported)> done);
+void refreshInBackground(UserDefaults& defaults, QObject* context,
+                         std::function<void(bool anySupported)> done);
 
 // Orders version names with digit runs compared as numbers, so "2.0.10" follows "2.0.9".
 int compareNumerically(std::string_view a, std::string_view b);

@@ -60,7 +60,8 @@ OrderedJson hooksOf(const OrderedJson& settings)
     return found != settings.end() && found->is_object() ? *found : OrderedJson::object();
 }
 
-bool mergeEvent(OrderedJson& hooks, const std::string& event, const std::string& command, std::int64_t timeout)
+bool mergeEvent(OrderedJson& hooks, const std::string& event, const std::string& command,
+                std::int64_t timeout)
 {
     OrderedJson entries = entriesOf(hooks, event);
     std::vector<std::pair<std::size_t, std::size_t>> own;
@@ -77,7 +78,9 @@ bool mergeEvent(OrderedJson& hooks, const std::string& event, const std::string&
     }
 
     if (own.empty()) {
-        entries.push_back(OrderedJson{{"hooks", OrderedJson::array({OrderedJson{{"command", command}, {"timeout", timeout}, {"type", "command"}}})}});
+        entries.push_back(OrderedJson{
+            {"hooks", OrderedJson::array(
+                          {OrderedJson{{"command", command}, {"timeout", timeout}, {"type", "command"}}})}});
         hooks[event] = std::move(entries);
         return true;
     }
@@ -97,7 +100,8 @@ bool mergeEvent(OrderedJson& hooks, const std::string& event, const std::string&
     return true;
 }
 
-bool mergeCursorEvent(OrderedJson& hooks, const std::string& event, const std::string& command, std::int64_t timeout)
+bool mergeCursorEvent(OrderedJson& hooks, const std::string& event, const std::string& command,
+                      std::int64_t timeout)
 {
     OrderedJson entries = entriesOf(hooks, event);
     std::vector<std::size_t> own;
@@ -135,7 +139,8 @@ bool mergeTarget(const HookInstallTarget& target, OrderedJson& settings)
 {
     if (target.style == HookInstallStyle::cursorStyle)
         return mergeCursor(settings, AppPaths::installedHelper().string());
-    return merge(settings, expectedCommand(target.engineNamespace, target.decideOn, target.unavailableResponse),
+    return merge(settings,
+                 expectedCommand(target.engineNamespace, target.decideOn, target.unavailableResponse),
                  target.events, target.decideEvents, target.timeoutScale);
 }
 
@@ -170,17 +175,18 @@ HookInstallTarget claudeTarget(const UserDefaults& defaults)
 
 HookInstallTarget codexTarget()
 {
-    return makeTarget(AppPaths::codexDirectory() / "hooks.json",
-                      {"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest", "PostToolUse", "Stop"},
-                      "codex", "PermissionRequest", 1);
+    return makeTarget(
+        AppPaths::codexDirectory() / "hooks.json",
+        {"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest", "PostToolUse", "Stop"},
+        "codex", "PermissionRequest", 1);
 }
 
 HookInstallTarget cursorTarget()
 {
     HookInstallTarget target = makeTarget(
         AppPaths::cursorDirectory() / "hooks.json",
-        {"sessionStart", "preToolUse", "postToolUse", "beforeShellExecution", "beforeMCPExecution", "stop"}, "cursor",
-        "PermissionRequest", 1);
+        {"sessionStart", "preToolUse", "postToolUse", "beforeShellExecution", "beforeMCPExecution", "stop"},
+        "cursor", "PermissionRequest", 1);
     target.style = HookInstallStyle::cursorStyle;
     return target;
 }
@@ -188,8 +194,9 @@ HookInstallTarget cursorTarget()
 HookInstallTarget geminiTarget()
 {
     return makeTarget(AppPaths::geminiDirectory() / "settings.json",
-                      {"SessionStart", "BeforeTool", "AfterTool", "Notification", "SessionEnd"}, "gemini", "BeforeTool",
-                      1000, R"({"decision":"deny","reason":"Velquist is not running to approve this tool"})");
+                      {"SessionStart", "BeforeTool", "AfterTool", "Notification", "SessionEnd"}, "gemini",
+                      "BeforeTool", 1000,
+                      R"({"decision":"deny","reason":"Velquist is not running to approve this tool"})");
 }
 
 HookInstallTarget qwenTarget()
@@ -241,7 +248,8 @@ bool merge(OrderedJson& settings, const std::string& command, const std::vector<
     OrderedJson hooks = hooksOf(settings);
     bool changed = false;
     for (const std::string& event : events) {
-        const std::int64_t timeout = (decideEvents.contains(event) ? kDecideTimeout : kEventTimeout) * timeoutScale;
+        const std::int64_t timeout =
+            (decideEvents.contains(event) ? kDecideTimeout : kEventTimeout) * timeoutScale;
         changed |= mergeEvent(hooks, event, command, timeout);
     }
     if (changed)
@@ -270,8 +278,9 @@ bool mergeCursor(OrderedJson& settings, const std::string& helperPath)
 ConfigChange installHooks(const HookInstallTarget& target)
 {
     using Status = HookConfigEdit::Status;
-    const HookConfigEdit edit = HookCleanup::editConfig(
-        {target.configURL, target.backupURL}, [&target](OrderedJson& settings) { return mergeTarget(target, settings); });
+    const HookConfigEdit edit =
+        HookCleanup::editConfig({target.configURL, target.backupURL},
+                                [&target](OrderedJson& settings) { return mergeTarget(target, settings); });
     switch (edit.status) {
     case Status::rewritten:
         return {true, {}};

@@ -24,7 +24,8 @@ enum class HookInstallStyle {
 };
 
 // One agent's hook installation.
-struct HookInstallTarget {
+struct HookInstallTarget
+{
     std::filesystem::path configURL;
     // The file name followed by ".velquist.bak", beside the configuration.
     std::filesystem::path backupURL;
@@ -71,8 +72,9 @@ std::string expectedCommand(const std::string& engine, const std::string& decide
 std::string cursorCommand(const std::string& event, const std::string& helperPath);
 
 // Merges our entry under each of `events` into `settings`; true when anything changed.
-bool merge(nlohmann::ordered_json& settings, const std::string& command, const std::vector<std::string>& events,
-           const std::set<std::string>& decideEvents, int timeoutScale);
+bool merge(nlohmann::ordered_json& settings, const std::string& command,
+           const std::vector<std::string>& events, const std::set<std::string>& decideEvents,
+           int timeoutScale);
 bool mergeCursor(nlohmann::ordered_json& settings, const std::string& helperPath);
 
 // Brings the target's file up to date, backing it up first (HookCleanup::editConfig). A missing

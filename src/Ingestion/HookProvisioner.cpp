@@ -28,7 +28,8 @@ std::vector<HookInstallTarget> installedTargets(const UserDefaults& defaults, co
     return targets;
 }
 
-std::vector<std::string> apply(const UserDefaults& defaults, const FileExists& fileExists, const fs::path& helperSource)
+std::vector<std::string> apply(const UserDefaults& defaults, const FileExists& fileExists,
+                               const fs::path& helperSource)
 {
     std::vector<std::string> failures;
     auto fail = [&failures](const std::string& error) {

@@ -22,7 +22,8 @@ bool pathExists(const std::filesystem::path& path);
 
 // Claude Code always; Codex, Cursor, Gemini CLI and Qwen Code when their configuration folder
 // exists (their file need not: the installer creates it).
-std::vector<HookInstallTarget> installedTargets(const UserDefaults& defaults, const FileExists& fileExists = pathExists);
+std::vector<HookInstallTarget> installedTargets(const UserDefaults& defaults,
+                                                const FileExists& fileExists = pathExists);
 
 // Installs the hook client, then the hooks of each installed agent. A failing agent does not keep
 // the others from their hooks; when the hook client cannot be installed, no hooks are written, as

@@ -20,7 +20,8 @@ std::string serialise(const nlohmann::json& document)
 
 std::string envelope(const nlohmann::json& decision)
 {
-    return serialise({{"hookSpecificOutput", {{"hookEventName", "PermissionRequest"}, {"decision", decision}}}});
+    return serialise(
+        {{"hookSpecificOutput", {{"hookEventName", "PermissionRequest"}, {"decision", decision}}}});
 }
 
 std::string allow(const std::optional<nlohmann::json>& updatedInput,

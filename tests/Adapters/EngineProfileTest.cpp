@@ -12,7 +12,8 @@ using nlohmann::json;
 namespace {
 
 // What the adapter hands the encoders for each of the user's decisions.
-struct Decision {
+struct Decision
+{
     const char* name;
     std::function<std::string(const EngineProfile&)> encode;
 };
@@ -20,7 +21,8 @@ struct Decision {
 std::vector<Decision> decisions()
 {
     // The agent's own questions, echoed with the user's picks.
-    const json questions = json::parse(R"([{"question":"Which?","options":[{"label":"A"},{"label":"B"},{"label":"C"}]}])");
+    const json questions =
+        json::parse(R"([{"question":"Which?","options":[{"label":"A"},{"label":"B"},{"label":"C"}]}])");
     const std::optional<AgentInquiry> inquiry = AgentInquiry::parse({{"questions", questions}});
     const auto picked = inquiry->answers({{2, 0}});
     const json answers = *picked;
@@ -30,14 +32,19 @@ std::vector<Decision> decisions()
         {"allow", [](const EngineProfile& p) { return p.encodeAllow(std::nullopt, std::nullopt); }},
         {"allow with empty input and no permissions",
          [](const EngineProfile& p) { return p.encodeAllow(json::object(), json::array()); }},
-        {"always", [](const EngineProfile& p) {
-             return p.encodeAllow(std::nullopt, json::parse(R"([{"type":"addRules","destination":"localSettings"}])"));
+        {"always",
+         [](const EngineProfile& p) {
+             return p.encodeAllow(std::nullopt,
+                                  json::parse(R"([{"type":"addRules","destination":"localSettings"}])"));
          }},
         {"deny with message", [](const EngineProfile& p) { return p.encodeDeny("Use src/ instead"); }},
-        {"answers", [answerInput](const EngineProfile& p) { return p.encodeAllow(answerInput, std::nullopt); }},
-        {"plan approval", [](const EngineProfile& p) {
-             return p.encodeAllow(json{{"plan", "1. Edit"}},
-                                  json::array({{{"type", "setMode"}, {"mode", "acceptEdits"}, {"destination", "session"}}}));
+        {"answers",
+         [answerInput](const EngineProfile& p) { return p.encodeAllow(answerInput, std::nullopt); }},
+        {"plan approval",
+         [](const EngineProfile& p) {
+             return p.encodeAllow(
+                 json{{"plan", "1. Edit"}},
+                 json::array({{{"type", "setMode"}, {"mode", "acceptEdits"}, {"destination", "session"}}}));
          }},
     };
 }
@@ -64,16 +71,21 @@ TEST(EngineProfileTest, DecisionDocumentsOfEachEngine)
         R"({"permission":"allow","updated_input":{"plan":"1. Edit"}})",
     };
     const std::string geminiAllow = R"({"decision":"allow"})";
-    const std::string gemini[] = {geminiAllow, geminiAllow, geminiAllow,
-                                  R"({"decision":"deny","reason":"Use src\/ instead"})", geminiAllow, geminiAllow};
+    const std::string gemini[] = {geminiAllow, geminiAllow,
+                                  geminiAllow, R"({"decision":"deny","reason":"Use src\/ instead"})",
+                                  geminiAllow, geminiAllow};
     const std::string qwenAllow =
         R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow","permissionDecisionReason":"Approved from Velquist"}})";
     const std::string qwen[] = {
-        qwenAllow, qwenAllow, qwenAllow,
+        qwenAllow,
+        qwenAllow,
+        qwenAllow,
         R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny","permissionDecisionReason":"Use src\/ instead"}})",
-        qwenAllow, qwenAllow};
+        qwenAllow,
+        qwenAllow};
 
-    struct Engine {
+    struct Engine
+    {
         const char* name;
         std::unique_ptr<EngineProfile> profile;
         const std::string* expected;
@@ -88,7 +100,8 @@ TEST(EngineProfileTest, DecisionDocumentsOfEachEngine)
     const std::vector<Decision> cases = decisions();
     for (const Engine& engine : engines) {
         for (std::size_t i = 0; i < cases.size(); ++i)
-            EXPECT_EQ(cases[i].encode(*engine.profile), engine.expected[i]) << engine.name << ": " << cases[i].name;
+            EXPECT_EQ(cases[i].encode(*engine.profile), engine.expected[i])
+                << engine.name << ": " << cases[i].name;
     }
 }
 
@@ -96,7 +109,8 @@ TEST(EngineProfileTest, FlagsAndTargetsOfEachEngine)
 {
     test::TemporaryHome home;
     test::MemoryDefaults defaults;
-    struct Row {
+    struct Row
+    {
         std::unique_ptr<EngineProfile> profile;
         const char* engine;
         bool readOnly;

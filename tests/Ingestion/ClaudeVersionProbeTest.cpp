@@ -13,14 +13,15 @@ namespace fs = std::filesystem;
 
 TEST(ClaudeVersionProbeTest, NumericOrderOfVersionNames)
 {
-    struct Case {
+    struct Case
+    {
         const char* a;
         const char* b;
         int order;
     };
     const Case cases[] = {
-        {"2.0.9", "2.0.10", -1}, {"2.0.10", "2.0.9", 1}, {"2.0.10", "2.0.10", 0}, {"2.1", "2.0.99", 1},
-        {"2.0", "2.0.1", -1},    {"1.0.0a", "1.0.0b", -1}, {"10", "9", 1},        {"002", "2", 0},
+        {"2.0.9", "2.0.10", -1}, {"2.0.10", "2.0.9", 1},   {"2.0.10", "2.0.10", 0}, {"2.1", "2.0.99", 1},
+        {"2.0", "2.0.1", -1},    {"1.0.0a", "1.0.0b", -1}, {"10", "9", 1},          {"002", "2", 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ClaudeVersionProbe::compareNumerically(c.a, c.b), c.order) << c.a << " vs " << c.b;
@@ -60,7 +61,8 @@ TEST(ClaudeVersionProbeTest, AnswersAreCachedPerVersionAndNegativesForgotten)
     binary += "gentStop and more";
     home.write(".local/share/claude/versions/2.0.14", binary);
 
-    EXPECT_FALSE(ClaudeVersionProbe::cachedSupport("SubagentStop", defaults)) << "unprobed counts as unsupported";
+    EXPECT_FALSE(ClaudeVersionProbe::cachedSupport("SubagentStop", defaults))
+        << "unprobed counts as unsupported";
     EXPECT_TRUE(ClaudeVersionProbe::supportsHookEvent("SubagentStop", defaults));
     EXPECT_FALSE(ClaudeVersionProbe::supportsHookEvent("SubagentStart", defaults));
     EXPECT_EQ(defaults.boolValue("claudeHookSupport.2.0.14.SubagentStop"), true);

@@ -19,7 +19,9 @@ namespace {
 
 mode_t modeOf(const fs::path& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     ::stat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
@@ -44,16 +46,20 @@ std::string claudeCommand()
 
 OrderedJson ownGroup(std::int64_t timeout)
 {
-    return OrderedJson{{"hooks", OrderedJson::array({OrderedJson{{"command", claudeCommand()}, {"timeout", timeout}, {"type", "command"}}})}};
+    return OrderedJson{
+        {"hooks", OrderedJson::array({OrderedJson{
+                      {"command", claudeCommand()}, {"timeout", timeout}, {"type", "command"}}})}};
 }
 
-const std::vector<std::string> kClaudeEvents = {"SessionStart",      "UserPromptSubmit", "PreToolUse", "PostToolUse",
-                                                "PermissionRequest", "Notification",     "Stop",       "SessionEnd"};
+const std::vector<std::string> kClaudeEvents = {"SessionStart", "UserPromptSubmit",  "PreToolUse",
+                                                "PostToolUse",  "PermissionRequest", "Notification",
+                                                "Stop",         "SessionEnd"};
 
 } // namespace
 
-class HookInstallerTest : public ::testing::Test {
-protected:
+class HookInstallerTest : public ::testing::Test
+{
+  protected:
     test::TemporaryHome home;
     test::MemoryDefaults defaults;
     HookInstallTarget claude() const { return HookInstaller::claudeTarget(defaults); }
@@ -63,7 +69,8 @@ protected:
 // Each starting file of Claude Code's settings, and what an install must make of it.
 TEST_F(HookInstallerTest, ClaudeSettingsTable)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         const char* initial; // nullptr: no file
         // Empty: the install succeeds; else the text the error must end with.
@@ -89,7 +96,8 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
         {"list", "[]", notObject, nullptr},
         {"null", "null", notObject, nullptr},
         {"string", R"("hooks")", notObject, nullptr},
-        {"other members keep their order", R"j({"model":"opus","env":{"B":"2","A":"1"},"permissions":{"allow":["Bash(ls)"]}})j", "",
+        {"other members keep their order",
+         R"j({"model":"opus","env":{"B":"2","A":"1"},"permissions":{"allow":["Bash(ls)"]}})j", "",
          [](const OrderedJson& s) {
              EXPECT_EQ(keysOf(s), (std::vector<std::string>{"model", "env", "permissions", "hooks"}));
              EXPECT_EQ(keysOf(s["env"]), (std::vector<std::string>{"B", "A"}));
@@ -97,13 +105,16 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
          }},
         {"group without hooks", R"({"hooks":{"PreToolUse":[{"matcher":"Bash"}]}})", "",
          [](const OrderedJson& s) {
-             EXPECT_EQ(s["hooks"]["PreToolUse"], OrderedJson::array({parsed(R"({"matcher":"Bash"})"), ownGroup(10)}));
+             EXPECT_EQ(s["hooks"]["PreToolUse"],
+                       OrderedJson::array({parsed(R"({"matcher":"Bash"})"), ownGroup(10)}));
          }},
         {"user hooks on the same events",
-         R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":"say done"}]}],"Custom":[{"hooks":[]}]}})", "",
+         R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":"say done"}]}],"Custom":[{"hooks":[]}]}})",
+         "",
          [](const OrderedJson& s) {
              EXPECT_EQ(s["hooks"]["Stop"],
-                       OrderedJson::array({parsed(R"({"hooks":[{"type":"command","command":"say done"}]})"), ownGroup(10)}));
+                       OrderedJson::array(
+                           {parsed(R"({"hooks":[{"type":"command","command":"say done"}]})"), ownGroup(10)}));
              EXPECT_EQ(s["hooks"]["Custom"], parsed(R"([{"hooks":[]}])"));
              EXPECT_EQ(keysOf(s["hooks"]).front(), "Stop");
          }},
@@ -114,19 +125,23 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
              const OrderedJson& group = s["hooks"]["PreToolUse"].at(0);
              EXPECT_EQ(s["hooks"]["PreToolUse"].size(), 1u);
              EXPECT_EQ(group["matcher"], "*");
-             EXPECT_EQ(group["hooks"].at(0),
-                       (OrderedJson{{"type", "command"}, {"command", claudeCommand()}, {"timeout", 10}, {"extra", true}}));
+             EXPECT_EQ(
+                 group["hooks"].at(0),
+                 (OrderedJson{
+                     {"type", "command"}, {"command", claudeCommand()}, {"timeout", 10}, {"extra", true}}));
              EXPECT_EQ(group["hooks"].at(1), parsed(R"({"type":"command","command":"lint"})"));
          }},
         {"duplicates of ours",
          R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":"/h/Tarrowin/bin/quorvel","timeout":10}]},{"hooks":[{"command":"keep"},{"type":"command","command":"/h/Velquist/bin/quorvel x","timeout":10}]},{"hooks":[{"type":"command","command":"/h/Velquist/bin/quorvel y"}]}]}})",
          "",
          [](const OrderedJson& s) {
-             EXPECT_EQ(s["hooks"]["Stop"],
-                       OrderedJson::array({OrderedJson{{"hooks", OrderedJson::array({OrderedJson{{"type", "command"},
-                                                                    {"command", claudeCommand()},
-                                                                    {"timeout", 10}}})}},
-                                    parsed(R"({"hooks":[{"command":"keep"}]})")}));
+             EXPECT_EQ(
+                 s["hooks"]["Stop"],
+                 OrderedJson::array(
+                     {OrderedJson{{"hooks", OrderedJson::array({OrderedJson{{"type", "command"},
+                                                                            {"command", claudeCommand()},
+                                                                            {"timeout", 10}}})}},
+                      parsed(R"({"hooks":[{"command":"keep"}]})")}));
          }},
         {"hooks of another type", R"({"hooks":"none","after":1})", "",
          [](const OrderedJson& s) {
@@ -135,11 +150,14 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
          },
          true},
         {"an event that is not a list", R"({"hooks":{"Stop":"say done"}})", "",
-         [](const OrderedJson& s) { EXPECT_EQ(s["hooks"]["Stop"], OrderedJson::array({ownGroup(10)})); }, true},
-        {"elements that are not groups stay", R"({"hooks":{"Stop":[null,{"hooks":[{"command":"x"}]},"y"]}})", "",
+         [](const OrderedJson& s) { EXPECT_EQ(s["hooks"]["Stop"], OrderedJson::array({ownGroup(10)})); },
+         true},
+        {"elements that are not groups stay", R"({"hooks":{"Stop":[null,{"hooks":[{"command":"x"}]},"y"]}})",
+         "",
          [](const OrderedJson& s) {
-             EXPECT_EQ(s["hooks"]["Stop"],
-                       OrderedJson::array({nullptr, parsed(R"({"hooks":[{"command":"x"}]})"), "y", ownGroup(10)}));
+             EXPECT_EQ(
+                 s["hooks"]["Stop"],
+                 OrderedJson::array({nullptr, parsed(R"({"hooks":[{"command":"x"}]})"), "y", ownGroup(10)}));
          }},
     };
 
@@ -240,7 +258,8 @@ TEST_F(HookInstallerTest, FailedBackupLeavesConfigurationUntouched)
 
 TEST_F(HookInstallerTest, CommandsQuoteHelperPathForShell)
 {
-    struct Case {
+    struct Case
+    {
         const char* path;
         const char* quoted;
     };
@@ -275,10 +294,12 @@ TEST_F(HookInstallerTest, CommandLinesOfEachEngine)
     EXPECT_EQ(HookInstaller::expectedCommand("qwen", "PreToolUse", std::string()),
               "\"" + helper + "\" --engine qwen --decide-on PreToolUse");
     const HookInstallTarget gemini = HookInstaller::geminiTarget();
-    EXPECT_EQ(HookInstaller::expectedCommand("gemini", "BeforeTool", gemini.unavailableResponse),
-              "\"" + helper +
-                  R"(" --engine gemini --decide-on BeforeTool --unavailable '{"decision":"deny","reason":"Velquist is not running to approve this tool"}')");
-    EXPECT_EQ(HookInstaller::cursorCommand("stop", "/h/q"), R"("/h/q" --engine cursor --decide-on beforeShellExecution)");
+    EXPECT_EQ(
+        HookInstaller::expectedCommand("gemini", "BeforeTool", gemini.unavailableResponse),
+        "\"" + helper +
+            R"(" --engine gemini --decide-on BeforeTool --unavailable '{"decision":"deny","reason":"Velquist is not running to approve this tool"}')");
+    EXPECT_EQ(HookInstaller::cursorCommand("stop", "/h/q"),
+              R"("/h/q" --engine cursor --decide-on beforeShellExecution)");
     EXPECT_EQ(HookInstaller::cursorCommand("beforeMCPExecution", "/h/q"),
               R"("/h/q" --engine cursor --decide-on beforeMCPExecution)");
 }
@@ -288,20 +309,23 @@ TEST_F(HookInstallerTest, GeminiAndQwenUseMilliseconds)
     for (const HookInstallTarget& target : {HookInstaller::geminiTarget(), HookInstaller::qwenTarget()}) {
         SCOPED_TRACE(target.engineNamespace);
         ASSERT_TRUE(HookInstaller::installHooks(target).changed);
-        const OrderedJson hooks = parsed(home.read(fs::relative(target.configURL, home.path()).string()))["hooks"];
+        const OrderedJson hooks =
+            parsed(home.read(fs::relative(target.configURL, home.path()).string()))["hooks"];
         EXPECT_EQ(keysOf(hooks), target.events);
         for (const std::string& event : target.events) {
             const OrderedJson& entry = hooks[event][0]["hooks"][0];
             EXPECT_EQ(entry["timeout"], event == target.decideOn ? 14400000 : 10000) << event;
-            EXPECT_EQ(entry["command"], HookInstaller::expectedCommand(target.engineNamespace, target.decideOn,
-                                                                       target.unavailableResponse));
+            EXPECT_EQ(entry["command"],
+                      HookInstaller::expectedCommand(target.engineNamespace, target.decideOn,
+                                                     target.unavailableResponse));
         }
     }
 }
 
 TEST_F(HookInstallerTest, CursorFlatFile)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         const char* initial;
         bool changed;
@@ -326,27 +350,31 @@ TEST_F(HookInstallerTest, CursorFlatFile)
         EXPECT_EQ(settings["version"], 1);
         for (const char* event : {"sessionStart", "preToolUse", "postToolUse", "stop"}) {
             EXPECT_EQ(settings["hooks"][event],
-                      OrderedJson::array({OrderedJson{{"command", HookInstaller::cursorCommand(event, helper)}, {"timeout", 10}}}));
+                      OrderedJson::array({OrderedJson{
+                          {"command", HookInstaller::cursorCommand(event, helper)}, {"timeout", 10}}}));
         }
         for (const char* event : {"beforeShellExecution", "beforeMCPExecution"}) {
             EXPECT_EQ(settings["hooks"][event],
-                      OrderedJson::array({OrderedJson{{"command", "\"" + helper + "\" --engine cursor --decide-on " + event},
-                                        {"timeout", 14400}}}));
+                      OrderedJson::array(
+                          {OrderedJson{{"command", "\"" + helper + "\" --engine cursor --decide-on " + event},
+                                       {"timeout", 14400}}}));
         }
     }
 }
 
 TEST_F(HookInstallerTest, CursorKeepsUserEntriesAndDropsOurDuplicates)
 {
-    home.write(".cursor/hooks.json",
-               R"({"hooks":{"stop":[{"command":"notify"},{"command":"/x/Velquist/bin/quorvel","timeout":3},{"command":"/x/Tarrowin/bin/quorvel"}]},"version":1})");
+    home.write(
+        ".cursor/hooks.json",
+        R"({"hooks":{"stop":[{"command":"notify"},{"command":"/x/Velquist/bin/quorvel","timeout":3},{"command":"/x/Tarrowin/bin/quorvel"}]},"version":1})");
     ASSERT_TRUE(HookInstaller::installHooks(HookInstaller::cursorTarget()).changed);
     const OrderedJson settings = parsed(home.read(".cursor/hooks.json"));
     EXPECT_EQ(keysOf(settings), (std::vector<std::string>{"hooks", "version"}));
     EXPECT_EQ(settings["hooks"]["stop"],
               OrderedJson::array({OrderedJson{{"command", "notify"}},
-                           OrderedJson{{"command", HookInstaller::cursorCommand("stop", AppPaths::installedHelper().string())},
-                                {"timeout", 10}}}));
+                                  OrderedJson{{"command", HookInstaller::cursorCommand(
+                                                              "stop", AppPaths::installedHelper().string())},
+                                              {"timeout", 10}}}));
 }
 
 TEST_F(HookInstallerTest, ClaudeTargetFollowsCachedProbeAnswers)
@@ -372,7 +400,8 @@ TEST_F(HookInstallerTest, ClaudeTargetFollowsCachedProbeAnswers)
 
 TEST_F(HookInstallerTest, TargetsTable)
 {
-    struct Row {
+    struct Row
+    {
         HookInstallTarget target;
         const char* config;
         const char* engine;
@@ -404,10 +433,11 @@ TEST_F(HookInstallerTest, TargetsTable)
               (std::vector<std::string>{"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest",
                                         "PostToolUse", "Stop"}));
     EXPECT_EQ(HookInstaller::qwenTarget().events,
-              (std::vector<std::string>{"SessionStart", "UserPromptSubmit", "PreToolUse", "PostToolUse", "Stop",
-                                        "SessionEnd", "Notification"}));
-    EXPECT_EQ(*HookInstaller::qwenTarget().unavailableResponse,
-              R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny","permissionDecisionReason":"Velquist is not running to approve this tool"}})");
+              (std::vector<std::string>{"SessionStart", "UserPromptSubmit", "PreToolUse", "PostToolUse",
+                                        "Stop", "SessionEnd", "Notification"}));
+    EXPECT_EQ(
+        *HookInstaller::qwenTarget().unavailableResponse,
+        R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny","permissionDecisionReason":"Velquist is not running to approve this tool"}})");
 }
 
 TEST_F(HookInstallerTest, HelperIsCopiedExecutableAndReplacedWhole)

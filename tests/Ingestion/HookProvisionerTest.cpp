@@ -7,8 +7,9 @@
 using namespace velquist;
 namespace fs = std::filesystem;
 
-class HookProvisionerTest : public ::testing::Test {
-protected:
+class HookProvisionerTest : public ::testing::Test
+{
+  protected:
     HookProvisionerTest() { fs::permissions(home.write("build/quorvel", "#!/bin/sh\n"), fs::perms(0755)); }
     fs::path helper() const { return home.path() / "build/quorvel"; }
     std::vector<std::string> engines() const
@@ -36,8 +37,8 @@ TEST_F(HookProvisionerTest, AgentsCountAsInstalledByTheirFolder)
         asked.push_back(path);
         return false;
     });
-    EXPECT_EQ(asked, (std::vector<fs::path>{home.path() / ".codex", home.path() / ".cursor", home.path() / ".gemini",
-                                            home.path() / ".qwen"}));
+    EXPECT_EQ(asked, (std::vector<fs::path>{home.path() / ".codex", home.path() / ".cursor",
+                                            home.path() / ".gemini", home.path() / ".qwen"}));
 }
 
 TEST_F(HookProvisionerTest, CreatesFilesOfInstalledAgents)
@@ -57,9 +58,11 @@ TEST_F(HookProvisionerTest, FailingAgentDoesNotStopTheOthers)
     home.write(".codex/hooks.json", "[\"not an object\"]");
     home.write(".gemini/settings.json", "{broken");
 
-    const std::vector<std::string> failures = HookProvisioner::apply(defaults, HookProvisioner::pathExists, helper());
+    const std::vector<std::string> failures =
+        HookProvisioner::apply(defaults, HookProvisioner::pathExists, helper());
     ASSERT_EQ(failures.size(), 2u);
-    EXPECT_EQ(failures[0], (home.path() / ".codex/hooks.json").string() + " is not a JSON object; refusing to modify it.");
+    EXPECT_EQ(failures[0],
+              (home.path() / ".codex/hooks.json").string() + " is not a JSON object; refusing to modify it.");
     EXPECT_EQ(home.read(".codex/hooks.json"), "[\"not an object\"]");
     EXPECT_EQ(home.read(".gemini/settings.json"), "{broken");
     EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::claudeTarget(defaults)));

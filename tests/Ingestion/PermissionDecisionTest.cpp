@@ -7,7 +7,8 @@ using nlohmann::json;
 
 TEST(PermissionDecisionTest, ClaudeAndCodexDocuments)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::string bytes;
         const char* expected;

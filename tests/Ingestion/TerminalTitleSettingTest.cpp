@@ -10,14 +10,15 @@ using OrderedJson = nlohmann::ordered_json;
 
 TEST(TerminalTitleSettingTest, TruthyValues)
 {
-    struct Case {
+    struct Case
+    {
         const char* json;
         bool truthy;
     };
     const Case cases[] = {
-        {"true", true},    {"false", false},  {"2", true},      {"0", false},     {"-1", true},
+        {"true", true},     {"false", false},    {"2", true},      {"0", false},      {"-1", true},
         {R"("Yes")", true}, {R"("TRUE")", true}, {R"("1")", true}, {R"("0")", false}, {R"("off")", false},
-        {R"("")", false},  {"1.0", false},    {"null", false},  {"[1]", false},   {R"({"a":1})", false},
+        {R"("")", false},   {"1.0", false},      {"null", false},  {"[1]", false},    {R"({"a":1})", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(TerminalTitleSetting::isTruthy(OrderedJson::parse(c.json)), c.truthy) << c.json;
@@ -26,7 +27,8 @@ TEST(TerminalTitleSettingTest, TruthyValues)
 TEST(TerminalTitleSettingTest, IsDisabledReadsOnlyTheEnvFlag)
 {
     test::TemporaryHome home;
-    struct Case {
+    struct Case
+    {
         const char* content; // nullptr: no file
         bool disabled;
     };
@@ -51,7 +53,8 @@ TEST(TerminalTitleSettingTest, IsDisabledReadsOnlyTheEnvFlag)
 TEST(TerminalTitleSettingTest, EnableTitlesRemovesFlagKeepingTheRest)
 {
     test::TemporaryHome home;
-    struct Case {
+    struct Case
+    {
         const char* name;
         const char* content;
         bool changed;
@@ -61,9 +64,10 @@ TEST(TerminalTitleSettingTest, EnableTitlesRemovesFlagKeepingTheRest)
         {"only key", R"({"model":"opus","env":{"CLAUDE_CODE_DISABLE_TERMINAL_TITLE":"1"},"z":2})", true,
          R"({"model":"opus","z":2})"},
         {"other variables stay in order",
-         R"({"env":{"B":"x","CLAUDE_CODE_DISABLE_TERMINAL_TITLE":true,"A":"y"}})", true, R"({"env":{"B":"x","A":"y"}})"},
-        {"value not truthy is still removed", R"({"env":{"CLAUDE_CODE_DISABLE_TERMINAL_TITLE":"off","K":1}})", true,
-         R"({"env":{"K":1}})"},
+         R"({"env":{"B":"x","CLAUDE_CODE_DISABLE_TERMINAL_TITLE":true,"A":"y"}})", true,
+         R"({"env":{"B":"x","A":"y"}})"},
+        {"value not truthy is still removed", R"({"env":{"CLAUDE_CODE_DISABLE_TERMINAL_TITLE":"off","K":1}})",
+         true, R"({"env":{"K":1}})"},
         {"no key", R"({"env":{"OTHER":"1"}} )", false, nullptr},
         {"env not an object", R"({"env":"CLAUDE_CODE_DISABLE_TERMINAL_TITLE"})", false, nullptr},
         {"not an object", "[1]", false, nullptr},
@@ -87,7 +91,9 @@ TEST(TerminalTitleSettingTest, EnableTitlesRemovesFlagKeepingTheRest)
         const OrderedJson settings = OrderedJson::parse(after);
         EXPECT_EQ(settings.dump(), OrderedJson::parse(c.expected).dump()) << "key order must survive";
         EXPECT_EQ(home.read(".claude/settings.json.velquist.bak"), c.content);
-        struct stat info{};
+        struct stat info
+        {
+        };
         ::stat(backup.c_str(), &info);
         EXPECT_EQ(info.st_mode & 07777, 0600u);
         EXPECT_FALSE(TerminalTitleSetting::isDisabled(file));
