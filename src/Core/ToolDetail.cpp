@@ -6,7 +6,6 @@
 #include "Shared/Json.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <initializer_list>
 #include <sys/stat.h>
 
@@ -152,13 +151,10 @@ std::optional<std::string> commandRisk(const std::string& command)
 
 std::optional<std::string> overwriteNote(const std::filesystem::path& file)
 {
-    struct stat info
-    {
-    };
+    // Nothing we can see at the path (missing, or behind a folder we may not enter): no note.
+    struct stat info{};
     if (::stat(file.c_str(), &info) != 0)
-        return errno == ENOENT || errno == ENOTDIR
-                   ? std::nullopt
-                   : std::optional<std::string>("Overwrites an existing file");
+        return std::nullopt;
     // FileUtil::read refuses folders, devices and pipes, and never blocks on a FIFO.
     const FileRead read = FileUtil::read(file, kMaxInspectedBytes);
     if (!read.ok() || !ToolText::isValidUtf8(read.bytes))

@@ -58,11 +58,8 @@ std::vector<TranscriptItem> reply(const nlohmann::json& record)
         }
     }
     if (const auto* tokens = objectAt(record, "tokens")) {
-        auto count = integer(*tokens, "input");
-        if (!count)
-            count = integer(*tokens, "total");
-        if (count && *count >= 1)
-            items.push_back(TranscriptItem::usage(*count, string(record, "model")));
+        if (auto item = usage(*tokens, {"input", "total"}, record))
+            items.push_back(std::move(*item));
     }
     return items;
 }

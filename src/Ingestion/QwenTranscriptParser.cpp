@@ -22,12 +22,9 @@ std::vector<TranscriptItem> assistant(const nlohmann::json& record)
             }
         }
     }
-    if (const auto* usage = objectAt(record, "usageMetadata")) {
-        auto count = integer(*usage, "promptTokenCount");
-        if (!count)
-            count = integer(*usage, "totalTokenCount");
-        if (count && *count >= 1)
-            items.push_back(TranscriptItem::usage(*count, string(record, "model")));
+    if (const auto* metadata = objectAt(record, "usageMetadata")) {
+        if (auto item = usage(*metadata, {"promptTokenCount", "totalTokenCount"}, record))
+            items.push_back(std::move(*item));
     }
     if (const auto window = integer(record, "contextWindowSize"); window && *window >= 1)
         items.push_back(TranscriptItem::contextWindow(*window));

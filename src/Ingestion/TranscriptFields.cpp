@@ -123,6 +123,20 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
+std::optional<TranscriptItem> usage(const nlohmann::json& counts,
+                                    std::initializer_list<std::string_view> keys,
+                                    const nlohmann::json& record)
+{
+    for (const auto key : keys) {
+        if (const auto count = integer(counts, key)) {
+            if (*count < 1)
+                return std::nullopt;
+            return TranscriptItem::usage(*count, string(record, "model"));
+        }
+    }
+    return std::nullopt;
+}
+
 TranscriptItem toolUse(std::string name, const nlohmann::json* input)
 {
     static const nlohmann::json empty = nlohmann::json::object();

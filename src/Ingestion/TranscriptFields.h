@@ -3,6 +3,7 @@
 #include "Ingestion/TranscriptItem.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -33,6 +34,12 @@ inline bool isBlank(std::string_view text)
 {
     return trimmed(text).empty();
 }
+
+// Usage from the first of `keys` in `counts` that holds an integer, when that is 1 or more, with
+// the record's "model" when it is a string.
+std::optional<TranscriptItem> usage(const nlohmann::json& counts,
+                                    std::initializer_list<std::string_view> keys,
+                                    const nlohmann::json& record);
 
 // A tool call with its activity text; `input` is the call's input object, or nullptr for none.
 TranscriptItem toolUse(std::string name, const nlohmann::json* input);

@@ -4,6 +4,18 @@
 
 namespace velquist::test {
 
+bool RecordingFileWatcher::canWatch() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_canWatch;
+}
+
+void RecordingFileWatcher::setCanWatch(bool can)
+{
+    std::lock_guard lock(m_mutex);
+    m_canWatch = can;
+}
+
 FileWatcher::WatchId RecordingFileWatcher::watch(int fd, Handler handler)
 {
     std::lock_guard lock(m_mutex);

@@ -13,12 +13,12 @@ namespace velquist::test {
 class RecordingFileWatcher final : public FileWatcher
 {
   public:
-    bool canWatch() const override { return m_canWatch; }
+    bool canWatch() const override;
     WatchId watch(int fd, Handler handler) override;
     void unwatch(WatchId id) override;
 
     // Refuses every later watch, as when the system's watch limit is reached.
-    void setCanWatch(bool can) { m_canWatch = can; }
+    void setCanWatch(bool can);
     // Calls every current watch's handler with `changes` (on the calling thread).
     void fire(unsigned changes);
     // The files watched now, by the path their descriptors named when watched.

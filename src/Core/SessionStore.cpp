@@ -1,0 +1,333 @@
+#include "Core/SessionStore.h"
+
+#include "Core/Clock.h"
+#include "Shared/AppPaths.h"
+#include "Shared/FileUtil.h"
+#include "Shared/Json.h"
+#include "Shared/Log.h"
+#include "Shared/ProcessTree.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+
+namespace velquist {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::array<std::string_view, 4> kNeverSaved = {"debug-", "detected:", "opencode:", "intro-"};
+// Prefixes that already say where a session comes from; a restored id with one of them is kept.
+constexpr std::array<std::string_view, 10> kKnownPrefixes = {
+    "mock-",   "intro-",  "debug-",  "claude:",   "codex:",
+    "cursor:", "gemini:", "qwen:",   "opencode:", "detected:"};
+
+int displayRank(const SessionStatus& status)
+{
+    if (status.asksForUser())
+        return 0;
+    if (status.is<SessionStatus::Working>())
+        return 1;
+    if (status.is<SessionStatus::Done>())
+        return 2;
+    if (status.is<SessionStatus::Idle>())
+        return 3;
+    return 4;
+}
+
+bool isEnded(const Session& session)
+{
+    return session.status.is<SessionStatus::Ended>();
+}
+
+} // namespace
+
+SessionStore::SessionStore(Clock& clock, Scheduler& scheduler, std::optional<std::filesystem::path> file,
+                           SilenceRuleStore* silence, QObject* parent)
+    : QObject(parent), m_clock(clock), m_scheduler(scheduler),
+      m_file(file ? std::move(*file) : AppPaths::sessionsFile()),
+      m_ownSilence(silence ? nullptr : std::make_unique<SilenceRuleStore>()),
+      m_silence(silence ? silence : m_ownSilence.get())
+{
+}
+
+SessionStore::~SessionStore() = default;
+
+bool SessionStore::isDemonstration(const std::string& id)
+{
+    return id.starts_with("intro-");
+}
+
+bool SessionStore::isPersisted(const std::string& id)
+{
+    return std::none_of(kNeverSaved.begin(), kNeverSaved.end(),
+                        [&](std::string_view prefix) { return id.starts_with(prefix); });
+}
+
+std::string SessionStore::namespacedID(const Session& session)
+{
+    for (const auto prefix : kKnownPrefixes) {
+        if (session.id.starts_with(prefix))
+            return session.id;
+    }
+    const std::string space =
+        session.agent == AgentKind::claudeCode ? std::string("claude") : std::string(toString(session.agent));
+    if (session.id.starts_with(space + ":"))
+        return session.id;
+    return space + ":" + session.id;
+}
+
+const Session* SessionStore::session(const std::string& id) const
+{
+    const auto found = m_sessions.find(id);
+    return found == m_sessions.end() ? nullptr : &found->second;
+}
+
+void SessionStore::restoreSessions()
+{
+    const FileRead read = FileUtil::read(m_file, 64 * 1024 * 1024);
+    if (read.status == FileRead::Status::missing)
+        return;
+    const auto parsed = read.ok() ? Json::parse(read.bytes) : std::nullopt;
+    if (!parsed || !parsed->is_array()) {
+        // Keep the user's file: the next save must not write over what we could not read.
+        m_keepOriginal = true;
+        Log::debug("store", "sessions file unreadable; it will be kept aside");
+        return;
+    }
+    bool changed = false;
+    for (const auto& record : *parsed) {
+        auto decoded = Session::fromJson(record);
+        if (!decoded) {
+            Log::debug("store", "skipping a saved session: " + decoded.error.describe());
+            continue;
+        }
+        Session session = std::move(*decoded.value);
+        if (isEnded(session) || !session.terminal.ownerPID)
+            continue;
+        const std::int64_t pid = *session.terminal.ownerPID;
+        if (pid < 2 || pid > INT_MAX || !ProcessTree::isAlive(static_cast<pid_t>(pid)))
+            continue;
+        session.id = namespacedID(session);
+        m_sessions.insert_or_assign(session.id, std::move(session));
+        changed = true;
+    }
+    if (changed)
+        Q_EMIT sessionsChanged();
+}
+
+bool SessionStore::isSilenced(const Session& session) const
+{
+    return m_silence->isSilenced(session.cwd, session.firstPrompt);
+}
+
+std::vector<Session> SessionStore::displaySessions() const
+{
+    std::vector<Session> result;
+    for (const auto& [id, session] : m_sessions) {
+        if (isEnded(session))
+            continue;
+        if (m_introIsRunning) {
+            if (isDemonstration(id))
+                result.push_back(session);
+            continue;
+        }
+        if (!m_silence->revealsHidden() && isSilenced(session))
+            continue;
+        result.push_back(session);
+    }
+    if (m_introIsRunning)
+        return result;
+    std::stable_sort(result.begin(), result.end(), [](const Session& a, const Session& b) {
+        const int ra = displayRank(a.status);
+        const int rb = displayRank(b.status);
+        if (ra != rb)
+            return ra < rb;
+        return a.updatedAt > b.updatedAt;
+    });
+    return result;
+}
+
+std::optional<Session> SessionStore::attentionSession() const
+{
+    for (auto& session : displaySessions()) {
+        if (session.status.asksForUser())
+            return std::move(session);
+    }
+    return std::nullopt;
+}
+
+int SessionStore::hiddenCount() const
+{
+    if (m_introIsRunning)
+        return 0;
+    return static_cast<int>(std::count_if(m_sessions.begin(), m_sessions.end(), [&](const auto& entry) {
+        return !isEnded(entry.second) && isSilenced(entry.second);
+    }));
+}
+
+int SessionStore::matchCount(const SilenceRule& rule) const
+{
+    return static_cast<int>(std::count_if(m_sessions.begin(), m_sessions.end(), [&](const auto& entry) {
+        return !isEnded(entry.second) && rule.matches(entry.second.cwd, entry.second.firstPrompt);
+    }));
+}
+
+bool SessionStore::realSessionHasBeenWaiting(double seconds) const
+{
+    const auto now = m_clock.now();
+    return std::any_of(m_sessions.begin(), m_sessions.end(), [&](const auto& entry) {
+        const Session& session = entry.second;
+        if (isDemonstration(entry.first) || !session.status.asksForUser())
+            return false;
+        const double waited =
+            session.attentionSince ? std::chrono::duration<double>(now - *session.attentionSince).count() : 0.0;
+        return waited >= seconds;
+    });
+}
+
+void SessionStore::update(const std::string& id, const std::function<void(Session&)>& change)
+{
+    const auto found = m_sessions.find(id);
+    if (found == m_sessions.end())
+        return;
+    Session session = found->second;
+    const SessionStatus oldStatus = session.status;
+    change(session);
+    session.id = id;
+    const auto now = m_clock.now();
+    session.updatedAt = now;
+    const bool wasAsking = oldStatus.asksForUser();
+    if (session.status.asksForUser()) {
+        if (!wasAsking || !session.attentionSince)
+            session.attentionSince = now;
+    } else {
+        session.attentionSince.reset();
+    }
+    const bool becameDone = session.status.is<SessionStatus::Done>() && !oldStatus.is<SessionStatus::Done>();
+    if (becameDone)
+        session.doneSeenAt.reset();
+    const SessionStatus newStatus = session.status;
+    // The lookup above may be stale by now only if `change` re-entered the store; store afresh.
+    m_sessions.insert_or_assign(id, std::move(session));
+    Q_EMIT sessionsChanged();
+    signalIfNeeded(id, oldStatus, newStatus);
+    if (becameDone && onDoneUnread)
+        onDoneUnread();
+    scheduleSave();
+}
+
+void SessionStore::upsert(Session session)
+{
+    const std::string id = session.id;
+    const bool isNew = m_sessions.find(id) == m_sessions.end();
+    const bool silenced = isSilenced(session);
+    m_sessions.insert_or_assign(id, std::move(session));
+    Q_EMIT sessionsChanged();
+    if (isNew && !silenced && !isDemonstration(id))
+        fire(AlertSignal::sessionStarted);
+    scheduleSave();
+}
+
+void SessionStore::remove(const std::string& id)
+{
+    bool mayClear = false;
+    if (const auto found = m_sessions.find(id); found != m_sessions.end() && !isDemonstration(id))
+        mayClear = !isSilenced(found->second) && found->second.status.asksForUser();
+    m_sessions.erase(id);
+    Q_EMIT sessionsChanged();
+    if (mayClear && !attentionSession())
+        fire(AlertSignal::cleared);
+    scheduleSave();
+}
+
+void SessionStore::markDoneRead(const std::string& id)
+{
+    const auto found = m_sessions.find(id);
+    if (found == m_sessions.end() || !found->second.status.is<SessionStatus::Done>() || found->second.doneSeenAt)
+        return;
+    found->second.doneSeenAt = m_clock.now();
+    Q_EMIT sessionsChanged();
+    scheduleSave();
+}
+
+void SessionStore::setIntroIsRunning(bool running)
+{
+    if (running == m_introIsRunning)
+        return;
+    m_introIsRunning = running;
+    Q_EMIT introIsRunningChanged();
+}
+
+void SessionStore::signalIfNeeded(const std::string& id, const SessionStatus& oldStatus,
+                                  const SessionStatus& newStatus)
+{
+    if (isDemonstration(id))
+        return;
+    if (const Session* stored = session(id); stored && isSilenced(*stored))
+        return;
+    const bool wasAsking = oldStatus.asksForUser();
+    const bool asks = newStatus.asksForUser();
+    if (!wasAsking && asks)
+        fire(AlertSignal::attention);
+    else if (oldStatus.is<SessionStatus::Working>() && newStatus.is<SessionStatus::Done>())
+        fire(AlertSignal::doneFlash);
+    else if (wasAsking && !asks && !attentionSession())
+        fire(AlertSignal::cleared);
+}
+
+void SessionStore::fire(AlertSignal signal)
+{
+    m_alertSignal = signal;
+    ++m_alertRevision;
+    Log::debug("store", "fired " + std::string(toString(signal)) + " revision=" + std::to_string(m_alertRevision));
+    Q_EMIT alertRaised(signal);
+    if (onAlert)
+        onAlert(signal);
+}
+
+void SessionStore::scheduleSave()
+{
+    if (m_persistenceDisabled)
+        return;
+    m_saveTimer = ScheduledTimer(m_scheduler, m_scheduler.schedule(1s, [this] { saveNow(); }));
+}
+
+void SessionStore::cancelPendingSave()
+{
+    m_saveTimer.cancel();
+}
+
+void SessionStore::disablePersistence()
+{
+    m_persistenceDisabled = true;
+    m_saveTimer.cancel();
+}
+
+void SessionStore::saveNow()
+{
+    if (m_persistenceDisabled)
+        return;
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    for (const auto& [id, session] : m_sessions) {
+        if (isPersisted(id))
+            array.push_back(session.toJson());
+    }
+    const auto folder = m_file.parent_path();
+    if (folder == AppPaths::appSupport()) {
+        FileUtil::ensurePrivateDirectory(folder);
+    } else {
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
+    }
+    if (m_keepOriginal) {
+        FileUtil::moveAside(m_file);
+        m_keepOriginal = false;
+    }
+    if (auto written = FileUtil::writeAtomically(m_file, Json::dump(array), 0600, FileUtil::ModePolicy::force);
+        !written)
+        Log::debug("store", written.error);
+}
+
+} // namespace velquist

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "Core/AlertSignal.h"
+#include "Core/Scheduler.h"
+#include "Core/Session.h"
+#include "Core/SilenceRuleStore.h"
+
+#include <QObject>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velquist {
+
+class Clock;
+
+// The one owner of every live session (main thread). Every change goes through update, upsert,
+// remove and markDoneRead, which stamp the dates, raise alert signals and save "sessions.json"
+// one second after the last change.
+class SessionStore final : public QObject {
+    Q_OBJECT
+public:
+    // `file` defaults to "sessions.json" in the support folder; without `silence` the store makes
+    // its own rule store on the default file.
+    SessionStore(Clock& clock, Scheduler& scheduler, std::optional<std::filesystem::path> file = std::nullopt,
+                 SilenceRuleStore* silence = nullptr, QObject* parent = nullptr);
+    ~SessionStore() override;
+
+    // Loads the saved sessions whose agent process still runs. Raises no alert and saves nothing.
+    void restoreSessions();
+
+    const std::map<std::string, Session>& sessions() const { return m_sessions; }
+    const Session* session(const std::string& id) const;
+
+    // The sessions the panel shows, asking ones first, newest first within a rank.
+    std::vector<Session> displaySessions() const;
+    // The first displayed session that asks for the user.
+    std::optional<Session> attentionSession() const;
+    // How many live sessions the silence rules hide.
+    int hiddenCount() const;
+    // How many live sessions one rule matches.
+    int matchCount(const SilenceRule& rule) const;
+    // Whether a real (non-demonstration) session has asked for the user at least this long.
+    bool realSessionHasBeenWaiting(double seconds) const;
+
+    // Changes a session in place; unknown ids are ignored. `change` must not change the id.
+    void update(const std::string& id, const std::function<void(Session&)>& change);
+    // Inserts a session or replaces the one with the same id, as given.
+    void upsert(Session session);
+    void remove(const std::string& id);
+    // Records that the user has seen a finished session.
+    void markDoneRead(const std::string& id);
+
+    // Writes the sessions file at once (unless persistence is off).
+    void saveNow();
+    // Drops the pending debounced save.
+    void cancelPendingSave();
+    // Stops every later write, for good (after uninstalling).
+    void disablePersistence();
+
+    std::int64_t alertRevision() const { return m_alertRevision; }
+    std::optional<AlertSignal> alertSignal() const { return m_alertSignal; }
+    bool introIsRunning() const { return m_introIsRunning; }
+    void setIntroIsRunning(bool running);
+    SilenceRuleStore& silence() { return *m_silence; }
+    const std::filesystem::path& persistenceFile() const { return m_file; }
+
+    // Set once at start-up: the attention coordinator's alert handler and the glance watcher's
+    // re-evaluation.
+    std::function<void(AlertSignal)> onAlert;
+    std::function<void()> onDoneUnread;
+
+    // Whether a session id keeps its id on restore and is never saved, and so on.
+    static bool isDemonstration(const std::string& id);
+    static bool isPersisted(const std::string& id);
+    // The id a restored session is stored under: its engine's namespace, ":" and the agent's id,
+    // unless the id already carries a known prefix.
+    static std::string namespacedID(const Session& session);
+
+Q_SIGNALS:
+    void sessionsChanged();
+    void alertRaised(velquist::AlertSignal signal);
+    void introIsRunningChanged();
+
+private:
+    bool isSilenced(const Session& session) const;
+    void signalIfNeeded(const std::string& id, const SessionStatus& oldStatus, const SessionStatus& newStatus);
+    void fire(AlertSignal signal);
+    void scheduleSave();
+
+    Clock& m_clock;
+    Scheduler& m_scheduler;
+    std::filesystem::path m_file;
+    std::unique_ptr<SilenceRuleStore> m_ownSilence;
+    SilenceRuleStore* m_silence;
+    std::map<std::string, Session> m_sessions;
+    std::int64_t m_alertRevision = 0;
+    std::optional<AlertSignal> m_alertSignal;
+    bool m_introIsRunning = false;
+    ScheduledTimer m_saveTimer;
+    bool m_persistenceDisabled = false;
+    // The file could not be read as a whole; it is moved aside before we first write over it.
+    bool m_keepOriginal = false;
+};
+
+} // namespace velquist

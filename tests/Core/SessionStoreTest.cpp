@@ -1,0 +1,341 @@
+#include "Core/SessionStore.h"
+#include "support/ManualScheduler.h"
+#include "support/TemporaryHome.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace velquist;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using S = SessionStatus;
+
+namespace {
+
+SessionStatus asking()
+{
+    return S::NeedsPermission{PermissionRequest{"Bash", "ls", std::nullopt, false}};
+}
+
+SessionStatus waiting()
+{
+    return S::WaitingForInput{AgentInquiry{}};
+}
+
+class SessionStoreTest : public ::testing::Test {
+protected:
+    SessionStoreTest()
+        : file(folder.path() / "sessions.json"), silence(folder.path() / "silence-rules.json"),
+          store(clock, clock, file, &silence)
+    {
+        store.onAlert = [this](AlertSignal signal) { alerts.push_back(signal); };
+        store.onDoneUnread = [this] { ++doneUnread; };
+    }
+
+    Session make(const std::string& id, SessionStatus status, std::string cwd = "/home/u/project")
+    {
+        Session session;
+        session.id = id;
+        session.cwd = std::move(cwd);
+        session.status = std::move(status);
+        session.startedAt = session.updatedAt = clock.now();
+        session.terminal.ownerPID = ::getpid();
+        return session;
+    }
+
+    void put(Session session)
+    {
+        store.upsert(std::move(session));
+        alerts.clear();
+    }
+
+    void setStatus(const std::string& id, SessionStatus status)
+    {
+        store.update(id, [&](Session& s) { s.status = status; });
+    }
+
+    std::vector<std::string> displayedIds() const
+    {
+        std::vector<std::string> ids;
+        for (const auto& session : store.displaySessions())
+            ids.push_back(session.id);
+        return ids;
+    }
+
+    test::TemporaryFolder folder;
+    fs::path file;
+    test::ManualScheduler clock;
+    SilenceRuleStore silence;
+    SessionStore store;
+    std::vector<AlertSignal> alerts;
+    int doneUnread = 0;
+};
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+pid_t deadPid()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+} // namespace
+
+TEST_F(SessionStoreTest, ABurstOfChangesIsWrittenOnceASecondAfterTheLast)
+{
+    put(make("claude:a", S::Idle{}));
+    for (int i = 0; i < 1000; ++i) {
+        store.update("claude:a", [&](Session& s) { s.lastActivity = std::to_string(i); });
+        clock.advance(1ms);
+    }
+    EXPECT_FALSE(fs::exists(file));
+    clock.advance(998ms);
+    EXPECT_FALSE(fs::exists(file));
+    clock.advance(2ms);
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_EQ(clock.pendingCount(), 0u) << "exactly one pending save, now done";
+    struct stat info{};
+    ::stat(file.c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const auto saved = nlohmann::json::parse(slurp(file));
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0]["lastActivity"], "999");
+}
+
+TEST_F(SessionStoreTest, SavingLeavesOutLiveOnlySessionsAndRespectsDisabledPersistence)
+{
+    for (const char* id : {"debug-1", "detected:pts/3", "opencode:x", "intro-demo", "codex:keep"})
+        put(make(id, S::Idle{}));
+    store.saveNow();
+    const auto saved = nlohmann::json::parse(slurp(file));
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0]["id"], "codex:keep");
+
+    fs::remove(file);
+    store.disablePersistence();
+    store.update("codex:keep", [](Session& s) { s.cwd = "/x"; });
+    clock.advance(5s);
+    store.saveNow();
+    EXPECT_FALSE(fs::exists(file));
+}
+
+TEST_F(SessionStoreTest, RestoreKeepsOnlyLiveSessionsAndSkipsBadRecords)
+{
+    struct Record {
+        std::string id;
+        AgentKind agent;
+        SessionStatus status;
+        std::optional<std::int64_t> pid;
+        std::optional<std::string> restoredAs; // none: dropped
+    };
+    const std::int64_t self = ::getpid();
+    const std::vector<Record> records = {
+        {"ended", AgentKind::claudeCode, S::Ended{}, self, std::nullopt},
+        {"nopid", AgentKind::claudeCode, S::Idle{}, std::nullopt, std::nullopt},
+        {"pid0", AgentKind::claudeCode, S::Idle{}, 0, std::nullopt},
+        {"pid1", AgentKind::claudeCode, S::Idle{}, 1, std::nullopt},
+        {"dead", AgentKind::claudeCode, S::Idle{}, deadPid(), std::nullopt},
+        {"huge", AgentKind::claudeCode, S::Idle{}, std::int64_t(1) << 40, std::nullopt},
+        {"alive", AgentKind::claudeCode, asking(), self, "claude:alive"},
+        {"codex:kept", AgentKind::codex, S::Idle{}, self, "codex:kept"},
+        {"plain", AgentKind::gemini, S::Idle{}, self, "gemini:plain"},
+        {"mock-claude", AgentKind::claudeCode, S::Idle{}, self, "mock-claude"},
+    };
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    for (const auto& record : records) {
+        Session session = make(record.id, record.status);
+        session.agent = record.agent;
+        session.terminal.ownerPID = record.pid;
+        if (record.status.asksForUser())
+            session.attentionSince = clock.now() - 30s;
+        array.push_back(session.toJson());
+    }
+    array.push_back({{"id", "broken"}}); // a record missing its fields costs only itself
+    std::ofstream(file) << array.dump();
+
+    store.restoreSessions();
+    std::vector<std::string> expected;
+    for (const auto& record : records) {
+        if (record.restoredAs)
+            expected.push_back(*record.restoredAs);
+    }
+    std::vector<std::string> restored;
+    for (const auto& [id, session] : store.sessions())
+        restored.push_back(id);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(restored, expected);
+    EXPECT_TRUE(alerts.empty());
+    EXPECT_EQ(clock.pendingCount(), 0u) << "restoring schedules no save";
+    ASSERT_NE(store.session("claude:alive"), nullptr);
+    EXPECT_TRUE(store.session("claude:alive")->attentionSince.has_value());
+    EXPECT_TRUE(store.realSessionHasBeenWaiting(29));
+}
+
+TEST_F(SessionStoreTest, AFileThatDoesNotParseIsMovedAsideBeforeTheNextSave)
+{
+    std::ofstream(file) << R"([{"id":"claude:a","agent":"claudeCode")"; // truncated
+    store.restoreSessions();
+    EXPECT_TRUE(store.sessions().empty());
+    put(make("claude:b", S::Idle{}));
+    clock.advance(1s);
+    EXPECT_EQ(slurp(folder.path() / "sessions.json.corrupt"), R"([{"id":"claude:a","agent":"claudeCode")");
+    EXPECT_EQ(nlohmann::json::parse(slurp(file)).size(), 1u);
+}
+
+TEST_F(SessionStoreTest, DisplayOrderPutsAskingSessionsFirstAndNewestFirst)
+{
+    put(make("claude:idle", S::Idle{}));
+    clock.advance(1s);
+    put(make("claude:first-ask", S::Working{}));
+    setStatus("claude:first-ask", asking());
+    clock.advance(1s);
+    put(make("claude:second-ask", S::Working{}));
+    setStatus("claude:second-ask", waiting());
+    clock.advance(1s);
+    put(make("claude:work", S::Working{}));
+    store.update("claude:work", [](Session&) {});
+    put(make("claude:done", S::Done{}));
+    put(make("claude:ended", S::Ended{}));
+
+    EXPECT_EQ(displayedIds(), (std::vector<std::string>{"claude:second-ask", "claude:first-ask", "claude:work",
+                                                        "claude:done", "claude:idle"}));
+    EXPECT_EQ(store.attentionSession()->id, "claude:second-ask");
+    EXPECT_EQ(store.hiddenCount(), 0);
+}
+
+TEST_F(SessionStoreTest, SilenceRulesHideSessionsAndMuteTheirAlerts)
+{
+    SilenceRule rule;
+    rule.id = QUuid::createUuid();
+    rule.field = SilenceRule::Field::directory;
+    rule.match = SilenceRule::Match::prefix;
+    rule.pattern = "/tmp";
+    silence.add(rule);
+
+    store.upsert(make("claude:quiet", S::Working{}, "/tmp/scratch"));
+    store.upsert(make("claude:loud", S::Working{}, "/home/u/app"));
+    EXPECT_EQ(alerts, std::vector<AlertSignal>{AlertSignal::sessionStarted});
+    alerts.clear();
+    setStatus("claude:quiet", asking());
+    EXPECT_TRUE(alerts.empty());
+    EXPECT_EQ(displayedIds(), std::vector<std::string>{"claude:loud"});
+    EXPECT_EQ(store.hiddenCount(), 1);
+    EXPECT_FALSE(store.attentionSession());
+    EXPECT_EQ(store.matchCount(rule), 1);
+
+    silence.setRevealsHidden(true);
+    EXPECT_EQ(displayedIds().size(), 2u);
+    EXPECT_EQ(store.hiddenCount(), 1);
+
+    store.setIntroIsRunning(true);
+    store.upsert(make("intro-demo", S::Working{}));
+    EXPECT_EQ(displayedIds(), std::vector<std::string>{"intro-demo"});
+    EXPECT_EQ(store.hiddenCount(), 0);
+    EXPECT_TRUE(alerts.empty()) << "demonstration sessions never alert";
+}
+
+TEST_F(SessionStoreTest, TransitionsRaiseTheirSignals)
+{
+    struct Case {
+        const char* name;
+        SessionStatus from;
+        SessionStatus to;
+        std::vector<AlertSignal> signals;
+        bool attentionSince;
+        int doneUnread;
+    };
+    const Case cases[] = {
+        {"working to permission", S::Working{}, asking(), {AlertSignal::attention}, true, 0},
+        {"idle to question", S::Idle{}, waiting(), {AlertSignal::attention}, true, 0},
+        {"permission to question", asking(), waiting(), {}, true, 0},
+        {"permission to working", asking(), S::Working{}, {AlertSignal::cleared}, false, 0},
+        {"question to ended", waiting(), S::Ended{}, {AlertSignal::cleared}, false, 0},
+        {"working to done", S::Working{}, S::Done{}, {AlertSignal::doneFlash}, false, 1},
+        {"idle to done", S::Idle{}, S::Done{}, {}, false, 1},
+        {"done to done", S::Done{}, S::Done{}, {}, false, 0},
+        {"working to idle", S::Working{}, S::Idle{}, {}, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        put(make("claude:s", c.from));
+        store.update("claude:s", [&](Session& s) { s.attentionSince = std::nullopt; });
+        alerts.clear();
+        doneUnread = 0;
+        setStatus("claude:s", c.to);
+        EXPECT_EQ(alerts, c.signals);
+        EXPECT_EQ(store.session("claude:s")->attentionSince.has_value(), c.attentionSince);
+        EXPECT_EQ(doneUnread, c.doneUnread);
+        store.remove("claude:s");
+    }
+}
+
+TEST_F(SessionStoreTest, AttentionSinceIsKeptBetweenAskingStatesAndClearedStaysQuietWhileAnotherAsks)
+{
+    put(make("claude:a", S::Working{}));
+    put(make("claude:b", S::Working{}));
+    setStatus("claude:a", asking());
+    const auto since = store.session("claude:a")->attentionSince;
+    clock.advance(5s);
+    setStatus("claude:a", waiting());
+    EXPECT_EQ(store.session("claude:a")->attentionSince, since);
+
+    setStatus("claude:b", asking());
+    alerts.clear();
+    setStatus("claude:a", S::Working{});
+    EXPECT_TRUE(alerts.empty()) << "b still asks";
+    store.remove("claude:b");
+    EXPECT_EQ(alerts, std::vector<AlertSignal>{AlertSignal::cleared});
+}
+
+TEST_F(SessionStoreTest, AnAlertCallbackThatChangesTheStoreDoesNotCorruptIt)
+{
+    put(make("claude:a", S::Working{}));
+    put(make("claude:b", S::Working{}));
+    store.onAlert = [this](AlertSignal signal) {
+        alerts.push_back(signal);
+        if (signal == AlertSignal::attention) {
+            store.remove("claude:b");
+            store.update("claude:a", [](Session& s) { s.lastActivity = "touched from the callback"; });
+            store.upsert(make("claude:c", S::Idle{}));
+        }
+    };
+    setStatus("claude:a", asking());
+    ASSERT_NE(store.session("claude:a"), nullptr);
+    EXPECT_TRUE(store.session("claude:a")->status.asksForUser());
+    EXPECT_EQ(store.session("claude:a")->lastActivity, "touched from the callback");
+    EXPECT_EQ(store.session("claude:b"), nullptr);
+    EXPECT_NE(store.session("claude:c"), nullptr);
+    EXPECT_EQ(alerts, (std::vector<AlertSignal>{AlertSignal::attention, AlertSignal::sessionStarted}));
+}
+
+TEST_F(SessionStoreTest, MarkDoneReadKeepsTheFirstTimeAndUnknownIdsAreIgnored)
+{
+    put(make("claude:d", S::Working{}));
+    setStatus("claude:d", S::Done{});
+    const auto updated = store.session("claude:d")->updatedAt;
+    clock.advance(2s);
+    store.markDoneRead("claude:d");
+    const auto seen = store.session("claude:d")->doneSeenAt;
+    ASSERT_TRUE(seen);
+    clock.advance(2s);
+    store.markDoneRead("claude:d");
+    EXPECT_EQ(store.session("claude:d")->doneSeenAt, seen);
+    EXPECT_EQ(store.session("claude:d")->updatedAt, updated);
+
+    bool ran = false;
+    store.update("claude:missing", [&](Session&) { ran = true; });
+    EXPECT_FALSE(ran);
+    store.markDoneRead("claude:missing");
+    EXPECT_EQ(store.sessions().size(), 1u);
+}

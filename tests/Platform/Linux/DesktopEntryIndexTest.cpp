@@ -1,0 +1,82 @@
+#include "Platform/Linux/DesktopEntryIndex.h"
+
+#include "support/TemporaryHome.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace velquist;
+namespace fs = std::filesystem;
+
+namespace {
+
+void write(const fs::path& path, const std::string& text)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+std::string entry(const std::string& body)
+{
+    return "[Desktop Entry]\nType=Application\n" + body +
+           "\n[Desktop Action new]\nName=Not this\nExec=other\n";
+}
+
+} // namespace
+
+TEST(DesktopEntryIndexTest, FindsApplicationsByClassAndExecutable)
+{
+    test::TemporaryFolder folder;
+    const auto user = folder.path() / "user";
+    const auto system = folder.path() / "system";
+    write(system / "org.gnome.Terminal.desktop",
+          entry("Name=Terminal\nName[de]=Terminal (de)\nExec=gnome-terminal"));
+    write(system / "kde/org.kde.konsole.desktop", entry("Name=Konsole\nExec=/usr/bin/konsole --nofork"));
+    write(system / "tool.desktop",
+          entry("Name=Tool\nExec=env GDK_BACKEND=x11 FOO=1 \"/opt/My Tool/tool\" %U\n"
+                "StartupWMClass=ToolWindow"));
+    write(system / "script.desktop", entry("Name=Script\nExec=python3 /usr/share/script/main.py"));
+    write(system / "vim.desktop", entry("Name=Vim\nExec=vim %F\nTerminal=true"));
+    write(system / "gone.desktop", entry("Name=Gone\nExec=gone"));
+    write(user / "gone.desktop", entry("Name=Gone\nHidden=true"));
+    write(system / "link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nExec=link\n");
+    write(system / "broken.desktop", "no section at all\nExec=broken\n");
+    write(system / "notes.txt", entry("Name=Notes\nExec=notes"));
+
+    DesktopEntryIndex index({user, system, folder.path() / "missing"}, "de_DE.UTF-8");
+    const auto id = [](const std::optional<DesktopEntry>& found) {
+        return found ? found->id : std::string("-");
+    };
+
+    const std::pair<std::string, std::string> byExecutable[] = {
+        {"gnome-terminal", "org.gnome.Terminal"},
+        {"org.gnome.terminal", "org.gnome.Terminal"}, // by desktop id, ignoring case
+        {"konsole", "kde-org.kde.konsole"},
+        {"tool", "tool"},
+        {"python3", "-"}, // an interpreter claims nothing
+        {"main.py", "-"},
+        {"vim", "-"},  // runs inside a terminal
+        {"gone", "-"}, // hidden by the user's own entry
+        {"link", "-"},
+        {"broken", "-"},
+        {"notes", "-"},
+        {"other", "-"}, // an action's command, not the application's
+    };
+    for (const auto& [name, expected] : byExecutable)
+        EXPECT_EQ(id(index.byExecutable(name)), expected) << name;
+
+    EXPECT_EQ(id(index.byWindowClass("toolwindow")), "tool");
+    EXPECT_EQ(id(index.byWindowClass("org.gnome.Terminal")), "org.gnome.Terminal");
+    EXPECT_EQ(id(index.byWindowClass("gnome-terminal")), "-");
+    EXPECT_EQ(index.byExecutable("gnome-terminal")->name, "Terminal (de)");
+    EXPECT_EQ(index.byExecutable("tool")->name, "Tool");
+}
+
+TEST(DesktopEntryIndexTest, InterpretersAreToldFromProgramsThatMerelyShareAPrefix)
+{
+    for (const char* name : {"python3", "python3.11", "perl", "node", "sh", "bash", "env", "flatpak", "java"})
+        EXPECT_TRUE(DesktopEntryIndex::isInterpreter(name)) << name;
+    for (const char* name : {"shotwell", "nodejs-app", "kitty", "envoy", "javac-gui", "konsole"})
+        EXPECT_FALSE(DesktopEntryIndex::isInterpreter(name)) << name;
+}
