@@ -1,16 +1,17 @@
 #include "Ingestion/ClaudeVersionProbe.h"
 
+#include "Core/CommandLookup.h"
+#include "Platform/ProcessRunner.h"
 #include "Platform/UserDefaults.h"
+#include "Platform/WorkerTask.h"
 #include "Shared/AppPaths.h"
 #include "Shared/Log.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-#include <QThreadPool>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <fcntl.h>
+#include <sstream>
 #include <unistd.h>
 #include <vector>
 
@@ -119,18 +120,30 @@ bool refreshSubagentSupport(UserDefaults& defaults)
 
 void refreshInBackground(UserDefaults& defaults, QObject* context, std::function<void(bool)> done)
 {
-    QPointer<QObject> guard(context);
-    // The global pool is drained before the application object goes, so the hop back is safe.
-    QThreadPool::globalInstance()->start([&defaults, guard, done = std::move(done)] {
-        const bool anySupported = refreshSubagentSupport(defaults);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [guard, done, anySupported] {
-                if (guard)
-                    done(anySupported);
-            },
-            Qt::QueuedConnection);
-    });
+    runOnWorker<bool>(
+        context, [&defaults] { return refreshSubagentSupport(defaults); }, std::move(done));
+}
+
+std::optional<std::string> version(ProcessRunner& runner, CommandLookup& lookup)
+{
+    const std::optional<std::string> claude = lookup.find("claude");
+    if (!claude)
+        return std::nullopt;
+    const ProcessResult result = runner.run({*claude, {"--version"}, std::chrono::seconds(5)});
+    if (!result.succeeded())
+        return std::nullopt;
+    std::istringstream words(result.output);
+    std::string first;
+    if (!(words >> first))
+        return std::nullopt;
+    return first;
+}
+
+void versionInBackground(ProcessRunner& runner, CommandLookup& lookup, QObject* context,
+                         std::function<void(std::optional<std::string>)> done)
+{
+    runOnWorker<std::optional<std::string>>(
+        context, [&runner, &lookup] { return version(runner, lookup); }, std::move(done));
 }
 
 int compareNumerically(std::string_view a, std::string_view b)

@@ -10,6 +10,8 @@ class QObject;
 
 namespace velquist {
 
+class CommandLookup;
+class ProcessRunner;
 class UserDefaults;
 
 // An installed Claude Code: its version (the versions folder's entry name, or "unversioned-" and
@@ -50,6 +52,15 @@ bool refreshSubagentSupport(UserDefaults& defaults);
 // thread, unless `context` is gone by then. `defaults` must outlive the work.
 void refreshInBackground(UserDefaults& defaults, QObject* context,
                          std::function<void(bool anySupported)> done);
+
+// The first word `claude --version` prints, `claude` found on the login shell's PATH. Starts
+// processes, each with a time-out: call it on a worker, never on the main thread.
+std::optional<std::string> version(ProcessRunner& runner, CommandLookup& lookup);
+
+// version() on a worker, its answer handed to `done` on the calling thread unless `context` is
+// gone by then. The runner and the lookup must outlive the work.
+void versionInBackground(ProcessRunner& runner, CommandLookup& lookup, QObject* context,
+                         std::function<void(std::optional<std::string>)> done);
 
 // Orders version names with digit runs compared as numbers, so "2.0.10" follows "2.0.9".
 int compareNumerically(std::string_view a, std::string_view b);

@@ -1,9 +1,11 @@
 #include "Ingestion/ClaudeVersionProbe.h"
+#include "Core/CommandLookup.h"
 #include "support/MemoryDefaults.h"
+#include "support/RecordingProcessRunner.h"
 #include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -116,13 +118,71 @@ TEST(ClaudeVersionProbeTest, BackgroundRefreshAnswersOnMainThread)
         answer = supported;
         onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
     });
-    QElapsedTimer waited;
-    waited.start();
-    while (!answer && waited.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    ASSERT_TRUE(answer);
+    ASSERT_TRUE(test::waitUntil([&] { return answer.has_value(); }));
     EXPECT_TRUE(*answer);
     EXPECT_TRUE(onMainThread);
     EXPECT_EQ(defaults.boolValue("claudeHookSupport.3.0.0.SubagentStart"), true);
     EXPECT_EQ(defaults.boolValue("claudeHookSupport.3.0.0.SubagentStop"), false);
+}
+
+TEST(ClaudeVersionProbeTest, VersionAsksClaudeFoundByLoginShell)
+{
+    struct Case
+    {
+        const char* name;
+        ProcessResult lookup;
+        ProcessResult answer;
+        std::optional<std::string> version;
+    };
+    using Runner = test::RecordingProcessRunner;
+    const Case cases[] = {
+        {"first word", Runner::exited(0, "/opt/claude\n"), Runner::exited(0, "2.0.14 (Claude Code)\n"),
+         "2.0.14"},
+        {"bare line", Runner::exited(0, "/opt/claude\n"), Runner::exited(0, "2.0.14\n"), "2.0.14"},
+        {"failing", Runner::exited(0, "/opt/claude\n"), Runner::exited(1, "2.0.14"), std::nullopt},
+        {"silent", Runner::exited(0, "/opt/claude\n"), Runner::exited(0, " \n"), std::nullopt},
+        {"not found", Runner::exited(1), Runner::exited(0, "2.0.14"), std::nullopt},
+    };
+    test::TemporaryHome home;
+    const fs::path claude = home.write("opt/claude", "#!/bin/sh\n");
+    fs::permissions(claude, fs::perms(0755));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Runner runner;
+        runner.respond([&](const ProcessRequest& request) {
+            if (request.executable == "/bin/login-shell") {
+                ProcessResult found = c.lookup;
+                if (found.succeeded())
+                    found.output = claude.string() + "\n";
+                return found;
+            }
+            return c.answer;
+        });
+        CommandLookup lookup(runner, "/bin/login-shell");
+        EXPECT_EQ(ClaudeVersionProbe::version(runner, lookup), c.version);
+        const auto lines = runner.commandLines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0], (std::vector<std::string>{"/bin/login-shell", "-lc", "command -v claude"}));
+        if (lines.size() > 1) {
+            EXPECT_EQ(lines[1], (std::vector<std::string>{claude.string(), "--version"}));
+            EXPECT_GT(runner.requests()[1].timeout.count(), 0);
+        }
+    }
+}
+
+TEST(ClaudeVersionProbeTest, VersionInBackgroundAnswersOnCallingThread)
+{
+    test::RecordingProcessRunner runner;
+    runner.respond([](const ProcessRequest&) { return test::RecordingProcessRunner::exited(1); });
+    CommandLookup lookup(runner, "/bin/login-shell");
+    QObject context;
+    bool answered = false;
+    Qt::HANDLE answeredOn = nullptr;
+    ClaudeVersionProbe::versionInBackground(runner, lookup, &context, [&](std::optional<std::string> found) {
+        answered = true;
+        answeredOn = QThread::currentThreadId();
+        EXPECT_FALSE(found);
+    });
+    ASSERT_TRUE(test::waitUntil([&] { return answered; }));
+    EXPECT_EQ(answeredOn, QThread::currentThreadId());
 }
