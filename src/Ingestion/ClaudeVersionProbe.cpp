@@ -1,6 +1,7 @@
 #include "Ingestion/ClaudeVersionProbe.h"
 
 #include "Core/CommandLookup.h"
+#include "Core/NaturalOrder.h"
 #include "Platform/ProcessRunner.h"
 #include "Platform/UserDefaults.h"
 #include "Platform/WorkerTask.h"
@@ -8,7 +9,6 @@
 #include "Shared/Log.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <sstream>
@@ -49,11 +49,6 @@ std::string cacheKey(const ClaudeInstallation& installation, const std::string& 
     return std::string(kCachePrefix) + installation.version + "." + event;
 }
 
-bool isDigit(char c)
-{
-    return std::isdigit(static_cast<unsigned char>(c)) != 0;
-}
-
 } // namespace
 
 std::optional<ClaudeInstallation> installedVersion()
@@ -65,7 +60,7 @@ std::optional<ClaudeInstallation> installedVersion()
         std::string name = it->path().filename().string();
         if (name.starts_with('.'))
             continue;
-        if (!newest || compareNumerically(*newest, name) < 0)
+        if (!newest || naturalCompare(QString::fromStdString(*newest), QString::fromStdString(name)) < 0)
             newest = std::move(name);
     }
     if (!newest)
@@ -144,40 +139,6 @@ void versionInBackground(ProcessRunner& runner, CommandLookup& lookup, QObject* 
 {
     runOnWorker<std::optional<std::string>>(
         context, [&runner, &lookup] { return version(runner, lookup); }, std::move(done));
-}
-
-int compareNumerically(std::string_view a, std::string_view b)
-{
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (isDigit(a[i]) && isDigit(b[j])) {
-            const std::size_t startA = i;
-            const std::size_t startB = j;
-            while (i < a.size() && isDigit(a[i]))
-                ++i;
-            while (j < b.size() && isDigit(b[j]))
-                ++j;
-            std::string_view runA = a.substr(startA, i - startA);
-            std::string_view runB = b.substr(startB, j - startB);
-            runA.remove_prefix(std::min(runA.find_first_not_of('0'), runA.size()));
-            runB.remove_prefix(std::min(runB.find_first_not_of('0'), runB.size()));
-            if (runA.size() != runB.size())
-                return runA.size() < runB.size() ? -1 : 1;
-            if (const int order = runA.compare(runB); order != 0)
-                return order < 0 ? -1 : 1;
-            continue;
-        }
-        if (a[i] != b[j])
-            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
-        ++i;
-        ++j;
-    }
-    if (i < a.size())
-        return 1;
-    if (j < b.size())
-        return -1;
-    return 0;
 }
 
 std::optional<bool> fileContains(const fs::path& path, std::string_view needle)

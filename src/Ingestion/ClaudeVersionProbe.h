@@ -62,9 +62,6 @@ std::optional<std::string> version(ProcessRunner& runner, CommandLookup& lookup)
 void versionInBackground(ProcessRunner& runner, CommandLookup& lookup, QObject* context,
                          std::function<void(std::optional<std::string>)> done);
 
-// Orders version names with digit runs compared as numbers, so "2.0.10" follows "2.0.9".
-int compareNumerically(std::string_view a, std::string_view b);
-
 // Whether the file holds `needle` anywhere; none when it cannot be read. Reads in bounded chunks.
 std::optional<bool> fileContains(const std::filesystem::path& path, std::string_view needle);
 
