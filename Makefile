@@ -4,7 +4,10 @@ BUILD ?= build
 BUILD_ASAN ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build run test build-asan test-asan bench clean
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 25
+
+.PHONY: deps build run test build-asan test-asan fuzz bench clean
 
 deps:
 	@scripts/install-deps.sh
@@ -35,10 +38,18 @@ build-asan: deps $(BUILD_ASAN)/build.ninja
 test-asan: build-asan
 	ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
 
+# libFuzzer targets, built with clang under ASan and UBSan, each run for FUZZ_SECONDS.
+$(BUILD_FUZZ)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELQUIST_FUZZ=ON -DVELQUIST_TESTS=OFF
+
+fuzz: deps $(BUILD_FUZZ)/build.ninja
+	cmake --build $(BUILD_FUZZ) --target fuzzers -j $(JOBS)
+	fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELQUIST_BENCH=ON -DVELQUIST_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)
 	bench/run-all.sh build-bench
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) build-bench
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) build-bench

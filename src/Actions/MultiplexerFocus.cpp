@@ -1,5 +1,6 @@
 #include "Actions/MultiplexerFocus.h"
 
+#include "Core/Session.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Log.h"
 
@@ -31,6 +32,16 @@ void MultiplexerFocus::focusTmuxPane(const TerminalEnvironment& env, QObject* co
 {
     runOnWorker<bool>(
         context, [this, env] { return focusTmuxPane(env); }, std::move(done));
+}
+
+bool MultiplexerFocus::focusTmuxPane(const Session& session)
+{
+    return focusTmuxPane(session.terminal.env);
+}
+
+void MultiplexerFocus::focusTmuxPane(const Session& session, QObject* context, std::function<void(bool)> done)
+{
+    focusTmuxPane(session.terminal.env, context, std::move(done));
 }
 
 } // namespace velquist

@@ -8,7 +8,10 @@ class QObject;
 
 namespace velquist {
 
+struct Session;
+
 // Selects the tmux pane a session runs in, after its terminal has been brought to the front.
+// Long-lived like its `Tmux`: a run on a worker uses both until it ends.
 class MultiplexerFocus {
 public:
     explicit MultiplexerFocus(Tmux& tmux);
@@ -19,6 +22,9 @@ public:
     bool focusTmuxPane(const TerminalEnvironment& env);
     // The same on a worker; `done` runs on the calling thread unless `context` has gone.
     void focusTmuxPane(const TerminalEnvironment& env, QObject* context, std::function<void(bool)> done);
+    // The pane of the session's terminal environment.
+    bool focusTmuxPane(const Session& session);
+    void focusTmuxPane(const Session& session, QObject* context, std::function<void(bool)> done);
 
 private:
     Tmux& m_tmux;

@@ -15,7 +15,7 @@ namespace velquist {
 
 // Maps processes to the graphical application that owns the terminal an agent runs in. The one
 // place that does so: the jump, the intake's terminal binding and the "terminal in front" checks
-// all ask it.
+// all ask it. Long-lived like its registry and `Tmux`: a run on a worker uses them until it ends.
 class TerminalBinder {
 public:
     struct Candidate {

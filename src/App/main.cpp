@@ -1,11 +1,34 @@
+#include "App/AppDelegate.h"
+#include "App/InstanceLock.h"
 #include "App/UnixSignalWatcher.h"
-#include "Core/LegacySupportMigration.h"
+#include "Core/QtScheduler.h"
+#include "Core/SystemClock.h"
+#include "Platform/Linux/JsonFileDefaults.h"
+#include "Platform/Linux/LinuxTrash.h"
+#include "Platform/Linux/XdgAutostartLoginItem.h"
 #include "Shared/AppPaths.h"
-#include "Shared/FileUtil.h"
 #include "Shared/Log.h"
 
 #include <QApplication>
 #include <csignal>
+#include <system_error>
+
+using namespace velquist;
+
+namespace {
+
+// The executable and the hook client shipped beside it: all that removing the application may
+// move to the trash.
+std::vector<std::filesystem::path> ownFiles()
+{
+    std::vector<std::filesystem::path> files{AppPaths::executablePath()};
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(AppPaths::bundledHelper(), ec))
+        files.push_back(AppPaths::bundledHelper());
+    return files;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -14,13 +37,38 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Velquist"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    velquist::UnixSignalWatcher signals({SIGTERM, SIGINT, SIGHUP});
-    QObject::connect(&signals, &velquist::UnixSignalWatcher::received, &app, [](int) { QApplication::quit(); });
+    // Termination requests end the event loop, so the shutdown below saves the sessions and
+    // removes the socket.
+    UnixSignalWatcher signals({SIGTERM, SIGINT, SIGHUP});
+    QObject::connect(&signals, &UnixSignalWatcher::received, &app, [] { QApplication::quit(); });
 
-    using namespace velquist;
-    LegacySupportMigration::run(LegacySupportMigration::legacyDirectory(), AppPaths::appSupport());
-    if (auto created = FileUtil::ensurePrivateDirectory(AppPaths::appSupport()); !created)
-        Log::debug("store", created.error);
+    // Taken before any service exists and held until the process ends; a second copy leaves
+    // without touching anything of the first one's.
+    const InstanceLock instance;
+    if (instance.state() == InstanceLock::State::heldElsewhere) {
+        Log::system("Velquist: another instance is already running; exiting.");
+        return 0;
+    }
+    if (instance.state() == InstanceLock::State::unavailable)
+        Log::debug("store", "single-instance lock unavailable: " + instance.error());
+
+    SystemClock clock;
+    QtScheduler scheduler;
+    JsonFileDefaults defaults(AppPaths::defaultsFile());
+    XdgAutostartLoginItem loginItem(AppPaths::executablePath());
+    const auto files = ownFiles();
+    LinuxTrash trash(files);
+
+    AppDelegate delegate({.clock = clock,
+                          .scheduler = scheduler,
+                          .defaults = defaults,
+                          .loginItem = loginItem,
+                          .trash = trash,
+                          .appPath = AppPaths::executablePath(),
+                          .ownFiles = files,
+                          .quit = [] { QApplication::quit(); }});
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    delegate.applicationDidFinishLaunching(QApplication::arguments());
 
     return QApplication::exec();
 }

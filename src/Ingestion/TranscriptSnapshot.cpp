@@ -7,6 +7,8 @@ template <class... Ts> struct Overloaded : Ts...
 {
     using Ts::operator()...;
 };
+// Spelled out for compilers without aggregate deduction (clang 14 builds the fuzz targets).
+template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 } // namespace
 
 void TranscriptSnapshot::apply(const TranscriptItem& item)

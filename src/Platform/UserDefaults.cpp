@@ -47,6 +47,24 @@ nlohmann::json UserDefaults::snapshot() const
     return m_values;
 }
 
+void UserDefaults::removePersistentDomain()
+{
+    std::vector<std::string> keys;
+    {
+        std::lock_guard persistLock(m_persistMutex);
+        {
+            std::lock_guard lock(m_mutex);
+            for (const auto& item : m_values.items())
+                keys.push_back(item.key());
+            m_values = nlohmann::json::object();
+        }
+        m_persistenceRemoved = true;
+        erasePersisted();
+    }
+    for (const auto& key : keys)
+        notify(key);
+}
+
 std::optional<bool> UserDefaults::boolValue(const std::string& key) const
 {
     auto stored = value(key);
@@ -90,13 +108,20 @@ void UserDefaults::changed(const std::string& key)
     {
         // Serialised so that two writers cannot persist their snapshots out of order.
         std::lock_guard persistLock(m_persistMutex);
-        nlohmann::json latest;
-        {
-            std::lock_guard lock(m_mutex);
-            latest = m_values;
+        if (!m_persistenceRemoved) {
+            nlohmann::json latest;
+            {
+                std::lock_guard lock(m_mutex);
+                latest = m_values;
+            }
+            persist(latest);
         }
-        persist(latest);
     }
+    notify(key);
+}
+
+void UserDefaults::notify(const std::string& key)
+{
     std::vector<Observer> observers;
     {
         std::lock_guard lock(m_mutex);

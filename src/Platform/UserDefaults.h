@@ -30,6 +30,9 @@ public:
     void remove(const std::string& key);
     // Every key with its value.
     nlohmann::json snapshot() const;
+    // Removes every value and the saved form of them, and saves nothing from then on: what the
+    // application does when the user removes it. Observers hear of each key that was there.
+    void removePersistentDomain();
 
     // Typed reads: none when missing or stored as another type.
     std::optional<bool> boolValue(const std::string& key) const;
@@ -43,13 +46,17 @@ public:
 protected:
     // Called with all values after each real change, under no lock of ours.
     virtual void persist(const nlohmann::json& /*all*/) {}
+    // Deletes the saved form, for removePersistentDomain(); persist() is not called again.
+    virtual void erasePersisted() {}
 
 private:
     void changed(const std::string& key);
+    void notify(const std::string& key);
 
     mutable std::mutex m_mutex;
     nlohmann::json m_values = nlohmann::json::object();
     std::mutex m_persistMutex;
+    bool m_persistenceRemoved = false; // guarded by m_persistMutex
     std::map<int, Observer> m_observers;
     int m_nextToken = 1;
 };

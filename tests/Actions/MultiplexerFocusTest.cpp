@@ -2,6 +2,7 @@
 
 #include "Actions/TerminalBinder.h"
 #include "Core/CommandLookup.h"
+#include "Core/Session.h"
 #include "Platform/Linux/LinuxProcessRunner.h"
 #include "support/RecordingAppRegistry.h"
 #include "support/RecordingProcessRunner.h"
@@ -125,7 +126,9 @@ private:
 TEST_F(TmuxFixture, SelectsThePaneWhenNoClientIsAttached)
 {
     ASSERT_EQ(activePane(), "%2");
-    EXPECT_TRUE(focus.focusTmuxPane(env));
+    Session session;
+    session.terminal.env = env;
+    EXPECT_TRUE(focus.focusTmuxPane(session));
     EXPECT_EQ(activePane(), "%0");
     // switch-client failed (no client), the other two did their work.
     EXPECT_EQ(runner.commandLines(), (Lines{{tmuxPath, "-S", socket, "switch-client", "-t", "%0"},

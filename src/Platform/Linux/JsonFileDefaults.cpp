@@ -33,4 +33,14 @@ void JsonFileDefaults::persist(const nlohmann::json& all)
         Log::debug("defaults", result.error);
 }
 
+void JsonFileDefaults::erasePersisted()
+{
+    std::error_code ec;
+    std::filesystem::remove(m_file, ec);
+    if (ec)
+        Log::debug("defaults", "could not remove " + m_file.string() + ": " + ec.message());
+    // The folder is ours alone; it goes too when nothing else is left in it.
+    std::filesystem::remove(m_file.parent_path(), ec);
+}
+
 } // namespace velquist

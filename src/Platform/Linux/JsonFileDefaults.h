@@ -17,6 +17,7 @@ public:
 
 protected:
     void persist(const nlohmann::json& all) override;
+    void erasePersisted() override;
 
 private:
     static nlohmann::json load(const std::filesystem::path& file);

@@ -64,3 +64,26 @@ TEST(JsonFileDefaultsTest, AnUnparsableFileIsMovedAsideNotOverwritten)
     std::ifstream aside(folder.path() / "defaults.json.corrupt");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), "{ not json");
 }
+
+TEST(JsonFileDefaultsTest, RemovingTheDomainDeletesTheFileAndSavesNothingAfter)
+{
+    test::TemporaryFolder folder;
+    const fs::path file = folder.path() / "Velquist" / "defaults.json";
+    JsonFileDefaults defaults(file);
+    defaults.setValue("opensOnAttention", false);
+    defaults.setValue("IntroMoviePlayed", true);
+    std::vector<std::string> heard;
+    defaults.addObserver([&](const std::string& key) { heard.push_back(key); });
+    ASSERT_TRUE(fs::exists(file));
+
+    defaults.removePersistentDomain();
+
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(file.parent_path()));
+    EXPECT_EQ(defaults.snapshot(), nlohmann::json::object());
+    EXPECT_EQ(heard, (std::vector<std::string>{"IntroMoviePlayed", "opensOnAttention"}));
+
+    // A late writer (a background probe caching its answer) must not bring the file back.
+    defaults.setValue("claudeHookSupport.2.1.0.SubagentStart", true);
+    EXPECT_FALSE(fs::exists(file));
+}

@@ -1,0 +1,59 @@
+#include "App/AppDelegate.h"
+
+#include "Core/LegacySupportMigration.h"
+#include "Core/MockData.h"
+#include "Shared/AppPaths.h"
+
+namespace velquist {
+
+AppDelegate::AppDelegate(Environment environment, QObject* parent)
+    : QObject(parent), m_env(std::move(environment)), m_store(m_env.clock, m_env.scheduler),
+      m_dispatcher(m_env.clock)
+{
+    // Sound settings, the privacy guard, the usage store and the jump rules join the store here
+    // once they are built; none of them exists yet.
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
+{
+    if (m_launched)
+        return;
+    m_launched = true;
+
+    // Before the saved sessions come back and before any alert is wired, so the demonstration
+    // raises no alert and a saved session of the same id replaces its demonstration.
+    if (arguments.contains(QStringLiteral("--mock-data")))
+        MockData::populate(m_store, m_env.clock.now());
+
+    LegacySupportMigration::run(LegacySupportMigration::legacyDirectory(), AppPaths::appSupport());
+
+    m_dispatcher.setStore(&m_store);
+    m_store.restoreSessions();
+
+    // Not built yet, and wired here in this order when they are: the attention coordinator with
+    // its sound player and privacy guard, published in AppServices with the usage store and the
+    // jump rules; the usage store's threshold callback and its start; the store's alert callback
+    // to the coordinator.
+
+    // Not built yet, and started here in this order when they are: the OpenCode adapter (when
+    // ~/.config/opencode exists), the fallback detector, the glance watcher with the store's
+    // done-unread callback, the notch window manager, the introduction (unless
+    // "IntroMoviePlayed" is set) and last the status item with the privacy guard's change callback.
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    // Without a start-up the store holds none of the saved sessions, and saving it would empty
+    // the file.
+    if (m_terminated || !m_launched)
+        return;
+    m_terminated = true;
+    // The OpenCode adapter, the fallback detector's timer and the glance watcher stop here once
+    // they exist.
+    m_store.cancelPendingSave();
+    m_store.saveNow();
+}
+
+} // namespace velquist

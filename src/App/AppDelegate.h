@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Actions/ActionDispatcher.h"
+#include "Core/SessionStore.h"
+
+#include <QObject>
+#include <QStringList>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+namespace velquist {
+
+class Clock;
+class LoginItem;
+class Scheduler;
+class Trash;
+class UserDefaults;
+
+// Owns every long-lived service of the running application: builds, wires and starts them in
+// order once the event loop exists, and stops them in order when the application quits. Main
+// thread only. The single-instance check happens before this object is made, so a second copy
+// never builds any of it.
+class AppDelegate final : public QObject
+{
+    Q_OBJECT
+  public:
+    // What the running program hands in: time, settings and the platform's services.
+    struct Environment
+    {
+        Clock& clock;
+        Scheduler& scheduler;
+        UserDefaults& defaults;
+        LoginItem& loginItem;
+        Trash& trash;
+        // The application's executable, recorded in "app-path" for the hook client.
+        std::filesystem::path appPath;
+        // The files that make up the application, which uninstalling moves to the trash.
+        std::vector<std::filesystem::path> ownFiles;
+        // Ends the application through its normal shutdown.
+        std::function<void()> quit;
+    };
+
+    explicit AppDelegate(Environment environment, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // The start-up, once, from the event loop's first turn. `arguments` are the program's.
+    void applicationDidFinishLaunching(const QStringList& arguments);
+    // The shutdown: stops intake, then writes the sessions at once. Runs once; later calls do
+    // nothing.
+    void applicationWillTerminate();
+
+    SessionStore& store() { return m_store; }
+    ActionDispatcher& dispatcher() { return m_dispatcher; }
+
+  private:
+    Environment m_env;
+    SessionStore m_store;
+    ActionDispatcher m_dispatcher;
+    bool m_launched = false;
+    bool m_terminated = false;
+};
+
+} // namespace velquist

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace velquist {
+
+// One running application per user: an exclusive flock on a file in the support folder, held for
+// the life of the object. The kernel drops it when the process ends, however it ends, so a crash
+// never leaves a stale lock, and two copies started together cannot both win.
+class InstanceLock
+{
+  public:
+    enum class State {
+        held,          // this process is the one instance
+        heldElsewhere, // another process holds the lock
+        unavailable,   // the lock file could not be opened; nothing can be told
+    };
+
+    explicit InstanceLock(std::filesystem::path file = defaultFile());
+    ~InstanceLock();
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+
+    // "velquist.lock" in the support folder, which both copies of the same user share.
+    static std::filesystem::path defaultFile();
+
+    State state() const { return m_state; }
+    // Why the lock is unavailable; empty otherwise.
+    const std::string& error() const { return m_error; }
+
+  private:
+    int m_fd = -1;
+    State m_state = State::unavailable;
+    std::string m_error;
+};
+
+} // namespace velquist

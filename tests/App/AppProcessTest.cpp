@@ -1,0 +1,185 @@
+#include "Core/Session.h"
+#include "Shared/AppPaths.h"
+#include "Shared/FileUtil.h"
+#include "Shared/Json.h"
+#include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
+
+using namespace velquist;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+#ifdef VELQUIST_APP_PATH
+namespace {
+
+// Whether the process has a handler of its own for SIGTERM (so a SIGTERM from now on runs the
+// shutdown instead of ending it on the spot).
+bool catchesSigterm(qint64 pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("SigCgt:")) {
+            const auto mask = std::stoull(line.substr(7), nullptr, 16);
+            return mask & (1ull << (SIGTERM - 1));
+        }
+    }
+    return false;
+}
+
+// Whether the process holds an flock (the single-instance lock).
+bool holdsFlock(qint64 pid)
+{
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, owner;
+        fields >> number >> kind >> mode >> access >> owner;
+        if (kind == "FLOCK" && access == "WRITE" && owner == std::to_string(pid))
+            return true;
+    }
+    return false;
+}
+
+// The application run as its own process in the temporary home, on the offscreen platform.
+class AppProcess {
+public:
+    explicit AppProcess(const test::TemporaryHome& home, QStringList arguments = {})
+    {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", QString::fromStdString(home.path().string()));
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        m_process.setProcessEnvironment(environment);
+        m_process.start(QStringLiteral(VELQUIST_APP_PATH), arguments);
+    }
+    ~AppProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    qint64 pid() const { return m_process.processId(); }
+    bool started() { return m_process.waitForStarted(10'000); }
+    // Up and holding its lock: from here on it is the one instance and a SIGTERM runs its shutdown.
+    bool ready()
+    {
+        return started() && test::waitUntil([&] { return catchesSigterm(pid()) && holdsFlock(pid()); });
+    }
+    // Sends SIGTERM and waits for the exit; true when it exited normally with status 0.
+    bool terminate()
+    {
+        ::kill(static_cast<pid_t>(pid()), SIGTERM);
+        return finished();
+    }
+    bool finished()
+    {
+        return m_process.waitForFinished(10'000) && m_process.exitStatus() == QProcess::NormalExit &&
+               m_process.exitCode() == 0;
+    }
+    std::string standardError() { return m_process.readAllStandardError().toStdString(); }
+
+private:
+    QProcess m_process;
+};
+
+std::vector<std::string> savedIds()
+{
+    std::vector<std::string> ids;
+    const auto parsed = Json::parse(FileUtil::read(AppPaths::sessionsFile()).bytes);
+    if (parsed && parsed->is_array()) {
+        for (const auto& record : *parsed)
+            ids.push_back(record.value("id", ""));
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+Session liveSession(const std::string& id)
+{
+    Session session;
+    session.id = id;
+    session.cwd = "/home/u/project";
+    session.status = SessionStatus::Working{"Reading"};
+    session.startedAt = session.updatedAt = std::chrono::system_clock::now();
+    session.terminal.ownerPID = ::getpid();
+    return session;
+}
+
+class AppProcessTest : public ::testing::Test {
+protected:
+    test::TemporaryHome home;
+};
+
+TEST_F(AppProcessTest, RestoresItsSessionsAndSavesThemOnSigterm)
+{
+    ASSERT_TRUE(FileUtil::ensurePrivateDirectory(AppPaths::appSupport()));
+    ASSERT_TRUE(FileUtil::writeAtomically(
+        AppPaths::sessionsFile(), Json::dump(nlohmann::ordered_json::array({liveSession("claude:alive").toJson()}))));
+    home.write(".local/share/Tarrowin/silence-rules.json", "[]");
+
+    AppProcess app(home);
+    ASSERT_TRUE(app.ready()) << app.standardError();
+    ASSERT_TRUE(app.terminate()) << app.standardError();
+
+    EXPECT_EQ(savedIds(), (std::vector<std::string>{"claude:alive"}));
+    EXPECT_TRUE(fs::exists(AppPaths::silenceRulesFile())) << "the legacy folder moves in at start-up";
+    EXPECT_FALSE(fs::exists(home.path() / ".local/share/Tarrowin"));
+}
+
+TEST_F(AppProcessTest, MockDataFillsTheStoreAndIsSavedAtShutdown)
+{
+    AppProcess app(home, {"--mock-data"});
+    ASSERT_TRUE(app.ready()) << app.standardError();
+    ASSERT_TRUE(app.terminate()) << app.standardError();
+
+    EXPECT_EQ(savedIds(), (std::vector<std::string>{"mock-codex-keys", "mock-gemini-site", "mock-mcp", "mock-mobile",
+                                                    "mock-quillmart", "mock-resume", "mock-velquist"}));
+}
+
+TEST_F(AppProcessTest, ASecondInstanceLeavesAndTouchesNothing)
+{
+    AppProcess first(home);
+    ASSERT_TRUE(first.ready()) << first.standardError();
+    // What a second copy must leave alone: a legacy folder it would otherwise move in, and the
+    // first copy's sessions file.
+    home.write(".local/share/Tarrowin/silence-rules.json", "[]");
+    const std::string sessions = Json::dump(nlohmann::ordered_json::array({liveSession("claude:first").toJson()}));
+    ASSERT_TRUE(FileUtil::writeAtomically(AppPaths::sessionsFile(), sessions));
+
+    AppProcess second(home, {"--mock-data"});
+    ASSERT_TRUE(second.finished()) << second.standardError();
+#ifndef NDEBUG
+    EXPECT_NE(second.standardError().find("Velquist: another instance is already running; exiting."),
+              std::string::npos);
+#endif
+    EXPECT_TRUE(fs::exists(home.path() / ".local/share/Tarrowin/silence-rules.json"));
+    EXPECT_EQ(FileUtil::read(AppPaths::sessionsFile()).bytes, sessions);
+    EXPECT_TRUE(holdsFlock(first.pid()));
+}
+
+TEST_F(AppProcessTest, EachTerminationSignalRunsTheShutdown)
+{
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        std::error_code ec;
+        fs::remove(AppPaths::sessionsFile(), ec);
+        AppProcess app(home, {"--mock-data"});
+        ASSERT_TRUE(app.ready()) << app.standardError();
+        ::kill(static_cast<pid_t>(app.pid()), signal);
+        ASSERT_TRUE(app.finished()) << signal << app.standardError();
+        EXPECT_EQ(savedIds().size(), 7u) << signal;
+    }
+}
+
+} // namespace
+#endif
