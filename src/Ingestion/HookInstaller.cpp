@@ -4,7 +4,9 @@
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Json.h"
+#include "Shared/Log.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <system_error>
 #include <utility>
@@ -46,12 +48,26 @@ bool refresh(OrderedJson& entry, const std::string& command, std::int64_t timeou
     return true;
 }
 
-// The event's list as it stands. Elements that are not objects are the user's business: they are
-// kept where they are and only stepped over.
-OrderedJson entriesOf(const OrderedJson& hooks, const std::string& event)
+bool isListOfObjects(const OrderedJson& value)
+{
+    return value.is_array() && std::all_of(value.begin(), value.end(),
+                                           [](const OrderedJson& element) { return element.is_object(); });
+}
+
+// The event's entries to merge into: none when the list holds something other than objects. Such a
+// list is left exactly as it is, as the clean-up leaves it: replacing it would drop the user's
+// entries, and an entry of ours added beside them could never be removed again. A missing event or
+// a value that is no list at all starts empty.
+std::optional<OrderedJson> entriesOf(const OrderedJson& hooks, const std::string& event)
 {
     const auto found = hooks.find(event);
-    return found != hooks.end() && found->is_array() ? *found : OrderedJson::array();
+    if (found == hooks.end() || !found->is_array())
+        return OrderedJson::array();
+    if (!isListOfObjects(*found)) {
+        Log::debug("hooks", "left " + event + " alone: its list holds more than hook entries");
+        return std::nullopt;
+    }
+    return *found;
 }
 
 OrderedJson hooksOf(const OrderedJson& settings)
@@ -63,13 +79,14 @@ OrderedJson hooksOf(const OrderedJson& settings)
 bool mergeEvent(OrderedJson& hooks, const std::string& event, const std::string& command,
                 std::int64_t timeout)
 {
-    OrderedJson entries = entriesOf(hooks, event);
+    std::optional<OrderedJson> list = entriesOf(hooks, event);
+    if (!list)
+        return false;
+    OrderedJson& entries = *list;
     std::vector<std::pair<std::size_t, std::size_t>> own;
     for (std::size_t group = 0; group < entries.size(); ++group) {
-        if (!entries[group].is_object())
-            continue;
         const auto inner = entries[group].find("hooks");
-        if (inner == entries[group].end() || !inner->is_array())
+        if (inner == entries[group].end() || !isListOfObjects(*inner))
             continue;
         for (std::size_t entry = 0; entry < inner->size(); ++entry) {
             if (isOwn((*inner)[entry]))
@@ -103,7 +120,10 @@ bool mergeEvent(OrderedJson& hooks, const std::string& event, const std::string&
 bool mergeCursorEvent(OrderedJson& hooks, const std::string& event, const std::string& command,
                       std::int64_t timeout)
 {
-    OrderedJson entries = entriesOf(hooks, event);
+    std::optional<OrderedJson> list = entriesOf(hooks, event);
+    if (!list)
+        return false;
+    OrderedJson& entries = *list;
     std::vector<std::size_t> own;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (isOwn(entries[i]))

@@ -152,12 +152,11 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
         {"an event that is not a list", R"({"hooks":{"Stop":"say done"}})", "",
          [](const OrderedJson& s) { EXPECT_EQ(s["hooks"]["Stop"], OrderedJson::array({ownGroup(10)})); },
          true},
-        {"elements that are not groups stay", R"({"hooks":{"Stop":[null,{"hooks":[{"command":"x"}]},"y"]}})",
-         "",
+        {"a list holding more than groups is left alone",
+         R"({"hooks":{"Stop":[null,{"hooks":[{"command":"x"}]},"y"]}})", "",
          [](const OrderedJson& s) {
-             EXPECT_EQ(
-                 s["hooks"]["Stop"],
-                 OrderedJson::array({nullptr, parsed(R"({"hooks":[{"command":"x"}]})"), "y", ownGroup(10)}));
+             EXPECT_EQ(s["hooks"]["Stop"], parsed(R"([null,{"hooks":[{"command":"x"}]},"y"])"));
+             EXPECT_EQ(s["hooks"]["PreToolUse"], OrderedJson::array({ownGroup(10)}));
          }},
     };
 
