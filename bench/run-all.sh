@@ -4,7 +4,7 @@ set -euo pipefail
 build=${1:-build-bench}
 found=0
 for program in "$build"/bench/bench_*; do
-  [ -x "$program" ] || continue
+  [ -f "$program" ] && [ -x "$program" ] || continue
   found=1
   echo "== $(basename "$program")"
   "$program"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev libsimdjson-dev libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev libxcb-randr0-dev libxcb-screensaver0-dev libxcb-xinput-dev libxcb-shape0-dev libxcb-ewmh-dev
   libcanberra-dev
   xvfb xauth tmux

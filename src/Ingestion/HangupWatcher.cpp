@@ -1,5 +1,7 @@
 #include "Ingestion/HangupWatcher.h"
 
+#include "Shared/Log.h"
+
 #include <QPointer>
 #include <QSocketNotifier>
 #include <array>
@@ -11,8 +13,10 @@ namespace velquist {
 
 HangupWatcher::HangupWatcher(QObject* parent) : QObject(parent), m_epoll(::epoll_create1(EPOLL_CLOEXEC))
 {
-    if (m_epoll < 0)
+    if (m_epoll < 0) {
+        Log::debug("hook", "cannot watch held connections for hang-up");
         return;
+    }
     m_notifier = new QSocketNotifier(m_epoll, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &HangupWatcher::drain);
 }

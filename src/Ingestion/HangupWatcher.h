@@ -22,14 +22,11 @@ class HangupWatcher final : public QObject
     explicit HangupWatcher(QObject* parent = nullptr);
     ~HangupWatcher() override;
 
-    // Whether hang-ups can be noticed at all (the epoll set could be made).
-    bool canWatch() const { return m_epoll >= 0; }
     // Calls `onHangUp` once, on this thread, when the peer of `descriptor` has closed; the watch
     // then ends by itself. Returns 0 when the descriptor cannot be watched.
     Token watch(int descriptor, std::function<void()> onHangUp);
     // Ends a watch; must come before its descriptor is closed. Unknown tokens are ignored.
     void unwatch(Token token);
-    std::size_t watchedCount() const { return m_watches.size(); }
 
   private:
     struct Watch

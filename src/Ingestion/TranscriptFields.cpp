@@ -1,5 +1,6 @@
 #include "Ingestion/TranscriptFields.h"
 
+#include "Ingestion/FastJson.h"
 #include "Ingestion/ToolActivity.h"
 #include "Shared/Json.h"
 
@@ -54,7 +55,7 @@ std::optional<nlohmann::json> object(std::string_view line)
 {
     if (line.empty())
         return std::nullopt;
-    auto value = Json::parse(line);
+    auto value = FastJson::parse(line);
     if (!value || !value->is_object())
         return std::nullopt;
     return value;

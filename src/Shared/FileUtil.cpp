@@ -112,7 +112,11 @@ FileResult writeAtomically(const fs::path& requested, const std::string& bytes, 
     if (policy == ModePolicy::keepExisting && ::stat(path.c_str(), &existing) == 0)
         mode = existing.st_mode & 07777;
 
-    std::string pattern = (folder / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
+    // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "." + name + "...".
+    std::string name = ".";
+    name += path.filename().string();
+    name += ".tmp-XXXXXX";
+    std::string pattern = (folder / name).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
         return {describe("cannot create a temporary file in", folder, errno)};

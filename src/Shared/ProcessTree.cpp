@@ -18,7 +18,7 @@ std::optional<std::string> readSmallFile(const std::string& path)
     if (fd < 0)
         return std::nullopt;
     std::string text;
-    char buffer[1024];
+    char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
@@ -26,7 +26,9 @@ std::optional<std::string> readSmallFile(const std::string& path)
         if (n <= 0)
             break;
         text.append(buffer, static_cast<size_t>(n));
-        if (text.size() > 64 * 1024)
+        // A /proc record comes whole from one read that has room for it; asking again only to
+        // hear the end costs a system call per process, and the hook client walks fifteen.
+        if (static_cast<size_t>(n) < sizeof buffer || text.size() > 64 * 1024)
             break;
     }
     ::close(fd);

@@ -1,0 +1,274 @@
+#include "Shared/HookCleanup.h"
+
+#include "Shared/AppPaths.h"
+#include "Shared/FileUtil.h"
+#include "Shared/Json.h"
+#include "Shared/JsonScan.h"
+
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velquist {
+
+namespace fs = std::filesystem;
+using ordered_json = nlohmann::ordered_json;
+
+HookLock::HookLock(std::chrono::milliseconds wait)
+{
+    FileUtil::ensurePrivateDirectory(AppPaths::appSupport());
+    const int fd = ::open(AppPaths::hooksLock().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    // Polled rather than blocking: a holder that hangs must not hang every agent's hook with it.
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    std::chrono::milliseconds pause{1};
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            m_fd = fd;
+            return;
+        }
+        if (errno == EINTR)
+            continue;
+        const auto now = std::chrono::steady_clock::now();
+        if (errno != EWOULDBLOCK || now >= deadline)
+            break;
+        const auto nap = std::min<std::chrono::nanoseconds>(pause, deadline - now);
+        const timespec duration{static_cast<time_t>(nap.count() / 1000000000),
+                                static_cast<long>(nap.count() % 1000000000)};
+        ::nanosleep(&duration, nullptr);
+        pause = std::min(pause * 2, std::chrono::milliseconds{50});
+    }
+    ::close(fd);
+}
+
+HookLock::~HookLock()
+{
+    if (m_fd >= 0) {
+        ::flock(m_fd, LOCK_UN);
+        ::close(m_fd);
+    }
+}
+
+namespace HookCleanup {
+
+namespace {
+
+// Agent settings are small; anything far larger is not a file we should be rewriting.
+constexpr std::size_t kMaxConfigBytes = 16 * 1024 * 1024;
+constexpr int kEditAttempts = 3;
+
+bool isWordEnd(char c)
+{
+    return std::string_view(" \t\r\n'\";&|)<>`").find(c) != std::string_view::npos;
+}
+
+bool isPathStart(char c)
+{
+    return c == '/' || c == '\'' || c == '"' || c == ' ' || c == '\t';
+}
+
+bool isListOfObjects(const ordered_json& value)
+{
+    if (!value.is_array())
+        return false;
+    for (const auto& element : value) {
+        if (!element.is_object())
+            return false;
+    }
+    return true;
+}
+
+bool hasOwnCommand(const ordered_json& entry)
+{
+    const auto command = entry.find("command");
+    return command != entry.end() && command->is_string() && isOurs(command->get_ref<const std::string&>());
+}
+
+// One event's entries without ours; returns whether anything was removed.
+bool stripEntries(ordered_json& entries)
+{
+    bool changed = false;
+    ordered_json kept = ordered_json::array();
+    for (auto& entry : entries) {
+        const auto inner = entry.find("hooks");
+        if (inner != entry.end() && isListOfObjects(*inner)) {
+            ordered_json innerKept = ordered_json::array();
+            for (auto& hook : *inner) {
+                if (!hasOwnCommand(hook))
+                    innerKept.push_back(std::move(hook));
+            }
+            if (innerKept.size() != inner->size()) {
+                changed = true;
+                if (innerKept.empty())
+                    continue;
+            }
+            *inner = std::move(innerKept);
+            kept.push_back(std::move(entry));
+        } else if (hasOwnCommand(entry)) {
+            changed = true;
+        } else {
+            kept.push_back(std::move(entry));
+        }
+    }
+    entries = std::move(kept);
+    return changed;
+}
+
+mode_t modeOf(const fs::path& path)
+{
+    struct stat info{};
+    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0600;
+}
+
+} // namespace
+
+bool isOurs(std::string_view command)
+{
+    for (const std::string_view marker : kOwnMarkers) {
+        for (std::size_t at = command.find(marker); at != std::string_view::npos;
+             at = command.find(marker, at + 1)) {
+            const std::size_t end = at + marker.size();
+            if ((at == 0 || isPathStart(command[at - 1])) && (end == command.size() || isWordEnd(command[end])))
+                return true;
+        }
+    }
+    return false;
+}
+
+fs::path backupOf(const fs::path& file)
+{
+    fs::path backup = file;
+    backup += kBackupSuffix;
+    return backup;
+}
+
+std::vector<HookConfigFile> configs()
+{
+    const fs::path files[] = {
+        AppPaths::claudeSettings(),
+        AppPaths::codexDirectory() / "hooks.json",
+        AppPaths::cursorDirectory() / "hooks.json",
+        AppPaths::geminiDirectory() / "settings.json",
+        AppPaths::qwenDirectory() / "settings.json",
+    };
+    std::vector<HookConfigFile> result;
+    for (const auto& file : files)
+        result.push_back({file, backupOf(file)});
+    return result;
+}
+
+bool strip(ordered_json& settings)
+{
+    if (!settings.is_object())
+        return false;
+    const auto hooks = settings.find("hooks");
+    if (hooks == settings.end() || !hooks->is_object())
+        return false;
+    bool changed = false;
+    std::vector<std::string> emptied;
+    for (auto& [event, entries] : hooks->items()) {
+        if (!isListOfObjects(entries) || !stripEntries(entries))
+            continue;
+        changed = true;
+        if (entries.empty())
+            emptied.push_back(event);
+    }
+    for (const auto& event : emptied)
+        hooks->erase(event);
+    if (changed && hooks->empty())
+        settings.erase(hooks);
+    return changed;
+}
+
+std::string serializeLike(const ordered_json& settings, std::string_view previous)
+{
+    int indent = 2;
+    char indentChar = ' ';
+    if (const auto newline = previous.find('\n'); newline != std::string_view::npos) {
+        const std::string_view next = previous.substr(newline + 1);
+        const std::size_t spaces = next.find_first_not_of(' ');
+        if (!next.empty() && next.front() == '\t') {
+            indent = 1;
+            indentChar = '\t';
+        } else if (spaces >= 1 && spaces <= 8) {
+            indent = static_cast<int>(spaces);
+        }
+    }
+    std::string text = settings.dump(indent, indentChar, false, ordered_json::error_handler_t::replace);
+    if (!previous.empty() && previous.back() == '\n')
+        text += '\n';
+    return text;
+}
+
+HookConfigEdit editConfig(const HookConfigFile& file, const std::function<bool(ordered_json&)>& edit)
+{
+    using Status = HookConfigEdit::Status;
+    for (int attempt = 0; attempt < kEditAttempts; ++attempt) {
+        const FileRead before = FileUtil::read(file.url, kMaxConfigBytes);
+        if (before.status == FileRead::Status::missing)
+            return {Status::missing, {}};
+        if (!before.ok())
+            return {Status::unreadable, before.error};
+        auto settings = Json::parseOrdered(before.bytes);
+        if (!settings || !settings->is_object())
+            return {Status::notObject, file.url.string() + " is not a JSON object"};
+        if (!edit(*settings))
+            return {Status::unchanged, {}};
+        const std::string after = serializeLike(*settings, before.bytes);
+        const mode_t mode = modeOf(file.url);
+        if (auto written = FileUtil::writeAtomically(file.backup, before.bytes, mode, FileUtil::ModePolicy::force);
+            !written)
+            return {Status::failed, written.error};
+        // The agent may have saved the file while we worked; redo the edit on what it wrote.
+        const FileRead current = FileUtil::read(file.url, kMaxConfigBytes);
+        if (!current.ok() || current.bytes != before.bytes)
+            continue;
+        if (auto written = FileUtil::writeAtomically(file.url, after, mode); !written)
+            return {Status::failed, written.error};
+        return {Status::rewritten, {}};
+    }
+    return {Status::failed, file.url.string() + " kept changing while it was edited"};
+}
+
+std::vector<fs::path> stripAllConfigs()
+{
+    std::vector<fs::path> rewritten;
+    for (const auto& file : configs()) {
+        if (editConfig(file, strip).status == HookConfigEdit::Status::rewritten)
+            rewritten.push_back(file.url);
+    }
+    return rewritten;
+}
+
+void recordInstalledApp(const fs::path& appPath)
+{
+    FileUtil::ensurePrivateDirectory(AppPaths::appSupport());
+    FileUtil::writeAtomically(AppPaths::appPathFile(), appPath.string(), 0600, FileUtil::ModePolicy::force);
+}
+
+bool appIsDefinitelyGone()
+{
+    const FileRead file = FileUtil::read(AppPaths::appPathFile(), 64 * 1024);
+    if (!file.ok() || !JsonScan::isUtf8(file.bytes))
+        return false;
+    constexpr std::string_view blank = " \t\r\n\v\f";
+    const std::string_view text = file.bytes;
+    const std::size_t first = text.find_first_not_of(blank);
+    if (first == std::string_view::npos)
+        return false;
+    const std::string path(text.substr(first, text.find_last_not_of(blank) - first + 1));
+    // A relative path would be judged against the agent's folder, which says nothing.
+    if (path.front() != '/')
+        return false;
+    struct stat info{};
+    if (::stat(path.c_str(), &info) == 0)
+        return false;
+    return errno == ENOENT || errno == ENOTDIR;
+}
+
+} // namespace HookCleanup
+} // namespace velquist

@@ -1,0 +1,425 @@
+#include "Shared/JsonScan.h"
+
+#include <array>
+#include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace velquist {
+
+const JsonMember* JsonObjectScan::find(std::string_view key) const
+{
+    for (auto it = members.rbegin(); it != members.rend(); ++it) {
+        if (it->key.size() == key.size() + 2 && it->key.substr(1, key.size()) == key)
+            return &*it;
+        // Only a key written with escapes can equal `key` without matching it byte for byte.
+        if (it->key.find('\\') != std::string_view::npos && JsonScan::stringValue(it->key) == key)
+            return &*it;
+    }
+    return nullptr;
+}
+
+namespace JsonScan {
+
+namespace {
+
+// Bytes that end the fast path inside a string: the quote, the backslash, control characters
+// and every byte of a multi-byte UTF-8 sequence.
+constexpr std::array<bool, 256> makeSpecialTable()
+{
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = c < 0x20 || c == '"' || c == '\\' || c >= 0x80;
+    return table;
+}
+constexpr std::array<bool, 256> kSpecial = makeSpecialTable();
+
+// The length of the well-formed UTF-8 sequence at `p`, or 0.
+std::size_t sequenceLength(const unsigned char* p, const unsigned char* end)
+{
+    const unsigned char lead = p[0];
+    auto continuation = [&](std::size_t i, unsigned char low = 0x80, unsigned char high = 0xBF) {
+        return p + i < end && p[i] >= low && p[i] <= high;
+    };
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return continuation(1) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char high = lead == 0xED ? 0x9F : 0xBF;
+        return continuation(1, low, high) && continuation(2) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = lead == 0xF4 ? 0x8F : 0xBF;
+        return continuation(1, low, high) && continuation(2) && continuation(3) ? 4 : 0;
+    }
+    return 0;
+}
+
+int hexValue(unsigned char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+class Scanner {
+public:
+    Scanner(std::string_view text, int depthLimit)
+        : m_begin(reinterpret_cast<const unsigned char*>(text.data())), m_p(m_begin),
+          m_end(m_begin + text.size()), m_depthLimit(depthLimit)
+    {
+    }
+
+    std::optional<JsonObjectScan> run();
+
+private:
+    enum class Kind : unsigned char { object, array };
+
+    void skipWhiteSpace()
+    {
+        while (m_p < m_end && (*m_p == ' ' || *m_p == '\n' || *m_p == '\r' || *m_p == '\t'))
+            ++m_p;
+    }
+    void skipPlain();
+    bool string();
+    bool escape();
+    bool number();
+    bool literal(std::string_view word);
+    bool key();
+    std::string_view span(const unsigned char* from) const
+    {
+        return {reinterpret_cast<const char*>(from), static_cast<std::size_t>(m_p - from)};
+    }
+
+    const unsigned char* m_begin;
+    const unsigned char* m_p;
+    const unsigned char* m_end;
+    int m_depthLimit;
+    bool m_clean = true; // of the current top-level member
+};
+
+// Reads one escape after its backslash. Only running out of text fails; an escape a strict parser
+// refuses marks the member unclean.
+bool Scanner::escape()
+{
+    if (m_p >= m_end)
+        return false;
+    const unsigned char c = *m_p++;
+    switch (c) {
+    case '"': case '\\': case '/': case 'b': case 'f': case 'n': case 'r': case 't':
+        return true;
+    case 'u':
+        break;
+    default:
+        m_clean = false;
+        return true;
+    }
+    auto readHex = [&]() -> int {
+        if (m_end - m_p < 4)
+            return -1;
+        int value = 0;
+        for (int i = 0; i < 4; ++i) {
+            const int digit = hexValue(m_p[i]);
+            if (digit < 0)
+                return -1;
+            value = value * 16 + digit;
+        }
+        m_p += 4;
+        return value;
+    };
+    const int unit = readHex();
+    if (unit < 0) {
+        m_clean = false;
+        return true;
+    }
+    if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        m_clean = false;
+    } else if (unit >= 0xD800 && unit <= 0xDBFF) {
+        // A high surrogate is only whole with a low one escaped right after it.
+        if (m_end - m_p >= 2 && m_p[0] == '\\' && m_p[1] == 'u') {
+            m_p += 2;
+            const int low = readHex();
+            if (low < 0xDC00 || low > 0xDFFF)
+                m_clean = false;
+        } else {
+            m_clean = false;
+        }
+    }
+    return true;
+}
+
+// Moves to the next byte inside a string that needs a look of its own. Hook payloads are mostly
+// long runs of plain text (file contents, command output), so this is where the time goes.
+void Scanner::skipPlain()
+{
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    // As signed bytes, everything below 0x20 and everything from 0x80 up is less than 0x20.
+    const __m128i space = _mm_set1_epi8(0x20);
+    while (m_end - m_p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p));
+        const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                                             _mm_cmplt_epi8(bytes, space));
+        if (const int mask = _mm_movemask_epi8(special); mask != 0) {
+            m_p += __builtin_ctz(static_cast<unsigned>(mask));
+            return;
+        }
+        m_p += 16;
+    }
+#endif
+    while (m_p < m_end && !kSpecial[*m_p])
+        ++m_p;
+}
+
+bool Scanner::string()
+{
+    ++m_p; // the opening quote
+    for (;;) {
+        skipPlain();
+        if (m_p >= m_end)
+            return false;
+        const unsigned char c = *m_p;
+        if (c == '"') {
+            ++m_p;
+            return true;
+        }
+        if (c == '\\') {
+            ++m_p;
+            if (!escape())
+                return false;
+        } else if (c < 0x20) {
+            m_clean = false;
+            ++m_p;
+        } else {
+            const std::size_t length = sequenceLength(m_p, m_end);
+            if (length == 0) {
+                m_clean = false;
+                ++m_p;
+            } else {
+                m_p += length;
+            }
+        }
+    }
+}
+
+bool Scanner::number()
+{
+    auto digits = [&] {
+        const unsigned char* start = m_p;
+        while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
+            ++m_p;
+        return m_p > start;
+    };
+    if (*m_p == '-')
+        ++m_p;
+    if (m_p < m_end && *m_p == '0')
+        ++m_p;
+    else if (!digits())
+        return false;
+    if (m_p < m_end && *m_p == '.') {
+        ++m_p;
+        if (!digits())
+            return false;
+    }
+    if (m_p < m_end && (*m_p == 'e' || *m_p == 'E')) {
+        ++m_p;
+        if (m_p < m_end && (*m_p == '+' || *m_p == '-'))
+            ++m_p;
+        if (!digits())
+            return false;
+    }
+    return true;
+}
+
+bool Scanner::literal(std::string_view word)
+{
+    if (static_cast<std::size_t>(m_end - m_p) < word.size() ||
+        std::string_view(reinterpret_cast<const char*>(m_p), word.size()) != word)
+        return false;
+    m_p += word.size();
+    return true;
+}
+
+bool Scanner::key()
+{
+    skipWhiteSpace();
+    if (m_p >= m_end || *m_p != '"' || !string())
+        return false;
+    skipWhiteSpace();
+    if (m_p >= m_end || *m_p != ':')
+        return false;
+    ++m_p;
+    return true;
+}
+
+std::optional<JsonObjectScan> Scanner::run()
+{
+    if (m_end - m_p >= 3 && m_p[0] == 0xEF && m_p[1] == 0xBB && m_p[2] == 0xBF)
+        m_p += 3;
+    skipWhiteSpace();
+    if (m_p >= m_end || *m_p != '{' || m_depthLimit < 1)
+        return std::nullopt;
+
+    JsonObjectScan scan;
+    const unsigned char* objectStart = m_p;
+    std::vector<Kind> stack;
+    stack.reserve(16);
+    const unsigned char* keyStart = nullptr;
+    const unsigned char* keyEnd = nullptr;
+    const unsigned char* valueStart = nullptr;
+
+    // At the top object's level a key starts a member; the member ends with its value.
+    auto beginMember = [&]() -> bool {
+        skipWhiteSpace();
+        m_clean = true;
+        keyStart = m_p;
+        if (m_p >= m_end || *m_p != '"' || !string())
+            return false;
+        keyEnd = m_p;
+        skipWhiteSpace();
+        if (m_p >= m_end || *m_p != ':')
+            return false;
+        ++m_p;
+        skipWhiteSpace();
+        valueStart = m_p;
+        return true;
+    };
+
+    // The top-level object is opened here; every later value goes through the loop.
+    ++m_p;
+    stack.push_back(Kind::object);
+    skipWhiteSpace();
+    if (m_p < m_end && *m_p == '}') {
+        ++m_p;
+        stack.pop_back();
+    } else if (!beginMember()) {
+        return std::nullopt;
+    }
+
+    while (!stack.empty()) {
+        // A value.
+        skipWhiteSpace();
+        if (m_p >= m_end)
+            return std::nullopt;
+        const unsigned char first = *m_p;
+        if (first == '{' || first == '[') {
+            if (static_cast<int>(stack.size()) >= m_depthLimit)
+                return std::nullopt;
+            const bool isObject = first == '{';
+            ++m_p;
+            skipWhiteSpace();
+            if (m_p < m_end && *m_p == (isObject ? '}' : ']')) {
+                ++m_p;
+            } else {
+                if (isObject && !key())
+                    return std::nullopt;
+                stack.push_back(isObject ? Kind::object : Kind::array);
+                continue;
+            }
+        } else if (first == '"') {
+            if (!string())
+                return std::nullopt;
+        } else if (first == 't' || first == 'f' || first == 'n') {
+            if (!literal(first == 't' ? "true" : first == 'f' ? "false" : "null"))
+                return std::nullopt;
+        } else if (first == '-' || (first >= '0' && first <= '9')) {
+            if (!number())
+                return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+
+        // After a complete value: a comma, or the end of its container (which completes that
+        // container as a value in turn).
+        for (;;) {
+            if (stack.size() == 1) {
+                scan.members.push_back({span(keyStart).substr(0, static_cast<std::size_t>(keyEnd - keyStart)),
+                                        span(valueStart), m_clean});
+                scan.clean = scan.clean && m_clean;
+            }
+            skipWhiteSpace();
+            if (m_p >= m_end)
+                return std::nullopt;
+            const unsigned char c = *m_p++;
+            if (c == ',') {
+                if (stack.back() == Kind::object && !(stack.size() == 1 ? beginMember() : key()))
+                    return std::nullopt;
+                break;
+            }
+            if (c != (stack.back() == Kind::object ? '}' : ']'))
+                return std::nullopt;
+            stack.pop_back();
+            if (stack.empty())
+                break;
+        }
+    }
+    scan.object = span(objectStart);
+    skipWhiteSpace();
+    if (m_p != m_end)
+        return std::nullopt;
+    return scan;
+}
+
+} // namespace
+
+std::optional<JsonObjectScan> scanObject(std::string_view text, int depthLimit)
+{
+    return Scanner(text, depthLimit).run();
+}
+
+std::optional<std::string> stringValue(std::string_view token)
+{
+    if (token.size() < 2 || token.front() != '"' || token.back() != '"')
+        return std::nullopt;
+    const std::string_view inner = token.substr(1, token.size() - 2);
+    if (inner.find('\\') == std::string_view::npos) {
+        for (const char c : inner) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == '"')
+                return std::nullopt;
+        }
+        if (!isUtf8(inner))
+            return std::nullopt;
+        return std::string(inner);
+    }
+    const auto value = Json::parse(token);
+    if (!value || !value->is_string())
+        return std::nullopt;
+    return value->get<std::string>();
+}
+
+bool isUtf8(std::string_view text)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const std::size_t length = sequenceLength(p, end);
+        if (length == 0)
+            return false;
+        p += length;
+    }
+    return true;
+}
+
+std::size_t utf8Length(std::string_view text)
+{
+    if (text.empty())
+        return 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    return sequenceLength(p, p + text.size());
+}
+
+} // namespace JsonScan
+} // namespace velquist

@@ -1,0 +1,117 @@
+#include "Shared/JsonScan.h"
+
+#include <gtest/gtest.h>
+
+using namespace velquist;
+
+TEST(JsonScanTest, AcceptsWhatAStrictParserAcceptsAndNothingElse)
+{
+    const std::string deep256 = std::string(255, '[') + std::string(255, ']');
+    const std::string deep257 = std::string(256, '[') + std::string(256, ']');
+    // Every case is also given to nlohmann: the scan must agree with it on whether the text is
+    // one object, and on whether it may be relayed as it is.
+    const std::string cases[] = {
+        {R"({})"},
+        {" \n{ } \t"},
+        {R"({"a":1,"b":[true,false,null],"c":{"d":-0.5e+10,"e":"\u00e9\ud83d\ude00"}})"},
+        {R"({"a":[],"b":{},"c":[[],[{}]]})"},
+        {R"({"dup":1,"dup":2})"},
+        {"{\"k\":" + deep256 + "}"},
+        {"{\"k\":" + deep257 + "}"},
+        {R"([1,2])"},
+        {R"("text")"},
+        {R"(42)"},
+        {R"({"a":1,})"},
+        {R"({"a":1 "b":2})"},
+        {R"({"a" 1})"},
+        {R"({a:1})"},
+        {R"({"a":01})"},
+        {R"({"a":1.})"},
+        {R"({"a":-})"},
+        {R"({"a":1e})"},
+        {R"({"a":tru})"},
+        {R"({"a":[1,]})"},
+        {R"({"a":[1}])"},
+        {R"({"a":"unterminated})"},
+        {R"({"a":1}})"},
+        {R"({"a":1} {"b":2})"},
+        {"{\"a\":\"tab\there\"}"},
+        {"{\"a\":\"\xC3\x28\"}"},
+        {"{\"a\":\"\xE0\x80\xAF\"}"},    // overlong
+        {"{\"a\":\"\xED\xA0\x80\"}"},    // encoded surrogate
+        {"{\"a\":\"\xF4\x90\x80\x80\"}"}, // past U+10FFFF
+        {R"({"a":"\ud800"})"},
+        {R"({"a":"\udc00\ud800"})"},
+        {R"({"a":"\ud800\u0041"})"},
+        {R"({"a":"\x"})"},
+        {R"({"a":"\u12g4"})"},
+        {"\xEF\xBB\xBF{\"a\":1}"},
+    };
+    for (const auto& text : cases) {
+        SCOPED_TRACE(text.substr(0, 60));
+        const auto scan = JsonScan::scanObject(text);
+        const auto strict = Json::parse(text);
+        const bool isObject = strict && strict->is_object();
+        // An object a strict parser refuses only for its strings still scans, marked unclean.
+        if (isObject) {
+            ASSERT_TRUE(scan.has_value());
+            EXPECT_TRUE(scan->clean);
+            EXPECT_EQ(Json::parse(scan->object), strict);
+        } else if (scan) {
+            EXPECT_FALSE(scan->clean);
+        }
+    }
+}
+
+TEST(JsonScanTest, LocatesTopLevelMembersAndFlagsTheUncleanOnes)
+{
+    const std::string text = "\xEF\xBB\xBF {\"hook_event_name\" : \"Stop\", \"nested\":{\"hook_event_name\":\"x\"},"
+                             "\"bad\":\"\xff\", \"list\":[1,{\"a\":[]}] ,\"n\":-1.5e3}\n";
+    const auto scan = JsonScan::scanObject(text);
+    ASSERT_TRUE(scan);
+    EXPECT_FALSE(scan->clean);
+    EXPECT_EQ(scan->object.front(), '{');
+    EXPECT_EQ(scan->object.back(), '}');
+    ASSERT_EQ(scan->members.size(), 5u);
+    const std::pair<std::string, std::string> expected[] = {
+        {R"("hook_event_name")", R"("Stop")"},
+        {R"("nested")", R"({"hook_event_name":"x"})"},
+        {R"("bad")", "\"\xff\""},
+        {R"("list")", R"([1,{"a":[]}])"},
+        {R"("n")", "-1.5e3"},
+    };
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(scan->members[i].key, expected[i].first);
+        EXPECT_EQ(scan->members[i].value, expected[i].second);
+        EXPECT_EQ(scan->members[i].clean, i != 2);
+    }
+    // The last of duplicate keys wins, as in a strict parser; escaped keys are read as keys.
+    const auto duplicates = JsonScan::scanObject(R"({"k":1,"\u006b":2,"x":3})");
+    ASSERT_TRUE(duplicates);
+    ASSERT_NE(duplicates->find("k"), nullptr);
+    EXPECT_EQ(duplicates->find("k")->value, "2");
+    EXPECT_EQ(duplicates->find("missing"), nullptr);
+}
+
+TEST(JsonScanTest, HostileNestingIsRefusedWithoutRecursion)
+{
+    const std::string deep = "{\"a\":" + std::string(1000000, '[') + std::string(1000000, ']') + "}";
+    EXPECT_FALSE(JsonScan::scanObject(deep));
+    EXPECT_FALSE(JsonScan::scanObject("{\"a\":" + std::string(1000000, '[')));
+}
+
+TEST(JsonScanTest, StringValuesAndUtf8)
+{
+    EXPECT_EQ(JsonScan::stringValue(R"("PermissionRequest")"), "PermissionRequest");
+    EXPECT_EQ(JsonScan::stringValue(R"("a\"b\u00e9")"), "a\"b\xC3\xA9");
+    EXPECT_FALSE(JsonScan::stringValue("7"));
+    EXPECT_FALSE(JsonScan::stringValue("\"\xff\""));
+    EXPECT_FALSE(JsonScan::stringValue(R"("\ud800")"));
+    EXPECT_FALSE(JsonScan::stringValue("\""));
+
+    EXPECT_TRUE(JsonScan::isUtf8(""));
+    EXPECT_TRUE(JsonScan::isUtf8("/home/a b/\xC3\xA9\xF0\x9F\x98\x80"));
+    EXPECT_FALSE(JsonScan::isUtf8("\xC3"));
+    EXPECT_FALSE(JsonScan::isUtf8("\xC0\xAF"));
+    EXPECT_FALSE(JsonScan::isUtf8("\xED\xB0\x80"));
+}
