@@ -455,3 +455,26 @@ TEST_F(HookInstallerTest, HelperIsCopiedExecutableAndReplacedWhole)
     EXPECT_FALSE(failed.ok());
     EXPECT_EQ(home.read(".local/share/Velquist/bin/quorvel"), "#!/bin/sh\necho new\n");
 }
+
+TEST(HookInstallerHomeTest, OddHomeFoldersStillRunOurClientAndAreRecognised)
+{
+    test::TemporaryHome restoresHome;
+    test::TemporaryFolder root;
+    test::MemoryDefaults defaults;
+    for (const char* name : {"Ann Lee", "o'brien", "say \"hi\"", "$HOME", "back`tick`", "back\\slash"}) {
+        SCOPED_TRACE(name);
+        const fs::path homePath = root.path() / name;
+        fs::create_directories(homePath);
+        ::setenv("HOME", homePath.c_str(), 1);
+        const HookInstallTarget target = HookInstaller::claudeTarget(defaults);
+        const std::string command =
+            HookInstaller::expectedCommand("claude", "PermissionRequest", std::nullopt);
+        EXPECT_TRUE(HookCleanup::isOurs(command)) << command;
+        ASSERT_TRUE(HookInstaller::installHooks(target).changed);
+        EXPECT_TRUE(HookInstaller::hooksInstalled(target));
+        EXPECT_FALSE(HookInstaller::installHooks(target).changed)
+            << "our entry must be found again, not added twice";
+        EXPECT_EQ(HookCleanup::stripAllConfigs(), std::vector<fs::path>{target.configURL});
+        EXPECT_EQ(OrderedJson::parse(FileUtil::read(target.configURL).bytes), OrderedJson::object());
+    }
+}
