@@ -3,12 +3,15 @@
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
 #include "Shared/AppPaths.h"
+#include "Shared/HookCleanup.h"
 
 namespace velquist {
 
 AppDelegate::AppDelegate(Environment environment, QObject* parent)
     : QObject(parent), m_env(std::move(environment)), m_store(m_env.clock, m_env.scheduler),
-      m_dispatcher(m_env.clock)
+      m_dispatcher(m_env.clock),
+      m_uninstaller(m_dispatcher, m_env.defaults, m_env.loginItem, m_env.trash, m_env.ownFiles,
+                    [this] { stopHookWriters(); }, m_env.quit)
 {
     // Sound settings, the privacy guard, the usage store and the jump rules join the store here
     // once they are built; none of them exists yet.
@@ -28,6 +31,8 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
         MockData::populate(m_store, m_env.clock.now());
 
     LegacySupportMigration::run(LegacySupportMigration::legacyDirectory(), AppPaths::appSupport());
+    // The hook client compares this with what exists, to clean up once the application is gone.
+    HookCleanup::recordInstalledApp(m_env.appPath);
 
     m_dispatcher.setStore(&m_store);
     m_store.restoreSessions();
@@ -54,6 +59,10 @@ void AppDelegate::applicationWillTerminate()
     // they exist.
     m_store.cancelPendingSave();
     m_store.saveNow();
+}
+
+void AppDelegate::stopHookWriters()
+{
 }
 
 } // namespace velquist

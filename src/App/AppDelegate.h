@@ -2,6 +2,7 @@
 
 #include "Actions/ActionDispatcher.h"
 #include "Core/SessionStore.h"
+#include "Core/Uninstaller.h"
 
 #include <QObject>
 #include <QStringList>
@@ -52,11 +53,17 @@ class AppDelegate final : public QObject
 
     SessionStore& store() { return m_store; }
     ActionDispatcher& dispatcher() { return m_dispatcher; }
+    // For the settings window's removal of the application.
+    Uninstaller& uninstaller() { return m_uninstaller; }
 
   private:
+    // Stops every service that could write our hooks back into the agents' files.
+    void stopHookWriters();
+
     Environment m_env;
     SessionStore m_store;
     ActionDispatcher m_dispatcher;
+    Uninstaller m_uninstaller;
     bool m_launched = false;
     bool m_terminated = false;
 };

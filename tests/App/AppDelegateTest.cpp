@@ -7,6 +7,7 @@
 #include "support/RecordingLoginItem.h"
 #include "support/RecordingTrash.h"
 #include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -95,6 +96,26 @@ TEST_F(AppDelegateTest, AShutdownWithoutAStartUpLeavesTheSavedSessionsAlone)
     delegate.applicationWillTerminate();
 
     EXPECT_EQ(FileUtil::read(AppPaths::sessionsFile()).bytes, before);
+}
+
+TEST_F(AppDelegateTest, RecordsTheApplicationsPathForTheHookClient)
+{
+    delegate.applicationDidFinishLaunching({"velquist"});
+    EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, (home.path() / "opt/velquist/bin/velquist").string());
+}
+
+TEST_F(AppDelegateTest, AfterUninstallingTheShutdownBringsNothingBack)
+{
+    delegate.applicationDidFinishLaunching({"velquist", "--mock-data"});
+    ASSERT_TRUE(fs::exists(AppPaths::appSupport()));
+
+    delegate.uninstaller().removeEverything();
+    ASSERT_TRUE(test::waitUntil([&] { return quitRequests == 1; }));
+    delegate.applicationWillTerminate();
+
+    EXPECT_FALSE(fs::exists(AppPaths::appSupport()));
+    EXPECT_EQ(trash.trashed, std::vector<fs::path>{home.path() / "opt/velquist/bin/velquist"});
+    EXPECT_EQ(loginItem.calls, std::vector<std::string>{"disable"});
 }
 
 } // namespace

@@ -17,7 +17,6 @@ using namespace velquist;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-#ifdef VELQUIST_APP_PATH
 namespace {
 
 // Whether the process has a handler of its own for SIGTERM (so a SIGTERM from now on runs the
@@ -133,6 +132,7 @@ TEST_F(AppProcessTest, RestoresItsSessionsAndSavesThemOnSigterm)
     ASSERT_TRUE(app.terminate()) << app.standardError();
 
     EXPECT_EQ(savedIds(), (std::vector<std::string>{"claude:alive"}));
+    EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, fs::canonical(VELQUIST_APP_PATH).string());
     EXPECT_TRUE(fs::exists(AppPaths::silenceRulesFile())) << "the legacy folder moves in at start-up";
     EXPECT_FALSE(fs::exists(home.path() / ".local/share/Tarrowin"));
 }
@@ -182,4 +182,3 @@ TEST_F(AppProcessTest, EachTerminationSignalRunsTheShutdown)
 }
 
 } // namespace
-#endif
