@@ -1,0 +1,143 @@
+#include "Adapters/EngineProfile.h"
+
+#include "Ingestion/CodexTranscriptParser.h"
+#include "Ingestion/CursorTranscriptParser.h"
+#include "Ingestion/GeminiTranscriptParser.h"
+#include "Ingestion/PermissionDecision.h"
+#include "Ingestion/QwenTranscriptParser.h"
+#include "Ingestion/TranscriptParser.h"
+
+namespace velquist {
+
+using nlohmann::json;
+
+ClaudeEngineProfile::ClaudeEngineProfile(const UserDefaults& defaults, bool forwardsUpdatedPermissions)
+    : m_defaults(defaults), m_forwardsUpdatedPermissions(forwardsUpdatedPermissions)
+{
+}
+
+HookInstallTarget ClaudeEngineProfile::installTarget() const
+{
+    return HookInstaller::claudeTarget(m_defaults);
+}
+
+TranscriptLineParser ClaudeEngineProfile::transcriptLineParser() const
+{
+    return TranscriptParser::parse;
+}
+
+std::string ClaudeEngineProfile::encodeAllow(const std::optional<json>& updatedInput,
+                                             const std::optional<json>& updatedPermissions) const
+{
+    return PermissionDecision::allow(updatedInput, updatedPermissions);
+}
+
+std::string ClaudeEngineProfile::encodeDeny(const std::string& message) const
+{
+    return PermissionDecision::deny(message);
+}
+
+CodexEngineProfile::CodexEngineProfile(bool forwardsUpdatedPermissions)
+    : m_forwardsUpdatedPermissions(forwardsUpdatedPermissions)
+{
+}
+
+HookInstallTarget CodexEngineProfile::installTarget() const
+{
+    return HookInstaller::codexTarget();
+}
+
+TranscriptLineParser CodexEngineProfile::transcriptLineParser() const
+{
+    return CodexTranscriptParser::parse;
+}
+
+std::string CodexEngineProfile::encodeAllow(const std::optional<json>& updatedInput,
+                                            const std::optional<json>& updatedPermissions) const
+{
+    return PermissionDecision::allow(updatedInput, updatedPermissions);
+}
+
+std::string CodexEngineProfile::encodeDeny(const std::string& message) const
+{
+    return PermissionDecision::deny(message);
+}
+
+HookInstallTarget CursorEngineProfile::installTarget() const
+{
+    return HookInstaller::cursorTarget();
+}
+
+TranscriptLineParser CursorEngineProfile::transcriptLineParser() const
+{
+    return CursorTranscriptParser::parse;
+}
+
+std::string CursorEngineProfile::encodeAllow(const std::optional<json>& updatedInput,
+                                             const std::optional<json>& /*updatedPermissions*/) const
+{
+    json document = {{"permission", "allow"}};
+    if (updatedInput)
+        document["updated_input"] = *updatedInput;
+    return PermissionDecision::serialise(document);
+}
+
+std::string CursorEngineProfile::encodeDeny(const std::string& message) const
+{
+    return PermissionDecision::serialise(
+        {{"permission", "deny"}, {"user_message", message}, {"agent_message", message}});
+}
+
+HookInstallTarget GeminiEngineProfile::installTarget() const
+{
+    return HookInstaller::geminiTarget();
+}
+
+TranscriptLineParser GeminiEngineProfile::transcriptLineParser() const
+{
+    return GeminiTranscriptParser::parse;
+}
+
+std::string GeminiEngineProfile::encodeAllow(const std::optional<json>& /*updatedInput*/,
+                                             const std::optional<json>& /*updatedPermissions*/) const
+{
+    return PermissionDecision::serialise({{"decision", "allow"}});
+}
+
+std::string GeminiEngineProfile::encodeDeny(const std::string& message) const
+{
+    return PermissionDecision::serialise({{"decision", "deny"}, {"reason", message}});
+}
+
+HookInstallTarget QwenEngineProfile::installTarget() const
+{
+    return HookInstaller::qwenTarget();
+}
+
+TranscriptLineParser QwenEngineProfile::transcriptLineParser() const
+{
+    return QwenTranscriptParser::parse;
+}
+
+namespace {
+std::string qwenDecision(const char* decision, const std::string& reason)
+{
+    return PermissionDecision::serialise({{"hookSpecificOutput",
+                                           {{"hookEventName", "PreToolUse"},
+                                            {"permissionDecision", decision},
+                                            {"permissionDecisionReason", reason}}}});
+}
+} // namespace
+
+std::string QwenEngineProfile::encodeAllow(const std::optional<json>& /*updatedInput*/,
+                                           const std::optional<json>& /*updatedPermissions*/) const
+{
+    return qwenDecision("allow", "Approved from Velquist");
+}
+
+std::string QwenEngineProfile::encodeDeny(const std::string& message) const
+{
+    return qwenDecision("deny", message);
+}
+
+} // namespace velquist

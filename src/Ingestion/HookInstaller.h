@@ -1,0 +1,93 @@
+#pragma once
+
+#include "Ingestion/ConfigChange.h"
+#include "Shared/AppPaths.h"
+#include "Shared/FileUtil.h"
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace velquist {
+
+class UserDefaults;
+
+// How an agent's file lays out its hooks.
+enum class HookInstallStyle {
+    // "hooks" maps each event to a list of groups, each group's "hooks" a list of command entries.
+    claudeStyle,
+    // Cursor: a top-level "version": 1, and "hooks" maps each event straight to command entries.
+    cursorStyle,
+};
+
+// One agent's hook installation.
+struct HookInstallTarget
+{
+    std::filesystem::path configURL;
+    // The file name followed by ".velquist.bak", beside the configuration.
+    std::filesystem::path backupURL;
+    // The agent's events to hook, in this order.
+    std::vector<std::string> events;
+    // The hook client's --engine, equal to the engine's session-id namespace.
+    std::string engineNamespace;
+    HookInstallStyle style = HookInstallStyle::claudeStyle;
+    // Events whose hook waits for the user and so gets the long time-out.
+    std::set<std::string> decideEvents;
+    // The hook client's --decide-on.
+    std::string decideOn;
+    // Turns seconds into the agent's unit: 1 for seconds, 1000 for milliseconds.
+    int timeoutScale = 1;
+    // What the hook client prints when the application gives no answer (--unavailable).
+    std::optional<std::string> unavailableResponse;
+};
+
+// Writes our hook entries into the five agents' configuration files and installs the hook client
+// they run. Entries are merged into what the file holds: the user's hooks and key order stay, our
+// own entry is updated in place and its duplicates removed, and the file is rewritten only when
+// something changed, after a backup.
+namespace HookInstaller {
+
+// Claude Code's target. "SubagentStart" and "SubagentStop" are listed only while the version
+// probe's cached answer says the installed Claude Code knows them; an unprobed version counts as
+// not knowing them, so reading the target never searches the executable.
+HookInstallTarget claudeTarget(const UserDefaults& defaults);
+HookInstallTarget codexTarget();
+HookInstallTarget cursorTarget();
+HookInstallTarget geminiTarget();
+HookInstallTarget qwenTarget();
+
+// Cursor's events whose hook waits for a decision.
+const std::set<std::string>& cursorDecideEvents();
+
+// `path` between double quotes, with the characters the shell still expands there escaped, so a
+// home folder holding spaces, quotes or "$" runs the right program and nothing else.
+std::string quotedPath(const std::string& path);
+
+// The installed hook client's command line for an engine.
+std::string expectedCommand(const std::string& engine, const std::string& decideOn,
+                            const std::optional<std::string>& unavailable);
+std::string cursorCommand(const std::string& event, const std::string& helperPath);
+
+// Merges our entry under each of `events` into `settings`; true when anything changed.
+bool merge(nlohmann::ordered_json& settings, const std::string& command,
+           const std::vector<std::string>& events, const std::set<std::string>& decideEvents,
+           int timeoutScale);
+bool mergeCursor(nlohmann::ordered_json& settings, const std::string& helperPath);
+
+// Brings the target's file up to date, backing it up first (HookCleanup::editConfig). A missing
+// file is created; a file that cannot be read, or is not a JSON object, fails with an error and is
+// left alone.
+ConfigChange installHooks(const HookInstallTarget& target);
+
+// Whether the target's file already holds our current entries. Every failure reads as false.
+bool hooksInstalled(const HookInstallTarget& target);
+
+// Copies the hook client (by default the one beside the application) into the support folder,
+// replacing the previous copy in one step; on failure the previous copy stays.
+FileResult ensureHelperInstalled(const std::filesystem::path& source = AppPaths::bundledHelper());
+
+} // namespace HookInstaller
+} // namespace velquist

@@ -1,0 +1,50 @@
+#include "Ingestion/HookProvisioner.h"
+
+#include "Shared/Log.h"
+
+#include <system_error>
+
+namespace velquist::HookProvisioner {
+
+namespace fs = std::filesystem;
+
+bool pathExists(const fs::path& path)
+{
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+
+std::vector<HookInstallTarget> installedTargets(const UserDefaults& defaults, const FileExists& fileExists)
+{
+    std::vector<HookInstallTarget> targets = {HookInstaller::claudeTarget(defaults)};
+    if (fileExists(AppPaths::codexDirectory()))
+        targets.push_back(HookInstaller::codexTarget());
+    if (fileExists(AppPaths::cursorDirectory()))
+        targets.push_back(HookInstaller::cursorTarget());
+    if (fileExists(AppPaths::geminiDirectory()))
+        targets.push_back(HookInstaller::geminiTarget());
+    if (fileExists(AppPaths::qwenDirectory()))
+        targets.push_back(HookInstaller::qwenTarget());
+    return targets;
+}
+
+std::vector<std::string> apply(const UserDefaults& defaults, const FileExists& fileExists,
+                               const fs::path& helperSource)
+{
+    std::vector<std::string> failures;
+    auto fail = [&failures](const std::string& error) {
+        Log::system("Velquist: hook install failed: " + error);
+        failures.push_back(error);
+    };
+    if (const FileResult helper = HookInstaller::ensureHelperInstalled(helperSource); !helper) {
+        fail(helper.error);
+        return failures;
+    }
+    for (const HookInstallTarget& target : installedTargets(defaults, fileExists)) {
+        if (const ConfigChange result = HookInstaller::installHooks(target); !result.ok())
+            fail(result.error);
+    }
+    return failures;
+}
+
+} // namespace velquist::HookProvisioner
