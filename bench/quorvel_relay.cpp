@@ -16,6 +16,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -70,8 +71,13 @@ private:
     std::thread m_thread;
 };
 
-// One run from spawn to exit, standard input from `inputFile`, output discarded.
-double runOnce(const std::vector<std::string>& argument, const fs::path& inputFile, char* const envp[])
+struct Sample {
+    double wall; // from spawn to exit, microseconds
+    double cpu;  // the child's user and system time, microseconds: less moved by other load
+};
+
+// One run, standard input from `inputFile`, output discarded.
+Sample runOnce(const std::vector<std::string>& argument, const fs::path& inputFile, char* const envp[])
 {
     std::vector<char*> argv;
     for (const auto& a : argument)
@@ -88,10 +94,12 @@ double runOnce(const std::vector<std::string>& argument, const fs::path& inputFi
         std::exit(1);
     }
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
     const auto elapsed = Clock::now() - start;
     posix_spawn_file_actions_destroy(&actions);
-    return std::chrono::duration<double, std::micro>(elapsed).count();
+    auto micros = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_usec); };
+    return {std::chrono::duration<double, std::micro>(elapsed).count(), micros(usage.ru_utime) + micros(usage.ru_stime)};
 }
 
 double median(std::vector<double> values)
@@ -140,7 +148,8 @@ int main()
         int runs;
     };
     const Size sizes[] = {{"4 KiB", 4096, 400}, {"500 KiB", 500 * 1024, 150}};
-    std::printf("%-8s %14s %14s %8s\n", "payload", "quorvel (us)", "relay (us)", "ratio");
+    std::printf("median of each, microseconds\n%-8s %12s %12s %8s %12s %12s %8s\n", "payload", "quorvel", "relay",
+                "ratio", "quorvel cpu", "relay cpu", "ratio");
     for (const auto& size : sizes) {
         const fs::path input = home / "payload.json";
         {
@@ -156,14 +165,19 @@ int main()
             runOnce(relay, input, envp);
         }
         // Alternate the two so that drift in the machine's load touches both alike.
-        std::vector<double> quorvelTimes, relayTimes;
+        std::vector<double> quorvelWall, relayWall, quorvelCpu, relayCpu;
         for (int i = 0; i < size.runs; ++i) {
-            quorvelTimes.push_back(runOnce(quorvel, input, envp));
-            relayTimes.push_back(runOnce(relay, input, envp));
+            const Sample q = runOnce(quorvel, input, envp);
+            const Sample r = runOnce(relay, input, envp);
+            quorvelWall.push_back(q.wall);
+            quorvelCpu.push_back(q.cpu);
+            relayWall.push_back(r.wall);
+            relayCpu.push_back(r.cpu);
         }
-        const double q = median(quorvelTimes);
-        const double r = median(relayTimes);
-        std::printf("%-8s %14.1f %14.1f %7.2fx\n", size.name, q, r, q / r);
+        const double qw = median(quorvelWall), rw = median(relayWall);
+        const double qc = median(quorvelCpu), rc = median(relayCpu);
+        std::printf("%-8s %12.1f %12.1f %7.2fx %12.1f %12.1f %7.2fx\n", size.name, qw, rw, qw / rw, qc, rc,
+                    rc > 0 ? qc / rc : 0.0);
     }
     std::error_code ec;
     fs::remove_all(home, ec);

@@ -63,6 +63,26 @@ TEST(JsonScanTest, AcceptsWhatAStrictParserAcceptsAndNothingElse)
     }
 }
 
+TEST(JsonScanTest, FindsEverySpecialByteWhereverItFallsInALongString)
+{
+    // Long runs of plain text are skipped in blocks; a special byte at any offset must still be
+    // seen, including the string's own end.
+    const std::string specials[] = {"\\\"", "\\n", "\x01", "\xff", "\xc3\xa9", "\"", "\\u00e9"};
+    for (const std::string& special : specials) {
+        for (std::size_t offset = 0; offset < 40; ++offset) {
+            const std::string text = R"({"a":")" + std::string(offset, 'x') + special + std::string(offset % 19, 'y') + R"("})";
+            SCOPED_TRACE(text);
+            const auto scan = JsonScan::scanObject(text);
+            const auto strict = Json::parse(text);
+            ASSERT_EQ(scan.has_value() && scan->clean, strict.has_value());
+            if (strict) {
+                ASSERT_EQ(scan->members.size(), 1u);
+                EXPECT_EQ(Json::parse(scan->members[0].value), (*strict)["a"]);
+            }
+        }
+    }
+}
+
 TEST(JsonScanTest, LocatesTopLevelMembersAndFlagsTheUncleanOnes)
 {
     const std::string text = "\xEF\xBB\xBF {\"hook_event_name\" : \"Stop\", \"nested\":{\"hook_event_name\":\"x\"},"
