@@ -1,11 +1,11 @@
 #include "Ingestion/HookSocketServer.h"
 
 #include "Ingestion/HangupWatcher.h"
+#include "Ingestion/HookSocketReader.h"
 #include "Ingestion/PendingDecision.h"
 #include "Ingestion/SocketConnection.h"
 #include "Shared/Log.h"
 
-#include <QSocketNotifier>
 #include <QStringDecoder>
 #include <cerrno>
 #include <cstring>
@@ -21,8 +21,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-constexpr auto kAcceptPause = 1000ms;
 
 [[noreturn]] void fail(int error, const std::string& what)
 {
@@ -72,17 +70,33 @@ HookSocketServer::HookSocketServer(Scheduler& scheduler, EventHandler onEvent, D
       m_onDecision(std::move(onDecision)), m_path(std::move(socketPath)), m_limits(limits),
       m_watcher(std::make_shared<HangupWatcher>())
 {
-    m_readers.setMaxThreadCount(static_cast<int>(std::max<std::size_t>(m_limits.maxReading, 1)));
+    // The reader's callbacks run on its thread: they only post to this object or start a parse.
+    HookSocketReader::Callbacks callbacks;
+    callbacks.accepted = [this](std::uint64_t id) {
+        QMetaObject::invokeMethod(this, [this, id] { beganReading(id); }, Qt::QueuedConnection);
+    };
+    callbacks.complete = [this](std::uint64_t id, int descriptor, std::string bytes) {
+        parse(id, descriptor, std::move(bytes));
+    };
+    callbacks.dropped = [this](std::uint64_t id) {
+        QMetaObject::invokeMethod(this, [this, id] { m_reading.erase(id); }, Qt::QueuedConnection);
+    };
+    callbacks.listenerFailed = [this](int error) {
+        QMetaObject::invokeMethod(
+            this, [this, error] { listenerFailed(std::string("accept: ") + std::strerror(error)); },
+            Qt::QueuedConnection);
+    };
+    m_reader = std::make_unique<HookSocketReader>(m_limits.maxRequestBytes,
+                                                  std::max<std::size_t>(m_limits.maxReading, 1), callbacks);
 }
 
 HookSocketServer::~HookSocketServer()
 {
     stop();
-    for (auto& [id, reading] : m_reading)
-        reading.connection->abort();
-    // Readers post their results to this object; once they are done, what they posted dies with
-    // it and the connections close with `m_reading`.
-    m_readers.waitForDone();
+    // Closes the connections still being read; parses under way post to this object, and what
+    // they posted dies with it (their connections close with it).
+    m_reader.reset();
+    m_parsers.waitForDone();
 }
 
 void HookSocketServer::start()
@@ -102,7 +116,6 @@ void HookSocketServer::stop()
     m_running = false;
     m_healthTimer.cancel();
     m_restartTimer.cancel();
-    m_resumeTimer.cancel();
     const bool ours = socketFileIsOurs();
     closeListener();
     if (ours)
@@ -115,6 +128,8 @@ void HookSocketServer::listen()
 {
     const fs::path folder = m_path.parent_path();
     std::error_code error;
+    if (!m_reader->isRunning())
+        fail(EMFILE, "cannot start the hook reader thread");
     fs::create_directories(folder, error);
     if (error)
         throw std::system_error(error, "cannot create " + folder.string());
@@ -150,14 +165,12 @@ void HookSocketServer::listen()
     m_socketDevice = info.st_dev;
     m_socketInode = info.st_ino;
     m_listener = listener;
-    m_notifier = new QSocketNotifier(listener, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &HookSocketServer::acceptPending);
+    m_reader->setListener(listener);
 }
 
 void HookSocketServer::closeListener()
 {
-    delete m_notifier;
-    m_notifier = nullptr;
+    m_reader->setListener(-1);
     if (m_listener >= 0)
         ::close(m_listener);
     m_listener = -1;
@@ -172,99 +185,50 @@ bool HookSocketServer::socketFileIsOurs() const
            info.st_dev == m_socketDevice && info.st_ino == m_socketInode;
 }
 
-void HookSocketServer::acceptPending()
+void HookSocketServer::beganReading(std::uint64_t id)
 {
-    while (m_listener >= 0) {
-        const int descriptor = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (descriptor < 0) {
-            const int error = errno;
-            switch (error) {
-            case EAGAIN:
-                return;
-            case EINTR:
-            case ECONNABORTED:
-            case EPROTO:
-                continue;
-            case EMFILE:
-            case ENFILE:
-            case ENOBUFS:
-            case ENOMEM:
-                // The connection stays queued; without a pause the notifier would fire at once again.
-                Log::debug("hook", std::string("cannot accept for now: ") + std::strerror(error));
-                m_notifier->setEnabled(false);
-                m_resumeTimer = ScheduledTimer(m_scheduler, m_scheduler.schedule(kAcceptPause, [this] {
-                    if (m_notifier)
-                        m_notifier->setEnabled(true);
-                }));
-                return;
-            default:
-                listenerFailed(std::string("accept: ") + std::strerror(error));
-                return;
-            }
-        }
-        if (m_reading.size() >= m_limits.maxReading) {
-            ::close(descriptor);
-            Log::debug("hook", "too many connections being read; one closed");
-            continue;
-        }
-        beginReading(descriptor);
-    }
+    m_reading.emplace(
+        id, ScheduledTimer(m_scheduler, m_scheduler.schedule(m_limits.readDeadline, [this, id] { expire(id); })));
 }
 
-void HookSocketServer::beginReading(int descriptor)
+void HookSocketServer::parse(std::uint64_t id, int descriptor, std::string bytes)
 {
     auto connection = std::make_shared<SocketConnection>(descriptor);
-    const std::uint64_t id = m_nextReading++;
-    m_reading.emplace(
-        id,
-        Reading{connection, ScheduledTimer(m_scheduler, m_scheduler.schedule(m_limits.readDeadline,
-                                                                             [this, id] { expire(id); }))});
-    const std::size_t maxBytes = m_limits.maxRequestBytes;
-    m_readers.start([this, id, connection, maxBytes] {
-        std::string bytes;
-        const auto result = connection->readToEnd(bytes, maxBytes);
-        std::optional<HookEvent> event;
-        if (result == SocketConnection::ReadResult::tooLarge) {
-            Log::debug("hook", "request over " + std::to_string(maxBytes) + " bytes; closed");
-        } else if (result != SocketConnection::ReadResult::aborted && !bytes.empty()) {
-            // Bytes gathered before a read error are tried like a complete request.
-            event = HookEvent::parse(bytes);
-            if (!event)
-                Log::debug("hook", "unparsed payload " + preview(bytes));
-        }
-        if (!event)
+    m_parsers.start([this, id, connection = std::move(connection), bytes = std::move(bytes)]() mutable {
+        std::optional<HookEvent> event = HookEvent::parse(bytes);
+        if (!event) {
+            Log::debug("hook", "unparsed payload " + preview(bytes));
             connection->close();
+        }
         QMetaObject::invokeMethod(
-            this, [this, id, event = std::move(event)]() mutable { finishReading(id, std::move(event)); },
+            this,
+            [this, id, connection = std::move(connection), event = std::move(event)]() mutable {
+                finishReading(id, std::move(connection), std::move(event));
+            },
             Qt::QueuedConnection);
     });
 }
 
 void HookSocketServer::expire(std::uint64_t id)
 {
-    const auto found = m_reading.find(id);
-    if (found == m_reading.end())
+    if (!m_reading.erase(id))
         return;
     Log::debug("hook",
                "request not ended within " + std::to_string(m_limits.readDeadline.count()) + " ms; closed");
-    // The reader wakes, closes the connection and reports back.
-    found->second.connection->abort();
+    // Still being read: the reader closes it. Already being parsed: `finishReading` finds it gone.
+    m_reader->expire(id);
 }
 
-void HookSocketServer::finishReading(std::uint64_t id, std::optional<HookEvent> event)
+void HookSocketServer::finishReading(std::uint64_t id, std::shared_ptr<SocketConnection> connection,
+                                     std::optional<HookEvent> event)
 {
-    const auto found = m_reading.find(id);
-    if (found == m_reading.end())
-        return;
-    auto connection = std::move(found->second.connection);
-    m_reading.erase(found);
-    if (!event)
-        return;
-    // The deadline may have struck after the last byte arrived: that connection is spoilt.
-    if (connection->wasAborted()) {
+    // The deadline struck after the last byte arrived: that connection is spoilt.
+    if (!m_reading.erase(id)) {
         connection->close();
         return;
     }
+    if (!event)
+        return;
     if (event->name == HookEvent::Name::permissionRequest && event->decisionID) {
         auto decision =
             std::make_shared<PendingDecision>(std::move(*event), std::move(connection), m_watcher);

@@ -14,11 +14,10 @@
 #include <memory>
 #include <sys/types.h>
 
-class QSocketNotifier;
-
 namespace velquist {
 
 class HangupWatcher;
+class HookSocketReader;
 class PendingDecision;
 class SocketConnection;
 
@@ -29,15 +28,16 @@ struct HookServerLimits
     std::size_t maxRequestBytes = 4 * 1024 * 1024;
     // From accept to the end of the request.
     std::chrono::milliseconds readDeadline{10'000};
-    // Connections accepted and not yet read to their end; more are closed at once.
-    std::size_t maxReading = 32;
+    // Connections accepted and not yet read to their end; more are closed at once. They cost a
+    // descriptor each and no thread, so idle ones crowd out nobody below this.
+    std::size_t maxReading = 4096;
 };
 
 // The application's end of the hook socket: a Unix-domain stream socket in the support folder.
-// Connections are accepted on the main thread, each read to the end of its stream and parsed on a
-// worker, and the result delivered back on the main thread: a permission request whose client
-// waits becomes a `PendingDecision` (its connection stays open for the one reply), everything else
-// an event (its connection closed first).
+// Connections are accepted and read to the end of their stream by a reader thread (so a busy main
+// thread holds up no hook client), parsed on a worker, and the result delivered on the main
+// thread: a permission request whose client waits becomes a `PendingDecision` (its connection stays
+// open for the one reply), everything else an event (its connection closed first).
 class HookSocketServer final : public QObject
 {
     Q_OBJECT
@@ -70,17 +70,12 @@ class HookSocketServer final : public QObject
     std::size_t readingCount() const { return m_reading.size(); }
 
   private:
-    struct Reading
-    {
-        std::shared_ptr<SocketConnection> connection;
-        ScheduledTimer deadline;
-    };
-
     void listen();
     void closeListener();
-    void acceptPending();
-    void beginReading(int descriptor);
-    void finishReading(std::uint64_t id, std::optional<HookEvent> event);
+    void beganReading(std::uint64_t id);
+    void parse(std::uint64_t id, int descriptor, std::string bytes);
+    void finishReading(std::uint64_t id, std::shared_ptr<SocketConnection> connection,
+                       std::optional<HookEvent> event);
     void expire(std::uint64_t id);
     void checkSocketFile();
     void listenerFailed(const std::string& reason);
@@ -94,21 +89,20 @@ class HookSocketServer final : public QObject
     const std::filesystem::path m_path;
     const HookServerLimits m_limits;
     std::shared_ptr<HangupWatcher> m_watcher;
-    QThreadPool m_readers;
+    QThreadPool m_parsers;
+    std::unique_ptr<HookSocketReader> m_reader;
 
     int m_listener = -1;
-    QSocketNotifier* m_notifier = nullptr;
     dev_t m_socketDevice = 0;
     ino_t m_socketInode = 0;
     bool m_running = false;
     ScheduledTimer m_healthTimer;
     ScheduledTimer m_restartTimer;
-    ScheduledTimer m_resumeTimer;
     std::chrono::milliseconds m_restartDelay{1000};
     bool m_restartFailing = false;
 
-    std::uint64_t m_nextReading = 1;
-    std::map<std::uint64_t, Reading> m_reading;
+    // Connections being read or parsed, with their deadlines.
+    std::map<std::uint64_t, ScheduledTimer> m_reading;
 };
 
 } // namespace velquist

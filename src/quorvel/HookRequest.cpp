@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <unordered_set>
 
 namespace velquist::HookRequest {
 
@@ -24,10 +25,19 @@ void readPayload(std::string_view input, std::size_t maxBytes, HookPayload& payl
     }
     // Keep what the application needs to place the event (its name, the session, the folder);
     // the bulky or unreadable members go.
+    // A strict parser keeps the last of duplicate keys: an earlier duplicate relayed alone would
+    // show the application a value the client did not read (the event name among them).
+    std::vector<bool> last(scan->members.size(), false);
+    std::unordered_set<std::string> seen;
+    for (std::size_t i = scan->members.size(); i-- > 0;) {
+        const auto key = JsonScan::stringValue(scan->members[i].key);
+        last[i] = key && seen.insert(*key).second;
+    }
     std::string& text = payload.cutDown;
     text.assign(1, '{');
-    for (const JsonMember& member : scan->members) {
-        if (!member.clean || text.size() + member.key.size() + member.value.size() + 3 > maxBytes)
+    for (std::size_t i = 0; i < scan->members.size(); ++i) {
+        const JsonMember& member = scan->members[i];
+        if (!last[i] || !member.clean || text.size() + member.key.size() + member.value.size() + 3 > maxBytes)
             continue;
         if (text.size() > 1)
             text += ',';

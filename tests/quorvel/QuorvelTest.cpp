@@ -230,6 +230,11 @@ TEST_F(QuorvelTest, MalformedInputIsRelayedAsWhatCanBeRead)
         {"lone surrogate", R"({"hook_event_name":"Stop","session_id":"s-1","t":"\ud800"})",
          {{"hook_event_name", "Stop"}, {"session_id", "s-1"}}},
         {"byte order mark", "\xEF\xBB\xBF" + hook("Stop"), {{"hook_event_name", "Stop"}, {"session_id", "s-1"}}},
+        // Found by fuzzing: the earlier of two event names went on alone while the client read the
+        // later, unreadable one, so the application saw an event the client did not decide on.
+        {"duplicate key whose last value is unreadable",
+         std::string(R"({"hook_event_name":"PreToolUse","session_id":"s-1","hook_event_name":"PostToo)") + "\x01\"}",
+         {{"session_id", "s-1"}}},
     };
     FakeHookServer server(socketPath());
     std::size_t seen = 0;
