@@ -4,9 +4,7 @@
 
 namespace velquist {
 
-namespace {
-
-const char* scopeName(GrantScope scope)
+std::string_view toString(GrantScope scope)
 {
     switch (scope) {
     case GrantScope::once:
@@ -19,6 +17,8 @@ const char* scopeName(GrantScope scope)
     return "once";
 }
 
+namespace {
+
 // Quoted and escaped, so a message cannot make two different actions read alike.
 std::string quoted(const std::string& text)
 {
@@ -28,7 +28,7 @@ std::string quoted(const std::string& text)
 struct Describer {
     std::string operator()(const ControlAction::Approve& a) const
     {
-        return std::string("approve(") + scopeName(a.scope) + ")";
+        return "approve(" + std::string(toString(a.scope)) + ")";
     }
     std::string operator()(const ControlAction::ApprovePlan& a) const
     {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -13,6 +14,9 @@ enum class GrantScope {
     session, // every later request of the same session
     always,  // a lasting rule in the agent's own settings, where it has them
 };
+
+// The case name: "once", "session", "always".
+std::string_view toString(GrantScope scope);
 
 // The user's decision on a session's request, as the panel's controls send it.
 struct ControlAction {

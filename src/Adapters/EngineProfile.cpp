@@ -11,8 +11,20 @@ namespace velquist {
 
 using nlohmann::json;
 
+std::string PermissionRequestProfile::encodeAllow(const std::optional<json>& updatedInput,
+                                                  const std::optional<json>& updatedPermissions) const
+{
+    return PermissionDecision::allow(updatedInput, updatedPermissions);
+}
+
+std::string PermissionRequestProfile::encodeDeny(const std::string& message) const
+{
+    return PermissionDecision::deny(message);
+}
+
 ClaudeEngineProfile::ClaudeEngineProfile(const UserDefaults& defaults, bool forwardsUpdatedPermissions)
-    : m_defaults(defaults), m_forwardsUpdatedPermissions(forwardsUpdatedPermissions)
+    : PermissionRequestProfile({.forwardsUpdatedPermissions = forwardsUpdatedPermissions}),
+      m_defaults(defaults)
 {
 }
 
@@ -26,19 +38,8 @@ TranscriptLineParser ClaudeEngineProfile::transcriptLineParser() const
     return TranscriptParser::parse;
 }
 
-std::string ClaudeEngineProfile::encodeAllow(const std::optional<json>& updatedInput,
-                                             const std::optional<json>& updatedPermissions) const
-{
-    return PermissionDecision::allow(updatedInput, updatedPermissions);
-}
-
-std::string ClaudeEngineProfile::encodeDeny(const std::string& message) const
-{
-    return PermissionDecision::deny(message);
-}
-
 CodexEngineProfile::CodexEngineProfile(bool forwardsUpdatedPermissions)
-    : m_forwardsUpdatedPermissions(forwardsUpdatedPermissions)
+    : PermissionRequestProfile({.forwardsUpdatedPermissions = forwardsUpdatedPermissions})
 {
 }
 
@@ -52,16 +53,7 @@ TranscriptLineParser CodexEngineProfile::transcriptLineParser() const
     return CodexTranscriptParser::parse;
 }
 
-std::string CodexEngineProfile::encodeAllow(const std::optional<json>& updatedInput,
-                                            const std::optional<json>& updatedPermissions) const
-{
-    return PermissionDecision::allow(updatedInput, updatedPermissions);
-}
-
-std::string CodexEngineProfile::encodeDeny(const std::string& message) const
-{
-    return PermissionDecision::deny(message);
-}
+CursorEngineProfile::CursorEngineProfile() : EngineProfile({}) {}
 
 HookInstallTarget CursorEngineProfile::installTarget() const
 {
@@ -88,6 +80,11 @@ std::string CursorEngineProfile::encodeDeny(const std::string& message) const
         {{"permission", "deny"}, {"user_message", message}, {"agent_message", message}});
 }
 
+GeminiEngineProfile::GeminiEngineProfile()
+    : EngineProfile({.autoApprovesReadOnlyTools = true, .infersDoneWhenIdle = true})
+{
+}
+
 HookInstallTarget GeminiEngineProfile::installTarget() const
 {
     return HookInstaller::geminiTarget();
@@ -108,6 +105,8 @@ std::string GeminiEngineProfile::encodeDeny(const std::string& message) const
 {
     return PermissionDecision::serialise({{"decision", "deny"}, {"reason", message}});
 }
+
+QwenEngineProfile::QwenEngineProfile() : EngineProfile({.autoApprovesReadOnlyTools = true}) {}
 
 HookInstallTarget QwenEngineProfile::installTarget() const
 {

@@ -17,76 +17,80 @@ class UserDefaults;
 class EngineProfile
 {
   public:
+    // How the adapter treats the agent's requests.
+    struct Traits
+    {
+        // Read and search tools are allowed at once, without asking the user.
+        bool autoApprovesReadOnlyTools = false;
+        // A quiet session is marked done, because the agent sends no stop event.
+        bool infersDoneWhenIdle = false;
+        // An always-allow decision passes the agent's own permission suggestions back to it.
+        bool forwardsUpdatedPermissions = false;
+    };
+
     virtual ~EngineProfile() = default;
 
     // Where and how the agent's hooks are installed.
     virtual HookInstallTarget installTarget() const = 0;
     // The agent's transcript line parser, safe to call from any thread.
     virtual TranscriptLineParser transcriptLineParser() const = 0;
-    // Read and search tools are allowed at once, without asking the user.
-    virtual bool autoApprovesReadOnlyTools() const = 0;
-    // A quiet session is marked done, because the agent sends no stop event.
-    virtual bool infersDoneWhenIdle() const = 0;
-    // An always-allow decision passes the agent's own permission suggestions back to it.
-    virtual bool forwardsUpdatedPermissions() const = 0;
+    bool autoApprovesReadOnlyTools() const { return m_traits.autoApprovesReadOnlyTools; }
+    bool infersDoneWhenIdle() const { return m_traits.infersDoneWhenIdle; }
+    bool forwardsUpdatedPermissions() const { return m_traits.forwardsUpdatedPermissions; }
     // The reply that allows the pending tool call, optionally with a changed input and permission
     // updates (each engine keeps only what it understands).
     virtual std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput,
                                     const std::optional<nlohmann::json>& updatedPermissions) const = 0;
     // The reply that denies the pending tool call with a reason.
     virtual std::string encodeDeny(const std::string& message) const = 0;
+
+  protected:
+    explicit EngineProfile(Traits traits) : m_traits(traits) {}
+
+  private:
+    Traits m_traits;
 };
 
-// Claude Code: answers its "PermissionRequest" hook.
-class ClaudeEngineProfile final : public EngineProfile
+// Claude Code and Codex answer their "PermissionRequest" hook in the same format.
+class PermissionRequestProfile : public EngineProfile
+{
+  public:
+    std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput,
+                            const std::optional<nlohmann::json>& updatedPermissions) const override;
+    std::string encodeDeny(const std::string& message) const override;
+
+  protected:
+    using EngineProfile::EngineProfile;
+};
+
+class ClaudeEngineProfile final : public PermissionRequestProfile
 {
   public:
     // The install target follows the version probe's answers cached in `defaults`, which must
     // outlive the profile.
     explicit ClaudeEngineProfile(const UserDefaults& defaults, bool forwardsUpdatedPermissions = true);
-
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
-    bool autoApprovesReadOnlyTools() const override { return false; }
-    bool infersDoneWhenIdle() const override { return false; }
-    bool forwardsUpdatedPermissions() const override { return m_forwardsUpdatedPermissions; }
-    std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput,
-                            const std::optional<nlohmann::json>& updatedPermissions) const override;
-    std::string encodeDeny(const std::string& message) const override;
 
   private:
     const UserDefaults& m_defaults;
-    bool m_forwardsUpdatedPermissions;
 };
 
-// Codex: answers its "PermissionRequest" hook in Claude Code's format.
-class CodexEngineProfile final : public EngineProfile
+class CodexEngineProfile final : public PermissionRequestProfile
 {
   public:
     explicit CodexEngineProfile(bool forwardsUpdatedPermissions = true);
-
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
-    bool autoApprovesReadOnlyTools() const override { return false; }
-    bool infersDoneWhenIdle() const override { return false; }
-    bool forwardsUpdatedPermissions() const override { return m_forwardsUpdatedPermissions; }
-    std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput,
-                            const std::optional<nlohmann::json>& updatedPermissions) const override;
-    std::string encodeDeny(const std::string& message) const override;
-
-  private:
-    bool m_forwardsUpdatedPermissions;
 };
 
 // Cursor: answers "beforeShellExecution" and "beforeMCPExecution".
 class CursorEngineProfile final : public EngineProfile
 {
   public:
+    CursorEngineProfile();
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
-    bool autoApprovesReadOnlyTools() const override { return false; }
-    bool infersDoneWhenIdle() const override { return false; }
-    bool forwardsUpdatedPermissions() const override { return false; }
     std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput,
                             const std::optional<nlohmann::json>& updatedPermissions) const override;
     std::string encodeDeny(const std::string& message) const override;
@@ -96,11 +100,9 @@ class CursorEngineProfile final : public EngineProfile
 class GeminiEngineProfile final : public EngineProfile
 {
   public:
+    GeminiEngineProfile();
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
-    bool autoApprovesReadOnlyTools() const override { return true; }
-    bool infersDoneWhenIdle() const override { return true; }
-    bool forwardsUpdatedPermissions() const override { return false; }
     std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput,
                             const std::optional<nlohmann::json>& updatedPermissions) const override;
     std::string encodeDeny(const std::string& message) const override;
@@ -110,11 +112,9 @@ class GeminiEngineProfile final : public EngineProfile
 class QwenEngineProfile final : public EngineProfile
 {
   public:
+    QwenEngineProfile();
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
-    bool autoApprovesReadOnlyTools() const override { return true; }
-    bool infersDoneWhenIdle() const override { return false; }
-    bool forwardsUpdatedPermissions() const override { return false; }
     std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput,
                             const std::optional<nlohmann::json>& updatedPermissions) const override;
     std::string encodeDeny(const std::string& message) const override;

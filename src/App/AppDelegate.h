@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace velquist {
@@ -26,7 +27,8 @@ class AppDelegate final : public QObject
 {
     Q_OBJECT
   public:
-    // What the running program hands in: time, settings and the platform's services.
+    // What the running program hands in: time, settings and the platform's services. All must
+    // outlive the delegate.
     struct Environment
     {
         Clock& clock;
@@ -36,6 +38,8 @@ class AppDelegate final : public QObject
         Trash& trash;
         // The application's executable, recorded in "app-path" for the hook client.
         std::filesystem::path appPath;
+        // The hook client shipped with the application, copied into the support folder.
+        std::filesystem::path hookClient;
         // The files that make up the application, which uninstalling moves to the trash.
         std::vector<std::filesystem::path> ownFiles;
         // Ends the application through its normal shutdown.
@@ -43,12 +47,13 @@ class AppDelegate final : public QObject
     };
 
     explicit AppDelegate(Environment environment, QObject* parent = nullptr);
+    // Waits for background work that still uses the environment (the version probe).
     ~AppDelegate() override;
 
-    // The start-up, once, from the event loop's first turn. `arguments` are the program's.
+    // The start-up, once. `arguments` are the program's.
     void applicationDidFinishLaunching(const QStringList& arguments);
-    // The shutdown: stops intake, then writes the sessions at once. Runs once; later calls do
-    // nothing.
+    // The shutdown: stops intake, then writes the sessions at once. Runs once, and only after a
+    // start-up; later calls do nothing.
     void applicationWillTerminate();
 
     SessionStore& store() { return m_store; }
@@ -64,6 +69,8 @@ class AppDelegate final : public QObject
     SessionStore m_store;
     ActionDispatcher m_dispatcher;
     Uninstaller m_uninstaller;
+    // Guards the version probe's late hook install; gone means the install is not wanted.
+    std::unique_ptr<QObject> m_probeContext;
     bool m_launched = false;
     bool m_terminated = false;
 };

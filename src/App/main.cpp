@@ -65,6 +65,7 @@ int main(int argc, char** argv)
                           .loginItem = loginItem,
                           .trash = trash,
                           .appPath = AppPaths::executablePath(),
+                          .hookClient = AppPaths::bundledHelper(),
                           .ownFiles = files,
                           .quit = [] { QApplication::quit(); }});
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);

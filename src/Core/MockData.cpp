@@ -30,10 +30,11 @@ PermissionRequest middlewareEdit()
     return PermissionRequest{
         .toolName = "Edit",
         .summary = "Edit src/auth/middleware.ts",
-        .tool = ToolDetail::Edit{.path = "src/auth/middleware.ts",
-                                 .hunks = {EditHunk{.oldString = "jwt.verify(token);",
-                                                    .newString = "if (!token) throw new AuthError('missing');\n"
-                                                                 "return jwt.verify(token);"}}},
+        .tool =
+            ToolDetail::Edit{.path = "src/auth/middleware.ts",
+                             .hunks = {EditHunk{.oldString = "jwt.verify(token);",
+                                                .newString = "if (!token) throw new AuthError('missing');\n"
+                                                             "return jwt.verify(token);"}}},
         .supportsAlwaysAllow = false,
     };
 }
@@ -69,20 +70,24 @@ std::vector<Row> rows()
 {
     using S = SessionStatus;
     return {
-        {"mock-velquist", AgentKind::claudeCode, "/Users/demo/tarrowin", S::Working{"Writing NotchWindowManager"},
-         "Writing NotchWindowManager", 1620, 0, "s003", kGhostty, kGhosttyID},
+        {"mock-velquist", AgentKind::claudeCode, "/Users/demo/tarrowin",
+         S::Working{"Writing NotchWindowManager"}, "Writing NotchWindowManager", 1620, 0, "s003", kGhostty,
+         kGhosttyID},
         {"mock-resume", AgentKind::claudeCode, "/Users/demo/resume-builder-test/resume-builder-saas",
-         S::NeedsPermission{middlewareEdit()}, "Requesting permission", 3720, 40, "s005", kTerminal, kTerminalID},
+         S::NeedsPermission{middlewareEdit()}, "Requesting permission", 3720, 40, "s005", kTerminal,
+         kTerminalID},
         {"mock-mcp", AgentKind::claudeCode, "/Users/demo/resume-adapter", S::NeedsPermission{mailSearch()},
          "Requesting permission", 1080, 15, "s009", kGhostty, kGhosttyID},
         {"mock-quillmart", AgentKind::claudeCode, "/Users/demo/quillmart", S::WaitingForInput{deployTarget()},
          "Waiting for your answer", 7200, 120, "s007", kGhostty, kGhosttyID},
         {"mock-mobile", AgentKind::claudeCode, "/Users/demo/mobile-app",
-         S::Done{"Fixed the auth bug. 3 files changed."}, "All done", 18000, 900, "s009", kGhostty, kGhosttyID},
-        {"mock-codex-keys", AgentKind::codex, "/Users/demo/gearlist", S::Working{"Scraping fitment qualifiers"},
-         "Scraping fitment qualifiers", 660, 0, "s011", kGhostty, kGhosttyID},
-        {"mock-gemini-site", AgentKind::gemini, "/Users/demo/tarrowin/site", S::Done{"Rewrote the landing copy."},
-         "All done", 2400, 240, "s013", kTerminal, kTerminalID},
+         S::Done{"Fixed the auth bug. 3 files changed."}, "All done", 18000, 900, "s009", kGhostty,
+         kGhosttyID},
+        {"mock-codex-keys", AgentKind::codex, "/Users/demo/gearlist",
+         S::Working{"Scraping fitment qualifiers"}, "Scraping fitment qualifiers", 660, 0, "s011", kGhostty,
+         kGhosttyID},
+        {"mock-gemini-site", AgentKind::gemini, "/Users/demo/tarrowin/site",
+         S::Done{"Rewrote the landing copy."}, "All done", 2400, 240, "s013", kTerminal, kTerminalID},
     };
 }
 

@@ -14,9 +14,9 @@
 
 namespace velquist {
 
-Uninstaller::Uninstaller(ActionDispatcher& dispatcher, UserDefaults& defaults, LoginItem& loginItem, Trash& trash,
-                         std::vector<std::filesystem::path> ownFiles, std::function<void()> stopHookWriters,
-                         std::function<void()> quit)
+Uninstaller::Uninstaller(ActionDispatcher& dispatcher, UserDefaults& defaults, LoginItem& loginItem,
+                         Trash& trash, std::vector<std::filesystem::path> ownFiles,
+                         std::function<void()> stopHookWriters, std::function<void()> quit)
     : m_dispatcher(dispatcher), m_defaults(defaults), m_loginItem(loginItem), m_trash(trash),
       m_ownFiles(std::move(ownFiles)), m_stopHookWriters(std::move(stopHookWriters)), m_quit(std::move(quit))
 {

@@ -20,11 +20,13 @@ struct TranscriptItem
         std::string text;
         bool operator==(const AssistantText&) const = default;
     };
-    // The assistant called a tool: the agent's tool name and the one-line activity text.
+    // The assistant called a tool: the agent's tool name and the one-line activity text, with the
+    // call's id where the transcript gives one (its result names the same id).
     struct AssistantToolUse
     {
         std::string name;
         std::string activity;
+        std::string id;
         bool operator==(const AssistantToolUse&) const = default;
     };
     // Tokens now in the model's context, and the model that reported them when known.
@@ -46,9 +48,11 @@ struct TranscriptItem
         std::string text;
         bool operator==(const Title&) const = default;
     };
-    // The line carried the result of one or more tool calls.
+    // The line carried the result of one or more tool calls, with the ids of those calls where the
+    // transcript gives them.
     struct ToolResult
     {
+        std::vector<std::string> toolUseIDs;
         bool operator==(const ToolResult&) const = default;
     };
 
@@ -56,9 +60,9 @@ struct TranscriptItem
     Value value;
 
     static TranscriptItem assistantText(std::string text) { return {AssistantText{std::move(text)}}; }
-    static TranscriptItem assistantToolUse(std::string name, std::string activity)
+    static TranscriptItem assistantToolUse(std::string name, std::string activity, std::string id = {})
     {
-        return {AssistantToolUse{std::move(name), std::move(activity)}};
+        return {AssistantToolUse{std::move(name), std::move(activity), std::move(id)}};
     }
     static TranscriptItem usage(std::int64_t tokens, std::optional<std::string> model = std::nullopt)
     {
@@ -66,7 +70,10 @@ struct TranscriptItem
     }
     static TranscriptItem contextWindow(std::int64_t size) { return {ContextWindow{size}}; }
     static TranscriptItem title(std::string text) { return {Title{std::move(text)}}; }
-    static TranscriptItem toolResult() { return {ToolResult{}}; }
+    static TranscriptItem toolResult(std::vector<std::string> toolUseIDs = {})
+    {
+        return {ToolResult{std::move(toolUseIDs)}};
+    }
 
     bool operator==(const TranscriptItem&) const = default;
 };

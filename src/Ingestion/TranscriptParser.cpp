@@ -21,8 +21,12 @@ std::vector<TranscriptItem> assistant(const nlohmann::json& message)
             if (auto text = nonBlankString(element, "text"))
                 items.push_back(TranscriptItem::assistantText(std::move(*text)));
         } else if (type == "tool_use") {
-            if (auto name = string(element, "name"))
-                items.push_back(toolUse(std::move(*name), objectAt(element, "input")));
+            if (auto name = string(element, "name")) {
+                auto item = toolUse(std::move(*name), objectAt(element, "input"));
+                if (auto id = string(element, "id"))
+                    std::get<TranscriptItem::AssistantToolUse>(item.value).id = std::move(*id);
+                items.push_back(std::move(item));
+            }
         }
     }
     if (const auto* usage = objectAt(message, "usage")) {
@@ -44,11 +48,18 @@ std::vector<TranscriptItem> user(const nlohmann::json& message)
     const auto* content = objectList(message, "content");
     if (!content)
         return {};
+    bool hasResult = false;
+    std::vector<std::string> ids;
     for (const auto& element : *content) {
-        if (string(element, "type") == "tool_result")
-            return {TranscriptItem::toolResult()};
+        if (string(element, "type") != "tool_result")
+            continue;
+        hasResult = true;
+        if (auto id = string(element, "tool_use_id"))
+            ids.push_back(std::move(*id));
     }
-    return {};
+    if (!hasResult)
+        return {};
+    return {TranscriptItem::toolResult(std::move(ids))};
 }
 
 } // namespace

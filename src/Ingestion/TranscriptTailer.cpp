@@ -205,7 +205,7 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
     // generation; everything else it knows stays.
     bool startNewFile()
     {
-        m_snapshot.toolResultCount = 0;
+        m_snapshot.resetToolResults();
         ++m_snapshot.generation;
         return true;
     }

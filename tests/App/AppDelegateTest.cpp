@@ -9,6 +9,7 @@
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 
+#include <QThreadPool>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,16 +18,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class AppDelegateTest : public ::testing::Test {
-protected:
+class AppDelegateTest : public ::testing::Test
+{
+  protected:
     AppDelegateTest()
         : delegate({.clock = clock,
                     .scheduler = clock,
                     .defaults = defaults,
                     .loginItem = loginItem,
                     .trash = trash,
-                    .appPath = home.path() / "opt/velquist/bin/velquist",
-                    .ownFiles = {home.path() / "opt/velquist/bin/velquist"},
+                    .appPath = appFile,
+                    .hookClient = VELQUIST_QUORVEL_PATH,
+                    .ownFiles = {appFile},
                     .quit = [this] { ++quitRequests; }})
     {
     }
@@ -51,6 +54,7 @@ protected:
     }
 
     test::TemporaryHome home;
+    const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
     test::ManualScheduler clock;
     test::MemoryDefaults defaults;
     test::RecordingLoginItem loginItem;
@@ -98,24 +102,71 @@ TEST_F(AppDelegateTest, AShutdownWithoutAStartUpLeavesTheSavedSessionsAlone)
     EXPECT_EQ(FileUtil::read(AppPaths::sessionsFile()).bytes, before);
 }
 
-TEST_F(AppDelegateTest, RecordsTheApplicationsPathForTheHookClient)
+TEST_F(AppDelegateTest, RecordsItsPathAndInstallsTheHookClientAndClaudesHooks)
 {
     delegate.applicationDidFinishLaunching({"velquist"});
-    EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, (home.path() / "opt/velquist/bin/velquist").string());
+    EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, appFile.string());
+    EXPECT_TRUE(fs::exists(AppPaths::installedHelper()));
+    EXPECT_NE(home.read(".claude/settings.json").find(AppPaths::installedHelper().string()),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(home.path() / ".codex")) << "no hooks for an agent that is not there";
 }
 
-TEST_F(AppDelegateTest, AfterUninstallingTheShutdownBringsNothingBack)
+TEST_F(AppDelegateTest, UninstallingLeavesEachAgentWithOnlyTheUsersOwnEntries)
 {
-    delegate.applicationDidFinishLaunching({"velquist", "--mock-data"});
-    ASSERT_TRUE(fs::exists(AppPaths::appSupport()));
+    // The user's own hooks and settings, in every agent the start-up installs into.
+    const std::vector<std::pair<std::string, std::string>> usersOwn = {
+        {".claude/settings.json",
+         R"({"model":"opus","hooks":{"Stop":[{"hooks":[{"type":"command","command":"notify-send done"}]}]}})"},
+        {".codex/hooks.json",
+         R"({"hooks":{"PreToolUse":[{"matcher":"Bash","hooks":[{"type":"command","command":"audit"}]}]}})"},
+        {".cursor/hooks.json", R"({"version":1,"hooks":{"stop":[{"command":"say hi"}]}})"},
+        {".gemini/settings.json", R"({"theme":"dark"})"},
+        {".qwen/settings.json", R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":"bell"}]}]}})"},
+    };
+    for (const auto& [file, text] : usersOwn)
+        home.write(file, text);
+    delegate.applicationDidFinishLaunching({"velquist"});
+    for (const auto& [file, text] : usersOwn)
+        ASSERT_NE(home.read(file).find("quorvel"), std::string::npos) << file;
 
     delegate.uninstaller().removeEverything();
     ASSERT_TRUE(test::waitUntil([&] { return quitRequests == 1; }));
     delegate.applicationWillTerminate();
 
-    EXPECT_FALSE(fs::exists(AppPaths::appSupport()));
-    EXPECT_EQ(trash.trashed, std::vector<fs::path>{home.path() / "opt/velquist/bin/velquist"});
+    for (const auto& [file, text] : usersOwn)
+        EXPECT_EQ(Json::parse(home.read(file)), Json::parse(text)) << file;
+    EXPECT_FALSE(fs::exists(AppPaths::appSupport())) << "the shutdown's save brings nothing back";
+    EXPECT_EQ(trash.trashed, std::vector<fs::path>{appFile});
     EXPECT_EQ(loginItem.calls, std::vector<std::string>{"disable"});
+}
+
+// A Claude Code whose executable knows the subagent events, where the version probe looks.
+void installClaudeWithSubagentEvents(const test::TemporaryHome& home)
+{
+    home.write(".local/share/claude/versions/2.1.0", "...SubagentStart...SubagentStop...");
+}
+
+TEST_F(AppDelegateTest, SubagentHooksFollowOnceTheProbeHasAnswered)
+{
+    installClaudeWithSubagentEvents(home);
+
+    delegate.applicationDidFinishLaunching({"velquist"});
+
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return home.read(".claude/settings.json").find("SubagentStop") != std::string::npos; }));
+}
+
+TEST_F(AppDelegateTest, UninstallingRightAfterTheStartCancelsTheProbesLateInstall)
+{
+    installClaudeWithSubagentEvents(home);
+    delegate.applicationDidFinishLaunching({"velquist"});
+
+    delegate.uninstaller().removeEverything();
+    QThreadPool::globalInstance()->waitForDone();
+    test::settle();
+
+    EXPECT_EQ(home.read(".claude/settings.json").find("quorvel"), std::string::npos);
 }
 
 } // namespace

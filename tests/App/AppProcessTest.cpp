@@ -50,8 +50,9 @@ bool holdsFlock(qint64 pid)
 }
 
 // The application run as its own process in the temporary home, on the offscreen platform.
-class AppProcess {
-public:
+class AppProcess
+{
+  public:
     explicit AppProcess(const test::TemporaryHome& home, QStringList arguments = {})
     {
         auto environment = QProcessEnvironment::systemEnvironment();
@@ -88,7 +89,7 @@ public:
     }
     std::string standardError() { return m_process.readAllStandardError().toStdString(); }
 
-private:
+  private:
     QProcess m_process;
 };
 
@@ -115,8 +116,9 @@ Session liveSession(const std::string& id)
     return session;
 }
 
-class AppProcessTest : public ::testing::Test {
-protected:
+class AppProcessTest : public ::testing::Test
+{
+  protected:
     test::TemporaryHome home;
 };
 
@@ -124,7 +126,8 @@ TEST_F(AppProcessTest, RestoresItsSessionsAndSavesThemOnSigterm)
 {
     ASSERT_TRUE(FileUtil::ensurePrivateDirectory(AppPaths::appSupport()));
     ASSERT_TRUE(FileUtil::writeAtomically(
-        AppPaths::sessionsFile(), Json::dump(nlohmann::ordered_json::array({liveSession("claude:alive").toJson()}))));
+        AppPaths::sessionsFile(),
+        Json::dump(nlohmann::ordered_json::array({liveSession("claude:alive").toJson()}))));
     home.write(".local/share/Tarrowin/silence-rules.json", "[]");
 
     AppProcess app(home);
@@ -137,14 +140,30 @@ TEST_F(AppProcessTest, RestoresItsSessionsAndSavesThemOnSigterm)
     EXPECT_FALSE(fs::exists(home.path() / ".local/share/Tarrowin"));
 }
 
+TEST_F(AppProcessTest, InstallsHooksForTheAgentsItFinds)
+{
+    fs::create_directories(home.path() / ".codex");
+
+    AppProcess app(home);
+    ASSERT_TRUE(app.ready()) << app.standardError();
+    ASSERT_TRUE(app.terminate()) << app.standardError();
+
+    EXPECT_EQ(fs::status(AppPaths::appSupport()).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_TRUE(fs::exists(AppPaths::installedHelper()));
+    for (const char* file : {".claude/settings.json", ".codex/hooks.json"})
+        EXPECT_NE(home.read(file).find(AppPaths::installedHelper().string()), std::string::npos) << file;
+    EXPECT_FALSE(fs::exists(home.path() / ".gemini")) << "no hooks for an agent that is not there";
+}
+
 TEST_F(AppProcessTest, MockDataFillsTheStoreAndIsSavedAtShutdown)
 {
     AppProcess app(home, {"--mock-data"});
     ASSERT_TRUE(app.ready()) << app.standardError();
     ASSERT_TRUE(app.terminate()) << app.standardError();
 
-    EXPECT_EQ(savedIds(), (std::vector<std::string>{"mock-codex-keys", "mock-gemini-site", "mock-mcp", "mock-mobile",
-                                                    "mock-quillmart", "mock-resume", "mock-velquist"}));
+    EXPECT_EQ(savedIds(),
+              (std::vector<std::string>{"mock-codex-keys", "mock-gemini-site", "mock-mcp", "mock-mobile",
+                                        "mock-quillmart", "mock-resume", "mock-velquist"}));
 }
 
 TEST_F(AppProcessTest, ASecondInstanceLeavesAndTouchesNothing)
@@ -154,8 +173,10 @@ TEST_F(AppProcessTest, ASecondInstanceLeavesAndTouchesNothing)
     // What a second copy must leave alone: a legacy folder it would otherwise move in, and the
     // first copy's sessions file.
     home.write(".local/share/Tarrowin/silence-rules.json", "[]");
-    const std::string sessions = Json::dump(nlohmann::ordered_json::array({liveSession("claude:first").toJson()}));
+    const std::string sessions =
+        Json::dump(nlohmann::ordered_json::array({liveSession("claude:first").toJson()}));
     ASSERT_TRUE(FileUtil::writeAtomically(AppPaths::sessionsFile(), sessions));
+    ASSERT_TRUE(FileUtil::writeAtomically(AppPaths::appPathFile(), "/where/the/first/copy/runs"));
 
     AppProcess second(home, {"--mock-data"});
     ASSERT_TRUE(second.finished()) << second.standardError();
@@ -165,6 +186,7 @@ TEST_F(AppProcessTest, ASecondInstanceLeavesAndTouchesNothing)
 #endif
     EXPECT_TRUE(fs::exists(home.path() / ".local/share/Tarrowin/silence-rules.json"));
     EXPECT_EQ(FileUtil::read(AppPaths::sessionsFile()).bytes, sessions);
+    EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, "/where/the/first/copy/runs");
     EXPECT_TRUE(holdsFlock(first.pid()));
 }
 

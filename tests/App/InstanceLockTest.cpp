@@ -16,7 +16,9 @@ TEST(InstanceLockTest, OneHolderAtATimeUntilItGoes)
     auto first = std::make_unique<InstanceLock>();
     EXPECT_EQ(first->state(), State::held);
     EXPECT_EQ(InstanceLock::defaultFile(), AppPaths::appSupport() / "velquist.lock");
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(AppPaths::appSupport().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 

@@ -1,7 +1,7 @@
 #include "Core/MockData.h"
 #include "Core/SessionStore.h"
-#include "Shared/Json.h"
 #include "Shared/FileUtil.h"
+#include "Shared/Json.h"
 #include "support/ManualScheduler.h"
 #include "support/TemporaryHome.h"
 
@@ -14,10 +14,12 @@ using S = SessionStatus;
 
 namespace {
 
-class MockDataTest : public ::testing::Test {
-protected:
+class MockDataTest : public ::testing::Test
+{
+  protected:
     MockDataTest()
-        : silence(folder.path() / "silence-rules.json"), store(clock, clock, folder.path() / "sessions.json", &silence)
+        : silence(folder.path() / "silence-rules.json"),
+          store(clock, clock, folder.path() / "sessions.json", &silence)
     {
     }
 
@@ -50,7 +52,9 @@ TEST_F(MockDataTest, FillsTheStoreInDisplayOrderWithoutAnyAgentRunning)
         EXPECT_TRUE(id.starts_with("mock-")) << id;
         EXPECT_FALSE(session.terminal.ownerPID) << id;
         EXPECT_TRUE(session.terminal.env.empty()) << id;
-        EXPECT_FALSE(session.transcriptPath || session.context || session.attentionSince || session.doneSeenAt) << id;
+        EXPECT_FALSE(session.transcriptPath || session.context || session.attentionSince ||
+                     session.doneSeenAt)
+            << id;
     }
 }
 
@@ -59,7 +63,8 @@ TEST_F(MockDataTest, SessionsCarryTheirAgentsTerminalsAndDates)
     const auto now = clock.now();
     MockData::populate(store, now);
 
-    struct Case {
+    struct Case
+    {
         const char* id;
         AgentKind agent;
         const char* tty;
@@ -97,16 +102,17 @@ TEST_F(MockDataTest, RequestsAndQuestionsHoldTheirDetails)
     const auto* hunks = edit->request.tool->as<ToolDetail::Edit>();
     ASSERT_NE(hunks, nullptr);
     ASSERT_EQ(hunks->hunks.size(), 1u);
-    EXPECT_EQ(hunks->hunks[0].newString, "if (!token) throw new AuthError('missing');\nreturn jwt.verify(token);");
+    EXPECT_EQ(hunks->hunks[0].newString,
+              "if (!token) throw new AuthError('missing');\nreturn jwt.verify(token);");
 
     const auto* mail = store.session("mock-mcp")->status.as<S::NeedsPermission>();
     ASSERT_NE(mail, nullptr);
     EXPECT_TRUE(mail->request.supportsAlwaysAllow);
     const auto* other = mail->request.tool->as<ToolDetail::Other>();
     ASSERT_NE(other, nullptr);
-    EXPECT_EQ(other->parameters, (std::vector<ToolParameter>{
-                                     {"query", "newer_than:2d label:invoices OR label:shipping"},
-                                     {"view", "THREAD_VIEW_MINIMAL"}}));
+    EXPECT_EQ(other->parameters,
+              (std::vector<ToolParameter>{{"query", "newer_than:2d label:invoices OR label:shipping"},
+                                          {"view", "THREAD_VIEW_MINIMAL"}}));
 
     const auto* question = store.session("mock-quillmart")->status.as<S::WaitingForInput>();
     ASSERT_NE(question, nullptr);

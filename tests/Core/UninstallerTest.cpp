@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Each agent's file holding the user's own hooks and settings, before and after ours are added.
-struct AgentFile {
+struct AgentFile
+{
     std::string relative;
     std::string usersOwn;
     std::string withOurs;
@@ -43,23 +44,26 @@ std::vector<AgentFile> agentFiles()
         {".claude/settings.json", R"({"model":"opus","hooks":{"Stop":[{"hooks":[)" + user + R"(]}]}})",
          R"({"model":"opus","hooks":{"Stop":[{"hooks":[)" + user + "," + ours("claude") +
              R"(]}],"PermissionRequest":[{"matcher":"*","hooks":[)" + ours("claude") + "]}]}}"},
-        {".codex/hooks.json", R"({})",
-         R"({"hooks":{"PreToolUse":[{"hooks":[)" + ours("codex") + "]}]}}"},
+        {".codex/hooks.json", R"({})", R"({"hooks":{"PreToolUse":[{"hooks":[)" + ours("codex") + "]}]}}"},
         {".cursor/hooks.json", R"({"version":1,"hooks":{"stop":[{"command":"say hi"}]}})",
-         R"({"version":1,"hooks":{"stop":[{"command":"say hi"},{"command":")" + ourCommand("cursor") + R"("}]}})"},
+         R"({"version":1,"hooks":{"stop":[{"command":"say hi"},{"command":")" + ourCommand("cursor") +
+             R"("}]}})"},
         {".gemini/settings.json", R"({"theme":"dark"})",
          R"({"theme":"dark","hooks":{"BeforeTool":[{"hooks":[)" + ours("gemini") + "]}]}}"},
         {".qwen/settings.json", R"({"hooks":{"Stop":[{"hooks":[)" + user + R"(]}]}})",
-         R"({"hooks":{"Stop":[{"hooks":[)" + user + R"(]}],"PreToolUse":[{"hooks":[)" + ours("qwen") + "]}]}}"},
+         R"({"hooks":{"Stop":[{"hooks":[)" + user + R"(]}],"PreToolUse":[{"hooks":[)" + ours("qwen") +
+             "]}]}}"},
     };
 }
 
-class UninstallerTest : public ::testing::Test {
-protected:
+class UninstallerTest : public ::testing::Test
+{
+  protected:
     UninstallerTest()
         : store(clock, clock), dispatcher(clock),
-          uninstaller(dispatcher, defaults, loginItem, trash, {appFile}, [this] { stopHookWriters(); },
-                      [this] { ++quitRequests; })
+          uninstaller(
+              dispatcher, defaults, loginItem, trash, {appFile}, [this] { stopHookWriters(); },
+              [this] { ++quitRequests; })
     {
         dispatcher.setStore(&store);
         for (const auto& file : agentFiles())

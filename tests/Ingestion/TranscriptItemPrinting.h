@@ -15,7 +15,8 @@ inline void PrintTo(const TranscriptItem& item, std::ostream* out)
         void operator()(const TranscriptItem::AssistantText& t) { out << "assistantText(" << t.text << ")"; }
         void operator()(const TranscriptItem::AssistantToolUse& t)
         {
-            out << "assistantToolUse(" << t.name << ", " << t.activity << ")";
+            out << "assistantToolUse(" << t.name << ", " << t.activity << (t.id.empty() ? "" : ", " + t.id)
+                << ")";
         }
         void operator()(const TranscriptItem::Usage& u)
         {
@@ -23,7 +24,13 @@ inline void PrintTo(const TranscriptItem& item, std::ostream* out)
         }
         void operator()(const TranscriptItem::ContextWindow& w) { out << "contextWindow(" << w.size << ")"; }
         void operator()(const TranscriptItem::Title& t) { out << "title(" << t.text << ")"; }
-        void operator()(const TranscriptItem::ToolResult&) { out << "toolResult"; }
+        void operator()(const TranscriptItem::ToolResult& r)
+        {
+            out << "toolResult(";
+            for (const auto& id : r.toolUseIDs)
+                out << id << (&id == &r.toolUseIDs.back() ? "" : ", ");
+            out << ")";
+        }
     };
     std::visit(Printer{*out}, item.value);
 }

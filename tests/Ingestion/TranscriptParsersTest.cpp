@@ -71,7 +71,7 @@ TEST(TranscriptParsersTest, ClaudeLines)
                  R"({"type":"text","text":" \n\t "}],"stop_reason":"tool_use",)"
                  R"("usage":{"input_tokens":10,"cache_creation_input_tokens":5,"cache_read_input_tokens":200,"output_tokens":42}},)"
                  R"("type":"assistant","uuid":"2b3c","timestamp":"2025-10-01T12:00:01.000Z"})",
-             {Item::assistantText("Running the tests."), Item::assistantToolUse("Bash", "Run tests"),
+             {Item::assistantText("Running the tests."), Item::assistantToolUse("Bash", "Run tests", "toolu_01"),
               Item::usage(215, "claude-sonnet-4-5-20250929")}},
             {"text kept untrimmed",
              R"({"type":"assistant","message":{"role":"assistant","content":[{"type":"text","text":"  Done.\n"}]}})",
@@ -94,13 +94,13 @@ TEST(TranscriptParsersTest, ClaudeLines)
              R"({"text":"no type"},{"type":"thinking","thinking":"hmm"}]}})",
              {Item::assistantToolUse("Edit", emptyInputActivity("Edit")),
               Item::assistantToolUse("Edit", emptyInputActivity("Edit"))}},
-            {"user line with two tool results gives one",
+            {"user line with two tool results gives one, with both ids",
              "{" + head +
                  R"("type":"user","message":{"role":"user","content":[)"
                  R"({"tool_use_id":"toolu_01","type":"tool_result","content":"ok","is_error":false},)"
                  R"({"tool_use_id":"toolu_02","type":"tool_result","content":[{"type":"text","text":"x"}]}]},)"
                  R"("toolUseResult":{"stdout":"ok","stderr":"","interrupted":false},"uuid":"3c4d"})",
-             {Item::toolResult()}},
+             {Item::toolResult({"toolu_01", "toolu_02"})}},
             {"typed prompt", R"({"type":"user","message":{"role":"user","content":"fix the build"}})", {}},
             {"user content without a tool result",
              R"({"type":"user","message":{"role":"user","content":[{"type":"text","text":"go on"}]}})",

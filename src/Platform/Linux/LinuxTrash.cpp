@@ -28,7 +28,8 @@ FileResult LinuxTrash::moveToTrash(const std::filesystem::path& path)
 {
     const auto normal = path.lexically_normal();
     if (std::find(m_ownFiles.begin(), m_ownFiles.end(), normal) == m_ownFiles.end())
-        return {"refusing to move " + path.string() + " to the trash: it is not one of the application's files"};
+        return {"refusing to move " + path.string() +
+                " to the trash: it is not one of the application's files"};
     QFile file(toQString(normal));
     if (!file.moveToTrash())
         return {file.errorString().toStdString()};
@@ -37,10 +38,9 @@ FileResult LinuxTrash::moveToTrash(const std::filesystem::path& path)
 
 bool LinuxTrash::reveal(const std::filesystem::path& path)
 {
-    auto call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
-                                               QStringLiteral("/org/freedesktop/FileManager1"),
-                                               QStringLiteral("org.freedesktop.FileManager1"),
-                                               QStringLiteral("ShowItems"));
+    auto call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(toQString(path)).toString()} << QString();
     const auto reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
     if (reply.type() == QDBusMessage::ReplyMessage)

@@ -13,7 +13,8 @@ class XdgAutostartLoginItem final : public LoginItem
 {
   public:
     // `executable` is what the entry starts; `entry` the desktop file it writes.
-    explicit XdgAutostartLoginItem(std::filesystem::path executable, std::filesystem::path entry = defaultEntry());
+    explicit XdgAutostartLoginItem(std::filesystem::path executable,
+                                   std::filesystem::path entry = defaultEntry());
 
     // ~/.config/autostart/velquist.desktop.
     static std::filesystem::path defaultEntry();

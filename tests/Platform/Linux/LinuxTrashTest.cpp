@@ -12,8 +12,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // Qt finds the home trash through XDG_DATA_HOME; point it into the temporary home for the test.
-class ScopedDataHome {
-public:
+class ScopedDataHome
+{
+  public:
     explicit ScopedDataHome(const fs::path& path)
     {
         if (const char* value = std::getenv("XDG_DATA_HOME"))
@@ -29,7 +30,7 @@ public:
             ::unsetenv("XDG_DATA_HOME");
     }
 
-private:
+  private:
     std::optional<std::string> m_previous;
 };
 

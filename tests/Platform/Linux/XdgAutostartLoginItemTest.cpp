@@ -18,7 +18,9 @@ TEST(XdgAutostartLoginItemTest, EnableWritesAnEntryThatDisableRemoves)
     const std::string entry = home.read(".config/autostart/velquist.desktop");
     EXPECT_TRUE(entry.starts_with("[Desktop Entry]\nType=Application\nName=Velquist\n")) << entry;
     EXPECT_NE(entry.find("\nExec=\"/opt/velquist/bin/velquist\"\n"), std::string::npos) << entry;
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(XdgAutostartLoginItem::defaultEntry().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
 
@@ -31,7 +33,8 @@ TEST(XdgAutostartLoginItemTest, AnEntryTheSessionSkipsIsNotEnabled)
 {
     test::TemporaryHome home;
     XdgAutostartLoginItem item("/usr/bin/velquist");
-    const struct {
+    const struct
+    {
         const char* text;
         bool enabled;
     } cases[] = {
@@ -48,7 +51,8 @@ TEST(XdgAutostartLoginItemTest, AnEntryTheSessionSkipsIsNotEnabled)
 
 TEST(XdgAutostartLoginItemTest, ExecArgumentSurvivesTheEntrysQuotingRules)
 {
-    const struct {
+    const struct
+    {
         const char* path;
         const char* value;
     } cases[] = {
