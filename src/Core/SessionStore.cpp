@@ -86,13 +86,13 @@ const Session* SessionStore::session(const std::string& id) const
 
 void SessionStore::restoreSessions()
 {
-    const FileRead read = FileUtil::read(m_file, 64 * 1024 * 1024);
+    const FileRead read = FileUtil::read(m_file.path(), 64 * 1024 * 1024);
     if (read.status == FileRead::Status::missing)
         return;
     const auto parsed = read.ok() ? Json::parse(read.bytes) : std::nullopt;
     if (!parsed || !parsed->is_array()) {
         // Keep the user's file: the next save must not write over what we could not read.
-        m_keepOriginal = true;
+        m_file.keepOriginal();
         Log::debug("store", "sessions file unreadable; it will be kept aside");
         return;
     }
@@ -314,20 +314,7 @@ void SessionStore::saveNow()
         if (isPersisted(id))
             array.push_back(session.toJson());
     }
-    const auto folder = m_file.parent_path();
-    if (folder == AppPaths::appSupport()) {
-        FileUtil::ensurePrivateDirectory(folder);
-    } else {
-        std::error_code ignored;
-        std::filesystem::create_directories(folder, ignored);
-    }
-    if (m_keepOriginal) {
-        FileUtil::moveAside(m_file);
-        m_keepOriginal = false;
-    }
-    if (auto written = FileUtil::writeAtomically(m_file, Json::dump(array), 0600, FileUtil::ModePolicy::force);
-        !written)
-        Log::debug("store", written.error);
+    m_file.write(Json::dump(array));
 }
 
 } // namespace velquist

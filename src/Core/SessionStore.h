@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/AlertSignal.h"
+#include "Core/StateFile.h"
 #include "Core/Scheduler.h"
 #include "Core/Session.h"
 #include "Core/SilenceRuleStore.h"
@@ -67,7 +68,7 @@ public:
     bool introIsRunning() const { return m_introIsRunning; }
     void setIntroIsRunning(bool running);
     SilenceRuleStore& silence() { return *m_silence; }
-    const std::filesystem::path& persistenceFile() const { return m_file; }
+    const std::filesystem::path& persistenceFile() const { return m_file.path(); }
 
     // Set once at start-up: the attention coordinator's alert handler and the glance watcher's
     // re-evaluation.
@@ -94,7 +95,7 @@ private:
 
     Clock& m_clock;
     Scheduler& m_scheduler;
-    std::filesystem::path m_file;
+    StateFile m_file;
     std::unique_ptr<SilenceRuleStore> m_ownSilence;
     SilenceRuleStore* m_silence;
     std::map<std::string, Session> m_sessions;
@@ -103,8 +104,6 @@ private:
     bool m_introIsRunning = false;
     ScheduledTimer m_saveTimer;
     bool m_persistenceDisabled = false;
-    // The file could not be read as a whole; it is moved aside before we first write over it.
-    bool m_keepOriginal = false;
 };
 
 } // namespace velquist

@@ -116,11 +116,11 @@ void SilenceRuleStore::setRules(std::vector<SilenceRule> rules)
 void SilenceRuleStore::load()
 {
     std::vector<SilenceRule> stored;
-    const FileRead read = FileUtil::read(m_file, 4 * 1024 * 1024);
+    const FileRead read = FileUtil::read(m_file.path(), 4 * 1024 * 1024);
     if (read.ok()) {
         const auto parsed = Json::parse(read.bytes);
         if (!parsed || !parsed->is_array()) {
-            m_keepOriginal = true;
+            m_file.keepOriginal();
             Log::debug("store", "silence rules file is unreadable; it will be kept aside");
         } else {
             // One unreadable element costs only itself, never the user's other rules.
@@ -128,11 +128,11 @@ void SilenceRuleStore::load()
                 if (auto rule = SilenceRule::fromJson(element))
                     stored.push_back(std::move(*rule));
                 else
-                    m_keepOriginal = true;
+                    m_file.keepOriginal();
             }
         }
     } else if (read.status != FileRead::Status::missing) {
-        m_keepOriginal = true;
+        m_file.keepOriginal();
     }
 
     std::vector<SilenceRule> rules;
@@ -160,19 +160,7 @@ void SilenceRuleStore::save()
     nlohmann::json array = nlohmann::json::array();
     for (const auto& rule : m_rules)
         array.push_back(rule.toJson());
-    const auto folder = m_file.parent_path();
-    if (folder == AppPaths::appSupport()) {
-        FileUtil::ensurePrivateDirectory(folder);
-    } else {
-        std::error_code ignored;
-        std::filesystem::create_directories(folder, ignored);
-    }
-    if (m_keepOriginal) {
-        FileUtil::moveAside(m_file);
-        m_keepOriginal = false;
-    }
-    if (auto written = FileUtil::writeAtomically(m_file, Json::dump(array), 0600, FileUtil::ModePolicy::force); !written)
-        Log::debug("store", written.error);
+    m_file.write(Json::dump(array));
 }
 
 } // namespace velquist

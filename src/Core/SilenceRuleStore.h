@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/StateFile.h"
 #include "Core/SilenceRule.h"
 
 #include <QObject>
@@ -19,7 +20,7 @@ public:
     const std::vector<SilenceRule>& rules() const { return m_rules; }
     std::vector<SilenceRule> customRules() const;
     std::vector<SilenceRule> presetRules() const;
-    const std::filesystem::path& persistenceFile() const { return m_file; }
+    const std::filesystem::path& persistenceFile() const { return m_file.path(); }
 
     // While true the panel shows silenced sessions too. Never saved.
     bool revealsHidden() const { return m_revealsHidden; }
@@ -50,11 +51,9 @@ private:
     void editCustom(const QUuid& id, const std::function<void(SilenceRule&)>& edit);
     void save();
 
-    std::filesystem::path m_file;
+    StateFile m_file;
     std::vector<SilenceRule> m_rules;
     bool m_revealsHidden = false;
-    // The file held something we could not read; it is moved aside before we first write it.
-    bool m_keepOriginal = false;
 };
 
 } // namespace velquist

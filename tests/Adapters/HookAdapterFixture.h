@@ -33,7 +33,7 @@ inline AgentEngine testEngine(AgentKind kind = AgentKind::claudeCode, std::strin
 class HookAdapterFixture : public ::testing::Test
 {
   protected:
-    using Traits = FakeProfile::Traits;
+    using Traits = EngineProfile::Traits;
     static constexpr Traits kClaudeLike{.forwardsUpdatedPermissions = true};
 
     HookAdapterFixture() { adapter = makeAdapter(testEngine(), profile); }

@@ -21,14 +21,7 @@ namespace velquist::test {
 class FakeProfile final : public EngineProfile
 {
   public:
-    struct Traits
-    {
-        bool autoApprovesReadOnlyTools = false;
-        bool infersDoneWhenIdle = false;
-        bool forwardsUpdatedPermissions = false;
-    };
-
-    explicit FakeProfile(Traits traits) : m_traits(traits) {}
+    explicit FakeProfile(Traits traits) : EngineProfile(traits) {}
 
     bool failEncoding = false;
     TranscriptLineParser parser;
@@ -36,9 +29,6 @@ class FakeProfile final : public EngineProfile
 
     HookInstallTarget installTarget() const override { return target; }
     TranscriptLineParser transcriptLineParser() const override { return parser; }
-    bool autoApprovesReadOnlyTools() const override { return m_traits.autoApprovesReadOnlyTools; }
-    bool infersDoneWhenIdle() const override { return m_traits.infersDoneWhenIdle; }
-    bool forwardsUpdatedPermissions() const override { return m_traits.forwardsUpdatedPermissions; }
     std::string encodeAllow(const std::optional<nlohmann::json>& input,
                             const std::optional<nlohmann::json>& permissions) const override
     {
@@ -55,9 +45,6 @@ class FakeProfile final : public EngineProfile
     {
         return failEncoding ? std::string() : nlohmann::json{{"deny", message}}.dump();
     }
-
-  private:
-    const Traits m_traits;
 };
 
 // The hook client's end of a held request: a socket pair whose client side has half-closed, as
