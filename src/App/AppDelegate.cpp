@@ -1,16 +1,57 @@
 #include "App/AppDelegate.h"
 
+#include "Adapters/AgentEngine.h"
+#include "Adapters/EngineProfile.h"
+#include "Adapters/HookAdapter.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
 #include "Ingestion/ClaudeVersionProbe.h"
+#include "Ingestion/HookGateway.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
+#include "Shared/Log.h"
 
 #include <QThreadPool>
 
 namespace velquist {
+
+namespace {
+
+struct HookEngine
+{
+    AgentEngine engine;
+    std::unique_ptr<const EngineProfile> profile;
+};
+
+AgentEngine describe(AgentKind kind, std::string displayName, std::string idNamespace)
+{
+    return AgentEngine{kind, std::move(displayName), AgentMechanism::blockingHook,
+                       AgentCapabilities::of(kind), std::move(idNamespace)};
+}
+
+// Claude Code always; the others when their configuration folder (or a file of that name) exists.
+std::vector<HookEngine> hookEngines(const UserDefaults& defaults)
+{
+    std::vector<HookEngine> engines;
+    engines.push_back({describe(AgentKind::claudeCode, "Claude", "claude"),
+                       std::make_unique<ClaudeEngineProfile>(defaults)});
+    if (HookProvisioner::pathExists(AppPaths::codexDirectory()))
+        engines.push_back(
+            {describe(AgentKind::codex, "Codex", "codex"), std::make_unique<CodexEngineProfile>()});
+    if (HookProvisioner::pathExists(AppPaths::cursorDirectory()))
+        engines.push_back(
+            {describe(AgentKind::cursor, "Cursor", "cursor"), std::make_unique<CursorEngineProfile>()});
+    if (HookProvisioner::pathExists(AppPaths::geminiDirectory()))
+        engines.push_back(
+            {describe(AgentKind::gemini, "Gemini", "gemini"), std::make_unique<GeminiEngineProfile>()});
+    if (HookProvisioner::pathExists(AppPaths::qwenDirectory()))
+        engines.push_back({describe(AgentKind::qwen, "Qwen", "qwen"), std::make_unique<QwenEngineProfile>()});
+    return engines;
+}
+
+} // namespace
 
 AppDelegate::AppDelegate(Environment environment, QObject* parent)
     : QObject(parent), m_env(std::move(environment)), m_store(m_env.clock, m_env.scheduler),
@@ -25,6 +66,8 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
 AppDelegate::~AppDelegate()
 {
     m_probeContext.reset();
+    if (m_gateway)
+        m_gateway->stop();
     // The probe's worker reads and writes the defaults, which go when the delegate has gone.
     QThreadPool::globalInstance()->waitForDone();
 }
@@ -65,8 +108,7 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Not built yet: the sound settings and player join AppServices here, and the store's alert
     // callback goes to the attention coordinator.
 
-    // The hook gateway with one adapter per agent found, and the socket, start here once the
-    // adapters are built.
+    startHookIntake();
 
     // Not built yet, and started here in this order when they are: the OpenCode adapter (when
     // ~/.config/opencode exists), the fallback detector, the glance watcher with the store's
@@ -74,10 +116,34 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // "IntroMoviePlayed" is set) and last the status item with the privacy guard's change callback.
 }
 
+void AppDelegate::startHookIntake()
+{
+    m_gateway = std::make_unique<HookGateway>(m_env.scheduler);
+    std::vector<HookAdapter*> adapters;
+    for (auto& [engine, profile] : hookEngines(m_env.defaults)) {
+        auto adapter = std::make_unique<HookAdapter>(
+            m_store, engine, std::move(profile),
+            HookAdapter::Services{m_env.clock, m_env.scheduler, m_env.transcriptWatcher, m_dispatcher,
+                                  m_env.terminalBinder});
+        adapter->start();
+        adapters.push_back(&m_gateway->addAdapter(std::move(adapter)));
+    }
+    try {
+        m_gateway->start();
+    } catch (const std::exception& error) {
+        // The adapters stay: restored sessions still resume, and hook clients find no socket and
+        // fall back on the agents' own prompts.
+        Log::system(std::string("Velquist: hook server failed to start: ") + error.what());
+    }
+    for (HookAdapter* adapter : adapters)
+        adapter->resumeRestoredSessions();
+}
+
 void AppDelegate::stopHookWriters()
 {
     m_probeContext.reset();
-    // The adapters' hook healing stops here too once they exist.
+    if (m_gateway)
+        m_gateway->stop();
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -87,7 +153,8 @@ void AppDelegate::applicationWillTerminate()
     if (m_terminated || !m_launched)
         return;
     m_terminated = true;
-    // The hook gateway stops first here once it exists: socket removed, held requests let go.
+    if (m_gateway)
+        m_gateway->stop();
     // The OpenCode adapter, the fallback detector's timer and the glance watcher stop here once
     // they exist.
     m_store.cancelPendingSave();

@@ -14,8 +14,11 @@
 namespace velquist {
 
 class Clock;
+class FileWatcher;
+class HookGateway;
 class LoginItem;
 class Scheduler;
+class TerminalBinder;
 class Trash;
 class UserDefaults;
 
@@ -36,6 +39,10 @@ class AppDelegate final : public QObject
         UserDefaults& defaults;
         LoginItem& loginItem;
         Trash& trash;
+        // Change notices for the transcript tailers.
+        FileWatcher& transcriptWatcher;
+        // Binds sessions to their terminal application; none leaves bindings as the hooks sent them.
+        const TerminalBinder* terminalBinder = nullptr;
         // The application's executable, recorded in "app-path" for the hook client.
         std::filesystem::path appPath;
         // The hook client shipped with the application, copied into the support folder.
@@ -58,10 +65,13 @@ class AppDelegate final : public QObject
 
     SessionStore& store() { return m_store; }
     ActionDispatcher& dispatcher() { return m_dispatcher; }
+    // None before the start-up.
+    HookGateway* gateway() const { return m_gateway.get(); }
     // For the settings window's removal of the application.
     Uninstaller& uninstaller() { return m_uninstaller; }
 
   private:
+    void startHookIntake();
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
 
@@ -71,6 +81,7 @@ class AppDelegate final : public QObject
     Uninstaller m_uninstaller;
     // Guards the version probe's late hook install; gone means the install is not wanted.
     std::unique_ptr<QObject> m_probeContext;
+    std::unique_ptr<HookGateway> m_gateway;
     bool m_launched = false;
     bool m_terminated = false;
 };

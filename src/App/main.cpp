@@ -1,9 +1,15 @@
+#include "Actions/TerminalBinder.h"
+#include "Actions/Tmux.h"
 #include "App/AppDelegate.h"
 #include "App/InstanceLock.h"
 #include "App/UnixSignalWatcher.h"
+#include "Core/CommandLookup.h"
 #include "Core/QtScheduler.h"
 #include "Core/SystemClock.h"
+#include "Platform/Linux/InotifyFileWatcher.h"
 #include "Platform/Linux/JsonFileDefaults.h"
+#include "Platform/Linux/LinuxAppRegistry.h"
+#include "Platform/Linux/LinuxProcessRunner.h"
 #include "Platform/Linux/LinuxTrash.h"
 #include "Platform/Linux/XdgAutostartLoginItem.h"
 #include "Shared/AppPaths.h"
@@ -58,12 +64,20 @@ int main(int argc, char** argv)
     XdgAutostartLoginItem loginItem(AppPaths::executablePath());
     const auto files = ownFiles();
     LinuxTrash trash(files);
+    InotifyFileWatcher transcriptWatcher;
+    LinuxProcessRunner runner;
+    CommandLookup lookup(runner);
+    Tmux tmux(runner, lookup);
+    LinuxAppRegistry registry;
+    TerminalBinder terminalBinder(registry, &tmux);
 
     AppDelegate delegate({.clock = clock,
                           .scheduler = scheduler,
                           .defaults = defaults,
                           .loginItem = loginItem,
                           .trash = trash,
+                          .transcriptWatcher = transcriptWatcher,
+                          .terminalBinder = &terminalBinder,
                           .appPath = AppPaths::executablePath(),
                           .hookClient = AppPaths::bundledHelper(),
                           .ownFiles = files,

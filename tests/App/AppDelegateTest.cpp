@@ -1,9 +1,11 @@
 #include "App/AppDelegate.h"
+#include "Ingestion/HookGateway.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
+#include "support/RecordingFileWatcher.h"
 #include "support/RecordingLoginItem.h"
 #include "support/RecordingTrash.h"
 #include "support/TemporaryHome.h"
@@ -18,15 +20,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class AppDelegateTest : public ::testing::Test
+// A delegate on doubles in a temporary home; the real hook client is the one installed.
+struct Harness
 {
-  protected:
-    AppDelegateTest()
+    Harness()
         : delegate({.clock = clock,
                     .scheduler = clock,
                     .defaults = defaults,
                     .loginItem = loginItem,
                     .trash = trash,
+                    .transcriptWatcher = watcher,
                     .appPath = appFile,
                     .hookClient = VELQUIST_QUORVEL_PATH,
                     .ownFiles = {appFile},
@@ -34,6 +37,28 @@ class AppDelegateTest : public ::testing::Test
     {
     }
 
+    std::vector<std::string> adapterEngines() const
+    {
+        std::vector<std::string> engines;
+        for (const auto& [engine, adapter] : delegate.gateway()->adapters())
+            engines.push_back(engine);
+        return engines;
+    }
+
+    test::TemporaryHome home;
+    const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
+    test::ManualScheduler clock;
+    test::MemoryDefaults defaults;
+    test::RecordingLoginItem loginItem;
+    test::RecordingTrash trash;
+    test::RecordingFileWatcher watcher;
+    int quitRequests = 0;
+    AppDelegate delegate;
+};
+
+class AppDelegateTest : public ::testing::Test, protected Harness
+{
+  protected:
     static Session liveSession(const std::string& id, const std::string& cwd)
     {
         Session session;
@@ -52,15 +77,6 @@ class AppDelegateTest : public ::testing::Test
         ASSERT_TRUE(FileUtil::ensurePrivateDirectory(AppPaths::appSupport()));
         ASSERT_TRUE(FileUtil::writeAtomically(AppPaths::sessionsFile(), Json::dump(array)));
     }
-
-    test::TemporaryHome home;
-    const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
-    test::ManualScheduler clock;
-    test::MemoryDefaults defaults;
-    test::RecordingLoginItem loginItem;
-    test::RecordingTrash trash;
-    int quitRequests = 0;
-    AppDelegate delegate;
 };
 
 TEST_F(AppDelegateTest, DemonstrationSessionsComeFirstAndSavedOnesReplaceThem)
@@ -72,6 +88,8 @@ TEST_F(AppDelegateTest, DemonstrationSessionsComeFirstAndSavedOnesReplaceThem)
     EXPECT_EQ(delegate.store().sessions().size(), 8u);
     EXPECT_EQ(delegate.store().session("mock-mobile")->cwd, "/home/u/real");
     EXPECT_EQ(delegate.dispatcher().store(), &delegate.store());
+    // Its adapter resumed it: a session working when the application quit is idle now.
+    EXPECT_TRUE(delegate.store().session("claude:abc")->status.is<SessionStatus::Idle>());
 }
 
 TEST_F(AppDelegateTest, WithoutTheArgumentNoDemonstrationIsShown)
@@ -102,14 +120,59 @@ TEST_F(AppDelegateTest, AShutdownWithoutAStartUpLeavesTheSavedSessionsAlone)
     EXPECT_EQ(FileUtil::read(AppPaths::sessionsFile()).bytes, before);
 }
 
-TEST_F(AppDelegateTest, RecordsItsPathAndInstallsTheHookClientAndClaudesHooks)
+TEST_F(AppDelegateTest, StartsItsHookIntakeAndStopsItAtShutdown)
 {
     delegate.applicationDidFinishLaunching({"velquist"});
+
     EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, appFile.string());
     EXPECT_TRUE(fs::exists(AppPaths::installedHelper()));
-    EXPECT_NE(home.read(".claude/settings.json").find(AppPaths::installedHelper().string()),
-              std::string::npos);
-    EXPECT_FALSE(fs::exists(home.path() / ".codex")) << "no hooks for an agent that is not there";
+    EXPECT_NE(home.read(".claude/settings.json").find("quorvel"), std::string::npos);
+    ASSERT_NE(delegate.gateway(), nullptr);
+    EXPECT_TRUE(delegate.gateway()->isListening());
+    EXPECT_TRUE(fs::exists(AppPaths::socketPath()));
+    EXPECT_NE(delegate.dispatcher().resolver(AgentKind::claudeCode), nullptr);
+
+    delegate.applicationWillTerminate();
+
+    EXPECT_FALSE(fs::exists(AppPaths::socketPath()));
+    EXPECT_EQ(delegate.dispatcher().resolver(AgentKind::claudeCode), nullptr);
+}
+
+TEST(AppDelegateEnginesTest, OnlyTheAgentsFoundGetAnAdapter)
+{
+    const struct
+    {
+        std::vector<std::string> folders;
+        std::vector<std::string> files;
+        std::vector<std::string> engines;
+    } cases[] = {
+        {{}, {}, {"claude"}},
+        {{".codex", ".qwen"}, {}, {"claude", "codex", "qwen"}},
+        {{}, {".gemini"}, {"claude", "gemini"}},
+        {{".codex", ".cursor", ".gemini", ".qwen"}, {}, {"claude", "codex", "cursor", "gemini", "qwen"}},
+    };
+    for (const auto& c : cases) {
+        Harness harness;
+        for (const auto& folder : c.folders)
+            fs::create_directories(harness.home.path() / folder);
+        for (const auto& file : c.files)
+            harness.home.write(file, "not a folder");
+        harness.delegate.applicationDidFinishLaunching({"velquist"});
+        EXPECT_EQ(harness.adapterEngines(), c.engines);
+    }
+}
+
+TEST_F(AppDelegateTest, ASocketThatCannotStartStopsNothingElse)
+{
+    // The socket's folder cannot be made where a file stands.
+    home.write(".local/share/Velquist", "a file where the folder should be");
+
+    delegate.applicationDidFinishLaunching({"velquist", "--mock-data"});
+
+    ASSERT_NE(delegate.gateway(), nullptr);
+    EXPECT_FALSE(delegate.gateway()->isListening());
+    EXPECT_NE(delegate.dispatcher().resolver(AgentKind::claudeCode), nullptr);
+    EXPECT_EQ(delegate.store().sessions().size(), 7u);
 }
 
 TEST_F(AppDelegateTest, UninstallingLeavesEachAgentWithOnlyTheUsersOwnEntries)
@@ -139,6 +202,7 @@ TEST_F(AppDelegateTest, UninstallingLeavesEachAgentWithOnlyTheUsersOwnEntries)
     EXPECT_FALSE(fs::exists(AppPaths::appSupport())) << "the shutdown's save brings nothing back";
     EXPECT_EQ(trash.trashed, std::vector<fs::path>{appFile});
     EXPECT_EQ(loginItem.calls, std::vector<std::string>{"disable"});
+    EXPECT_FALSE(delegate.gateway()->isListening());
 }
 
 // A Claude Code whose executable knows the subagent events, where the version probe looks.

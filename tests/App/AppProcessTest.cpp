@@ -88,6 +88,11 @@ class AppProcess
                m_process.exitCode() == 0;
     }
     std::string standardError() { return m_process.readAllStandardError().toStdString(); }
+    // Listening on its socket: the whole start-up has run.
+    bool listening()
+    {
+        return ready() && test::waitUntil([] { return fs::exists(AppPaths::socketPath()); });
+    }
 
   private:
     QProcess m_process;
@@ -116,6 +121,37 @@ Session liveSession(const std::string& id)
     return session;
 }
 
+// Runs an agent's hook command as the agent does: through the shell, the hook JSON on its input.
+bool runHook(const test::TemporaryHome& home, const std::string& command, const nlohmann::json& payload)
+{
+    QProcess hook;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", QString::fromStdString(home.path().string()));
+    hook.setProcessEnvironment(environment);
+    hook.start("/bin/sh", {"-c", QString::fromStdString(command)});
+    if (!hook.waitForStarted(10'000))
+        return false;
+    hook.write(QByteArray::fromStdString(payload.dump()));
+    hook.closeWriteChannel();
+    return hook.waitForFinished(10'000) && hook.exitCode() == 0;
+}
+
+// The command our hook entry runs for `event` in Claude Code's settings.
+std::string installedCommand(const test::TemporaryHome& home, const std::string& event)
+{
+    const auto settings = Json::parse(home.read(".claude/settings.json"));
+    if (!settings)
+        return {};
+    for (const auto& group : (*settings)["hooks"][event]) {
+        for (const auto& entry : group["hooks"]) {
+            const std::string command = entry.value("command", "");
+            if (command.find("quorvel") != std::string::npos)
+                return command;
+        }
+    }
+    return {};
+}
+
 class AppProcessTest : public ::testing::Test
 {
   protected:
@@ -131,28 +167,42 @@ TEST_F(AppProcessTest, RestoresItsSessionsAndSavesThemOnSigterm)
     home.write(".local/share/Tarrowin/silence-rules.json", "[]");
 
     AppProcess app(home);
-    ASSERT_TRUE(app.ready()) << app.standardError();
+    ASSERT_TRUE(app.listening()) << app.standardError();
     ASSERT_TRUE(app.terminate()) << app.standardError();
 
     EXPECT_EQ(savedIds(), (std::vector<std::string>{"claude:alive"}));
+    EXPECT_FALSE(fs::exists(AppPaths::socketPath()));
     EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, fs::canonical(VELQUIST_APP_PATH).string());
     EXPECT_TRUE(fs::exists(AppPaths::silenceRulesFile())) << "the legacy folder moves in at start-up";
     EXPECT_FALSE(fs::exists(home.path() / ".local/share/Tarrowin"));
 }
 
-TEST_F(AppProcessTest, InstallsHooksForTheAgentsItFinds)
+TEST_F(AppProcessTest, InstallsItsHooksAndTracksTheSessionsTheyReport)
 {
     fs::create_directories(home.path() / ".codex");
 
     AppProcess app(home);
-    ASSERT_TRUE(app.ready()) << app.standardError();
-    ASSERT_TRUE(app.terminate()) << app.standardError();
+    ASSERT_TRUE(app.listening()) << app.standardError();
 
+    EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, fs::canonical(VELQUIST_APP_PATH).string());
     EXPECT_EQ(fs::status(AppPaths::appSupport()).permissions() & fs::perms::all, fs::perms::owner_all);
     EXPECT_TRUE(fs::exists(AppPaths::installedHelper()));
-    for (const char* file : {".claude/settings.json", ".codex/hooks.json"})
-        EXPECT_NE(home.read(file).find(AppPaths::installedHelper().string()), std::string::npos) << file;
+    EXPECT_NE(home.read(".codex/hooks.json").find(AppPaths::installedHelper().string()), std::string::npos);
     EXPECT_FALSE(fs::exists(home.path() / ".gemini")) << "no hooks for an agent that is not there";
+
+    const std::string command = installedCommand(home, "SessionStart");
+    ASSERT_FALSE(command.empty()) << home.read(".claude/settings.json");
+    ASSERT_TRUE(
+        runHook(home, command,
+                {{"session_id", "f00d"}, {"hook_event_name", "SessionStart"}, {"cwd", "/home/u/project"}}));
+    // The store saves a moment after the change.
+    EXPECT_TRUE(test::waitUntil([] {
+        const auto ids = savedIds();
+        return std::find(ids.begin(), ids.end(), "claude:f00d") != ids.end();
+    })) << app.standardError();
+
+    ASSERT_TRUE(app.terminate()) << app.standardError();
+    EXPECT_FALSE(fs::exists(AppPaths::socketPath()));
 }
 
 TEST_F(AppProcessTest, MockDataFillsTheStoreAndIsSavedAtShutdown)
