@@ -2,6 +2,7 @@
 // tailer catching up with the same 100 MB appended at once, and the first delivery of a tailer
 // freshly opened on it. Prints figures and their ratio to the targets.
 
+#include "BenchReport.h"
 #include "Core/QtScheduler.h"
 #include "Ingestion/TranscriptParser.h"
 #include "Ingestion/TranscriptSnapshot.h"
@@ -109,9 +110,7 @@ double megabytes(std::size_t bytes)
 
 void report(const char* what, double value, const char* unit, double target, bool higherIsBetter)
 {
-    const double ratio = higherIsBetter ? value / target : target / value;
-    std::printf("%-44s %10.1f %-5s target %s%.0f %s  ratio %.2f%s\n", what, value, unit,
-                higherIsBetter ? ">=" : "<", target, unit, ratio, ratio >= 1.0 ? "" : "  (below target)");
+    bench::row(what, value, unit, target, higherIsBetter);
 }
 
 bool runUntil(const std::function<bool()>& done, int timeoutMs = 60000)
@@ -159,7 +158,7 @@ int main(int argc, char** argv)
                          static_cast<long long>(snapshot.toolResultCount), toolResults);
             return 1;
         }
-        report("full parse (best of 3)", best, "MB/s", kTargetMegabytesPerSecond, true);
+        report("transcript full parse, 100 MB (best of 3)", best, "MB/s", kTargetMegabytesPerSecond, true);
     }
 
     char pattern[] = "/tmp/velquist-bench-XXXXXX";
@@ -192,7 +191,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "tailer did not catch up\n");
             status = 1;
         } else {
-            report("tailer catch-up on 100 MB appended (incl. write)", megabytes(transcript.size()) / seconds,
+            report("transcript tailer catch-up, 100 MB appended", megabytes(transcript.size()) / seconds,
                    "MB/s", kTargetMegabytesPerSecond, true);
         }
     }
@@ -218,7 +217,7 @@ int main(int argc, char** argv)
             }
             worst = std::max(worst, static_cast<double>(timer.nsecsElapsed()) / 1e6);
         }
-        report("first delivery of a fresh 100 MB file (worst of 5)", worst, "ms", kTargetFirstDeliveryMs,
+        report("transcript first delivery, fresh 100 MB (worst of 5)", worst, "ms", kTargetFirstDeliveryMs,
                false);
     }
 

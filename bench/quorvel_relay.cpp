@@ -3,6 +3,8 @@
 // time of each from start to exit and their ratio. The hook client runs on every tool call of
 // every agent, so its own cost over the bare relay should stay small (target: 1.3x at 4 KiB).
 
+#include "BenchReport.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -178,6 +180,10 @@ int main()
         const double qc = median(quorvelCpu), rc = median(relayCpu);
         std::printf("%-8s %12.1f %12.1f %7.2fx %12.1f %12.1f %7.2fx\n", size.name, qw, rw, qw / rw, qc, rc,
                     rc > 0 ? qc / rc : 0.0);
+        const std::string wall = std::string("hook client vs minimal relay, ") + size.name + ", wall";
+        velquist::bench::row(wall.c_str(), qw / rw, "x", 1.3, false);
+        const std::string cpu = std::string("hook client vs minimal relay, ") + size.name + ", cpu";
+        velquist::bench::row(cpu.c_str(), rc > 0 ? qc / rc : 0.0, "x", 1.3, false);
     }
     std::error_code ec;
     fs::remove_all(home, ec);

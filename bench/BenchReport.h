@@ -1,0 +1,20 @@
+#pragma once
+
+// One figure of a benchmark, as a line that bench/run-all.sh gathers into its single table:
+//   @row|<figure>|<value>|<unit>|<target>|<ratio>
+// The ratio is how the figure stands against its target: 1.00 or more meets it.
+
+#include <cstdio>
+
+namespace velquist::bench {
+
+inline void row(const char* figure, double value, const char* unit, double target, bool higherIsBetter)
+{
+    const double ratio = higherIsBetter ? value / target : value > 0 ? target / value : 999.99;
+    // Small figures (a fraction of a percent of CPU) keep their digits.
+    std::printf(value < 10 ? "@row|%s|%.3f|%s|%s %g|%.2f\n" : "@row|%s|%.1f|%s|%s %g|%.2f\n", figure, value, unit,
+                higherIsBetter ? ">=" : "<=", target, ratio);
+    std::fflush(stdout);
+}
+
+} // namespace velquist::bench
