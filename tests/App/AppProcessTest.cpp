@@ -219,7 +219,7 @@ TEST_F(AppProcessTest, MockDataFillsTheStoreAndIsSavedAtShutdown)
 TEST_F(AppProcessTest, ASecondInstanceLeavesAndTouchesNothing)
 {
     AppProcess first(home);
-    ASSERT_TRUE(first.ready()) << first.standardError();
+    ASSERT_TRUE(first.listening()) << first.standardError();
     // What a second copy must leave alone: a legacy folder it would otherwise move in, and the
     // first copy's sessions file.
     home.write(".local/share/Tarrowin/silence-rules.json", "[]");
