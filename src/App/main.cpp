@@ -16,7 +16,9 @@
 #include "Shared/Log.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <csignal>
+#include <sys/resource.h>
 #include <system_error>
 
 using namespace velquist;
@@ -39,6 +41,12 @@ std::vector<std::filesystem::path> ownFiles()
 int main(int argc, char** argv)
 {
     std::signal(SIGPIPE, SIG_IGN);
+    // Every waiting hook client holds a connection; the default soft limit of 1024 descriptors
+    // would make a busy machine's agents wait for accepts.
+    if (struct rlimit files{}; ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 65536) {
+        files.rlim_cur = std::min<rlim_t>(files.rlim_max, 65536);
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velquist"));
     QApplication::setQuitOnLastWindowClosed(false);

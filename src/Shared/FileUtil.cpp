@@ -33,6 +33,24 @@ bool writeAll(int fd, const char* data, size_t size)
     return true;
 }
 
+// Temporary files of earlier writes of `path` that were killed before their rename: the name
+// pattern is ours alone, and a minute-old one has no writer left. A fresh one may belong to a
+// writer still at work and stays.
+void removeStaleTemporaries(const fs::path& folder, const std::string& prefix)
+{
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix))
+            continue;
+        std::error_code statError;
+        const auto modified = fs::last_write_time(it->path(), statError);
+        if (!statError && now - modified > std::chrono::minutes(1) && it->is_regular_file(statError))
+            fs::remove(it->path(), statError);
+    }
+}
+
 } // namespace
 
 FileRead read(const fs::path& path, std::size_t maxBytes)
@@ -115,7 +133,9 @@ FileResult writeAtomically(const fs::path& requested, const std::string& bytes, 
     // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "." + name + "...".
     std::string name = ".";
     name += path.filename().string();
-    name += ".tmp-XXXXXX";
+    name += ".tmp-";
+    const std::string temporaryPrefix = name;
+    name += "XXXXXX";
     std::string pattern = (folder / name).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
@@ -143,6 +163,7 @@ FileResult writeAtomically(const fs::path& requested, const std::string& bytes, 
         ::unlink(temporary.c_str());
         return {describe("cannot replace", path, saved)};
     }
+    removeStaleTemporaries(folder, temporaryPrefix);
     // Make the rename itself durable.
     if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
         ::fsync(dir);

@@ -148,3 +148,23 @@ TEST(FileUtilTest, MoveAcrossFileSystemsCopiesThenRemoves)
     EXPECT_EQ(slurp(target / "inner" / "file"), "content");
     fs::remove_all(pattern);
 }
+
+TEST(FileUtilTest, ATemporaryLeftByAKilledWriterIsRemovedByTheNextWrite)
+{
+    test::TemporaryFolder folder;
+    const fs::path file = folder.path() / "settings.json";
+    const fs::path stale = folder.path() / ".settings.json.tmp-AbC123";
+    const fs::path fresh = folder.path() / ".settings.json.tmp-XyZ789";
+    const fs::path other = folder.path() / ".other.json.tmp-AbC123";
+    for (const auto& path : {stale, fresh, other})
+        std::ofstream(path) << "half";
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+    fs::last_write_time(stale, old);
+    fs::last_write_time(other, old);
+
+    ASSERT_TRUE(FileUtil::writeAtomically(file, "{}").ok());
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(fresh)) << "may belong to a writer still at work";
+    EXPECT_TRUE(fs::exists(other)) << "another file's temporary";
+    EXPECT_EQ(slurp(file), "{}");
+}
