@@ -116,6 +116,12 @@ void HookSocketServer::stop()
     m_running = false;
     m_healthTimer.cancel();
     m_restartTimer.cancel();
+    releaseListener();
+}
+
+void HookSocketServer::releaseListener()
+{
+    // The file is removed only while it is still ours; another instance may have taken the path.
     const bool ours = socketFileIsOurs();
     closeListener();
     if (ours)
@@ -250,12 +256,7 @@ void HookSocketServer::checkSocketFile()
 void HookSocketServer::listenerFailed(const std::string& reason)
 {
     Log::system("Velquist: hook listener failed: " + reason + "; listening again shortly");
-    const bool ours = socketFileIsOurs();
-    closeListener();
-    if (ours)
-        ::unlink(m_path.c_str());
-    m_socketDevice = 0;
-    m_socketInode = 0;
+    releaseListener();
     scheduleRestart();
 }
 

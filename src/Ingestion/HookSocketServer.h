@@ -72,6 +72,7 @@ class HookSocketServer final : public QObject
   private:
     void listen();
     void closeListener();
+    void releaseListener();
     void beganReading(std::uint64_t id);
     void parse(std::uint64_t id, int descriptor, std::string bytes);
     void finishReading(std::uint64_t id, std::shared_ptr<SocketConnection> connection,
