@@ -4,7 +4,10 @@
 //   @row|<figure>|<value>|<unit>|<target>|<ratio>
 // The ratio is how the figure stands against its target: 1.00 or more meets it.
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <cstdio>
+#include <functional>
 
 namespace velquist::bench {
 
@@ -15,6 +18,19 @@ inline void row(const char* figure, double value, const char* unit, double targe
     std::printf(value < 10 ? "@row|%s|%.3f|%s|%s %g|%.2f\n" : "@row|%s|%.1f|%s|%s %g|%.2f\n", figure, value, unit,
                 higherIsBetter ? ">=" : "<=", target, ratio);
     std::fflush(stdout);
+}
+
+// Runs the event loop until `done` holds; false when `timeoutMs` passes first.
+inline bool runUntil(const std::function<bool()>& done, int timeoutMs = 60000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
 }
 
 } // namespace velquist::bench

@@ -42,17 +42,6 @@ constexpr int kSenders = 8;
 constexpr double kTargetRoundTripMs = 50;
 constexpr double kTargetEventsPerSecond = 2000;
 
-bool runUntil(const std::function<bool()>& done, int timeoutMs = 60000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
 
 // Sends one ordinary hook request on its own connection, as the hook client does.
 bool sendEvent(const fs::path& socket, const std::string& bytes)
@@ -126,7 +115,7 @@ int main(int argc, char** argv)
             client.start(VELQUIST_QUORVEL_PATH, {"--engine", "claude", "--decide-on", "PermissionRequest"});
             client.write(QByteArray::fromStdString(payload.dump()));
             client.closeWriteChannel();
-            if (!runUntil([&] { return client.state() == QProcess::NotRunning; }, 10000)) {
+            if (!bench::runUntil([&] { return client.state() == QProcess::NotRunning; }, 10000)) {
                 std::fprintf(stderr, "round trip %d did not finish\n", i);
                 status = 1;
                 break;
@@ -170,7 +159,7 @@ int main(int argc, char** argv)
                 }
             });
         }
-        const bool all = runUntil([&] { return store.sessions().size() >= before + kEvents - failed; });
+        const bool all = bench::runUntil([&] { return store.sessions().size() >= before + kEvents - failed; });
         const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
         for (auto& sender : senders)
             sender.join();

@@ -113,17 +113,6 @@ void report(const char* what, double value, const char* unit, double target, boo
     bench::row(what, value, unit, target, higherIsBetter);
 }
 
-bool runUntil(const std::function<bool()>& done, int timeoutMs = 60000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -179,13 +168,13 @@ int main(int argc, char** argv)
         TranscriptTailer tailer(
             file, TranscriptParser::parse, [&](const TranscriptSnapshot& s) { last = s; }, watcher,
             scheduler);
-        if (!runUntil([&] { return last.has_value(); }))
+        if (!bench::runUntil([&] { return last.has_value(); }))
             return 1;
         QElapsedTimer timer;
         timer.start();
         std::ofstream(file, std::ios::binary | std::ios::app) << transcript;
         std::printf("  (write took %.0f ms)\n", static_cast<double>(timer.nsecsElapsed()) / 1e6);
-        const bool caughtUp = runUntil([&] { return last->toolResultCount == toolResults + 1; });
+        const bool caughtUp = bench::runUntil([&] { return last->toolResultCount == toolResults + 1; });
         const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
         if (!caughtUp) {
             std::fprintf(stderr, "tailer did not catch up\n");
@@ -211,7 +200,7 @@ int main(int argc, char** argv)
                         first = s;
                 },
                 watcher, scheduler);
-            if (!runUntil([&] { return first.has_value(); })) {
+            if (!bench::runUntil([&] { return first.has_value(); })) {
                 status = 1;
                 break;
             }
