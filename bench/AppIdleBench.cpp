@@ -147,10 +147,11 @@ int main(int argc, char** argv)
     const double percent = 100.0 * (cpuAfter - cpuBefore) / elapsed;
     std::printf("velquist idle with %d sessions for %.0f s: %.3f%% CPU, %.1f MiB resident (peak %.1f MiB)\n",
                 kSessions, elapsed, percent, resident, peak);
-    const std::string cpuFigure = "application idle CPU, " + std::to_string(kSessions) + " sessions, " +
-                                  std::to_string(seconds) + " s";
+    const std::string cpuFigure =
+        "application idle CPU, " + std::to_string(kSessions) + " sessions, " + std::to_string(seconds) + " s";
     bench::row(cpuFigure.c_str(), percent, "%", kTargetCpuPercent, false);
-    const std::string memoryFigure = "application resident memory, " + std::to_string(kSessions) + " sessions";
+    const std::string memoryFigure =
+        "application resident memory, " + std::to_string(kSessions) + " sessions";
     bench::row(memoryFigure.c_str(), resident, "MiB", kTargetResidentMiB, false);
     return 0;
 }

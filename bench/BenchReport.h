@@ -15,8 +15,8 @@ inline void row(const char* figure, double value, const char* unit, double targe
 {
     const double ratio = higherIsBetter ? value / target : value > 0 ? target / value : 999.99;
     // Small figures (a fraction of a percent of CPU) keep their digits.
-    std::printf(value < 10 ? "@row|%s|%.3f|%s|%s %g|%.2f\n" : "@row|%s|%.1f|%s|%s %g|%.2f\n", figure, value, unit,
-                higherIsBetter ? ">=" : "<=", target, ratio);
+    std::printf(value < 10 ? "@row|%s|%.3f|%s|%s %g|%.2f\n" : "@row|%s|%.1f|%s|%s %g|%.2f\n", figure, value,
+                unit, higherIsBetter ? ">=" : "<=", target, ratio);
     std::fflush(stdout);
 }
 

@@ -42,7 +42,6 @@ constexpr int kSenders = 8;
 constexpr double kTargetRoundTripMs = 50;
 constexpr double kTargetEventsPerSecond = 2000;
 
-
 // Sends one ordinary hook request on its own connection, as the hook client does.
 bool sendEvent(const fs::path& socket, const std::string& bytes)
 {
@@ -83,7 +82,8 @@ int main(int argc, char** argv)
         store,
         AgentEngine{AgentKind::claudeCode, "claude", AgentMechanism::blockingHook,
                     AgentCapabilities::of(AgentKind::claudeCode), "claude"},
-        std::make_unique<ClaudeEngineProfile>(defaults), HookAdapter::Services{clock, scheduler, watcher, dispatcher}));
+        std::make_unique<ClaudeEngineProfile>(defaults),
+        HookAdapter::Services{clock, scheduler, watcher, dispatcher}));
     adapter.start();
     gateway.start();
     int status = 0;
@@ -131,8 +131,8 @@ int main(int argc, char** argv)
         }
         if (!times.empty()) {
             std::sort(times.begin(), times.end());
-            std::printf("decision round trip: median %.2f ms, p95 %.2f ms over %zu runs\n", times[times.size() / 2],
-                        times[times.size() * 95 / 100], times.size());
+            std::printf("decision round trip: median %.2f ms, p95 %.2f ms over %zu runs\n",
+                        times[times.size() / 2], times[times.size() * 95 / 100], times.size());
             bench::row("decision round trip, hook client start to printed decision (median)",
                        times[times.size() / 2], "ms", kTargetRoundTripMs, false);
         }
@@ -149,17 +149,18 @@ int main(int argc, char** argv)
         for (int s = 0; s < kSenders; ++s) {
             senders.emplace_back([&, s] {
                 for (int i = s; i < kEvents; i += kSenders) {
-                    const nlohmann::json request{
-                        {"payload",
-                         {{"hook_event_name", "SessionStart"}, {"session_id", "flow-" + std::to_string(i)},
-                          {"cwd", "/home/dev/app"}}},
-                        {"meta", {{"engine", "claude"}}}};
+                    const nlohmann::json request{{"payload",
+                                                  {{"hook_event_name", "SessionStart"},
+                                                   {"session_id", "flow-" + std::to_string(i)},
+                                                   {"cwd", "/home/dev/app"}}},
+                                                 {"meta", {{"engine", "claude"}}}};
                     if (!sendEvent(socket, request.dump()))
                         ++failed;
                 }
             });
         }
-        const bool all = bench::runUntil([&] { return store.sessions().size() >= before + kEvents - failed; });
+        const bool all =
+            bench::runUntil([&] { return store.sessions().size() >= before + kEvents - failed; });
         const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
         for (auto& sender : senders)
             sender.join();

@@ -113,7 +113,6 @@ void report(const char* what, double value, const char* unit, double target, boo
     bench::row(what, value, unit, target, higherIsBetter);
 }
 
-
 } // namespace
 
 int main(int argc, char** argv)

@@ -16,9 +16,9 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -30,15 +30,17 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // Accepts connections and reads each to its end, as the application does.
-class Listener {
-public:
+class Listener
+{
+  public:
     explicit Listener(const fs::path& path)
     {
         m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(m_fd, 64) != 0) {
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(m_fd, 64) != 0) {
             std::perror("listen");
             std::exit(1);
         }
@@ -51,7 +53,7 @@ public:
         ::close(m_fd);
     }
 
-private:
+  private:
     void serve()
     {
         std::vector<char> buffer(1 << 16);
@@ -73,7 +75,8 @@ private:
     std::thread m_thread;
 };
 
-struct Sample {
+struct Sample
+{
     double wall; // from spawn to exit, microseconds
     double cpu;  // the child's user and system time, microseconds: less moved by other load
 };
@@ -100,8 +103,11 @@ Sample runOnce(const std::vector<std::string>& argument, const fs::path& inputFi
     ::wait4(pid, &status, 0, &usage);
     const auto elapsed = Clock::now() - start;
     posix_spawn_file_actions_destroy(&actions);
-    auto micros = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_usec); };
-    return {std::chrono::duration<double, std::micro>(elapsed).count(), micros(usage.ru_utime) + micros(usage.ru_stime)};
+    auto micros = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_usec);
+    };
+    return {std::chrono::duration<double, std::micro>(elapsed).count(),
+            micros(usage.ru_utime) + micros(usage.ru_stime)};
 }
 
 double median(std::vector<double> values)
@@ -112,13 +118,15 @@ double median(std::vector<double> values)
 
 std::string hookPayload(std::size_t size)
 {
-    const std::string head = R"({"session_id":"0b6c2f7e-1d2a-4c55-9a0e-5f3e8d7c6b4a","transcript_path":)"
-                             R"("/home/u/.claude/projects/p/0b6c2f7e.jsonl","cwd":"/home/u/src/project",)"
-                             R"("permission_mode":"default","hook_event_name":"PostToolUse","tool_name":"Read",)"
-                             R"("tool_input":{"file_path":"/home/u/src/project/main.cpp"},"tool_response":{"content":")";
+    const std::string head =
+        R"({"session_id":"0b6c2f7e-1d2a-4c55-9a0e-5f3e8d7c6b4a","transcript_path":)"
+        R"("/home/u/.claude/projects/p/0b6c2f7e.jsonl","cwd":"/home/u/src/project",)"
+        R"("permission_mode":"default","hook_event_name":"PostToolUse","tool_name":"Read",)"
+        R"("tool_input":{"file_path":"/home/u/src/project/main.cpp"},"tool_response":{"content":")";
     const std::string tail = R"("}})";
     std::string body;
-    const std::string line = R"(    for (const auto& item : items) {\n        total += item.weight * 3; // \"note\" é\n    }\n)";
+    const std::string line =
+        R"(    for (const auto& item : items) {\n        total += item.weight * 3; // \"note\" é\n    }\n)";
     while (head.size() + body.size() + tail.size() < size)
         body += line;
     body.resize(size - head.size() - tail.size());
@@ -144,14 +152,15 @@ int main()
     std::string homeEntry = "HOME=" + home.string();
     char* envp[] = {homeEntry.data(), nullptr};
 
-    struct Size {
+    struct Size
+    {
         const char* name;
         std::size_t bytes;
         int runs;
     };
     const Size sizes[] = {{"4 KiB", 4096, 400}, {"500 KiB", 500 * 1024, 150}};
-    std::printf("median of each, microseconds\n%-8s %12s %12s %8s %12s %12s %8s\n", "payload", "quorvel", "relay",
-                "ratio", "quorvel cpu", "relay cpu", "ratio");
+    std::printf("median of each, microseconds\n%-8s %12s %12s %8s %12s %12s %8s\n", "payload", "quorvel",
+                "relay", "ratio", "quorvel cpu", "relay cpu", "ratio");
     for (const auto& size : sizes) {
         const fs::path input = home / "payload.json";
         {

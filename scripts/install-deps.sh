@@ -10,7 +10,7 @@ packages=(
   libxcb1-dev libxcb-randr0-dev libxcb-screensaver0-dev libxcb-xinput-dev libxcb-shape0-dev libxcb-ewmh-dev
   libcanberra-dev
   xvfb xauth tmux ccache
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 )
 
 missing=()

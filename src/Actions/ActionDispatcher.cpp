@@ -13,11 +13,21 @@ ActionDispatcher::ActionDispatcher(const Clock& clock, QObject* parent) : QObjec
 void ActionDispatcher::perform(const ControlAction& action, const Session& session)
 {
     QMetaObject::invokeMethod(
-        this, [this] { if (playTapSound) playTapSound(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (playTapSound)
+                playTapSound();
+        },
+        Qt::QueuedConnection);
     if (SessionStore::isDemonstration(session.id)) {
         // Any answer on the demonstration session moves the introduction on.
         QMetaObject::invokeMethod(
-            this, [this] { if (introClickedAllow) introClickedAllow(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                if (introClickedAllow)
+                    introClickedAllow();
+            },
+            Qt::QueuedConnection);
         return;
     }
     QMetaObject::invokeMethod(
@@ -37,12 +47,18 @@ void ActionDispatcher::performNow(const ControlAction& action, const Session& se
         return;
     }
     m_lastDispatch = Dispatch{key, now};
-    if (DecisionResolver* channel = resolver(session.agent); channel && channel->resolveDecision(action, session.id))
+    if (DecisionResolver* channel = resolver(session.agent);
+        channel && channel->resolveDecision(action, session.id))
         return;
     Log::debug("dispatch", action.describe() + ": no decision channel, jumping to terminal");
     if (jumpToTerminal) {
         QMetaObject::invokeMethod(
-            this, [this, session] { if (jumpToTerminal) jumpToTerminal(session); }, Qt::QueuedConnection);
+            this,
+            [this, session] {
+                if (jumpToTerminal)
+                    jumpToTerminal(session);
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -20,9 +20,10 @@ class SessionStore;
 // Where the panel's decisions go: a short sound, the introduction for its demonstration session,
 // a filter against an accidental repeat, then the resolver of the session's agent kind, or the
 // session's terminal when no resolver takes the decision. Main thread.
-class ActionDispatcher final : public QObject {
+class ActionDispatcher final : public QObject
+{
     Q_OBJECT
-public:
+  public:
     explicit ActionDispatcher(const Clock& clock, QObject* parent = nullptr);
 
     // Returns at once; the work runs from the event loop.
@@ -47,11 +48,12 @@ public:
     // A repeat of the same action on the same request within this window is dropped.
     static constexpr std::chrono::milliseconds kRepeatWindow{2500};
 
-private:
+  private:
     const Clock& m_clock;
     QPointer<SessionStore> m_store;
     std::map<AgentKind, DecisionResolver*> m_resolvers;
-    struct Dispatch {
+    struct Dispatch
+    {
         std::string key;
         Clock::Monotonic at;
     };

@@ -25,7 +25,8 @@ std::string quoted(const std::string& text)
     return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-struct Describer {
+struct Describer
+{
     std::string operator()(const ControlAction::Approve& a) const
     {
         return "approve(" + std::string(toString(a.scope)) + ")";

@@ -19,26 +19,32 @@ enum class GrantScope {
 std::string_view toString(GrantScope scope);
 
 // The user's decision on a session's request, as the panel's controls send it.
-struct ControlAction {
-    struct Approve {
+struct ControlAction
+{
+    struct Approve
+    {
         GrantScope scope = GrantScope::once;
         bool operator==(const Approve&) const = default;
     };
-    struct ApprovePlan {
+    struct ApprovePlan
+    {
         // The permission mode the agent continues in; none keeps its mode.
         std::optional<std::string> mode;
         bool operator==(const ApprovePlan&) const = default;
     };
-    struct DenyWithMessage {
+    struct DenyWithMessage
+    {
         std::string message;
         bool operator==(const DenyWithMessage&) const = default;
     };
-    struct Answer {
+    struct Answer
+    {
         // One list per question, in question order, of the chosen option indexes.
         std::vector<std::vector<int>> selections;
         bool operator==(const Answer&) const = default;
     };
-    struct Deny {
+    struct Deny
+    {
         bool operator==(const Deny&) const = default;
     };
     using Value = std::variant<Approve, ApprovePlan, DenyWithMessage, Answer, Deny>;
@@ -46,9 +52,18 @@ struct ControlAction {
     Value value;
 
     static ControlAction approve(GrantScope scope) { return {Approve{scope}}; }
-    static ControlAction approvePlan(std::optional<std::string> mode) { return {ApprovePlan{std::move(mode)}}; }
-    static ControlAction denyWithMessage(std::string message) { return {DenyWithMessage{std::move(message)}}; }
-    static ControlAction answer(std::vector<std::vector<int>> selections) { return {Answer{std::move(selections)}}; }
+    static ControlAction approvePlan(std::optional<std::string> mode)
+    {
+        return {ApprovePlan{std::move(mode)}};
+    }
+    static ControlAction denyWithMessage(std::string message)
+    {
+        return {DenyWithMessage{std::move(message)}};
+    }
+    static ControlAction answer(std::vector<std::vector<int>> selections)
+    {
+        return {Answer{std::move(selections)}};
+    }
     static ControlAction deny() { return {Deny{}}; }
 
     template <typename Case> const Case* as() const& { return std::get_if<Case>(&value); }

@@ -7,8 +7,9 @@
 namespace velquist {
 
 // A channel through which the user's decision reaches a waiting agent.
-class DecisionResolver {
-public:
+class DecisionResolver
+{
+  public:
     virtual ~DecisionResolver() = default;
     // Delivers `action` to the request that session `sessionID` holds. True when a request was
     // waiting and the decision reached the agent; false when there was none, or it could not be

@@ -12,8 +12,9 @@ struct Session;
 
 // Selects the tmux pane a session runs in, after its terminal has been brought to the front.
 // Long-lived like its `Tmux`: a run on a worker uses both until it ends.
-class MultiplexerFocus {
-public:
+class MultiplexerFocus
+{
+  public:
     explicit MultiplexerFocus(Tmux& tmux);
 
     // Switches the attached client to the pane's session, then selects its window and the pane
@@ -26,7 +27,7 @@ public:
     bool focusTmuxPane(const Session& session);
     void focusTmuxPane(const Session& session, QObject* context, std::function<void(bool)> done);
 
-private:
+  private:
     Tmux& m_tmux;
 };
 

@@ -16,9 +16,11 @@ namespace velquist {
 // Maps processes to the graphical application that owns the terminal an agent runs in. The one
 // place that does so: the jump, the intake's terminal binding and the "terminal in front" checks
 // all ask it. Long-lived like its registry and `Tmux`: a run on a worker uses them until it ends.
-class TerminalBinder {
-public:
-    struct Candidate {
+class TerminalBinder
+{
+  public:
+    struct Candidate
+    {
         pid_t pid = 0;
         std::string bundleID;
         std::optional<std::string> name;
@@ -47,7 +49,7 @@ public:
     void resolveTmuxHost(const TerminalEnvironment& env, QObject* context,
                          std::function<void(std::optional<Candidate>)> done) const;
 
-private:
+  private:
     const AppRegistry& m_registry;
     Tmux* m_tmux;
 };

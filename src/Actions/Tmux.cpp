@@ -11,7 +11,8 @@ namespace velquist {
 
 namespace {
 
-struct ClientLine {
+struct ClientLine
+{
     pid_t pid = 0;
     std::int64_t activity = 0;
     std::string session;

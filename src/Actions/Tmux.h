@@ -18,8 +18,9 @@ using TerminalEnvironment = std::map<std::string, std::string>;
 
 // The `tmux` tool, pointed at the server a session runs under. Every command has a time-out, so a
 // hung server costs its caller at most that long. Its commands block: call them from a worker.
-class Tmux {
-public:
+class Tmux
+{
+  public:
     static constexpr std::chrono::milliseconds commandTimeout{2000};
 
     Tmux(ProcessRunner& runner, CommandLookup& lookup);
@@ -39,7 +40,7 @@ public:
     // the pane's own session before the others, the most recently active first.
     std::vector<pid_t> attachedClients(const TerminalEnvironment& env);
 
-private:
+  private:
     ProcessRunner& m_runner;
     CommandLookup& m_lookup;
 };

@@ -29,7 +29,9 @@ UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signals, QObject
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &UnixSignalWatcher::drain);
     for (const int signal : signals) {
-        struct sigaction action{};
+        struct sigaction action
+        {
+        };
         action.sa_handler = forwardSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;

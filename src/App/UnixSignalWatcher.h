@@ -9,16 +9,17 @@ namespace velquist {
 
 // Turns POSIX signals into a Qt signal on the main thread (through a self-pipe), so that a
 // termination request runs the normal shutdown instead of ending the process mid-write.
-class UnixSignalWatcher final : public QObject {
+class UnixSignalWatcher final : public QObject
+{
     Q_OBJECT
-public:
+  public:
     explicit UnixSignalWatcher(std::initializer_list<int> signals, QObject* parent = nullptr);
     ~UnixSignalWatcher() override;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void received(int signal);
 
-private:
+  private:
     void drain();
 
     QSocketNotifier* m_notifier = nullptr;

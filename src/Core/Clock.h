@@ -5,8 +5,9 @@
 namespace velquist {
 
 // The source of time. Production reads the system clocks; tests advance a manual clock.
-class Clock {
-public:
+class Clock
+{
+  public:
     using WallTime = std::chrono::system_clock::time_point;
     using Monotonic = std::chrono::steady_clock::time_point;
 

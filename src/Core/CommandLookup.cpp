@@ -13,7 +13,8 @@ namespace {
 
 bool isExecutableFile(const std::string& path)
 {
-    struct stat info {
+    struct stat info
+    {
     };
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
            ::access(path.c_str(), X_OK) == 0;

@@ -15,8 +15,9 @@ namespace velquist {
 // with `command -v` on the user's login shell, whose profile sets the PATH a desktop session may
 // lack. Found paths are kept for the life of the object; a failed search is tried afresh next time,
 // so a tool installed later is found. Thread-safe.
-class CommandLookup {
-public:
+class CommandLookup
+{
+  public:
     explicit CommandLookup(ProcessRunner& runner, std::string loginShell = defaultShell(),
                            std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
@@ -32,7 +33,7 @@ public:
 
     static std::string defaultShell();
 
-private:
+  private:
     ProcessRunner& m_runner;
     const std::string m_shell;
     const std::chrono::milliseconds m_timeout;

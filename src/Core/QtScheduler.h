@@ -10,9 +10,10 @@ class QTimer;
 namespace velquist {
 
 // Scheduler on Qt timers of the thread that owns it (the main thread).
-class QtScheduler final : public QObject, public Scheduler {
+class QtScheduler final : public QObject, public Scheduler
+{
     Q_OBJECT
-public:
+  public:
     explicit QtScheduler(QObject* parent = nullptr);
     ~QtScheduler() override;
 
@@ -21,7 +22,7 @@ public:
     void cancel(TimerId id) override;
     bool isScheduled(TimerId id) const override;
 
-private:
+  private:
     TimerId start(std::chrono::milliseconds delay, bool repeating, Callback callback);
 
     TimerId m_nextId = 1;

@@ -8,8 +8,9 @@ namespace velquist {
 
 // Timers on the main thread. Production uses Qt timers; tests use a manual scheduler that runs
 // due callbacks when the test advances time.
-class Scheduler {
-public:
+class Scheduler
+{
+  public:
     using Callback = std::function<void()>;
     using TimerId = std::uint64_t;
 
@@ -26,8 +27,9 @@ public:
 
 // Owns one timer of a scheduler and cancels it when replaced or destroyed, so a callback never
 // outlives the object that armed it.
-class ScheduledTimer {
-public:
+class ScheduledTimer
+{
+  public:
     ScheduledTimer() = default;
     ScheduledTimer(Scheduler& scheduler, Scheduler::TimerId id) : m_scheduler(&scheduler), m_id(id) {}
     ScheduledTimer(const ScheduledTimer&) = delete;
@@ -55,7 +57,7 @@ public:
     }
     bool isActive() const { return m_scheduler && m_id && m_scheduler->isScheduled(m_id); }
 
-private:
+  private:
     Scheduler* m_scheduler = nullptr;
     Scheduler::TimerId m_id = 0;
 };

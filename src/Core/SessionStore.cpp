@@ -20,8 +20,8 @@ using namespace std::chrono_literals;
 constexpr std::array<std::string_view, 4> kNeverSaved = {"debug-", "detected:", "opencode:", "intro-"};
 // Prefixes that already say where a session comes from; a restored id with one of them is kept.
 constexpr std::array<std::string_view, 10> kKnownPrefixes = {
-    "mock-",   "intro-",  "debug-",  "claude:",   "codex:",
-    "cursor:", "gemini:", "qwen:",   "opencode:", "detected:"};
+    "mock-",   "intro-",  "debug-", "claude:",   "codex:",
+    "cursor:", "gemini:", "qwen:",  "opencode:", "detected:"};
 
 int displayRank(const SessionStatus& status)
 {
@@ -181,8 +181,9 @@ bool SessionStore::realSessionHasBeenWaiting(double seconds) const
         const Session& session = entry.second;
         if (isDemonstration(entry.first) || !session.status.asksForUser())
             return false;
-        const double waited =
-            session.attentionSince ? std::chrono::duration<double>(now - *session.attentionSince).count() : 0.0;
+        const double waited = session.attentionSince
+                                  ? std::chrono::duration<double>(now - *session.attentionSince).count()
+                                  : 0.0;
         return waited >= seconds;
     });
 }
@@ -245,7 +246,8 @@ void SessionStore::remove(const std::string& id)
 void SessionStore::markDoneRead(const std::string& id)
 {
     const auto found = m_sessions.find(id);
-    if (found == m_sessions.end() || !found->second.status.is<SessionStatus::Done>() || found->second.doneSeenAt)
+    if (found == m_sessions.end() || !found->second.status.is<SessionStatus::Done>() ||
+        found->second.doneSeenAt)
         return;
     found->second.doneSeenAt = m_clock.now();
     Q_EMIT sessionsChanged();
@@ -281,7 +283,8 @@ void SessionStore::fire(AlertSignal signal)
 {
     m_alertSignal = signal;
     ++m_alertRevision;
-    Log::debug("store", "fired " + std::string(toString(signal)) + " revision=" + std::to_string(m_alertRevision));
+    Log::debug("store",
+               "fired " + std::string(toString(signal)) + " revision=" + std::to_string(m_alertRevision));
     Q_EMIT alertRaised(signal);
     if (onAlert)
         onAlert(signal);

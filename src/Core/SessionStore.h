@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Core/AlertSignal.h"
-#include "Core/StateFile.h"
 #include "Core/Scheduler.h"
 #include "Core/Session.h"
 #include "Core/SilenceRuleStore.h"
+#include "Core/StateFile.h"
 
 #include <QObject>
 #include <filesystem>
@@ -22,9 +22,10 @@ class Clock;
 // The one owner of every live session (main thread). Every change goes through update, upsert,
 // remove and markDoneRead, which stamp the dates, raise alert signals and save "sessions.json"
 // one second after the last change.
-class SessionStore final : public QObject {
+class SessionStore final : public QObject
+{
     Q_OBJECT
-public:
+  public:
     // `file` defaults to "sessions.json" in the support folder; without `silence` the store makes
     // its own rule store on the default file.
     SessionStore(Clock& clock, Scheduler& scheduler, std::optional<std::filesystem::path> file = std::nullopt,
@@ -82,14 +83,15 @@ public:
     // unless the id already carries a known prefix.
     static std::string namespacedID(const Session& session);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void sessionsChanged();
     void alertRaised(velquist::AlertSignal signal);
     void introIsRunningChanged();
 
-private:
+  private:
     bool isSilenced(const Session& session) const;
-    void signalIfNeeded(const std::string& id, const SessionStatus& oldStatus, const SessionStatus& newStatus);
+    void signalIfNeeded(const std::string& id, const SessionStatus& oldStatus,
+                        const SessionStatus& newStatus);
     void fire(AlertSignal signal);
     void scheduleSave();
 

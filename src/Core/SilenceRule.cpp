@@ -67,8 +67,8 @@ const std::vector<SilenceRule>& SilenceRule::presets()
         preset("Sessions inside ~/.claude",
                "Helper sessions that run from Claude Code's own config directory rather than a project.",
                Match::prefix, "~/.claude"),
-        preset("Sessions in temporary directories", "Scratchpad and throwaway sessions under /tmp.", Match::prefix,
-               "/tmp"),
+        preset("Sessions in temporary directories", "Scratchpad and throwaway sessions under /tmp.",
+               Match::prefix, "/tmp"),
     };
     return kPresets;
 }
@@ -115,7 +115,8 @@ bool SilenceRule::matches(const std::string& cwd, const std::optional<std::strin
 {
     if (!isEnabled)
         return false;
-    return field == Field::prompt ? matchesText(firstPrompt, pattern, match) : matchesPath(cwd, pattern, match);
+    return field == Field::prompt ? matchesText(firstPrompt, pattern, match)
+                                  : matchesPath(cwd, pattern, match);
 }
 
 nlohmann::json SilenceRule::toJson() const
@@ -154,7 +155,8 @@ std::optional<SilenceRule> SilenceRule::fromJson(const nlohmann::json& object)
     rule.pattern = *pattern;
     rule.isEnabled = *enabled;
     // Optional keys of the wrong type make the element unreadable, like the required ones.
-    for (auto [key, target] : {std::pair{"presetName", &rule.presetName}, {"presetDetail", &rule.presetDetail}}) {
+    for (auto [key, target] :
+         {std::pair{"presetName", &rule.presetName}, {"presetDetail", &rule.presetDetail}}) {
         if (const auto* value = Json::member(object, key)) {
             if (!value->is_string())
                 return std::nullopt;

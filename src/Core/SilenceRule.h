@@ -9,7 +9,8 @@
 namespace velquist {
 
 // A rule that hides sessions by their working directory or first prompt.
-struct SilenceRule {
+struct SilenceRule
+{
     enum class Field { directory, prompt };
     enum class Match { contains, prefix };
 

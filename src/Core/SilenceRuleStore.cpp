@@ -63,7 +63,8 @@ void SilenceRuleStore::add(const SilenceRule& rule)
 void SilenceRuleStore::setEnabled(bool enabled, const QUuid& id)
 {
     auto rules = m_rules;
-    auto found = std::find_if(rules.begin(), rules.end(), [&](const SilenceRule& rule) { return rule.id == id; });
+    auto found =
+        std::find_if(rules.begin(), rules.end(), [&](const SilenceRule& rule) { return rule.id == id; });
     if (found == rules.end())
         return;
     found->isEnabled = enabled;
@@ -74,7 +75,8 @@ void SilenceRuleStore::setEnabled(bool enabled, const QUuid& id)
 void SilenceRuleStore::editCustom(const QUuid& id, const std::function<void(SilenceRule&)>& edit)
 {
     auto rules = m_rules;
-    auto found = std::find_if(rules.begin(), rules.end(), [&](const SilenceRule& rule) { return rule.id == id; });
+    auto found =
+        std::find_if(rules.begin(), rules.end(), [&](const SilenceRule& rule) { return rule.id == id; });
     if (found == rules.end() || found->isPreset())
         return;
     edit(*found);
@@ -141,8 +143,9 @@ void SilenceRuleStore::load()
             rules.push_back(rule);
     }
     for (const auto& preset : SilenceRule::presets()) {
-        auto saved = std::find_if(stored.begin(), stored.end(),
-                                  [&](const SilenceRule& rule) { return rule.presetName == preset.presetName; });
+        auto saved = std::find_if(stored.begin(), stored.end(), [&](const SilenceRule& rule) {
+            return rule.presetName == preset.presetName;
+        });
         if (saved == stored.end()) {
             rules.push_back(preset);
             continue;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Core/StateFile.h"
 #include "Core/SilenceRule.h"
+#include "Core/StateFile.h"
 
 #include <QObject>
 #include <filesystem>
@@ -11,11 +11,13 @@
 namespace velquist {
 
 // The user's silence rules and the built-in presets, kept in "silence-rules.json". Main thread.
-class SilenceRuleStore final : public QObject {
+class SilenceRuleStore final : public QObject
+{
     Q_OBJECT
-public:
+  public:
     // `file` defaults to "silence-rules.json" in the support folder. Loads it; never writes.
-    explicit SilenceRuleStore(std::optional<std::filesystem::path> file = std::nullopt, QObject* parent = nullptr);
+    explicit SilenceRuleStore(std::optional<std::filesystem::path> file = std::nullopt,
+                              QObject* parent = nullptr);
 
     const std::vector<SilenceRule>& rules() const { return m_rules; }
     std::vector<SilenceRule> customRules() const;
@@ -41,11 +43,11 @@ public:
     // Removes custom rules with this id; presets stay.
     void remove(const QUuid& id);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void rulesChanged();
     void revealsHiddenChanged();
 
-private:
+  private:
     void load();
     void setRules(std::vector<SilenceRule> rules);
     void editCustom(const QUuid& id, const std::function<void(SilenceRule&)>& edit);

@@ -8,8 +8,9 @@ namespace velquist {
 // One of our own state files in the support folder ("sessions.json", "silence-rules.json"):
 // written whole and atomically with mode 0600, and never written over when its earlier content
 // could not be read.
-class StateFile {
-public:
+class StateFile
+{
+  public:
     explicit StateFile(std::filesystem::path path) : m_path(std::move(path)) {}
 
     const std::filesystem::path& path() const { return m_path; }
@@ -20,7 +21,7 @@ public:
     // traced and otherwise ignored; the next change tries again.
     void write(const std::string& bytes);
 
-private:
+  private:
     std::filesystem::path m_path;
     bool m_keepOriginal = false;
 };

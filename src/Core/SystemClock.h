@@ -4,8 +4,9 @@
 
 namespace velquist {
 
-class SystemClock final : public Clock {
-public:
+class SystemClock final : public Clock
+{
+  public:
     WallTime now() const override { return std::chrono::system_clock::now(); }
     Monotonic monotonic() const override { return std::chrono::steady_clock::now(); }
 };

@@ -152,7 +152,9 @@ std::optional<std::string> commandRisk(const std::string& command)
 std::optional<std::string> overwriteNote(const std::filesystem::path& file)
 {
     // Nothing we can see at the path (missing, or behind a folder we may not enter): no note.
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(file.c_str(), &info) != 0)
         return std::nullopt;
     // FileUtil::read refuses folders, devices and pipes, and never blocks on a FIFO.

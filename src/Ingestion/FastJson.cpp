@@ -53,8 +53,7 @@ std::optional<nlohmann::json> parse(std::string_view text, int depthLimit)
     }
     simdjson::dom::element root;
     const auto error = parser.parse(text.data(), text.size(), true).get(root);
-    if (error == simdjson::NUMBER_ERROR || error == simdjson::CAPACITY ||
-        error == simdjson::MEMALLOC)
+    if (error == simdjson::NUMBER_ERROR || error == simdjson::CAPACITY || error == simdjson::MEMALLOC)
         return Json::parse(text, depthLimit);
     if (error)
         return std::nullopt;

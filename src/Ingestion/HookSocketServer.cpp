@@ -73,13 +73,15 @@ HookSocketServer::HookSocketServer(Scheduler& scheduler, EventHandler onEvent, D
     // The reader's callbacks run on its thread: they only post to this object or start a parse.
     HookSocketReader::Callbacks callbacks;
     callbacks.accepted = [this](std::uint64_t id) {
-        QMetaObject::invokeMethod(this, [this, id] { beganReading(id); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, id] { beganReading(id); }, Qt::QueuedConnection);
     };
     callbacks.complete = [this](std::uint64_t id, int descriptor, std::string bytes) {
         parse(id, descriptor, std::move(bytes));
     };
     callbacks.dropped = [this](std::uint64_t id) {
-        QMetaObject::invokeMethod(this, [this, id] { m_reading.erase(id); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, id] { m_reading.erase(id); }, Qt::QueuedConnection);
     };
     callbacks.listenerFailed = [this](int error) {
         QMetaObject::invokeMethod(
@@ -193,8 +195,8 @@ bool HookSocketServer::socketFileIsOurs() const
 
 void HookSocketServer::beganReading(std::uint64_t id)
 {
-    m_reading.emplace(
-        id, ScheduledTimer(m_scheduler, m_scheduler.schedule(m_limits.readDeadline, [this, id] { expire(id); })));
+    m_reading.emplace(id, ScheduledTimer(m_scheduler, m_scheduler.schedule(m_limits.readDeadline,
+                                                                           [this, id] { expire(id); })));
 }
 
 void HookSocketServer::parse(std::uint64_t id, int descriptor, std::string bytes)

@@ -7,7 +7,8 @@
 namespace velquist {
 
 // A process that is a graphical application in its own right.
-struct RunningApp {
+struct RunningApp
+{
     pid_t pid = 0;
     // Stable identifier: a fixed one for the terminals we know, else the desktop id
     // ("org.gnome.Terminal"), else the executable's name. Never empty.
@@ -21,8 +22,9 @@ struct RunningApp {
 };
 
 // Which application a process is.
-class AppRegistry {
-public:
+class AppRegistry
+{
+  public:
     virtual ~AppRegistry() = default;
 
     // The application that `pid` itself is, or none when it is no application (a shell, a tool).

@@ -12,7 +12,8 @@ namespace velquist {
 
 // One child process: a program and its arguments, handed to it as they are. There is no shell
 // line, so nothing in the arguments is ever interpreted.
-struct ProcessRequest {
+struct ProcessRequest
+{
     // An absolute path, or a bare name looked up on PATH.
     std::string executable;
     std::vector<std::string> arguments;
@@ -22,7 +23,8 @@ struct ProcessRequest {
     std::size_t outputLimit = 1 << 20;
 };
 
-struct ProcessResult {
+struct ProcessResult
+{
     enum class Status { exited, signalled, timedOut, failedToStart };
 
     Status status = Status::failedToStart;
@@ -37,8 +39,9 @@ struct ProcessResult {
 
 // Runs child processes with standard input and error on the null device, standard output read to
 // its end, and a time-out.
-class ProcessRunner {
-public:
+class ProcessRunner
+{
+  public:
     using Completion = std::function<void(ProcessResult)>;
 
     virtual ~ProcessRunner() = default;

@@ -12,8 +12,9 @@ namespace velquist {
 // The user's settings: one JSON value per key, each keeping its JSON type, so a Bool stays a Bool
 // and "stored as another type" can be told apart from "missing". Thread-safe. This base keeps the
 // values in memory (tests use it as it is); a subclass persists them.
-class UserDefaults {
-public:
+class UserDefaults
+{
+  public:
     using Observer = std::function<void(const std::string& key)>;
 
     UserDefaults() = default;
@@ -43,13 +44,13 @@ public:
     int addObserver(Observer observer);
     void removeObserver(int token);
 
-protected:
+  protected:
     // Called with all values after each real change, under no lock of ours.
     virtual void persist(const nlohmann::json& /*all*/) {}
     // Deletes the saved form, for removePersistentDomain(); persist() is not called again.
     virtual void erasePersisted() {}
 
-private:
+  private:
     void changed(const std::string& key);
     void notify(const std::string& key);
 

@@ -20,24 +20,72 @@ fs::path home()
     return fs::path(UserAccount::homeDirectory());
 }
 
-fs::path claudeSettings() { return inHome(".claude/settings.json"); }
-fs::path codexDirectory() { return inHome(".codex"); }
-fs::path cursorDirectory() { return inHome(".cursor"); }
-fs::path geminiDirectory() { return inHome(".gemini"); }
-fs::path qwenDirectory() { return inHome(".qwen"); }
-fs::path opencodeConfigDirectory() { return inHome(".config/opencode"); }
-fs::path appSupport() { return inHome(".local/share/Velquist"); }
-fs::path installedHelper() { return appSupport() / "bin" / "quorvel"; }
-fs::path bundledHelper() { return executableDirectory() / "quorvel"; }
-fs::path claudeSettingsBackup() { return inHome(".claude/settings.json.velquist.bak"); }
+fs::path claudeSettings()
+{
+    return inHome(".claude/settings.json");
+}
+fs::path codexDirectory()
+{
+    return inHome(".codex");
+}
+fs::path cursorDirectory()
+{
+    return inHome(".cursor");
+}
+fs::path geminiDirectory()
+{
+    return inHome(".gemini");
+}
+fs::path qwenDirectory()
+{
+    return inHome(".qwen");
+}
+fs::path opencodeConfigDirectory()
+{
+    return inHome(".config/opencode");
+}
+fs::path appSupport()
+{
+    return inHome(".local/share/Velquist");
+}
+fs::path installedHelper()
+{
+    return appSupport() / "bin" / "quorvel";
+}
+fs::path bundledHelper()
+{
+    return executableDirectory() / "quorvel";
+}
+fs::path claudeSettingsBackup()
+{
+    return inHome(".claude/settings.json.velquist.bak");
+}
 
-fs::path socketPath() { return appSupport() / "notch.sock"; }
-fs::path appPathFile() { return appSupport() / "app-path"; }
-fs::path hooksLock() { return appSupport() / "hooks.lock"; }
-fs::path sessionsFile() { return appSupport() / "sessions.json"; }
-fs::path silenceRulesFile() { return appSupport() / "silence-rules.json"; }
+fs::path socketPath()
+{
+    return appSupport() / "notch.sock";
+}
+fs::path appPathFile()
+{
+    return appSupport() / "app-path";
+}
+fs::path hooksLock()
+{
+    return appSupport() / "hooks.lock";
+}
+fs::path sessionsFile()
+{
+    return appSupport() / "sessions.json";
+}
+fs::path silenceRulesFile()
+{
+    return appSupport() / "silence-rules.json";
+}
 
-fs::path defaultsFile() { return inHome(".config/Velquist/defaults.json"); }
+fs::path defaultsFile()
+{
+    return inHome(".config/Velquist/defaults.json");
+}
 
 fs::path executablePath()
 {

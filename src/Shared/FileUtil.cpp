@@ -58,12 +58,14 @@ FileRead read(const fs::path& path, std::size_t maxBytes)
     FileRead result;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        result.status = errno == ENOENT || errno == ENOTDIR ? FileRead::Status::missing
-                                                            : FileRead::Status::unreadable;
+        result.status =
+            errno == ENOENT || errno == ENOTDIR ? FileRead::Status::missing : FileRead::Status::unreadable;
         result.error = describe("cannot open", path, errno);
         return result;
     }
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         result.status = FileRead::Status::notRegular;
@@ -126,7 +128,9 @@ FileResult writeAtomically(const fs::path& requested, const std::string& bytes, 
     const fs::path path = resolveSymlinks(requested);
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     mode_t mode = newFileMode;
-    struct stat existing{};
+    struct stat existing
+    {
+    };
     if (policy == ModePolicy::keepExisting && ::stat(path.c_str(), &existing) == 0)
         mode = existing.st_mode & 07777;
 
@@ -179,7 +183,9 @@ FileResult ensurePrivateDirectory(const fs::path& path)
         fs::create_directories(path.parent_path(), ec);
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
         return {describe("cannot create", path, errno)};
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return {path.string() + " is not a folder"};
     if ((info.st_mode & 07777) != 0700 && ::chmod(path.c_str(), 0700) != 0)

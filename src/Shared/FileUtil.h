@@ -8,7 +8,8 @@
 namespace velquist {
 
 // The outcome of a file operation: empty `error` means success.
-struct FileResult {
+struct FileResult
+{
     std::string error;
     bool ok() const { return error.empty(); }
     explicit operator bool() const { return ok(); }
@@ -16,7 +17,8 @@ struct FileResult {
 
 // A bounded read of a regular file. Only `missing` may be treated as "no content yet"; a file that
 // exists but cannot be read must be left alone.
-struct FileRead {
+struct FileRead
+{
     enum class Status { ok, missing, unreadable, notRegular, tooLarge };
     Status status = Status::missing;
     std::string bytes;

@@ -120,7 +120,9 @@ bool stripEntries(ordered_json& entries)
 
 mode_t modeOf(const fs::path& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0600;
 }
 
@@ -132,7 +134,8 @@ bool isOurs(std::string_view command)
         for (std::size_t at = command.find(marker); at != std::string_view::npos;
              at = command.find(marker, at + 1)) {
             const std::size_t end = at + marker.size();
-            if ((at == 0 || isPathStart(command[at - 1])) && (end == command.size() || isWordEnd(command[end])))
+            if ((at == 0 || isPathStart(command[at - 1])) &&
+                (end == command.size() || isWordEnd(command[end])))
                 return true;
         }
     }
@@ -220,7 +223,8 @@ HookConfigEdit editConfig(const HookConfigFile& file, const std::function<bool(o
             return {Status::unchanged, {}};
         const std::string after = serializeLike(*settings, before.bytes);
         const mode_t mode = modeOf(file.url);
-        if (auto written = FileUtil::writeAtomically(file.backup, before.bytes, mode, FileUtil::ModePolicy::force);
+        if (auto written =
+                FileUtil::writeAtomically(file.backup, before.bytes, mode, FileUtil::ModePolicy::force);
             !written)
             return {Status::failed, written.error};
         // The agent may have saved the file while we worked; redo the edit on what it wrote.
@@ -264,7 +268,9 @@ bool appIsDefinitelyGone()
     // A relative path would be judged against the agent's folder, which says nothing.
     if (path.front() != '/')
         return false;
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(path.c_str(), &info) == 0)
         return false;
     return errno == ENOENT || errno == ENOTDIR;

@@ -15,13 +15,15 @@ namespace velquist {
 
 // One agent configuration file that may hold our hook entries, and the backup that receives its
 // previous bytes before we rewrite it.
-struct HookConfigFile {
+struct HookConfigFile
+{
     std::filesystem::path url;
     std::filesystem::path backup;
 };
 
 // The outcome of `HookCleanup::editConfig`.
-struct HookConfigEdit {
+struct HookConfigEdit
+{
     enum class Status {
         rewritten,  // the edit changed the settings; the backup and the new file are written
         unchanged,  // the edit changed nothing; neither file was touched
@@ -35,8 +37,9 @@ struct HookConfigEdit {
 };
 
 // An exclusive hold of "hooks.lock" in the support folder, released when the object goes.
-class HookLock {
-public:
+class HookLock
+{
+  public:
     // Creates the support folder and the lock file (mode 0644) when needed and takes the lock,
     // waiting at most `wait` for another holder; `held()` tells whether it was taken.
     explicit HookLock(std::chrono::milliseconds wait);
@@ -46,7 +49,7 @@ public:
 
     bool held() const { return m_fd >= 0; }
 
-private:
+  private:
     int m_fd = -1;
 };
 
@@ -85,7 +88,8 @@ std::string serializeLike(const nlohmann::ordered_json& settings, std::string_vi
 // bytes to the backup and then the new settings over the file, both atomically and keeping the
 // file's mode. Nothing is rewritten when the backup cannot be written, and an edit made by
 // someone else while we worked is never overwritten (the edit is redone on the new content).
-HookConfigEdit editConfig(const HookConfigFile& file, const std::function<bool(nlohmann::ordered_json&)>& edit);
+HookConfigEdit editConfig(const HookConfigFile& file,
+                          const std::function<bool(nlohmann::ordered_json&)>& edit);
 
 // Strips our entries from every file of `configs()`; returns the files it rewrote. Files that are
 // missing, unreadable or not JSON objects are left alone. Run under `withLock`.
@@ -94,8 +98,7 @@ std::vector<std::filesystem::path> stripAllConfigs();
 // Runs `body` while holding "hooks.lock". When the lock file cannot be opened, or another holder
 // keeps the lock past `wait`, the body is not run and the result is none (false for a body that
 // returns nothing). The lock is released also when the body throws.
-template <typename Body>
-auto withLock(Body&& body, std::chrono::milliseconds wait = kLockWait)
+template <typename Body> auto withLock(Body&& body, std::chrono::milliseconds wait = kLockWait)
 {
     using Result = std::invoke_result_t<Body&>;
     HookLock lock(wait);

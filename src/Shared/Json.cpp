@@ -37,8 +37,7 @@ bool withinDepth(std::string_view text, int limit)
     return true;
 }
 
-template <typename JsonType>
-static std::optional<JsonType> parseAs(std::string_view text, int depthLimit)
+template <typename JsonType> static std::optional<JsonType> parseAs(std::string_view text, int depthLimit)
 {
     if (!withinDepth(text, depthLimit))
         return std::nullopt;
@@ -84,7 +83,8 @@ std::optional<std::string> string(const nlohmann::json& object, std::string_view
     return value->get<std::string>();
 }
 
-std::optional<std::string> firstString(const nlohmann::json& object, std::initializer_list<std::string_view> keys)
+std::optional<std::string> firstString(const nlohmann::json& object,
+                                       std::initializer_list<std::string_view> keys)
 {
     for (const auto key : keys) {
         if (auto value = string(object, key))

@@ -28,7 +28,8 @@ std::string dump(const nlohmann::ordered_json& value, int indent = -1);
 // Typed lookups on an object that answer none for a missing key, a wrong type or a non-object.
 std::optional<std::string> string(const nlohmann::json& object, std::string_view key);
 // The first key of `keys` that holds a string (for inputs written in snake and camel case).
-std::optional<std::string> firstString(const nlohmann::json& object, std::initializer_list<std::string_view> keys);
+std::optional<std::string> firstString(const nlohmann::json& object,
+                                       std::initializer_list<std::string_view> keys);
 std::optional<std::int64_t> integer(const nlohmann::json& object, std::string_view key);
 std::optional<double> number(const nlohmann::json& object, std::string_view key);
 std::optional<bool> boolean(const nlohmann::json& object, std::string_view key);

@@ -70,8 +70,9 @@ int hexValue(unsigned char c)
     return -1;
 }
 
-class Scanner {
-public:
+class Scanner
+{
+  public:
     Scanner(std::string_view text, int depthLimit)
         : m_begin(reinterpret_cast<const unsigned char*>(text.data())), m_p(m_begin),
           m_end(m_begin + text.size()), m_depthLimit(depthLimit)
@@ -80,7 +81,7 @@ public:
 
     std::optional<JsonObjectScan> run();
 
-private:
+  private:
     enum class Kind : unsigned char { object, array };
 
     void skipWhiteSpace()
@@ -114,7 +115,14 @@ bool Scanner::escape()
         return false;
     const unsigned char c = *m_p++;
     switch (c) {
-    case '"': case '\\': case '/': case 'b': case 'f': case 'n': case 'r': case 't':
+    case '"':
+    case '\\':
+    case '/':
+    case 'b':
+    case 'f':
+    case 'n':
+    case 'r':
+    case 't':
         return true;
     case 'u':
         break;
@@ -167,8 +175,9 @@ void Scanner::skipPlain()
     const __m128i space = _mm_set1_epi8(0x20);
     while (m_end - m_p >= 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p));
-        const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
-                                             _mm_cmplt_epi8(bytes, space));
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                         _mm_cmplt_epi8(bytes, space));
         if (const int mask = _mm_movemask_epi8(special); mask != 0) {
             m_p += __builtin_ctz(static_cast<unsigned>(mask));
             return;

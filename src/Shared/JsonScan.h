@@ -10,7 +10,8 @@
 namespace velquist {
 
 // One top-level member of a scanned object, as spans of the scanned text.
-struct JsonMember {
+struct JsonMember
+{
     std::string_view key;   // the key's string token, quotes included
     std::string_view value; // the value's text
     // Whether a strict parser accepts the key and the value (their strings are valid UTF-8, hold
@@ -19,10 +20,11 @@ struct JsonMember {
 };
 
 // What a scan learned of a text that holds one JSON object.
-struct JsonObjectScan {
-    std::string_view object;          // from "{" to its "}", without surrounding white space
-    std::vector<JsonMember> members;  // in the order they appear, duplicates included
-    bool clean = true;                // every member is clean: a strict parser takes `object` as is
+struct JsonObjectScan
+{
+    std::string_view object;         // from "{" to its "}", without surrounding white space
+    std::vector<JsonMember> members; // in the order they appear, duplicates included
+    bool clean = true;               // every member is clean: a strict parser takes `object` as is
 
     // The last member named `key` (a strict parser keeps the last of duplicates), or none.
     const JsonMember* find(std::string_view key) const;

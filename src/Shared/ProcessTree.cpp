@@ -41,7 +41,9 @@ std::string findDevice(const char* folder, const char* prefix, dev_t device)
     const std::string base(folder);
     for (int index = 0; index < 64; ++index) {
         const std::string name = std::string(prefix) + std::to_string(index);
-        struct stat info{};
+        struct stat info
+        {
+        };
         if (::stat((base + "/" + name).c_str(), &info) == 0 && S_ISCHR(info.st_mode) &&
             info.st_rdev == device)
             return name;

@@ -9,7 +9,8 @@
 namespace velquist {
 
 // The fields of /proc/<pid>/stat that we use.
-struct ProcStat {
+struct ProcStat
+{
     pid_t parent = 0;
     // The controlling terminal's device number, 0 when there is none.
     std::int64_t ttyNr = 0;

@@ -8,7 +8,8 @@ namespace velquist {
 
 // The current user's entry of the password database, read from /etc/passwd directly: the hook
 // client is linked statically, where the name-service switch cannot be relied on.
-struct PasswdEntry {
+struct PasswdEntry
+{
     std::string name;
     std::string home;
     std::string shell;

@@ -12,7 +12,8 @@ class QScreen;
 namespace velquist {
 
 // What we know of one screen, taken from QScreen so the logic can be tested without a display.
-struct ScreenDescription {
+struct ScreenDescription
+{
     QString connector;    // "eDP-1", "HDMI-1", ...
     QString manufacturer; // from the EDID, may be empty
     QString model;

@@ -6,7 +6,8 @@
 namespace velquist {
 
 // Where the notch panels appear, as stored under "displayMode".
-struct NotchPlacement {
+struct NotchPlacement
+{
     enum class Kind { allDisplays, lastClicked, builtInOnly, display };
 
     Kind kind = Kind::allDisplays;

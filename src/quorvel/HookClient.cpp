@@ -25,7 +25,8 @@ std::string decisionId(pid_t pid, const timespec& now)
 
 } // namespace
 
-std::string flag(const std::vector<std::string_view>& arguments, std::string_view name, std::string_view fallback)
+std::string flag(const std::vector<std::string_view>& arguments, std::string_view name,
+                 std::string_view fallback)
 {
     for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
         if (arguments[i] == name)

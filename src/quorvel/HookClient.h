@@ -21,7 +21,8 @@ inline constexpr std::chrono::milliseconds kDecideSendTimeout{2000};
 
 // The argument after the first one equal to `name`, whatever it is; `fallback` when `name` is
 // absent or last.
-std::string flag(const std::vector<std::string_view>& arguments, std::string_view name, std::string_view fallback);
+std::string flag(const std::vector<std::string_view>& arguments, std::string_view name,
+                 std::string_view fallback);
 
 // Relays one hook event (standard input) to the application and, for the event it decides on,
 // prints the decision or the fallback. Never fails towards the agent.

@@ -10,7 +10,8 @@
 namespace velquist {
 
 // The hook object as it will be relayed.
-struct HookPayload {
+struct HookPayload
+{
     // The object's text for "payload": "{}" when the input held no object. When `whole`, a view
     // of the input itself, which must outlive it; else it views `cutDown`.
     std::string_view json = "{}";
@@ -26,7 +27,8 @@ struct HookPayload {
 };
 
 // The controlling terminal of the agent and the process it was found on.
-struct TerminalOwner {
+struct TerminalOwner
+{
     std::string tty; // the name under /dev, "pts/3"
     pid_t pid = 0;
 };
@@ -36,9 +38,9 @@ namespace HookRequest {
 
 // The terminal variables relayed so the application can focus the right tab or pane.
 inline constexpr const char* kTerminalEnvKeys[] = {
-    "ITERM_SESSION_ID", "WEZTERM_PANE",     "WEZTERM_UNIX_SOCKET", "KITTY_WINDOW_ID",
-    "KITTY_LISTEN_ON",  "WARP_FOCUS_URL",   "WARP_TERMINAL_SESSION_UUID", "TMUX",
-    "TMUX_PANE",        "ZELLIJ",           "ZELLIJ_SESSION_NAME", "TERM_PROGRAM",
+    "ITERM_SESSION_ID", "WEZTERM_PANE",   "WEZTERM_UNIX_SOCKET",        "KITTY_WINDOW_ID",
+    "KITTY_LISTEN_ON",  "WARP_FOCUS_URL", "WARP_TERMINAL_SESSION_UUID", "TMUX",
+    "TMUX_PANE",        "ZELLIJ",         "ZELLIJ_SESSION_NAME",        "TERM_PROGRAM",
 };
 
 // `input` read as a hook object into `payload`. The event name comes from the whole input even
@@ -47,7 +49,8 @@ inline constexpr const char* kTerminalEnvKeys[] = {
 void readPayload(std::string_view input, std::size_t maxBytes, HookPayload& payload);
 
 // The processes above the client and the terminal among them.
-struct Ancestry {
+struct Ancestry
+{
     // The parent followed by up to 14 of its ancestors; empty when the parent is below 2.
     std::vector<pid_t> chain;
     // The first member of `chain` that has a controlling terminal with a name. A member whose
@@ -59,7 +62,8 @@ struct Ancestry {
 Ancestry ancestry(pid_t parent);
 
 // Everything "meta" holds but the payload; `decisionId` is added only in decide mode.
-struct Context {
+struct Context
+{
     std::string engine;
     std::optional<std::string> decisionId;
     pid_t pid = 0;
@@ -79,7 +83,8 @@ std::string metaJson(const Context& context);
 
 // The request's text around the payload: it is sent as `head`, the payload, `tail` (compact
 // JSON, no framing), so a large payload is never copied.
-struct Envelope {
+struct Envelope
+{
     std::string head;
     std::string tail;
 };

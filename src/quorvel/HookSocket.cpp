@@ -29,8 +29,7 @@ void setTimeout(int fd, int option, std::chrono::nanoseconds timeout)
 // Runs a socket call whose wait is bounded by the time-out `option`. After a stop and continue
 // the kernel ends such a call with EINTR even without a signal handler; it is made again with
 // the part of the time-out that is left, so the bound holds and nothing gives up early.
-template <typename Call>
-auto bounded(int fd, int option, std::chrono::nanoseconds full, Call call)
+template <typename Call> auto bounded(int fd, int option, std::chrono::nanoseconds full, Call call)
 {
     const auto deadline = Clock::now() + full;
     bool shortened = false;
@@ -93,7 +92,8 @@ bool writeAll(int fd, std::initializer_list<std::string_view> pieces, std::chron
         msghdr message{};
         message.msg_iov = left.data() + first;
         message.msg_iovlen = left.size() - first;
-        const ssize_t n = bounded(fd, SO_SNDTIMEO, sendTimeout, [&] { return ::sendmsg(fd, &message, MSG_NOSIGNAL); });
+        const ssize_t n =
+            bounded(fd, SO_SNDTIMEO, sendTimeout, [&] { return ::sendmsg(fd, &message, MSG_NOSIGNAL); });
         if (n <= 0)
             return false;
         auto sent = static_cast<std::size_t>(n);
@@ -113,7 +113,8 @@ std::optional<std::string> readToEnd(int fd, std::chrono::seconds idleTimeout)
     std::string reply;
     char buffer[65536];
     for (;;) {
-        const ssize_t n = bounded(fd, SO_RCVTIMEO, idleTimeout, [&] { return ::read(fd, buffer, sizeof buffer); });
+        const ssize_t n =
+            bounded(fd, SO_RCVTIMEO, idleTimeout, [&] { return ::read(fd, buffer, sizeof buffer); });
         if (n == 0)
             return reply;
         if (n < 0)

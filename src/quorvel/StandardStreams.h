@@ -9,7 +9,8 @@ namespace velquist {
 
 // Standard input as the hook client read it. A plain buffer: it is filled by read(2) alone, so
 // zeroing it first, as a string would, is wasted work on the hot path.
-struct HookInput {
+struct HookInput
+{
     std::unique_ptr<char, decltype(&std::free)> data{nullptr, &std::free};
     std::size_t size = 0;
     // False when the input ran past what was kept: only its beginning is held.

@@ -9,8 +9,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class RecordingResolver final : public DecisionResolver {
-public:
+class RecordingResolver final : public DecisionResolver
+{
+  public:
     bool resolveDecision(const ControlAction& action, const std::string& sessionID) override
     {
         calls.emplace_back(sessionID, action);
@@ -20,8 +21,9 @@ public:
     bool answer = true;
 };
 
-class ActionDispatcherTest : public ::testing::Test {
-protected:
+class ActionDispatcherTest : public ::testing::Test
+{
+  protected:
     ActionDispatcherTest() : dispatcher(clock)
     {
         dispatcher.registerResolver(AgentKind::claudeCode, &resolver);
@@ -116,11 +118,11 @@ TEST_F(ActionDispatcherTest, DemonstrationSessionsOnlyMoveTheIntroductionOn)
 TEST(ControlActionTest, DescriptionsAreEqualExactlyForEqualActions)
 {
     const ControlAction actions[] = {
-        ControlAction::approve(GrantScope::once),    ControlAction::approve(GrantScope::session),
-        ControlAction::approve(GrantScope::always),  ControlAction::approvePlan(std::nullopt),
-        ControlAction::approvePlan("acceptEdits"),   ControlAction::denyWithMessage(""),
-        ControlAction::denyWithMessage("\") deny"),  ControlAction::answer({{0}, {1, 2}}),
-        ControlAction::answer({{0, 1}, {2}}),        ControlAction::deny(),
+        ControlAction::approve(GrantScope::once),   ControlAction::approve(GrantScope::session),
+        ControlAction::approve(GrantScope::always), ControlAction::approvePlan(std::nullopt),
+        ControlAction::approvePlan("acceptEdits"),  ControlAction::denyWithMessage(""),
+        ControlAction::denyWithMessage("\") deny"), ControlAction::answer({{0}, {1, 2}}),
+        ControlAction::answer({{0, 1}, {2}}),       ControlAction::deny(),
     };
     for (const auto& a : actions) {
         for (const auto& b : actions)

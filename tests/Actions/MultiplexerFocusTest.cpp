@@ -34,8 +34,9 @@ std::string trimmed(std::string text)
 
 // A tmux server of the test's own on a private socket: session "work" with window 0 split into
 // panes %0 and %1, and window 1 (pane %2) current.
-class TmuxFixture : public ::testing::Test {
-protected:
+class TmuxFixture : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         auto found = lookup.find("tmux", {"/usr/local/bin/tmux", "/usr/bin/tmux"});
@@ -115,7 +116,7 @@ protected:
     std::string socket;
     TerminalEnvironment env;
 
-private:
+  private:
     pid_t m_client = 0;
     int m_terminal = -1;
     std::thread m_drain;

@@ -19,8 +19,9 @@ namespace {
 
 // A child process standing for the shell an agent runs in; this test process stands for the
 // terminal above it.
-class ChildProcess {
-public:
+class ChildProcess
+{
+  public:
     ChildProcess()
     {
         m_pid = ::fork();
@@ -36,7 +37,7 @@ public:
     }
     pid_t pid() const { return m_pid; }
 
-private:
+  private:
     pid_t m_pid;
 };
 
@@ -98,7 +99,8 @@ TEST(TerminalBinderTest, ResolveHostAppTakesTheFirstRegularApplicationInOrder)
     registry.add(app(400, "org.example.Other", true, "Other"));
     TerminalBinder binder(registry);
 
-    struct Case {
+    struct Case
+    {
         const char* what;
         std::vector<std::int64_t> pids;
         std::optional<TerminalBinder::Candidate> expected;

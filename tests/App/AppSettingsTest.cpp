@@ -21,7 +21,8 @@ TEST(AppSettingsTest, MigratesBuiltInOnlyWhenABuiltInScreenIsPresent)
     const ScreenDescription external{"DP-2", "DEL", "U2720", "9", QRect(100, 0, 100, 100)};
     const std::string laptopId = *DisplayIdentity::id(laptop);
 
-    struct Case {
+    struct Case
+    {
         std::optional<std::string> stored;
         std::vector<ScreenDescription> screens;
         std::optional<std::string> expected;

@@ -56,7 +56,8 @@ TEST(CommandLookupTest, AFailedSearchIsNotCached)
 {
     test::TemporaryFolder folder;
     const auto notExecutable = makeFile(folder.path() / "tmux", fs::perms::owner_read);
-    struct Case {
+    struct Case
+    {
         const char* what;
         ProcessResult result;
     };

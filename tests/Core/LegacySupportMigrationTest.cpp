@@ -26,7 +26,8 @@ std::string read(const fs::path& file)
 
 TEST(LegacySupportMigrationTest, Cases)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::vector<std::pair<std::string, std::string>> oldFiles;
         std::vector<std::pair<std::string, std::string>> newFiles;
@@ -79,7 +80,9 @@ TEST(LegacySupportMigrationTest, Cases)
             }
         }
         if (c.newFolderCreated && c.newFiles.empty()) {
-            struct stat info{};
+            struct stat info
+            {
+            };
             ::stat(to.c_str(), &info);
             EXPECT_EQ(info.st_mode & 0777, 0700u);
         }

@@ -25,8 +25,9 @@ SessionStatus waiting()
     return S::WaitingForInput{AgentInquiry{}};
 }
 
-class SessionStoreTest : public ::testing::Test {
-protected:
+class SessionStoreTest : public ::testing::Test
+{
+  protected:
     SessionStoreTest()
         : file(folder.path() / "sessions.json"), silence(folder.path() / "silence-rules.json"),
           store(clock, clock, file, &silence)
@@ -105,7 +106,9 @@ TEST_F(SessionStoreTest, ABurstOfChangesIsWrittenOnceASecondAfterTheLast)
     clock.advance(2ms);
     ASSERT_TRUE(fs::exists(file));
     EXPECT_EQ(clock.pendingCount(), 0u) << "exactly one pending save, now done";
-    struct stat info{};
+    struct stat info
+    {
+    };
     ::stat(file.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     const auto saved = nlohmann::json::parse(slurp(file));
@@ -132,7 +135,8 @@ TEST_F(SessionStoreTest, SavingLeavesOutLiveOnlySessionsAndRespectsDisabledPersi
 
 TEST_F(SessionStoreTest, RestoreKeepsOnlyLiveSessionsAndSkipsBadRecords)
 {
-    struct Record {
+    struct Record
+    {
         std::string id;
         AgentKind agent;
         SessionStatus status;
@@ -208,8 +212,8 @@ TEST_F(SessionStoreTest, DisplayOrderPutsAskingSessionsFirstAndNewestFirst)
     put(make("claude:done", S::Done{}));
     put(make("claude:ended", S::Ended{}));
 
-    EXPECT_EQ(displayedIds(), (std::vector<std::string>{"claude:second-ask", "claude:first-ask", "claude:work",
-                                                        "claude:done", "claude:idle"}));
+    EXPECT_EQ(displayedIds(), (std::vector<std::string>{"claude:second-ask", "claude:first-ask",
+                                                        "claude:work", "claude:done", "claude:idle"}));
     EXPECT_EQ(store.attentionSession()->id, "claude:second-ask");
     EXPECT_EQ(store.hiddenCount(), 0);
 }
@@ -247,7 +251,8 @@ TEST_F(SessionStoreTest, SilenceRulesHideSessionsAndMuteTheirAlerts)
 
 TEST_F(SessionStoreTest, TransitionsRaiseTheirSignals)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         SessionStatus from;
         SessionStatus to;

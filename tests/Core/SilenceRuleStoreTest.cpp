@@ -34,7 +34,8 @@ TEST(SilenceRuleTest, PathMatching)
 {
     test::TemporaryHome home;
     const std::string h = home.path().string();
-    struct Case {
+    struct Case
+    {
         std::string path;
         std::string pattern;
         Match match;
@@ -58,12 +59,14 @@ TEST(SilenceRuleTest, PathMatching)
         {h, "~", Match::prefix, true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SilenceRule::matchesPath(c.path, c.pattern, c.match), c.expected) << c.path << " ~ " << c.pattern;
+        EXPECT_EQ(SilenceRule::matchesPath(c.path, c.pattern, c.match), c.expected)
+            << c.path << " ~ " << c.pattern;
 }
 
 TEST(SilenceRuleTest, TextMatching)
 {
-    struct Case {
+    struct Case
+    {
         std::optional<std::string> text;
         std::string pattern;
         Match match;
@@ -79,7 +82,8 @@ TEST(SilenceRuleTest, TextMatching)
         {"Ünïcode Words", "ünï", Match::prefix, true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SilenceRule::matchesText(c.text, c.pattern, c.match), c.expected) << c.text.value_or("<none>");
+        EXPECT_EQ(SilenceRule::matchesText(c.text, c.pattern, c.match), c.expected)
+            << c.text.value_or("<none>");
 }
 
 TEST(SilenceRuleStoreTest, NoFileGivesTwoDisabledPresetsAndWritesNothing)
@@ -103,13 +107,14 @@ TEST(SilenceRuleStoreTest, RulesRoundTripAndPresetsMergeWithTheBuiltInDefinition
 {
     test::TemporaryFolder folder;
     const fs::path file = folder.path() / "silence-rules.json";
-    std::ofstream(file) << R"([{"id":"11111111-1111-1111-1111-111111111111","field":"prompt","match":"prefix",)"
-                           R"("pattern":"warmup","isEnabled":true},)"
-                           R"({"id":"22222222-2222-2222-2222-222222222222","field":"directory","match":"contains",)"
-                           R"("pattern":"old","isEnabled":true,"presetName":"Sessions in temporary directories",)"
-                           R"("presetDetail":"stale"},)"
-                           R"({"id":"33333333-3333-3333-3333-333333333333","field":"directory","match":"contains",)"
-                           R"("pattern":"x","isEnabled":true,"presetName":"A preset that no longer exists"}])";
+    std::ofstream(file)
+        << R"([{"id":"11111111-1111-1111-1111-111111111111","field":"prompt","match":"prefix",)"
+           R"("pattern":"warmup","isEnabled":true},)"
+           R"({"id":"22222222-2222-2222-2222-222222222222","field":"directory","match":"contains",)"
+           R"("pattern":"old","isEnabled":true,"presetName":"Sessions in temporary directories",)"
+           R"("presetDetail":"stale"},)"
+           R"({"id":"33333333-3333-3333-3333-333333333333","field":"directory","match":"contains",)"
+           R"("pattern":"x","isEnabled":true,"presetName":"A preset that no longer exists"}])";
     SilenceRuleStore store(file);
     ASSERT_EQ(store.rules().size(), 3u);
     EXPECT_EQ(store.rules()[0].pattern, "warmup");
@@ -130,7 +135,9 @@ TEST(SilenceRuleStoreTest, RulesRoundTripAndPresetsMergeWithTheBuiltInDefinition
     store.add(custom(SilenceRule::Field::prompt, Match::prefix, " warmup"));
     EXPECT_EQ(store.rules().size(), 4u);
 
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     SilenceRuleStore reloaded(file);

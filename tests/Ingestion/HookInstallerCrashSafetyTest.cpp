@@ -37,8 +37,9 @@ ordered_json userConfiguration()
         settings["permissions"]["allow"].push_back("Bash(npm run script-" + std::to_string(i) + ":*)");
     for (int i = 0; i < 500; ++i)
         settings["env"]["VARIABLE_" + std::to_string(i)] = std::string(40, static_cast<char>('a' + i % 26));
-    settings["hooks"]["PreToolUse"] = ordered_json::array(
-        {{{"matcher", "Bash"}, {"hooks", {{{"type", "command"}, {"command", "/usr/local/bin/audit-bash"}}}}}});
+    settings["hooks"]["PreToolUse"] =
+        ordered_json::array({{{"matcher", "Bash"},
+                              {"hooks", {{{"type", "command"}, {"command", "/usr/local/bin/audit-bash"}}}}}});
     settings["statusLine"] = {{"type", "command"}, {"command", "~/.claude/status.sh"}};
     return settings;
 }
@@ -81,7 +82,7 @@ int installedScale(const std::string& bytes, const ordered_json& user)
                     if (entry.at("command") == "/usr/local/bin/audit-bash")
                         continue;
                     const int timeout = entry.at("timeout").get<int>();
-                    scales.insert(timeout == 14400 || timeout == 10             ? 1
+                    scales.insert(timeout == 14400 || timeout == 10         ? 1
                                   : timeout == 14400000 || timeout == 10000 ? 1000
                                                                             : 0);
                 }
@@ -117,8 +118,8 @@ TEST(HookInstallerCrashSafetyTest, KilledMidRewriteLeavesTheOldOrTheNewConfigura
     const auto started = std::chrono::steady_clock::now();
     for (const int scale : {1000, 1})
         ASSERT_TRUE(HookInstaller::installHooks(target(config, scale)).ok());
-    const auto rewrite = std::chrono::duration_cast<std::chrono::microseconds>(
-                             std::chrono::steady_clock::now() - started) / 2;
+    const auto rewrite =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started) / 2;
     const auto window = static_cast<unsigned>(std::max<long long>(3 * rewrite.count(), 1000));
     std::mt19937 random(20261210);
     std::set<int> seen;
@@ -141,7 +142,8 @@ TEST(HookInstallerCrashSafetyTest, KilledMidRewriteLeavesTheOldOrTheNewConfigura
         seen.insert(scale);
         const fs::path backup(config.string() + ".velquist.bak");
         if (fs::exists(backup)) {
-            ASSERT_NE(installedScale(readFile(backup), user), 0) << "round " << round << ": the backup is broken";
+            ASSERT_NE(installedScale(readFile(backup), user), 0)
+                << "round " << round << ": the backup is broken";
         }
     }
     // The kills did land while the file went back and forth.

@@ -160,8 +160,7 @@ class HookRoadLoadTest : public ::testing::Test
         }
     }
 
-    HookProcess spawn(const std::string& name, const std::string& session, std::size_t size,
-                      bool decides)
+    HookProcess spawn(const std::string& name, const std::string& session, std::size_t size, bool decides)
     {
         HookProcess process;
         process.decides = decides;
@@ -173,15 +172,17 @@ class HookRoadLoadTest : public ::testing::Test
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, process.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, process.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> arguments{m_quorvel, "--engine", "claude", "--decide-on", "PermissionRequest",
-                                           "--unavailable", "fallback"};
+        std::vector<std::string> arguments{m_quorvel,           "--engine",      "claude",  "--decide-on",
+                                           "PermissionRequest", "--unavailable", "fallback"};
         std::vector<char*> argv;
         for (auto& argument : arguments)
             argv.push_back(argument.data());
         argv.push_back(nullptr);
-        const int failed = ::posix_spawn(&process.pid, m_quorvel.c_str(), &actions, nullptr, argv.data(), environ);
+        const int failed =
+            ::posix_spawn(&process.pid, m_quorvel.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         EXPECT_EQ(failed, 0) << std::strerror(failed);
         m_processes.push_back(process);
@@ -343,9 +344,10 @@ TEST_F(HookRoadLoadTest, IdleConnectionsAndASlowClientHoldUpNobody)
     test::settle(200ms);
 
     // A client that trickles its request in small pieces, alongside real hook clients.
-    const std::string slowRequest =
-        json{{"payload", {{"hook_event_name", "Stop"}, {"session_id", "slow"}}}, {"meta", {{"engine", "claude"}}}}
-            .dump();
+    const std::string slowRequest = json{
+        {"payload", {{"hook_event_name", "Stop"}, {"session_id", "slow"}}},
+        {"meta",
+         {{"engine", "claude"}}}}.dump();
     std::thread slow([&] {
         const int fd = connectIdle(AppPaths::socketPath());
         for (const char byte : slowRequest) {

@@ -71,7 +71,8 @@ TEST(TranscriptParsersTest, ClaudeLines)
                  R"({"type":"text","text":" \n\t "}],"stop_reason":"tool_use",)"
                  R"("usage":{"input_tokens":10,"cache_creation_input_tokens":5,"cache_read_input_tokens":200,"output_tokens":42}},)"
                  R"("type":"assistant","uuid":"2b3c","timestamp":"2025-10-01T12:00:01.000Z"})",
-             {Item::assistantText("Running the tests."), Item::assistantToolUse("Bash", "Run tests", "toolu_01"),
+             {Item::assistantText("Running the tests."),
+              Item::assistantToolUse("Bash", "Run tests", "toolu_01"),
               Item::usage(215, "claude-sonnet-4-5-20250929")}},
             {"text kept untrimmed",
              R"({"type":"assistant","message":{"role":"assistant","content":[{"type":"text","text":"  Done.\n"}]}})",

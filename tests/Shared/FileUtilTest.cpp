@@ -22,7 +22,9 @@ std::string slurp(const fs::path& path)
 
 mode_t modeOf(const fs::path& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     ::stat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
@@ -45,7 +47,10 @@ TEST(FileUtilTest, AtomicWriteFailingBeforeRenameLeavesOldFileWhole)
     ASSERT_GE(child, 0);
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit{4096, 4096};
+        struct rlimit limit
+        {
+            4096, 4096
+        };
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const auto result = FileUtil::writeAtomically(file, std::string(1 << 20, 'x'));
         ::_exit(result.ok() ? 1 : 0);

@@ -1,5 +1,5 @@
-#include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
+#include "Shared/AppPaths.h"
 #include "support/TemporaryHome.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +26,9 @@ ordered_json parse(const std::string& text)
 
 mode_t modeOf(const fs::path& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     ::stat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
@@ -35,7 +37,8 @@ mode_t modeOf(const fs::path& path)
 
 TEST(HookCleanupTest, RecognisesOurCommandsHoweverTheyAreQuoted)
 {
-    struct Case {
+    struct Case
+    {
         std::string command;
         bool ours;
     };
@@ -63,7 +66,8 @@ TEST(HookCleanupTest, StripRemovesOnlyOurEntries)
     const std::string ours = R"({"type":"command","command":")" + kOurs + R"("})";
     const std::string legacy = R"({"type":"command","command":"/x/Tarrowin/bin/quorvel"})";
     const std::string user = R"({"type":"command","command":"echo quorvel"})";
-    struct Case {
+    struct Case
+    {
         std::string name;
         std::string settings;
         std::string expected; // empty: unchanged
@@ -73,12 +77,14 @@ TEST(HookCleanupTest, StripRemovesOnlyOurEntries)
          R"({"hooks":{"PreToolUse":[{"matcher":"*","hooks":[)" + ours + "," + user + R"(],"timeout":5}]}})",
          R"({"hooks":{"PreToolUse":[{"matcher":"*","hooks":[)" + user + R"(],"timeout":5}]}})"},
         {"a group of ours only goes, then its event, then hooks",
-         R"({"z":1,"hooks":{"Stop":[{"hooks":[)" + ours + "," + legacy + R"(]}]},"a":2})", R"({"z":1,"a":2})"},
+         R"({"z":1,"hooks":{"Stop":[{"hooks":[)" + ours + "," + legacy + R"(]}]},"a":2})",
+         R"({"z":1,"a":2})"},
         {"other events stay",
          R"({"hooks":{"Stop":[{"hooks":[)" + ours + R"(]}],"Notification":[{"hooks":[)" + user + R"(]}]}})",
          R"({"hooks":{"Notification":[{"hooks":[)" + user + R"(]}]}})"},
         {"cursor's flat entries, version kept",
-         R"({"version":1,"hooks":{"beforeShellExecution":[{"command":")" + kOurs + R"("}]}})", R"({"version":1})"},
+         R"({"version":1,"hooks":{"beforeShellExecution":[{"command":")" + kOurs + R"("}]}})",
+         R"({"version":1})"},
         {"flat entries of the user stay",
          R"({"version":1,"hooks":{"stop":[{"command":"say hi"},{"command":")" + kOurs + R"("}]}})",
          R"({"version":1,"hooks":{"stop":[{"command":"say hi"}]}})"},
@@ -101,25 +107,29 @@ TEST(HookCleanupTest, StripRemovesOnlyOurEntries)
 TEST(HookCleanupTest, SerializeLikeKeepsTheFilesLayout)
 {
     const ordered_json value = parse(R"({"b":1,"a":[1]})");
-    EXPECT_EQ(HookCleanup::serializeLike(value, "{\n    \"x\": 1\n}\n"), "{\n    \"b\": 1,\n    \"a\": [\n        1\n    ]\n}\n");
-    EXPECT_EQ(HookCleanup::serializeLike(value, "{\n\t\"x\": 1\n}"), "{\n\t\"b\": 1,\n\t\"a\": [\n\t\t1\n\t]\n}");
+    EXPECT_EQ(HookCleanup::serializeLike(value, "{\n    \"x\": 1\n}\n"),
+              "{\n    \"b\": 1,\n    \"a\": [\n        1\n    ]\n}\n");
+    EXPECT_EQ(HookCleanup::serializeLike(value, "{\n\t\"x\": 1\n}"),
+              "{\n\t\"b\": 1,\n\t\"a\": [\n\t\t1\n\t]\n}");
     EXPECT_EQ(HookCleanup::serializeLike(value, "{\"x\":1}"), "{\n  \"b\": 1,\n  \"a\": [\n    1\n  ]\n}");
 }
 
-class HookCleanupFilesTest : public ::testing::Test {
-protected:
+class HookCleanupFilesTest : public ::testing::Test
+{
+  protected:
     std::string ourGroup() const
     {
-        return R"({"matcher":"","hooks":[{"type":"command","command":"')" + AppPaths::installedHelper().string() +
-               R"(' --engine x","timeout":86400}]})";
+        return R"({"matcher":"","hooks":[{"type":"command","command":"')" +
+               AppPaths::installedHelper().string() + R"(' --engine x","timeout":86400}]})";
     }
     test::TemporaryHome m_home;
 };
 
 TEST_F(HookCleanupFilesTest, StripAllConfigsRewritesOnlyFilesWithOurEntries)
 {
-    const std::string claude = "{\n  \"permissions\": {\"allow\": [\"Bash(ls)\"]},\n  \"hooks\": {\n    \"Stop\": [" +
-                               ourGroup() + R"(, {"hooks":[{"type":"command","command":"notify-send done"}]}]
+    const std::string claude =
+        "{\n  \"permissions\": {\"allow\": [\"Bash(ls)\"]},\n  \"hooks\": {\n    \"Stop\": [" + ourGroup() +
+        R"(, {"hooks":[{"type":"command","command":"notify-send done"}]}]
   },
   "zeta": "é/ü"
 }
@@ -242,7 +252,8 @@ TEST_F(HookCleanupFilesTest, WithLockRunsTheBodyOnlyWhileHoldingTheLock)
     ::flock(other, LOCK_UN);
 
     // A body that throws still releases the lock.
-    EXPECT_THROW(HookCleanup::withLock([]() -> int { throw std::runtime_error("boom"); }), std::runtime_error);
+    EXPECT_THROW(HookCleanup::withLock([]() -> int { throw std::runtime_error("boom"); }),
+                 std::runtime_error);
     EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
     ::close(other);
 }
@@ -269,7 +280,8 @@ TEST_F(HookCleanupFilesTest, AppPathRecordsThePathAndTellsWhenItIsGone)
     fs::remove(app);
     EXPECT_TRUE(HookCleanup::appIsDefinitelyGone());
 
-    struct Case {
+    struct Case
+    {
         std::string content;
         bool gone;
     };

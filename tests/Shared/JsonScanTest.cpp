@@ -37,8 +37,8 @@ TEST(JsonScanTest, AcceptsWhatAStrictParserAcceptsAndNothingElse)
         {R"({"a":1} {"b":2})"},
         {"{\"a\":\"tab\there\"}"},
         {"{\"a\":\"\xC3\x28\"}"},
-        {"{\"a\":\"\xE0\x80\xAF\"}"},    // overlong
-        {"{\"a\":\"\xED\xA0\x80\"}"},    // encoded surrogate
+        {"{\"a\":\"\xE0\x80\xAF\"}"},     // overlong
+        {"{\"a\":\"\xED\xA0\x80\"}"},     // encoded surrogate
         {"{\"a\":\"\xF4\x90\x80\x80\"}"}, // past U+10FFFF
         {R"({"a":"\ud800"})"},
         {R"({"a":"\udc00\ud800"})"},
@@ -70,7 +70,8 @@ TEST(JsonScanTest, FindsEverySpecialByteWhereverItFallsInALongString)
     const std::string specials[] = {"\\\"", "\\n", "\x01", "\xff", "\xc3\xa9", "\"", "\\u00e9"};
     for (const std::string& special : specials) {
         for (std::size_t offset = 0; offset < 40; ++offset) {
-            const std::string text = R"({"a":")" + std::string(offset, 'x') + special + std::string(offset % 19, 'y') + R"("})";
+            const std::string text =
+                R"({"a":")" + std::string(offset, 'x') + special + std::string(offset % 19, 'y') + R"("})";
             SCOPED_TRACE(text);
             const auto scan = JsonScan::scanObject(text);
             const auto strict = Json::parse(text);
@@ -85,8 +86,9 @@ TEST(JsonScanTest, FindsEverySpecialByteWhereverItFallsInALongString)
 
 TEST(JsonScanTest, LocatesTopLevelMembersAndFlagsTheUncleanOnes)
 {
-    const std::string text = "\xEF\xBB\xBF {\"hook_event_name\" : \"Stop\", \"nested\":{\"hook_event_name\":\"x\"},"
-                             "\"bad\":\"\xff\", \"list\":[1,{\"a\":[]}] ,\"n\":-1.5e3}\n";
+    const std::string text =
+        "\xEF\xBB\xBF {\"hook_event_name\" : \"Stop\", \"nested\":{\"hook_event_name\":\"x\"},"
+        "\"bad\":\"\xff\", \"list\":[1,{\"a\":[]}] ,\"n\":-1.5e3}\n";
     const auto scan = JsonScan::scanObject(text);
     ASSERT_TRUE(scan);
     EXPECT_FALSE(scan->clean);

@@ -7,7 +7,8 @@ using namespace velquist;
 TEST(JsonTest, ParseRefusesMalformedDeepAndInvalidUtf8Input)
 {
     const std::string deep(100000, '[');
-    struct Case {
+    struct Case
+    {
         std::string text;
         bool parses;
     };

@@ -10,7 +10,8 @@ using namespace velquist;
 
 TEST(ProcessTreeTest, ParseStatReadsFieldsAfterTheLastParenthesis)
 {
-    struct Case {
+    struct Case
+    {
         std::string text;
         std::optional<pid_t> parent;
         std::int64_t tty;
@@ -36,11 +37,11 @@ TEST(ProcessTreeTest, ParseStatReadsFieldsAfterTheLastParenthesis)
 TEST(ProcessTreeTest, TtyNamesFollowDeviceNumbers)
 {
     EXPECT_EQ(ProcessTree::ttyName(0), "");
-    EXPECT_EQ(ProcessTree::ttyName(34816), "pts/0");   // major 136, minor 0
+    EXPECT_EQ(ProcessTree::ttyName(34816), "pts/0"); // major 136, minor 0
     EXPECT_EQ(ProcessTree::ttyName(34819), "pts/3");
     EXPECT_EQ(ProcessTree::ttyName((137 << 8) | 4), "pts/260");
     EXPECT_EQ(ProcessTree::ttyName((136 << 8) | (1 << 20) | 2), "pts/258"); // minor's high bits
-    EXPECT_EQ(ProcessTree::ttyName(1026), "tty2");      // major 4, minor 2
+    EXPECT_EQ(ProcessTree::ttyName(1026), "tty2");                          // major 4, minor 2
 }
 
 TEST(ProcessTreeTest, FollowsARealChainOfProcesses)
@@ -57,8 +58,9 @@ TEST(ProcessTreeTest, FollowsARealChainOfProcesses)
         if (grandchild == 0) {
             const auto chain = ProcessTree::ancestors(::getpid(), 15);
             const auto limited = ProcessTree::ancestors(::getpid(), 1);
-            const bool ok = chain.size() >= 2 && chain[0] == middle && chain[1] == self && limited.size() == 1 &&
-                            limited[0] == middle && ProcessTree::ancestors(::getpid(), 0).empty();
+            const bool ok = chain.size() >= 2 && chain[0] == middle && chain[1] == self &&
+                            limited.size() == 1 && limited[0] == middle &&
+                            ProcessTree::ancestors(::getpid(), 0).empty();
             const char answer = ok ? 'y' : 'n';
             [[maybe_unused]] auto written = ::write(pipeFds[1], &answer, 1);
             ::_exit(0);

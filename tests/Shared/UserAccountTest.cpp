@@ -1,5 +1,5 @@
-#include "Shared/AppPaths.h"
 #include "Shared/UserAccount.h"
+#include "Shared/AppPaths.h"
 #include "support/TemporaryHome.h"
 
 #include <cstdlib>

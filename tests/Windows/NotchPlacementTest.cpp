@@ -1,5 +1,5 @@
-#include "Windows/DisplayIdentity.h"
 #include "Windows/NotchPlacement.h"
+#include "Windows/DisplayIdentity.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,8 @@ using Kind = NotchPlacement::Kind;
 
 TEST(NotchPlacementTest, ParsesStoredText)
 {
-    struct Case {
+    struct Case
+    {
         std::optional<std::string> stored;
         Kind kind;
         std::string id;

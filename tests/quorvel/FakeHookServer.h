@@ -15,8 +15,9 @@ namespace velquist::test {
 class FakeHookServer;
 
 // One accepted connection, handed to the server's handler.
-class FakeConnection {
-public:
+class FakeConnection
+{
+  public:
     FakeConnection(FakeHookServer& server, int fd) : m_server(server), m_fd(fd) {}
     // Reads the request to the client's end of stream and records it.
     std::string readRequest();
@@ -25,15 +26,16 @@ public:
     std::string peekRequest();
     void send(std::string_view bytes);
 
-private:
+  private:
     FakeHookServer& m_server;
     int m_fd;
 };
 
 // A stand-in for the application's hook socket: listens at a path, serves one connection at a
 // time on its own thread with the handler the test sets, and records every request.
-class FakeHookServer {
-public:
+class FakeHookServer
+{
+  public:
     using Handler = std::function<void(FakeConnection&)>;
 
     // Binds `socketPath` (which may fill sun_path) with the given listen backlog.
@@ -51,7 +53,7 @@ public:
                                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
     int listeningFd() const { return m_listenFd; }
 
-private:
+  private:
     friend class FakeConnection;
     void record(std::string request);
     void serve();

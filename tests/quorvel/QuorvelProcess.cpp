@@ -103,7 +103,8 @@ QuorvelResult collectOutput(int outputFd, int errorFd, std::chrono::seconds limi
     int open[2] = {outputFd, errorFd};
     std::string* sinks[2] = {&result.output, &result.errors};
     while (open[0] >= 0 || open[1] >= 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return result;
         pollfd entries[2] = {{open[0], POLLIN, 0}, {open[1], POLLIN, 0}};

@@ -8,25 +8,28 @@
 namespace velquist::test {
 
 // How to start the hook client.
-struct QuorvelLaunch {
-    std::vector<std::string> arguments;  // after the program path
-    std::string input;                   // standard input, written whole and then closed
+struct QuorvelLaunch
+{
+    std::vector<std::string> arguments;   // after the program path
+    std::string input;                    // standard input, written whole and then closed
     std::vector<std::string> environment; // "KEY=value"; nothing is inherited
-    bool closeOutputEarly = false;         // the agent stops reading before the client answers
+    bool closeOutputEarly = false;        // the agent stops reading before the client answers
 };
 
-struct QuorvelResult {
+struct QuorvelResult
+{
     std::string output;
     std::string errors;
-    int exitStatus = -1;  // -1 unless the client exited normally
-    int signal = 0;       // the signal that ended it, if one did
+    int exitStatus = -1; // -1 unless the client exited normally
+    int signal = 0;      // the signal that ended it, if one did
     bool finished = false;
 };
 
 // The real quorvel binary started as an agent starts it: pipes for its standard streams and an
 // environment of the test's choosing.
-class QuorvelProcess {
-public:
+class QuorvelProcess
+{
+  public:
     explicit QuorvelProcess(const QuorvelLaunch& launch);
     ~QuorvelProcess();
     QuorvelProcess(const QuorvelProcess&) = delete;
@@ -37,7 +40,7 @@ public:
     // and reported unfinished.
     QuorvelResult finish(std::chrono::seconds limit = std::chrono::seconds(60));
 
-private:
+  private:
     pid_t m_pid = -1;
     int m_output = -1;
     int m_errors = -1;

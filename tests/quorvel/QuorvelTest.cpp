@@ -54,8 +54,9 @@ FakeHookServer::Handler replyInPieces(std::vector<std::string> pieces)
     };
 }
 
-class QuorvelTest : public ::testing::Test {
-protected:
+class QuorvelTest : public ::testing::Test
+{
+  protected:
     QuorvelTest() { fs::create_directories(supportFolder()); }
 
     fs::path supportFolder() const { return m_home.path() / ".local/share/Velquist"; }
@@ -87,7 +88,8 @@ void expectCleanExit(const QuorvelResult& result)
 
 TEST_F(QuorvelTest, OptionsChooseEngineAndTheEventDecidedOn)
 {
-    struct Case {
+    struct Case
+    {
         std::vector<std::string> arguments;
         std::string event;
         std::string engine;
@@ -170,10 +172,11 @@ TEST_F(QuorvelTest, TerminalVariablesAreRelayedEmptyValuesIncluded)
     const auto requests = server.requests(1);
     ASSERT_EQ(requests.size(), 1u);
     // Values are relayed as they are, except bytes that are not UTF-8.
-    EXPECT_EQ(parse(requests[0])["meta"]["env"], json({{"TMUX", ""},
-                                                       {"TERM_PROGRAM", "WezTerm"},
-                                                       {"KITTY_WINDOW_ID", "3"},
-                                                       {"ZELLIJ_SESSION_NAME", "q\"b\\s\n\x01\xEF\xBF\xBD\xc3\xa9"}}));
+    EXPECT_EQ(parse(requests[0])["meta"]["env"],
+              json({{"TMUX", ""},
+                    {"TERM_PROGRAM", "WezTerm"},
+                    {"KITTY_WINDOW_ID", "3"},
+                    {"ZELLIJ_SESSION_NAME", "q\"b\\s\n\x01\xEF\xBF\xBD\xc3\xa9"}}));
 }
 
 TEST_F(QuorvelTest, PayloadsAtAndPastTheSizeCap)
@@ -206,34 +209,44 @@ TEST_F(QuorvelTest, PayloadsAtAndPastTheSizeCap)
     EXPECT_EQ(result.output, "");
     requests = server.requests(2);
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(parse(requests[1])["payload"], json({{"hook_event_name", "PostToolUse"}, {"session_id", "s-1"}}));
+    EXPECT_EQ(parse(requests[1])["payload"],
+              json({{"hook_event_name", "PostToolUse"}, {"session_id", "s-1"}}));
 }
 
 TEST_F(QuorvelTest, MalformedInputIsRelayedAsWhatCanBeRead)
 {
-    struct Case {
+    struct Case
+    {
         std::string name;
         std::string input;
-        json payload;     // as relayed for a non-decided event
+        json payload; // as relayed for a non-decided event
     };
     const std::string deep(100000, '[');
-    const std::string badUtf8 = std::string(R"({"hook_event_name":"Stop","session_id":"s-1","last":"a)") + "\xff\xfe" + "\"}";
+    const std::string badUtf8 =
+        std::string(R"({"hook_event_name":"Stop","session_id":"s-1","last":"a)") + "\xff\xfe" + "\"}";
     const Case cases[] = {
         {"empty", "", json::object()},
         {"not json", "hello", json::object()},
         {"array", R"([{"hook_event_name":"Stop"}])", json::object()},
         {"truncated", R"({"hook_event_name":"Stop")", json::object()},
         {"trailing garbage", R"({"hook_event_name":"Stop"} x)", json::object()},
-        {"deep nesting", R"({"hook_event_name":"Stop","x":)" + deep + std::string(100000, ']') + "}", json::object()},
-        {"event not a string", R"({"hook_event_name":7,"session_id":"s-1"})", {{"hook_event_name", 7}, {"session_id", "s-1"}}},
+        {"deep nesting", R"({"hook_event_name":"Stop","x":)" + deep + std::string(100000, ']') + "}",
+         json::object()},
+        {"event not a string",
+         R"({"hook_event_name":7,"session_id":"s-1"})",
+         {{"hook_event_name", 7}, {"session_id", "s-1"}}},
         {"invalid UTF-8 in a member", badUtf8, {{"hook_event_name", "Stop"}, {"session_id", "s-1"}}},
-        {"lone surrogate", R"({"hook_event_name":"Stop","session_id":"s-1","t":"\ud800"})",
+        {"lone surrogate",
+         R"({"hook_event_name":"Stop","session_id":"s-1","t":"\ud800"})",
          {{"hook_event_name", "Stop"}, {"session_id", "s-1"}}},
-        {"byte order mark", "\xEF\xBB\xBF" + hook("Stop"), {{"hook_event_name", "Stop"}, {"session_id", "s-1"}}},
+        {"byte order mark",
+         "\xEF\xBB\xBF" + hook("Stop"),
+         {{"hook_event_name", "Stop"}, {"session_id", "s-1"}}},
         // Found by fuzzing: the earlier of two event names went on alone while the client read the
         // later, unreadable one, so the application saw an event the client did not decide on.
         {"duplicate key whose last value is unreadable",
-         std::string(R"({"hook_event_name":"PreToolUse","session_id":"s-1","hook_event_name":"PostToo)") + "\x01\"}",
+         std::string(R"({"hook_event_name":"PreToolUse","session_id":"s-1","hook_event_name":"PostToo)") +
+             "\x01\"}",
          {{"session_id", "s-1"}}},
     };
     FakeHookServer server(socketPath());
@@ -249,8 +262,9 @@ TEST_F(QuorvelTest, MalformedInputIsRelayedAsWhatCanBeRead)
     }
 
     // A permission request that cannot be shown whole is not relayed; the fallback answers.
-    const std::string badRequest = std::string(R"({"hook_event_name":"PermissionRequest","session_id":"s-1","tool_input":")") +
-                                   "\xc3\x28" + "\"}";
+    const std::string badRequest =
+        std::string(R"({"hook_event_name":"PermissionRequest","session_id":"s-1","tool_input":")") +
+        "\xc3\x28" + "\"}";
     const auto result = run({"--unavailable", "FALLBACK"}, badRequest);
     expectCleanExit(result);
     EXPECT_EQ(result.output, "FALLBACK");
@@ -259,15 +273,18 @@ TEST_F(QuorvelTest, MalformedInputIsRelayedAsWhatCanBeRead)
 
 TEST_F(QuorvelTest, RepliesAndTheirAbsence)
 {
-    struct Case {
+    struct Case
+    {
         std::string name;
         FakeHookServer::Handler handler;
         std::vector<std::string> arguments;
         std::string output;
     };
     const Case cases[] = {
-        {"reply in pieces is printed whole", replyInPieces({R"({"hookSpecificOutput":)", R"({"decision":)", R"("allow"}})"}),
-         {"--unavailable", "FALLBACK"}, R"({"hookSpecificOutput":{"decision":"allow"}})"},
+        {"reply in pieces is printed whole",
+         replyInPieces({R"({"hookSpecificOutput":)", R"({"decision":)", R"("allow"}})"}),
+         {"--unavailable", "FALLBACK"},
+         R"({"hookSpecificOutput":{"decision":"allow"}})"},
         {"close without reply prints the fallback", nullptr, {"--unavailable", "FALLBACK"}, "FALLBACK"},
         {"close without reply and no fallback prints nothing", nullptr, {}, ""},
         {"a reset after part of a reply prints the fallback",
@@ -275,13 +292,18 @@ TEST_F(QuorvelTest, RepliesAndTheirAbsence)
              connection.peekRequest();
              connection.send(R"({"partial":)");
          },
-         {"--unavailable", "FALLBACK"}, "FALLBACK"},
-        {"closing before reading prints the fallback", [](FakeConnection&) {}, {"--unavailable", "FALLBACK"}, "FALLBACK"},
+         {"--unavailable", "FALLBACK"},
+         "FALLBACK"},
+        {"closing before reading prints the fallback",
+         [](FakeConnection&) {},
+         {"--unavailable", "FALLBACK"},
+         "FALLBACK"},
     };
     FakeHookServer server(socketPath());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        server.setHandler(c.handler ? c.handler : [](FakeConnection& connection) { connection.readRequest(); });
+        server.setHandler(c.handler ? c.handler
+                                    : [](FakeConnection& connection) { connection.readRequest(); });
         const auto result = run(c.arguments, hook("PermissionRequest"));
         expectCleanExit(result);
         EXPECT_EQ(result.output, c.output);
@@ -290,7 +312,8 @@ TEST_F(QuorvelTest, RepliesAndTheirAbsence)
 
 TEST_F(QuorvelTest, WithoutTheApplicationOnlyTheDecidedEventPrintsItsFallback)
 {
-    struct Case {
+    struct Case
+    {
         std::string event;
         std::vector<std::string> arguments;
         std::string output;
@@ -351,7 +374,8 @@ TEST_F(QuorvelTest, StopAndContinueDuringTheWaitKeepsWaitingForTheDecision)
         released.wait();
         connection.send("decision");
     });
-    QuorvelProcess process({{"--unavailable", "FALLBACK"}, hook("PermissionRequest"), clientEnvironment(m_home.path())});
+    QuorvelProcess process(
+        {{"--unavailable", "FALLBACK"}, hook("PermissionRequest"), clientEnvironment(m_home.path())});
     ASSERT_EQ(server.requests(1).size(), 1u);
     auto stateOf = [](pid_t pid) {
         std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
@@ -396,7 +420,8 @@ TEST_F(QuorvelTest, SocketPathMayFillSunPath)
         const fs::path socket = home.native() + tail;
         ASSERT_EQ(socket.native().size(), length);
         fs::create_directories(socket.parent_path());
-        const QuorvelLaunch launch{{"--unavailable", "FALLBACK"}, hook("PermissionRequest"), clientEnvironment(home)};
+        const QuorvelLaunch launch{
+            {"--unavailable", "FALLBACK"}, hook("PermissionRequest"), clientEnvironment(home)};
         if (length > sunPath) {
             const auto result = runQuorvel(launch);
             expectCleanExit(result);
@@ -416,8 +441,9 @@ namespace {
 // The client started from a process the test forks itself, for process trees that posix_spawn
 // cannot build. Everything a child needs is prepared before the fork, so the child makes only
 // async-signal-safe calls (the test process has other threads).
-class ForkedClient {
-public:
+class ForkedClient
+{
+  public:
     explicit ForkedClient(const fs::path& home)
         : m_program(VELQUIST_QUORVEL_PATH), m_environment(clientEnvironment(home))
     {
@@ -465,7 +491,7 @@ public:
         return result;
     }
 
-private:
+  private:
     std::string m_program;
     std::vector<std::string> m_environment;
     std::vector<char*> m_argv;
@@ -565,7 +591,8 @@ TEST_F(QuorvelTest, AppPathDecidesWhetherTheClientCleansUpInstead)
                             R"(/.local/share/Velquist/bin/quorvel --engine claude"})";
     const std::string settings = R"({"model":"x","hooks":{"Stop":[{"hooks":[)" + own + "]}]}}";
     const fs::path existing = m_home.write("apps/velquist", "binary");
-    struct Case {
+    struct Case
+    {
         std::string name;
         std::optional<std::string> appPath;
         bool cleansUp;

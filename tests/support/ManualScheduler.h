@@ -10,8 +10,9 @@ namespace velquist::test {
 
 // A clock and scheduler that only move when the test advances them. Due timers run in time order
 // (ties in the order they were scheduled); callbacks may schedule and cancel timers themselves.
-class ManualScheduler final : public Clock, public Scheduler {
-public:
+class ManualScheduler final : public Clock, public Scheduler
+{
+  public:
     ManualScheduler();
 
     WallTime now() const override { return m_wall; }
@@ -29,8 +30,9 @@ public:
 
     std::size_t pendingCount() const { return m_timers.size(); }
 
-private:
-    struct Timer {
+  private:
+    struct Timer
+    {
         std::chrono::milliseconds due;
         std::chrono::milliseconds interval; // zero for a one-shot
         Callback callback;

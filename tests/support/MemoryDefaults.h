@@ -5,15 +5,16 @@
 namespace velquist::test {
 
 // In-memory user defaults that count how often they would have been saved.
-class MemoryDefaults final : public UserDefaults {
-public:
+class MemoryDefaults final : public UserDefaults
+{
+  public:
     using UserDefaults::UserDefaults;
     int saveCount() const { return m_saves; }
 
-protected:
+  protected:
     void persist(const nlohmann::json&) override { ++m_saves; }
 
-private:
+  private:
     int m_saves = 0;
 };
 

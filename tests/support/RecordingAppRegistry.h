@@ -9,8 +9,9 @@
 namespace velquist::test {
 
 // Answers with the applications the test added and notes every pid it was asked about.
-class RecordingAppRegistry final : public AppRegistry {
-public:
+class RecordingAppRegistry final : public AppRegistry
+{
+  public:
     void add(RunningApp app)
     {
         std::lock_guard lock(m_mutex);
@@ -33,7 +34,7 @@ public:
         return m_asked;
     }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::map<pid_t, RunningApp> m_apps;
     mutable std::vector<pid_t> m_asked;

@@ -12,8 +12,9 @@ namespace velquist::test {
 // Notes every request, then answers it with the test's responder, or hands it to a real runner,
 // or (with neither) reports that the process did not start. Thread-safe, as runAsync calls it
 // from a worker.
-class RecordingProcessRunner final : public ProcessRunner {
-public:
+class RecordingProcessRunner final : public ProcessRunner
+{
+  public:
     using Responder = std::function<ProcessResult(const ProcessRequest&)>;
 
     RecordingProcessRunner() = default;
@@ -66,7 +67,7 @@ public:
         return result;
     }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     ProcessRunner* m_forward = nullptr;
     Responder m_responder;

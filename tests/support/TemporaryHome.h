@@ -8,8 +8,9 @@ namespace velquist::test {
 
 // A fresh folder set as HOME for the life of the object; the previous HOME comes back and the
 // folder is removed afterwards.
-class TemporaryHome {
-public:
+class TemporaryHome
+{
+  public:
     TemporaryHome();
     ~TemporaryHome();
     TemporaryHome(const TemporaryHome&) = delete;
@@ -21,21 +22,22 @@ public:
     // The content of a file under the home folder; empty when missing.
     std::string read(const std::string& relative) const;
 
-private:
+  private:
     std::filesystem::path m_path;
     std::optional<std::string> m_previous;
 };
 
 // A temporary folder removed when the object goes.
-class TemporaryFolder {
-public:
+class TemporaryFolder
+{
+  public:
     TemporaryFolder();
     ~TemporaryFolder();
     TemporaryFolder(const TemporaryFolder&) = delete;
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
     const std::filesystem::path& path() const { return m_path; }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 

@@ -10,7 +10,8 @@
 namespace velquist {
 
 // An installed application as its desktop file describes it.
-struct DesktopEntry {
+struct DesktopEntry
+{
     // The desktop id: the file's path below its "applications" folder, "/" turned into "-",
     // without ".desktop" ("org.gnome.Terminal").
     std::string id;
@@ -22,8 +23,9 @@ struct DesktopEntry {
 // and by executable. Programs that run inside a terminal (Terminal=true) are left out: they are no
 // application of their own. So are entries whose command is an interpreter or launcher, which would
 // otherwise claim every script that interpreter runs.
-class DesktopEntryIndex {
-public:
+class DesktopEntryIndex
+{
+  public:
     // `directories` in order of precedence ($XDG_DATA_HOME first); `locale` as in LANG.
     DesktopEntryIndex(const std::vector<std::filesystem::path>& directories, const std::string& locale);
 
@@ -40,7 +42,7 @@ public:
     // Whether a program runs other programs' code (python, sh, env, flatpak ...).
     static bool isInterpreter(std::string_view program);
 
-private:
+  private:
     void add(const std::string& id, const std::string& text, const std::string& locale);
 
     std::map<std::string, bool> m_seenIds;

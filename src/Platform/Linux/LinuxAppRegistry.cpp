@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Terminals whose identifiers stay the same on every system, matched by executable or window class.
-struct KnownApp {
+struct KnownApp
+{
     std::array<std::string_view, 3> names;
     std::string_view identifier;
     std::string_view name;

@@ -17,9 +17,11 @@ class X11ClientWindows;
 // application when it owns a top-level window, or when its executable is one we know or one an
 // installed desktop file launches; without an X server only the second holds, and nothing is
 // reported as regular. Thread-safe.
-class LinuxAppRegistry final : public AppRegistry {
-public:
-    struct Options {
+class LinuxAppRegistry final : public AppRegistry
+{
+  public:
+    struct Options
+    {
         // As in DISPLAY; empty for no X server (also under Wayland, whose windows X cannot see).
         std::string display;
         // Folders holding desktop files, in order of precedence.
@@ -40,7 +42,7 @@ public:
     // interpreter the script's it runs. Empty when the process is gone.
     static std::vector<std::string> executableNames(pid_t pid);
 
-private:
+  private:
     const DesktopEntryIndex& desktopEntries() const;
 
     const Options m_options;

@@ -21,8 +21,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class FileDescriptor {
-public:
+class FileDescriptor
+{
+  public:
     explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -35,12 +36,13 @@ public:
         m_fd = -1;
     }
 
-private:
+  private:
     int m_fd;
 };
 
 // Owns the spawn attributes and file actions so every exit path frees them.
-struct SpawnSetup {
+struct SpawnSetup
+{
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     SpawnSetup()

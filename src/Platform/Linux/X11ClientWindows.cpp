@@ -10,7 +10,8 @@ namespace velquist {
 
 namespace {
 
-struct FreeDeleter {
+struct FreeDeleter
+{
     void operator()(void* pointer) const { std::free(pointer); }
 };
 template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;

@@ -9,7 +9,8 @@ struct xcb_connection_t;
 namespace velquist {
 
 // A top-level window and the class its owner gave it (WM_CLASS: instance and class).
-struct ClientWindow {
+struct ClientWindow
+{
     std::string instance;
     std::string windowClass;
 };
@@ -18,8 +19,9 @@ struct ClientWindow {
 // list when it keeps one, else the mapped children of the root. xcb rather than Xlib because
 // Xlib's default error handler ends the process when a window goes away during a query. Not
 // thread-safe: its owner serialises calls.
-class X11ClientWindows {
-public:
+class X11ClientWindows
+{
+  public:
     // `display` as in DISPLAY; empty means there is no X server to ask.
     explicit X11ClientWindows(std::string display);
     ~X11ClientWindows();
@@ -31,7 +33,7 @@ public:
     // The first ordinary top-level window of `pid` (docks and desktops do not count), or none.
     std::optional<ClientWindow> windowOf(pid_t pid);
 
-private:
+  private:
     bool connect();
     void disconnect();
 

@@ -22,7 +22,9 @@ TEST(JsonFileDefaultsTest, ValuesKeepTheirTypeAcrossSaveAndReload)
         defaults.setValue("soundSettings", nlohmann::json{{"isEnabled", true}});
         defaults.setValue("asText", "true");
     }
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 
@@ -42,8 +44,8 @@ TEST(JsonFileDefaultsTest, ObserversHearOnlyRealChanges)
     std::vector<std::string> heard;
     const int token = defaults.addObserver([&](const std::string& key) { heard.push_back(key); });
     defaults.setValue("a", true);
-    defaults.setValue("a", true);     // same value
-    defaults.setValue("a", 1);        // same truthiness, other type: a change
+    defaults.setValue("a", true); // same value
+    defaults.setValue("a", 1);    // same truthiness, other type: a change
     defaults.setValue("b", "x");
     defaults.remove("missing");
     defaults.remove("b");

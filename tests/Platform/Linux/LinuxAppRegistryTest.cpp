@@ -20,8 +20,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // A running process whose executable has the given name: a copy of sleep.
-class NamedProcess {
-public:
+class NamedProcess
+{
+  public:
     NamedProcess(const fs::path& folder, const std::string& name)
     {
         const auto path = folder / name;
@@ -43,7 +44,7 @@ public:
     }
     pid_t pid() const { return m_pid; }
 
-private:
+  private:
     pid_t m_pid;
 };
 
@@ -53,8 +54,9 @@ void write(const fs::path& path, const std::string& text)
     std::ofstream(path) << text;
 }
 
-class LinuxAppRegistryTest : public ::testing::Test {
-protected:
+class LinuxAppRegistryTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         write(applications / "org.example.MyTool.desktop",
@@ -79,7 +81,8 @@ TEST_F(LinuxAppRegistryTest, WithoutAnXServerApplicationsAreKnownByTheirExecutab
     LinuxAppRegistry registry(options());
     EXPECT_FALSE(registry.canSeeWindows());
 
-    struct Case {
+    struct Case
+    {
         std::string executable;
         std::optional<RunningApp> expected; // pid filled in below
     };
@@ -142,8 +145,9 @@ TEST_F(LinuxAppRegistryTest, ExecutableNamesIncludeTheScriptAnInterpreterRuns)
 namespace {
 
 // A private X server (Xvfb), and windows made on it for other processes.
-class XServer {
-public:
+class XServer
+{
+  public:
     XServer()
     {
         // Servers started side by side by parallel tests can race for a display number.
@@ -186,7 +190,7 @@ public:
         xcb_aux_sync();
     }
 
-private:
+  private:
     void start()
     {
         stop();

@@ -40,7 +40,8 @@ bool eventually(const std::function<bool()>& condition)
 
 TEST(LinuxProcessRunnerTest, RunsArgvAsGivenWithOutputOnlyFromStandardOutput)
 {
-    struct Case {
+    struct Case
+    {
         const char* what;
         ProcessRequest request;
         Status status;
