@@ -3,10 +3,10 @@
 #include "Adapters/AgentEngine.h"
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookAdapter.h"
+#include "Adapters/HookGateway.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
 #include "Ingestion/ClaudeVersionProbe.h"
-#include "Ingestion/HookGateway.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
 #include "Shared/AppPaths.h"
@@ -56,8 +56,8 @@ std::vector<HookEngine> hookEngines(const UserDefaults& defaults)
 AppDelegate::AppDelegate(Environment environment, QObject* parent)
     : QObject(parent), m_env(std::move(environment)), m_store(m_env.clock, m_env.scheduler),
       m_dispatcher(m_env.clock), m_uninstaller(
-                                     m_dispatcher, m_env.defaults, m_env.loginItem, m_env.trash,
-                                     m_env.ownFiles, [this] { stopHookWriters(); }, m_env.quit)
+                                     m_store, m_env.defaults, m_env.loginItem, m_env.trash, m_env.ownFiles,
+                                     [this] { stopHookWriters(); }, m_env.quit)
 {
     // Sound settings, the privacy guard, the usage store and the jump rules join the store here
     // once they are built; none of them exists yet.
@@ -90,7 +90,6 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Before any adapter exists; failures are logged inside.
     HookProvisioner::apply(m_env.defaults, HookProvisioner::pathExists, m_env.hookClient);
 
-    m_dispatcher.setStore(&m_store);
     m_store.restoreSessions();
 
     // Not built yet, and wired here in this order when they are: the attention coordinator with

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Actions/ActionDispatcher.h"
+#include "App/Uninstaller.h"
 #include "Core/SessionStore.h"
-#include "Core/Uninstaller.h"
 
 #include <QObject>
 #include <QStringList>

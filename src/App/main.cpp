@@ -1,5 +1,3 @@
-#include "Actions/TerminalBinder.h"
-#include "Actions/Tmux.h"
 #include "App/AppDelegate.h"
 #include "App/InstanceLock.h"
 #include "App/UnixSignalWatcher.h"
@@ -14,6 +12,8 @@
 #include "Platform/Linux/XdgAutostartLoginItem.h"
 #include "Shared/AppPaths.h"
 #include "Shared/Log.h"
+#include "Terminal/TerminalBinder.h"
+#include "Terminal/Tmux.h"
 
 #include <QApplication>
 #include <algorithm>

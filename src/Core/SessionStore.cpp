@@ -214,8 +214,8 @@ void SessionStore::update(const std::string& id, const std::function<void(Sessio
     m_sessions.insert_or_assign(id, std::move(session));
     Q_EMIT sessionsChanged();
     signalIfNeeded(id, oldStatus, newStatus);
-    if (becameDone && onDoneUnread)
-        onDoneUnread();
+    if (becameDone)
+        Q_EMIT doneUnread();
     scheduleSave();
 }
 
@@ -286,8 +286,6 @@ void SessionStore::fire(AlertSignal signal)
     Log::debug("store",
                "fired " + std::string(toString(signal)) + " revision=" + std::to_string(m_alertRevision));
     Q_EMIT alertRaised(signal);
-    if (onAlert)
-        onAlert(signal);
 }
 
 void SessionStore::scheduleSave()

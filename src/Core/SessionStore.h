@@ -71,11 +71,6 @@ class SessionStore final : public QObject
     SilenceRuleStore& silence() { return *m_silence; }
     const std::filesystem::path& persistenceFile() const { return m_file.path(); }
 
-    // Set once at start-up: the attention coordinator's alert handler and the glance watcher's
-    // re-evaluation.
-    std::function<void(AlertSignal)> onAlert;
-    std::function<void()> onDoneUnread;
-
     // Whether a session id keeps its id on restore and is never saved, and so on.
     static bool isDemonstration(const std::string& id);
     static bool isPersisted(const std::string& id);
@@ -85,7 +80,10 @@ class SessionStore final : public QObject
 
   Q_SIGNALS:
     void sessionsChanged();
+    // An alert for the attention coordinator (and any other listener), at the moment it is raised.
     void alertRaised(velquist::AlertSignal signal);
+    // A session has just finished and is unread (the glance watcher re-evaluates).
+    void doneUnread();
     void introIsRunningChanged();
 
   private:
