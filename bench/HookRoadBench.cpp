@@ -73,11 +73,11 @@ int main(int argc, char** argv)
 
     SystemClock clock;
     QtScheduler scheduler;
-    SessionStore store(clock, scheduler);
+    SessionStore store(clock, scheduler, AppPaths::sessionsFile());
     ActionDispatcher dispatcher(clock);
     InotifyFileWatcher watcher;
     UserDefaults defaults;
-    HookGateway gateway(scheduler);
+    HookGateway gateway(scheduler, AppPaths::socketPath());
     auto& adapter = gateway.addAdapter(std::make_unique<HookAdapter>(
         store,
         AgentEngine{AgentKind::claudeCode, "claude", AgentMechanism::blockingHook,

@@ -32,32 +32,34 @@ AgentEngine describe(AgentKind kind, std::string displayName, std::string idName
 }
 
 // Claude Code always; the others when their configuration folder (or a file of that name) exists.
-std::vector<HookEngine> hookEngines(const UserDefaults& defaults)
+std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePaths& paths)
 {
     std::vector<HookEngine> engines;
     engines.push_back({describe(AgentKind::claudeCode, "Claude", "claude"),
                        std::make_unique<ClaudeEngineProfile>(defaults)});
-    if (HookProvisioner::pathExists(AppPaths::codexDirectory()))
+    if (HookProvisioner::pathExists(paths.codexDirectory()))
         engines.push_back(
             {describe(AgentKind::codex, "Codex", "codex"), std::make_unique<CodexEngineProfile>()});
-    if (HookProvisioner::pathExists(AppPaths::cursorDirectory()))
+    if (HookProvisioner::pathExists(paths.cursorDirectory()))
         engines.push_back(
             {describe(AgentKind::cursor, "Cursor", "cursor"), std::make_unique<CursorEngineProfile>()});
-    if (HookProvisioner::pathExists(AppPaths::geminiDirectory()))
+    if (HookProvisioner::pathExists(paths.geminiDirectory()))
         engines.push_back(
             {describe(AgentKind::gemini, "Gemini", "gemini"), std::make_unique<GeminiEngineProfile>()});
-    if (HookProvisioner::pathExists(AppPaths::qwenDirectory()))
+    if (HookProvisioner::pathExists(paths.qwenDirectory()))
         engines.push_back({describe(AgentKind::qwen, "Qwen", "qwen"), std::make_unique<QwenEngineProfile>()});
     return engines;
 }
 
 } // namespace
 
-AppDelegate::AppDelegate(Environment environment, QObject* parent)
-    : QObject(parent), m_env(std::move(environment)), m_store(m_env.clock, m_env.scheduler),
-      m_dispatcher(m_env.clock), m_uninstaller(
-                                     m_store, m_env.defaults, m_env.loginItem, m_env.trash, m_env.ownFiles,
-                                     [this] { stopHookWriters(); }, m_env.quit)
+AppDelegate::AppDelegate(AppServices services, QObject* parent)
+    : QObject(parent), m_services(std::move(services)),
+      m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile()),
+      m_dispatcher(m_services.clock),
+      m_uninstaller(
+          m_store, m_services.defaults, m_services.loginItem, m_services.trash, m_services.ownFiles,
+          [this] { stopHookWriters(); }, m_services.quit)
 {
     // Sound settings, the privacy guard, the usage store and the jump rules join the store here
     // once they are built; none of them exists yet.
@@ -69,6 +71,7 @@ AppDelegate::~AppDelegate()
     if (m_gateway)
         m_gateway->stop();
     // The probe's worker reads and writes the defaults, which go when the delegate has gone.
+    m_services.workers.waitForDone();
     QThreadPool::globalInstance()->waitForDone();
 }
 
@@ -81,14 +84,14 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Before the saved sessions come back and before any alert is wired, so the demonstration
     // raises no alert and a saved session of the same id replaces its demonstration.
     if (arguments.contains(QStringLiteral("--mock-data")))
-        MockData::populate(m_store, m_env.clock.now());
+        MockData::populate(m_store, m_services.clock.now());
 
-    LegacySupportMigration::run(LegacySupportMigration::legacyDirectory(), AppPaths::appSupport());
+    LegacySupportMigration::run(m_services.paths.legacySupport(), m_services.paths.support());
     // The hook client compares this with what exists, to clean up once the application is gone.
-    HookCleanup::recordInstalledApp(m_env.appPath);
+    HookCleanup::recordInstalledApp(m_services.appPath);
 
     // Before any adapter exists; failures are logged inside.
-    HookProvisioner::apply(m_env.defaults, HookProvisioner::pathExists, m_env.hookClient);
+    HookProvisioner::apply(m_services.defaults, HookProvisioner::pathExists, m_services.hookClient);
 
     m_store.restoreSessions();
 
@@ -99,10 +102,11 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Claude Code's subagent events are hooked only once the installed version is known to send
     // them; searching its executable takes a while, so the answer comes in the background.
     m_probeContext = std::make_unique<QObject>();
-    ClaudeVersionProbe::refreshInBackground(m_env.defaults, m_probeContext.get(), [this](bool anySupported) {
-        if (anySupported)
-            HookInstaller::installHooks(HookInstaller::claudeTarget(m_env.defaults));
-    });
+    ClaudeVersionProbe::refreshInBackground(
+        m_services.defaults, m_probeContext.get(), [this](bool anySupported) {
+            if (anySupported)
+                HookInstaller::installHooks(HookInstaller::claudeTarget(m_services.defaults));
+        });
 
     // Not built yet: the sound settings and player join AppServices here, and the store's alert
     // callback goes to the attention coordinator.
@@ -117,13 +121,13 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
 void AppDelegate::startHookIntake()
 {
-    m_gateway = std::make_unique<HookGateway>(m_env.scheduler);
+    m_gateway = std::make_unique<HookGateway>(m_services.scheduler, m_services.paths.socketPath());
     std::vector<HookAdapter*> adapters;
-    for (auto& [engine, profile] : hookEngines(m_env.defaults)) {
+    for (auto& [engine, profile] : hookEngines(m_services.defaults, m_services.paths)) {
         auto adapter = std::make_unique<HookAdapter>(
             m_store, engine, std::move(profile),
-            HookAdapter::Services{m_env.clock, m_env.scheduler, m_env.transcriptWatcher, m_dispatcher,
-                                  m_env.terminalBinder});
+            HookAdapter::Services{m_services.clock, m_services.scheduler, m_services.transcriptWatcher,
+                                  m_dispatcher, m_services.terminalBinder});
         adapter->start();
         adapters.push_back(&m_gateway->addAdapter(std::move(adapter)));
     }

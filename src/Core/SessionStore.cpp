@@ -43,11 +43,11 @@ bool isEnded(const Session& session)
 
 } // namespace
 
-SessionStore::SessionStore(Clock& clock, Scheduler& scheduler, std::optional<std::filesystem::path> file,
+SessionStore::SessionStore(Clock& clock, Scheduler& scheduler, std::filesystem::path file,
                            SilenceRuleStore* silence, QObject* parent)
-    : QObject(parent), m_clock(clock), m_scheduler(scheduler),
-      m_file(file ? std::move(*file) : AppPaths::sessionsFile()),
-      m_ownSilence(silence ? nullptr : std::make_unique<SilenceRuleStore>()),
+    : QObject(parent), m_clock(clock), m_scheduler(scheduler), m_file(file),
+      m_ownSilence(silence ? nullptr
+                           : std::make_unique<SilenceRuleStore>(file.parent_path() / kSilenceRulesFileName)),
       m_silence(silence ? silence : m_ownSilence.get())
 {
 }

@@ -26,9 +26,9 @@ class SessionStore final : public QObject
 {
     Q_OBJECT
   public:
-    // `file` defaults to "sessions.json" in the support folder; without `silence` the store makes
-    // its own rule store on the default file.
-    SessionStore(Clock& clock, Scheduler& scheduler, std::optional<std::filesystem::path> file = std::nullopt,
+    // `file` is "sessions.json" in the support folder; without `silence` the store makes its own
+    // rule store on the rules file beside it.
+    SessionStore(Clock& clock, Scheduler& scheduler, std::filesystem::path file,
                  SilenceRuleStore* silence = nullptr, QObject* parent = nullptr);
     ~SessionStore() override;
 
@@ -70,6 +70,9 @@ class SessionStore final : public QObject
     void setIntroIsRunning(bool running);
     SilenceRuleStore& silence() { return *m_silence; }
     const std::filesystem::path& persistenceFile() const { return m_file.path(); }
+
+    // The silence rules' file name in the support folder.
+    static constexpr const char* kSilenceRulesFileName = "silence-rules.json";
 
     // Whether a session id keeps its id on restore and is never saved, and so on.
     static bool isDemonstration(const std::string& id);

@@ -141,7 +141,7 @@ class HookIntakeIntegrationTest : public ::testing::TestWithParam<EngineCase>
     SessionStore store{clock, clock, home.path() / "sessions.json"};
     ActionDispatcher dispatcher{clock};
     RecordingFileWatcher watcher;
-    HookGateway gateway{clock};
+    HookGateway gateway{clock, AppPaths::socketPath()};
 };
 
 } // namespace

@@ -27,6 +27,8 @@ struct Harness
         : delegate({.clock = clock,
                     .scheduler = clock,
                     .defaults = defaults,
+                    .paths = HomePaths(home.path()),
+                    .workers = workers,
                     .loginItem = loginItem,
                     .trash = trash,
                     .transcriptWatcher = watcher,
@@ -48,6 +50,7 @@ struct Harness
     test::TemporaryHome home;
     const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
     test::ManualScheduler clock;
+    QThreadPool workers;
     test::MemoryDefaults defaults;
     test::RecordingLoginItem loginItem;
     test::RecordingTrash trash;

@@ -59,9 +59,10 @@ class UninstallerTest : public ::testing::Test
 {
   protected:
     UninstallerTest()
-        : store(clock, clock), uninstaller(
-                                   store, defaults, loginItem, trash, {appFile},
-                                   [this] { stopHookWriters(); }, [this] { ++quitRequests; })
+        : store(clock, clock, home.path() / ".local/share/Velquist/sessions.json"),
+          uninstaller(
+              store, defaults, loginItem, trash, {appFile}, [this] { stopHookWriters(); },
+              [this] { ++quitRequests; })
     {
         for (const auto& file : agentFiles())
             home.write(file.relative, file.withOurs);
