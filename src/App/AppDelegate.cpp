@@ -9,6 +9,7 @@
 #include "Ingestion/ClaudeVersionProbe.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
+#include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
@@ -25,29 +26,37 @@ struct HookEngine
     std::unique_ptr<const EngineProfile> profile;
 };
 
-AgentEngine describe(AgentKind kind, std::string displayName, std::string idNamespace)
+// The agent kind and the dialect of a catalogued hook agent.
+std::optional<HookEngine> engineFor(const AgentEntry& agent, const UserDefaults& defaults)
 {
-    return AgentEngine{kind, std::move(displayName), AgentMechanism::blockingHook,
-                       AgentCapabilities::of(kind), std::move(idNamespace)};
+    const auto make = [&](AgentKind kind, std::unique_ptr<const EngineProfile> profile) {
+        return HookEngine{AgentEngine{kind, std::string(agent.displayName), AgentMechanism::blockingHook,
+                                      AgentCapabilities::of(kind), std::string(agent.idNamespace)},
+                          std::move(profile)};
+    };
+    if (agent.idNamespace == "claude")
+        return make(AgentKind::claudeCode, std::make_unique<ClaudeEngineProfile>(defaults));
+    if (agent.idNamespace == "codex")
+        return make(AgentKind::codex, std::make_unique<CodexEngineProfile>());
+    if (agent.idNamespace == "cursor")
+        return make(AgentKind::cursor, std::make_unique<CursorEngineProfile>());
+    if (agent.idNamespace == "gemini")
+        return make(AgentKind::gemini, std::make_unique<GeminiEngineProfile>());
+    if (agent.idNamespace == "qwen")
+        return make(AgentKind::qwen, std::make_unique<QwenEngineProfile>());
+    return std::nullopt;
 }
 
 // Claude Code always; the others when their configuration folder (or a file of that name) exists.
 std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePaths& paths)
 {
     std::vector<HookEngine> engines;
-    engines.push_back({describe(AgentKind::claudeCode, "Claude", "claude"),
-                       std::make_unique<ClaudeEngineProfile>(defaults)});
-    if (HookProvisioner::pathExists(paths.codexDirectory()))
-        engines.push_back(
-            {describe(AgentKind::codex, "Codex", "codex"), std::make_unique<CodexEngineProfile>()});
-    if (HookProvisioner::pathExists(paths.cursorDirectory()))
-        engines.push_back(
-            {describe(AgentKind::cursor, "Cursor", "cursor"), std::make_unique<CursorEngineProfile>()});
-    if (HookProvisioner::pathExists(paths.geminiDirectory()))
-        engines.push_back(
-            {describe(AgentKind::gemini, "Gemini", "gemini"), std::make_unique<GeminiEngineProfile>()});
-    if (HookProvisioner::pathExists(paths.qwenDirectory()))
-        engines.push_back({describe(AgentKind::qwen, "Qwen", "qwen"), std::make_unique<QwenEngineProfile>()});
+    for (const AgentEntry& agent : AgentCatalog::all()) {
+        if (!agent.alwaysHooked && !HookProvisioner::pathExists(agent.configDirectory(paths.home())))
+            continue;
+        if (auto engine = engineFor(agent, defaults))
+            engines.push_back(std::move(*engine));
+    }
     return engines;
 }
 
