@@ -268,8 +268,10 @@ void OpenCodeAdapter::apply(const OpenCodeUpdate& update, const std::string& ser
         forget(id);
         m_store.remove(id);
     } else if (const auto* tool = update.as<OpenCodeUpdate::ToolActivity>()) {
-        if (tool->tool && tool->callID)
+        if (tool->tool && tool->callID) {
             rememberTool(*tool->callID, *tool->tool);
+            refreshHeldTool(id, *tool->callID, *tool->tool);
+        }
         m_store.update(id, [&](Session& s) {
             if (isWaiting(s))
                 return;
@@ -290,7 +292,7 @@ void OpenCodeAdapter::apply(const OpenCodeUpdate& update, const std::string& ser
     } else if (const auto* question = update.as<OpenCodeUpdate::QuestionAsked>()) {
         m_sessionServer[id] = serverBase;
         upsertSession(OpenCodeUpdate::Upsert{update.sessionID(), std::nullopt, std::nullopt}, id, serverPID);
-        m_pending[id] = PendingPrompt{question->requestID, true, question->inquiry, api};
+        m_pending[id] = PendingPrompt{question->requestID, true, question->inquiry, api, std::nullopt};
         m_store.update(id, [&](Session& s) {
             s.status = SessionStatus::WaitingForInput{question->inquiry};
             s.lastActivity = question->inquiry.questions.empty()
@@ -313,6 +315,26 @@ void OpenCodeAdapter::apply(const OpenCodeUpdate& update, const std::string& ser
     }
 }
 
+// A call's input often arrives only after the permission that it caused ("pending" parts carry an
+// empty input): the held request then shows the complete call, so the user sees what is allowed.
+void OpenCodeAdapter::refreshHeldTool(const std::string& id, const std::string& callID,
+                                      const ToolDetail& tool)
+{
+    const auto held = m_pending.find(id);
+    if (held == m_pending.end() || held->second.isQuestion || held->second.callID != callID)
+        return;
+    m_store.update(id, [&](Session& s) {
+        const auto* asked = s.status.as<SessionStatus::NeedsPermission>();
+        if (!asked || asked->request.tool == tool)
+            return;
+        PermissionRequest request = asked->request;
+        request.toolName = request.summary = tool.title();
+        request.tool = tool;
+        s.status = SessionStatus::NeedsPermission{request};
+        s.lastActivity = request.summary;
+    });
+}
+
 void OpenCodeAdapter::askPermission(const OpenCodeUpdate::PermissionAsked& update, const std::string& id,
                                     OpenCodeApi api)
 {
@@ -320,7 +342,7 @@ void OpenCodeAdapter::askPermission(const OpenCodeUpdate::PermissionAsked& updat
         autoApprove(id, update.requestID, api);
         return;
     }
-    m_pending[id] = PendingPrompt{update.requestID, false, std::nullopt, api};
+    m_pending[id] = PendingPrompt{update.requestID, false, std::nullopt, api, update.callID};
     const ToolDetail* tool = update.callID ? rememberedTool(*update.callID) : nullptr;
     PermissionRequest request;
     request.toolName = tool ? tool->title() : "a tool";

@@ -106,6 +106,8 @@ class OpenCodeAdapter final : public QObject, public DecisionResolver
         bool isQuestion = false;
         std::optional<AgentInquiry> inquiry;
         OpenCodeApi api = OpenCodeApi::v2;
+        // The tool call a permission is about, when the server named it.
+        std::optional<std::string> callID;
     };
     // None when the action does not fit the request (or its answer cannot be built).
     static std::optional<Reply> buildReply(const ControlAction& action, const PendingPrompt& prompt,
@@ -133,6 +135,8 @@ class OpenCodeAdapter final : public QObject, public DecisionResolver
     const ToolDetail* rememberedTool(const std::string& callID) const;
     void upsertSession(const OpenCodeUpdate::Upsert& update, const std::string& id, pid_t serverPID);
     void markIdle(const std::string& id);
+    // Shows `tool` in the held permission request of its call.
+    void refreshHeldTool(const std::string& id, const std::string& callID, const ToolDetail& tool);
     void askPermission(const OpenCodeUpdate::PermissionAsked& update, const std::string& id, OpenCodeApi api);
     void autoApprove(const std::string& id, const std::string& requestID, OpenCodeApi api);
     // Posts `body` to `url`; `done` gets whether the server took it (2xx), on the main thread.

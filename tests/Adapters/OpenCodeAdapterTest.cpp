@@ -103,6 +103,27 @@ TEST_F(OpenCodeAdapterTest, PermissionShowsTheRememberedToolOfItsCall)
     EXPECT_EQ(session().lastActivity, "edit");
 }
 
+TEST_F(OpenCodeAdapterTest, HeldPermissionShowsTheInputOfItsCallThatArrivesLater)
+{
+    // As a server sends it: the call's "pending" part has no input yet, the permission follows,
+    // and the "running" part with the command comes after it.
+    feed(Update::Upsert{"ses_A", "/p", std::nullopt}, OpenCodeApi::original);
+    feed(Update::ToolActivity{"ses_A", "bash", ToolDetail::parse("bash", nlohmann::json::object()),
+                              "call_abc"},
+         OpenCodeApi::original);
+    feed(Update::PermissionAsked{"ses_A", "per_1", "bash", "call_abc"}, OpenCodeApi::original);
+    feed(Update::ToolActivity{"ses_A", "$ ls", bash("ls"), "call_other"}, OpenCodeApi::original);
+    EXPECT_NE(session().status.as<SessionStatus::NeedsPermission>()->request.tool, bash("ls"));
+
+    feed(Update::ToolActivity{"ses_A", "$ ls -la", bash("ls -la"), "call_abc"}, OpenCodeApi::original);
+    const auto* asked = session().status.as<SessionStatus::NeedsPermission>();
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(asked->request.tool, bash("ls -la"));
+    EXPECT_EQ(asked->request.summary, bash("ls -la").title());
+    EXPECT_EQ(session().lastActivity, bash("ls -la").title());
+    EXPECT_TRUE(adapter->holdsRequest(kSession));
+}
+
 TEST_F(OpenCodeAdapterTest, ToolActivityWhileWaitingIsOnlyRemembered)
 {
     feed(Update::Upsert{"ses_A", "/p", std::nullopt});
@@ -263,10 +284,10 @@ struct ReplyCase
 TEST(OpenCodeRepliesTest, DecisionsBecomeExactRequests)
 {
     const auto permission = [](OpenCodeApi api) {
-        return OpenCodeAdapter::PendingPrompt{"per_1", false, std::nullopt, api};
+        return OpenCodeAdapter::PendingPrompt{"per_1", false, std::nullopt, api, std::nullopt};
     };
     const auto question = [](OpenCodeApi api) {
-        return OpenCodeAdapter::PendingPrompt{"que_1", true, twoQuestions(), api};
+        return OpenCodeAdapter::PendingPrompt{"que_1", true, twoQuestions(), api, std::nullopt};
     };
     const std::string v2Permission = kServer + "/api/session/ses_A/permission/per_1/reply";
     const std::string v2Question = kServer + "/api/session/ses_A/question/que_1/reply";
