@@ -1,13 +1,13 @@
 #include "Adapters/OpenCodeAdapter.h"
 
 #include "Actions/ActionDispatcher.h"
-#include "Actions/TerminalBinder.h"
 #include "Adapters/OpenCodeEvent.h"
 #include "Adapters/OpenCodeEventStream.h"
 #include "Core/SessionStore.h"
 #include "Core/ToolText.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Log.h"
+#include "Terminal/TerminalBinder.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -95,7 +95,8 @@ void OpenCodeAdapter::discover()
         return;
     m_scanRunning = true;
     runOnWorker<std::optional<std::vector<OpenCodeServer>>>(
-        this, m_services.findServers, [this](std::optional<std::vector<OpenCodeServer>> servers) {
+        this, m_services.findServers,
+        [this](std::optional<std::vector<OpenCodeServer>> servers) {
             m_scanRunning = false;
             if (!servers) {
                 // A failed read says nothing about the servers: dropping them would make held
@@ -104,7 +105,8 @@ void OpenCodeAdapter::discover()
                 return;
             }
             reconcile(*servers);
-        });
+        },
+        m_services.workers);
 }
 
 void OpenCodeAdapter::reconcile(const std::vector<OpenCodeServer>& servers)

@@ -22,6 +22,7 @@
 
 class QNetworkAccessManager;
 class QNetworkRequest;
+class QThreadPool;
 
 namespace velquist {
 
@@ -54,6 +55,8 @@ class OpenCodeAdapter final : public QObject, public DecisionResolver
         std::filesystem::path claudeSettings;
         // Defaults to reading /proc.
         ServerFinder findServers;
+        // Where discovery runs; none uses Qt's global pool.
+        QThreadPool* workers = nullptr;
     };
 
     static constexpr std::chrono::milliseconds kDiscoveryInterval{5000};

@@ -5,8 +5,8 @@
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
 #include "support/ManualScheduler.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

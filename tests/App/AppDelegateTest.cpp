@@ -1,6 +1,6 @@
 #include "App/AppDelegate.h"
+#include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
-#include "Ingestion/HookGateway.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
@@ -9,8 +9,8 @@
 #include "support/RecordingFileWatcher.h"
 #include "support/RecordingLoginItem.h"
 #include "support/RecordingTrash.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -28,6 +28,8 @@ struct Harness
         : delegate({.clock = clock,
                     .scheduler = clock,
                     .defaults = defaults,
+                    .paths = HomePaths(home.path()),
+                    .workers = workers,
                     .loginItem = loginItem,
                     .trash = trash,
                     .transcriptWatcher = watcher,
@@ -49,6 +51,7 @@ struct Harness
     test::TemporaryHome home;
     const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
     test::ManualScheduler clock;
+    QThreadPool workers;
     test::MemoryDefaults defaults;
     test::RecordingLoginItem loginItem;
     test::RecordingTrash trash;
@@ -88,7 +91,6 @@ TEST_F(AppDelegateTest, DemonstrationSessionsComeFirstAndSavedOnesReplaceThem)
 
     EXPECT_EQ(delegate.store().sessions().size(), 8u);
     EXPECT_EQ(delegate.store().session("mock-mobile")->cwd, "/home/u/real");
-    EXPECT_EQ(delegate.dispatcher().store(), &delegate.store());
     // Its adapter resumed it: a session working when the application quit is idle now.
     EXPECT_TRUE(delegate.store().session("claude:abc")->status.is<SessionStatus::Idle>());
 }
