@@ -3,6 +3,7 @@
 #include "Core/AlertSignal.h"
 #include "Core/Clock.h"
 #include "Core/PanelPresentation.h"
+#include "Core/PrivacyGuard.h"
 #include "Core/Scheduler.h"
 
 #include <QObject>
@@ -15,7 +16,6 @@
 namespace velquist {
 
 class FrontmostApplication;
-class PrivacyGuard;
 class ScreenLock;
 class SessionStore;
 class SoundSink;

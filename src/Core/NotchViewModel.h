@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/PanelPresentation.h"
+#include "Core/PrivacyGuard.h"
 #include "Core/Scheduler.h"
 
 #include <QObject>
@@ -10,7 +11,6 @@
 namespace velquist {
 
 class AttentionCoordinator;
-class PrivacyGuard;
 class SessionStore;
 class UserDefaults;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/PrivacyGuard.h"
 #include "Sound/SoundSink.h"
 
 #include <QPointer>
@@ -10,7 +11,6 @@
 
 namespace velquist {
 
-class PrivacyGuard;
 class SoundOutput;
 class SoundSettings;
 

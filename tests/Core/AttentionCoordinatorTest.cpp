@@ -1,11 +1,4 @@
-#include "Core/AttentionCoordinator.h"
-#include "Core/PrivacyGuard.h"
-#include "Core/SessionStore.h"
-#include "support/DesktopProbes.h"
-#include "support/ManualScheduler.h"
-#include "support/MemoryDefaults.h"
-#include "support/RecordingSoundSink.h"
-#include "support/TemporaryHome.h"
+#include "support/AttentionWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -16,55 +9,19 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-constexpr std::int64_t terminalOwner = 4242;
-constexpr pid_t terminalApp = 777;
+constexpr std::int64_t terminalOwner = test::AttentionWorld::terminalOwner;
+constexpr pid_t terminalApp = test::AttentionWorld::terminalApp;
 
 // Public, so the cases' tables can reach the doubles.
-class AttentionCoordinatorTest : public ::testing::Test
+class AttentionCoordinatorTest : public ::testing::Test, public test::AttentionWorld
 {
   public:
     AttentionCoordinatorTest()
-        : silence(folder.path() / "silence-rules.json"),
-          store(clock, clock, folder.path() / "sessions.json", &silence), privacy(defaults, mirroring),
-          coordinator(store, defaults, clock, clock, {idle, screenLock, frontmost, terminals})
     {
-        coordinator.setSound(&sound);
-        coordinator.setPrivacy(&privacy);
-        store.onAlert = [this](AlertSignal signal) { coordinator.handleAlert(signal); };
         QObject::connect(&coordinator, &AttentionCoordinator::desiredPresentationChanged,
                          [this] { shown.emplace_back(toString(coordinator.desiredPresentation())); });
-        terminals.add(terminalOwner, RunningApp{terminalApp, "org.gnome.Terminal", "Terminal", true});
     }
 
-    // A session that works, then asks for permission (or an answer).
-    void ask(const std::string& id, bool question = false, std::optional<std::int64_t> owner = terminalOwner)
-    {
-        if (!store.session(id)) {
-            Session session;
-            session.id = id;
-            session.cwd = "/home/u/project";
-            session.status = S::Working{};
-            session.terminal.ownerPID = owner;
-            startQuietly(session);
-        }
-        store.update(id, [question](Session& s) {
-            if (question)
-                s.status = S::WaitingForInput{AgentInquiry{}};
-            else
-                s.status = S::NeedsPermission{PermissionRequest{"Bash", "ls", std::nullopt, false}};
-        });
-    }
-    // A new session, without the start sound it makes, which most cases do not look at.
-    void startQuietly(const Session& session)
-    {
-        store.upsert(session);
-        if (!sound.played().empty() && sound.played().back() == "start")
-            sound.dropLast();
-    }
-    void setStatus(const std::string& id, SessionStatus status)
-    {
-        store.update(id, [&](Session& s) { s.status = std::move(status); });
-    }
     void advance(std::chrono::milliseconds step) { clock.advance(step); }
     // What was shown and heard since the last look, then forgotten.
     Strings takeShown() { return std::exchange(shown, {}); }
@@ -75,19 +32,6 @@ class AttentionCoordinatorTest : public ::testing::Test
         return played;
     }
 
-    test::TemporaryFolder folder;
-    test::ManualScheduler clock;
-    test::MemoryDefaults defaults;
-    SilenceRuleStore silence;
-    SessionStore store;
-    test::RecordingDisplayMirroring mirroring;
-    PrivacyGuard privacy;
-    test::RecordingSystemIdle idle;
-    test::RecordingScreenLock screenLock;
-    test::RecordingFrontmostApplication frontmost;
-    test::RecordingTerminalApps terminals;
-    test::RecordingSoundSink sound;
-    AttentionCoordinator coordinator;
     Strings shown;
 };
 
@@ -106,7 +50,7 @@ TEST_F(AttentionCoordinatorTest, AnAlertSoundsOpensForEightSecondsThenPeeksAtOne
     EXPECT_EQ(takeShown(), Strings{"peeking"});
     advance(1200ms);
     EXPECT_EQ(takeShown(), Strings{"collapsed"});
-    advance(300s - 61200ms);
+    advance(240s);
     EXPECT_EQ(takeShown(), peek);
     advance(600s);
     EXPECT_EQ(takeShown(), peek);
@@ -131,7 +75,7 @@ TEST_F(AttentionCoordinatorTest, ANewAlertReplacesTheLadderAndCountsFromItself)
     EXPECT_EQ(takeShown(), (Strings{"expanded", "collapsed", "expanded"}));
     advance(40s); // 70 s after the first alert, 40 after the second
     EXPECT_EQ(takeShown(), Strings{"collapsed"});
-    advance(20s);
+    advance(20s + 1200ms);
     EXPECT_EQ(takeShown(), peek);
 }
 
@@ -187,7 +131,7 @@ TEST_F(AttentionCoordinatorTest, SuppressedFirstAlertsStaySilentAndCollapsed)
         EXPECT_TRUE(takeSounds().empty());
         Strings shownNow = takeShown();
         EXPECT_TRUE(std::ranges::find(shownNow, "expanded") == shownNow.end());
-        advance(1h);
+        advance(800s); // the snooze's own end would announce the request again
         shownNow = takeShown();
         EXPECT_TRUE(std::ranges::find(shownNow, "peeking") == shownNow.end());
     }
@@ -200,7 +144,7 @@ TEST_F(AttentionCoordinatorTest, PeeksResumeOnceTheTerminalLeavesTheFront)
     advance(60s);
     EXPECT_TRUE(takeShown().empty());
     frontmost.setFrontmostPid(1);
-    advance(240s);
+    advance(241200ms);
     EXPECT_EQ(takeShown(), peek);
 }
 
@@ -209,6 +153,7 @@ TEST_F(AttentionCoordinatorTest, ASessionWithoutAKnownTerminalIsNeverSuppressed)
     frontmost.setFrontmostPid(terminalApp);
     ask("claude:a", false, std::nullopt);
     EXPECT_EQ(takeSounds(), Strings{"permission"});
+    advance(1s);                   // b becomes the newest request
     ask("claude:b", false, 31337); // looked up, but no application owns it
     EXPECT_EQ(takeSounds(), Strings{"permission"});
     EXPECT_EQ(terminals.asked(), (std::vector<std::int64_t>{31337}));

@@ -2,6 +2,7 @@
 
 #include "Core/TerminalApps.h"
 #include "Platform/DisplayMirroring.h"
+#include "Platform/FocusReturn.h"
 #include "Platform/FrontmostApplication.h"
 #include "Platform/ScreenLock.h"
 #include "Platform/SystemIdle.h"
@@ -63,7 +64,9 @@ class RecordingTerminalApps final : public TerminalApps
     std::optional<std::optional<RunningApp>> cached(std::int64_t ownerPID) const override
     {
         const auto found = m_cached.find(ownerPID);
-        return found == m_cached.end() ? std::nullopt : std::optional(found->second);
+        if (found == m_cached.end())
+            return std::nullopt;
+        return std::optional<std::optional<RunningApp>>(found->second);
     }
     void lookUp(std::int64_t ownerPID, QObject* context, std::function<void()> done) override
     {
@@ -97,6 +100,22 @@ class RecordingTerminalApps final : public TerminalApps
     std::vector<Held> m_held;
     std::vector<std::int64_t> m_asked;
     bool m_holding = false;
+};
+
+// An active window the test sets; notes every window it was asked to give the keyboard back to.
+class RecordingFocusReturn final : public FocusReturn
+{
+  public:
+    bool canReturnFocus() const override { return true; }
+    std::optional<std::uint32_t> activeWindow() const override { return m_active; }
+    void activate(std::uint32_t window) override { m_activated.push_back(window); }
+
+    void setActiveWindow(std::optional<std::uint32_t> window) { m_active = window; }
+    const std::vector<std::uint32_t>& activated() const { return m_activated; }
+
+  private:
+    std::optional<std::uint32_t> m_active;
+    std::vector<std::uint32_t> m_activated;
 };
 
 // A mirroring answer the test sets (none: the query fails); `displaysChanged()` plays the

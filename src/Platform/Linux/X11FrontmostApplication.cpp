@@ -82,11 +82,36 @@ std::optional<pid_t> X11FrontmostApplication::frontmostPid() const
     return pid > 0 ? std::optional(pid) : std::nullopt;
 }
 
+std::optional<std::uint32_t> X11FrontmostApplication::activeWindow() const
+{
+    const std::uint32_t window = m_window.load();
+    return window ? std::optional(window) : std::nullopt;
+}
+
+// The request a pager makes (source 2), which window managers honour without focus-stealing checks.
+void X11FrontmostApplication::activate(std::uint32_t window)
+{
+    if (!m_connection || !window)
+        return;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = m_activeAtom;
+    message.data.data32[0] = 2;
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(m_connection, 0, m_root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(m_connection);
+}
+
 void X11FrontmostApplication::readActiveWindow()
 {
     const xcb_window_t active = cardinal(m_connection, m_root, m_activeAtom, XCB_ATOM_WINDOW);
     const std::uint32_t pid = active ? cardinal(m_connection, active, m_pidAtom, XCB_ATOM_CARDINAL) : 0;
     m_pid = pid <= 0x7fffffffu ? static_cast<pid_t>(pid) : 0;
+    m_window = active;
 }
 
 void X11FrontmostApplication::listen()
