@@ -12,21 +12,13 @@
 
 namespace velquist {
 
-XRandrMirroring::XRandrMirroring(std::string display)
-    : m_connection(std::make_shared<Connection>(std::move(display)))
+XRandrMirroring::XRandrMirroring(std::string display) : m_link(std::make_shared<XcbLink>(std::move(display)))
 {
-    m_connection->failed = m_connection->display.empty();
-}
-
-XRandrMirroring::Connection::~Connection()
-{
-    if (connection)
-        xcb_disconnect(connection);
 }
 
 bool XRandrMirroring::canDetectMirroring() const
 {
-    return !m_connection->failed;
+    return !m_link->hasFailed();
 }
 
 std::optional<bool> XRandrMirroring::isMirrored(const std::vector<Output>& outputs)
@@ -48,14 +40,14 @@ std::optional<bool> XRandrMirroring::isMirrored(const std::vector<Output>& outpu
 
 void XRandrMirroring::queryMirroring(QObject* context, Answer done)
 {
-    if (m_connection->failed) {
+    if (m_link->hasFailed()) {
         done(std::nullopt);
         return;
     }
     runOnWorker<std::optional<bool>>(
         context,
-        [connection = m_connection]() -> std::optional<bool> {
-            const auto outputs = connection->readOutputs();
+        [link = m_link]() -> std::optional<bool> {
+            const auto outputs = readOutputs(*link);
             return outputs ? isMirrored(*outputs) : std::nullopt;
         },
         std::move(done));
@@ -80,27 +72,15 @@ void XRandrMirroring::observeDisplayChanges(QObject* context, std::function<void
 
 std::optional<std::vector<XRandrMirroring::Output>> XRandrMirroring::readOutputs()
 {
-    return m_connection->readOutputs();
+    return readOutputs(*m_link);
 }
 
-std::optional<std::vector<XRandrMirroring::Output>> XRandrMirroring::Connection::readOutputs()
+std::optional<std::vector<XRandrMirroring::Output>> XRandrMirroring::readOutputs(XcbLink& link)
 {
-    std::lock_guard lock(mutex);
-    if (connection && xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        connection = nullptr;
-    }
-    if (!connection) {
-        if (display.empty())
-            return std::nullopt;
-        connection = xcb_connect(display.c_str(), nullptr);
-        if (xcb_connection_has_error(connection)) {
-            xcb_disconnect(connection);
-            connection = nullptr;
-            failed = true;
-            return std::nullopt;
-        }
-    }
+    std::lock_guard lock(link.mutex());
+    xcb_connection_t* connection = link.connection();
+    if (!connection)
+        return std::nullopt;
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     xcb_generic_error_t* error = nullptr;
     // The "current" form reads what the server knows without probing the hardware.

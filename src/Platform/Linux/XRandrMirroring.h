@@ -1,15 +1,12 @@
 #pragma once
 
 #include "Platform/DisplayMirroring.h"
+#include "Platform/Linux/XcbLink.h"
 
 #include <QObject>
-#include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
-
-struct xcb_connection_t;
 
 namespace velquist {
 
@@ -42,19 +39,9 @@ class XRandrMirroring final : public DisplayMirroring
     std::optional<std::vector<Output>> readOutputs();
 
   private:
-    struct Connection
-    {
-        explicit Connection(std::string display) : display(std::move(display)) {}
-        ~Connection();
-        std::optional<std::vector<Output>> readOutputs();
+    static std::optional<std::vector<Output>> readOutputs(XcbLink& link);
 
-        const std::string display;
-        std::mutex mutex;
-        xcb_connection_t* connection = nullptr;
-        std::atomic<bool> failed{false};
-    };
-
-    const std::shared_ptr<Connection> m_connection;
+    const std::shared_ptr<XcbLink> m_link;
 };
 
 } // namespace velquist

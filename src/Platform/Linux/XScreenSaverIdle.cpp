@@ -9,23 +9,16 @@
 namespace velquist {
 
 XScreenSaverIdle::XScreenSaverIdle(std::string display, const Clock& clock, QObject* parent)
-    : QObject(parent), m_clock(clock), m_connection(std::make_shared<Connection>(std::move(display)))
+    : QObject(parent), m_clock(clock), m_link(std::make_shared<XcbLink>(std::move(display)))
 {
-    m_connection->failed = m_connection->display.empty();
     refresh();
 }
 
 XScreenSaverIdle::~XScreenSaverIdle() = default;
 
-XScreenSaverIdle::Connection::~Connection()
-{
-    if (connection)
-        xcb_disconnect(connection);
-}
-
 bool XScreenSaverIdle::canReadIdleTime() const
 {
-    return !m_connection->failed;
+    return !m_link->hasFailed();
 }
 
 double XScreenSaverIdle::seconds() const
@@ -38,11 +31,11 @@ double XScreenSaverIdle::seconds() const
 
 void XScreenSaverIdle::refresh()
 {
-    if (m_connection->failed || m_inFlight || !QAbstractEventDispatcher::instance())
+    if (m_link->hasFailed() || m_inFlight || !QAbstractEventDispatcher::instance())
         return;
     m_inFlight = true;
     runOnWorker<std::optional<double>>(
-        this, [connection = m_connection] { return connection->sample(); },
+        this, [link = m_link] { return sample(*link); },
         [this](std::optional<double> idle) {
             m_inFlight = false;
             std::lock_guard lock(m_sampleMutex);
@@ -53,27 +46,15 @@ void XScreenSaverIdle::refresh()
 
 std::optional<double> XScreenSaverIdle::sample()
 {
-    return m_connection->sample();
+    return sample(*m_link);
 }
 
-std::optional<double> XScreenSaverIdle::Connection::sample()
+std::optional<double> XScreenSaverIdle::sample(XcbLink& link)
 {
-    std::lock_guard lock(mutex);
-    if (connection && xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        connection = nullptr;
-    }
-    if (!connection) {
-        if (display.empty())
-            return std::nullopt;
-        connection = xcb_connect(display.c_str(), nullptr);
-        if (xcb_connection_has_error(connection)) {
-            xcb_disconnect(connection);
-            connection = nullptr;
-            failed = true;
-            return std::nullopt;
-        }
-    }
+    std::lock_guard lock(link.mutex());
+    xcb_connection_t* connection = link.connection();
+    if (!connection)
+        return std::nullopt;
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     xcb_generic_error_t* error = nullptr;
     auto* reply = xcb_screensaver_query_info_reply(
@@ -81,7 +62,7 @@ std::optional<double> XScreenSaverIdle::Connection::sample()
     std::free(error);
     if (!reply) {
         // No screen-saver extension on this server.
-        failed = true;
+        link.markFailed();
         return std::nullopt;
     }
     const double idle = reply->ms_since_user_input / 1000.0;

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "Core/Clock.h"
+#include "Platform/Linux/XcbLink.h"
 #include "Platform/SystemIdle.h"
 
 #include <QObject>
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-
-struct xcb_connection_t;
 
 namespace velquist {
 
@@ -34,21 +32,10 @@ class XScreenSaverIdle final : public QObject, public SystemIdle
     std::optional<double> sample();
 
   private:
-    // Shared with a worker still sampling when the probe goes away.
-    struct Connection
-    {
-        explicit Connection(std::string display) : display(std::move(display)) {}
-        ~Connection();
-        std::optional<double> sample();
-
-        const std::string display;
-        std::mutex mutex;
-        xcb_connection_t* connection = nullptr;
-        std::atomic<bool> failed{false};
-    };
+    static std::optional<double> sample(XcbLink& link);
 
     const Clock& m_clock;
-    const std::shared_ptr<Connection> m_connection;
+    const std::shared_ptr<XcbLink> m_link;
     mutable std::mutex m_sampleMutex;
     std::optional<double> m_idle;
     Clock::Monotonic m_sampledAt;
