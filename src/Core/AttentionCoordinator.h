@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/AlertSignal.h"
+#include "Core/AttentionSink.h"
 #include "Core/Clock.h"
 #include "Core/PanelPresentation.h"
 #include "Core/PrivacyGuard.h"
@@ -28,7 +29,7 @@ class UserDefaults;
 // is away, the screen is locked, privacy mode is on, the session's terminal is in front or the user
 // has snoozed. It only states a wish (`desiredPresentation`); each panel combines it with its own
 // pointer state. All timing runs on the injected scheduler and the monotonic clock. Main thread.
-class AttentionCoordinator final : public QObject
+class AttentionCoordinator final : public QObject, public AttentionSink
 {
     Q_OBJECT
   public:
@@ -65,7 +66,7 @@ class AttentionCoordinator final : public QObject
     bool isTextEntryActive() const { return m_textEntries > 0; }
 
     // The session store's alert signals.
-    void handleAlert(AlertSignal signal);
+    void handleAlert(AlertSignal signal) override;
     // A usage window crossed the warning threshold. Returns whether the warning was delivered (its
     // sound played), so the caller can offer it again when it was held back by a snooze, the lock
     // or privacy mode.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Actions/TapSound.h"
 #include "Core/PrivacyGuard.h"
 #include "Sound/SoundSink.h"
 
@@ -17,7 +18,7 @@ class SoundSettings;
 // Plays event sounds, interface sounds and the settings window's previews with the user's sound
 // settings. Built-in sounds come from our resource folder, system sounds from the desktop's sound
 // theme, read in place. Main thread.
-class SoundPlayer final : public SoundSink
+class SoundPlayer final : public SoundSink, public TapSound
 {
   public:
     // `builtInFolder` holds "<name>.wav" for each built-in sound.
@@ -28,6 +29,8 @@ class SoundPlayer final : public SoundSink
 
     void play(SoundEvent event) override;
     void play(InterfaceSound sound) override;
+    // The dispatcher's confirmation of a button.
+    void playTap() override { play(InterfaceSound::tap); }
     // Plays `choice` now, whatever the switches say.
     void preview(const SoundChoice& choice);
 

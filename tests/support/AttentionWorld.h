@@ -7,7 +7,7 @@
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingSoundSink.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 namespace velquist::test {
 
@@ -26,7 +26,8 @@ struct AttentionWorld
     {
         coordinator.setSound(&sound);
         coordinator.setPrivacy(&privacy);
-        store.onAlert = [this](AlertSignal signal) { coordinator.handleAlert(signal); };
+        QObject::connect(&store, &SessionStore::alertRaised, &coordinator,
+                         &AttentionCoordinator::handleAlert);
         terminals.add(terminalOwner, RunningApp{terminalApp, "org.gnome.Terminal", "Terminal", true});
     }
 

@@ -1,9 +1,9 @@
 #include "Platform/Linux/X11FrontmostApplication.h"
 #include "UI/NotchPanelMark.h"
 #include "UI/NotchTextField.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QFile>
 #include <QWidget>
@@ -77,7 +77,7 @@ TEST(NotchTextFieldX11Test, TheFieldBorrowsTheKeyboardFromAnotherWindowAndGivesI
         ::setenv("DISPLAY", x.display().c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
         ::setenv(childKey, control.c_str(), 1);
-        ::execl("/proc/self/exe", "test_ui", "--gtest_filter=NotchTextFieldX11Child.*", nullptr);
+        ::execl("/proc/self/exe", "test_app", "--gtest_filter=NotchTextFieldX11Child.*", nullptr);
         ::_exit(127);
     }
     const bool taken = poll([&] {
