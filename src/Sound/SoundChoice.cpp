@@ -4,21 +4,6 @@
 
 namespace velquist {
 
-std::string_view toString(SoundEvent event)
-{
-    switch (event) {
-    case SoundEvent::permission:
-        return "permission";
-    case SoundEvent::question:
-        return "question";
-    case SoundEvent::done:
-        return "done";
-    case SoundEvent::start:
-        return "start";
-    }
-    return "permission";
-}
-
 std::optional<SoundEvent> soundEventFromString(std::string_view text)
 {
     for (const SoundEvent event : allSoundEvents) {
@@ -26,11 +11,6 @@ std::optional<SoundEvent> soundEventFromString(std::string_view text)
             return event;
     }
     return std::nullopt;
-}
-
-std::string_view builtInName(InterfaceSound sound)
-{
-    return sound == InterfaceSound::tap ? "tap" : "welcome";
 }
 
 SoundChoice SoundChoice::defaultFor(SoundEvent event)
