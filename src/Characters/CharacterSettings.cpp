@@ -25,4 +25,12 @@ const NotchCharacter* resolve(std::string_view id, const std::vector<NotchCharac
     return characters.empty() ? nullptr : &characters.front();
 }
 
+std::string effectiveChoice(std::string_view id, const std::vector<NotchCharacter>& characters)
+{
+    if (id == kUsage)
+        return kUsage;
+    const NotchCharacter* shown = resolve(id, characters);
+    return shown ? shown->id : kNone;
+}
+
 } // namespace velquist::CharacterSettings

@@ -26,5 +26,9 @@ std::string selectedId(const UserDefaults& defaults);
 // alike.
 const NotchCharacter* resolve(std::string_view id, const std::vector<NotchCharacter>& characters);
 
+// What a picker shows as chosen, so it agrees with the bar: "none" and "usage" as they are, else
+// the id of the pack the bar shows, or "none" when there is no pack at all.
+std::string effectiveChoice(std::string_view id, const std::vector<NotchCharacter>& characters);
+
 } // namespace CharacterSettings
 } // namespace velquist

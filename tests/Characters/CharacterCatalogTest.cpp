@@ -90,22 +90,25 @@ TEST(CharacterCatalogTest, ResolvesTheChoiceWithFallbacks)
             packs.push_back(NotchCharacter{id, {}, {}});
         return packs;
     };
+    // `picker` is what the settings picker shows as chosen: the same pack as the bar.
     const struct
     {
         const char* id;
         std::vector<std::string> packs;
         const char* expected; // nullptr: nothing
+        const char* picker;
     } cases[] = {
-        {"", {"velq", "other"}, "velq"},
-        {"", {"a", "b"}, "a"},
-        {"other", {"velq", "other"}, "other"},
-        {"gone", {"a", "velq"}, "velq"},
-        {"gone", {"b", "a"}, "b"},
-        {"VELQ", {"a", "velq"}, "velq"},
-        {"none", {"velq"}, nullptr},
-        {"usage", {"velq"}, nullptr},
-        {"velq", {}, nullptr},
-        {"", {}, nullptr},
+        {"", {"velq", "other"}, "velq", "velq"},
+        {"", {"a", "b"}, "a", "a"},
+        {"other", {"velq", "other"}, "other", "other"},
+        {"gone", {"a", "velq"}, "velq", "velq"},
+        {"gone", {"b", "a"}, "b", "b"},
+        {"VELQ", {"a", "velq"}, "velq", "velq"},
+        {"none", {"velq"}, nullptr, "none"},
+        {"usage", {"velq"}, nullptr, "usage"},
+        {"usage", {}, nullptr, "usage"},
+        {"velq", {}, nullptr, "none"},
+        {"", {}, nullptr, "none"},
     };
     for (const auto& c : cases) {
         const auto packs = make(c.packs);
@@ -114,6 +117,7 @@ TEST(CharacterCatalogTest, ResolvesTheChoiceWithFallbacks)
             EXPECT_EQ(resolved, nullptr) << c.id;
         else
             EXPECT_EQ(resolved ? resolved->id : "(nothing)", c.expected) << "'" << c.id << "'";
+        EXPECT_EQ(CharacterSettings::effectiveChoice(c.id, packs), c.picker) << "'" << c.id << "'";
     }
 }
 
