@@ -1,6 +1,7 @@
 #include "Characters/CharacterDirector.h"
 #include "Characters/MoodResolver.h"
 #include "Core/SessionStore.h"
+#include "TestSession.h"
 #include "support/ManualScheduler.h"
 #include "support/TemporaryHome.h"
 
@@ -20,12 +21,7 @@ SessionStatus asking()
 
 Session make(const std::string& id, SessionStatus status)
 {
-    Session session;
-    session.id = id;
-    session.cwd = "/home/u/p";
-    session.status = std::move(status);
-    session.terminal.ownerPID = ::getpid();
-    return session;
+    return test::characterSession(id, std::move(status));
 }
 
 class CharacterDirectorTest : public ::testing::Test

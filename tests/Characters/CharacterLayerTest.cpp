@@ -5,6 +5,7 @@
 #include "Characters/CharacterView.h"
 #include "Core/SessionStore.h"
 #include "PackFixture.h"
+#include "TestSession.h"
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 #include "support/WaitUntil.h"
@@ -22,12 +23,7 @@ namespace {
 
 Session make(const std::string& id, SessionStatus status)
 {
-    Session session;
-    session.id = id;
-    session.cwd = "/home/u/p";
-    session.status = std::move(status);
-    session.terminal.ownerPID = ::getpid();
-    return session;
+    return test::characterSession(id, std::move(status));
 }
 
 // Two packs: "velq" with a distinct colour per mood, and "other" with only a resting animation.
