@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Characters/CharacterCatalog.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QImage>
 #include <QString>
