@@ -21,8 +21,12 @@ void PanelVisibility::attach()
         return;
     m_attached = true;
     QWidget* panel = m_view->window();
-    if (!isNotchPanel(panel))
-        return; // not in a notch panel: always visible
+    if (!isNotchPanel(panel)) {
+        // Outside a notch panel a view counts as visible from the first time it is shown.
+        m_visible = true;
+        Q_EMIT visibleChanged(true);
+        return;
+    }
     m_window = panel->windowHandle();
     if (m_window)
         m_window->installEventFilter(this);

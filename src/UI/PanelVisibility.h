@@ -9,8 +9,8 @@ class QWindow;
 namespace velquist {
 
 // Follows whether the panel that hosts a widget is at least partly on screen (shown and exposed),
-// for views that stop work while nobody can see them. A widget outside a notch panel always
-// counts as visible.
+// for views that stop work while nobody can see them. A view never shown is not visible; one
+// outside a notch panel counts as visible once it has been shown.
 class PanelVisibility final : public QObject
 {
     Q_OBJECT
@@ -33,7 +33,7 @@ class PanelVisibility final : public QObject
     QPointer<QWidget> m_view;
     QPointer<QWindow> m_window;
     bool m_attached = false;
-    bool m_visible = true;
+    bool m_visible = false;
 };
 
 } // namespace velquist

@@ -10,8 +10,10 @@
 #include "support/MemoryDefaults.h"
 #include "support/WaitUntil.h"
 
+#include "UI/NotchPanelMark.h"
 #include <QVBoxLayout>
 #include <QWidget>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -83,6 +85,8 @@ class CharacterLayerTest : public ::testing::Test
     void showInWindow()
     {
         window = std::make_unique<QWidget>();
+        // In the application the layer lives in a notch panel, whose visibility it follows.
+        markAsNotchPanel(window.get());
         auto* box = new QVBoxLayout(window.get());
         makeLayer(window.get());
         box->addWidget(layer.get());
