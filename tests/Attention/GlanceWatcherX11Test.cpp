@@ -1,0 +1,97 @@
+#include "Attention/GlanceWatcher.h"
+
+#include "Actions/TerminalBinder.h"
+#include "Core/SessionStore.h"
+#include "Core/SilenceRuleStore.h"
+#include "Platform/Linux/LinuxAppRegistry.h"
+#include "Platform/Linux/LinuxWindowSystem.h"
+#include "support/ManualScheduler.h"
+#include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
+#include "support/XServer.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace velquist;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A process standing for an agent's terminal: it owns a window made for it on the test's display.
+class Owner
+{
+  public:
+    Owner()
+    {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::execl("/bin/sleep", "sleep", "120", nullptr);
+            ::_exit(127);
+        }
+    }
+    ~Owner()
+    {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    pid_t pid() const { return m_pid; }
+
+  private:
+    pid_t m_pid;
+};
+
+} // namespace
+
+TEST(GlanceWatcherX11Test, TheActivatedWindowOfAnUnreadSessionMarksItReadAfterTheDwell)
+{
+    test::XServer x;
+    test::TemporaryFolder folder;
+    if (!x.isRunning() || !x.startWindowManager(folder.path()))
+        GTEST_SKIP() << "no Xvfb or openbox";
+    LinuxWindowSystem windows(x.display());
+    LinuxAppRegistry registry(windows, {{folder.path()}, "C"});
+    TerminalBinder binder(registry);
+    test::ManualScheduler scheduler;
+    SilenceRuleStore silence(folder.path() / "silence.json");
+    SessionStore store(scheduler, scheduler, folder.path() / "sessions.json", &silence);
+    store.disablePersistence();
+
+    Owner matching, other;
+    const auto matchingWindow = x.makeWindow(matching.pid(), "term", "Term", true);
+    x.setProperty(matchingWindow, "_NET_WM_NAME", "UTF8_STRING", "~/work: 3f2a9c1e claude");
+    const auto otherWindow = x.makeWindow(other.pid(), "term", "Term", true);
+    x.setProperty(otherWindow, "_NET_WM_NAME", "UTF8_STRING", "~/elsewhere: 77777777");
+    for (const auto& [id, owner] : {std::pair{"claude:3f2a9c1e-1111", matching.pid()},
+                                    std::pair{"claude:5d5d5d5d-2222", other.pid()}}) {
+        Session session;
+        session.id = id;
+        session.cwd = "/work";
+        session.status = SessionStatus::Done{};
+        session.terminal.ownerPID = owner;
+        store.upsert(std::move(session));
+    }
+    GlanceWatcher watcher({store, binder, windows, scheduler, scheduler});
+    watcher.start();
+
+    const auto lookAt = [&](xcb_window_t window) {
+        ASSERT_TRUE(windows.activate(window));
+        ASSERT_TRUE(
+            test::waitUntil([&] { return windows.activeWindow() && windows.activeWindow()->id == window; }));
+        for (int second = 0; second <= 3; ++second) {
+            test::waitUntil([&] { return !watcher.isWatching() || scheduler.pendingCount() > 0; }, 5s);
+            scheduler.advance(1s);
+        }
+        test::waitUntil([&] { return !watcher.isWatching() || scheduler.pendingCount() > 0; }, 5s);
+    };
+    // The other window names neither session key: both stay unread.
+    lookAt(otherWindow);
+    EXPECT_FALSE(store.session("claude:3f2a9c1e-1111")->doneSeenAt);
+    EXPECT_FALSE(store.session("claude:5d5d5d5d-2222")->doneSeenAt);
+    lookAt(matchingWindow);
+    EXPECT_TRUE(store.session("claude:3f2a9c1e-1111")->doneSeenAt);
+    EXPECT_FALSE(store.session("claude:5d5d5d5d-2222")->doneSeenAt);
+    watcher.stop();
+}
