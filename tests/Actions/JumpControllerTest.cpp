@@ -13,6 +13,7 @@
 #include "support/RecordingWindowSystem.h"
 #include "support/WaitUntil.h"
 
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 using namespace velquist;
@@ -63,6 +64,9 @@ class JumpControllerTest : public ::testing::Test
         session.cwd = "/home/me/proj";
         session.terminal.ownerPID = terminalPid;
     }
+
+    // A jump cancelled by the next one may still have a worker using the doubles below.
+    ~JumpControllerTest() override { QThreadPool::globalInstance()->waitForDone(); }
 
     // Starts a jump and runs it to its end, advancing the scheduler only while the jump waits on
     // it. Returns the result and how long the jump waited.

@@ -13,6 +13,7 @@
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
 
+#include <QThreadPool>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -65,6 +66,11 @@ TEST(JumpControllerX11Test, RaisesTheTerminalWindowOfTheSessionsProcess)
     TerminalFocusRegistry strategies(TerminalTools{runner, windows, urls, {}});
     QtScheduler scheduler;
     JumpController controller({binder, windows, multiplexer, strategies, urls, scheduler});
+    // Destroyed first: no worker is left using the objects above.
+    const struct WorkersDone
+    {
+        ~WorkersDone() { QThreadPool::globalInstance()->waitForDone(); }
+    } workersDone;
 
     XTerm first(x.display(), "first ~/alpha");
     XTerm second(x.display(), "second ~/beta");

@@ -13,6 +13,7 @@
 #include "support/WaitUntil.h"
 
 #include <QObject>
+#include <QThreadPool>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -38,6 +39,8 @@ class StrategyFixture : public ::testing::Test
                             << "cat '" << (folder.path() / (name + ".out")).string() << "'\n";
         fs::permissions(path, fs::perms::owner_all);
     }
+    ~StrategyFixture() override { QThreadPool::globalInstance()->waitForDone(); }
+
     fs::path log() const { return folder.path() / "argv.log"; }
     std::vector<std::string> logged() const
     {

@@ -9,6 +9,7 @@
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 using namespace velquist;
@@ -41,7 +42,12 @@ class GlanceWatcherTest : public ::testing::Test
         windows.setActive(1);
         watcher.start();
     }
-    ~GlanceWatcherTest() override { watcher.stop(); }
+    ~GlanceWatcherTest() override
+    {
+        watcher.stop();
+        // A pass still on a worker uses the registry and the window system below.
+        QThreadPool::globalInstance()->waitForDone();
+    }
 
     void finish(const std::string& id, std::int64_t owner)
     {

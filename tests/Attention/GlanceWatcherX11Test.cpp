@@ -10,6 +10,7 @@
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
 
+#include <QThreadPool>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -74,6 +75,11 @@ TEST(GlanceWatcherX11Test, TheActivatedWindowOfAnUnreadSessionMarksItReadAfterTh
         store.upsert(std::move(session));
     }
     GlanceWatcher watcher({store, binder, windows, scheduler, scheduler});
+    // Destroyed first: no worker is left using the objects above.
+    const struct WorkersDone
+    {
+        ~WorkersDone() { QThreadPool::globalInstance()->waitForDone(); }
+    } workersDone;
     watcher.start();
 
     const auto lookAt = [&](xcb_window_t window) {
