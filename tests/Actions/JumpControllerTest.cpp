@@ -21,6 +21,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
+constexpr auto window = &test::RecordingWindowSystem::makeWindow;
 constexpr pid_t shellPid = 4321;
 constexpr pid_t terminalPid = 777;
 constexpr pid_t otherPid = 900;
@@ -38,11 +39,6 @@ class RecordingStrategy final : public TerminalFocusStrategy
     bool answer = false;
     std::vector<std::string> calls;
 };
-
-WindowInfo window(WindowId id, pid_t pid, std::optional<std::string> title)
-{
-    return {id, pid, std::move(title), "t", "T", 0, {}, false};
-}
 
 class JumpControllerTest : public ::testing::Test
 {

@@ -7,6 +7,7 @@
 #include "Core/QtScheduler.h"
 #include "Platform/Linux/LinuxAppRegistry.h"
 #include "Platform/Linux/LinuxWindowSystem.h"
+#include "support/ChildProcess.h"
 #include "support/RecordingProcessRunner.h"
 #include "support/RecordingUrlOpener.h"
 #include "support/TemporaryHome.h"
@@ -14,40 +15,10 @@
 #include "support/XServer.h"
 
 #include <QThreadPool>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace velquist;
-
-namespace {
-
-// An xterm of the test's own on the private display.
-class XTerm
-{
-  public:
-    XTerm(const std::string& display, const std::string& title)
-    {
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::setenv("DISPLAY", display.c_str(), 1);
-            ::execl("/usr/bin/xterm", "xterm", "-T", title.c_str(), "-e", "sleep", "120", nullptr);
-            ::_exit(127);
-        }
-    }
-    ~XTerm()
-    {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-    pid_t pid() const { return m_pid; }
-
-  private:
-    pid_t m_pid;
-};
-
-} // namespace
 
 TEST(JumpControllerX11Test, RaisesTheTerminalWindowOfTheSessionsProcess)
 {
@@ -72,13 +43,13 @@ TEST(JumpControllerX11Test, RaisesTheTerminalWindowOfTheSessionsProcess)
         ~WorkersDone() { QThreadPool::globalInstance()->waitForDone(); }
     } workersDone;
 
-    XTerm first(x.display(), "first ~/alpha");
-    XTerm second(x.display(), "second ~/beta");
+    const test::ChildProcess first({"/usr/bin/xterm", "-T", "first", "-e", "sleep", "120"}, x.display());
+    const test::ChildProcess second({"/usr/bin/xterm", "-T", "second", "-e", "sleep", "120"}, x.display());
     ASSERT_TRUE(test::waitUntil([&] {
         return windows.windowsOf(first.pid()).size() == 1 && windows.windowsOf(second.pid()).size() == 1;
     }));
 
-    for (const XTerm* target : {&first, &second, &first}) {
+    for (const test::ChildProcess* target : {&first, &second, &first}) {
         Session session;
         session.id = "claude:3f2a9c1e-1111";
         session.cwd = "/home/me/project";

@@ -17,15 +17,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
+constexpr auto window = &test::RecordingWindowSystem::makeWindow;
 constexpr pid_t terminalPid = 700;
 constexpr pid_t shellA = 701;
 constexpr pid_t shellB = 702;
 constexpr pid_t editorPid = 800;
-
-WindowInfo window(WindowId id, pid_t pid, std::string title)
-{
-    return {id, pid, std::move(title), "t", "T", 0, {}, false};
-}
 
 class GlanceWatcherTest : public ::testing::Test
 {

@@ -5,46 +5,17 @@
 #include "Core/SilenceRuleStore.h"
 #include "Platform/Linux/LinuxAppRegistry.h"
 #include "Platform/Linux/LinuxWindowSystem.h"
+#include "support/ChildProcess.h"
 #include "support/ManualScheduler.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
 
 #include <QThreadPool>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace velquist;
 using namespace std::chrono_literals;
-
-namespace {
-
-// A process standing for an agent's terminal: it owns a window made for it on the test's display.
-class Owner
-{
-  public:
-    Owner()
-    {
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::execl("/bin/sleep", "sleep", "120", nullptr);
-            ::_exit(127);
-        }
-    }
-    ~Owner()
-    {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-    pid_t pid() const { return m_pid; }
-
-  private:
-    pid_t m_pid;
-};
-
-} // namespace
 
 TEST(GlanceWatcherX11Test, TheActivatedWindowOfAnUnreadSessionMarksItReadAfterTheDwell)
 {
@@ -60,7 +31,9 @@ TEST(GlanceWatcherX11Test, TheActivatedWindowOfAnUnreadSessionMarksItReadAfterTh
     SessionStore store(scheduler, scheduler, folder.path() / "sessions.json", &silence);
     store.disablePersistence();
 
-    Owner matching, other;
+    // Processes standing for two agents' terminals, each owning a window made for it.
+    const test::ChildProcess matching({"/bin/sleep", "120"});
+    const test::ChildProcess other({"/bin/sleep", "120"});
     const auto matchingWindow = x.makeWindow(matching.pid(), "term", "Term", true);
     x.setProperty(matchingWindow, "_NET_WM_NAME", "UTF8_STRING", "~/work: 3f2a9c1e claude");
     const auto otherWindow = x.makeWindow(other.pid(), "term", "Term", true);

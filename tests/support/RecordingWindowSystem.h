@@ -13,6 +13,12 @@ namespace velquist::test {
 class RecordingWindowSystem final : public WindowSystem
 {
   public:
+    // An ordinary window of `pid` on the first desktop.
+    static WindowInfo makeWindow(WindowId id, pid_t pid, std::optional<std::string> title)
+    {
+        return {id, pid, std::move(title), "t", "T", 0, {}, false};
+    }
+
     // Front-most first.
     void setWindows(std::vector<WindowInfo> windows)
     {

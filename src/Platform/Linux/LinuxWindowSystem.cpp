@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string_view>
 
 namespace velquist {
@@ -44,6 +45,23 @@ std::string latin1ToUtf8(std::string_view text)
         }
     }
     return result;
+}
+
+// The windows whose 32-bit property `property` satisfies `wanted`, in their order; every request is
+// sent before the first answer is awaited.
+std::vector<std::uint32_t> keep(XcbConnection& x, const std::vector<std::uint32_t>& windows,
+                                xcb_atom_t property, std::uint32_t maxBytes,
+                                const std::function<bool(const std::vector<std::uint32_t>&)>& wanted)
+{
+    std::vector<xcb_get_property_cookie_t> cookies;
+    for (const auto window : windows)
+        cookies.push_back(x.ask(window, property, maxBytes));
+    std::vector<std::uint32_t> kept;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        if (wanted(XcbConnection::values32(x.take(cookies[i]))))
+            kept.push_back(windows[i]);
+    }
+    return kept;
 }
 
 template <typename T> struct Freed
@@ -213,30 +231,18 @@ std::vector<WindowInfo> LinuxWindowSystem::windowsOf(pid_t pid) const
         }
     }
 
-    const xcb_atom_t pidAtom = x.atom("_NET_WM_PID");
-    std::vector<xcb_get_property_cookie_t> pidCookies;
-    for (const auto window : candidates)
-        pidCookies.push_back(x.ask(window, pidAtom, 4));
-    std::vector<std::uint32_t> owned;
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        const auto owner = XcbConnection::values32(x.take(pidCookies[i]));
-        if (!owner.empty() && owner[0] == static_cast<std::uint32_t>(pid))
-            owned.push_back(candidates[i]);
-    }
+    auto owned =
+        keep(x, candidates, x.atom("_NET_WM_PID"), 4, [pid](const std::vector<std::uint32_t>& owner) {
+            return !owner.empty() && owner[0] == static_cast<std::uint32_t>(pid);
+        });
     std::reverse(owned.begin(), owned.end());
-
-    const xcb_atom_t typeAtom = x.atom("_NET_WM_WINDOW_TYPE");
     const xcb_atom_t dock = x.atom("_NET_WM_WINDOW_TYPE_DOCK");
     const xcb_atom_t desktop = x.atom("_NET_WM_WINDOW_TYPE_DESKTOP");
-    std::vector<xcb_get_property_cookie_t> typeCookies;
-    for (const auto window : owned)
-        typeCookies.push_back(x.ask(window, typeAtom, 64));
-    std::vector<std::uint32_t> ordinary;
-    for (std::size_t i = 0; i < owned.size(); ++i) {
-        const auto types = XcbConnection::values32(x.take(typeCookies[i]));
-        if (std::none_of(types.begin(), types.end(), [&](auto t) { return t == dock || t == desktop; }))
-            ordinary.push_back(owned[i]);
-    }
+    const auto ordinary = keep(x, owned, x.atom("_NET_WM_WINDOW_TYPE"), 64,
+                               [dock, desktop](const std::vector<std::uint32_t>& types) {
+                                   return std::none_of(types.begin(), types.end(),
+                                                       [&](auto t) { return t == dock || t == desktop; });
+                               });
     return describe(ordinary);
 }
 
