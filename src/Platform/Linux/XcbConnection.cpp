@@ -94,7 +94,8 @@ std::vector<std::uint32_t> XcbConnection::values32(const std::optional<Property>
     if (!property || property->format != 32)
         return {};
     std::vector<std::uint32_t> values(property->bytes.size() / 4);
-    std::memcpy(values.data(), property->bytes.data(), values.size() * 4);
+    if (!values.empty())
+        std::memcpy(values.data(), property->bytes.data(), values.size() * 4);
     return values;
 }
 
