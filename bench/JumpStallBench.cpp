@@ -2,10 +2,6 @@
 // between them, and a 1 ms timer on the main thread whose longest gap is the worst stall a jump
 // caused. Without DISPLAY the program runs itself again under `xvfb-run -a`.
 
-#include "Actions/JumpController.h"
-#include "Actions/MultiplexerFocus.h"
-#include "Actions/TerminalBinder.h"
-#include "Actions/TerminalFocusRegistry.h"
 #include "BenchReport.h"
 #include "Core/CommandLookup.h"
 #include "Core/QtScheduler.h"
@@ -13,6 +9,10 @@
 #include "Platform/Linux/LinuxProcessRunner.h"
 #include "Platform/Linux/LinuxWindowSystem.h"
 #include "Platform/Linux/XdgUrlOpener.h"
+#include "Terminal/JumpController.h"
+#include "Terminal/MultiplexerFocus.h"
+#include "Terminal/TerminalBinder.h"
+#include "Terminal/TerminalFocusRegistry.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "Attention/GlanceMatch.h"
 
-#include "Actions/WindowMatching.h"
+#include "Terminal/WindowMatching.h"
 
 #include <QString>
 #include <functional>

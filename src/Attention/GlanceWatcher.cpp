@@ -1,11 +1,11 @@
 #include "Attention/GlanceWatcher.h"
 
-#include "Actions/TerminalBinder.h"
 #include "Core/Clock.h"
 #include "Core/SessionStore.h"
 #include "Platform/WindowSystem.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Log.h"
+#include "Terminal/TerminalBinder.h"
 
 #include <algorithm>
 #include <array>

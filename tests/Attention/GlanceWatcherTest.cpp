@@ -1,13 +1,13 @@
 #include "Attention/GlanceWatcher.h"
 
-#include "Actions/TerminalBinder.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
+#include "Terminal/TerminalBinder.h"
 #include "support/ManualScheduler.h"
 #include "support/RecordingAppRegistry.h"
 #include "support/RecordingWindowSystem.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 
 #include "Platform/Linux/LinuxWindowSystem.h"
 #include "Platform/UnavailableWindowSystem.h"
-#include "support/TemporaryHome.h"
 #include "support/XServer.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QThread>
 #include <csignal>

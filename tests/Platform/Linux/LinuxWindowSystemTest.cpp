@@ -1,9 +1,9 @@
 #include "Platform/Linux/LinuxWindowSystem.h"
 #include "Platform/UnavailableWindowSystem.h"
 
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>

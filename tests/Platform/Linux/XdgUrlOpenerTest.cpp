@@ -1,8 +1,8 @@
 #include "Platform/Linux/XdgUrlOpener.h"
 
 #include "Platform/Linux/LinuxProcessRunner.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QObject>
 #include <filesystem>
