@@ -9,7 +9,9 @@
 #include "Platform/Linux/LinuxAppRegistry.h"
 #include "Platform/Linux/LinuxProcessRunner.h"
 #include "Platform/Linux/LinuxTrash.h"
+#include "Platform/Linux/LinuxWindowSystem.h"
 #include "Platform/Linux/XdgAutostartLoginItem.h"
+#include "Platform/UnavailableWindowSystem.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HomePaths.h"
 #include "Shared/Log.h"
@@ -20,6 +22,7 @@
 #include <QThreadPool>
 #include <algorithm>
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <system_error>
 
@@ -81,7 +84,11 @@ int main(int argc, char** argv)
     LinuxProcessRunner runner;
     CommandLookup lookup(runner);
     Tmux tmux(runner, lookup);
-    LinuxAppRegistry registry;
+    const std::string display = LinuxWindowSystem::displayFromEnvironment();
+    const std::unique_ptr<WindowSystem> windowSystem =
+        display.empty() ? std::unique_ptr<WindowSystem>(std::make_unique<UnavailableWindowSystem>())
+                        : std::make_unique<LinuxWindowSystem>(display);
+    LinuxAppRegistry registry(*windowSystem);
     TerminalBinder terminalBinder(registry, &tmux);
 
     AppDelegate delegate({.clock = clock,

@@ -179,6 +179,18 @@ void XServer::setClientList(const std::vector<xcb_window_t>& windows)
     sync();
 }
 
+void XServer::setActiveWindow(xcb_window_t window)
+{
+    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, root(), atom("_NET_ACTIVE_WINDOW"),
+                        XCB_ATOM_WINDOW, 32, 1, &window);
+    sync();
+}
+
+bool XServer::pressKey() const
+{
+    return ::access("/usr/bin/xdotool", X_OK) == 0 && run({"/usr/bin/xdotool", "key", "shift"}) == 0;
+}
+
 xcb_atom_t XServer::atom(const std::string& name) const
 {
     const auto cookie =

@@ -37,6 +37,10 @@ class XServer
                      const std::string& bytes);
     // What a window manager publishes: the windows it manages, mapped or not.
     void setClientList(const std::vector<xcb_window_t>& windows);
+    // What a window manager publishes: the window that has the user's attention (0 for none).
+    void setActiveWindow(xcb_window_t window);
+    // Input from the user, as the server sees it, through xdotool; false when it cannot be sent.
+    bool pressKey() const;
     xcb_atom_t atom(const std::string& name) const;
     // A round trip, so the server has seen every request before someone else asks.
     void sync() const;
