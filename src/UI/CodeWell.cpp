@@ -29,7 +29,14 @@ CodeWell::CodeWell(const QString& text, bool monospaced, int heightCap, QWidget*
     m_edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A thin overlay-like bar that suits the dark well, rather than the desktop's default.
+    m_edit->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 6px; margin: 0; }"
+        "QScrollBar::handle:vertical { background: rgba(255, 255, 255, 56); border-radius: 3px; min-height: "
+        "20px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
     m_edit->setFont(font);
     m_edit->document()->setDocumentMargin(0);
     m_edit->viewport()->setAutoFillBackground(false);
@@ -66,7 +73,8 @@ int CodeWell::contentHeight(int width) const
 {
     if (width != m_measuredWidth) {
         m_measure->setTextWidth(std::max(1, width - 2 * kPaddingX));
-        m_measuredHeight = qCeil(m_measure->size().height());
+        // The editor's line boxes can round a pixel taller than the document's.
+        m_measuredHeight = qCeil(m_measure->size().height()) + 2;
         m_measuredWidth = width;
     }
     return m_measuredHeight;
@@ -90,6 +98,9 @@ QSize CodeWell::minimumSizeHint() const
 void CodeWell::resizeEvent(QResizeEvent*)
 {
     m_edit->setGeometry(rect().adjusted(kPaddingX, kPaddingY, -kPaddingX, -kPaddingY));
+    // Below its cap the well is as tall as its text and shows no bar.
+    const bool capped = contentHeight(width()) + 2 * kPaddingY > m_heightCap;
+    m_edit->setVerticalScrollBarPolicy(capped ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
 }
 
 void CodeWell::paintEvent(QPaintEvent*)
