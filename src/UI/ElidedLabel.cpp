@@ -40,7 +40,8 @@ ElidedLabel::ElidedLabel(const QString& text, const QFont& font, const QColor& c
     setText(m_fullText);
 }
 
-QStringList ElidedLabel::layoutLines(const QString& text, const QFont& font, qreal width, int maxLines)
+QStringList ElidedLabel::layoutLines(const QString& text, const QFont& font, qreal width, int maxLines,
+                                     Qt::TextElideMode mode)
 {
     if (text.isEmpty() || width <= 0)
         return {text};
@@ -52,13 +53,13 @@ QStringList ElidedLabel::layoutLines(const QString& text, const QFont& font, qre
     // more, and a one-line budget always fits.
     qreal budget = width * maxLines - metrics.averageCharWidth() * 2;
     for (int round = 0; round < 12 && budget > 0; ++round) {
-        const QString shortened = metrics.elidedText(text, Qt::ElideMiddle, budget);
+        const QString shortened = metrics.elidedText(text, mode, budget);
         lines = wrap(shortened, font, width);
         if (lines.size() <= maxLines)
             return lines;
         budget -= width * 0.08;
     }
-    return {metrics.elidedText(text, Qt::ElideMiddle, width)};
+    return {metrics.elidedText(text, mode, width)};
 }
 
 void ElidedLabel::setSelectable(bool selectable)

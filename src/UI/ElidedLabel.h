@@ -14,8 +14,10 @@ class ElidedLabel : public QLabel
     ElidedLabel(const QString& text, const QFont& font, const QColor& colour, int maxLines,
                 QWidget* parent = nullptr);
 
-    // The lines `text` takes at `width`, shortened in the middle to fit `maxLines`. Pure.
-    static QStringList layoutLines(const QString& text, const QFont& font, qreal width, int maxLines);
+    // The lines `text` takes at `width`, shortened (in the middle unless `mode` says otherwise) to fit
+    // `maxLines`. Pure.
+    static QStringList layoutLines(const QString& text, const QFont& font, qreal width, int maxLines,
+                                   Qt::TextElideMode mode = Qt::ElideMiddle);
 
     QString fullText() const { return m_fullText; }
     void setSelectable(bool selectable);
