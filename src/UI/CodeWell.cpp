@@ -30,13 +30,7 @@ CodeWell::CodeWell(const QString& text, bool monospaced, int heightCap, QWidget*
     m_edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // A thin overlay-like bar that suits the dark well, rather than the desktop's default.
-    m_edit->verticalScrollBar()->setStyleSheet(QStringLiteral(
-        "QScrollBar:vertical { background: transparent; width: 6px; margin: 0; }"
-        "QScrollBar::handle:vertical { background: rgba(255, 255, 255, 56); border-radius: 3px; min-height: "
-        "20px; }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+    styleScrollBar(m_edit->verticalScrollBar());
     m_edit->setFont(font);
     m_edit->document()->setDocumentMargin(0);
     m_edit->viewport()->setAutoFillBackground(false);
@@ -58,6 +52,16 @@ CodeWell::CodeWell(const QString& text, bool monospaced, int heightCap, QWidget*
 }
 
 CodeWell::~CodeWell() = default;
+
+void CodeWell::styleScrollBar(QScrollBar* bar)
+{
+    bar->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 6px; margin: 0; }"
+        "QScrollBar::handle:vertical { background: rgba(255, 255, 255, 56); border-radius: 3px; min-height: "
+        "20px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+}
 
 QString CodeWell::text() const
 {

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QPlainTextEdit;
+class QScrollBar;
 class QTextDocument;
 
 namespace velquist {
@@ -18,6 +19,9 @@ class CodeWell : public QWidget
 
     CodeWell(const QString& text, bool monospaced, int heightCap, QWidget* parent = nullptr);
     ~CodeWell() override;
+
+    // A thin bar that suits the dark wells, rather than the desktop's default.
+    static void styleScrollBar(QScrollBar* bar);
 
     QString text() const;
     int heightCap() const { return m_heightCap; }

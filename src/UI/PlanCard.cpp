@@ -3,6 +3,7 @@
 #include "Core/DisplayText.h"
 #include "UI/AuroraStyle.h"
 #include "UI/CodeFont.h"
+#include "UI/CodeWell.h"
 #include "UI/PrimaryCapsule.h"
 #include "UI/SecondaryCapsule.h"
 #include "UI/SplitCapsule.h"
@@ -44,13 +45,7 @@ class PlanWell : public QTextEdit
         palette.setColor(QPalette::Base, Qt::transparent);
         palette.setColor(QPalette::Text, AuroraStyle::white(0.86));
         setPalette(palette);
-        verticalScrollBar()->setStyleSheet(QStringLiteral(
-            "QScrollBar:vertical { background: transparent; width: 6px; margin: 4px 2px 4px 0; }"
-            "QScrollBar::handle:vertical { background: rgba(255, 255, 255, 56); border-radius: 3px; "
-            "min-height: "
-            "20px; }"
-            "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-            "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+        CodeWell::styleScrollBar(verticalScrollBar());
         QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         policy.setHeightForWidth(true);
         setSizePolicy(policy);
