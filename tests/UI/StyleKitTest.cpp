@@ -67,7 +67,7 @@ TEST(StyleKit, PrimaryCapsuleDrawsDarkLabelOfTheSignalsHue)
     EXPECT_EQ(clicks.count(), 1);
 
     const QImage image = render(capsule);
-    EXPECT_EQ(image.pixelColor(image.width() / 2, 2), green) << "the capsule is filled with the signal";
+    EXPECT_EQ(image.pixelColor(image.width() / 2, 2).rgb(), green.rgb()) << "the capsule is filled with the signal";
 
     const QColor label = AuroraStyle::mixTowardBlack(green, 0.86);
     EXPECT_LT(label.lightnessF(), 0.2);
@@ -92,8 +92,8 @@ TEST(StyleKit, SheetDrawsItsBackdropBehindAnyContent)
     QImage image(sheet.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     sheet.render(&image);
-    EXPECT_EQ(image.pixelColor(0, 0), AuroraStyle::sheet());
-    EXPECT_EQ(image.pixelColor(29, 19), AuroraStyle::sheet());
+    EXPECT_EQ(image.pixelColor(0, 0).rgb(), AuroraStyle::sheet().rgb());
+    EXPECT_EQ(image.pixelColor(29, 19).rgb(), AuroraStyle::sheet().rgb());
 }
 
 TEST(StyleKit, MetaPillTakesNoInputAndFitsItsText)
