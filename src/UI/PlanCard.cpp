@@ -204,6 +204,11 @@ void PlanCard::setSignal(const QColor& signal)
     m_sendButton->setSignal(signal);
 }
 
+void PlanCard::dismiss()
+{
+    setWriting(false);
+}
+
 QString PlanCard::feedback() const
 {
     return m_field->text();

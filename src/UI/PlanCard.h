@@ -41,6 +41,9 @@ class PlanCard : public QWidget
     ~PlanCard() override;
 
     void setSignal(const QColor& signal);
+    // The card is going away: an open feedback field closes (its text is dropped) at once rather
+    // than when the card is deleted.
+    void dismiss();
 
     bool isWritingFeedback() const { return m_writing; }
     QString feedback() const;
