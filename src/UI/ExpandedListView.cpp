@@ -57,8 +57,10 @@ ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, 
     m_layout->setSpacing(0);
     m_layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    m_rowsLayout->setContentsMargins(kPaddingX, kPaddingTop, kPaddingX, kPaddingBottom);
-    m_rowsLayout->setSpacing(kRowSpacing);
+    const int margin = rows.rowMargin();
+    m_rowsLayout->setContentsMargins(kPaddingX - margin, kPaddingTop - margin, kPaddingX - margin,
+                                     kPaddingBottom - margin);
+    m_rowsLayout->setSpacing(kRowSpacing - 2 * margin);
     m_rowsLayout->addStretch(1);
     m_rowsBox->setFixedWidth(int(kWidth));
     m_rowsBox->setAttribute(Qt::WA_TranslucentBackground);

@@ -6,6 +6,7 @@
 #include "UI/SessionRowSource.h"
 #include "UI/UsageStrip.h"
 #include "support/ManualScheduler.h"
+#include "support/RecordingRowSource.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,24 +15,6 @@
 using namespace velquist;
 
 namespace {
-
-// Rows of a fixed height that note which sessions they were made and refreshed for.
-class RecordingRowSource final : public SessionRowSource
-{
-  public:
-    QWidget* makeRow(const Session& session) override
-    {
-        made.push_back(session.id);
-        auto* row = new QWidget;
-        row->setFixedSize(712, height);
-        return row;
-    }
-    void updateRow(QWidget*, const Session& session) override { updated.push_back(session.id); }
-
-    int height = 60;
-    std::vector<std::string> made;
-    std::vector<std::string> updated;
-};
 
 class ExpandedListTest : public ::testing::Test
 {
@@ -71,7 +54,7 @@ class ExpandedListTest : public ::testing::Test
     test::ManualScheduler clock;
     SilenceRuleStore silence;
     SessionStore store;
-    RecordingRowSource rows;
+    test::RecordingRowSource rows;
     int m_next = 0;
 };
 
