@@ -3,12 +3,13 @@
 #include "Adapters/AgentEngine.h"
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookAdapter.h"
+#include "Adapters/HookGateway.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
 #include "Ingestion/ClaudeVersionProbe.h"
-#include "Ingestion/HookGateway.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
+#include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
@@ -25,39 +26,49 @@ struct HookEngine
     std::unique_ptr<const EngineProfile> profile;
 };
 
-AgentEngine describe(AgentKind kind, std::string displayName, std::string idNamespace)
+// The agent kind and the dialect of a catalogued hook agent.
+std::optional<HookEngine> engineFor(const AgentEntry& agent, const UserDefaults& defaults)
 {
-    return AgentEngine{kind, std::move(displayName), AgentMechanism::blockingHook,
-                       AgentCapabilities::of(kind), std::move(idNamespace)};
+    const auto make = [&](AgentKind kind, std::unique_ptr<const EngineProfile> profile) {
+        return HookEngine{AgentEngine{kind, std::string(agent.displayName), AgentMechanism::blockingHook,
+                                      AgentCapabilities::of(kind), std::string(agent.idNamespace)},
+                          std::move(profile)};
+    };
+    if (agent.idNamespace == "claude")
+        return make(AgentKind::claudeCode, std::make_unique<ClaudeEngineProfile>(defaults));
+    if (agent.idNamespace == "codex")
+        return make(AgentKind::codex, std::make_unique<CodexEngineProfile>());
+    if (agent.idNamespace == "cursor")
+        return make(AgentKind::cursor, std::make_unique<CursorEngineProfile>());
+    if (agent.idNamespace == "gemini")
+        return make(AgentKind::gemini, std::make_unique<GeminiEngineProfile>());
+    if (agent.idNamespace == "qwen")
+        return make(AgentKind::qwen, std::make_unique<QwenEngineProfile>());
+    return std::nullopt;
 }
 
 // Claude Code always; the others when their configuration folder (or a file of that name) exists.
-std::vector<HookEngine> hookEngines(const UserDefaults& defaults)
+std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePaths& paths)
 {
     std::vector<HookEngine> engines;
-    engines.push_back({describe(AgentKind::claudeCode, "Claude", "claude"),
-                       std::make_unique<ClaudeEngineProfile>(defaults)});
-    if (HookProvisioner::pathExists(AppPaths::codexDirectory()))
-        engines.push_back(
-            {describe(AgentKind::codex, "Codex", "codex"), std::make_unique<CodexEngineProfile>()});
-    if (HookProvisioner::pathExists(AppPaths::cursorDirectory()))
-        engines.push_back(
-            {describe(AgentKind::cursor, "Cursor", "cursor"), std::make_unique<CursorEngineProfile>()});
-    if (HookProvisioner::pathExists(AppPaths::geminiDirectory()))
-        engines.push_back(
-            {describe(AgentKind::gemini, "Gemini", "gemini"), std::make_unique<GeminiEngineProfile>()});
-    if (HookProvisioner::pathExists(AppPaths::qwenDirectory()))
-        engines.push_back({describe(AgentKind::qwen, "Qwen", "qwen"), std::make_unique<QwenEngineProfile>()});
+    for (const AgentEntry& agent : AgentCatalog::all()) {
+        if (!agent.alwaysHooked && !HookProvisioner::pathExists(agent.configDirectory(paths.home())))
+            continue;
+        if (auto engine = engineFor(agent, defaults))
+            engines.push_back(std::move(*engine));
+    }
     return engines;
 }
 
 } // namespace
 
-AppDelegate::AppDelegate(Environment environment, QObject* parent)
-    : QObject(parent), m_env(std::move(environment)), m_store(m_env.clock, m_env.scheduler),
-      m_dispatcher(m_env.clock), m_uninstaller(
-                                     m_dispatcher, m_env.defaults, m_env.loginItem, m_env.trash,
-                                     m_env.ownFiles, [this] { stopHookWriters(); }, m_env.quit)
+AppDelegate::AppDelegate(AppServices services, QObject* parent)
+    : QObject(parent), m_services(std::move(services)),
+      m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile()),
+      m_dispatcher(m_services.clock),
+      m_uninstaller(
+          m_store, m_services.defaults, m_services.loginItem, m_services.trash, m_services.ownFiles,
+          [this] { stopHookWriters(); }, m_services.quit)
 {
     // Sound settings, the privacy guard, the usage store and the jump rules join the store here
     // once they are built; none of them exists yet.
@@ -69,6 +80,7 @@ AppDelegate::~AppDelegate()
     if (m_gateway)
         m_gateway->stop();
     // The probe's worker reads and writes the defaults, which go when the delegate has gone.
+    m_services.workers.waitForDone();
     QThreadPool::globalInstance()->waitForDone();
 }
 
@@ -81,16 +93,15 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Before the saved sessions come back and before any alert is wired, so the demonstration
     // raises no alert and a saved session of the same id replaces its demonstration.
     if (arguments.contains(QStringLiteral("--mock-data")))
-        MockData::populate(m_store, m_env.clock.now());
+        MockData::populate(m_store, m_services.clock.now());
 
-    LegacySupportMigration::run(LegacySupportMigration::legacyDirectory(), AppPaths::appSupport());
+    LegacySupportMigration::run(m_services.paths.legacySupport(), m_services.paths.support());
     // The hook client compares this with what exists, to clean up once the application is gone.
-    HookCleanup::recordInstalledApp(m_env.appPath);
+    HookCleanup::recordInstalledApp(m_services.appPath);
 
     // Before any adapter exists; failures are logged inside.
-    HookProvisioner::apply(m_env.defaults, HookProvisioner::pathExists, m_env.hookClient);
+    HookProvisioner::apply(m_services.defaults, HookProvisioner::pathExists, m_services.hookClient);
 
-    m_dispatcher.setStore(&m_store);
     m_store.restoreSessions();
 
     // Not built yet, and wired here in this order when they are: the attention coordinator with
@@ -100,10 +111,11 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Claude Code's subagent events are hooked only once the installed version is known to send
     // them; searching its executable takes a while, so the answer comes in the background.
     m_probeContext = std::make_unique<QObject>();
-    ClaudeVersionProbe::refreshInBackground(m_env.defaults, m_probeContext.get(), [this](bool anySupported) {
-        if (anySupported)
-            HookInstaller::installHooks(HookInstaller::claudeTarget(m_env.defaults));
-    });
+    ClaudeVersionProbe::refreshInBackground(
+        m_services.defaults, m_probeContext.get(), [this](bool anySupported) {
+            if (anySupported)
+                HookInstaller::installHooks(HookInstaller::claudeTarget(m_services.defaults));
+        });
 
     // Not built yet: the sound settings and player join AppServices here, and the store's alert
     // callback goes to the attention coordinator.
@@ -118,13 +130,13 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
 void AppDelegate::startHookIntake()
 {
-    m_gateway = std::make_unique<HookGateway>(m_env.scheduler);
+    m_gateway = std::make_unique<HookGateway>(m_services.scheduler, m_services.paths.socketPath());
     std::vector<HookAdapter*> adapters;
-    for (auto& [engine, profile] : hookEngines(m_env.defaults)) {
+    for (auto& [engine, profile] : hookEngines(m_services.defaults, m_services.paths)) {
         auto adapter = std::make_unique<HookAdapter>(
             m_store, engine, std::move(profile),
-            HookAdapter::Services{m_env.clock, m_env.scheduler, m_env.transcriptWatcher, m_dispatcher,
-                                  m_env.terminalBinder});
+            HookAdapter::Services{m_services.clock, m_services.scheduler, m_services.transcriptWatcher,
+                                  m_dispatcher, m_services.terminalBinder});
         adapter->start();
         adapters.push_back(&m_gateway->addAdapter(std::move(adapter)));
     }

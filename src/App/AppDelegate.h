@@ -1,26 +1,17 @@
 #pragma once
 
 #include "Actions/ActionDispatcher.h"
+#include "App/AppServices.h"
+#include "App/Uninstaller.h"
 #include "Core/SessionStore.h"
-#include "Core/Uninstaller.h"
 
 #include <QObject>
 #include <QStringList>
-#include <filesystem>
-#include <functional>
 #include <memory>
-#include <vector>
 
 namespace velquist {
 
-class Clock;
-class FileWatcher;
 class HookGateway;
-class LoginItem;
-class Scheduler;
-class TerminalBinder;
-class Trash;
-class UserDefaults;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
@@ -30,30 +21,7 @@ class AppDelegate final : public QObject
 {
     Q_OBJECT
   public:
-    // What the running program hands in: time, settings and the platform's services. All must
-    // outlive the delegate.
-    struct Environment
-    {
-        Clock& clock;
-        Scheduler& scheduler;
-        UserDefaults& defaults;
-        LoginItem& loginItem;
-        Trash& trash;
-        // Change notices for the transcript tailers.
-        FileWatcher& transcriptWatcher;
-        // Binds sessions to their terminal application; none leaves bindings as the hooks sent them.
-        const TerminalBinder* terminalBinder = nullptr;
-        // The application's executable, recorded in "app-path" for the hook client.
-        std::filesystem::path appPath;
-        // The hook client shipped with the application, copied into the support folder.
-        std::filesystem::path hookClient;
-        // The files that make up the application, which uninstalling moves to the trash.
-        std::vector<std::filesystem::path> ownFiles;
-        // Ends the application through its normal shutdown.
-        std::function<void()> quit;
-    };
-
-    explicit AppDelegate(Environment environment, QObject* parent = nullptr);
+    explicit AppDelegate(AppServices services, QObject* parent = nullptr);
     // Waits for background work that still uses the environment (the version probe).
     ~AppDelegate() override;
 
@@ -75,7 +43,7 @@ class AppDelegate final : public QObject
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
 
-    Environment m_env;
+    AppServices m_services;
     SessionStore m_store;
     ActionDispatcher m_dispatcher;
     Uninstaller m_uninstaller;

@@ -1,5 +1,3 @@
-#include "Actions/TerminalBinder.h"
-#include "Actions/Tmux.h"
 #include "App/AppDelegate.h"
 #include "App/InstanceLock.h"
 #include "App/UnixSignalWatcher.h"
@@ -13,9 +11,13 @@
 #include "Platform/Linux/LinuxTrash.h"
 #include "Platform/Linux/XdgAutostartLoginItem.h"
 #include "Shared/AppPaths.h"
+#include "Shared/HomePaths.h"
 #include "Shared/Log.h"
+#include "Terminal/TerminalBinder.h"
+#include "Terminal/Tmux.h"
 
 #include <QApplication>
+#include <QThreadPool>
 #include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
@@ -66,9 +68,12 @@ int main(int argc, char** argv)
     if (instance.state() == InstanceLock::State::unavailable)
         Log::debug("store", "single-instance lock unavailable: " + instance.error());
 
+    const HomePaths paths = HomePaths::fromEnvironment();
     SystemClock clock;
     QtScheduler scheduler;
-    JsonFileDefaults defaults(AppPaths::defaultsFile());
+    // Declared before the delegate: its work must end before what it uses goes.
+    QThreadPool workers;
+    JsonFileDefaults defaults(paths.defaultsFile());
     XdgAutostartLoginItem loginItem(AppPaths::executablePath());
     const auto files = ownFiles();
     LinuxTrash trash(files);
@@ -82,6 +87,8 @@ int main(int argc, char** argv)
     AppDelegate delegate({.clock = clock,
                           .scheduler = scheduler,
                           .defaults = defaults,
+                          .paths = paths,
+                          .workers = workers,
                           .loginItem = loginItem,
                           .trash = trash,
                           .transcriptWatcher = transcriptWatcher,

@@ -43,11 +43,11 @@ bool isEnded(const Session& session)
 
 } // namespace
 
-SessionStore::SessionStore(Clock& clock, Scheduler& scheduler, std::optional<std::filesystem::path> file,
+SessionStore::SessionStore(Clock& clock, Scheduler& scheduler, std::filesystem::path file,
                            SilenceRuleStore* silence, QObject* parent)
-    : QObject(parent), m_clock(clock), m_scheduler(scheduler),
-      m_file(file ? std::move(*file) : AppPaths::sessionsFile()),
-      m_ownSilence(silence ? nullptr : std::make_unique<SilenceRuleStore>()),
+    : QObject(parent), m_clock(clock), m_scheduler(scheduler), m_file(file),
+      m_ownSilence(silence ? nullptr
+                           : std::make_unique<SilenceRuleStore>(file.parent_path() / kSilenceRulesFileName)),
       m_silence(silence ? silence : m_ownSilence.get())
 {
 }
@@ -214,8 +214,8 @@ void SessionStore::update(const std::string& id, const std::function<void(Sessio
     m_sessions.insert_or_assign(id, std::move(session));
     Q_EMIT sessionsChanged();
     signalIfNeeded(id, oldStatus, newStatus);
-    if (becameDone && onDoneUnread)
-        onDoneUnread();
+    if (becameDone)
+        Q_EMIT doneUnread();
     scheduleSave();
 }
 
@@ -286,8 +286,6 @@ void SessionStore::fire(AlertSignal signal)
     Log::debug("store",
                "fired " + std::string(toString(signal)) + " revision=" + std::to_string(m_alertRevision));
     Q_EMIT alertRaised(signal);
-    if (onAlert)
-        onAlert(signal);
 }
 
 void SessionStore::scheduleSave()

@@ -26,9 +26,9 @@ class SessionStore final : public QObject
 {
     Q_OBJECT
   public:
-    // `file` defaults to "sessions.json" in the support folder; without `silence` the store makes
-    // its own rule store on the default file.
-    SessionStore(Clock& clock, Scheduler& scheduler, std::optional<std::filesystem::path> file = std::nullopt,
+    // `file` is "sessions.json" in the support folder; without `silence` the store makes its own
+    // rule store on the rules file beside it.
+    SessionStore(Clock& clock, Scheduler& scheduler, std::filesystem::path file,
                  SilenceRuleStore* silence = nullptr, QObject* parent = nullptr);
     ~SessionStore() override;
 
@@ -71,10 +71,8 @@ class SessionStore final : public QObject
     SilenceRuleStore& silence() { return *m_silence; }
     const std::filesystem::path& persistenceFile() const { return m_file.path(); }
 
-    // Set once at start-up: the attention coordinator's alert handler and the glance watcher's
-    // re-evaluation.
-    std::function<void(AlertSignal)> onAlert;
-    std::function<void()> onDoneUnread;
+    // The silence rules' file name in the support folder.
+    static constexpr const char* kSilenceRulesFileName = "silence-rules.json";
 
     // Whether a session id keeps its id on restore and is never saved, and so on.
     static bool isDemonstration(const std::string& id);
@@ -85,7 +83,10 @@ class SessionStore final : public QObject
 
   Q_SIGNALS:
     void sessionsChanged();
+    // An alert for the attention coordinator (and any other listener), at the moment it is raised.
     void alertRaised(velquist::AlertSignal signal);
+    // A session has just finished and is unread (the glance watcher re-evaluates).
+    void doneUnread();
     void introIsRunningChanged();
 
   private:

@@ -15,9 +15,8 @@ class SilenceRuleStore final : public QObject
 {
     Q_OBJECT
   public:
-    // `file` defaults to "silence-rules.json" in the support folder. Loads it; never writes.
-    explicit SilenceRuleStore(std::optional<std::filesystem::path> file = std::nullopt,
-                              QObject* parent = nullptr);
+    // `file` is "silence-rules.json" in the support folder. Loads it; never writes.
+    explicit SilenceRuleStore(std::filesystem::path file, QObject* parent = nullptr);
 
     const std::vector<SilenceRule>& rules() const { return m_rules; }
     std::vector<SilenceRule> customRules() const;

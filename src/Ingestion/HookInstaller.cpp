@@ -164,19 +164,22 @@ bool mergeTarget(const HookInstallTarget& target, OrderedJson& settings)
                  target.events, target.decideEvents, target.timeoutScale);
 }
 
-HookInstallTarget makeTarget(const fs::path& config, std::vector<std::string> events, std::string engine,
-                             std::string decideOn, int timeoutScale,
-                             std::optional<std::string> unavailable = std::nullopt)
+// The agent's hook installation as the catalog describes it, in the current home folder.
+HookInstallTarget targetFor(std::string_view idNamespace)
 {
+    const AgentEntry& agent = *AgentCatalog::find(idNamespace);
     HookInstallTarget target;
-    target.configURL = config;
-    target.backupURL = HookCleanup::backupOf(config);
-    target.events = std::move(events);
-    target.engineNamespace = std::move(engine);
-    target.decideEvents = {decideOn};
-    target.decideOn = std::move(decideOn);
-    target.timeoutScale = timeoutScale;
-    target.unavailableResponse = std::move(unavailable);
+    target.configURL = agent.configPath(AppPaths::home());
+    target.backupURL = HookCleanup::backupOf(target.configURL);
+    for (const std::string_view event : agent.hookedEvents)
+        target.events.emplace_back(event);
+    target.engineNamespace = agent.idNamespace;
+    target.style = agent.style;
+    target.decideOn = agent.decideOn;
+    target.decideEvents = {target.decideOn};
+    target.timeoutScale = agent.timeoutScale;
+    if (!agent.unavailableResponse.empty())
+        target.unavailableResponse = std::string(agent.unavailableResponse);
     return target;
 }
 
@@ -184,49 +187,37 @@ HookInstallTarget makeTarget(const fs::path& config, std::vector<std::string> ev
 
 HookInstallTarget claudeTarget(const UserDefaults& defaults)
 {
-    std::vector<std::string> events = {"SessionStart",      "UserPromptSubmit", "PreToolUse", "PostToolUse",
-                                       "PermissionRequest", "Notification",     "Stop",       "SessionEnd"};
-    for (const char* optional : {"SubagentStart", "SubagentStop"}) {
-        if (ClaudeVersionProbe::cachedSupport(optional, defaults))
-            events.emplace_back(optional);
-    }
-    return makeTarget(AppPaths::claudeSettings(), std::move(events), "claude", "PermissionRequest", 1);
+    HookInstallTarget target = targetFor("claude");
+    std::erase_if(target.events, [&](const std::string& event) {
+        return (event == "SubagentStart" || event == "SubagentStop") &&
+               !ClaudeVersionProbe::cachedSupport(event, defaults);
+    });
+    return target;
+}
+
+HookInstallTarget target(std::string_view idNamespace, const UserDefaults& defaults)
+{
+    return idNamespace == "claude" ? claudeTarget(defaults) : targetFor(idNamespace);
 }
 
 HookInstallTarget codexTarget()
 {
-    return makeTarget(
-        AppPaths::codexDirectory() / "hooks.json",
-        {"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest", "PostToolUse", "Stop"},
-        "codex", "PermissionRequest", 1);
+    return targetFor("codex");
 }
 
 HookInstallTarget cursorTarget()
 {
-    HookInstallTarget target = makeTarget(
-        AppPaths::cursorDirectory() / "hooks.json",
-        {"sessionStart", "preToolUse", "postToolUse", "beforeShellExecution", "beforeMCPExecution", "stop"},
-        "cursor", "PermissionRequest", 1);
-    target.style = HookInstallStyle::cursorStyle;
-    return target;
+    return targetFor("cursor");
 }
 
 HookInstallTarget geminiTarget()
 {
-    return makeTarget(AppPaths::geminiDirectory() / "settings.json",
-                      {"SessionStart", "BeforeTool", "AfterTool", "Notification", "SessionEnd"}, "gemini",
-                      "BeforeTool", 1000,
-                      R"({"decision":"deny","reason":"Velquist is not running to approve this tool"})");
+    return targetFor("gemini");
 }
 
 HookInstallTarget qwenTarget()
 {
-    return makeTarget(AppPaths::qwenDirectory() / "settings.json",
-                      {"SessionStart", "UserPromptSubmit", "PreToolUse", "PostToolUse", "Stop", "SessionEnd",
-                       "Notification"},
-                      "qwen", "PreToolUse", 1000,
-                      R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny",)"
-                      R"("permissionDecisionReason":"Velquist is not running to approve this tool"}})");
+    return targetFor("qwen");
 }
 
 const std::set<std::string>& cursorDecideEvents()

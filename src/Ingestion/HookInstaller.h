@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Shared/AgentCatalog.h"
+
 #include "Ingestion/ConfigChange.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
@@ -14,14 +16,6 @@
 namespace velquist {
 
 class UserDefaults;
-
-// How an agent's file lays out its hooks.
-enum class HookInstallStyle {
-    // "hooks" maps each event to a list of groups, each group's "hooks" a list of command entries.
-    claudeStyle,
-    // Cursor: a top-level "version": 1, and "hooks" maps each event straight to command entries.
-    cursorStyle,
-};
 
 // One agent's hook installation.
 struct HookInstallTarget
@@ -58,6 +52,8 @@ HookInstallTarget codexTarget();
 HookInstallTarget cursorTarget();
 HookInstallTarget geminiTarget();
 HookInstallTarget qwenTarget();
+// The target of the agent with this id namespace, which must be in the catalog.
+HookInstallTarget target(std::string_view idNamespace, const UserDefaults& defaults);
 
 // Cursor's events whose hook waits for a decision.
 const std::set<std::string>& cursorDecideEvents();

@@ -1,5 +1,7 @@
 #include "Ingestion/HookProvisioner.h"
 
+#include "Shared/AgentCatalog.h"
+#include "Shared/AppPaths.h"
 #include "Shared/Log.h"
 
 #include <system_error>
@@ -16,15 +18,11 @@ bool pathExists(const fs::path& path)
 
 std::vector<HookInstallTarget> installedTargets(const UserDefaults& defaults, const FileExists& fileExists)
 {
-    std::vector<HookInstallTarget> targets = {HookInstaller::claudeTarget(defaults)};
-    if (fileExists(AppPaths::codexDirectory()))
-        targets.push_back(HookInstaller::codexTarget());
-    if (fileExists(AppPaths::cursorDirectory()))
-        targets.push_back(HookInstaller::cursorTarget());
-    if (fileExists(AppPaths::geminiDirectory()))
-        targets.push_back(HookInstaller::geminiTarget());
-    if (fileExists(AppPaths::qwenDirectory()))
-        targets.push_back(HookInstaller::qwenTarget());
+    std::vector<HookInstallTarget> targets;
+    for (const AgentEntry& agent : AgentCatalog::all()) {
+        if (agent.alwaysHooked || fileExists(agent.configDirectory(AppPaths::home())))
+            targets.push_back(HookInstaller::target(agent.idNamespace, defaults));
+    }
     return targets;
 }
 

@@ -1,5 +1,6 @@
 #include "Shared/HookCleanup.h"
 
+#include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
@@ -151,16 +152,11 @@ fs::path backupOf(const fs::path& file)
 
 std::vector<HookConfigFile> configs()
 {
-    const fs::path files[] = {
-        AppPaths::claudeSettings(),
-        AppPaths::codexDirectory() / "hooks.json",
-        AppPaths::cursorDirectory() / "hooks.json",
-        AppPaths::geminiDirectory() / "settings.json",
-        AppPaths::qwenDirectory() / "settings.json",
-    };
     std::vector<HookConfigFile> result;
-    for (const auto& file : files)
+    for (const AgentEntry& agent : AgentCatalog::all()) {
+        const fs::path file = agent.configPath(AppPaths::home());
         result.push_back({file, backupOf(file)});
+    }
     return result;
 }
 

@@ -1,7 +1,7 @@
 #include "Adapters/EngineProfile.h"
 #include "Core/AgentInquiry.h"
 #include "support/MemoryDefaults.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <memory>

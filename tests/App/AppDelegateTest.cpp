@@ -1,5 +1,5 @@
 #include "App/AppDelegate.h"
-#include "Ingestion/HookGateway.h"
+#include "Adapters/HookGateway.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
@@ -8,8 +8,8 @@
 #include "support/RecordingFileWatcher.h"
 #include "support/RecordingLoginItem.h"
 #include "support/RecordingTrash.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -27,6 +27,8 @@ struct Harness
         : delegate({.clock = clock,
                     .scheduler = clock,
                     .defaults = defaults,
+                    .paths = HomePaths(home.path()),
+                    .workers = workers,
                     .loginItem = loginItem,
                     .trash = trash,
                     .transcriptWatcher = watcher,
@@ -48,6 +50,7 @@ struct Harness
     test::TemporaryHome home;
     const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
     test::ManualScheduler clock;
+    QThreadPool workers;
     test::MemoryDefaults defaults;
     test::RecordingLoginItem loginItem;
     test::RecordingTrash trash;
@@ -87,7 +90,6 @@ TEST_F(AppDelegateTest, DemonstrationSessionsComeFirstAndSavedOnesReplaceThem)
 
     EXPECT_EQ(delegate.store().sessions().size(), 8u);
     EXPECT_EQ(delegate.store().session("mock-mobile")->cwd, "/home/u/real");
-    EXPECT_EQ(delegate.dispatcher().store(), &delegate.store());
     // Its adapter resumed it: a session working when the application quit is idle now.
     EXPECT_TRUE(delegate.store().session("claude:abc")->status.is<SessionStatus::Idle>());
 }

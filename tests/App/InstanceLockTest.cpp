@@ -1,6 +1,6 @@
 #include "App/InstanceLock.h"
 #include "Shared/AppPaths.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

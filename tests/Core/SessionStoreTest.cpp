@@ -1,6 +1,6 @@
 #include "Core/SessionStore.h"
 #include "support/ManualScheduler.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -32,8 +32,13 @@ class SessionStoreTest : public ::testing::Test
         : file(folder.path() / "sessions.json"), silence(folder.path() / "silence-rules.json"),
           store(clock, clock, file, &silence)
     {
-        store.onAlert = [this](AlertSignal signal) { alerts.push_back(signal); };
-        store.onDoneUnread = [this] { ++doneUnread; };
+        QObject::connect(&store, &SessionStore::alertRaised, [this](AlertSignal signal) {
+            if (onAlert)
+                onAlert(signal);
+            else
+                alerts.push_back(signal);
+        });
+        QObject::connect(&store, &SessionStore::doneUnread, [this] { ++doneUnread; });
     }
 
     Session make(const std::string& id, SessionStatus status, std::string cwd = "/home/u/project")
@@ -72,6 +77,8 @@ class SessionStoreTest : public ::testing::Test
     SilenceRuleStore silence;
     SessionStore store;
     std::vector<AlertSignal> alerts;
+    // Replaces the recording of alerts when a test needs to act inside the alert.
+    std::function<void(AlertSignal)> onAlert;
     int doneUnread = 0;
 };
 
@@ -307,7 +314,7 @@ TEST_F(SessionStoreTest, AnAlertCallbackThatChangesTheStoreDoesNotCorruptIt)
 {
     put(make("claude:a", S::Working{}));
     put(make("claude:b", S::Working{}));
-    store.onAlert = [this](AlertSignal signal) {
+    onAlert = [this](AlertSignal signal) {
         alerts.push_back(signal);
         if (signal == AlertSignal::attention) {
             store.remove("claude:b");

@@ -3,7 +3,7 @@
 #include "Shared/HookCleanup.h"
 #include "Shared/Json.h"
 #include "support/MemoryDefaults.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <cstdio>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "Ingestion/HookProvisioner.h"
 #include "support/MemoryDefaults.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 

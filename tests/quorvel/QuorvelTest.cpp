@@ -1,6 +1,6 @@
 #include "quorvel/FakeHookServer.h"
 #include "quorvel/QuorvelProcess.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

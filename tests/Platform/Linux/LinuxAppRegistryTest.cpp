@@ -1,6 +1,6 @@
 #include "Platform/Linux/LinuxAppRegistry.h"
 
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QThread>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <cstdlib>
 #include <fstream>

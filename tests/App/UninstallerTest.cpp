@@ -1,6 +1,5 @@
-#include "Core/Uninstaller.h"
+#include "App/Uninstaller.h"
 
-#include "Actions/ActionDispatcher.h"
 #include "Core/SessionStore.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
@@ -9,8 +8,8 @@
 #include "support/MemoryDefaults.h"
 #include "support/RecordingLoginItem.h"
 #include "support/RecordingTrash.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -60,12 +59,11 @@ class UninstallerTest : public ::testing::Test
 {
   protected:
     UninstallerTest()
-        : store(clock, clock), dispatcher(clock),
+        : store(clock, clock, home.path() / ".local/share/Velquist/sessions.json"),
           uninstaller(
-              dispatcher, defaults, loginItem, trash, {appFile}, [this] { stopHookWriters(); },
+              store, defaults, loginItem, trash, {appFile}, [this] { stopHookWriters(); },
               [this] { ++quitRequests; })
     {
-        dispatcher.setStore(&store);
         for (const auto& file : agentFiles())
             home.write(file.relative, file.withOurs);
         home.write(".local/share/Velquist/bin/quorvel", "client");
@@ -99,7 +97,6 @@ class UninstallerTest : public ::testing::Test
     test::RecordingLoginItem loginItem;
     test::RecordingTrash trash;
     SessionStore store;
-    ActionDispatcher dispatcher;
     std::vector<std::string> events;
     int quitRequests = 0;
     Uninstaller uninstaller;

@@ -1,4 +1,4 @@
-#include "Actions/Tmux.h"
+#include "Terminal/Tmux.h"
 
 #include "Core/CommandLookup.h"
 

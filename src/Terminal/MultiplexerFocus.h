@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Actions/Tmux.h"
+#include "Terminal/Tmux.h"
 
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "Actions/TerminalBinder.h"
+#include "Terminal/TerminalBinder.h"
 
 #include "Platform/WorkerTask.h"
 #include "Shared/Log.h"

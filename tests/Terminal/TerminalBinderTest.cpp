@@ -1,4 +1,4 @@
-#include "Actions/TerminalBinder.h"
+#include "Terminal/TerminalBinder.h"
 
 #include "Core/CommandLookup.h"
 #include "support/RecordingAppRegistry.h"

@@ -2,8 +2,8 @@
 #include "Platform/Linux/InotifyFileWatcher.h"
 #include "support/ManualScheduler.h"
 #include "support/RecordingFileWatcher.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <filesystem>
 #include <fstream>
@@ -16,6 +16,7 @@ using namespace velquist;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
+// The tailer as the application runs it, on the kernel's change notices.
 namespace {
 
 // Lines the tailer handed to its parser, gathered across its threads.

@@ -1,6 +1,5 @@
-#include "Core/Uninstaller.h"
+#include "App/Uninstaller.h"
 
-#include "Actions/ActionDispatcher.h"
 #include "Core/SessionStore.h"
 #include "Platform/LoginItem.h"
 #include "Platform/Trash.h"
@@ -14,10 +13,10 @@
 
 namespace velquist {
 
-Uninstaller::Uninstaller(ActionDispatcher& dispatcher, UserDefaults& defaults, LoginItem& loginItem,
-                         Trash& trash, std::vector<std::filesystem::path> ownFiles,
-                         std::function<void()> stopHookWriters, std::function<void()> quit)
-    : m_dispatcher(dispatcher), m_defaults(defaults), m_loginItem(loginItem), m_trash(trash),
+Uninstaller::Uninstaller(SessionStore& store, UserDefaults& defaults, LoginItem& loginItem, Trash& trash,
+                         std::vector<std::filesystem::path> ownFiles, std::function<void()> stopHookWriters,
+                         std::function<void()> quit)
+    : m_store(store), m_defaults(defaults), m_loginItem(loginItem), m_trash(trash),
       m_ownFiles(std::move(ownFiles)), m_stopHookWriters(std::move(stopHookWriters)), m_quit(std::move(quit))
 {
 }
@@ -47,10 +46,8 @@ void Uninstaller::removeEverything()
     m_defaults.removePersistentDomain();
 
     // Not even the shutdown's save may bring the support folder back.
-    if (SessionStore* store = m_dispatcher.store()) {
-        store->disablePersistence();
-        store->cancelPendingSave();
-    }
+    m_store.disablePersistence();
+    m_store.cancelPendingSave();
 
     for (const auto& file : m_ownFiles) {
         if (auto moved = m_trash.moveToTrash(file); !moved) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Actions/Tmux.h"
 #include "Platform/AppRegistry.h"
+#include "Terminal/Tmux.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "Ingestion/HookGateway.h"
+#include "Adapters/HookGateway.h"
 
 #include "Adapters/HookAdapter.h"
 #include "Ingestion/HookSocketServer.h"

@@ -1,4 +1,4 @@
-#include "Ingestion/HookGateway.h"
+#include "Adapters/HookGateway.h"
 #include "Actions/ActionDispatcher.h"
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookAdapter.h"
@@ -6,8 +6,8 @@
 #include "Ingestion/HookSocketServer.h"
 #include "support/ManualScheduler.h"
 #include "support/RecordingFileWatcher.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <cstring>
 #include <fstream>

@@ -24,8 +24,7 @@ class HookGateway final : public QObject
     Q_OBJECT
   public:
     // `scheduler` must outlive the gateway.
-    explicit HookGateway(Scheduler& scheduler, std::filesystem::path socketPath = AppPaths::socketPath(),
-                         QObject* parent = nullptr);
+    HookGateway(Scheduler& scheduler, std::filesystem::path socketPath, QObject* parent = nullptr);
     ~HookGateway() override;
 
     // Takes an adapter, keyed by its engine's id namespace (the hook client's --engine); one for the

@@ -6,8 +6,8 @@
 
 namespace velquist {
 
-class ActionDispatcher;
 class LoginItem;
+class SessionStore;
 class Trash;
 class UserDefaults;
 
@@ -20,7 +20,7 @@ class Uninstaller
     // `ownFiles` are the application's executables, the only files it ever moves to the trash.
     // `stopHookWriters` stops every service that could write hooks again (the version probe's
     // late install, the adapters' healing); `quit` ends the application through its shutdown.
-    Uninstaller(ActionDispatcher& dispatcher, UserDefaults& defaults, LoginItem& loginItem, Trash& trash,
+    Uninstaller(SessionStore& store, UserDefaults& defaults, LoginItem& loginItem, Trash& trash,
                 std::vector<std::filesystem::path> ownFiles, std::function<void()> stopHookWriters,
                 std::function<void()> quit);
 
@@ -30,7 +30,7 @@ class Uninstaller
     void removeEverything();
 
   private:
-    ActionDispatcher& m_dispatcher;
+    SessionStore& m_store;
     UserDefaults& m_defaults;
     LoginItem& m_loginItem;
     Trash& m_trash;

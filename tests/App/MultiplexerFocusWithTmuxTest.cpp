@@ -1,12 +1,12 @@
-#include "Actions/MultiplexerFocus.h"
+#include "Terminal/MultiplexerFocus.h"
 
-#include "Actions/TerminalBinder.h"
 #include "Core/CommandLookup.h"
 #include "Core/Session.h"
 #include "Platform/Linux/LinuxProcessRunner.h"
+#include "Terminal/TerminalBinder.h"
 #include "support/RecordingAppRegistry.h"
 #include "support/RecordingProcessRunner.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QObject>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "Actions/MultiplexerFocus.h"
+#include "Terminal/MultiplexerFocus.h"
 
 #include "Core/Session.h"
 #include "Platform/WorkerTask.h"

@@ -4,15 +4,15 @@
 #include "Actions/ActionDispatcher.h"
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookAdapter.h"
+#include "Adapters/HookGateway.h"
 #include "Core/SessionStore.h"
-#include "Ingestion/HookGateway.h"
 #include "Ingestion/HookInstaller.h"
 #include "Shared/AppPaths.h"
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingFileWatcher.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QProcess>
 #include <functional>
@@ -141,7 +141,7 @@ class HookIntakeIntegrationTest : public ::testing::TestWithParam<EngineCase>
     SessionStore store{clock, clock, home.path() / "sessions.json"};
     ActionDispatcher dispatcher{clock};
     RecordingFileWatcher watcher;
-    HookGateway gateway{clock};
+    HookGateway gateway{clock, AppPaths::socketPath()};
 };
 
 } // namespace
