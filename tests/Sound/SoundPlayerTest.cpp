@@ -5,7 +5,7 @@
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingSoundOutput.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

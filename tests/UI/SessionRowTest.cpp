@@ -8,7 +8,7 @@
 #include "UI/SplitCapsule.h"
 
 #include "support/ManualScheduler.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QAbstractButton>
 #include <QAction>

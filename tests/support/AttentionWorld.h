@@ -7,7 +7,7 @@
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingSoundSink.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 namespace velquist::test {
 

@@ -1,7 +1,7 @@
-#include "Actions/BinderTerminalApps.h"
+#include "Terminal/BinderTerminalApps.h"
 
-#include "Actions/TerminalBinder.h"
 #include "Platform/WorkerTask.h"
+#include "Terminal/TerminalBinder.h"
 
 #include <QPointer>
 
