@@ -26,7 +26,8 @@ struct AttentionWorld
     {
         coordinator.setSound(&sound);
         coordinator.setPrivacy(&privacy);
-        store.onAlert = [this](AlertSignal signal) { coordinator.handleAlert(signal); };
+        QObject::connect(&store, &SessionStore::alertRaised, &coordinator,
+                         [this](AlertSignal signal) { coordinator.handleAlert(signal); });
         terminals.add(terminalOwner, RunningApp{terminalApp, "org.gnome.Terminal", "Terminal", true});
     }
 
