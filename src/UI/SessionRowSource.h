@@ -1,0 +1,24 @@
+#pragma once
+
+#include "Core/Session.h"
+
+class QWidget;
+
+namespace velquist {
+
+// Makes and refreshes the session list's rows, so the list keeps one row per session and changes
+// only the rows whose session changed.
+class SessionRowSource
+{
+  public:
+    virtual ~SessionRowSource() = default;
+    // A new row that shows `session`; the list takes ownership.
+    virtual QWidget* makeRow(const Session& session) = 0;
+    // Shows `session` (changed since the last call) in a row that this source made.
+    virtual void updateRow(QWidget* row, const Session& session) = 0;
+    // The clear margin each row keeps around its visible card (for a glow); the list lays the
+    // cards, not the margins, at its spacing and padding.
+    virtual int rowMargin() const { return 0; }
+};
+
+} // namespace velquist
