@@ -49,17 +49,23 @@ PermissionRequest request(std::optional<ToolDetail> tool, bool alwaysAllow = fal
     return PermissionRequest{"Bash", "Run make", std::move(tool), alwaysAllow};
 }
 
+// Notes the sessions the dispatcher asked to bring to the front.
+struct RecordingJumper final : TerminalJumper
+{
+    void jump(const Session& session) override { jumps.push_back(session.id); }
+    std::vector<std::string> jumps;
+};
+
 class SessionRowTest : public ::testing::Test
 {
   protected:
     SessionRowTest()
         : silence(folder.path() / "silence-rules.json"),
-          store(clock, clock, folder.path() / "sessions.json", &silence), dispatcher(clock),
-          ticker(clock, clock)
+          store(clock, clock, folder.path() / "sessions.json", &silence),
+          dispatcher(clock, {.jumper = &jumper}), ticker(clock, clock)
     {
         dispatcher.registerResolver(AgentKind::claudeCode, &resolver);
         dispatcher.registerResolver(AgentKind::gemini, &resolver);
-        dispatcher.jumpToTerminal = [this](const Session& s) { fallbackJumps.push_back(s.id); };
     }
 
     Session make(SessionStatus status, AgentKind agent = AgentKind::claudeCode)
@@ -111,11 +117,12 @@ class SessionRowTest : public ::testing::Test
     test::ManualScheduler clock;
     SilenceRuleStore silence;
     SessionStore store;
+    RecordingJumper jumper;
+    std::vector<std::string>& fallbackJumps = jumper.jumps;
     ActionDispatcher dispatcher;
     ViewTicker ticker;
     RecordingResolver resolver;
     std::vector<std::string> jumps;
-    std::vector<std::string> fallbackJumps;
     std::vector<bool> textEntry;
     std::unique_ptr<SessionRow> row;
 };
