@@ -116,14 +116,14 @@ class SessionRow : public CardFrame
     bool m_pressed = false;
 
     SessionMark* m_mark;
-    QLabel* m_title;
+    ElidedLabel* m_title;
     MetaPill* m_demoPill;
     QWidget* m_shield;
     MetaPill* m_detectedPill;
     MetaPill* m_appPill;
     ContextIndicator* m_contextIndicator = nullptr;
     ElapsedText* m_elapsed;
-    QLabel* m_status;
+    ElidedLabel* m_status;
     SubagentList* m_subagents;
     QVBoxLayout* m_contentLayout;
     QWidget* m_content = nullptr;

@@ -350,3 +350,23 @@ TEST(SessionRowTexts, TitlesStatusLinesAndPromptSeeds)
     EXPECT_EQ(SessionRow::promptMenuTitle("short"),
               QString::fromUtf8("Hide sessions starting with \u201Cshort\u201D"));
 }
+
+TEST_F(SessionRowTest, HostileAgentTextStaysBounded)
+{
+    std::string summary(100 * 1024, 's');
+    Session session = make(SessionStatus::NeedsPermission{
+        PermissionRequest{"Bash", summary, ToolDetail::Bash{summary, summary, true}, true}});
+    session.cwd = "/" + std::string(4000, 'd');
+    session.terminal.appName = std::string(4000, 'a');
+    session.detectedName = "\x1b[31mred\x1b[0m";
+    for (int i = 0; i < 500; ++i)
+        session.runningSubagents.push_back(SubagentRun{std::to_string(i), summary, summary, clock.now()});
+    SessionRow& card = show(session);
+    const int height = card.heightForWidth(440) > 0 ? card.heightForWidth(440) : card.sizeHint().height();
+    EXPECT_LT(height, 1500);
+    EXPECT_LE(card.statusText().size(), 1200);
+
+    // A done summary shows on one line.
+    setStatus(SessionStatus::Done{summary});
+    EXPECT_LE(card.statusText().size(), 200);
+}
