@@ -359,8 +359,9 @@ TEST_F(SessionRowTest, HostileAgentTextStaysBounded)
     session.cwd = "/" + std::string(4000, 'd');
     session.terminal.appName = std::string(4000, 'a');
     session.detectedName = "\x1b[31mred\x1b[0m";
+    const std::string longLine(4000, 'n');
     for (int i = 0; i < 500; ++i)
-        session.runningSubagents.push_back(SubagentRun{std::to_string(i), summary, summary, clock.now()});
+        session.runningSubagents.push_back(SubagentRun{std::to_string(i), longLine, longLine, clock.now()});
     SessionRow& card = show(session);
     const int height = card.heightForWidth(440) > 0 ? card.heightForWidth(440) : card.sizeHint().height();
     EXPECT_LT(height, 1500);
