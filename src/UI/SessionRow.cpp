@@ -501,26 +501,22 @@ QString SessionRow::statusText() const
 QMenu* SessionRow::makeSilenceMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
-    const std::string cwd = m_session.cwd;
     SessionStore* store = &m_context.store;
-    menu->addAction(QStringLiteral("Hide sessions in this folder"), menu, [store, cwd] {
-        SilenceRule rule;
-        rule.id = QUuid::createUuid();
-        rule.field = SilenceRule::Field::directory;
-        rule.match = SilenceRule::Match::prefix;
-        rule.pattern = cwd;
-        store->silence().add(rule);
-    });
-    if (const auto seed = promptSeed(m_session.firstPrompt)) {
-        menu->addAction(promptMenuTitle(*seed), menu, [store, seed = *seed] {
+    // A new enabled custom rule that hides sessions whose field begins with `pattern`.
+    const auto hideStartingWith = [store](SilenceRule::Field field, std::string pattern) {
+        return [store, field, pattern = std::move(pattern)] {
             SilenceRule rule;
             rule.id = QUuid::createUuid();
-            rule.field = SilenceRule::Field::prompt;
+            rule.field = field;
             rule.match = SilenceRule::Match::prefix;
-            rule.pattern = seed;
+            rule.pattern = pattern;
             store->silence().add(rule);
-        });
-    }
+        };
+    };
+    menu->addAction(QStringLiteral("Hide sessions in this folder"), menu,
+                    hideStartingWith(SilenceRule::Field::directory, m_session.cwd));
+    if (const auto seed = promptSeed(m_session.firstPrompt))
+        menu->addAction(promptMenuTitle(*seed), menu, hideStartingWith(SilenceRule::Field::prompt, *seed));
     return menu;
 }
 
