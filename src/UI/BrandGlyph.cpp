@@ -10,22 +10,29 @@
 namespace velquist::BrandGlyph {
 namespace {
 
-// Built in a unit square, y downward.
+// Described in a unit square, y downward, and built at kUnit times that size so path operations
+// keep curves round.
 const double kPi = std::acos(-1.0);
+constexpr qreal kUnit = 100;
+
+QPainterPath scaled(const QPainterPath& unitPath)
+{
+    return QTransform::fromScale(kUnit, kUnit).map(unitPath);
+}
 
 QPainterPath stroke(const QPainterPath& line, qreal width, Qt::PenCapStyle cap = Qt::RoundCap)
 {
     QPainterPathStroker stroker;
-    stroker.setWidth(width);
+    stroker.setWidth(width * kUnit);
     stroker.setCapStyle(cap);
     stroker.setJoinStyle(Qt::RoundJoin);
-    return stroker.createStroke(line).simplified();
+    return stroker.createStroke(scaled(line)).simplified();
 }
 
 QPainterPath disc(QPointF centre, qreal radius)
 {
     QPainterPath path;
-    path.addEllipse(centre, radius, radius);
+    path.addEllipse(centre * kUnit, radius * kUnit, radius * kUnit);
     return path;
 }
 
@@ -77,7 +84,7 @@ QPainterPath pointer()
     arrow.lineTo(0.54, 0.56);
     arrow.lineTo(0.4, 0.88);
     arrow.closeSubpath();
-    return arrow;
+    return scaled(arrow);
 }
 
 // Four curved points, a spark.
@@ -90,7 +97,7 @@ QPainterPath spark()
     path.quadTo(0.46, 0.54, 0.02, 0.5);
     path.quadTo(0.46, 0.46, 0.5, 0.02);
     path.closeSubpath();
-    return path;
+    return scaled(path);
 }
 
 // A ring with a tail: a bold Q of three arcs.
@@ -118,7 +125,7 @@ QPainterPath brackets()
     right.lineTo(0.64, 0.86);
     QPainterPath block;
     block.addRect(QRectF(0.38, 0.38, 0.24, 0.24));
-    return stroke(left, 0.1, Qt::SquareCap).united(stroke(right, 0.1, Qt::SquareCap)).united(block);
+    return stroke(left, 0.1, Qt::SquareCap).united(stroke(right, 0.1, Qt::SquareCap)).united(scaled(block));
 }
 
 // A circle with a question mark cut out.
@@ -154,7 +161,7 @@ QPainterPath path(const QString& asset, qreal side)
     const auto found = builders().find(asset);
     if (found == builders().end() || side <= 0)
         return {};
-    return QTransform::fromScale(side, side).map(found->second());
+    return QTransform::fromScale(side / kUnit, side / kUnit).map(found->second());
 }
 
 } // namespace velquist::BrandGlyph

@@ -11,13 +11,21 @@
 namespace velquist::Glyph {
 namespace {
 
-// Shapes are built in a unit square (y grows downward) and scaled at the end.
+// Shapes are described in a unit square (y grows downward) but built at kUnit times that size:
+// path operations flatten curves to a fixed tolerance, which at unit size would turn circles into
+// octagons.
 using Builder = std::function<QPainterPath(qreal stroke)>;
+constexpr qreal kUnit = 100;
+
+QPainterPath scaled(const QPainterPath& unitPath)
+{
+    return QTransform::fromScale(kUnit, kUnit).map(unitPath);
+}
 
 QPainterPath stroked(const QPainterPath& line, qreal width)
 {
     QPainterPathStroker stroker;
-    stroker.setWidth(width);
+    stroker.setWidth(width * kUnit);
     stroker.setCapStyle(Qt::RoundCap);
     stroker.setJoinStyle(Qt::RoundJoin);
     return stroker.createStroke(line).simplified();
@@ -29,9 +37,9 @@ QPainterPath polyline(std::initializer_list<QPointF> points)
     bool first = true;
     for (const QPointF& point : points) {
         if (first)
-            path.moveTo(point);
+            path.moveTo(point * kUnit);
         else
-            path.lineTo(point);
+            path.lineTo(point * kUnit);
         first = false;
     }
     return path;
@@ -40,7 +48,7 @@ QPainterPath polyline(std::initializer_list<QPointF> points)
 QPainterPath circle(QPointF centre, qreal radius)
 {
     QPainterPath path;
-    path.addEllipse(centre, radius, radius);
+    path.addEllipse(centre * kUnit, radius * kUnit, radius * kUnit);
     return path;
 }
 
@@ -74,7 +82,7 @@ QPainterPath almond()
     path.quadTo(0.5, -0.02, 0.98, 0.5);
     path.quadTo(0.5, 1.02, 0.02, 0.5);
     path.closeSubpath();
-    return path;
+    return scaled(path);
 }
 
 QPainterPath triangle()
@@ -84,7 +92,7 @@ QPainterPath triangle()
     path.lineTo(0.97, 0.9);
     path.lineTo(0.03, 0.9);
     path.closeSubpath();
-    return path;
+    return scaled(path);
 }
 
 QPainterPath exclamation(qreal stroke)
@@ -103,7 +111,7 @@ QPainterPath shield()
     path.quadTo(0.12, 0.84, 0.1, 0.5);
     path.lineTo(0.1, 0.16);
     path.closeSubpath();
-    return path;
+    return scaled(path);
 }
 
 QPainterPath gear()
@@ -121,7 +129,7 @@ QPainterPath gear()
             path.lineTo(point);
     }
     path.closeSubpath();
-    return path.subtracted(circle({0.5, 0.5}, 0.15));
+    return scaled(path).subtracted(circle({0.5, 0.5}, 0.15));
 }
 
 const std::map<QString, Builder>& builders()
@@ -174,7 +182,7 @@ const std::map<QString, Builder>& builders()
              path.lineTo(0.6, 0.96);
              path.lineTo(0.46, 0.56);
              path.closeSubpath();
-             return path;
+             return scaled(path);
          }},
         {"eye.fill",
          [](qreal s) {
@@ -185,14 +193,14 @@ const std::map<QString, Builder>& builders()
              const QPainterPath pupil = circle({0.5, 0.5}, 0.2).subtracted(circle({0.5, 0.5}, 0.2 - s * 0.8));
              const QPainterPath outline = stroked(almond(), s * 0.8).united(pupil);
              QPainterPath slash = polyline({{0.12, 0.08}, {0.88, 0.92}});
-             return outline.subtracted(stroked(slash, s * 2.2)).united(stroked(slash, s));
+             return outline.subtracted(stroked(slash, s * 1.8)).united(stroked(slash, s));
          }},
         {"eye.slash.fill",
          [](qreal s) {
              QPainterPath eye =
                  almond().subtracted(circle({0.5, 0.5}, 0.22)).united(circle({0.5, 0.5}, 0.22 - s * 0.6));
              QPainterPath slash = polyline({{0.12, 0.08}, {0.88, 0.92}});
-             return eye.subtracted(stroked(slash, s * 2.2)).united(stroked(slash, s));
+             return eye.subtracted(stroked(slash, s * 1.8)).united(stroked(slash, s));
          }},
         {"exclamationmark.triangle",
          [](qreal s) { return stroked(triangle(), s * 0.8).united(exclamation(s * 0.9)); }},
@@ -207,7 +215,7 @@ const std::map<QString, Builder>& builders()
              body.lineTo(0.1, 0.9);
              body.lineTo(0.16, 0.66);
              body.closeSubpath();
-             return stroked(body, s * 0.8);
+             return stroked(scaled(body), s * 0.8);
          }},
         {"trash",
          [](qreal s) {
@@ -223,7 +231,7 @@ const std::map<QString, Builder>& builders()
              play.lineTo(0.72, 0.5);
              play.lineTo(0.4, 0.7);
              play.closeSubpath();
-             return ring(s * 0.8).united(play);
+             return ring(s * 0.8).united(scaled(play));
          }},
         {"gearshape.fill", [](qreal) { return gear(); }},
     };
@@ -244,7 +252,7 @@ QPainterPath path(const QString& name, qreal side, bool bold)
         return {};
     // Thin strokes vanish at small sizes; keep them at least about a pixel wide.
     const qreal stroke = std::max(bold ? 0.15 : 0.1, 1.1 / side);
-    return QTransform::fromScale(side, side).map(found->second(stroke));
+    return QTransform::fromScale(side / kUnit, side / kUnit).map(found->second(stroke));
 }
 
 void paint(QPainter& painter, const QRectF& box, const QString& name, const QColor& colour, bool bold)

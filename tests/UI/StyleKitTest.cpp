@@ -67,7 +67,8 @@ TEST(StyleKit, PrimaryCapsuleDrawsDarkLabelOfTheSignalsHue)
     EXPECT_EQ(clicks.count(), 1);
 
     const QImage image = render(capsule);
-    EXPECT_EQ(image.pixelColor(image.width() / 2, 2).rgb(), green.rgb()) << "the capsule is filled with the signal";
+    EXPECT_EQ(image.pixelColor(image.width() / 2, 2).rgb(), green.rgb())
+        << "the capsule is filled with the signal";
 
     const QColor label = AuroraStyle::mixTowardBlack(green, 0.86);
     EXPECT_LT(label.lightnessF(), 0.2);

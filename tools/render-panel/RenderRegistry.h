@@ -40,6 +40,9 @@ class RenderSink
     // `paint` called on a transparent canvas of `size` points, over the panel's dark backdrop.
     virtual void painted(const QString& state, QSize size,
                          const std::function<void(class QPainter&)>& paint) = 0;
+    // The colour behind later pictures of this view (the panel's dark backdrop until set), for
+    // views that draw their own outline, such as the whole body under a desktop.
+    virtual void setBackdrop(const QColor& colour) = 0;
 };
 
 using RenderFunction = std::function<void(const RenderContext&, RenderSink&)>;

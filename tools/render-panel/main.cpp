@@ -68,6 +68,8 @@ class FileSink final : public render::RenderSink
         save(state, image);
     }
 
+    void setBackdrop(const QColor& colour) override { m_backdrop = colour; }
+
     int written = 0;
 
   private:
@@ -75,7 +77,7 @@ class FileSink final : public render::RenderSink
     {
         QImage image(size * m_scale, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(m_scale);
-        image.fill(AuroraStyle::sheet());
+        image.fill(m_backdrop);
         return image;
     }
 
@@ -93,6 +95,7 @@ class FileSink final : public render::RenderSink
     QDir m_folder;
     QString m_view;
     qreal m_scale;
+    QColor m_backdrop = AuroraStyle::sheet();
 };
 
 UsageReading demonstrationUsage(Clock::WallTime now)
