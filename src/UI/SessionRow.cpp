@@ -373,7 +373,7 @@ void SessionRow::rebuildContent()
         const std::string& text = permission->request.tool->as<ToolDetail::Plan>()->text;
         m_plan = new PlanCard(
             PlanMarkdown::blocks(text), colour, [this](const ControlAction& action) { send(action); },
-            [this] { jumpOnly(); }, m_context.setTextEntryActive, this);
+            [this] { jumpOnly(); }, m_context.coordinator, m_context.focusReturn, this);
         m_content = m_plan;
         break;
     }

@@ -2,9 +2,11 @@
 #include "Actions/ActionDispatcher.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
+#include "UI/NotchTextField.h"
 #include "UI/OptionRowButton.h"
 #include "UI/PlanCard.h"
 #include "UI/QuestionForm.h"
+#include "UI/SessionRowFactory.h"
 #include "UI/SplitCapsule.h"
 
 #include "support/ManualScheduler.h"
@@ -15,6 +17,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -78,12 +81,9 @@ class SessionRowTest : public ::testing::Test
     SessionRow& show(const Session& session)
     {
         store.upsert(session);
-        SessionRowContext context{dispatcher,
-                                  store,
-                                  ticker,
-                                  [this](const Session& s) { jumps.push_back(s.id); },
-                                  [this](bool active) { textEntry.push_back(active); },
-                                  {}};
+        SessionRowContext context{
+            dispatcher, store,   ticker, [this](const Session& s) { jumps.push_back(s.id); },
+            nullptr,    nullptr, {}};
         row = std::make_unique<SessionRow>(*store.session(session.id), context);
         row->resize(440, row->sizeHint().height());
         row->show();
@@ -116,7 +116,6 @@ class SessionRowTest : public ::testing::Test
     RecordingResolver resolver;
     std::vector<std::string> jumps;
     std::vector<std::string> fallbackJumps;
-    std::vector<bool> textEntry;
     std::unique_ptr<SessionRow> row;
 };
 
@@ -207,7 +206,7 @@ TEST_F(SessionRowTest, APlanIsApprovedOrSentBackWithFeedback)
     QTest::keyClick(card.planCard()->feedbackField(), Qt::Key_Return);
     EXPECT_EQ(sent(), (std::vector<ControlAction>{ControlAction::approvePlan(std::nullopt),
                                                   ControlAction::denyWithMessage("smaller steps")}));
-    EXPECT_EQ(textEntry, (std::vector<bool>{true, false}));
+    EXPECT_EQ(card.planCard()->feedbackField(), nullptr);
 }
 
 TEST_F(SessionRowTest, AnOpenFormSurvivesAnUpdateOfItsSession)
@@ -244,11 +243,12 @@ TEST_F(SessionRowTest, AnOpenFeedbackFieldSurvivesAnUpdate)
     EXPECT_TRUE(card.planCard()->isWritingFeedback());
     EXPECT_EQ(card.planCard()->feedbackField()->text(), "half typed");
 
-    // The request settles: the card (and its field) goes, and text entry ends.
+    // The request settles: the card goes, and its field with it at once.
+    QPointer<NotchTextField> field = card.planCard()->feedbackField();
     setStatus(SessionStatus::Working{"Editing"});
     EXPECT_EQ(card.planCard(), nullptr);
-    QApplication::processEvents();
-    EXPECT_EQ(textEntry, (std::vector<bool>{true, false}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(field.isNull());
 }
 
 TEST_F(SessionRowTest, ARequestSettledElsewhereGetsNoSecondAnswer)
@@ -370,4 +370,17 @@ TEST_F(SessionRowTest, HostileAgentTextStaysBounded)
     // A done summary shows on one line.
     setStatus(SessionStatus::Done{summary});
     EXPECT_LE(card.statusText().size(), 200);
+}
+
+TEST_F(SessionRowTest, TheListsRowsComeFromTheFactoryAndUpdateInPlace)
+{
+    Session session = make(SessionStatus::Working{"Reading"});
+    store.upsert(session);
+    SessionRowFactory factory(SessionRowContext{dispatcher, store, ticker, {}, nullptr, nullptr, {}});
+    std::unique_ptr<QWidget> widget(factory.makeRow(session));
+    auto* made = qobject_cast<SessionRow*>(widget.get());
+    ASSERT_NE(made, nullptr);
+    session.status = SessionStatus::Working{"Writing"};
+    factory.updateRow(widget.get(), session);
+    EXPECT_EQ(made->statusText(), "Writing");
 }
