@@ -62,6 +62,31 @@ QStringList ElidedLabel::layoutLines(const QString& text, const QFont& font, qre
     return {metrics.elidedText(text, mode, width)};
 }
 
+void ElidedLabel::setFullText(const QString& text)
+{
+    if (text == m_fullText)
+        return;
+    m_fullText = text;
+    relayout(width());
+    updateGeometry();
+}
+
+void ElidedLabel::setMaxLines(int maxLines)
+{
+    maxLines = std::max(1, maxLines);
+    if (maxLines == m_maxLines)
+        return;
+    m_maxLines = maxLines;
+    relayout(width());
+    updateGeometry();
+}
+
+void ElidedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    m_mode = mode;
+    relayout(width());
+}
+
 void ElidedLabel::setSelectable(bool selectable)
 {
     setTextInteractionFlags(selectable ? Qt::TextSelectableByMouse : Qt::NoTextInteraction);
@@ -81,7 +106,7 @@ QSize ElidedLabel::minimumSizeHint() const
 
 int ElidedLabel::heightForWidth(int width) const
 {
-    const int lines = int(layoutLines(m_fullText, font(), width, m_maxLines).size());
+    const int lines = int(layoutLines(m_fullText, font(), width, m_maxLines, m_mode).size());
     return qCeil(QFontMetricsF(font()).lineSpacing() * lines);
 }
 
@@ -93,7 +118,7 @@ void ElidedLabel::resizeEvent(QResizeEvent* event)
 
 void ElidedLabel::relayout(int width)
 {
-    const QString shown = layoutLines(m_fullText, font(), width, m_maxLines).join(QChar(u'\n'));
+    const QString shown = layoutLines(m_fullText, font(), width, m_maxLines, m_mode).join(QChar(u'\n'));
     if (shown != text())
         setText(shown);
 }

@@ -20,6 +20,9 @@ class ElidedLabel : public QLabel
                                    Qt::TextElideMode mode = Qt::ElideMiddle);
 
     QString fullText() const { return m_fullText; }
+    void setFullText(const QString& text);
+    void setMaxLines(int maxLines);
+    void setElideMode(Qt::TextElideMode mode);
     void setSelectable(bool selectable);
 
     QSize sizeHint() const override;
@@ -35,6 +38,7 @@ class ElidedLabel : public QLabel
 
     QString m_fullText;
     int m_maxLines;
+    Qt::TextElideMode m_mode = Qt::ElideMiddle;
 };
 
 } // namespace velquist

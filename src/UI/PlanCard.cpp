@@ -4,12 +4,12 @@
 #include "UI/AuroraStyle.h"
 #include "UI/CodeFont.h"
 #include "UI/CodeWell.h"
+#include "UI/NotchTextField.h"
 #include "UI/PrimaryCapsule.h"
 #include "UI/SecondaryCapsule.h"
 #include "UI/SplitCapsule.h"
 
 #include <QHBoxLayout>
-#include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -107,8 +107,9 @@ void insertInline(QTextCursor& cursor, const std::string& text, const QFont& fon
 } // namespace
 
 PlanCard::PlanCard(std::vector<PlanBlock> blocks, const QColor& signal, Send send, Jump jump,
-                   TextEntry textEntry, QWidget* parent)
-    : QWidget(parent), m_send(std::move(send)), m_textEntry(std::move(textEntry)), m_well(new PlanWell(this))
+                   AttentionCoordinator* coordinator, FocusReturn* focusReturn, QWidget* parent)
+    : QWidget(parent), m_send(std::move(send)), m_coordinator(coordinator), m_focusReturn(focusReturn),
+      m_well(new PlanWell(this)), m_signal(signal)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kLeadingIndent, 0, 0, 0);
@@ -157,49 +158,27 @@ PlanCard::PlanCard(std::vector<PlanBlock> blocks, const QColor& signal, Send sen
     auto* feedback = new QVBoxLayout(m_feedbackRow);
     feedback->setContentsMargins(0, 0, 0, 0);
     feedback->setSpacing(7);
-    m_field = new QLineEdit(m_feedbackRow);
-    m_field->setPlaceholderText(QStringLiteral("What should change?"));
-    m_field->setMaxLength(int(kFeedbackCharacters));
-    m_field->setFrame(false);
-    m_field->setFont(AuroraStyle::font(12));
-    m_field->setTextMargins(10, 7, 10, 7);
-    QColor outline = signal;
-    outline.setAlphaF(0.35f);
-    m_field->setStyleSheet(QStringLiteral("QLineEdit { background: rgba(255, 255, 255, 18); color: white; "
-                                          "border: 1px solid %1; border-radius: 8px; }")
-                               .arg(outline.name(QColor::HexArgb)));
-    QPalette palette = m_field->palette();
-    palette.setColor(QPalette::PlaceholderText, AuroraStyle::white(0.32));
-    m_field->setPalette(palette);
-    connect(m_field, &QLineEdit::returnPressed, this, &PlanCard::send);
     auto* actions = new QHBoxLayout;
     actions->setSpacing(7);
     m_cancel = new SecondaryCapsule(QStringLiteral("Cancel"), QStringLiteral("xmark"), true, m_feedbackRow);
-    connect(m_cancel, &QAbstractButton::clicked, this, [this] {
-        m_field->clear();
-        setWriting(false);
-    });
+    connect(m_cancel, &QAbstractButton::clicked, this, [this] { setWriting(false); });
     m_sendButton =
         new PrimaryCapsule(QStringLiteral("Send"), QStringLiteral("arrow.up"), signal, m_feedbackRow);
     connect(m_sendButton, &QAbstractButton::clicked, this, &PlanCard::send);
     actions->addWidget(m_cancel);
     actions->addWidget(m_sendButton);
     actions->addStretch(1);
-    feedback->addWidget(m_field);
     feedback->addLayout(actions);
+    m_feedbackLayout = feedback;
     layout->addWidget(m_feedbackRow);
     m_feedbackRow->setVisible(false);
 }
 
-PlanCard::~PlanCard()
-{
-    // A card that goes away with its field open gives text entry back.
-    if (m_writing && m_textEntry)
-        m_textEntry(false);
-}
+PlanCard::~PlanCard() = default;
 
 void PlanCard::setSignal(const QColor& signal)
 {
+    m_signal = signal;
     m_approve->setSignal(signal);
     m_sendButton->setSignal(signal);
 }
@@ -211,7 +190,7 @@ void PlanCard::dismiss()
 
 QString PlanCard::feedback() const
 {
-    return m_field->text();
+    return m_field ? m_field->text() : QString();
 }
 
 void PlanCard::setWriting(bool writing)
@@ -221,20 +200,40 @@ void PlanCard::setWriting(bool writing)
     m_writing = writing;
     m_buttonRow->setVisible(!writing);
     m_feedbackRow->setVisible(writing);
-    if (m_textEntry)
-        m_textEntry(writing);
-    if (writing)
+    if (writing) {
+        // A fresh field each time: it takes the keyboard when shown and gives it back when it goes.
+        m_field = new NotchTextField(m_coordinator, m_focusReturn, m_feedbackRow);
+        m_field->setPlaceholderText(QStringLiteral("What should change?"));
+        m_field->setMaxLength(int(kFeedbackCharacters));
+        m_field->setFont(AuroraStyle::font(12));
+        m_field->setTextMargins(10, 7, 10, 7);
+        QColor outline = m_signal;
+        outline.setAlphaF(0.35f);
+        m_field->setStyleSheet(
+            QStringLiteral("QLineEdit { background: rgba(255, 255, 255, 18); color: white; "
+                           "border: 1px solid %1; border-radius: 8px; }")
+                .arg(outline.name(QColor::HexArgb)));
+        connect(m_field, &NotchTextField::submitted, this, &PlanCard::send);
+        m_feedbackLayout->insertWidget(0, m_field);
+        m_field->show();
         m_field->setFocus(Qt::OtherFocusReason);
+    } else if (m_field) {
+        // Deleted later: Return in the field itself may have brought us here.
+        m_field->hide();
+        m_field->deleteLater();
+        m_field = nullptr;
+    }
 }
 
 void PlanCard::send()
 {
+    if (!m_field)
+        return;
     const QString trimmed = m_field->text().trimmed();
     if (trimmed.isEmpty())
         return;
     if (m_send)
         m_send(ControlAction::denyWithMessage(trimmed.toStdString()));
-    m_field->clear();
     setWriting(false);
 }
 

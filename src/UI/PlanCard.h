@@ -10,11 +10,14 @@
 #include <vector>
 
 class QAbstractButton;
-class QLineEdit;
+class QBoxLayout;
 class QTextEdit;
 
 namespace velquist {
 
+class AttentionCoordinator;
+class FocusReturn;
+class NotchTextField;
 class PrimaryCapsule;
 class SecondaryCapsule;
 class SplitCapsule;
@@ -33,11 +36,12 @@ class PlanCard : public QWidget
 
     using Send = std::function<void(const ControlAction&)>;
     using Jump = std::function<void()>;
-    // Told when the feedback field opens (true) and closes or goes away (false).
-    using TextEntry = std::function<void(bool)>;
 
+    // The feedback field exists only while it is open; it takes the keyboard and keeps the panel
+    // open through `coordinator` and `focusReturn` (either may be null).
     PlanCard(std::vector<PlanBlock> blocks, const QColor& signal, Send send, Jump jump,
-             TextEntry textEntry = {}, QWidget* parent = nullptr);
+             AttentionCoordinator* coordinator = nullptr, FocusReturn* focusReturn = nullptr,
+             QWidget* parent = nullptr);
     ~PlanCard() override;
 
     void setSignal(const QColor& signal);
@@ -54,7 +58,8 @@ class PlanCard : public QWidget
     QAbstractButton* requestChangesButton() const;
     SplitCapsule* approveControl() const { return m_approve; }
     QAbstractButton* jumpButton() const;
-    QLineEdit* feedbackField() const { return m_field; }
+    // The open feedback field, or null while the buttons show.
+    NotchTextField* feedbackField() const { return m_field; }
     QAbstractButton* cancelButton() const;
     QAbstractButton* sendButton() const;
 
@@ -64,7 +69,8 @@ class PlanCard : public QWidget
     void fitWell();
 
     Send m_send;
-    TextEntry m_textEntry;
+    AttentionCoordinator* m_coordinator;
+    FocusReturn* m_focusReturn;
     bool m_writing = false;
     QTextEdit* m_well;
     QWidget* m_buttonRow;
@@ -72,7 +78,9 @@ class PlanCard : public QWidget
     SecondaryCapsule* m_requestChanges;
     SplitCapsule* m_approve;
     SecondaryCapsule* m_jump;
-    QLineEdit* m_field;
+    QBoxLayout* m_feedbackLayout;
+    NotchTextField* m_field = nullptr;
+    QColor m_signal;
     SecondaryCapsule* m_cancel;
     PrimaryCapsule* m_sendButton;
 };

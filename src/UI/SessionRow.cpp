@@ -8,6 +8,7 @@
 #include "UI/AuroraStyle.h"
 #include "UI/ContextIndicator.h"
 #include "UI/ElapsedText.h"
+#include "UI/ElidedLabel.h"
 #include "UI/Glyph.h"
 #include "UI/MetaPill.h"
 #include "UI/PlanCard.h"
@@ -37,6 +38,7 @@ constexpr std::size_t kPillCharacters = 40;
 constexpr std::size_t kStatusCharacters = 160;
 // An attention text wraps in full; this bounds what a hostile one can make the card lay out.
 constexpr std::size_t kAttentionStatusCharacters = 1200;
+constexpr int kAttentionStatusLines = 40;
 constexpr std::size_t kSeedCharacters = 60;
 constexpr std::size_t kSeedTitleCharacters = 32;
 
@@ -61,17 +63,6 @@ class ShieldMark : public QWidget
         Glyph::paint(painter, QRectF(rect()), QStringLiteral("checkmark.shield.fill"), green);
     }
 };
-
-QLabel* textLabel(const QFont& font, const QColor& colour, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-    return label;
-}
 
 void setLabelColour(QLabel* label, const QColor& colour)
 {
@@ -122,7 +113,8 @@ SessionRow::SessionRow(const Session& session, const SessionRowContext& context,
     texts->setSpacing(3);
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(7);
-    m_title = textLabel(AuroraStyle::font(13.5, QFont::DemiBold), Qt::white, this);
+    m_title = new ElidedLabel(QString(), AuroraStyle::font(13.5, QFont::DemiBold), Qt::white, 1, this);
+    m_title->setElideMode(Qt::ElideRight);
     m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_title->setMinimumWidth(40);
     titleRow->addWidget(m_title, 1);
@@ -141,8 +133,11 @@ SessionRow::SessionRow(const Session& session, const SessionRowContext& context,
     titleRow->addWidget(m_elapsed);
     texts->addLayout(titleRow);
 
-    m_status = textLabel(AuroraStyle::font(11.5), AuroraStyle::white(0.55), this);
-    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_status = new ElidedLabel(QString(), AuroraStyle::font(11.5), AuroraStyle::white(0.55), 1, this);
+    m_status->setElideMode(Qt::ElideRight);
+    QSizePolicy statusPolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusPolicy.setHeightForWidth(true);
+    m_status->setSizePolicy(statusPolicy);
     texts->addWidget(m_status);
     m_subagents = new SubagentList(this);
     texts->addWidget(m_subagents);
@@ -286,7 +281,7 @@ void SessionRow::refresh()
     m_mark->setSpinning(m_session.status.is<SessionStatus::Working>());
 
     const QString title = cardTitle(m_session.cwd);
-    m_title->setText(title);
+    m_title->setFullText(title);
     setAccessibleName(title);
     m_demoPill->setVisible(isDemo());
     m_shield->setVisible(m_session.autoApprovePermissions);
@@ -302,15 +297,12 @@ void SessionRow::refresh()
     m_elapsed->setSince(m_session.startedAt);
 
     const StatusLine line = statusLine(m_session.status);
-    if (attention) {
-        m_status->setWordWrap(true);
-        m_status->setText(DisplayText::clean(line.text.toStdString(), kAttentionStatusCharacters));
-    } else {
-        m_status->setWordWrap(false);
-        const QString text = DisplayText::clean(line.text.toStdString(), kStatusCharacters);
-        m_status->setText(text);
-        m_status->setToolTip(text);
-    }
+    // In attention the text wraps in full (within its bound); otherwise one line, cut at its end.
+    m_status->setMaxLines(attention ? kAttentionStatusLines : 1);
+    const QString text = DisplayText::clean(line.text.toStdString(),
+                                            attention ? kAttentionStatusCharacters : kStatusCharacters);
+    m_status->setFullText(text);
+    m_status->setToolTip(attention ? QString() : text);
     setLabelColour(m_status, line.colour);
     m_subagents->setSubagents(m_session.runningSubagents, m_session.subagentsDone);
 
@@ -381,7 +373,7 @@ void SessionRow::rebuildContent()
         const std::string& text = permission->request.tool->as<ToolDetail::Plan>()->text;
         m_plan = new PlanCard(
             PlanMarkdown::blocks(text), colour, [this](const ControlAction& action) { send(action); },
-            [this] { jumpOnly(); }, m_context.setTextEntryActive, this);
+            [this] { jumpOnly(); }, m_context.coordinator, m_context.focusReturn, this);
         m_content = m_plan;
         break;
     }
@@ -503,32 +495,28 @@ QAbstractButton* SessionRow::markReadButton() const
 
 QString SessionRow::statusText() const
 {
-    return m_status->text();
+    return m_status->fullText();
 }
 
 QMenu* SessionRow::makeSilenceMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
-    const std::string cwd = m_session.cwd;
     SessionStore* store = &m_context.store;
-    menu->addAction(QStringLiteral("Hide sessions in this folder"), menu, [store, cwd] {
-        SilenceRule rule;
-        rule.id = QUuid::createUuid();
-        rule.field = SilenceRule::Field::directory;
-        rule.match = SilenceRule::Match::prefix;
-        rule.pattern = cwd;
-        store->silence().add(rule);
-    });
-    if (const auto seed = promptSeed(m_session.firstPrompt)) {
-        menu->addAction(promptMenuTitle(*seed), menu, [store, seed = *seed] {
+    // A new enabled custom rule that hides sessions whose field begins with `pattern`.
+    const auto hideStartingWith = [store](SilenceRule::Field field, std::string pattern) {
+        return [store, field, pattern = std::move(pattern)] {
             SilenceRule rule;
             rule.id = QUuid::createUuid();
-            rule.field = SilenceRule::Field::prompt;
+            rule.field = field;
             rule.match = SilenceRule::Match::prefix;
-            rule.pattern = seed;
+            rule.pattern = pattern;
             store->silence().add(rule);
-        });
-    }
+        };
+    };
+    menu->addAction(QStringLiteral("Hide sessions in this folder"), menu,
+                    hideStartingWith(SilenceRule::Field::directory, m_session.cwd));
+    if (const auto seed = promptSeed(m_session.firstPrompt))
+        menu->addAction(promptMenuTitle(*seed), menu, hideStartingWith(SilenceRule::Field::prompt, *seed));
     return menu;
 }
 

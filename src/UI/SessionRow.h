@@ -17,6 +17,8 @@ class QVBoxLayout;
 namespace velquist {
 
 class ActionDispatcher;
+class AttentionCoordinator;
+class FocusReturn;
 class ContextIndicator;
 class ElapsedText;
 class ElidedLabel;
@@ -38,8 +40,10 @@ struct SessionRowContext
     ViewTicker& ticker;
     // Brings a session's terminal forward; unset does nothing.
     std::function<void(const Session&)> jump;
-    // Told when a text field of the row opens (true) and closes or goes away (false).
-    std::function<void(bool)> setTextEntryActive;
+    // What the plan card's feedback field needs to take the keyboard and keep the panel open;
+    // either may be null.
+    AttentionCoordinator* coordinator = nullptr;
+    FocusReturn* focusReturn = nullptr;
     // The desktop asks for less motion: no breathing accent.
     std::function<bool()> reduceMotion;
 };
@@ -116,14 +120,14 @@ class SessionRow : public CardFrame
     bool m_pressed = false;
 
     SessionMark* m_mark;
-    QLabel* m_title;
+    ElidedLabel* m_title;
     MetaPill* m_demoPill;
     QWidget* m_shield;
     MetaPill* m_detectedPill;
     MetaPill* m_appPill;
     ContextIndicator* m_contextIndicator = nullptr;
     ElapsedText* m_elapsed;
-    QLabel* m_status;
+    ElidedLabel* m_status;
     SubagentList* m_subagents;
     QVBoxLayout* m_contentLayout;
     QWidget* m_content = nullptr;

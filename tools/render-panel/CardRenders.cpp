@@ -9,6 +9,7 @@
 #include "UI/CardFrame.h"
 #include "UI/DiffView.h"
 #include "UI/ElapsedText.h"
+#include "UI/NotchTextField.h"
 #include "UI/PlanCard.h"
 #include "UI/QuestionForm.h"
 #include "UI/SubagentList.h"

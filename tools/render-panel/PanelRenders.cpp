@@ -146,7 +146,7 @@ const RenderRegistration body("body", [](const RenderContext& context, RenderSin
     QtScheduler scheduler;
     ViewTicker ticker(scheduler, context.clock);
     ActionDispatcher dispatcher(context.clock);
-    const SessionRowContext rowContext{dispatcher, context.store, ticker, {}, {}, {}};
+    const SessionRowContext rowContext{dispatcher, context.store, ticker, {}, nullptr, nullptr, {}};
     CardRows rows(rowContext);
     auto expanded = make(true);
     auto* list = new ExpandedListView(context.store, rows, nullptr, &context.clock);

@@ -18,7 +18,7 @@ const RenderRegistration rows("session-row", [](const RenderContext& context, Re
     QtScheduler scheduler;
     ViewTicker ticker(scheduler, context.clock);
     ActionDispatcher dispatcher(context.clock);
-    const SessionRowContext rowContext{dispatcher, context.store, ticker, {}, {}, {}};
+    const SessionRowContext rowContext{dispatcher, context.store, ticker, {}, nullptr, nullptr, {}};
 
     QWidget list;
     auto* layout = new QVBoxLayout(&list);
