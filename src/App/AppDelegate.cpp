@@ -4,6 +4,7 @@
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
+#include "Adapters/OpenCodeAdapter.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
 #include "Ingestion/ClaudeVersionProbe.h"
@@ -123,10 +124,10 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // callback goes to the attention coordinator.
 
     startHookIntake();
+    startOpenCodeIntake();
 
-    // Not built yet, and started here in this order when they are: the OpenCode adapter (when
-    // ~/.config/opencode exists), the fallback detector, the glance watcher with the store's
-    // done-unread callback, the notch window manager, the introduction (unless
+    // Not built yet, and started here in this order when they are: the fallback detector, the glance watcher
+    // with the store's done-unread callback, the notch window manager, the introduction (unless
     // "IntroMoviePlayed" is set) and last the status item with the privacy guard's change callback.
 }
 
@@ -153,6 +154,21 @@ void AppDelegate::startHookIntake()
         adapter->resumeRestoredSessions();
 }
 
+void AppDelegate::startOpenCodeIntake()
+{
+    if (!HookProvisioner::pathExists(m_services.paths.opencodeConfigDirectory()))
+        return;
+    m_openCode = std::make_unique<OpenCodeAdapter>(
+        m_store, OpenCodeAdapter::Services{m_services.clock,
+                                           m_services.scheduler,
+                                           m_dispatcher,
+                                           m_services.terminalBinder,
+                                           m_services.paths.claudeSettings(),
+                                           {},
+                                           &m_services.workers});
+    m_openCode->start();
+}
+
 void AppDelegate::stopHookWriters()
 {
     m_probeContext.reset();
@@ -169,8 +185,9 @@ void AppDelegate::applicationWillTerminate()
     m_terminated = true;
     if (m_gateway)
         m_gateway->stop();
-    // The OpenCode adapter, the fallback detector's timer and the glance watcher stop here once
-    // they exist.
+    if (m_openCode)
+        m_openCode->stop();
+    // The fallback detector's timer and the glance watcher stop here once they exist.
     m_store.cancelPendingSave();
     m_store.saveNow();
 }

@@ -12,6 +12,7 @@
 namespace velquist {
 
 class HookGateway;
+class OpenCodeAdapter;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
@@ -35,11 +36,14 @@ class AppDelegate final : public QObject
     ActionDispatcher& dispatcher() { return m_dispatcher; }
     // None before the start-up.
     HookGateway* gateway() const { return m_gateway.get(); }
+    // None before the start-up, and when OpenCode's configuration folder does not exist.
+    OpenCodeAdapter* openCodeAdapter() const { return m_openCode.get(); }
     // For the settings window's removal of the application.
     Uninstaller& uninstaller() { return m_uninstaller; }
 
   private:
     void startHookIntake();
+    void startOpenCodeIntake();
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
 
@@ -50,6 +54,7 @@ class AppDelegate final : public QObject
     // Guards the version probe's late hook install; gone means the install is not wanted.
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
+    std::unique_ptr<OpenCodeAdapter> m_openCode;
     bool m_launched = false;
     bool m_terminated = false;
 };

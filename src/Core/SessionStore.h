@@ -7,10 +7,12 @@
 #include "Core/StateFile.h"
 
 #include <QObject>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,8 +59,10 @@ class SessionStore final : public QObject
     // Records that the user has seen a finished session.
     void markDoneRead(const std::string& id);
 
-    // Writes the sessions file at once (unless persistence is off).
+    // Writes the sessions file at once (unless persistence is off), on the calling thread.
     void saveNow();
+    // Waits until the saves running in the background are written.
+    void flushSaves();
     // Drops the pending debounced save.
     void cancelPendingSave();
     // Stops every later write, for good (after uninstalling).
@@ -69,7 +73,10 @@ class SessionStore final : public QObject
     bool introIsRunning() const { return m_introIsRunning; }
     void setIntroIsRunning(bool running);
     SilenceRuleStore& silence() { return *m_silence; }
-    const std::filesystem::path& persistenceFile() const { return m_file.path(); }
+    const std::filesystem::path& persistenceFile() const { return m_save->file.path(); }
+
+    // The most live sessions kept; past it the oldest that are not busy go.
+    static constexpr std::size_t kMaxLiveSessions = 2000;
 
     // The silence rules' file name in the support folder.
     static constexpr const char* kSilenceRulesFileName = "silence-rules.json";
@@ -95,10 +102,23 @@ class SessionStore final : public QObject
                         const SessionStatus& newStatus);
     void fire(AlertSignal signal);
     void scheduleSave();
+    void saveInBackground();
+    void makeRoomForOneMore();
 
     Clock& m_clock;
     Scheduler& m_scheduler;
-    StateFile m_file;
+    // What a background save shares with the store; it outlives the store while a save runs.
+    struct SaveState
+    {
+        explicit SaveState(std::filesystem::path path) : file(std::move(path)) {}
+        std::mutex mutex;
+        std::condition_variable idle;
+        StateFile file;
+        std::uint64_t written = 0; // the newest generation written
+        int running = 0;
+    };
+    std::shared_ptr<SaveState> m_save;
+    std::uint64_t m_saveGeneration = 0;
     std::unique_ptr<SilenceRuleStore> m_ownSilence;
     SilenceRuleStore* m_silence;
     std::map<std::string, Session> m_sessions;

@@ -171,6 +171,9 @@ std::optional<HookEvent> HookEvent::parse(std::string_view bytes)
     event.sessionID = std::move(*sessionID);
     event.engine = std::move(engine);
     event.transcriptPath = Json::string(*payload, "transcript_path");
+    // A path with a NUL would be cut there by the system and name another file.
+    if (event.transcriptPath && event.transcriptPath->find('\0') != std::string::npos)
+        event.transcriptPath.reset();
     event.cwd = resolveCwd(*payload);
     event.notificationMessage = Json::string(*payload, "message");
     event.notificationType = Json::string(*payload, "notification_type");

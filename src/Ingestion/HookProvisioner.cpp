@@ -2,6 +2,8 @@
 
 #include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
+#include "Shared/FileUtil.h"
+#include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
 
 #include <system_error>
@@ -38,7 +40,16 @@ std::vector<std::string> apply(const UserDefaults& defaults, const FileExists& f
         fail(helper.error);
         return failures;
     }
-    for (const HookInstallTarget& target : installedTargets(defaults, fileExists)) {
+    const std::vector<HookInstallTarget> targets = installedTargets(defaults, fileExists);
+    // Temporaries a killed writer left beside a configuration or its backup. Under the lock no
+    // writer of ours is at work, so even a fresh one is left over.
+    HookCleanup::withLock([&targets] {
+        for (const HookInstallTarget& target : targets) {
+            FileUtil::removeTemporariesOf(target.configURL);
+            FileUtil::removeTemporariesOf(target.backupURL);
+        }
+    });
+    for (const HookInstallTarget& target : targets) {
         if (const ConfigChange result = HookInstaller::installHooks(target); !result.ok())
             fail(result.error);
     }

@@ -1,5 +1,6 @@
 #include "App/AppDelegate.h"
 #include "Adapters/HookGateway.h"
+#include "Adapters/OpenCodeAdapter.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
@@ -162,6 +163,27 @@ TEST(AppDelegateEnginesTest, OnlyTheAgentsFoundGetAnAdapter)
         harness.delegate.applicationDidFinishLaunching({"velquist"});
         EXPECT_EQ(harness.adapterEngines(), c.engines);
     }
+}
+
+TEST(AppDelegateEnginesTest, OpenCodeIsFollowedOnlyWhenItsConfigurationFolderExists)
+{
+    {
+        Harness harness;
+        harness.delegate.applicationDidFinishLaunching({"velquist"});
+        EXPECT_EQ(harness.delegate.openCodeAdapter(), nullptr);
+        EXPECT_EQ(harness.delegate.dispatcher().resolver(AgentKind::opencode), nullptr);
+    }
+    Harness harness;
+    fs::create_directories(harness.home.path() / ".config/opencode");
+    harness.delegate.applicationDidFinishLaunching({"velquist"});
+    OpenCodeAdapter* adapter = harness.delegate.openCodeAdapter();
+    ASSERT_NE(adapter, nullptr);
+    EXPECT_EQ(harness.delegate.dispatcher().resolver(AgentKind::opencode), adapter);
+    EXPECT_FALSE(adapter->isStopped());
+
+    harness.delegate.applicationWillTerminate();
+    EXPECT_TRUE(adapter->isStopped());
+    test::waitUntil([&] { return !adapter->isDiscovering(); });
 }
 
 TEST_F(AppDelegateTest, ASocketThatCannotStartStopsNothingElse)

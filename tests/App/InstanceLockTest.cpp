@@ -44,3 +44,15 @@ TEST(InstanceLockTest, AFolderThatCannotBeMadeLeavesTheLockUnavailable)
     EXPECT_EQ(lock.state(), State::unavailable);
     EXPECT_FALSE(lock.error().empty());
 }
+
+TEST(InstanceLockTest, DeletingTheSupportFolderDoesNotLetASecondCopyStart)
+{
+    test::TemporaryHome home;
+    const InstanceLock first;
+    ASSERT_EQ(first.state(), State::held);
+    std::filesystem::remove_all(AppPaths::appSupport());
+    EXPECT_EQ(InstanceLock().state(), State::heldElsewhere);
+    // Another user's folder, or another home, is another name.
+    test::TemporaryHome other;
+    EXPECT_EQ(InstanceLock().state(), State::held);
+}

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace velquist;
@@ -316,4 +317,51 @@ TEST_F(TranscriptTailerTest, WithoutChangeNoticesTheFileIsPolled)
     ASSERT_TRUE(waitForRetryTimer());
     scheduler.advance(TranscriptTailer::kRetryInterval);
     ASSERT_TRUE(waitForSnapshot([](auto& s) { return s.lastAssistantText == "b"; }));
+}
+
+// Thousands of sessions each follow a transcript: a tailer must not hold a descriptor between
+// reads, or the process runs out of them and stops accepting its hook clients.
+TEST_F(TranscriptTailerTest, ManyTailersHoldNoDescriptorsBetweenReads)
+{
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    int open = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++open;
+    }
+    rlimit lowered = saved;
+    lowered.rlim_cur = static_cast<rlim_t>(open + 48);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+
+    constexpr int kTailers = 300;
+    std::vector<std::unique_ptr<TranscriptTailer>> tailers;
+    int delivered = 0;
+    for (int i = 0; i < kTailers; ++i) {
+        const fs::path path = folder.path() / ("t" + std::to_string(i) + ".jsonl");
+        append(path, "text:" + std::to_string(i) + "\n");
+        tailers.push_back(std::make_unique<TranscriptTailer>(
+            path, recordingParser(parsed), [&](const TranscriptSnapshot&) { ++delivered; }, watcher,
+            scheduler));
+    }
+    const bool allRead = test::waitUntil([&] { return delivered >= kTailers; }, 20s);
+    const int spare = ::dup(0);
+    if (spare >= 0)
+        ::close(spare);
+    tailers.clear();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_TRUE(allRead) << delivered << " of " << kTailers;
+    EXPECT_GE(spare, 0) << "no descriptor left";
+}
+
+TEST_F(TranscriptTailerTest, APathHoldingANulIsNeverOpened)
+{
+    append(file, "text:a\n");
+    const fs::path withNul(file.string() + std::string("\0.other", 7));
+    TranscriptTailer tailer(
+        withNul, recordingParser(parsed), [this](const TranscriptSnapshot& s) { snapshots.push_back(s); },
+        watcher, scheduler);
+    ASSERT_TRUE(waitForRetryTimer());
+    EXPECT_TRUE(snapshots.empty());
+    EXPECT_EQ(tailer.openAttempts(), 1);
 }

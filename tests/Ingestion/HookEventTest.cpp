@@ -154,6 +154,14 @@ TEST(HookEventTest, MetaFieldsAreReadAndMistypedOnesLeftOut)
     EXPECT_FALSE(parse(payload("Stop"), {{"ttyOwnerPid", 1LL << 40}})->ttyOwnerPID);
 }
 
+TEST(HookEventTest, ATranscriptPathHoldingANulIsRefused)
+{
+    const auto event =
+        parse(payload("Stop", {{"transcript_path", std::string("/t.jsonl\0/etc/passwd", 20)}}));
+    ASSERT_TRUE(event);
+    EXPECT_FALSE(event->transcriptPath);
+}
+
 TEST(HookEventTest, PayloadFieldsAreCopied)
 {
     const auto event = parse(payload("Notification", {{"transcript_path", "/t.jsonl"},

@@ -78,3 +78,21 @@ TEST_F(HookProvisionerTest, NoHooksWithoutTheHookClient)
     EXPECT_EQ(failures.size(), 1u);
     EXPECT_FALSE(fs::exists(home.path() / ".claude"));
 }
+
+TEST_F(HookProvisionerTest, LaunchRemovesTemporariesOfKilledWritersAndNothingElse)
+{
+    const fs::path ours[] = {
+        home.write(".claude/.settings.json.velquist.bak.tmp-Q1w2E3", "half a backup"),
+        home.write(".claude/.settings.json.tmp-Zz9Yy8", "half a settings file"),
+    };
+    const fs::path users[] = {
+        home.write(".claude/.settings.json.velquist.bak.tmp-mine.txt", "mine"),
+        home.write(".claude/.settings.json.tmp-notes", "mine too"),
+        home.write(".claude/.other.json.tmp-Q1w2E3", "another file's"),
+    };
+    EXPECT_TRUE(HookProvisioner::apply(defaults, HookProvisioner::pathExists, helper()).empty());
+    for (const fs::path& path : ours)
+        EXPECT_FALSE(fs::exists(path)) << path;
+    for (const fs::path& path : users)
+        EXPECT_TRUE(fs::exists(path)) << path;
+}
