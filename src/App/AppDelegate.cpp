@@ -97,6 +97,8 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
         MockData::populate(m_store, m_services.clock.now());
 
     LegacySupportMigration::run(m_services.paths.legacySupport(), m_services.paths.support());
+    // The rules were read when the store was made, before the migration could bring them.
+    m_store.silence().reload();
     // The hook client compares this with what exists, to clean up once the application is gone.
     HookCleanup::recordInstalledApp(m_services.appPath);
 

@@ -115,6 +115,11 @@ void SilenceRuleStore::setRules(std::vector<SilenceRule> rules)
     Q_EMIT rulesChanged();
 }
 
+void SilenceRuleStore::reload()
+{
+    load();
+}
+
 void SilenceRuleStore::load()
 {
     std::vector<SilenceRule> stored;

@@ -41,6 +41,9 @@ class SilenceRuleStore final : public QObject
     void update(const QUuid& id, const std::string& pattern);
     // Removes custom rules with this id; presets stay.
     void remove(const QUuid& id);
+    // Reads the file again, for when it has just been moved into place (the support folder's
+    // migration from its former name runs after the store exists).
+    void reload();
 
   Q_SIGNALS:
     void rulesChanged();

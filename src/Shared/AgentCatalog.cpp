@@ -33,8 +33,9 @@ constexpr std::array<std::string_view, 6> kCursorHooked{
     "sessionStart", "preToolUse", "postToolUse", "beforeShellExecution", "beforeMCPExecution", "stop"};
 constexpr std::array<std::string_view, 5> kGeminiHooked{"SessionStart", "BeforeTool", "AfterTool",
                                                         "Notification", "SessionEnd"};
-constexpr std::array<std::string_view, 7> kQwenHooked{
-    "SessionStart", "UserPromptSubmit", "PreToolUse", "PostToolUse", "Stop", "SessionEnd", "Notification"};
+constexpr std::array<std::string_view, 8> kQwenHooked{"SessionStart",      "UserPromptSubmit", "PreToolUse",
+                                                      "PermissionRequest", "PostToolUse",      "Stop",
+                                                      "SessionEnd",        "Notification"};
 
 // Cursor spells its events in lower camel case and decides on its shell and MCP gates.
 constexpr std::array kCursorEvents{
@@ -54,15 +55,13 @@ constexpr std::array kGeminiEvents{
     Event{"SessionEnd", "SessionEnd"},
 };
 
-// Qwen waits for a decision on "PreToolUse" itself.
+// Qwen Code runs "PreToolUse" only after its own dialog was answered, so it decides on its
+// "PermissionRequest", which runs before the dialog and falls back to it without a verdict.
 constexpr std::array kQwenEvents{
-    Event{"SessionStart", "SessionStart"},
-    Event{"UserPromptSubmit", "UserPromptSubmit"},
-    Event{"PreToolUse", "PermissionRequest"},
-    Event{"PostToolUse", "PostToolUse"},
-    Event{"Stop", "Stop"},
-    Event{"SessionEnd", "SessionEnd"},
-    Event{"Notification", "Notification"},
+    Event{"SessionStart", "SessionStart"}, Event{"UserPromptSubmit", "UserPromptSubmit"},
+    Event{"PreToolUse", "PreToolUse"},     Event{"PermissionRequest", "PermissionRequest"},
+    Event{"PostToolUse", "PostToolUse"},   Event{"Stop", "Stop"},
+    Event{"SessionEnd", "SessionEnd"},     Event{"Notification", "Notification"},
 };
 
 const std::array kAgents{
@@ -104,10 +103,7 @@ const std::array kAgents{
                .configFolder = ".qwen",
                .configFile = "settings.json",
                .timeoutScale = 1000,
-               .decideOn = "PreToolUse",
-               .unavailableResponse =
-                   R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny",)"
-                   R"("permissionDecisionReason":"Velquist is not running to approve this tool"}})",
+               .decideOn = "PermissionRequest",
                .events = kQwenEvents,
                .hookedEvents = kQwenHooked},
 };

@@ -87,8 +87,8 @@ std::vector<EngineCase> engineCases()
          "qwen",
          [](const UserDefaults&) { return std::make_unique<QwenEngineProfile>(); },
          {{"hook_event_name", "SessionStart"}},
-         shellRequest("PreToolUse", "run_shell_command"),
-         R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow","permissionDecisionReason":"Approved from Velquist"}})",
+         shellRequest("PermissionRequest", "run_shell_command"),
+         R"({"hookSpecificOutput":{"decision":{"behavior":"allow"},"hookEventName":"PermissionRequest"}})",
          {{"hook_event_name", "PostToolUse"}, {"tool_name", "run_shell_command"}}},
     };
 }

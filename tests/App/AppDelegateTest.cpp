@@ -258,3 +258,14 @@ TEST_F(AppDelegateTest, UninstallingRightAfterTheStartCancelsTheProbesLateInstal
 }
 
 } // namespace
+
+TEST_F(AppDelegateTest, SilenceRulesOfTheFormerSupportFolderApplyFromTheFirstStart)
+{
+    home.write(".local/share/Tarrowin/silence-rules.json",
+               R"([{"id":"11111111-1111-1111-1111-111111111111","field":"prompt","match":"prefix",)"
+               R"("pattern":"warmup","isEnabled":true}])");
+    delegate.applicationDidFinishLaunching({"velquist"});
+    const auto rules = delegate.store().silence().customRules();
+    ASSERT_EQ(rules.size(), 1u);
+    EXPECT_EQ(rules.front().pattern, "warmup");
+}

@@ -271,8 +271,8 @@ TEST_F(HookInstallerTest, CommandLinesOfEachEngine)
     const std::string helper = AppPaths::installedHelper().string();
     EXPECT_EQ(HookInstaller::expectedCommand("claude", "PermissionRequest", std::nullopt),
               "\"" + helper + "\" --engine claude --decide-on PermissionRequest");
-    EXPECT_EQ(HookInstaller::expectedCommand("qwen", "PreToolUse", std::string()),
-              "\"" + helper + "\" --engine qwen --decide-on PreToolUse");
+    EXPECT_EQ(HookInstaller::expectedCommand("qwen", "PermissionRequest", std::string()),
+              "\"" + helper + "\" --engine qwen --decide-on PermissionRequest");
     const HookInstallTarget gemini = HookInstaller::geminiTarget();
     EXPECT_EQ(
         HookInstaller::expectedCommand("gemini", "BeforeTool", gemini.unavailableResponse),
@@ -394,7 +394,7 @@ TEST_F(HookInstallerTest, TargetsTable)
         {HookInstaller::codexTarget(), ".codex/hooks.json", "codex", "PermissionRequest", 1, false},
         {HookInstaller::cursorTarget(), ".cursor/hooks.json", "cursor", "PermissionRequest", 1, false},
         {HookInstaller::geminiTarget(), ".gemini/settings.json", "gemini", "BeforeTool", 1000, true},
-        {HookInstaller::qwenTarget(), ".qwen/settings.json", "qwen", "PreToolUse", 1000, true},
+        {HookInstaller::qwenTarget(), ".qwen/settings.json", "qwen", "PermissionRequest", 1000, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.engine);
@@ -413,11 +413,8 @@ TEST_F(HookInstallerTest, TargetsTable)
               (std::vector<std::string>{"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest",
                                         "PostToolUse", "Stop"}));
     EXPECT_EQ(HookInstaller::qwenTarget().events,
-              (std::vector<std::string>{"SessionStart", "UserPromptSubmit", "PreToolUse", "PostToolUse",
-                                        "Stop", "SessionEnd", "Notification"}));
-    EXPECT_EQ(
-        *HookInstaller::qwenTarget().unavailableResponse,
-        R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny","permissionDecisionReason":"Velquist is not running to approve this tool"}})");
+              (std::vector<std::string>{"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest",
+                                        "PostToolUse", "Stop", "SessionEnd", "Notification"}));
 }
 
 TEST_F(HookInstallerTest, HelperIsCopiedExecutableAndReplacedWhole)
@@ -458,6 +455,46 @@ TEST(HookInstallerHomeTest, OddHomeFoldersStillRunOurClientAndAreRecognised)
         EXPECT_EQ(HookCleanup::stripAllConfigs(), std::vector<fs::path>{target.configURL});
         EXPECT_EQ(OrderedJson::parse(FileUtil::read(target.configURL).bytes), OrderedJson::object());
     }
+}
+
+// Installs that predate Qwen Code's decide event waited on "PreToolUse", which Qwen runs only
+// after its own dialog: healing moves the wait to "PermissionRequest" and keeps the user's hooks.
+TEST_F(HookInstallerTest, AnEarlierQwenInstallIsHealedToDecideOnPermissionRequest)
+{
+    home.write(".qwen/settings.json",
+               R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":"bell"}]}]}})");
+    HookInstallTarget earlier = HookInstaller::qwenTarget();
+    earlier.events = {"SessionStart", "UserPromptSubmit", "PreToolUse",  "PostToolUse",
+                      "Stop",         "SessionEnd",       "Notification"};
+    earlier.decideOn = "PreToolUse";
+    earlier.decideEvents = {"PreToolUse"};
+    earlier.unavailableResponse =
+        R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny","permissionDecisionReason":"Velquist is not running to approve this tool"}})";
+    ASSERT_TRUE(HookInstaller::installHooks(earlier).ok());
+
+    const HookInstallTarget current = HookInstaller::qwenTarget();
+    EXPECT_FALSE(HookInstaller::hooksInstalled(current));
+    ASSERT_TRUE(HookInstaller::installHooks(current).ok());
+    EXPECT_TRUE(HookInstaller::hooksInstalled(current));
+
+    const OrderedJson hooks = parsed(home.read(".qwen/settings.json"))["hooks"];
+    const std::string command = HookInstaller::expectedCommand("qwen", "PermissionRequest", std::nullopt);
+    const std::pair<const char*, std::int64_t> expected[] = {
+        {"PermissionRequest", 14400 * 1000}, {"PreToolUse", 10 * 1000}, {"SessionStart", 10 * 1000}};
+    for (const auto& [event, timeout] : expected) {
+        SCOPED_TRACE(event);
+        ASSERT_TRUE(hooks.contains(event));
+        int ours = 0;
+        for (const auto& group : hooks[event]) {
+            for (const auto& entry : group["hooks"]) {
+                ++ours;
+                EXPECT_EQ(entry["command"], command);
+                EXPECT_EQ(entry["timeout"], timeout);
+            }
+        }
+        EXPECT_EQ(ours, 1);
+    }
+    EXPECT_EQ(hooks["Stop"][0]["hooks"][0]["command"], "bell");
 }
 
 // Values under "hooks" that are not what an agent's hook list looks like belong to the user: they

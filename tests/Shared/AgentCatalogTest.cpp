@@ -40,7 +40,7 @@ TEST(AgentCatalogTest, ConfigurationPathsAndUnits)
     const Case cases[] = {
         {"claude", "/h/.claude/settings.json", 1, false}, {"codex", "/h/.codex/hooks.json", 1, false},
         {"cursor", "/h/.cursor/hooks.json", 1, false},    {"gemini", "/h/.gemini/settings.json", 1000, true},
-        {"qwen", "/h/.qwen/settings.json", 1000, true},
+        {"qwen", "/h/.qwen/settings.json", 1000, false},
     };
     for (const auto& c : cases) {
         const AgentEntry* agent = AgentCatalog::find(c.agent);
