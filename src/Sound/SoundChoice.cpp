@@ -40,7 +40,10 @@ std::optional<SoundChoice> SoundChoice::fromJson(const nlohmann::json& json)
 {
     if (!json.is_object() || json.size() != 1)
         return std::nullopt;
-    const auto& [name, payload] = *json.items().begin();
+    // The iterator, not a binding to items(): that proxy's entries die with the statement.
+    const auto entry = json.begin();
+    const std::string& name = entry.key();
+    const nlohmann::json& payload = entry.value();
     if (!payload.is_object())
         return std::nullopt;
     if (name == "off")

@@ -77,6 +77,9 @@ TEST(NotchTextFieldX11Test, TheFieldBorrowsTheKeyboardFromAnotherWindowAndGivesI
         ::setenv("DISPLAY", x.display().c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
         ::setenv(childKey, control.c_str(), 1);
+        // The real X platform loads the desktop bus library, which keeps an allocation until exit;
+        // the leak checker would count it against the child.
+        ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
         ::execl("/proc/self/exe", "test_app", "--gtest_filter=NotchTextFieldX11Child.*", nullptr);
         ::_exit(127);
     }
