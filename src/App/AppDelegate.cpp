@@ -5,6 +5,7 @@
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
+#include "Adapters/UnservedSessionSweep.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
 #include "Ingestion/ClaudeVersionProbe.h"
@@ -16,6 +17,7 @@
 #include "Shared/Log.h"
 
 #include <QThreadPool>
+#include <set>
 
 namespace velquist {
 
@@ -125,6 +127,7 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     startHookIntake();
     startOpenCodeIntake();
+    startUnservedSweep();
 
     // Not built yet, and started here in this order when they are: the fallback detector, the glance watcher
     // with the store's done-unread callback, the notch window manager, the introduction (unless
@@ -136,10 +139,14 @@ void AppDelegate::startHookIntake()
     m_gateway = std::make_unique<HookGateway>(m_services.scheduler, m_services.paths.socketPath());
     std::vector<HookAdapter*> adapters;
     for (auto& [engine, profile] : hookEngines(m_services.defaults, m_services.paths)) {
+        std::optional<ContextLimits> contextLimits;
+        if (engine.kind == AgentKind::claudeCode)
+            contextLimits.emplace(m_services.paths.claudeSettings());
         auto adapter = std::make_unique<HookAdapter>(
             m_store, engine, std::move(profile),
             HookAdapter::Services{m_services.clock, m_services.scheduler, m_services.transcriptWatcher,
-                                  m_dispatcher, m_services.terminalBinder});
+                                  m_dispatcher, m_services.terminalBinder, &m_services.workers,
+                                  std::move(contextLimits)});
         adapter->start();
         adapters.push_back(&m_gateway->addAdapter(std::move(adapter)));
     }
@@ -169,6 +176,19 @@ void AppDelegate::startOpenCodeIntake()
     m_openCode->start();
 }
 
+// Restored sessions of an agent that is not followed in this run are swept all the same.
+void AppDelegate::startUnservedSweep()
+{
+    std::set<std::string> served;
+    for (const auto& [engine, adapter] : m_gateway->adapters())
+        served.insert(engine);
+    if (m_openCode)
+        served.insert("opencode");
+    m_unservedSweep = std::make_unique<UnservedSessionSweep>(m_store, m_services.clock, m_services.scheduler,
+                                                             std::move(served));
+    m_unservedSweep->start();
+}
+
 void AppDelegate::stopHookWriters()
 {
     m_probeContext.reset();
@@ -187,6 +207,8 @@ void AppDelegate::applicationWillTerminate()
         m_gateway->stop();
     if (m_openCode)
         m_openCode->stop();
+    if (m_unservedSweep)
+        m_unservedSweep->stop();
     // The fallback detector's timer and the glance watcher stop here once they exist.
     m_store.cancelPendingSave();
     m_store.saveNow();

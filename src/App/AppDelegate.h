@@ -13,6 +13,7 @@ namespace velquist {
 
 class HookGateway;
 class OpenCodeAdapter;
+class UnservedSessionSweep;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
@@ -44,6 +45,7 @@ class AppDelegate final : public QObject
   private:
     void startHookIntake();
     void startOpenCodeIntake();
+    void startUnservedSweep();
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
 
@@ -55,6 +57,7 @@ class AppDelegate final : public QObject
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
     std::unique_ptr<OpenCodeAdapter> m_openCode;
+    std::unique_ptr<UnservedSessionSweep> m_unservedSweep;
     bool m_launched = false;
     bool m_terminated = false;
 };
