@@ -5,6 +5,7 @@
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
+#include "App/SettingsWindow.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
 #include "Ingestion/ClaudeVersionProbe.h"
@@ -167,6 +168,20 @@ void AppDelegate::startOpenCodeIntake()
                                            {},
                                            &m_services.workers});
     m_openCode->start();
+}
+
+SettingsWindow& AppDelegate::settingsWindow()
+{
+    if (m_settingsWindow)
+        return *m_settingsWindow;
+    m_settingsWindow = std::make_unique<SettingsWindow>(SettingsTab::general);
+    // Each tab's page is installed here, from the services it edits, as its code is wired.
+    return *m_settingsWindow;
+}
+
+void AppDelegate::openSettings()
+{
+    settingsWindow().present();
 }
 
 void AppDelegate::stopHookWriters()

@@ -13,6 +13,7 @@ namespace velquist {
 
 class HookGateway;
 class OpenCodeAdapter;
+class SettingsWindow;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
@@ -40,6 +41,10 @@ class AppDelegate final : public QObject
     OpenCodeAdapter* openCodeAdapter() const { return m_openCode.get(); }
     // For the settings window's removal of the application.
     Uninstaller& uninstaller() { return m_uninstaller; }
+    // The settings window, made with its tabs' pages on first use and kept until the delegate goes.
+    SettingsWindow& settingsWindow();
+    // Shows the settings window, raised and focused, on the tab it was left at.
+    void openSettings();
 
   private:
     void startHookIntake();
@@ -55,6 +60,7 @@ class AppDelegate final : public QObject
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
     std::unique_ptr<OpenCodeAdapter> m_openCode;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;
     bool m_terminated = false;
 };
