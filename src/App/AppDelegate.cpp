@@ -5,6 +5,7 @@
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
+#include "App/SettingsWindow.h"
 #include "Attention/GlanceWatcher.h"
 #include "Core/AttentionCoordinator.h"
 #include "Core/CommandLookup.h"
@@ -242,6 +243,20 @@ void AppDelegate::startOpenCodeIntake()
                                            {},
                                            &m_services.workers});
     m_openCode->start();
+}
+
+SettingsWindow& AppDelegate::settingsWindow()
+{
+    if (m_settingsWindow)
+        return *m_settingsWindow;
+    m_settingsWindow = std::make_unique<SettingsWindow>(SettingsTab::general);
+    // Each tab's page is installed here, from the services it edits, as its code is wired.
+    return *m_settingsWindow;
+}
+
+void AppDelegate::openSettings()
+{
+    settingsWindow().present();
 }
 
 void AppDelegate::stopHookWriters()

@@ -22,6 +22,7 @@ class HookGateway;
 class JumpController;
 class OpenCodeAdapter;
 class TerminalApps;
+class SettingsWindow;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
@@ -62,6 +63,10 @@ class AppDelegate final : public QObject
     JumpController* jumpController() const;
     // None before the start-up, and without a terminal binder.
     GlanceWatcher* glanceWatcher() const { return m_glance.get(); }
+    // The settings window, made with its tabs' pages on first use and kept until the delegate goes.
+    SettingsWindow& settingsWindow();
+    // Shows the settings window, raised and focused, on the tab it was left at.
+    void openSettings();
 
   private:
     void startHookIntake();
@@ -94,6 +99,7 @@ class AppDelegate final : public QObject
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
     std::unique_ptr<OpenCodeAdapter> m_openCode;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;
     bool m_terminated = false;
 };
