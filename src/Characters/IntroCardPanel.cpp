@@ -29,7 +29,7 @@ class IntroCardWindow final : public QWidget
     {
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_DeleteOnClose);
-        setWindowTitle(QStringLiteral("Velquist"));
+        setWindowTitle(QStringLiteral("Velquist Introduction"));
     }
 
     void detach() { m_panel = nullptr; }
@@ -223,6 +223,8 @@ void IntroCardPanel::close()
         m_animation->stop();
     if (!m_window)
         return;
+    // The fading window may outlive the clocks it was given: nothing in it runs on them from here.
+    m_view->freeze();
     if (m_services.reduceMotion) {
         m_window->close();
         return;

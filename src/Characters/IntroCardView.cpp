@@ -124,6 +124,11 @@ void IntroCardView::setReduceMotion(bool reduce)
     m_cat->setReduceMotion(reduce);
 }
 
+void IntroCardView::freeze()
+{
+    m_cat->setReduceMotion(true);
+}
+
 void IntroCardView::rebuild()
 {
     m_cat->setExpression(m_content.expression);

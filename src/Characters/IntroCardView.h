@@ -35,6 +35,9 @@ class IntroCardView final : public QWidget
     // Whether the window-control guide shows the switch on.
     void setAccessibilityGranted(bool granted);
     void setReduceMotion(bool reduce);
+    // Stops every timer of the card for good (the cat stands still), so the card may outlive its
+    // scheduler while it fades out.
+    void freeze();
 
     // The buttons shown now, left to right, by title.
     QStringList buttonTitles() const;

@@ -39,6 +39,9 @@ void LogoCat::setReduceMotion(bool reduce)
 
 LogoCatGrid::Pose LogoCat::pose() const
 {
+    // A still cat reads no clock: a frozen card may outlive the clocks it was given.
+    if (m_reduceMotion)
+        return LogoCatMotion::pose(m_expression, 0, true);
     const double seconds = std::chrono::duration<double>(m_ticker.clock().monotonic() - m_since).count();
     LogoCatGrid::Pose pose = LogoCatMotion::pose(m_expression, seconds, m_reduceMotion);
     pose.isBlinking = m_isBlinking;
@@ -47,7 +50,8 @@ LogoCatGrid::Pose LogoCat::pose() const
 
 void LogoCat::restart()
 {
-    m_since = m_ticker.clock().monotonic();
+    if (!m_reduceMotion)
+        m_since = m_ticker.clock().monotonic();
     m_isBlinking = false;
     m_blink.cancel();
     m_tick.reset();

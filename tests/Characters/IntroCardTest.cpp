@@ -209,3 +209,19 @@ TEST_F(IntroCardPanelTest, ClosingFadesOutEvenWhenTheCardIsDroppedAtOnce)
     ASSERT_FALSE(window.isNull()) << "still fading";
     EXPECT_TRUE(test::waitUntil([&] { return window.isNull(); }));
 }
+
+TEST_F(IntroCardPanelTest, TheFadingCardOutlivesTheClocksItWasGiven)
+{
+    QPointer<QWidget> window;
+    {
+        test::ManualScheduler shortLived;
+        ViewTicker ticker(shortLived, shortLived);
+        auto panel =
+            std::make_unique<IntroCardPanel>(screen, content(Step::working), record(),
+                                             IntroCardPanel::Services{ticker, shortLived, false, false});
+        window = panel->window();
+        panel.reset(); // closes with a fade
+    }
+    ASSERT_FALSE(window.isNull());
+    EXPECT_TRUE(test::waitUntil([&] { return window.isNull(); }));
+}
