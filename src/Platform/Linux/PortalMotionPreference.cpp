@@ -1,6 +1,7 @@
 #include "Platform/Linux/PortalMotionPreference.h"
 
 #include <QDBusArgument>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -32,8 +33,13 @@ PortalMotionPreference::PortalMotionPreference(QDBusConnection bus, QObject* par
 {
     if (!m_bus.isConnected())
         return;
-    m_bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                  SLOT(settingChanged(QString, QString, QDBusVariant)));
+    // The bus refuses a slot whose argument types it does not know yet, and nothing else may have
+    // made QDBusVariant known this early.
+    qRegisterMetaType<QDBusVariant>();
+    if (!m_bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
+                       SLOT(settingChanged(QString, QString, QDBusVariant))))
+        qWarning("Velquist: cannot follow the desktop's animation setting: %s",
+                 qPrintable(m_bus.lastError().message()));
     auto ask = [this](const QString& method) {
         QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
         message << QString::fromLatin1(kNamespace) << QString::fromLatin1(kKey);
