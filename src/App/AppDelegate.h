@@ -21,8 +21,8 @@ class GlanceWatcher;
 class HookGateway;
 class JumpController;
 class OpenCodeAdapter;
-class TerminalApps;
 class SettingsWindow;
+class TerminalApps;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
