@@ -22,9 +22,9 @@ class GlanceWatcher;
 class HookGateway;
 class JumpController;
 class OpenCodeAdapter;
-class UnservedSessionSweep;
-class TerminalApps;
 class SettingsWindow;
+class TerminalApps;
+class UnservedSessionSweep;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
