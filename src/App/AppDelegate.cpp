@@ -108,9 +108,10 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
       m_soundSettings(m_services.defaults, m_services.clock),
       m_privacy(m_services.defaults, m_services.mirroring), m_jumpRules(m_services.defaults),
       m_soundPlayer(m_soundSettings, m_services.soundOutput, m_services.resources / "sounds"),
-      m_jump(makeTerminalJump(m_services, m_jumpRules)),
-      m_dispatcher(m_services.clock,
-                   {.tapSound = &m_soundPlayer, .jumper = m_jump ? &m_jump->controller : nullptr}),
+      m_jump(makeTerminalJump(m_services, m_jumpRules)), m_intro(m_services, m_store, m_soundPlayer),
+      m_dispatcher(m_services.clock, {.tapSound = &m_soundPlayer,
+                                      .intro = &m_intro.director(),
+                                      .jumper = m_jump ? &m_jump->controller : nullptr}),
       m_uninstaller(
           m_store, m_services.defaults, m_services.loginItem, m_services.trash, m_services.ownFiles,
           [this] { stopHookWriters(); }, m_services.quit),
@@ -181,9 +182,14 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     startGlance();
 
-    // Not built yet, and started here in this order when they are: the notch window manager, the
-    // introduction (unless "IntroMoviePlayed" is set) and last the status item with the privacy
-    // guard's change callback.
+    // Not built yet, and started here when it is: the notch window manager, whose hold-open the
+    // introduction's hold callback sets.
+
+    // Offered at each launch until one tour has been played to its end or skipped.
+    m_intro.startIfNotPlayed();
+
+    // Not built yet, and started here when it is: the status item with the privacy guard's change
+    // callback.
 }
 
 void AppDelegate::startAttention()
@@ -302,6 +308,8 @@ void AppDelegate::applicationWillTerminate()
     // The fallback detector's timer stops here once it exists.
     if (m_glance)
         m_glance->stop();
+    // A tour cut short is offered again at the next launch; its demonstration is never saved.
+    m_intro.director().shutDown();
     m_store.cancelPendingSave();
     m_store.saveNow();
 }

@@ -2,6 +2,7 @@
 
 #include "Actions/ActionDispatcher.h"
 #include "App/AppServices.h"
+#include "App/Introduction.h"
 #include "App/Uninstaller.h"
 #include "Characters/CharacterCatalog.h"
 #include "Core/PrivacyGuard.h"
@@ -58,6 +59,7 @@ class AppDelegate final : public QObject
     PrivacyGuard& privacy() { return m_privacy; }
     JumpRuleStore& jumpRules() { return m_jumpRules; }
     const CharacterCatalog& characters() const { return m_characters; }
+    IntroDirector& intro() { return m_intro.director(); }
     // None before the start-up.
     AttentionCoordinator* coordinator() const { return m_coordinator.get(); }
     // None without a terminal binder, a process runner, a command lookup and tmux.
@@ -91,6 +93,8 @@ class AppDelegate final : public QObject
     // Made before the dispatcher, which plays its tap and jumps through them.
     SoundPlayer m_soundPlayer;
     std::unique_ptr<TerminalJump> m_jump;
+    // Before the dispatcher, which sends it every answer on the demonstration session.
+    Introduction m_intro;
     ActionDispatcher m_dispatcher;
     Uninstaller m_uninstaller;
     CharacterCatalog m_characters;
