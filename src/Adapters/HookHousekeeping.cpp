@@ -56,10 +56,7 @@ void HookHousekeeping::armIdleDoneIfNeeded(const std::string& key)
         return;
     const Session* session = m_store.session(key);
     if (!session || !session->status.is<SessionStatus::Working>()) {
-        if (const auto found = m_timers.find(key); found != m_timers.end()) {
-            found->second.idleDone.cancel();
-            dropIfIdle(key);
-        }
+        disarm(key, &Timers::idleDone);
         return;
     }
     m_timers[key].idleDone =
@@ -85,23 +82,22 @@ void HookHousekeeping::forget(const std::string& key)
     m_timers.erase(key);
 }
 
-// A session's entry goes once neither of its timers is armed.
-void HookHousekeeping::dropIfIdle(const std::string& key)
+// The session's entry goes once neither of its timers is armed. Disarming a timer from its own
+// callback destroys that callback: such callers copy the key first.
+void HookHousekeeping::disarm(const std::string& key, ScheduledTimer Timers::*timer)
 {
     const auto found = m_timers.find(key);
-    if (found != m_timers.end() && !found->second.idleDone.isActive() &&
-        !found->second.endedRemoval.isActive())
+    if (found == m_timers.end())
+        return;
+    found->second.*timer = {};
+    if (!found->second.idleDone.isActive() && !found->second.endedRemoval.isActive())
         m_timers.erase(found);
 }
 
 void HookHousekeeping::idleDelayPassed(const std::string& key)
 {
-    // Dropping the entry destroys the timer whose callback runs now; the key is copied first.
     const std::string id = key;
-    if (const auto found = m_timers.find(id); found != m_timers.end()) {
-        found->second.idleDone = {};
-        dropIfIdle(id);
-    }
+    disarm(id, &Timers::idleDone);
     const Session* session = m_store.session(id);
     if (!session || !session->status.is<SessionStatus::Working>())
         return;
@@ -113,10 +109,7 @@ void HookHousekeeping::idleDelayPassed(const std::string& key)
 void HookHousekeeping::removeIfStillEnded(const std::string& key)
 {
     const std::string id = key;
-    if (const auto found = m_timers.find(id); found != m_timers.end()) {
-        found->second.endedRemoval = {};
-        dropIfIdle(id);
-    }
+    disarm(id, &Timers::endedRemoval);
     if (const Session* session = m_store.session(id); session && session->status.is<SessionStatus::Ended>())
         m_store.remove(id);
 }

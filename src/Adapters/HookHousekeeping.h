@@ -88,7 +88,7 @@ class HookHousekeeping final : public QObject
     void removeIfStillEnded(const std::string& key);
     void removeStaleSessions();
     void healHooksIfNeeded();
-    void dropIfIdle(const std::string& key);
+    void disarm(const std::string& key, ScheduledTimer Timers::*timer);
 
     SessionStore& m_store;
     const AgentEngine m_engine;

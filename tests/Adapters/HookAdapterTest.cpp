@@ -3,6 +3,7 @@
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/TranscriptParser.h"
 #include "Terminal/TerminalBinder.h"
+#include "support/ChildProcess.h"
 #include "support/RecordingAppRegistry.h"
 #include "support/RecordingProcessRunner.h"
 #include "support/WaitUntil.h"
@@ -11,7 +12,6 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace velquist;
@@ -33,16 +33,6 @@ TranscriptSnapshot withAssistantText(std::string text)
     TranscriptSnapshot snapshot;
     snapshot.lastAssistantText = std::move(text);
     return snapshot;
-}
-
-// A process id that no longer exists.
-pid_t deadProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
 }
 
 class HookAdapterTest : public HookAdapterFixture
@@ -203,14 +193,7 @@ TEST_F(HookAdapterTest, SessionIsBoundToItsTerminalApplicationOnce)
 TEST_F(HookAdapterTest, SessionInsideTmuxIsBoundToTheTerminalOfAnAttachedClient)
 {
     RecordingProcessRunner runner;
-    runner.respond([](const ProcessRequest& request) {
-        const auto& args = request.arguments;
-        if (std::find(args.begin(), args.end(), "display-message") != args.end())
-            return RecordingProcessRunner::exited(0, "$1\n");
-        if (std::find(args.begin(), args.end(), "list-clients") != args.end())
-            return RecordingProcessRunner::exited(0, "3999011 1700000500 $1\n");
-        return RecordingProcessRunner::exited(1);
-    });
+    runner.respond(RecordingProcessRunner::tmuxServer("$1", "3999011 1700000500 $1\n"));
     CommandLookup lookup(runner, "/bin/sh");
     Tmux tmux(runner, lookup);
     if (!tmux.executable())
@@ -338,7 +321,7 @@ TEST_F(HookAdapterTest, StaleSweepRemovesOldAndOrphanedSessionsOfItsOwnAgentOnly
     auto codex = makeAdapter(testEngine(AgentKind::codex, "codex"), codexProfile);
 
     HookEvent orphan = event(Name::sessionStart, "orphan");
-    orphan.ttyOwnerPID = deadProcess();
+    orphan.ttyOwnerPID = test::goneProcessID();
     adapter->apply(orphan);
     HookEvent alive = event(Name::sessionStart, "alive");
     alive.ttyOwnerPID = ::getpid();

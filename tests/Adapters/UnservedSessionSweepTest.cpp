@@ -1,35 +1,21 @@
 #include "Adapters/UnservedSessionSweep.h"
 #include "Core/SessionStore.h"
+#include "support/ChildProcess.h"
 #include "support/ManualScheduler.h"
 #include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace velquist;
 using namespace std::chrono_literals;
-
-namespace {
-
-// A process id that no longer exists.
-pid_t deadProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
-}
-
-} // namespace
 
 TEST(UnservedSessionSweepTest, StaleSessionsOfAgentsWithoutAnAdapterAreSweptEveryMinute)
 {
     test::TemporaryFolder folder;
     test::ManualScheduler clock;
     SessionStore store(clock, clock, folder.path() / "sessions.json");
-    const pid_t gone = deadProcess();
+    const pid_t gone = test::goneProcessID();
     struct Case
     {
         std::string id;

@@ -120,16 +120,10 @@ TEST(TerminalBinderTest, ResolveHostAppTakesTheFirstRegularApplicationInOrder)
 TEST(TerminalBinderTest, TmuxHostIsTheApplicationAboveTheBestAttachedClient)
 {
     RecordingProcessRunner runner;
-    runner.respond([](const ProcessRequest& request) {
-        const auto& args = request.arguments;
-        if (std::find(args.begin(), args.end(), "display-message") != args.end())
-            return RecordingProcessRunner::exited(0, "$1\n");
-        if (std::find(args.begin(), args.end(), "list-clients") != args.end())
-            // Another session's client was active last; the pane's session's client still wins.
-            return RecordingProcessRunner::exited(0, "3000001 1700000900 $0\ngarbage\n3000002 1700000100 $1\n"
-                                                     "3000003 1700000500 $1\n");
-        return RecordingProcessRunner::exited(1);
-    });
+    // Another session's client was active last; the pane's session's client still wins.
+    runner.respond(
+        RecordingProcessRunner::tmuxServer("$1", "3000001 1700000900 $0\ngarbage\n3000002 1700000100 $1\n"
+                                                 "3000003 1700000500 $1\n"));
     CommandLookup lookup(runner, "/bin/sh");
     Tmux tmux(runner, lookup);
     RecordingAppRegistry registry;

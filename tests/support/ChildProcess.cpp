@@ -30,4 +30,13 @@ ChildProcess::~ChildProcess()
     }
 }
 
+pid_t goneProcessID()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
 } // namespace velquist::test

@@ -21,4 +21,7 @@ class ChildProcess
     pid_t m_pid = -1;
 };
 
+// The id of a process that has just ended and been reaped, so no process has it now.
+pid_t goneProcessID();
+
 } // namespace velquist::test

@@ -2,6 +2,7 @@
 
 #include "Platform/ProcessRunner.h"
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -58,6 +59,23 @@ class RecordingProcessRunner final : public ProcessRunner
     }
 
     // A result that exited with `code` and printed `output`.
+    // A tmux server whose pane shows the session `sessionID` and whose attached clients are
+    // `clients`, as "list-clients" prints them; any other command fails.
+    static Responder tmuxServer(std::string sessionID, std::string clients)
+    {
+        return [sessionID, clients](const ProcessRequest& request) {
+            const auto& args = request.arguments;
+            const auto has = [&](const char* word) {
+                return std::find(args.begin(), args.end(), word) != args.end();
+            };
+            if (has("display-message"))
+                return exited(0, sessionID + "\n");
+            if (has("list-clients"))
+                return exited(0, clients);
+            return exited(1);
+        };
+    }
+
     static ProcessResult exited(int code, std::string output = {})
     {
         ProcessResult result;
