@@ -5,7 +5,9 @@
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
+#include "App/AppSettings.h"
 #include "Attention/GlanceWatcher.h"
+#include "Characters/CharacterLayer.h"
 #include "Core/AttentionCoordinator.h"
 #include "Core/CommandLookup.h"
 #include "Core/LegacySupportMigration.h"
@@ -22,6 +24,9 @@
 #include "Terminal/JumpController.h"
 #include "Terminal/MultiplexerFocus.h"
 #include "Terminal/TerminalFocusRegistry.h"
+#include "UI/SessionRowFactory.h"
+#include "UI/ViewTicker.h"
+#include "Windows/NotchWindowManager.h"
 
 #include <QThreadPool>
 
@@ -176,10 +181,46 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Not built yet, and started here when it is: the fallback detector.
 
     startGlance();
+    startPanels();
 
-    // Not built yet, and started here in this order when they are: the notch window manager, the
-    // introduction (unless "IntroMoviePlayed" is set) and last the status item with the privacy
-    // guard's change callback.
+    // Not built yet, and started here in this order when they are: the introduction (unless
+    // "IntroMoviePlayed" is set, its hold callback going to the window manager) and last the status
+    // item with the privacy guard's change callback.
+}
+
+void AppDelegate::startPanels()
+{
+    m_ticker = std::make_unique<ViewTicker>(m_services.scheduler, m_services.clock);
+    m_rows =
+        std::make_unique<SessionRowFactory>(SessionRowContext{m_dispatcher,
+                                                              m_store,
+                                                              *m_ticker,
+                                                              [this](const Session& session) {
+                                                                  if (JumpController* jump = jumpController())
+                                                                      jump->jump(session);
+                                                              },
+                                                              m_coordinator.get(),
+                                                              &m_services.focusReturn,
+                                                              {}});
+    PanelServices panels{.store = m_store,
+                         .coordinator = *m_coordinator,
+                         .privacy = &m_privacy,
+                         .defaults = m_services.defaults,
+                         .clock = m_services.clock,
+                         .scheduler = m_services.scheduler,
+                         .pointer = m_services.pointer,
+                         .shaper = m_services.panelShaper ? *m_services.panelShaper : m_noPanelShaper,
+                         .rows = *m_rows};
+    panels.makeCharacterLayer = [this](int barHeight) -> QWidget* {
+        return new CharacterLayer(m_store, m_services.defaults, m_characters, m_services.clock,
+                                  m_services.scheduler, barHeight);
+    };
+    m_windowManager = std::make_unique<NotchWindowManager>(
+        NotchWindowManager::Services{panels, m_services.screens, m_services.windows,
+                                     [this](const std::vector<ScreenDescription>& screens) {
+                                         AppSettings::migratePlacement(screens, m_services.defaults);
+                                     }});
+    m_windowManager->start();
 }
 
 void AppDelegate::startAttention()

@@ -6,6 +6,7 @@
 #include "Characters/CharacterCatalog.h"
 #include "Core/PrivacyGuard.h"
 #include "Core/SessionStore.h"
+#include "Platform/PanelShaper.h"
 #include "Sound/SoundPlayer.h"
 #include "Sound/SoundSettings.h"
 #include "Terminal/JumpRuleStore.h"
@@ -20,6 +21,9 @@ class AttentionCoordinator;
 class GlanceWatcher;
 class HookGateway;
 class JumpController;
+class NotchWindowManager;
+class SessionRowFactory;
+class ViewTicker;
 class OpenCodeAdapter;
 class TerminalApps;
 
@@ -62,6 +66,8 @@ class AppDelegate final : public QObject
     JumpController* jumpController() const;
     // None before the start-up, and without a terminal binder.
     GlanceWatcher* glanceWatcher() const { return m_glance.get(); }
+    // None before the start-up.
+    NotchWindowManager* windowManager() const { return m_windowManager.get(); }
 
   private:
     void startHookIntake();
@@ -75,6 +81,7 @@ class AppDelegate final : public QObject
                                                           const JumpRuleStore& rules);
     void startAttention();
     void startGlance();
+    void startPanels();
 
     AppServices m_services;
     SessionStore m_store;
@@ -90,6 +97,11 @@ class AppDelegate final : public QObject
     std::unique_ptr<TerminalApps> m_terminalApps;
     std::unique_ptr<AttentionCoordinator> m_coordinator;
     std::unique_ptr<GlanceWatcher> m_glance;
+    // The panels and what fills them; they go before the coordinator and the store they show.
+    UnavailablePanelShaper m_noPanelShaper;
+    std::unique_ptr<ViewTicker> m_ticker;
+    std::unique_ptr<SessionRowFactory> m_rows;
+    std::unique_ptr<NotchWindowManager> m_windowManager;
     // Guards the version probe's late hook install; gone means the install is not wanted.
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;

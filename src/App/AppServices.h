@@ -18,6 +18,7 @@ class FileWatcher;
 class FocusReturn;
 class FrontmostApplication;
 class LoginItem;
+class PanelShaper;
 class PointerSource;
 class ProcessRunner;
 class Scheduler;
@@ -79,6 +80,8 @@ struct AppServices
     ProcessRunner* processRunner = nullptr;
     CommandLookup* commandLookup = nullptr;
     Tmux* tmux = nullptr;
+    // Lets clicks beside the notch through to the windows below; none: the panels take them all.
+    PanelShaper* panelShaper = nullptr;
 
     // The application's executable, recorded in "app-path" for the hook client.
     std::filesystem::path appPath;

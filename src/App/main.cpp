@@ -17,6 +17,7 @@
 #include "Platform/Linux/X11FrontmostApplication.h"
 #include "Platform/Linux/XRandrMirroring.h"
 #include "Platform/Linux/XScreenSaverIdle.h"
+#include "Platform/Linux/XcbPanelShaper.h"
 #include "Platform/Linux/XdgAutostartLoginItem.h"
 #include "Platform/Linux/XdgUrlOpener.h"
 #include "Platform/UnavailablePointerSource.h"
@@ -111,6 +112,7 @@ int main(int argc, char** argv)
     // The active window's owner, and the focus handed back after a text field.
     X11FrontmostApplication frontmost(display);
     XdgUrlOpener urls(runner);
+    const std::unique_ptr<PanelShaper> panelShaper = XcbPanelShaper::create();
 
     AppDelegate delegate({.clock = clock,
                           .scheduler = scheduler,
@@ -134,6 +136,7 @@ int main(int argc, char** argv)
                           .processRunner = &runner,
                           .commandLookup = &lookup,
                           .tmux = &tmux,
+                          .panelShaper = panelShaper.get(),
                           .appPath = AppPaths::executablePath(),
                           .hookClient = AppPaths::bundledHelper(),
                           .resources = AppPaths::resourceDirectory(),
