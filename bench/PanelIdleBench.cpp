@@ -8,6 +8,7 @@
 #include "Core/QtScheduler.h"
 #include "Core/SessionStore.h"
 #include "Core/SystemClock.h"
+#include "ProcessFigures.h"
 #include "Shared/AppPaths.h"
 
 #include <QCoreApplication>
@@ -36,36 +37,6 @@ constexpr int kSessions = 20;
 constexpr double kTargetCollapsedCpuPercent = 0.5;
 constexpr double kTargetExpandedCpuPercent = 2.0;
 constexpr double kTargetResidentMiB = 150.0;
-
-double cpuSeconds(qint64 pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    const auto end = text.rfind(')');
-    if (end == std::string::npos)
-        return -1;
-    std::istringstream fields(text.substr(end + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int index = 3; index <= 15 && fields >> field; ++index) {
-        if (index == 14)
-            utime = std::stoull(field);
-        if (index == 15)
-            stime = std::stoull(field);
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-double residentMiB(qint64 pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    }
-    return -1;
-}
 
 void saveSessions()
 {
@@ -111,13 +82,13 @@ std::string startXvfb(QProcess& server)
 // CPU use of `pid` in percent of one core over `seconds`; negative when it stopped.
 double measure(qint64 pid, int seconds, double& peakMiB)
 {
-    const double before = cpuSeconds(pid);
+    const double before = bench::cpuSeconds(pid);
     const auto start = std::chrono::steady_clock::now();
     for (int second = 0; second < seconds; ++second) {
         std::this_thread::sleep_for(1s);
-        peakMiB = std::max(peakMiB, residentMiB(pid));
+        peakMiB = std::max(peakMiB, bench::residentMiB(pid));
     }
-    const double after = cpuSeconds(pid);
+    const double after = bench::cpuSeconds(pid);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (before < 0 || after < 0)
         return -1;
@@ -181,7 +152,7 @@ int main(int argc, char** argv)
     pointer(720, 8);
     std::this_thread::sleep_for(2s);
     const double expanded = measure(pid, seconds, peak);
-    const double resident = residentMiB(pid);
+    const double resident = bench::residentMiB(pid);
     const bool running = velquist.state() == QProcess::Running && collapsed >= 0 && expanded >= 0;
 
     velquist.terminate();

@@ -3,6 +3,7 @@
 
 #include "Shared/HomePaths.h"
 #include "Shared/Json.h"
+#include "support/InstalledHook.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
 #include "support/base/TemporaryHome.h"
@@ -117,24 +118,6 @@ std::optional<QRect> filledCapsule(const QImage& image, QColor colour)
     return std::nullopt;
 }
 
-// The hook command our installation put into Claude Code's settings for `event`.
-std::string installedCommand(const fs::path& home, const std::string& event)
-{
-    std::ifstream file(home / ".claude/settings.json");
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const auto settings = Json::parse(text);
-    if (!settings)
-        return {};
-    for (const auto& group : (*settings)["hooks"][event]) {
-        for (const auto& entry : group["hooks"]) {
-            const std::string command = entry.value("command", "");
-            if (command.find("quorvel") != std::string::npos)
-                return command;
-        }
-    }
-    return {};
-}
-
 class PanelWithX11Test : public ::testing::Test
 {
   protected:
@@ -181,7 +164,7 @@ class PanelWithX11Test : public ::testing::Test
     // Runs the installed PermissionRequest hook as Claude Code does, the request on its input.
     bool askPermission(const std::string& sessionId)
     {
-        const std::string command = installedCommand(home.path(), "PermissionRequest");
+        const std::string command = test::installedClaudeHook(home.path(), "PermissionRequest");
         if (command.empty())
             return false;
         hook.setProcessEnvironment(childEnvironment());
