@@ -5,7 +5,9 @@
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
+#include "Adapters/UnservedSessionSweep.h"
 #include "App/AppSettings.h"
+#include "App/SettingsWindow.h"
 #include "Attention/GlanceWatcher.h"
 #include "Characters/CharacterLayer.h"
 #include "Core/AttentionCoordinator.h"
@@ -16,6 +18,7 @@
 #include "Ingestion/ClaudeVersionProbe.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
+#include "Platform/MotionPreference.h"
 #include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
@@ -29,6 +32,7 @@
 #include "Windows/NotchWindowManager.h"
 
 #include <QThreadPool>
+#include <set>
 
 namespace velquist {
 
@@ -110,9 +114,10 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
       m_soundSettings(m_services.defaults, m_services.clock),
       m_privacy(m_services.defaults, m_services.mirroring), m_jumpRules(m_services.defaults),
       m_soundPlayer(m_soundSettings, m_services.soundOutput, m_services.resources / "sounds"),
-      m_jump(makeTerminalJump(m_services, m_jumpRules)),
-      m_dispatcher(m_services.clock,
-                   {.tapSound = &m_soundPlayer, .jumper = m_jump ? &m_jump->controller : nullptr}),
+      m_jump(makeTerminalJump(m_services, m_jumpRules)), m_intro(m_services, m_store, m_soundPlayer),
+      m_dispatcher(m_services.clock, {.tapSound = &m_soundPlayer,
+                                      .intro = &m_intro.director(),
+                                      .jumper = m_jump ? &m_jump->controller : nullptr}),
       m_uninstaller(
           m_store, m_services.defaults, m_services.loginItem, m_services.trash, m_services.ownFiles,
           [this] { stopHookWriters(); }, m_services.quit),
@@ -177,31 +182,36 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     startHookIntake();
     startOpenCodeIntake();
+    startUnservedSweep();
 
     // Not built yet, and started here when it is: the fallback detector.
 
     startGlance();
     startPanels();
 
-    // Not built yet, and started here in this order when they are: the introduction (unless
-    // "IntroMoviePlayed" is set, its hold callback going to the window manager) and last the status
-    // item with the privacy guard's change callback.
+    // Offered at each launch until one tour has been played to its end or skipped; while it plays it
+    // holds a panel open.
+    m_intro.director().setOnHold([this](bool on) {
+        if (m_windowManager)
+            m_windowManager->setHoldOpen(on);
+    });
+    m_intro.startIfNotPlayed();
+
+    // Not built yet, and started here when it is: the status item with the privacy guard's change
+    // callback.
 }
 
 void AppDelegate::startPanels()
 {
     m_ticker = std::make_unique<ViewTicker>(m_services.scheduler, m_services.clock);
-    m_rows =
-        std::make_unique<SessionRowFactory>(SessionRowContext{m_dispatcher,
-                                                              m_store,
-                                                              *m_ticker,
-                                                              [this](const Session& session) {
-                                                                  if (JumpController* jump = jumpController())
-                                                                      jump->jump(session);
-                                                              },
-                                                              m_coordinator.get(),
-                                                              &m_services.focusReturn,
-                                                              {}});
+    m_rows = std::make_unique<SessionRowFactory>(
+        SessionRowContext{m_dispatcher, m_store, *m_ticker,
+                          [this](const Session& session) {
+                              if (JumpController* jump = jumpController())
+                                  jump->jump(session);
+                          },
+                          m_coordinator.get(), &m_services.focusReturn,
+                          [this] { return m_services.motion && m_services.motion->reducesMotion(); }});
     PanelServices panels{.store = m_store,
                          .coordinator = *m_coordinator,
                          .privacy = &m_privacy,
@@ -211,6 +221,7 @@ void AppDelegate::startPanels()
                          .pointer = m_services.pointer,
                          .shaper = m_services.panelShaper ? *m_services.panelShaper : m_noPanelShaper,
                          .rows = *m_rows};
+    panels.introIsPlaying = [this] { return m_store.introIsRunning(); };
     panels.makeCharacterLayer = [this](int barHeight) -> QWidget* {
         return new CharacterLayer(m_store, m_services.defaults, m_characters, m_services.clock,
                                   m_services.scheduler, barHeight);
@@ -252,10 +263,14 @@ void AppDelegate::startHookIntake()
     m_gateway = std::make_unique<HookGateway>(m_services.scheduler, m_services.paths.socketPath());
     std::vector<HookAdapter*> adapters;
     for (auto& [engine, profile] : hookEngines(m_services.defaults, m_services.paths)) {
+        std::optional<ContextLimits> contextLimits;
+        if (engine.kind == AgentKind::claudeCode)
+            contextLimits.emplace(m_services.paths.claudeSettings());
         auto adapter = std::make_unique<HookAdapter>(
             m_store, engine, std::move(profile),
             HookAdapter::Services{m_services.clock, m_services.scheduler, m_services.transcriptWatcher,
-                                  m_dispatcher, m_services.terminalBinder});
+                                  m_dispatcher, m_services.terminalBinder, &m_services.workers,
+                                  std::move(contextLimits)});
         adapter->start();
         adapters.push_back(&m_gateway->addAdapter(std::move(adapter)));
     }
@@ -285,6 +300,33 @@ void AppDelegate::startOpenCodeIntake()
     m_openCode->start();
 }
 
+// Restored sessions of an agent that is not followed in this run are swept all the same.
+void AppDelegate::startUnservedSweep()
+{
+    std::set<std::string> served;
+    for (const auto& [engine, adapter] : m_gateway->adapters())
+        served.insert(engine);
+    if (m_openCode)
+        served.insert("opencode");
+    m_unservedSweep = std::make_unique<UnservedSessionSweep>(m_store, m_services.clock, m_services.scheduler,
+                                                             std::move(served));
+    m_unservedSweep->start();
+}
+
+SettingsWindow& AppDelegate::settingsWindow()
+{
+    if (m_settingsWindow)
+        return *m_settingsWindow;
+    m_settingsWindow = std::make_unique<SettingsWindow>(SettingsTab::general);
+    // Each tab's page is installed here, from the services it edits, as its code is wired.
+    return *m_settingsWindow;
+}
+
+void AppDelegate::openSettings()
+{
+    settingsWindow().present();
+}
+
 void AppDelegate::stopHookWriters()
 {
     m_probeContext.reset();
@@ -303,9 +345,13 @@ void AppDelegate::applicationWillTerminate()
         m_gateway->stop();
     if (m_openCode)
         m_openCode->stop();
+    if (m_unservedSweep)
+        m_unservedSweep->stop();
     // The fallback detector's timer stops here once it exists.
     if (m_glance)
         m_glance->stop();
+    // A tour cut short is offered again at the next launch; its demonstration is never saved.
+    m_intro.director().shutDown();
     m_store.cancelPendingSave();
     m_store.saveNow();
 }

@@ -2,6 +2,7 @@
 
 #include "Actions/ActionDispatcher.h"
 #include "App/AppServices.h"
+#include "App/Introduction.h"
 #include "App/Uninstaller.h"
 #include "Characters/CharacterCatalog.h"
 #include "Core/PrivacyGuard.h"
@@ -25,7 +26,9 @@ class NotchWindowManager;
 class SessionRowFactory;
 class ViewTicker;
 class OpenCodeAdapter;
+class UnservedSessionSweep;
 class TerminalApps;
+class SettingsWindow;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
@@ -60,6 +63,7 @@ class AppDelegate final : public QObject
     PrivacyGuard& privacy() { return m_privacy; }
     JumpRuleStore& jumpRules() { return m_jumpRules; }
     const CharacterCatalog& characters() const { return m_characters; }
+    IntroDirector& intro() { return m_intro.director(); }
     // None before the start-up.
     AttentionCoordinator* coordinator() const { return m_coordinator.get(); }
     // None without a terminal binder, a process runner, a command lookup and tmux.
@@ -68,10 +72,15 @@ class AppDelegate final : public QObject
     GlanceWatcher* glanceWatcher() const { return m_glance.get(); }
     // None before the start-up.
     NotchWindowManager* windowManager() const { return m_windowManager.get(); }
+    // The settings window, made with its tabs' pages on first use and kept until the delegate goes.
+    SettingsWindow& settingsWindow();
+    // Shows the settings window, raised and focused, on the tab it was left at.
+    void openSettings();
 
   private:
     void startHookIntake();
     void startOpenCodeIntake();
+    void startUnservedSweep();
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
 
@@ -91,6 +100,8 @@ class AppDelegate final : public QObject
     // Made before the dispatcher, which plays its tap and jumps through them.
     SoundPlayer m_soundPlayer;
     std::unique_ptr<TerminalJump> m_jump;
+    // Before the dispatcher, which sends it every answer on the demonstration session.
+    Introduction m_intro;
     ActionDispatcher m_dispatcher;
     Uninstaller m_uninstaller;
     CharacterCatalog m_characters;
@@ -106,6 +117,8 @@ class AppDelegate final : public QObject
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
     std::unique_ptr<OpenCodeAdapter> m_openCode;
+    std::unique_ptr<UnservedSessionSweep> m_unservedSweep;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;
     bool m_terminated = false;
 };

@@ -19,6 +19,7 @@ class FocusReturn;
 class FrontmostApplication;
 class LoginItem;
 class PanelShaper;
+class MotionPreference;
 class PointerSource;
 class ProcessRunner;
 class Scheduler;
@@ -82,6 +83,9 @@ struct AppServices
     Tmux* tmux = nullptr;
     // Lets clicks beside the notch through to the windows below; none: the panels take them all.
     PanelShaper* panelShaper = nullptr;
+
+    // The desktop's wish for less motion; none: motion stays on.
+    MotionPreference* motion = nullptr;
 
     // The application's executable, recorded in "app-path" for the hook client.
     std::filesystem::path appPath;

@@ -13,6 +13,7 @@
 #include "Platform/Linux/LinuxProcessRunner.h"
 #include "Platform/Linux/LinuxTrash.h"
 #include "Platform/Linux/LinuxWindowSystem.h"
+#include "Platform/Linux/PortalMotionPreference.h"
 #include "Platform/Linux/QtScreenProvider.h"
 #include "Platform/Linux/X11FrontmostApplication.h"
 #include "Platform/Linux/XRandrMirroring.h"
@@ -113,6 +114,7 @@ int main(int argc, char** argv)
     X11FrontmostApplication frontmost(display);
     XdgUrlOpener urls(runner);
     const std::unique_ptr<PanelShaper> panelShaper = XcbPanelShaper::create();
+    PortalMotionPreference motion;
 
     AppDelegate delegate({.clock = clock,
                           .scheduler = scheduler,
@@ -137,6 +139,7 @@ int main(int argc, char** argv)
                           .commandLookup = &lookup,
                           .tmux = &tmux,
                           .panelShaper = panelShaper.get(),
+                          .motion = &motion,
                           .appPath = AppPaths::executablePath(),
                           .hookClient = AppPaths::bundledHelper(),
                           .resources = AppPaths::resourceDirectory(),
