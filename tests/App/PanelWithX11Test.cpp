@@ -153,8 +153,14 @@ class PanelWithX11Test : public ::testing::Test
         return environment;
     }
 
-    bool startApplication()
+    // Starts the application with `settings` as its saved defaults; the introduction counts as
+    // played, so the panel shows the sessions alone.
+    bool startApplication(nlohmann::json settings = nlohmann::json::object())
     {
+        settings["IntroMoviePlayed"] = true;
+        const fs::path defaults = home.path() / ".config/Velquist/defaults.json";
+        fs::create_directories(defaults.parent_path());
+        std::ofstream(defaults) << settings.dump();
         app.setProcessEnvironment(childEnvironment());
         app.start(QStringLiteral(VELQUIST_APP_PATH), {});
         return app.waitForStarted(10'000) &&
@@ -377,10 +383,8 @@ TEST_F(PanelWithX11Test, ClicksBesideTheNotchReachTheWindowBelow)
 
 TEST_F(PanelWithX11Test, AFullScreenWindowHidesThePanelWhenTheSettingSaysSo)
 {
-    const fs::path defaults = home.path() / ".config/Velquist/defaults.json";
-    fs::create_directories(defaults.parent_path());
-    std::ofstream(defaults) << R"({"hidesOverFullScreen": true})";
-    ASSERT_TRUE(startApplication()) << app.readAllStandardError().toStdString();
+    ASSERT_TRUE(startApplication({{"hidesOverFullScreen", true}}))
+        << app.readAllStandardError().toStdString();
     ASSERT_TRUE(test::waitUntil([&] { return panel().has_value(); }, 30s));
     {
         WindowBelow video(x, {0, 0, kScreenWidth, kScreenHeight}, true);
