@@ -7,6 +7,7 @@
 #include "Core/QtScheduler.h"
 #include "Core/SessionStore.h"
 #include "Core/SystemClock.h"
+#include "ProcessFigures.h"
 #include "Shared/AppPaths.h"
 
 #include <QCoreApplication>
@@ -33,38 +34,6 @@ namespace {
 constexpr int kSessions = 20;
 constexpr double kTargetCpuPercent = 1.0;
 constexpr double kTargetResidentMiB = 150.0;
-
-// User plus system CPU time of a process, in seconds; negative when it is gone.
-double cpuSeconds(qint64 pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    const auto end = text.rfind(')');
-    if (end == std::string::npos)
-        return -1;
-    std::istringstream fields(text.substr(end + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    // After the name: state is field 3; utime and stime are fields 14 and 15.
-    for (int index = 3; index <= 15 && fields >> field; ++index) {
-        if (index == 14)
-            utime = std::stoull(field);
-        if (index == 15)
-            stime = std::stoull(field);
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-double residentMiB(qint64 pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    }
-    return -1;
-}
 
 void saveSessions()
 {
@@ -121,16 +90,16 @@ int main(int argc, char** argv)
     const qint64 pid = velquist.processId();
     // Start-up work is not idling.
     std::this_thread::sleep_for(3s);
-    const double cpuBefore = cpuSeconds(pid);
+    const double cpuBefore = bench::cpuSeconds(pid);
     const auto start = std::chrono::steady_clock::now();
     double peak = 0;
     for (int second = 0; second < seconds; ++second) {
         std::this_thread::sleep_for(1s);
-        peak = std::max(peak, residentMiB(pid));
+        peak = std::max(peak, bench::residentMiB(pid));
     }
-    const double cpuAfter = cpuSeconds(pid);
+    const double cpuAfter = bench::cpuSeconds(pid);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double resident = residentMiB(pid);
+    const double resident = bench::residentMiB(pid);
     const bool running = velquist.state() == QProcess::Running && cpuAfter >= 0;
 
     velquist.terminate();

@@ -6,8 +6,10 @@
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
 #include "Adapters/UnservedSessionSweep.h"
+#include "App/AppSettings.h"
 #include "App/SettingsWindow.h"
 #include "Attention/GlanceWatcher.h"
+#include "Characters/CharacterLayer.h"
 #include "Core/AttentionCoordinator.h"
 #include "Core/CommandLookup.h"
 #include "Core/LegacySupportMigration.h"
@@ -16,6 +18,7 @@
 #include "Ingestion/ClaudeVersionProbe.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
+#include "Platform/MotionPreference.h"
 #include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
@@ -24,6 +27,9 @@
 #include "Terminal/JumpController.h"
 #include "Terminal/MultiplexerFocus.h"
 #include "Terminal/TerminalFocusRegistry.h"
+#include "UI/SessionRowFactory.h"
+#include "UI/ViewTicker.h"
+#include "Windows/NotchWindowManager.h"
 
 #include <QThreadPool>
 #include <set>
@@ -181,15 +187,51 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Not built yet, and started here when it is: the fallback detector.
 
     startGlance();
+    startPanels();
 
-    // Not built yet, and started here when it is: the notch window manager, whose hold-open the
-    // introduction's hold callback sets.
-
-    // Offered at each launch until one tour has been played to its end or skipped.
+    // Offered at each launch until one tour has been played to its end or skipped; while it plays it
+    // holds a panel open.
+    m_intro.director().setOnHold([this](bool on) {
+        if (m_windowManager)
+            m_windowManager->setHoldOpen(on);
+    });
     m_intro.startIfNotPlayed();
 
     // Not built yet, and started here when it is: the status item with the privacy guard's change
     // callback.
+}
+
+void AppDelegate::startPanels()
+{
+    m_ticker = std::make_unique<ViewTicker>(m_services.scheduler, m_services.clock);
+    m_rows = std::make_unique<SessionRowFactory>(
+        SessionRowContext{m_dispatcher, m_store, *m_ticker,
+                          [this](const Session& session) {
+                              if (JumpController* jump = jumpController())
+                                  jump->jump(session);
+                          },
+                          m_coordinator.get(), &m_services.focusReturn,
+                          [this] { return m_services.motion && m_services.motion->reducesMotion(); }});
+    PanelServices panels{.store = m_store,
+                         .coordinator = *m_coordinator,
+                         .privacy = &m_privacy,
+                         .defaults = m_services.defaults,
+                         .clock = m_services.clock,
+                         .scheduler = m_services.scheduler,
+                         .pointer = m_services.pointer,
+                         .shaper = m_services.panelShaper ? *m_services.panelShaper : m_noPanelShaper,
+                         .rows = *m_rows};
+    panels.introIsPlaying = [this] { return m_store.introIsRunning(); };
+    panels.makeCharacterLayer = [this](int barHeight) -> QWidget* {
+        return new CharacterLayer(m_store, m_services.defaults, m_characters, m_services.clock,
+                                  m_services.scheduler, barHeight);
+    };
+    m_windowManager = std::make_unique<NotchWindowManager>(
+        NotchWindowManager::Services{panels, m_services.screens, m_services.windows,
+                                     [this](const std::vector<ScreenDescription>& screens) {
+                                         AppSettings::migratePlacement(screens, m_services.defaults);
+                                     }});
+    m_windowManager->start();
 }
 
 void AppDelegate::startAttention()

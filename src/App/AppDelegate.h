@@ -7,6 +7,7 @@
 #include "Characters/CharacterCatalog.h"
 #include "Core/PrivacyGuard.h"
 #include "Core/SessionStore.h"
+#include "Platform/PanelShaper.h"
 #include "Sound/SoundPlayer.h"
 #include "Sound/SoundSettings.h"
 #include "Terminal/JumpRuleStore.h"
@@ -21,6 +22,9 @@ class AttentionCoordinator;
 class GlanceWatcher;
 class HookGateway;
 class JumpController;
+class NotchWindowManager;
+class SessionRowFactory;
+class ViewTicker;
 class OpenCodeAdapter;
 class SettingsWindow;
 class TerminalApps;
@@ -66,6 +70,8 @@ class AppDelegate final : public QObject
     JumpController* jumpController() const;
     // None before the start-up, and without a terminal binder.
     GlanceWatcher* glanceWatcher() const { return m_glance.get(); }
+    // None before the start-up.
+    NotchWindowManager* windowManager() const { return m_windowManager.get(); }
     // The settings window, made with its tabs' pages on first use and kept until the delegate goes.
     SettingsWindow& settingsWindow();
     // Shows the settings window, raised and focused, on the tab it was left at.
@@ -84,6 +90,7 @@ class AppDelegate final : public QObject
                                                           const JumpRuleStore& rules);
     void startAttention();
     void startGlance();
+    void startPanels();
 
     AppServices m_services;
     SessionStore m_store;
@@ -101,6 +108,11 @@ class AppDelegate final : public QObject
     std::unique_ptr<TerminalApps> m_terminalApps;
     std::unique_ptr<AttentionCoordinator> m_coordinator;
     std::unique_ptr<GlanceWatcher> m_glance;
+    // The panels and what fills them; they go before the coordinator and the store they show.
+    UnavailablePanelShaper m_noPanelShaper;
+    std::unique_ptr<ViewTicker> m_ticker;
+    std::unique_ptr<SessionRowFactory> m_rows;
+    std::unique_ptr<NotchWindowManager> m_windowManager;
     // Guards the version probe's late hook install; gone means the install is not wanted.
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;

@@ -18,6 +18,7 @@ class FileWatcher;
 class FocusReturn;
 class FrontmostApplication;
 class LoginItem;
+class PanelShaper;
 class MotionPreference;
 class PointerSource;
 class ProcessRunner;
@@ -80,6 +81,8 @@ struct AppServices
     ProcessRunner* processRunner = nullptr;
     CommandLookup* commandLookup = nullptr;
     Tmux* tmux = nullptr;
+    // Lets clicks beside the notch through to the windows below; none: the panels take them all.
+    PanelShaper* panelShaper = nullptr;
 
     // The desktop's wish for less motion; none: motion stays on.
     MotionPreference* motion = nullptr;

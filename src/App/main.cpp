@@ -18,6 +18,7 @@
 #include "Platform/Linux/X11FrontmostApplication.h"
 #include "Platform/Linux/XRandrMirroring.h"
 #include "Platform/Linux/XScreenSaverIdle.h"
+#include "Platform/Linux/XcbPanelShaper.h"
 #include "Platform/Linux/XdgAutostartLoginItem.h"
 #include "Platform/Linux/XdgUrlOpener.h"
 #include "Platform/UnavailablePointerSource.h"
@@ -112,6 +113,7 @@ int main(int argc, char** argv)
     // The active window's owner, and the focus handed back after a text field.
     X11FrontmostApplication frontmost(display);
     XdgUrlOpener urls(runner);
+    const std::unique_ptr<PanelShaper> panelShaper = XcbPanelShaper::create();
     PortalMotionPreference motion;
 
     AppDelegate delegate({.clock = clock,
@@ -136,6 +138,7 @@ int main(int argc, char** argv)
                           .processRunner = &runner,
                           .commandLookup = &lookup,
                           .tmux = &tmux,
+                          .panelShaper = panelShaper.get(),
                           .motion = &motion,
                           .appPath = AppPaths::executablePath(),
                           .hookClient = AppPaths::bundledHelper(),

@@ -17,6 +17,8 @@ class SessionRowFactory final : public SessionRowSource
         if (auto* sessionRow = qobject_cast<SessionRow*>(row))
             sessionRow->setSession(session);
     }
+    // Each card keeps room around it for its glow.
+    int rowMargin() const override { return CardFrame::kGlowMargin; }
 
   private:
     SessionRowContext m_context;

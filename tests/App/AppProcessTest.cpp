@@ -2,6 +2,7 @@
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
+#include "support/InstalledHook.h"
 #include "support/WaitUntil.h"
 #include "support/base/TemporaryHome.h"
 
@@ -136,22 +137,6 @@ bool runHook(const test::TemporaryHome& home, const std::string& command, const 
     return hook.waitForFinished(10'000) && hook.exitCode() == 0;
 }
 
-// The command our hook entry runs for `event` in Claude Code's settings.
-std::string installedCommand(const test::TemporaryHome& home, const std::string& event)
-{
-    const auto settings = Json::parse(home.read(".claude/settings.json"));
-    if (!settings)
-        return {};
-    for (const auto& group : (*settings)["hooks"][event]) {
-        for (const auto& entry : group["hooks"]) {
-            const std::string command = entry.value("command", "");
-            if (command.find("quorvel") != std::string::npos)
-                return command;
-        }
-    }
-    return {};
-}
-
 class AppProcessTest : public ::testing::Test
 {
   protected:
@@ -190,7 +175,7 @@ TEST_F(AppProcessTest, InstallsItsHooksAndTracksTheSessionsTheyReport)
     EXPECT_NE(home.read(".codex/hooks.json").find(AppPaths::installedHelper().string()), std::string::npos);
     EXPECT_FALSE(fs::exists(home.path() / ".gemini")) << "no hooks for an agent that is not there";
 
-    const std::string command = installedCommand(home, "SessionStart");
+    const std::string command = test::installedClaudeHook(home.path(), "SessionStart");
     ASSERT_FALSE(command.empty()) << home.read(".claude/settings.json");
     ASSERT_TRUE(
         runHook(home, command,
