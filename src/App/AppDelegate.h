@@ -48,6 +48,8 @@ class AppDelegate final : public QObject
     void stopHookWriters();
 
     AppServices m_services;
+    // The rules read "~" as the user's home folder.
+    SilenceRuleStore m_silence;
     SessionStore m_store;
     ActionDispatcher m_dispatcher;
     Uninstaller m_uninstaller;

@@ -12,7 +12,7 @@
 #include "support/RecordingUrlOpener.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -62,6 +62,7 @@ TEST(JumpControllerX11Test, RaisesTheTerminalWindowOfTheSessionsProcess)
         EXPECT_TRUE(test::waitUntil([&] {
             const auto active = windows.activeWindow();
             return active && active->pid == target->pid();
-        })) << "window of pid " << target->pid() << " never became active";
+        })) << "window of pid "
+            << target->pid() << " never became active";
     }
 }
