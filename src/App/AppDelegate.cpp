@@ -5,8 +5,14 @@
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
+#include "Adapters/UnservedSessionSweep.h"
+#include "App/SettingsWindow.h"
+#include "Attention/GlanceWatcher.h"
+#include "Core/AttentionCoordinator.h"
+#include "Core/CommandLookup.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
+#include "Core/TerminalApps.h"
 #include "Ingestion/ClaudeVersionProbe.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
@@ -14,8 +20,13 @@
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
+#include "Terminal/BinderTerminalApps.h"
+#include "Terminal/JumpController.h"
+#include "Terminal/MultiplexerFocus.h"
+#include "Terminal/TerminalFocusRegistry.h"
 
 #include <QThreadPool>
+#include <set>
 
 namespace velquist {
 
@@ -64,17 +75,52 @@ std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePath
 
 } // namespace
 
+struct AppDelegate::TerminalJump
+{
+    TerminalJump(const AppServices& services, const TerminalBinder& binder, ProcessRunner& runner,
+                 CommandLookup& lookup, Tmux& tmux)
+        : multiplexer(tmux), strategies(TerminalTools{runner, services.windows, services.urls,
+                                                      [&lookup](const std::string& name, const RunningApp&) {
+                                                          return lookup.find(name);
+                                                      }}),
+          controller({binder, services.windows, multiplexer, strategies, services.urls, services.scheduler})
+    {
+    }
+
+    MultiplexerFocus multiplexer;
+    TerminalFocusRegistry strategies;
+    JumpController controller;
+};
+
+std::unique_ptr<AppDelegate::TerminalJump> AppDelegate::makeTerminalJump(const AppServices& services,
+                                                                         const JumpRuleStore& rules)
+{
+    if (!services.terminalBinder || !services.processRunner || !services.commandLookup || !services.tmux)
+        return nullptr;
+    auto jump = std::make_unique<TerminalJump>(services, *services.terminalBinder, *services.processRunner,
+                                               *services.commandLookup, *services.tmux);
+    jump->controller.setRules(&rules);
+    return jump;
+}
+
 AppDelegate::AppDelegate(AppServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
       m_silence(m_services.paths.silenceRulesFile(), m_services.paths.home()),
       m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile(), &m_silence),
-      m_dispatcher(m_services.clock),
+      m_soundSettings(m_services.defaults, m_services.clock),
+      m_privacy(m_services.defaults, m_services.mirroring), m_jumpRules(m_services.defaults),
+      m_soundPlayer(m_soundSettings, m_services.soundOutput, m_services.resources / "sounds"),
+      m_jump(makeTerminalJump(m_services, m_jumpRules)), m_intro(m_services, m_store, m_soundPlayer),
+      m_dispatcher(m_services.clock, {.tapSound = &m_soundPlayer,
+                                      .intro = &m_intro.director(),
+                                      .jumper = m_jump ? &m_jump->controller : nullptr}),
       m_uninstaller(
           m_services.paths, m_store, m_services.defaults, m_services.loginItem, m_services.trash,
-          m_services.ownFiles, [this] { stopHookWriters(); }, m_services.quit)
+          m_services.ownFiles, [this] { stopHookWriters(); }, m_services.quit),
+      m_characters(CharacterCatalog::bundledDirectory(m_services.resources))
 {
-    // Sound settings, the privacy guard, the usage store and the jump rules join the store here
-    // once they are built; none of them exists yet.
+    m_soundPlayer.setPrivacy(&m_privacy);
+    // The usage store joins the store here once it is built.
 }
 
 AppDelegate::~AppDelegate()
@@ -85,6 +131,11 @@ AppDelegate::~AppDelegate()
     // The probe's worker reads and writes the defaults, which go when the delegate has gone.
     m_services.workers.waitForDone();
     QThreadPool::globalInstance()->waitForDone();
+}
+
+JumpController* AppDelegate::jumpController() const
+{
+    return m_jump ? &m_jump->controller : nullptr;
 }
 
 void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
@@ -110,9 +161,9 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     m_store.restoreSessions();
 
-    // Not built yet, and wired here in this order when they are: the attention coordinator with
-    // its sound player and privacy guard, published in AppServices with the usage store and the
-    // jump rules; the usage store's threshold callback and its start.
+    startAttention();
+
+    // Not built yet, and wired here when it is: the usage store's threshold callback and its start.
 
     // Claude Code's subagent events are hooked only once the installed version is known to send
     // them; searching its executable takes a while, so the answer comes in the background.
@@ -124,15 +175,49 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
                     HookInstaller::claudeTarget(m_services.paths, m_services.defaults));
         });
 
-    // Not built yet: the sound settings and player join AppServices here, and the store's alert
-    // callback goes to the attention coordinator.
+    // After the restore, so the saved sessions raise no alert.
+    connect(&m_store, &SessionStore::alertRaised, m_coordinator.get(), &AttentionCoordinator::handleAlert);
 
     startHookIntake();
     startOpenCodeIntake();
+    startUnservedSweep();
 
-    // Not built yet, and started here in this order when they are: the fallback detector, the glance watcher
-    // with the store's done-unread callback, the notch window manager, the introduction (unless
-    // "IntroMoviePlayed" is set) and last the status item with the privacy guard's change callback.
+    // Not built yet, and started here when it is: the fallback detector.
+
+    startGlance();
+
+    // Not built yet, and started here when it is: the notch window manager, whose hold-open the
+    // introduction's hold callback sets.
+
+    // Offered at each launch until one tour has been played to its end or skipped.
+    m_intro.startIfNotPlayed();
+
+    // Not built yet, and started here when it is: the status item with the privacy guard's change
+    // callback.
+}
+
+void AppDelegate::startAttention()
+{
+    if (m_services.terminalBinder)
+        m_terminalApps = std::make_unique<BinderTerminalApps>(*m_services.terminalBinder);
+    else
+        m_terminalApps = std::make_unique<NoTerminalApps>();
+    m_coordinator = std::make_unique<AttentionCoordinator>(
+        m_store, m_services.defaults, m_services.clock, m_services.scheduler,
+        AttentionCoordinator::Probes{m_services.idle, m_services.screenLock, m_services.frontmost,
+                                     *m_terminalApps});
+    m_coordinator->setSound(&m_soundPlayer);
+    m_coordinator->setPrivacy(&m_privacy);
+}
+
+void AppDelegate::startGlance()
+{
+    if (!m_services.terminalBinder)
+        return;
+    m_glance = std::make_unique<GlanceWatcher>(GlanceWatcher::Services{
+        m_store, *m_services.terminalBinder, m_services.windows, m_services.scheduler, m_services.clock});
+    m_glance->start();
+    connect(&m_store, &SessionStore::doneUnread, m_glance.get(), &GlanceWatcher::reevaluate);
 }
 
 void AppDelegate::startHookIntake()
@@ -140,10 +225,14 @@ void AppDelegate::startHookIntake()
     m_gateway = std::make_unique<HookGateway>(m_services.scheduler, m_services.paths.socketPath());
     std::vector<HookAdapter*> adapters;
     for (auto& [engine, profile] : hookEngines(m_services.defaults, m_services.paths)) {
+        std::optional<ContextLimits> contextLimits;
+        if (engine.kind == AgentKind::claudeCode)
+            contextLimits.emplace(m_services.paths.claudeSettings());
         auto adapter = std::make_unique<HookAdapter>(
             m_store, engine, std::move(profile),
             HookAdapter::Services{m_services.clock, m_services.scheduler, m_services.transcriptWatcher,
-                                  m_dispatcher, m_services.terminalBinder});
+                                  m_dispatcher, m_services.terminalBinder, &m_services.workers,
+                                  std::move(contextLimits)});
         adapter->start();
         adapters.push_back(&m_gateway->addAdapter(std::move(adapter)));
     }
@@ -173,6 +262,33 @@ void AppDelegate::startOpenCodeIntake()
     m_openCode->start();
 }
 
+// Restored sessions of an agent that is not followed in this run are swept all the same.
+void AppDelegate::startUnservedSweep()
+{
+    std::set<std::string> served;
+    for (const auto& [engine, adapter] : m_gateway->adapters())
+        served.insert(engine);
+    if (m_openCode)
+        served.insert("opencode");
+    m_unservedSweep = std::make_unique<UnservedSessionSweep>(m_store, m_services.clock, m_services.scheduler,
+                                                             std::move(served));
+    m_unservedSweep->start();
+}
+
+SettingsWindow& AppDelegate::settingsWindow()
+{
+    if (m_settingsWindow)
+        return *m_settingsWindow;
+    m_settingsWindow = std::make_unique<SettingsWindow>(SettingsTab::general);
+    // Each tab's page is installed here, from the services it edits, as its code is wired.
+    return *m_settingsWindow;
+}
+
+void AppDelegate::openSettings()
+{
+    settingsWindow().present();
+}
+
 void AppDelegate::stopHookWriters()
 {
     m_probeContext.reset();
@@ -191,7 +307,13 @@ void AppDelegate::applicationWillTerminate()
         m_gateway->stop();
     if (m_openCode)
         m_openCode->stop();
-    // The fallback detector's timer and the glance watcher stop here once they exist.
+    if (m_unservedSweep)
+        m_unservedSweep->stop();
+    // The fallback detector's timer stops here once it exists.
+    if (m_glance)
+        m_glance->stop();
+    // A tour cut short is offered again at the next launch; its demonstration is never saved.
+    m_intro.director().shutDown();
     m_store.cancelPendingSave();
     m_store.saveNow();
 }

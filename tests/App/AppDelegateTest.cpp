@@ -3,13 +3,9 @@
 #include "Adapters/OpenCodeAdapter.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
-#include "support/ManualScheduler.h"
-#include "support/MemoryDefaults.h"
-#include "support/RecordingFileWatcher.h"
-#include "support/RecordingLoginItem.h"
-#include "support/RecordingTrash.h"
+#include "support/ChildProcess.h"
+#include "support/DelegateWorld.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryFolder.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -21,23 +17,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // A delegate on doubles in a temporary home; the real hook client is the one installed.
-struct Harness
+struct Harness : test::DelegateWorld
 {
-    Harness()
-        : delegate({.clock = clock,
-                    .scheduler = clock,
-                    .defaults = defaults,
-                    .paths = paths,
-                    .workers = workers,
-                    .loginItem = loginItem,
-                    .trash = trash,
-                    .transcriptWatcher = watcher,
-                    .appPath = appFile,
-                    .hookClient = VELQUIST_QUORVEL_PATH,
-                    .ownFiles = {appFile},
-                    .quit = [this] { ++quitRequests; }})
-    {
-    }
+    Harness() : delegate(services()) {}
 
     std::vector<std::string> adapterEngines() const
     {
@@ -47,16 +29,6 @@ struct Harness
         return engines;
     }
 
-    test::TemporaryFolder home;
-    const HomePaths paths{home.path()};
-    const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
-    test::ManualScheduler clock;
-    QThreadPool workers;
-    test::MemoryDefaults defaults;
-    test::RecordingLoginItem loginItem;
-    test::RecordingTrash trash;
-    test::RecordingFileWatcher watcher;
-    int quitRequests = 0;
     AppDelegate delegate;
 };
 
@@ -139,6 +111,28 @@ TEST_F(AppDelegateTest, StartsItsHookIntakeAndStopsItAtShutdown)
 
     EXPECT_FALSE(fs::exists(paths.socketPath()));
     EXPECT_EQ(delegate.dispatcher().resolver(AgentKind::claudeCode), nullptr);
+}
+
+TEST_F(AppDelegateTest, RestoredSessionsOfAnAgentWithoutAnAdapterAreSweptOnceTheirOwnerIsGone)
+{
+    // Codex was followed in an earlier run; this run finds no configuration folder of it.
+    auto owner = std::make_unique<test::ChildProcess>(std::vector<std::string>{"/bin/sleep", "600"});
+    Session restored = liveSession("codex:c1", "/home/dev/app");
+    restored.agent = AgentKind::codex;
+    restored.terminal.ownerPID = owner->pid();
+    restored.updatedAt = clock.now();
+    save({restored, liveSession("claude:c2", "/home/dev/other")});
+    delegate.applicationDidFinishLaunching({"velquist"});
+    ASSERT_EQ(adapterEngines(), std::vector<std::string>{"claude"});
+    ASSERT_TRUE(delegate.store().session("codex:c1"));
+
+    clock.advance(std::chrono::seconds(60));
+    EXPECT_TRUE(delegate.store().session("codex:c1"));
+    owner.reset();
+    clock.advance(std::chrono::seconds(60));
+    EXPECT_FALSE(delegate.store().session("codex:c1"));
+    EXPECT_TRUE(delegate.store().session("claude:c2"));
+    delegate.applicationWillTerminate();
 }
 
 TEST(AppDelegateEnginesTest, OnlyTheAgentsFoundGetAnAdapter)

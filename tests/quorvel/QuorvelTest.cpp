@@ -514,15 +514,31 @@ class ForkedClient
     int m_errors[2] = {-1, -1};
 };
 
+// A new pseudo-terminal's master end, or -1, and the name of its other end.
+std::pair<int, std::string> openPseudoTerminal()
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return {-1, {}};
+    return {master, ::ptsname(master)};
+}
+
+// In a forked process: a session of its own whose controlling terminal is `terminal`.
+void takeTerminal(int master, const std::string& terminal)
+{
+    ::close(master);
+    ::setsid();
+    const int tty = ::open(terminal.c_str(), O_RDWR);
+    if (tty < 0 || ::ioctl(tty, TIOCSCTTY, 0) != 0)
+        ::_exit(3);
+}
+
 } // namespace
 
 TEST_F(QuorvelTest, TerminalIsFoundOnALaterAncestor)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const auto [master, terminal] = openPseudoTerminal();
     ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const std::string terminal = ::ptsname(master);
     FakeHookServer server(socketPath());
     ForkedClient client(m_home.path());
 
@@ -531,11 +547,7 @@ TEST_F(QuorvelTest, TerminalIsFoundOnALaterAncestor)
     ASSERT_GE(holder, 0);
     if (holder == 0) {
         client.dropTestEnds();
-        ::close(master);
-        ::setsid();
-        const int tty = ::open(terminal.c_str(), O_RDWR);
-        if (tty < 0 || ::ioctl(tty, TIOCSCTTY, 0) != 0)
-            ::_exit(3);
+        takeTerminal(master, terminal);
         const pid_t middle = ::fork();
         if (middle == 0) {
             ::setsid();
@@ -575,11 +587,8 @@ TEST_F(QuorvelTest, TheTerminalOwnerIsTheAgentNotTheShellRunningTheHookCommand)
         if (::access(shell.c_str(), X_OK) != 0)
             continue;
         SCOPED_TRACE(shell);
-        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const auto [master, terminal] = openPseudoTerminal();
         ASSERT_GE(master, 0);
-        ASSERT_EQ(::grantpt(master), 0);
-        ASSERT_EQ(::unlockpt(master), 0);
-        const std::string terminal = ::ptsname(master);
         ForkedClient client(m_home.path(), shell);
 
         // agent (owns the terminal) <- shell -c <- client
@@ -587,11 +596,7 @@ TEST_F(QuorvelTest, TheTerminalOwnerIsTheAgentNotTheShellRunningTheHookCommand)
         ASSERT_GE(agent, 0);
         if (agent == 0) {
             client.dropTestEnds();
-            ::close(master);
-            ::setsid();
-            const int tty = ::open(terminal.c_str(), O_RDWR);
-            if (tty < 0 || ::ioctl(tty, TIOCSCTTY, 0) != 0)
-                ::_exit(3);
+            takeTerminal(master, terminal);
             const pid_t hook = ::fork();
             if (hook == 0)
                 client.exec();
