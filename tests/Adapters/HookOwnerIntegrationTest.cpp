@@ -6,6 +6,7 @@
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
+#include "Adapters/HookHousekeeping.h"
 #include "Core/SessionStore.h"
 #include "Shared/HomePaths.h"
 #include "Shared/ProcessTree.h"
@@ -206,7 +207,7 @@ TEST(HookOwnerIntegrationTest, ASessionWhoseHooksRunThroughTheShellSurvivesTheSw
         ASSERT_TRUE(waitUntil([&] { return store.session(key)->updatedAt == clock.now(); }));
         EXPECT_EQ(store.session(key)->terminal.ownerPID, agent.pid());
 
-        clock.advance(HookAdapter::kCleanupInterval);
+        clock.advance(HookHousekeeping::kCleanupInterval);
         ASSERT_NE(store.session(key), nullptr) << "a live agent's session was swept";
         EXPECT_TRUE(adapter.holdsDecision(key));
         settle();
