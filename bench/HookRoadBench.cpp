@@ -13,6 +13,7 @@
 #include "Platform/Linux/InotifyFileWatcher.h"
 #include "Platform/UserDefaults.h"
 #include "Shared/AppPaths.h"
+#include "Shared/HomePaths.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -82,7 +83,7 @@ int main(int argc, char** argv)
         store,
         AgentEngine{AgentKind::claudeCode, "claude", AgentMechanism::blockingHook,
                     AgentCapabilities::of(AgentKind::claudeCode), "claude"},
-        std::make_unique<ClaudeEngineProfile>(defaults),
+        std::make_unique<ClaudeEngineProfile>(HomePaths::fromEnvironment(), defaults),
         HookAdapter::Services{clock, scheduler, watcher, dispatcher}));
     adapter.start();
     gateway.start();

@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!parsed || !parsed->is_object())
         return 0;
 
-    const std::string command = HookInstaller::expectedCommand("claude", "PermissionRequest", std::nullopt);
+    const std::string command = HookInstaller::expectedCommand("/home/user/.local/share/Velquist/bin/quorvel",
+                                                               "claude", "PermissionRequest", std::nullopt);
     const std::vector<std::string> events{"SessionStart", "PreToolUse", "PermissionRequest", "Stop"};
     const std::set<std::string> decide{"PermissionRequest"};
 

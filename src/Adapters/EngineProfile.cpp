@@ -22,15 +22,16 @@ std::string PermissionRequestProfile::encodeDeny(const std::string& message) con
     return PermissionDecision::deny(message);
 }
 
-ClaudeEngineProfile::ClaudeEngineProfile(const UserDefaults& defaults, bool forwardsUpdatedPermissions)
+ClaudeEngineProfile::ClaudeEngineProfile(HomePaths paths, const UserDefaults& defaults,
+                                         bool forwardsUpdatedPermissions)
     : PermissionRequestProfile({.forwardsUpdatedPermissions = forwardsUpdatedPermissions}),
-      m_defaults(defaults)
+      m_paths(std::move(paths)), m_defaults(defaults)
 {
 }
 
 HookInstallTarget ClaudeEngineProfile::installTarget() const
 {
-    return HookInstaller::claudeTarget(m_defaults);
+    return HookInstaller::claudeTarget(m_paths, m_defaults);
 }
 
 TranscriptLineParser ClaudeEngineProfile::transcriptLineParser() const
@@ -38,14 +39,15 @@ TranscriptLineParser ClaudeEngineProfile::transcriptLineParser() const
     return TranscriptParser::parse;
 }
 
-CodexEngineProfile::CodexEngineProfile(bool forwardsUpdatedPermissions)
-    : PermissionRequestProfile({.forwardsUpdatedPermissions = forwardsUpdatedPermissions})
+CodexEngineProfile::CodexEngineProfile(HomePaths paths, bool forwardsUpdatedPermissions)
+    : PermissionRequestProfile({.forwardsUpdatedPermissions = forwardsUpdatedPermissions}),
+      m_paths(std::move(paths))
 {
 }
 
 HookInstallTarget CodexEngineProfile::installTarget() const
 {
-    return HookInstaller::codexTarget();
+    return HookInstaller::codexTarget(m_paths);
 }
 
 TranscriptLineParser CodexEngineProfile::transcriptLineParser() const
@@ -53,11 +55,11 @@ TranscriptLineParser CodexEngineProfile::transcriptLineParser() const
     return CodexTranscriptParser::parse;
 }
 
-CursorEngineProfile::CursorEngineProfile() : EngineProfile({}) {}
+CursorEngineProfile::CursorEngineProfile(HomePaths paths) : EngineProfile({}), m_paths(std::move(paths)) {}
 
 HookInstallTarget CursorEngineProfile::installTarget() const
 {
-    return HookInstaller::cursorTarget();
+    return HookInstaller::cursorTarget(m_paths);
 }
 
 TranscriptLineParser CursorEngineProfile::transcriptLineParser() const
@@ -80,14 +82,15 @@ std::string CursorEngineProfile::encodeDeny(const std::string& message) const
         {{"permission", "deny"}, {"user_message", message}, {"agent_message", message}});
 }
 
-GeminiEngineProfile::GeminiEngineProfile()
-    : EngineProfile({.autoApprovesReadOnlyTools = true, .infersDoneWhenIdle = true})
+GeminiEngineProfile::GeminiEngineProfile(HomePaths paths)
+    : EngineProfile({.autoApprovesReadOnlyTools = true, .infersDoneWhenIdle = true}),
+      m_paths(std::move(paths))
 {
 }
 
 HookInstallTarget GeminiEngineProfile::installTarget() const
 {
-    return HookInstaller::geminiTarget();
+    return HookInstaller::geminiTarget(m_paths);
 }
 
 TranscriptLineParser GeminiEngineProfile::transcriptLineParser() const
@@ -106,11 +109,14 @@ std::string GeminiEngineProfile::encodeDeny(const std::string& message) const
     return PermissionDecision::serialise({{"decision", "deny"}, {"reason", message}});
 }
 
-QwenEngineProfile::QwenEngineProfile() : PermissionRequestProfile({.autoApprovesReadOnlyTools = true}) {}
+QwenEngineProfile::QwenEngineProfile(HomePaths paths)
+    : PermissionRequestProfile({.autoApprovesReadOnlyTools = true}), m_paths(std::move(paths))
+{
+}
 
 HookInstallTarget QwenEngineProfile::installTarget() const
 {
-    return HookInstaller::qwenTarget();
+    return HookInstaller::qwenTarget(m_paths);
 }
 
 TranscriptLineParser QwenEngineProfile::transcriptLineParser() const

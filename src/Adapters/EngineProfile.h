@@ -2,6 +2,7 @@
 
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/TranscriptItem.h"
+#include "Shared/HomePaths.h"
 
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -67,55 +68,69 @@ class PermissionRequestProfile : public EngineProfile
 class ClaudeEngineProfile final : public PermissionRequestProfile
 {
   public:
-    // The install target follows the version probe's answers cached in `defaults`, which must
-    // outlive the profile.
-    explicit ClaudeEngineProfile(const UserDefaults& defaults, bool forwardsUpdatedPermissions = true);
+    // The hooks go into the files below the home folder of `paths`. The install target follows
+    // the version probe's answers cached in `defaults`, which must outlive the profile.
+    ClaudeEngineProfile(HomePaths paths, const UserDefaults& defaults,
+                        bool forwardsUpdatedPermissions = true);
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
 
   private:
+    HomePaths m_paths;
     const UserDefaults& m_defaults;
 };
 
 class CodexEngineProfile final : public PermissionRequestProfile
 {
   public:
-    explicit CodexEngineProfile(bool forwardsUpdatedPermissions = true);
+    explicit CodexEngineProfile(HomePaths paths, bool forwardsUpdatedPermissions = true);
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
+
+  private:
+    HomePaths m_paths;
 };
 
 // Cursor: answers "beforeShellExecution" and "beforeMCPExecution".
 class CursorEngineProfile final : public EngineProfile
 {
   public:
-    CursorEngineProfile();
+    explicit CursorEngineProfile(HomePaths paths);
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
     std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput,
                             const std::optional<nlohmann::json>& updatedPermissions) const override;
     std::string encodeDeny(const std::string& message) const override;
+
+  private:
+    HomePaths m_paths;
 };
 
 // Gemini CLI: answers "BeforeTool"; it sends no stop event.
 class GeminiEngineProfile final : public EngineProfile
 {
   public:
-    GeminiEngineProfile();
+    explicit GeminiEngineProfile(HomePaths paths);
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
     std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput,
                             const std::optional<nlohmann::json>& updatedPermissions) const override;
     std::string encodeDeny(const std::string& message) const override;
+
+  private:
+    HomePaths m_paths;
 };
 
 // Qwen Code: answers its Claude-shaped "PermissionRequest" hook in Claude Code's format.
 class QwenEngineProfile final : public PermissionRequestProfile
 {
   public:
-    QwenEngineProfile();
+    explicit QwenEngineProfile(HomePaths paths);
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
+
+  private:
+    HomePaths m_paths;
 };
 
 } // namespace velquist

@@ -8,9 +8,12 @@
 #include "Ingestion/TranscriptTailer.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Log.h"
+#include "Shared/ProcessTree.h"
 #include "Terminal/TerminalBinder.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace velquist {
 
@@ -134,8 +137,11 @@ void HookAdapter::apply(const HookEvent& event)
         break;
     }
     const auto now = m_services.clock.now();
-    m_store.update(key,
-                   [&](Session& s) { s = Reducer::reduce(std::move(s), event, m_profile->traits(), now); });
+    m_store.update(key, [&](Session& s) {
+        const auto owner = s.terminal.ownerPID;
+        s = Reducer::reduce(std::move(s), event, m_profile->traits(), now);
+        keepLiveOwner(s, owner);
+    });
 
     if (Reducer::announcesPlan(event))
         m_records[key].verbatimPlan = event.rawPlan;
@@ -162,6 +168,16 @@ void HookAdapter::settleHeldTool(const std::string& key, const HookEvent& finish
 }
 
 // A session's first event makes it: idle, in the event's folder and terminal.
+void HookAdapter::keepLiveOwner(Session& session, const std::optional<std::int64_t>& before)
+{
+    const auto alive = [](const std::optional<std::int64_t>& pid) {
+        return pid && *pid >= 2 && *pid <= std::numeric_limits<std::int32_t>::max() &&
+               ProcessTree::isAlive(static_cast<pid_t>(*pid));
+    };
+    if (session.terminal.ownerPID != before && alive(before) && !alive(session.terminal.ownerPID))
+        session.terminal.ownerPID = before;
+}
+
 void HookAdapter::ensureSession(const HookEvent& event)
 {
     const std::string key = sessionKey(event.sessionID);

@@ -131,6 +131,10 @@ class HookAdapter final : public QObject, public DecisionResolver, private HookH
     void forgetSession(const std::string& key) override;
 
     void ensureSession(const HookEvent& event);
+    // Puts back the owner the session had before an event when that one is alive and the event
+    // named one that is already gone: a shell that ran the hook command and has exited must not
+    // get a live agent's session swept.
+    static void keepLiveOwner(Session& session, const std::optional<std::int64_t>& before);
     void bindTerminal(const std::string& key, const std::vector<int>& ancestorPIDs);
     void ensureTailer(const HookEvent& event);
     void startTailer(const std::string& key, const std::string& path);

@@ -30,7 +30,11 @@ void HookAdapter::receive(std::shared_ptr<DecisionReply> decision)
     const HookEvent& event = decision->event();
     const std::string key = sessionKey(event.sessionID);
     ensureSession(event);
-    m_store.update(key, [&](Session& s) { s = Reducer::withContext(std::move(s), event); });
+    m_store.update(key, [&](Session& s) {
+        const auto owner = s.terminal.ownerPID;
+        s = Reducer::withContext(std::move(s), event);
+        keepLiveOwner(s, owner);
+    });
     bindTerminal(key, event.ancestorPIDs);
     ensureTailer(event);
     if (!decision->isOpen())

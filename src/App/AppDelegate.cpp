@@ -45,7 +45,8 @@ struct HookEngine
 };
 
 // The agent kind and the dialect of a catalogued hook agent.
-std::optional<HookEngine> engineFor(const AgentEntry& agent, const UserDefaults& defaults)
+std::optional<HookEngine> engineFor(const AgentEntry& agent, const UserDefaults& defaults,
+                                    const HomePaths& paths)
 {
     const auto make = [&](AgentKind kind, std::unique_ptr<const EngineProfile> profile) {
         return HookEngine{AgentEngine{kind, std::string(agent.displayName), AgentMechanism::blockingHook,
@@ -53,15 +54,15 @@ std::optional<HookEngine> engineFor(const AgentEntry& agent, const UserDefaults&
                           std::move(profile)};
     };
     if (agent.idNamespace == "claude")
-        return make(AgentKind::claudeCode, std::make_unique<ClaudeEngineProfile>(defaults));
+        return make(AgentKind::claudeCode, std::make_unique<ClaudeEngineProfile>(paths, defaults));
     if (agent.idNamespace == "codex")
-        return make(AgentKind::codex, std::make_unique<CodexEngineProfile>());
+        return make(AgentKind::codex, std::make_unique<CodexEngineProfile>(paths));
     if (agent.idNamespace == "cursor")
-        return make(AgentKind::cursor, std::make_unique<CursorEngineProfile>());
+        return make(AgentKind::cursor, std::make_unique<CursorEngineProfile>(paths));
     if (agent.idNamespace == "gemini")
-        return make(AgentKind::gemini, std::make_unique<GeminiEngineProfile>());
+        return make(AgentKind::gemini, std::make_unique<GeminiEngineProfile>(paths));
     if (agent.idNamespace == "qwen")
-        return make(AgentKind::qwen, std::make_unique<QwenEngineProfile>());
+        return make(AgentKind::qwen, std::make_unique<QwenEngineProfile>(paths));
     return std::nullopt;
 }
 
@@ -72,7 +73,7 @@ std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePath
     for (const AgentEntry& agent : AgentCatalog::all()) {
         if (!agent.alwaysHooked && !HookProvisioner::pathExists(agent.configDirectory(paths.home())))
             continue;
-        if (auto engine = engineFor(agent, defaults))
+        if (auto engine = engineFor(agent, defaults, paths))
             engines.push_back(std::move(*engine));
     }
     return engines;
@@ -110,7 +111,8 @@ std::unique_ptr<AppDelegate::TerminalJump> AppDelegate::makeTerminalJump(const A
 
 AppDelegate::AppDelegate(AppServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
-      m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile()),
+      m_silence(m_services.paths.silenceRulesFile(), m_services.paths.home()),
+      m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile(), &m_silence),
       m_soundSettings(m_services.defaults, m_services.clock),
       m_privacy(m_services.defaults, m_services.mirroring), m_jumpRules(m_services.defaults),
       m_soundPlayer(m_soundSettings, m_services.soundOutput, m_services.resources / "sounds"),
@@ -119,8 +121,8 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
                                       .intro = &m_intro.director(),
                                       .jumper = m_jump ? &m_jump->controller : nullptr}),
       m_uninstaller(
-          m_store, m_services.defaults, m_services.loginItem, m_services.trash, m_services.ownFiles,
-          [this] { stopHookWriters(); }, m_services.quit),
+          m_services.paths, m_store, m_services.defaults, m_services.loginItem, m_services.trash,
+          m_services.ownFiles, [this] { stopHookWriters(); }, m_services.quit),
       m_characters(CharacterCatalog::bundledDirectory(m_services.resources))
 {
     m_soundPlayer.setPrivacy(&m_privacy);
@@ -157,10 +159,11 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // The rules were read when the store was made, before the migration could bring them.
     m_store.silence().reload();
     // The hook client compares this with what exists, to clean up once the application is gone.
-    HookCleanup::recordInstalledApp(m_services.appPath);
+    HookCleanup::recordInstalledApp(m_services.paths, m_services.appPath);
 
     // Before any adapter exists; failures are logged inside.
-    HookProvisioner::apply(m_services.defaults, HookProvisioner::pathExists, m_services.hookClient);
+    HookProvisioner::apply(m_services.paths, m_services.defaults, HookProvisioner::pathExists,
+                           m_services.hookClient);
 
     m_store.restoreSessions();
 
@@ -172,9 +175,10 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // them; searching its executable takes a while, so the answer comes in the background.
     m_probeContext = std::make_unique<QObject>();
     ClaudeVersionProbe::refreshInBackground(
-        m_services.defaults, m_probeContext.get(), [this](bool anySupported) {
+        m_services.paths.home(), m_services.defaults, m_probeContext.get(), [this](bool anySupported) {
             if (anySupported)
-                HookInstaller::installHooks(HookInstaller::claudeTarget(m_services.defaults));
+                HookInstaller::installHooks(
+                    HookInstaller::claudeTarget(m_services.paths, m_services.defaults));
         });
 
     // After the restore, so the saved sessions raise no alert.

@@ -93,6 +93,8 @@ class AppDelegate final : public QObject
     void startPanels();
 
     AppServices m_services;
+    // The rules read "~" as the user's home folder.
+    SilenceRuleStore m_silence;
     SessionStore m_store;
     SoundSettings m_soundSettings;
     PrivacyGuard m_privacy;

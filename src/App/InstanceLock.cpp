@@ -1,6 +1,5 @@
 #include "App/InstanceLock.h"
 
-#include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 
 #include <cerrno>
@@ -95,9 +94,9 @@ InstanceLock::~InstanceLock()
         ::close(m_nameFd);
 }
 
-std::filesystem::path InstanceLock::defaultFile()
+std::filesystem::path InstanceLock::fileIn(const HomePaths& paths)
 {
-    return AppPaths::appSupport() / "velquist.lock";
+    return paths.support() / "velquist.lock";
 }
 
 } // namespace velquist

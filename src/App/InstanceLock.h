@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Shared/HomePaths.h"
+
 #include <filesystem>
 #include <string>
 
@@ -19,13 +21,13 @@ class InstanceLock
         unavailable,   // the lock file could not be opened; nothing can be told
     };
 
-    explicit InstanceLock(std::filesystem::path file = defaultFile());
+    explicit InstanceLock(std::filesystem::path file);
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
-    // "velquist.lock" in the support folder, which both copies of the same user share.
-    static std::filesystem::path defaultFile();
+    // "velquist.lock" in the support folder of `paths`, which both copies of the same user share.
+    static std::filesystem::path fileIn(const HomePaths& paths);
 
     State state() const { return m_state; }
     // Why the lock is unavailable; empty otherwise.

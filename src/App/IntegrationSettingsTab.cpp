@@ -112,8 +112,9 @@ void IntegrationSettingsTab::addTitlesSection()
 void IntegrationSettingsTab::refresh()
 {
     m_windowAccess = m_services.windows.canListWindows() && m_services.windows.canActivateWindows();
-    m_hooksInstalled = HookInstaller::hooksInstalled(HookInstaller::claudeTarget(m_services.defaults));
-    m_titlesDisabled = TerminalTitleSetting::isDisabled(m_services.claudeSettings);
+    m_hooksInstalled =
+        HookInstaller::hooksInstalled(HookInstaller::claudeTarget(m_services.paths, m_services.defaults));
+    m_titlesDisabled = TerminalTitleSetting::isDisabled(m_services.paths.claudeSettings());
     showStates();
 }
 
@@ -121,19 +122,20 @@ void IntegrationSettingsTab::installHooks()
 {
     // A failure shows as the button staying; the reason goes to the trace.
     if (const ConfigChange change =
-            HookInstaller::installHooks(HookInstaller::claudeTarget(m_services.defaults));
+            HookInstaller::installHooks(HookInstaller::claudeTarget(m_services.paths, m_services.defaults));
         !change.ok())
         Log::debug("hooks", "install from settings failed: " + change.error);
-    m_hooksInstalled = HookInstaller::hooksInstalled(HookInstaller::claudeTarget(m_services.defaults));
+    m_hooksInstalled =
+        HookInstaller::hooksInstalled(HookInstaller::claudeTarget(m_services.paths, m_services.defaults));
     showStates();
 }
 
 void IntegrationSettingsTab::turnTitlesOn()
 {
-    if (const ConfigChange change = TerminalTitleSetting::enableTitles(m_services.claudeSettings);
+    if (const ConfigChange change = TerminalTitleSetting::enableTitles(m_services.paths.claudeSettings());
         !change.ok())
         Log::debug("hooks", "turning terminal titles back on failed: " + change.error);
-    m_titlesDisabled = TerminalTitleSetting::isDisabled(m_services.claudeSettings);
+    m_titlesDisabled = TerminalTitleSetting::isDisabled(m_services.paths.claudeSettings());
     showStates();
 }
 

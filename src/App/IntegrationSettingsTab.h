@@ -2,6 +2,8 @@
 
 #include "UI/SettingsForm.h"
 
+#include "Shared/HomePaths.h"
+
 #include <QPointer>
 #include <filesystem>
 
@@ -30,8 +32,8 @@ class IntegrationSettingsTab final : public SettingsForm
     {
         // For Claude Code's hook target, which depends on the version probe's cached answers.
         UserDefaults& defaults;
-        // ~/.claude/settings.json.
-        std::filesystem::path claudeSettings;
+        // The user's files: Claude Code's settings and its hook target.
+        HomePaths paths;
         const WindowSystem& windows;
         // None before start-up has made it; the jump rules section is then left out.
         JumpRuleStore* jumpRules = nullptr;

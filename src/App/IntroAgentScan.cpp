@@ -29,7 +29,7 @@ std::vector<FoundAgent> find(const HomePaths& paths, const std::function<bool(co
 std::vector<FoundAgent> find(const HomePaths& paths, const UserDefaults& defaults)
 {
     return find(paths, [&](const AgentEntry& agent) {
-        return HookInstaller::hooksInstalled(HookInstaller::target(agent.idNamespace, defaults));
+        return HookInstaller::hooksInstalled(HookInstaller::target(paths, agent.idNamespace, defaults));
     });
 }
 

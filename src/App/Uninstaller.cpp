@@ -4,7 +4,6 @@
 #include "Platform/LoginItem.h"
 #include "Platform/Trash.h"
 #include "Platform/UserDefaults.h"
-#include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
 
@@ -13,10 +12,10 @@
 
 namespace velquist {
 
-Uninstaller::Uninstaller(SessionStore& store, UserDefaults& defaults, LoginItem& loginItem, Trash& trash,
-                         std::vector<std::filesystem::path> ownFiles, std::function<void()> stopHookWriters,
-                         std::function<void()> quit)
-    : m_store(store), m_defaults(defaults), m_loginItem(loginItem), m_trash(trash),
+Uninstaller::Uninstaller(HomePaths paths, SessionStore& store, UserDefaults& defaults, LoginItem& loginItem,
+                         Trash& trash, std::vector<std::filesystem::path> ownFiles,
+                         std::function<void()> stopHookWriters, std::function<void()> quit)
+    : m_paths(std::move(paths)), m_store(store), m_defaults(defaults), m_loginItem(loginItem), m_trash(trash),
       m_ownFiles(std::move(ownFiles)), m_stopHookWriters(std::move(stopHookWriters)), m_quit(std::move(quit))
 {
 }
@@ -27,19 +26,20 @@ void Uninstaller::removeEverything()
     if (m_stopHookWriters)
         m_stopHookWriters();
 
-    if (!HookCleanup::withLock([] { HookCleanup::stripAllConfigs(); })) {
+    const std::filesystem::path& home = m_paths.home();
+    if (!HookCleanup::withLock(m_paths, [&home] { HookCleanup::stripAllConfigs(home); })) {
         // Left in place, the entries would run a hook client that is about to be deleted on every
         // tool call of every agent. Each file's edit is still redone when someone else changed it
         // meanwhile, so stripping without the lock loses nothing of theirs.
         Log::debug("hooks", "hooks lock not taken; stripping without it");
-        HookCleanup::stripAllConfigs();
+        HookCleanup::stripAllConfigs(home);
     }
 
     if (auto removed = m_loginItem.disable(); !removed)
         Log::debug("cleanup", "login item: " + removed.error);
 
     std::error_code ec;
-    std::filesystem::remove_all(AppPaths::appSupport(), ec);
+    std::filesystem::remove_all(m_paths.support(), ec);
     if (ec)
         Log::debug("cleanup", "support folder: " + ec.message());
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Shared/HomePaths.h"
+
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -17,12 +19,12 @@ class UserDefaults;
 class Uninstaller
 {
   public:
-    // `ownFiles` are the application's executables, the only files it ever moves to the trash.
-    // `stopHookWriters` stops every service that could write hooks again (the version probe's
-    // late install, the adapters' healing); `quit` ends the application through its shutdown.
-    Uninstaller(SessionStore& store, UserDefaults& defaults, LoginItem& loginItem, Trash& trash,
-                std::vector<std::filesystem::path> ownFiles, std::function<void()> stopHookWriters,
-                std::function<void()> quit);
+    // `paths` are the user's whose traces go. `ownFiles` are the application's executables, the only files it
+    // ever moves to the trash. `stopHookWriters` stops every service that could write hooks again (the
+    // version probe's late install, the adapters' healing); `quit` ends the application through its shutdown.
+    Uninstaller(HomePaths paths, SessionStore& store, UserDefaults& defaults, LoginItem& loginItem,
+                Trash& trash, std::vector<std::filesystem::path> ownFiles,
+                std::function<void()> stopHookWriters, std::function<void()> quit);
 
     // Runs every step whatever the earlier ones did; only a failed move to the trash is reported
     // (the system log, and the file shown in the file manager). The quit follows from the event
@@ -30,6 +32,7 @@ class Uninstaller
     void removeEverything();
 
   private:
+    HomePaths m_paths;
     SessionStore& m_store;
     UserDefaults& m_defaults;
     LoginItem& m_loginItem;

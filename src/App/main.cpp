@@ -74,7 +74,8 @@ int main(int argc, char** argv)
 
     // Taken before any service exists and held until the process ends; a second copy leaves
     // without touching anything of the first one's.
-    const InstanceLock instance;
+    const HomePaths paths = HomePaths::fromEnvironment();
+    const InstanceLock instance(InstanceLock::fileIn(paths));
     if (instance.state() == InstanceLock::State::heldElsewhere) {
         Log::system("Velquist: another instance is already running; exiting.");
         return 0;
@@ -82,13 +83,12 @@ int main(int argc, char** argv)
     if (instance.state() == InstanceLock::State::unavailable)
         Log::debug("store", "single-instance lock unavailable: " + instance.error());
 
-    const HomePaths paths = HomePaths::fromEnvironment();
     SystemClock clock;
     QtScheduler scheduler;
     // Declared before the delegate: its work must end before what it uses goes.
     QThreadPool workers;
     JsonFileDefaults defaults(paths.defaultsFile());
-    XdgAutostartLoginItem loginItem(AppPaths::executablePath());
+    XdgAutostartLoginItem loginItem(AppPaths::executablePath(), XdgAutostartLoginItem::entryIn(paths.home()));
     const auto files = ownFiles();
     LinuxTrash trash(files);
     InotifyFileWatcher transcriptWatcher;

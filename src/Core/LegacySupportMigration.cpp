@@ -1,6 +1,5 @@
 #include "Core/LegacySupportMigration.h"
 
-#include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Log.h"
 
@@ -33,11 +32,6 @@ std::optional<std::vector<std::string>> listNames(const fs::path& folder)
 }
 
 } // namespace
-
-fs::path legacyDirectory()
-{
-    return AppPaths::home() / ".local/share/Tarrowin";
-}
 
 void run(const fs::path& from, const fs::path& to)
 {

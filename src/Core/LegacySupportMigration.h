@@ -4,9 +4,6 @@
 
 namespace velquist::LegacySupportMigration {
 
-// The support folder of the product's former name, ~/.local/share/Tarrowin.
-std::filesystem::path legacyDirectory();
-
 // Moves every item of `from` into `to` (creating it), leaving an item where it is when `to`
 // already has one of that name; removes `from` once it is empty. A failed move is logged and ends
 // the migration with the rest left in place. Never throws.

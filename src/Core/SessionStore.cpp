@@ -105,7 +105,10 @@ void SessionStore::restoreSessions()
     for (const auto& record : *parsed) {
         auto decoded = Session::fromJson(record);
         if (!decoded) {
+            // The next save would drop it for good: the file that holds it goes aside first.
             Log::debug("store", "skipping a saved session: " + decoded.error.describe());
+            std::lock_guard lock(m_save->mutex);
+            m_save->file.keepOriginal();
             continue;
         }
         Session session = std::move(*decoded.value);
@@ -175,7 +178,8 @@ int SessionStore::hiddenCount() const
 int SessionStore::matchCount(const SilenceRule& rule) const
 {
     return static_cast<int>(std::count_if(m_sessions.begin(), m_sessions.end(), [&](const auto& entry) {
-        return !isEnded(entry.second) && rule.matches(entry.second.cwd, entry.second.firstPrompt);
+        return !isEnded(entry.second) &&
+               rule.matches(entry.second.cwd, entry.second.firstPrompt, m_silence->home());
     }));
 }
 

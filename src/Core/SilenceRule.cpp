@@ -1,6 +1,5 @@
 #include "Core/SilenceRule.h"
 
-#include "Shared/AppPaths.h"
 #include "Shared/Json.h"
 
 #include <QString>
@@ -73,22 +72,23 @@ const std::vector<SilenceRule>& SilenceRule::presets()
     return kPresets;
 }
 
-std::string SilenceRule::normalizePath(const std::string& path)
+std::string SilenceRule::normalizePath(const std::string& path, const std::filesystem::path& home)
 {
     std::string result = trimmed(path, kSpacesAndTabs);
-    if (result == "~")
-        result = AppPaths::home().string();
-    else if (result.starts_with("~/"))
-        result = AppPaths::home().string() + result.substr(1);
+    if (!home.empty() && result == "~")
+        result = home.string();
+    else if (!home.empty() && result.starts_with("~/"))
+        result = home.string() + result.substr(1);
     while (result.size() >= 2 && result.back() == '/')
         result.pop_back();
     return result;
 }
 
-bool SilenceRule::matchesPath(const std::string& path, const std::string& pattern, Match match)
+bool SilenceRule::matchesPath(const std::string& path, const std::string& pattern, Match match,
+                              const std::filesystem::path& home)
 {
-    const std::string p = normalizePath(pattern);
-    const std::string c = normalizePath(path);
+    const std::string p = normalizePath(pattern, home);
+    const std::string c = normalizePath(path, home);
     if (p.empty() || c.empty())
         return false;
     const QString lp = lowered(p);
@@ -111,12 +111,13 @@ bool SilenceRule::matchesText(const std::optional<std::string>& text, const std:
     return lowered(t).startsWith(lowered(p));
 }
 
-bool SilenceRule::matches(const std::string& cwd, const std::optional<std::string>& firstPrompt) const
+bool SilenceRule::matches(const std::string& cwd, const std::optional<std::string>& firstPrompt,
+                          const std::filesystem::path& home) const
 {
     if (!isEnabled)
         return false;
     return field == Field::prompt ? matchesText(firstPrompt, pattern, match)
-                                  : matchesPath(cwd, pattern, match);
+                                  : matchesPath(cwd, pattern, match, home);
 }
 
 nlohmann::json SilenceRule::toJson() const

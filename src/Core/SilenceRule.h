@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QUuid>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -30,13 +31,16 @@ struct SilenceRule
     // The built-in presets, built once per process, each disabled.
     static const std::vector<SilenceRule>& presets();
 
-    // Trims spaces and tabs, expands a leading "~", and drops trailing "/" (a lone "/" stays).
-    static std::string normalizePath(const std::string& path);
-    static bool matchesPath(const std::string& path, const std::string& pattern, Match match);
+    // Trims spaces and tabs, expands a leading "~" to `home` (unless it is empty), and drops
+    // trailing "/" (a lone "/" stays).
+    static std::string normalizePath(const std::string& path, const std::filesystem::path& home);
+    static bool matchesPath(const std::string& path, const std::string& pattern, Match match,
+                            const std::filesystem::path& home);
     static bool matchesText(const std::optional<std::string>& text, const std::string& pattern, Match match);
-    // This rule's test of a session's working directory and first prompt; a disabled rule
-    // matches nothing.
-    bool matches(const std::string& cwd, const std::optional<std::string>& firstPrompt) const;
+    // This rule's test of a session's working directory and first prompt, "~" standing for
+    // `home`; a disabled rule matches nothing.
+    bool matches(const std::string& cwd, const std::optional<std::string>& firstPrompt,
+                 const std::filesystem::path& home) const;
 
     nlohmann::json toJson() const;
     // None when a required key is missing, has the wrong type, or names an unknown case.

@@ -1,6 +1,5 @@
 #include "Core/SilenceRuleStore.h"
 
-#include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
 #include "Shared/Log.h"
@@ -10,8 +9,8 @@
 
 namespace velquist {
 
-SilenceRuleStore::SilenceRuleStore(std::filesystem::path file, QObject* parent)
-    : QObject(parent), m_file(std::move(file))
+SilenceRuleStore::SilenceRuleStore(std::filesystem::path file, std::filesystem::path home, QObject* parent)
+    : QObject(parent), m_file(std::move(file)), m_home(std::move(home))
 {
     load();
 }
@@ -43,7 +42,7 @@ void SilenceRuleStore::setRevealsHidden(bool reveals)
 bool SilenceRuleStore::isSilenced(const std::string& cwd, const std::optional<std::string>& firstPrompt) const
 {
     return std::any_of(m_rules.begin(), m_rules.end(),
-                       [&](const SilenceRule& rule) { return rule.matches(cwd, firstPrompt); });
+                       [&](const SilenceRule& rule) { return rule.matches(cwd, firstPrompt, m_home); });
 }
 
 void SilenceRuleStore::add(const SilenceRule& rule)

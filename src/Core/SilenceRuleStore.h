@@ -15,13 +15,16 @@ class SilenceRuleStore final : public QObject
 {
     Q_OBJECT
   public:
-    // `file` is "silence-rules.json" in the support folder. Loads it; never writes.
-    explicit SilenceRuleStore(std::filesystem::path file, QObject* parent = nullptr);
+    // `file` is "silence-rules.json" in the support folder. Loads it; never writes. Rules read "~"
+    // as `home`; without one they take it literally.
+    explicit SilenceRuleStore(std::filesystem::path file, std::filesystem::path home = {},
+                              QObject* parent = nullptr);
 
     const std::vector<SilenceRule>& rules() const { return m_rules; }
     std::vector<SilenceRule> customRules() const;
     std::vector<SilenceRule> presetRules() const;
     const std::filesystem::path& persistenceFile() const { return m_file.path(); }
+    const std::filesystem::path& home() const { return m_home; }
 
     // While true the panel shows silenced sessions too. Never saved.
     bool revealsHidden() const { return m_revealsHidden; }
@@ -56,6 +59,7 @@ class SilenceRuleStore final : public QObject
     void save();
 
     StateFile m_file;
+    std::filesystem::path m_home;
     std::vector<SilenceRule> m_rules;
     bool m_revealsHidden = false;
 };

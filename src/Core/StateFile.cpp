@@ -1,6 +1,5 @@
 #include "Core/StateFile.h"
 
-#include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Log.h"
 
@@ -8,13 +7,8 @@ namespace velquist {
 
 void StateFile::write(const std::string& bytes)
 {
-    const auto folder = m_path.parent_path();
-    if (folder == AppPaths::appSupport()) {
-        FileUtil::ensurePrivateDirectory(folder);
-    } else {
-        std::error_code ignored;
-        std::filesystem::create_directories(folder, ignored);
-    }
+    // The support folder: private before anything is written into it.
+    FileUtil::ensurePrivateDirectory(m_path.parent_path());
     if (m_keepOriginal) {
         FileUtil::moveAside(m_path);
         m_keepOriginal = false;

@@ -17,7 +17,7 @@ class StateFile
     // Marks the file as holding something we could not read: it is moved aside (".corrupt")
     // before the next write.
     void keepOriginal() { m_keepOriginal = true; }
-    // Writes `bytes`, creating the folder (private when it is the support folder). Failures are
+    // Writes `bytes`, creating the folder (mode 0700: it is the support folder). Failures are
     // traced and otherwise ignored; the next change tries again.
     void write(const std::string& bytes);
 

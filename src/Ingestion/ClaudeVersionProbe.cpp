@@ -5,7 +5,6 @@
 #include "Platform/ProcessRunner.h"
 #include "Platform/UserDefaults.h"
 #include "Platform/WorkerTask.h"
-#include "Shared/AppPaths.h"
 #include "Shared/Log.h"
 
 #include <algorithm>
@@ -26,9 +25,8 @@ bool isReadable(const fs::path& path)
     return ::access(path.c_str(), R_OK) == 0;
 }
 
-std::optional<ClaudeInstallation> fallbackFromPath()
+std::optional<ClaudeInstallation> fallbackFromPath(const fs::path& home)
 {
-    const fs::path home = AppPaths::home();
     const fs::path candidates[] = {home / ".local/bin/claude", home / ".claude/local/claude",
                                    "/opt/homebrew/bin/claude", "/usr/local/bin/claude"};
     for (const fs::path& candidate : candidates) {
@@ -51,9 +49,9 @@ std::string cacheKey(const ClaudeInstallation& installation, const std::string& 
 
 } // namespace
 
-std::optional<ClaudeInstallation> installedVersion()
+std::optional<ClaudeInstallation> installedVersion(const fs::path& home)
 {
-    const fs::path versions = AppPaths::home() / ".local/share/claude/versions";
+    const fs::path versions = home / ".local/share/claude/versions";
     std::optional<std::string> newest;
     std::error_code ec;
     for (fs::directory_iterator it(versions, ec), end; !ec && it != end; it.increment(ec)) {
@@ -64,24 +62,24 @@ std::optional<ClaudeInstallation> installedVersion()
             newest = std::move(name);
     }
     if (!newest)
-        return fallbackFromPath();
+        return fallbackFromPath(home);
     const fs::path executable = versions / *newest;
     if (!isReadable(executable))
-        return fallbackFromPath();
+        return fallbackFromPath(home);
     return ClaudeInstallation{*newest, executable};
 }
 
-bool cachedSupport(const std::string& event, const UserDefaults& defaults)
+bool cachedSupport(const fs::path& home, const std::string& event, const UserDefaults& defaults)
 {
-    const std::optional<ClaudeInstallation> installation = installedVersion();
+    const std::optional<ClaudeInstallation> installation = installedVersion(home);
     if (!installation)
         return false;
     return defaults.boolValue(cacheKey(*installation, event)).value_or(false);
 }
 
-bool supportsHookEvent(const std::string& event, UserDefaults& defaults)
+bool supportsHookEvent(const fs::path& home, const std::string& event, UserDefaults& defaults)
 {
-    const std::optional<ClaudeInstallation> installation = installedVersion();
+    const std::optional<ClaudeInstallation> installation = installedVersion(home);
     if (!installation)
         return false;
     const std::string key = cacheKey(*installation, event);
@@ -105,18 +103,19 @@ void forgetNegativeAnswers(UserDefaults& defaults)
     }
 }
 
-bool refreshSubagentSupport(UserDefaults& defaults)
+bool refreshSubagentSupport(const fs::path& home, UserDefaults& defaults)
 {
     forgetNegativeAnswers(defaults);
-    const bool start = supportsHookEvent("SubagentStart", defaults);
-    const bool stop = supportsHookEvent("SubagentStop", defaults);
+    const bool start = supportsHookEvent(home, "SubagentStart", defaults);
+    const bool stop = supportsHookEvent(home, "SubagentStop", defaults);
     return start || stop;
 }
 
-void refreshInBackground(UserDefaults& defaults, QObject* context, std::function<void(bool)> done)
+void refreshInBackground(const fs::path& home, UserDefaults& defaults, QObject* context,
+                         std::function<void(bool)> done)
 {
     runOnWorker<bool>(
-        context, [&defaults] { return refreshSubagentSupport(defaults); }, std::move(done));
+        context, [home, &defaults] { return refreshSubagentSupport(home, defaults); }, std::move(done));
 }
 
 std::optional<std::string> version(ProcessRunner& runner, CommandLookup& lookup)

@@ -29,28 +29,28 @@ namespace ClaudeVersionProbe {
 
 inline constexpr std::string_view kCachePrefix = "claudeHookSupport.";
 
-// The newest entry of ~/.local/share/claude/versions, else the first readable `claude` of the
-// usual install places (symlinks resolved).
-std::optional<ClaudeInstallation> installedVersion();
+// The newest entry of <home>/.local/share/claude/versions, else the first readable `claude` of the
+// usual install places (symlinks resolved). Every function here looks below the home folder `home`.
+std::optional<ClaudeInstallation> installedVersion(const std::filesystem::path& home);
 
 // Whether the installed version is known to support `event`, from the cache alone: a version not
 // probed yet counts as not supporting it. Never reads the executable, so it suits the main thread.
-bool cachedSupport(const std::string& event, const UserDefaults& defaults);
+bool cachedSupport(const std::filesystem::path& home, const std::string& event, const UserDefaults& defaults);
 
 // Whether the installed version supports `event`, searching the executable when the answer is not
 // cached yet and caching it. Blocks on a read of tens of megabytes: never on the main thread.
-bool supportsHookEvent(const std::string& event, UserDefaults& defaults);
+bool supportsHookEvent(const std::filesystem::path& home, const std::string& event, UserDefaults& defaults);
 
 // Drops every cached false answer, so those events are probed again; true answers stay.
 void forgetNegativeAnswers(UserDefaults& defaults);
 
 // The launch refresh: forgets the negative answers and asks "SubagentStart" and "SubagentStop"
 // again. True when either is supported. Blocking, like supportsHookEvent.
-bool refreshSubagentSupport(UserDefaults& defaults);
+bool refreshSubagentSupport(const std::filesystem::path& home, UserDefaults& defaults);
 
 // Runs refreshSubagentSupport on a worker thread and hands its answer to `done` on the main
 // thread, unless `context` is gone by then. `defaults` must outlive the work.
-void refreshInBackground(UserDefaults& defaults, QObject* context,
+void refreshInBackground(const std::filesystem::path& home, UserDefaults& defaults, QObject* context,
                          std::function<void(bool anySupported)> done);
 
 // The first word `claude --version` prints, `claude` found on the login shell's PATH. Starts

@@ -1,7 +1,6 @@
 #include "Ingestion/HookInstaller.h"
 
 #include "Ingestion/ClaudeVersionProbe.h"
-#include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Json.h"
 #include "Shared/JsonRewrite.h"
@@ -173,18 +172,20 @@ std::string singleQuoted(const std::string& text)
 bool mergeTarget(const HookInstallTarget& target, OrderedJson& settings, std::vector<std::string>* leftAlone)
 {
     if (target.style == HookInstallStyle::cursorStyle)
-        return mergeCursor(settings, AppPaths::installedHelper().string(), leftAlone);
+        return mergeCursor(settings, target.helper.string(), leftAlone);
     return merge(settings,
-                 expectedCommand(target.engineNamespace, target.decideOn, target.unavailableResponse),
+                 expectedCommand(target.helper.string(), target.engineNamespace, target.decideOn,
+                                 target.unavailableResponse),
                  target.events, target.decideEvents, target.timeoutScale, leftAlone);
 }
 
-// The agent's hook installation as the catalog describes it, in the current home folder.
-HookInstallTarget targetFor(std::string_view idNamespace)
+// The agent's hook installation as the catalog describes it.
+HookInstallTarget targetFor(const HomePaths& paths, std::string_view idNamespace)
 {
     const AgentEntry& agent = *AgentCatalog::find(idNamespace);
     HookInstallTarget target;
-    target.configURL = agent.configPath(AppPaths::home());
+    target.helper = paths.installedHelper();
+    target.configURL = agent.configPath(paths.home());
     target.backupURL = HookCleanup::backupOf(target.configURL);
     for (const std::string_view event : agent.hookedEvents)
         target.events.emplace_back(event);
@@ -200,39 +201,39 @@ HookInstallTarget targetFor(std::string_view idNamespace)
 
 } // namespace
 
-HookInstallTarget claudeTarget(const UserDefaults& defaults)
+HookInstallTarget claudeTarget(const HomePaths& paths, const UserDefaults& defaults)
 {
-    HookInstallTarget target = targetFor("claude");
+    HookInstallTarget target = targetFor(paths, "claude");
     std::erase_if(target.events, [&](const std::string& event) {
         return (event == "SubagentStart" || event == "SubagentStop") &&
-               !ClaudeVersionProbe::cachedSupport(event, defaults);
+               !ClaudeVersionProbe::cachedSupport(paths.home(), event, defaults);
     });
     return target;
 }
 
-HookInstallTarget target(std::string_view idNamespace, const UserDefaults& defaults)
+HookInstallTarget target(const HomePaths& paths, std::string_view idNamespace, const UserDefaults& defaults)
 {
-    return idNamespace == "claude" ? claudeTarget(defaults) : targetFor(idNamespace);
+    return idNamespace == "claude" ? claudeTarget(paths, defaults) : targetFor(paths, idNamespace);
 }
 
-HookInstallTarget codexTarget()
+HookInstallTarget codexTarget(const HomePaths& paths)
 {
-    return targetFor("codex");
+    return targetFor(paths, "codex");
 }
 
-HookInstallTarget cursorTarget()
+HookInstallTarget cursorTarget(const HomePaths& paths)
 {
-    return targetFor("cursor");
+    return targetFor(paths, "cursor");
 }
 
-HookInstallTarget geminiTarget()
+HookInstallTarget geminiTarget(const HomePaths& paths)
 {
-    return targetFor("gemini");
+    return targetFor(paths, "gemini");
 }
 
-HookInstallTarget qwenTarget()
+HookInstallTarget qwenTarget(const HomePaths& paths)
 {
-    return targetFor("qwen");
+    return targetFor(paths, "qwen");
 }
 
 const std::set<std::string>& cursorDecideEvents()
@@ -252,11 +253,10 @@ std::string quotedPath(const std::string& path)
     return quoted + "\"";
 }
 
-std::string expectedCommand(const std::string& engine, const std::string& decideOn,
-                            const std::optional<std::string>& unavailable)
+std::string expectedCommand(const std::string& helperPath, const std::string& engine,
+                            const std::string& decideOn, const std::optional<std::string>& unavailable)
 {
-    std::string command =
-        quotedPath(AppPaths::installedHelper().string()) + " --engine " + engine + " --decide-on " + decideOn;
+    std::string command = quotedPath(helperPath) + " --engine " + engine + " --decide-on " + decideOn;
     if (unavailable && !unavailable->empty())
         command += " --unavailable " + singleQuoted(*unavailable);
     return command;
@@ -296,7 +296,8 @@ bool mergeCursor(OrderedJson& settings, const std::string& helperPath, std::vect
         settings["version"] = 1;
         changed = true;
     }
-    for (const std::string& event : cursorTarget().events) {
+    for (const std::string_view hooked : AgentCatalog::find("cursor")->hookedEvents) {
+        const std::string event(hooked);
         const std::int64_t timeout = cursorDecideEvents().contains(event) ? kDecideTimeout : kEventTimeout;
         changed |= mergeCursorEvent(*hooks, event, cursorCommand(event, helperPath), timeout, leftAlone);
     }
@@ -358,11 +359,11 @@ bool hooksInstalled(const HookInstallTarget& target)
            leftAlone.empty();
 }
 
-FileResult ensureHelperInstalled(const fs::path& source)
+FileResult ensureHelperInstalled(const HomePaths& paths, const fs::path& source)
 {
-    const fs::path installed = AppPaths::installedHelper();
+    const fs::path installed = paths.installedHelper();
     const fs::path bin = installed.parent_path();
-    if (FileResult folder = FileUtil::ensurePrivateDirectory(AppPaths::appSupport()); !folder)
+    if (FileResult folder = FileUtil::ensurePrivateDirectory(paths.support()); !folder)
         return folder;
     std::error_code ec;
     fs::create_directories(bin, ec);

@@ -3,8 +3,8 @@
 #include "Shared/AgentCatalog.h"
 
 #include "Ingestion/ConfigChange.h"
-#include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
+#include "Shared/HomePaths.h"
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -36,6 +36,8 @@ struct HookInstallTarget
     int timeoutScale = 1;
     // What the hook client prints when the application gives no answer (--unavailable).
     std::optional<std::string> unavailableResponse;
+    // The installed hook client that the entries run.
+    std::filesystem::path helper;
 };
 
 // Writes our hook entries into the five agents' configuration files and installs the hook client
@@ -47,13 +49,14 @@ namespace HookInstaller {
 // Claude Code's target. "SubagentStart" and "SubagentStop" are listed only while the version
 // probe's cached answer says the installed Claude Code knows them; an unprobed version counts as
 // not knowing them, so reading the target never searches the executable.
-HookInstallTarget claudeTarget(const UserDefaults& defaults);
-HookInstallTarget codexTarget();
-HookInstallTarget cursorTarget();
-HookInstallTarget geminiTarget();
-HookInstallTarget qwenTarget();
+// Each target lies in the home folder of `paths`.
+HookInstallTarget claudeTarget(const HomePaths& paths, const UserDefaults& defaults);
+HookInstallTarget codexTarget(const HomePaths& paths);
+HookInstallTarget cursorTarget(const HomePaths& paths);
+HookInstallTarget geminiTarget(const HomePaths& paths);
+HookInstallTarget qwenTarget(const HomePaths& paths);
 // The target of the agent with this id namespace, which must be in the catalog.
-HookInstallTarget target(std::string_view idNamespace, const UserDefaults& defaults);
+HookInstallTarget target(const HomePaths& paths, std::string_view idNamespace, const UserDefaults& defaults);
 
 // Cursor's events whose hook waits for a decision.
 const std::set<std::string>& cursorDecideEvents();
@@ -62,9 +65,9 @@ const std::set<std::string>& cursorDecideEvents();
 // home folder holding spaces, quotes or "$" runs the right program and nothing else.
 std::string quotedPath(const std::string& path);
 
-// The installed hook client's command line for an engine.
-std::string expectedCommand(const std::string& engine, const std::string& decideOn,
-                            const std::optional<std::string>& unavailable);
+// The command line that runs the hook client at `helperPath` for an engine.
+std::string expectedCommand(const std::string& helperPath, const std::string& engine,
+                            const std::string& decideOn, const std::optional<std::string>& unavailable);
 std::string cursorCommand(const std::string& event, const std::string& helperPath);
 
 // Merges our entry under each of `events` into `settings`; true when anything changed. A "hooks"
@@ -85,9 +88,9 @@ ConfigChange installHooks(const HookInstallTarget& target);
 // so does an event whose value we had to leave alone.
 bool hooksInstalled(const HookInstallTarget& target);
 
-// Copies the hook client (by default the one beside the application) into the support folder,
-// replacing the previous copy in one step; on failure the previous copy stays.
-FileResult ensureHelperInstalled(const std::filesystem::path& source = AppPaths::bundledHelper());
+// Copies the hook client `source` (the one beside the application) into the support folder of
+// `paths`, replacing the previous copy in one step; on failure the previous copy stays.
+FileResult ensureHelperInstalled(const HomePaths& paths, const std::filesystem::path& source);
 
 } // namespace HookInstaller
 } // namespace velquist

@@ -1,7 +1,6 @@
 #include "Ingestion/HookProvisioner.h"
 
 #include "Shared/AgentCatalog.h"
-#include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
@@ -18,32 +17,33 @@ bool pathExists(const fs::path& path)
     return fs::exists(path, ec);
 }
 
-std::vector<HookInstallTarget> installedTargets(const UserDefaults& defaults, const FileExists& fileExists)
+std::vector<HookInstallTarget> installedTargets(const HomePaths& paths, const UserDefaults& defaults,
+                                                const FileExists& fileExists)
 {
     std::vector<HookInstallTarget> targets;
     for (const AgentEntry& agent : AgentCatalog::all()) {
-        if (agent.alwaysHooked || fileExists(agent.configDirectory(AppPaths::home())))
-            targets.push_back(HookInstaller::target(agent.idNamespace, defaults));
+        if (agent.alwaysHooked || fileExists(agent.configDirectory(paths.home())))
+            targets.push_back(HookInstaller::target(paths, agent.idNamespace, defaults));
     }
     return targets;
 }
 
-std::vector<std::string> apply(const UserDefaults& defaults, const FileExists& fileExists,
-                               const fs::path& helperSource)
+std::vector<std::string> apply(const HomePaths& paths, const UserDefaults& defaults,
+                               const FileExists& fileExists, const fs::path& helperSource)
 {
     std::vector<std::string> failures;
     auto fail = [&failures](const std::string& error) {
         Log::system("Velquist: hook install failed: " + error);
         failures.push_back(error);
     };
-    if (const FileResult helper = HookInstaller::ensureHelperInstalled(helperSource); !helper) {
+    if (const FileResult helper = HookInstaller::ensureHelperInstalled(paths, helperSource); !helper) {
         fail(helper.error);
         return failures;
     }
-    const std::vector<HookInstallTarget> targets = installedTargets(defaults, fileExists);
+    const std::vector<HookInstallTarget> targets = installedTargets(paths, defaults, fileExists);
     // Temporaries a killed writer left beside a configuration or its backup. Under the lock no
     // writer of ours is at work, so even a fresh one is left over.
-    HookCleanup::withLock([&targets] {
+    HookCleanup::withLock(paths, [&targets] {
         for (const HookInstallTarget& target : targets) {
             FileUtil::removeTemporariesOf(target.configURL);
             FileUtil::removeTemporariesOf(target.backupURL);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Ingestion/HookInstaller.h"
-#include "Shared/AppPaths.h"
+#include "Shared/HomePaths.h"
 
 #include <filesystem>
 #include <functional>
@@ -22,15 +22,15 @@ bool pathExists(const std::filesystem::path& path);
 
 // Claude Code always; Codex, Cursor, Gemini CLI and Qwen Code when their configuration folder
 // exists (their file need not: the installer creates it).
-std::vector<HookInstallTarget> installedTargets(const UserDefaults& defaults,
+std::vector<HookInstallTarget> installedTargets(const HomePaths& paths, const UserDefaults& defaults,
                                                 const FileExists& fileExists = pathExists);
 
 // Installs the hook client, then the hooks of each installed agent. A failing agent does not keep
 // the others from their hooks; when the hook client cannot be installed, no hooks are written, as
 // they would run a program that is not there. Each failure is logged to the system log and
 // returned.
-std::vector<std::string> apply(const UserDefaults& defaults, const FileExists& fileExists = pathExists,
-                               const std::filesystem::path& helperSource = AppPaths::bundledHelper());
+std::vector<std::string> apply(const HomePaths& paths, const UserDefaults& defaults,
+                               const FileExists& fileExists, const std::filesystem::path& helperSource);
 
 } // namespace HookProvisioner
 } // namespace velquist

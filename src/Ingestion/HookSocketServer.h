@@ -2,7 +2,6 @@
 
 #include "Core/Scheduler.h"
 #include "Ingestion/HookEvent.h"
-#include "Shared/AppPaths.h"
 
 #include <QObject>
 #include <QThreadPool>
@@ -51,7 +50,7 @@ class HookSocketServer final : public QObject
     static constexpr std::chrono::milliseconds kMaxRestartDelay{60'000};
 
     HookSocketServer(Scheduler& scheduler, EventHandler onEvent, DecisionHandler onDecision,
-                     std::filesystem::path socketPath = AppPaths::socketPath(), HookServerLimits limits = {},
+                     std::filesystem::path socketPath, HookServerLimits limits = {},
                      QObject* parent = nullptr);
     // Closes connections still being read (held decisions belong to their owners).
     ~HookSocketServer() override;

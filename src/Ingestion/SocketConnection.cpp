@@ -1,17 +1,14 @@
 #include "Ingestion/SocketConnection.h"
 
-#include <algorithm>
-#include <array>
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace velquist {
 
 namespace {
-
-constexpr std::size_t kReadChunk = 64 * 1024;
 
 // Waits until the socket takes more bytes; false at the deadline or when the peer is gone.
 bool waitWritable(int descriptor, std::chrono::steady_clock::time_point deadline)
@@ -36,43 +33,6 @@ SocketConnection::SocketConnection(int descriptor) : m_descriptor(descriptor) {}
 SocketConnection::~SocketConnection()
 {
     close();
-}
-
-SocketConnection::ReadResult SocketConnection::readToEnd(std::string& bytes, std::size_t maxBytes)
-{
-    const int descriptor = this->descriptor();
-    if (descriptor < 0)
-        return ReadResult::failed;
-    std::array<char, kReadChunk> chunk;
-    for (;;) {
-        const ssize_t got = ::recv(descriptor, chunk.data(), chunk.size(), 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (wasAborted())
-            return ReadResult::aborted;
-        if (got < 0)
-            return ReadResult::failed;
-        if (got == 0)
-            return ReadResult::complete;
-        if (static_cast<std::size_t>(got) > maxBytes - std::min(maxBytes, bytes.size()))
-            return ReadResult::tooLarge;
-        bytes.append(chunk.data(), static_cast<std::size_t>(got));
-    }
-}
-
-void SocketConnection::abort()
-{
-    std::lock_guard lock(m_mutex);
-    if (m_descriptor < 0)
-        return;
-    m_aborted = true;
-    ::shutdown(m_descriptor, SHUT_RDWR);
-}
-
-bool SocketConnection::wasAborted() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_aborted;
 }
 
 bool SocketConnection::sendAndClose(std::string_view bytes, std::chrono::milliseconds timeout)

@@ -44,16 +44,16 @@ bool isDisabled(const fs::path& path)
 ConfigChange enableTitles(const fs::path& path)
 {
     using Status = HookConfigEdit::Status;
-    const HookConfigEdit edit =
-        HookCleanup::editConfig({path, HookCleanup::backupOf(path)}, [](nlohmann::ordered_json& settings) {
-            const auto env = settings.find("env");
-            if (env == settings.end() || !env->is_object() || !env->contains(kVariable))
-                return false;
-            env->erase(kVariable);
-            if (env->empty())
-                settings.erase(env);
-            return true;
-        });
+    // No backup: the one beside the file is the installer's copy from before our hooks went in.
+    const HookConfigEdit edit = HookCleanup::editConfig({path, {}}, [](nlohmann::ordered_json& settings) {
+        const auto env = settings.find("env");
+        if (env == settings.end() || !env->is_object() || !env->contains(kVariable))
+            return false;
+        env->erase(kVariable);
+        if (env->empty())
+            settings.erase(env);
+        return true;
+    });
     switch (edit.status) {
     case Status::rewritten:
         return {true, {}};

@@ -16,7 +16,8 @@ bool isTruthy(const nlohmann::ordered_json& value);
 // Whether the settings file at `path` turns terminal titles off. Every failure reads as false.
 bool isDisabled(const std::filesystem::path& path);
 
-// Removes the variable from "env" (and "env" itself when it empties), backing the file up first.
+// Removes the variable from "env" (and "env" itself when it empties), in one atomic rewrite that
+// leaves the installer's backup of the file alone.
 // A missing or unreadable file, a non-object or an absent variable change nothing and are no
 // error; a file that is not valid JSON is.
 ConfigChange enableTitles(const std::filesystem::path& path);

@@ -1,7 +1,6 @@
 #include "Shared/HookCleanup.h"
 
 #include "Shared/AgentCatalog.h"
-#include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
 #include "Shared/JsonRewrite.h"
@@ -20,10 +19,10 @@ namespace velquist {
 namespace fs = std::filesystem;
 using ordered_json = nlohmann::ordered_json;
 
-HookLock::HookLock(std::chrono::milliseconds wait)
+HookLock::HookLock(const HomePaths& paths, std::chrono::milliseconds wait)
 {
-    FileUtil::ensurePrivateDirectory(AppPaths::appSupport());
-    const int fd = ::open(AppPaths::hooksLock().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    FileUtil::ensurePrivateDirectory(paths.support());
+    const int fd = ::open(paths.hooksLock().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
     // Polled rather than blocking: a holder that hangs must not hang every agent's hook with it.
@@ -170,11 +169,11 @@ fs::path backupOf(const fs::path& file)
     return backup;
 }
 
-std::vector<HookConfigFile> configs()
+std::vector<HookConfigFile> configs(const fs::path& home)
 {
     std::vector<HookConfigFile> result;
     for (const AgentEntry& agent : AgentCatalog::all()) {
-        const fs::path file = agent.configPath(AppPaths::home());
+        const fs::path file = agent.configPath(home);
         result.push_back({file, backupOf(file)});
     }
     return result;
@@ -222,11 +221,13 @@ HookConfigEdit editConfig(const HookConfigFile& file, const std::function<bool(o
             return {Status::notWritable, *refusal};
         const std::string after = JsonRewrite::rewrite(before.bytes, original, *settings);
         const mode_t mode = modeOf(file.url);
-        if (auto written =
-                FileUtil::writeAtomically(file.backup, before.bytes, mode, FileUtil::ModePolicy::force,
-                                          FileUtil::LinkPolicy::replaceLink);
-            !written)
-            return {Status::failed, written.error};
+        if (!file.backup.empty()) {
+            if (auto written =
+                    FileUtil::writeAtomically(file.backup, before.bytes, mode, FileUtil::ModePolicy::force,
+                                              FileUtil::LinkPolicy::replaceLink);
+                !written)
+                return {Status::failed, written.error};
+        }
         // The agent may have saved the file while we worked; redo the edit on what it wrote.
         const FileRead current = FileUtil::read(file.url, kMaxConfigBytes);
         if (!current.ok() || current.bytes != before.bytes)
@@ -238,25 +239,25 @@ HookConfigEdit editConfig(const HookConfigFile& file, const std::function<bool(o
     return {Status::failed, file.url.string() + " kept changing while it was edited"};
 }
 
-std::vector<fs::path> stripAllConfigs()
+std::vector<fs::path> stripAllConfigs(const fs::path& home)
 {
     std::vector<fs::path> rewritten;
-    for (const auto& file : configs()) {
+    for (const auto& file : configs(home)) {
         if (editConfig(file, strip).status == HookConfigEdit::Status::rewritten)
             rewritten.push_back(file.url);
     }
     return rewritten;
 }
 
-void recordInstalledApp(const fs::path& appPath)
+void recordInstalledApp(const HomePaths& paths, const fs::path& appPath)
 {
-    FileUtil::ensurePrivateDirectory(AppPaths::appSupport());
-    FileUtil::writeOwnFile(AppPaths::appPathFile(), appPath.string());
+    FileUtil::ensurePrivateDirectory(paths.support());
+    FileUtil::writeOwnFile(paths.appPathFile(), appPath.string());
 }
 
-bool appIsDefinitelyGone()
+bool appIsDefinitelyGone(const HomePaths& paths)
 {
-    const FileRead file = FileUtil::read(AppPaths::appPathFile(), 64 * 1024);
+    const FileRead file = FileUtil::read(paths.appPathFile(), 64 * 1024);
     if (!file.ok() || !JsonScan::isUtf8(file.bytes))
         return false;
     constexpr std::string_view blank = " \t\r\n\v\f";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Shared/HomePaths.h"
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -14,7 +16,7 @@
 namespace velquist {
 
 // One agent configuration file that may hold our hook entries, and the backup that receives its
-// previous bytes before we rewrite it.
+// previous bytes before we rewrite it (none when empty).
 struct HookConfigFile
 {
     std::filesystem::path url;
@@ -43,7 +45,7 @@ class HookLock
   public:
     // Creates the support folder and the lock file (mode 0644) when needed and takes the lock,
     // waiting at most `wait` for another holder; `held()` tells whether it was taken.
-    explicit HookLock(std::chrono::milliseconds wait);
+    HookLock(const HomePaths& paths, std::chrono::milliseconds wait);
     ~HookLock();
     HookLock(const HookLock&) = delete;
     HookLock& operator=(const HookLock&) = delete;
@@ -71,8 +73,9 @@ inline constexpr std::chrono::milliseconds kLockWait{2000};
 // (".../Velquist/bin/quorvel-notes.txt") does not.
 bool isOurs(std::string_view command);
 
-// The five agents' files in a fixed order: Claude Code, Codex, Cursor, Gemini CLI, Qwen Code.
-std::vector<HookConfigFile> configs();
+// The five agents' files below `home` in a fixed order: Claude Code, Codex, Cursor, Gemini CLI,
+// Qwen Code.
+std::vector<HookConfigFile> configs(const std::filesystem::path& home);
 
 // The backup beside `file`: its name followed by ".velquist.bak".
 std::filesystem::path backupOf(const std::filesystem::path& file);
@@ -90,17 +93,18 @@ bool strip(nlohmann::ordered_json& settings);
 HookConfigEdit editConfig(const HookConfigFile& file,
                           const std::function<bool(nlohmann::ordered_json&)>& edit);
 
-// Strips our entries from every file of `configs()`; returns the files it rewrote. Files that are
-// missing, unreadable or not JSON objects are left alone. Run under `withLock`.
-std::vector<std::filesystem::path> stripAllConfigs();
+// Strips our entries from every file of `configs(home)`; returns the files it rewrote. Files that
+// are missing, unreadable or not JSON objects are left alone. Run under `withLock`.
+std::vector<std::filesystem::path> stripAllConfigs(const std::filesystem::path& home);
 
 // Runs `body` while holding "hooks.lock". When the lock file cannot be opened, or another holder
 // keeps the lock past `wait`, the body is not run and the result is none (false for a body that
 // returns nothing). The lock is released also when the body throws.
-template <typename Body> auto withLock(Body&& body, std::chrono::milliseconds wait = kLockWait)
+template <typename Body>
+auto withLock(const HomePaths& paths, Body&& body, std::chrono::milliseconds wait = kLockWait)
 {
     using Result = std::invoke_result_t<Body&>;
-    HookLock lock(wait);
+    HookLock lock(paths, wait);
     if constexpr (std::is_void_v<Result>) {
         if (!lock.held())
             return false;
@@ -115,12 +119,12 @@ template <typename Body> auto withLock(Body&& body, std::chrono::milliseconds wa
 
 // Writes the application's path to "app-path" in the support folder (atomically, no newline).
 // Failures are ignored: the hook client then simply never cleans up.
-void recordInstalledApp(const std::filesystem::path& appPath);
+void recordInstalledApp(const HomePaths& paths, const std::filesystem::path& appPath);
 
 // Whether the application recorded in "app-path" is gone: true only when the file holds an
 // absolute path (valid UTF-8, white space trimmed) and nothing exists there any more. A missing,
 // unreadable or empty file, or a path we cannot check, is never taken for a deleted application.
-bool appIsDefinitelyGone();
+bool appIsDefinitelyGone(const HomePaths& paths);
 
 } // namespace HookCleanup
 } // namespace velquist

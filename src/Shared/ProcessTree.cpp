@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -51,7 +52,66 @@ std::string findDevice(const char* folder, const char* prefix, dev_t device)
     return {};
 }
 
+bool isCommandShell(std::string_view program)
+{
+    if (const auto slash = program.rfind('/'); slash != std::string_view::npos)
+        program.remove_prefix(slash + 1);
+    // A login shell's name starts with "-".
+    if (program.starts_with('-'))
+        program.remove_prefix(1);
+    constexpr std::string_view kShells[] = {"sh",    "dash", "bash", "zsh",  "fish", "ksh", "mksh",
+                                            "pdksh", "ash",  "yash", "posh", "csh",  "tcsh"};
+    for (const std::string_view shell : kShells) {
+        if (program == shell)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+std::vector<std::string> commandLine(pid_t pid)
+{
+    std::vector<std::string> arguments;
+    if (pid <= 0)
+        return arguments;
+    const auto text = readSmallFile("/proc/" + std::to_string(pid) + "/cmdline");
+    if (!text)
+        return arguments;
+    std::string_view rest = *text;
+    while (!rest.empty()) {
+        const auto end = rest.find('\0');
+        arguments.emplace_back(rest.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        rest.remove_prefix(end + 1);
+    }
+    return arguments;
+}
+
+bool runsShellCommand(const std::vector<std::string>& arguments)
+{
+    if (arguments.empty() || !isCommandShell(arguments.front()))
+        return false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "--" || argument == "-" || argument.size() < 2 ||
+            (argument[0] != '-' && argument[0] != '+'))
+            return false; // the first operand: a script or nothing to run
+        if (argument.starts_with("--")) {
+            if (argument == "--command" || argument.starts_with("--command="))
+                return true;
+            continue;
+        }
+        const std::string_view letters = argument.substr(1);
+        if (argument[0] == '-' && letters.find('c') != std::string_view::npos)
+            return true;
+        // "-o name" and bash's "-O name" take the next argument as their value.
+        if (letters.find_first_of("oO") != std::string_view::npos)
+            ++i;
+    }
+    return false;
+}
 
 std::optional<ProcStat> parseStat(const std::string& text)
 {

@@ -32,6 +32,15 @@ std::optional<ProcStat> parseStat(const std::string& text);
 // The name under /dev of a terminal device number: "pts/3", "tty2"; empty when unknown or 0.
 std::string ttyName(std::int64_t ttyNr);
 
+// The arguments of a live process, its program name first; empty when they cannot be read (a
+// kernel thread, a zombie, a process that is gone).
+std::vector<std::string> commandLine(pid_t pid);
+
+// Whether these arguments are a command shell (sh, dash, bash, zsh, fish, ...) running a command
+// given with `-c`. Such a shell may fork the command rather than replace itself, and lives no
+// longer than the command: it is never the process a session belongs to.
+bool runsShellCommand(const std::vector<std::string>& arguments);
+
 // Whether a process with this id exists (kill with signal 0; a permission refusal still means it
 // exists). Ids below 2 never count as alive.
 bool isAlive(pid_t pid);

@@ -1,6 +1,6 @@
 #include "quorvel/HookClient.h"
 
-#include "Shared/AppPaths.h"
+#include "Shared/HomePaths.h"
 #include "Shared/HookCleanup.h"
 #include "quorvel/HookRequest.h"
 #include "quorvel/HookSocket.h"
@@ -43,20 +43,25 @@ void run(int argc, char** argv)
     const std::string decideOn = flag(arguments, "--decide-on", "PermissionRequest");
     const std::string unavailable = flag(arguments, "--unavailable", "");
 
+    const HomePaths paths = HomePaths::fromEnvironment();
     HookPayload payload;
     if (input.complete)
         HookRequest::readPayload(input.bytes(), kMaxPayloadBytes, payload);
-    const bool isDecide = payload.eventName == decideOn;
+    // A request that cannot be shown whole (too large, or with members that cannot be relayed as
+    // they are) is not put to the user in the application: printing nothing lets the agent ask in
+    // its own terminal, and what fits is still relayed as an ordinary event so the session shows
+    // it. The agent's "unavailable" answer would claim the application is not running.
+    const bool isDecide = payload.eventName == decideOn && payload.whole;
     const auto sendTimeout = isDecide ? kDecideSendTimeout : kEventSendTimeout;
 
     // The recorded application is gone. One that still answers on the socket was only moved or
     // rebuilt, and its hooks stay; otherwise it was deleted: take our hooks out of the agents
     // instead of relaying.
     int fd = -1;
-    if (HookCleanup::appIsDefinitelyGone()) {
-        fd = HookSocket::connectTo(AppPaths::socketPath().native(), sendTimeout);
+    if (HookCleanup::appIsDefinitelyGone(paths)) {
+        fd = HookSocket::connectTo(paths.socketPath().native(), sendTimeout);
         if (fd < 0) {
-            HookCleanup::withLock(HookCleanup::stripAllConfigs);
+            HookCleanup::withLock(paths, [&paths] { HookCleanup::stripAllConfigs(paths.home()); });
             return;
         }
     }
@@ -66,13 +71,6 @@ void run(int argc, char** argv)
         if (isDecide && !unavailable.empty())
             StandardStreams::writeOutput(unavailable);
     };
-    // A request the application cannot be shown whole is not put to the user: the agent's own
-    // answer for "unavailable" applies, never an implicit allow.
-    if (isDecide && !payload.whole) {
-        emitUnavailable();
-        return;
-    }
-
     HookRequest::Envelope envelope;
     try {
         timespec now{};
@@ -95,7 +93,7 @@ void run(int argc, char** argv)
     }
 
     if (fd < 0)
-        fd = HookSocket::connectTo(AppPaths::socketPath().native(), sendTimeout);
+        fd = HookSocket::connectTo(paths.socketPath().native(), sendTimeout);
     if (fd < 0) {
         emitUnavailable();
         return;

@@ -52,6 +52,9 @@ Ancestry ancestry(pid_t parent)
     constexpr std::size_t kMaxChain = 15;
     Ancestry result;
     bool searching = true;
+    // A shell that runs the hook command with "-c" and the agent's terminal: kept only in case no
+    // process above it holds the terminal.
+    std::optional<TerminalOwner> commandShell;
     for (pid_t pid = parent; pid >= 2 && result.chain.size() < kMaxChain;) {
         result.chain.push_back(pid);
         const bool needNext = result.chain.size() < kMaxChain;
@@ -62,12 +65,20 @@ Ancestry ancestry(pid_t parent)
             break;
         if (searching && record->ttyNr != 0) {
             if (std::string name = ProcessTree::ttyName(record->ttyNr); !name.empty()) {
-                result.terminal = TerminalOwner{std::move(name), pid};
-                searching = false;
+                // Such a shell may have forked us and be gone a moment later; the session
+                // belongs to the agent that started it.
+                if (!ProcessTree::runsShellCommand(ProcessTree::commandLine(pid))) {
+                    result.terminal = TerminalOwner{std::move(name), pid};
+                    searching = false;
+                } else if (!commandShell) {
+                    commandShell = TerminalOwner{std::move(name), pid};
+                }
             }
         }
         pid = record->parent;
     }
+    if (!result.terminal)
+        result.terminal = std::move(commandShell);
     return result;
 }
 

@@ -53,7 +53,8 @@ struct Ancestry
 {
     // The parent followed by up to 14 of its ancestors; empty when the parent is below 2.
     std::vector<pid_t> chain;
-    // The first member of `chain` that has a controlling terminal with a name. A member whose
+    // The first member of `chain` that has a controlling terminal with a name and is not a shell
+    // running a `-c` command (the first such shell when no other member has one). A member whose
     // record cannot be read ends the search: what lies above it is not known.
     std::optional<TerminalOwner> terminal;
 };

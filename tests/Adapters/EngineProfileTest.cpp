@@ -1,7 +1,7 @@
 #include "Adapters/EngineProfile.h"
 #include "Core/AgentInquiry.h"
 #include "support/MemoryDefaults.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -53,6 +53,8 @@ std::vector<Decision> decisions()
 
 TEST(EngineProfileTest, DecisionDocumentsOfEachEngine)
 {
+    test::TemporaryFolder home;
+    const HomePaths paths(home.path());
     test::MemoryDefaults defaults;
     const std::string claudeOrCodex[] = {
         R"({"hookSpecificOutput":{"decision":{"behavior":"allow"},"hookEventName":"PermissionRequest"}})",
@@ -81,12 +83,12 @@ TEST(EngineProfileTest, DecisionDocumentsOfEachEngine)
         const std::string* expected;
     };
     Engine engines[] = {
-        {"claude", std::make_unique<ClaudeEngineProfile>(defaults), claudeOrCodex},
-        {"codex", std::make_unique<CodexEngineProfile>(), claudeOrCodex},
-        {"cursor", std::make_unique<CursorEngineProfile>(), cursor},
-        {"gemini", std::make_unique<GeminiEngineProfile>(), gemini},
+        {"claude", std::make_unique<ClaudeEngineProfile>(paths, defaults), claudeOrCodex},
+        {"codex", std::make_unique<CodexEngineProfile>(paths), claudeOrCodex},
+        {"cursor", std::make_unique<CursorEngineProfile>(paths), cursor},
+        {"gemini", std::make_unique<GeminiEngineProfile>(paths), gemini},
         // Qwen Code takes Claude Code's decision document on its own "PermissionRequest".
-        {"qwen", std::make_unique<QwenEngineProfile>(), claudeOrCodex},
+        {"qwen", std::make_unique<QwenEngineProfile>(paths), claudeOrCodex},
     };
     const std::vector<Decision> cases = decisions();
     for (const Engine& engine : engines) {
@@ -98,7 +100,8 @@ TEST(EngineProfileTest, DecisionDocumentsOfEachEngine)
 
 TEST(EngineProfileTest, FlagsAndTargetsOfEachEngine)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
+    const HomePaths paths(home.path());
     test::MemoryDefaults defaults;
     struct Row
     {
@@ -109,16 +112,17 @@ TEST(EngineProfileTest, FlagsAndTargetsOfEachEngine)
         bool forwards;
     };
     const Row rows[] = {
-        {std::make_unique<ClaudeEngineProfile>(defaults), "claude", false, false, true},
-        {std::make_unique<ClaudeEngineProfile>(defaults, false), "claude", false, false, false},
-        {std::make_unique<CodexEngineProfile>(), "codex", false, false, true},
-        {std::make_unique<CursorEngineProfile>(), "cursor", false, false, false},
-        {std::make_unique<GeminiEngineProfile>(), "gemini", true, true, false},
-        {std::make_unique<QwenEngineProfile>(), "qwen", true, false, false},
+        {std::make_unique<ClaudeEngineProfile>(paths, defaults), "claude", false, false, true},
+        {std::make_unique<ClaudeEngineProfile>(paths, defaults, false), "claude", false, false, false},
+        {std::make_unique<CodexEngineProfile>(paths), "codex", false, false, true},
+        {std::make_unique<CursorEngineProfile>(paths), "cursor", false, false, false},
+        {std::make_unique<GeminiEngineProfile>(paths), "gemini", true, true, false},
+        {std::make_unique<QwenEngineProfile>(paths), "qwen", true, false, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.engine);
         EXPECT_EQ(row.profile->installTarget().engineNamespace, row.engine);
+        EXPECT_EQ(row.profile->installTarget().helper, paths.installedHelper());
         EXPECT_EQ(row.profile->autoApprovesReadOnlyTools(), row.readOnly);
         EXPECT_EQ(row.profile->infersDoneWhenIdle(), row.idleDone);
         EXPECT_EQ(row.profile->forwardsUpdatedPermissions(), row.forwards);

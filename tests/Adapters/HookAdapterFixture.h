@@ -6,7 +6,7 @@
 #include "support/ManualScheduler.h"
 #include "support/RecordingDispatchTargets.h"
 #include "support/RecordingFileWatcher.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -30,7 +30,7 @@ inline AgentEngine testEngine(AgentKind kind = AgentKind::claudeCode, std::strin
                        idNamespace};
 }
 
-// One adapter over a fresh store in a temporary HOME, driven by the manual scheduler.
+// One adapter over a fresh store in a temporary home folder, driven by the manual scheduler.
 class HookAdapterFixture : public ::testing::Test
 {
   protected:
@@ -50,6 +50,7 @@ class HookAdapterFixture : public ::testing::Test
                                              Traits traits = kClaudeLike)
     {
         auto owned = std::make_unique<FakeProfile>(traits);
+        owned->target = HookInstaller::codexTarget(HomePaths(home.path()));
         madeProfile = owned.get();
         auto made =
             std::make_unique<HookAdapter>(store, std::move(engine), std::move(owned),
@@ -98,7 +99,7 @@ class HookAdapterFixture : public ::testing::Test
         return found ? *found : none;
     }
 
-    TemporaryHome home;
+    TemporaryFolder home;
     ManualScheduler clock;
     SessionStore store{clock, clock, home.path() / "sessions.json"};
     test::RecordingTerminalJumper jumper;

@@ -25,7 +25,8 @@ class FakeProfile final : public EngineProfile
 
     bool failEncoding = false;
     TranscriptLineParser parser;
-    HookInstallTarget target = HookInstaller::codexTarget();
+    // Where healing writes the hooks; none until the test sets one.
+    HookInstallTarget target;
 
     HookInstallTarget installTarget() const override { return target; }
     TranscriptLineParser transcriptLineParser() const override { return parser; }

@@ -7,7 +7,7 @@
 #include "support/ManualScheduler.h"
 #include "support/RecordingFileWatcher.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <cstring>
 #include <fstream>
@@ -101,12 +101,12 @@ class HookGatewayTest : public ::testing::Test
             store,
             AgentEngine{AgentKind::claudeCode, "Claude", AgentMechanism::blockingHook,
                         AgentCapabilities::of(AgentKind::claudeCode), "claude"},
-            std::make_unique<CodexEngineProfile>(),
+            std::make_unique<CodexEngineProfile>(HomePaths(home.path())),
             HookAdapter::Services{clock, clock, watcher, dispatcher}));
         gateway.adapter("claude")->start();
     }
 
-    TemporaryHome home;
+    TemporaryFolder home;
     ManualScheduler clock;
     SessionStore store{clock, clock, home.path() / "sessions.json"};
     ActionDispatcher dispatcher{clock};

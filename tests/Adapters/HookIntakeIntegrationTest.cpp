@@ -7,12 +7,12 @@
 #include "Adapters/HookGateway.h"
 #include "Core/SessionStore.h"
 #include "Ingestion/HookInstaller.h"
-#include "Shared/AppPaths.h"
+#include "Shared/HomePaths.h"
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingFileWatcher.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QProcess>
 #include <functional>
@@ -31,7 +31,7 @@ struct EngineCase
 {
     AgentKind kind;
     std::string engine;
-    std::function<std::unique_ptr<EngineProfile>(const UserDefaults&)> profile;
+    std::function<std::unique_ptr<EngineProfile>(const HomePaths&, const UserDefaults&)> profile;
     json start;
     json request;
     // The engine's own answer to an allow, byte for byte.
@@ -57,35 +57,45 @@ std::vector<EngineCase> engineCases()
     return {
         {AgentKind::claudeCode,
          "claude",
-         [](const UserDefaults& defaults) { return std::make_unique<ClaudeEngineProfile>(defaults); },
+         [](const HomePaths& paths, const UserDefaults& defaults) {
+             return std::make_unique<ClaudeEngineProfile>(paths, defaults);
+         },
          {{"hook_event_name", "SessionStart"}},
          shellRequest("PermissionRequest", "Bash"),
          permissionAllow,
          {{"hook_event_name", "PostToolUse"}, {"tool_name", "Bash"}}},
         {AgentKind::codex,
          "codex",
-         [](const UserDefaults&) { return std::make_unique<CodexEngineProfile>(); },
+         [](const HomePaths& paths, const UserDefaults&) {
+             return std::make_unique<CodexEngineProfile>(paths);
+         },
          {{"hook_event_name", "SessionStart"}},
          shellRequest("PermissionRequest", "Bash"),
          permissionAllow,
          {{"hook_event_name", "PostToolUse"}, {"tool_name", "Bash"}}},
         {AgentKind::cursor,
          "cursor",
-         [](const UserDefaults&) { return std::make_unique<CursorEngineProfile>(); },
+         [](const HomePaths& paths, const UserDefaults&) {
+             return std::make_unique<CursorEngineProfile>(paths);
+         },
          {{"hook_event_name", "sessionStart"}},
          {{"hook_event_name", "beforeShellExecution"}, {"command", "make"}},
          R"({"permission":"allow"})",
          {{"hook_event_name", "postToolUse"}, {"tool_name", "Shell"}}},
         {AgentKind::gemini,
          "gemini",
-         [](const UserDefaults&) { return std::make_unique<GeminiEngineProfile>(); },
+         [](const HomePaths& paths, const UserDefaults&) {
+             return std::make_unique<GeminiEngineProfile>(paths);
+         },
          {{"hook_event_name", "SessionStart"}},
          shellRequest("BeforeTool", "run_shell_command"),
          R"({"decision":"allow"})",
          {{"hook_event_name", "AfterTool"}, {"tool_name", "run_shell_command"}}},
         {AgentKind::qwen,
          "qwen",
-         [](const UserDefaults&) { return std::make_unique<QwenEngineProfile>(); },
+         [](const HomePaths& paths, const UserDefaults&) {
+             return std::make_unique<QwenEngineProfile>(paths);
+         },
          {{"hook_event_name", "SessionStart"}},
          shellRequest("PermissionRequest", "run_shell_command"),
          R"({"hookSpecificOutput":{"decision":{"behavior":"allow"},"hookEventName":"PermissionRequest"}})",
@@ -98,16 +108,20 @@ std::vector<EngineCase> engineCases()
 class HookClientRun
 {
   public:
-    HookClientRun(const HookInstallTarget& target, json payload, const std::string& session)
+    HookClientRun(const HomePaths& paths, const HookInstallTarget& target, json payload,
+                  const std::string& session)
     {
         const std::string event = payload["hook_event_name"];
         const std::string command =
             target.style == HookInstallStyle::cursorStyle
-                ? HookInstaller::cursorCommand(event, AppPaths::installedHelper().string())
-                : HookInstaller::expectedCommand(target.engineNamespace, target.decideOn,
-                                                 target.unavailableResponse);
+                ? HookInstaller::cursorCommand(event, target.helper.string())
+                : HookInstaller::expectedCommand(target.helper.string(), target.engineNamespace,
+                                                 target.decideOn, target.unavailableResponse);
         payload["session_id"] = session;
         payload["cwd"] = "/home/dev/app";
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), QString::fromStdString(paths.home().string()));
+        m_process.setProcessEnvironment(environment);
         m_process.start("/bin/sh", {"-c", QString::fromStdString(command)});
         m_process.write(QByteArray::fromStdString(payload.dump()));
         m_process.closeWriteChannel();
@@ -135,13 +149,14 @@ class HookClientRun
 class HookIntakeIntegrationTest : public ::testing::TestWithParam<EngineCase>
 {
   protected:
-    TemporaryHome home;
+    TemporaryFolder home;
+    const HomePaths paths{home.path()};
     ManualScheduler clock;
     MemoryDefaults defaults;
     SessionStore store{clock, clock, home.path() / "sessions.json"};
     ActionDispatcher dispatcher{clock};
     RecordingFileWatcher watcher;
-    HookGateway gateway{clock, AppPaths::socketPath()};
+    HookGateway gateway{clock, paths.socketPath()};
 };
 
 } // namespace
@@ -152,21 +167,21 @@ TEST_P(HookIntakeIntegrationTest, RequestIsHeldAnsweredFromThePanelOrReleasedByT
     auto& adapter = gateway.addAdapter(std::make_unique<HookAdapter>(
         store,
         AgentEngine{c.kind, c.engine, AgentMechanism::blockingHook, AgentCapabilities::of(c.kind), c.engine},
-        c.profile(defaults), HookAdapter::Services{clock, clock, watcher, dispatcher}));
+        c.profile(paths, defaults), HookAdapter::Services{clock, clock, watcher, dispatcher}));
     adapter.start();
-    const FileResult helper = HookInstaller::ensureHelperInstalled(VELQUIST_QUORVEL_PATH);
+    const FileResult helper = HookInstaller::ensureHelperInstalled(paths, VELQUIST_QUORVEL_PATH);
     ASSERT_TRUE(helper.ok()) << helper.error;
     gateway.start();
     const HookInstallTarget target = adapter.profile().installTarget();
     const std::string key = c.engine + ":agent-session";
 
-    HookClientRun start(target, c.start, "agent-session");
+    HookClientRun start(paths, target, c.start, "agent-session");
     ASSERT_TRUE(start.waitFinished());
     EXPECT_EQ(start.output(), "");
     ASSERT_TRUE(waitUntil([&] { return store.session(key) != nullptr; }));
     EXPECT_EQ(store.session(key)->cwd, "/home/dev/app");
 
-    HookClientRun request(target, c.request, "agent-session");
+    HookClientRun request(paths, target, c.request, "agent-session");
     ASSERT_TRUE(waitUntil([&] { return adapter.holdsDecision(key); }));
     EXPECT_TRUE(store.session(key)->status.is<SessionStatus::NeedsPermission>());
     EXPECT_FALSE(request.finished());
@@ -176,9 +191,9 @@ TEST_P(HookIntakeIntegrationTest, RequestIsHeldAnsweredFromThePanelOrReleasedByT
     EXPECT_EQ(request.output(), c.allowed);
     EXPECT_EQ(store.session(key)->lastActivity, "Allowed from notch");
 
-    HookClientRun answeredInTerminal(target, c.request, "agent-session");
+    HookClientRun answeredInTerminal(paths, target, c.request, "agent-session");
     ASSERT_TRUE(waitUntil([&] { return adapter.holdsDecision(key); }));
-    HookClientRun toolRan(target, c.settled, "agent-session");
+    HookClientRun toolRan(paths, target, c.settled, "agent-session");
     ASSERT_TRUE(answeredInTerminal.waitFinished());
     EXPECT_EQ(answeredInTerminal.output(), target.unavailableResponse.value_or(""));
     EXPECT_FALSE(adapter.holdsDecision(key));

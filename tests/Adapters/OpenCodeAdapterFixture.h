@@ -6,7 +6,7 @@
 #include "Core/SilenceRuleStore.h"
 #include "support/ManualScheduler.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

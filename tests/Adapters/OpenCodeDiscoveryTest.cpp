@@ -1,5 +1,5 @@
 #include "Adapters/OpenCodeDiscovery.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

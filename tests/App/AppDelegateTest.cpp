@@ -1,7 +1,6 @@
 #include "App/AppDelegate.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
-#include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
 #include "support/ChildProcess.h"
@@ -46,13 +45,13 @@ class AppDelegateTest : public ::testing::Test, protected Harness
         return session;
     }
 
-    static void save(const std::vector<Session>& sessions)
+    void save(const std::vector<Session>& sessions) const
     {
         auto array = nlohmann::ordered_json::array();
         for (const auto& session : sessions)
             array.push_back(session.toJson());
-        ASSERT_TRUE(FileUtil::ensurePrivateDirectory(AppPaths::appSupport()));
-        ASSERT_TRUE(FileUtil::writeAtomically(AppPaths::sessionsFile(), Json::dump(array)));
+        ASSERT_TRUE(FileUtil::ensurePrivateDirectory(paths.support()));
+        ASSERT_TRUE(FileUtil::writeAtomically(paths.sessionsFile(), Json::dump(array)));
     }
 };
 
@@ -78,39 +77,39 @@ TEST_F(AppDelegateTest, QuittingBeforeTheDebouncedSaveStillWritesTheLatestSessio
 {
     delegate.applicationDidFinishLaunching({"velquist"});
     delegate.store().upsert(liveSession("claude:new", "/home/u/new"));
-    ASSERT_FALSE(fs::exists(AppPaths::sessionsFile()));
+    ASSERT_FALSE(fs::exists(paths.sessionsFile()));
 
     delegate.applicationWillTerminate();
 
-    EXPECT_NE(FileUtil::read(AppPaths::sessionsFile()).bytes.find("claude:new"), std::string::npos);
+    EXPECT_NE(FileUtil::read(paths.sessionsFile()).bytes.find("claude:new"), std::string::npos);
     EXPECT_EQ(clock.pendingCount(), 0u) << "no save is left to fire after the shutdown";
 }
 
 TEST_F(AppDelegateTest, AShutdownWithoutAStartUpLeavesTheSavedSessionsAlone)
 {
     save({liveSession("claude:abc", "/home/u/project")});
-    const std::string before = FileUtil::read(AppPaths::sessionsFile()).bytes;
+    const std::string before = FileUtil::read(paths.sessionsFile()).bytes;
 
     delegate.applicationWillTerminate();
 
-    EXPECT_EQ(FileUtil::read(AppPaths::sessionsFile()).bytes, before);
+    EXPECT_EQ(FileUtil::read(paths.sessionsFile()).bytes, before);
 }
 
 TEST_F(AppDelegateTest, StartsItsHookIntakeAndStopsItAtShutdown)
 {
     delegate.applicationDidFinishLaunching({"velquist"});
 
-    EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, appFile.string());
-    EXPECT_TRUE(fs::exists(AppPaths::installedHelper()));
+    EXPECT_EQ(FileUtil::read(paths.appPathFile()).bytes, appFile.string());
+    EXPECT_TRUE(fs::exists(paths.installedHelper()));
     EXPECT_NE(home.read(".claude/settings.json").find("quorvel"), std::string::npos);
     ASSERT_NE(delegate.gateway(), nullptr);
     EXPECT_TRUE(delegate.gateway()->isListening());
-    EXPECT_TRUE(fs::exists(AppPaths::socketPath()));
+    EXPECT_TRUE(fs::exists(paths.socketPath()));
     EXPECT_NE(delegate.dispatcher().resolver(AgentKind::claudeCode), nullptr);
 
     delegate.applicationWillTerminate();
 
-    EXPECT_FALSE(fs::exists(AppPaths::socketPath()));
+    EXPECT_FALSE(fs::exists(paths.socketPath()));
     EXPECT_EQ(delegate.dispatcher().resolver(AgentKind::claudeCode), nullptr);
 }
 
@@ -218,14 +217,14 @@ TEST_F(AppDelegateTest, UninstallingLeavesEachAgentWithOnlyTheUsersOwnEntries)
 
     for (const auto& [file, text] : usersOwn)
         EXPECT_EQ(Json::parse(home.read(file)), Json::parse(text)) << file;
-    EXPECT_FALSE(fs::exists(AppPaths::appSupport())) << "the shutdown's save brings nothing back";
+    EXPECT_FALSE(fs::exists(paths.support())) << "the shutdown's save brings nothing back";
     EXPECT_EQ(trash.trashed, std::vector<fs::path>{appFile});
     EXPECT_EQ(loginItem.calls, std::vector<std::string>{"disable"});
     EXPECT_FALSE(delegate.gateway()->isListening());
 }
 
 // A Claude Code whose executable knows the subagent events, where the version probe looks.
-void installClaudeWithSubagentEvents(const test::TemporaryHome& home)
+void installClaudeWithSubagentEvents(const test::TemporaryFolder& home)
 {
     home.write(".local/share/claude/versions/2.1.0", "...SubagentStart...SubagentStop...");
 }

@@ -1,10 +1,10 @@
 #include "Core/Session.h"
-#include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
+#include "Shared/HomePaths.h"
 #include "Shared/Json.h"
 #include "support/InstalledHook.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -54,7 +54,7 @@ bool holdsFlock(qint64 pid)
 class AppProcess
 {
   public:
-    explicit AppProcess(const test::TemporaryHome& home, QStringList arguments = {})
+    explicit AppProcess(const test::TemporaryFolder& home, QStringList arguments = {}) : m_paths(home.path())
     {
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", QString::fromStdString(home.path().string()));
@@ -92,17 +92,18 @@ class AppProcess
     // Listening on its socket: the whole start-up has run.
     bool listening()
     {
-        return ready() && test::waitUntil([] { return fs::exists(AppPaths::socketPath()); });
+        return ready() && test::waitUntil([&] { return fs::exists(m_paths.socketPath()); });
     }
 
   private:
+    HomePaths m_paths;
     QProcess m_process;
 };
 
-std::vector<std::string> savedIds()
+std::vector<std::string> savedIds(const HomePaths& paths)
 {
     std::vector<std::string> ids;
-    const auto parsed = Json::parse(FileUtil::read(AppPaths::sessionsFile()).bytes);
+    const auto parsed = Json::parse(FileUtil::read(paths.sessionsFile()).bytes);
     if (parsed && parsed->is_array()) {
         for (const auto& record : *parsed)
             ids.push_back(record.value("id", ""));
@@ -123,7 +124,7 @@ Session liveSession(const std::string& id)
 }
 
 // Runs an agent's hook command as the agent does: through the shell, the hook JSON on its input.
-bool runHook(const test::TemporaryHome& home, const std::string& command, const nlohmann::json& payload)
+bool runHook(const test::TemporaryFolder& home, const std::string& command, const nlohmann::json& payload)
 {
     QProcess hook;
     auto environment = QProcessEnvironment::systemEnvironment();
@@ -140,14 +141,15 @@ bool runHook(const test::TemporaryHome& home, const std::string& command, const 
 class AppProcessTest : public ::testing::Test
 {
   protected:
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
+    const HomePaths paths{home.path()};
 };
 
 TEST_F(AppProcessTest, RestoresItsSessionsAndSavesThemOnSigterm)
 {
-    ASSERT_TRUE(FileUtil::ensurePrivateDirectory(AppPaths::appSupport()));
+    ASSERT_TRUE(FileUtil::ensurePrivateDirectory(paths.support()));
     ASSERT_TRUE(FileUtil::writeAtomically(
-        AppPaths::sessionsFile(),
+        paths.sessionsFile(),
         Json::dump(nlohmann::ordered_json::array({liveSession("claude:alive").toJson()}))));
     home.write(".local/share/Tarrowin/silence-rules.json", "[]");
 
@@ -155,10 +157,10 @@ TEST_F(AppProcessTest, RestoresItsSessionsAndSavesThemOnSigterm)
     ASSERT_TRUE(app.listening()) << app.standardError();
     ASSERT_TRUE(app.terminate()) << app.standardError();
 
-    EXPECT_EQ(savedIds(), (std::vector<std::string>{"claude:alive"}));
-    EXPECT_FALSE(fs::exists(AppPaths::socketPath()));
-    EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, fs::canonical(VELQUIST_APP_PATH).string());
-    EXPECT_TRUE(fs::exists(AppPaths::silenceRulesFile())) << "the legacy folder moves in at start-up";
+    EXPECT_EQ(savedIds(paths), (std::vector<std::string>{"claude:alive"}));
+    EXPECT_FALSE(fs::exists(paths.socketPath()));
+    EXPECT_EQ(FileUtil::read(paths.appPathFile()).bytes, fs::canonical(VELQUIST_APP_PATH).string());
+    EXPECT_TRUE(fs::exists(paths.silenceRulesFile())) << "the legacy folder moves in at start-up";
     EXPECT_FALSE(fs::exists(home.path() / ".local/share/Tarrowin"));
 }
 
@@ -169,10 +171,10 @@ TEST_F(AppProcessTest, InstallsItsHooksAndTracksTheSessionsTheyReport)
     AppProcess app(home);
     ASSERT_TRUE(app.listening()) << app.standardError();
 
-    EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, fs::canonical(VELQUIST_APP_PATH).string());
-    EXPECT_EQ(fs::status(AppPaths::appSupport()).permissions() & fs::perms::all, fs::perms::owner_all);
-    EXPECT_TRUE(fs::exists(AppPaths::installedHelper()));
-    EXPECT_NE(home.read(".codex/hooks.json").find(AppPaths::installedHelper().string()), std::string::npos);
+    EXPECT_EQ(FileUtil::read(paths.appPathFile()).bytes, fs::canonical(VELQUIST_APP_PATH).string());
+    EXPECT_EQ(fs::status(paths.support()).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_TRUE(fs::exists(paths.installedHelper()));
+    EXPECT_NE(home.read(".codex/hooks.json").find(paths.installedHelper().string()), std::string::npos);
     EXPECT_FALSE(fs::exists(home.path() / ".gemini")) << "no hooks for an agent that is not there";
 
     const std::string command = test::installedClaudeHook(home.path(), "SessionStart");
@@ -181,13 +183,13 @@ TEST_F(AppProcessTest, InstallsItsHooksAndTracksTheSessionsTheyReport)
         runHook(home, command,
                 {{"session_id", "f00d"}, {"hook_event_name", "SessionStart"}, {"cwd", "/home/u/project"}}));
     // The store saves a moment after the change.
-    EXPECT_TRUE(test::waitUntil([] {
-        const auto ids = savedIds();
+    EXPECT_TRUE(test::waitUntil([&] {
+        const auto ids = savedIds(paths);
         return std::find(ids.begin(), ids.end(), "claude:f00d") != ids.end();
     })) << app.standardError();
 
     ASSERT_TRUE(app.terminate()) << app.standardError();
-    EXPECT_FALSE(fs::exists(AppPaths::socketPath()));
+    EXPECT_FALSE(fs::exists(paths.socketPath()));
 }
 
 TEST_F(AppProcessTest, MockDataFillsTheStoreAndIsSavedAtShutdown)
@@ -196,7 +198,7 @@ TEST_F(AppProcessTest, MockDataFillsTheStoreAndIsSavedAtShutdown)
     ASSERT_TRUE(app.ready()) << app.standardError();
     ASSERT_TRUE(app.terminate()) << app.standardError();
 
-    EXPECT_EQ(savedIds(),
+    EXPECT_EQ(savedIds(paths),
               (std::vector<std::string>{"mock-codex-keys", "mock-gemini-site", "mock-mcp", "mock-mobile",
                                         "mock-quillmart", "mock-resume", "mock-velquist"}));
 }
@@ -210,8 +212,8 @@ TEST_F(AppProcessTest, ASecondInstanceLeavesAndTouchesNothing)
     home.write(".local/share/Tarrowin/silence-rules.json", "[]");
     const std::string sessions =
         Json::dump(nlohmann::ordered_json::array({liveSession("claude:first").toJson()}));
-    ASSERT_TRUE(FileUtil::writeAtomically(AppPaths::sessionsFile(), sessions));
-    ASSERT_TRUE(FileUtil::writeAtomically(AppPaths::appPathFile(), "/where/the/first/copy/runs"));
+    ASSERT_TRUE(FileUtil::writeAtomically(paths.sessionsFile(), sessions));
+    ASSERT_TRUE(FileUtil::writeAtomically(paths.appPathFile(), "/where/the/first/copy/runs"));
 
     AppProcess second(home, {"--mock-data"});
     ASSERT_TRUE(second.finished()) << second.standardError();
@@ -220,8 +222,8 @@ TEST_F(AppProcessTest, ASecondInstanceLeavesAndTouchesNothing)
               std::string::npos);
 #endif
     EXPECT_TRUE(fs::exists(home.path() / ".local/share/Tarrowin/silence-rules.json"));
-    EXPECT_EQ(FileUtil::read(AppPaths::sessionsFile()).bytes, sessions);
-    EXPECT_EQ(FileUtil::read(AppPaths::appPathFile()).bytes, "/where/the/first/copy/runs");
+    EXPECT_EQ(FileUtil::read(paths.sessionsFile()).bytes, sessions);
+    EXPECT_EQ(FileUtil::read(paths.appPathFile()).bytes, "/where/the/first/copy/runs");
     EXPECT_TRUE(holdsFlock(first.pid()));
 }
 
@@ -229,12 +231,12 @@ TEST_F(AppProcessTest, EachTerminationSignalRunsTheShutdown)
 {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         std::error_code ec;
-        fs::remove(AppPaths::sessionsFile(), ec);
+        fs::remove(paths.sessionsFile(), ec);
         AppProcess app(home, {"--mock-data"});
         ASSERT_TRUE(app.ready()) << app.standardError();
         ::kill(static_cast<pid_t>(app.pid()), signal);
         ASSERT_TRUE(app.finished()) << signal << app.standardError();
-        EXPECT_EQ(savedIds().size(), 7u) << signal;
+        EXPECT_EQ(savedIds(paths).size(), 7u) << signal;
     }
 }
 

@@ -9,7 +9,7 @@
 #include "support/ManualScheduler.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingWindowSystem.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -22,8 +22,8 @@ class IntegrationSettingsTabTest : public ::testing::Test
   protected:
     std::unique_ptr<IntegrationSettingsTab> makeTab(JumpRuleStore* rules = nullptr)
     {
-        auto tab = std::make_unique<IntegrationSettingsTab>(IntegrationSettingsTab::Services{
-            defaults, home.path() / ".claude/settings.json", windows, rules, scheduler});
+        auto tab = std::make_unique<IntegrationSettingsTab>(
+            IntegrationSettingsTab::Services{defaults, HomePaths(home.path()), windows, rules, scheduler});
         tab->resize(480, 800);
         tab->show();
         return tab;
@@ -33,7 +33,7 @@ class IntegrationSettingsTabTest : public ::testing::Test
         return nlohmann::ordered_json::parse(home.read(".claude/settings.json"));
     }
 
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     test::MemoryDefaults defaults;
     test::RecordingWindowSystem windows;
     test::ManualScheduler scheduler;
@@ -49,7 +49,7 @@ TEST_F(IntegrationSettingsTabTest, InstallButtonInstallsClaudeCodesHooksAndTurns
 
     QTest::mouseClick(&tab->installButton(), Qt::LeftButton);
     EXPECT_TRUE(tab->hooksInstalled());
-    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::claudeTarget(defaults)));
+    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::claudeTarget(HomePaths(home.path()), defaults)));
     EXPECT_EQ(settings()["model"], "opus");
     EXPECT_TRUE(settings()["hooks"].contains("PermissionRequest"));
     EXPECT_FALSE(tab->installButton().isVisibleTo(tab.get()));
@@ -108,7 +108,8 @@ TEST_F(IntegrationSettingsTabTest, ComingBackReadsTheStatesAgain)
     const auto tab = makeTab();
     EXPECT_FALSE(tab->titlesDisabled());
     home.write(".claude/settings.json", R"({"env": {"CLAUDE_CODE_DISABLE_TERMINAL_TITLE": "1"}})");
-    ASSERT_TRUE(HookInstaller::installHooks(HookInstaller::claudeTarget(defaults)).ok());
+    ASSERT_TRUE(
+        HookInstaller::installHooks(HookInstaller::claudeTarget(HomePaths(home.path()), defaults)).ok());
     windows.setAvailable(false, false, false);
     tab->refresh();
     EXPECT_TRUE(tab->titlesDisabled());

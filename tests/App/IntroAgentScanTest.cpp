@@ -1,6 +1,6 @@
 #include "App/IntroAgentScan.h"
 
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -12,7 +12,7 @@
 #include "support/RecordingUrlOpener.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>

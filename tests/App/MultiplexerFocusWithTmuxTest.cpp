@@ -6,7 +6,7 @@
 #include "Terminal/TerminalBinder.h"
 #include "support/RecordingAppRegistry.h"
 #include "support/RecordingProcessRunner.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QObject>
 #include <QTest>

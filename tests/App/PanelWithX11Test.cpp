@@ -6,7 +6,7 @@
 #include "support/InstalledHook.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QImage>
 #include <QProcess>

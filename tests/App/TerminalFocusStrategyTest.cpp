@@ -10,7 +10,7 @@
 #include "support/RecordingUrlOpener.h"
 #include "support/RecordingWindowSystem.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QObject>
 #include <QThreadPool>

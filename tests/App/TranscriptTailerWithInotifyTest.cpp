@@ -3,7 +3,7 @@
 #include "support/ManualScheduler.h"
 #include "support/RecordingFileWatcher.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <filesystem>
 #include <fstream>

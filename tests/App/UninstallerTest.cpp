@@ -1,7 +1,6 @@
 #include "App/Uninstaller.h"
 
 #include "Core/SessionStore.h"
-#include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Json.h"
 #include "support/ManualScheduler.h"
@@ -9,7 +8,7 @@
 #include "support/RecordingLoginItem.h"
 #include "support/RecordingTrash.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -28,15 +27,13 @@ struct AgentFile
     std::string withOurs;
 };
 
-std::string ourCommand(const std::string& engine)
-{
-    return "'" + AppPaths::installedHelper().string() + "' --engine " + engine;
-}
-
-std::vector<AgentFile> agentFiles()
+std::vector<AgentFile> agentFiles(const HomePaths& paths)
 {
     const std::string user = R"({"type":"command","command":"notify-send done"})";
-    auto ours = [](const std::string& engine) {
+    auto ourCommand = [&paths](const std::string& engine) {
+        return "'" + paths.installedHelper().string() + "' --engine " + engine;
+    };
+    auto ours = [&](const std::string& engine) {
         return R"({"type":"command","command":")" + ourCommand(engine) + R"(","timeout":86400})";
     };
     return {
@@ -61,10 +58,10 @@ class UninstallerTest : public ::testing::Test
     UninstallerTest()
         : store(clock, clock, home.path() / ".local/share/Velquist/sessions.json"),
           uninstaller(
-              store, defaults, loginItem, trash, {appFile}, [this] { stopHookWriters(); },
+              paths, store, defaults, loginItem, trash, {appFile}, [this] { stopHookWriters(); },
               [this] { ++quitRequests; })
     {
-        for (const auto& file : agentFiles())
+        for (const auto& file : agentFiles(paths))
             home.write(file.relative, file.withOurs);
         home.write(".local/share/Velquist/bin/quorvel", "client");
         home.write(".local/share/Velquist/app-path", appFile.string());
@@ -83,14 +80,15 @@ class UninstallerTest : public ::testing::Test
 
     void expectOnlyTheUsersOwnEntries()
     {
-        for (const auto& file : agentFiles()) {
+        for (const auto& file : agentFiles(paths)) {
             EXPECT_EQ(Json::parse(home.read(file.relative)), Json::parse(file.usersOwn)) << file.relative;
             EXPECT_EQ(Json::parse(home.read(file.relative + ".velquist.bak")), Json::parse(file.withOurs))
                 << file.relative;
         }
     }
 
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
+    const HomePaths paths{home.path()};
     const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
     test::ManualScheduler clock;
     test::MemoryDefaults defaults;
@@ -114,7 +112,7 @@ TEST_F(UninstallerTest, RemovesEveryTraceAndQuits)
     EXPECT_EQ(events, std::vector<std::string>{"stopped while hooks installed"});
     expectOnlyTheUsersOwnEntries();
     EXPECT_EQ(loginItem.calls, std::vector<std::string>{"disable"});
-    EXPECT_FALSE(fs::exists(AppPaths::appSupport()));
+    EXPECT_FALSE(fs::exists(paths.support()));
     EXPECT_EQ(defaults.snapshot(), nlohmann::json::object());
     EXPECT_EQ(trash.trashed, std::vector<fs::path>{appFile});
     EXPECT_TRUE(trash.revealed.empty());
@@ -124,14 +122,14 @@ TEST_F(UninstallerTest, RemovesEveryTraceAndQuits)
     ASSERT_TRUE(test::waitUntil([&] { return quitRequests == 1; }));
     clock.advance(5s);
     store.saveNow();
-    EXPECT_FALSE(fs::exists(AppPaths::appSupport()));
+    EXPECT_FALSE(fs::exists(paths.support()));
 }
 
 TEST_F(UninstallerTest, FailuresOnTheWayStillEndInAQuit)
 {
     loginItem.failure = "never registered";
     trash.failure = "read-only file system";
-    fs::remove_all(AppPaths::appSupport());
+    fs::remove_all(paths.support());
 
     uninstaller.removeEverything();
 
@@ -143,7 +141,7 @@ TEST_F(UninstallerTest, FailuresOnTheWayStillEndInAQuit)
 TEST_F(UninstallerTest, HooksGoEvenWhenTheLockCannotBeHad)
 {
     // Another holder keeps the hooks lock past the wait.
-    HookLock other(0ms);
+    HookLock other(paths, 0ms);
     ASSERT_TRUE(other.held());
 
     uninstaller.removeEverything();

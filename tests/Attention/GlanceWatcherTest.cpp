@@ -7,7 +7,7 @@
 #include "support/RecordingAppRegistry.h"
 #include "support/RecordingWindowSystem.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "Core/SessionStore.h"
 #include "TestSession.h"
 #include "support/ManualScheduler.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

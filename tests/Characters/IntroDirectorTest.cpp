@@ -8,7 +8,7 @@
 #include "support/RecordingPointerSource.h"
 #include "support/RecordingScreenProvider.h"
 #include "support/RecordingSoundSink.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 

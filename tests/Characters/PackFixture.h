@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Characters/CharacterCatalog.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QImage>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "Core/CommandLookup.h"
 
 #include "support/RecordingProcessRunner.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,5 +1,5 @@
 #include "Core/LegacySupportMigration.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

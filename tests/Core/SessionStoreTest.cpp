@@ -1,6 +1,6 @@
 #include "Core/SessionStore.h"
 #include "support/ManualScheduler.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -195,16 +195,35 @@ TEST_F(SessionStoreTest, RestoreKeepsOnlyLiveSessionsAndSkipsBadRecords)
     EXPECT_TRUE(store.realSessionHasBeenWaiting(29));
 }
 
-TEST_F(SessionStoreTest, AFileThatDoesNotParseIsMovedAsideBeforeTheNextSave)
+TEST_F(SessionStoreTest, AFileWithWhatCannotBeReadIsMovedAsideBeforeTheNextSave)
 {
-    std::ofstream(file) << R"([{"id":"claude:a","agent":"claudeCode")"; // truncated
-    store.restoreSessions();
-    EXPECT_TRUE(store.sessions().empty());
-    put(make("claude:b", S::Idle{}));
-    clock.advance(1s);
-    store.flushSaves();
-    EXPECT_EQ(slurp(folder.path() / "sessions.json.corrupt"), R"([{"id":"claude:a","agent":"claudeCode")");
-    EXPECT_EQ(nlohmann::json::parse(slurp(file)).size(), 1u);
+    struct Case
+    {
+        std::string name;
+        std::string content;
+        std::size_t restored;
+    };
+    Session live = make("claude:live", S::Idle{});
+    live.agent = AgentKind::claudeCode;
+    const std::string liveRecord = live.toJson().dump();
+    const Case cases[] = {
+        {"truncated", R"([{"id":"claude:a","agent":"claudeCode")", 0},
+        {"one record that cannot be read", "[" + liveRecord + R"(,{"id":"claude:broken"}])", 1},
+        {"a record of another type", "[" + liveRecord + ",42]", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(folder.path() / "sessions.json.corrupt");
+        std::ofstream(file, std::ios::trunc) << c.content;
+        SessionStore fresh(clock, clock, file, &silence);
+        fresh.restoreSessions();
+        EXPECT_EQ(fresh.sessions().size(), c.restored);
+        fresh.upsert(make("claude:b", S::Idle{}));
+        clock.advance(1s);
+        fresh.flushSaves();
+        EXPECT_EQ(slurp(folder.path() / "sessions.json.corrupt"), c.content);
+        EXPECT_EQ(nlohmann::json::parse(slurp(file)).size(), c.restored + 1);
+    }
 }
 
 TEST_F(SessionStoreTest, DisplayOrderPutsAskingSessionsFirstAndNewestFirst)

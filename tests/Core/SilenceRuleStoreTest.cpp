@@ -1,5 +1,5 @@
 #include "Core/SilenceRuleStore.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QSignalSpy>
 #include <fstream>
@@ -32,7 +32,7 @@ std::string slurp(const fs::path& file)
 
 TEST(SilenceRuleTest, PathMatching)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     const std::string h = home.path().string();
     struct Case
     {
@@ -59,8 +59,11 @@ TEST(SilenceRuleTest, PathMatching)
         {h, "~", Match::prefix, true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SilenceRule::matchesPath(c.path, c.pattern, c.match), c.expected)
+        EXPECT_EQ(SilenceRule::matchesPath(c.path, c.pattern, c.match, home.path()), c.expected)
             << c.path << " ~ " << c.pattern;
+    // Without a home folder "~" is only a character.
+    EXPECT_FALSE(SilenceRule::matchesPath(h + "/.claude", "~/.claude", Match::prefix, {}));
+    EXPECT_TRUE(SilenceRule::matchesPath("~/.claude/x", "~/.claude", Match::prefix, {}));
 }
 
 TEST(SilenceRuleTest, TextMatching)

@@ -3,7 +3,7 @@
 #include "support/MemoryDefaults.h"
 #include "support/RecordingProcessRunner.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QCoreApplication>
 #include <QObject>
@@ -15,11 +15,11 @@ namespace fs = std::filesystem;
 
 TEST(ClaudeVersionProbeTest, PicksNewestVersionAndSkipsHiddenEntries)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     home.write(".local/share/claude/versions/2.0.9", "x");
     home.write(".local/share/claude/versions/2.0.10", "x");
     home.write(".local/share/claude/versions/.2.9.99.lock", "x");
-    const auto installed = ClaudeVersionProbe::installedVersion();
+    const auto installed = ClaudeVersionProbe::installedVersion(home.path());
     ASSERT_TRUE(installed);
     EXPECT_EQ(installed->version, "2.0.10");
     EXPECT_EQ(installed->executable, home.path() / ".local/share/claude/versions/2.0.10");
@@ -27,11 +27,11 @@ TEST(ClaudeVersionProbeTest, PicksNewestVersionAndSkipsHiddenEntries)
 
 TEST(ClaudeVersionProbeTest, UnversionedInstallIsNamedBySizeOfLinkTarget)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     const fs::path real = home.write("npm/lib/cli.js", std::string(1234, 'c'));
     fs::create_directories(home.path() / ".local/bin");
     fs::create_symlink(real, home.path() / ".local/bin/claude");
-    const auto installed = ClaudeVersionProbe::installedVersion();
+    const auto installed = ClaudeVersionProbe::installedVersion(home.path());
     ASSERT_TRUE(installed);
     EXPECT_EQ(installed->version, "unversioned-1234");
     EXPECT_EQ(installed->executable, fs::canonical(real));
@@ -39,7 +39,7 @@ TEST(ClaudeVersionProbeTest, UnversionedInstallIsNamedBySizeOfLinkTarget)
 
 TEST(ClaudeVersionProbeTest, AnswersAreCachedPerVersionAndNegativesForgotten)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     test::MemoryDefaults defaults;
     // The name must be found even where it straddles two read chunks.
     std::string binary(1 << 20, 'x');
@@ -47,17 +47,17 @@ TEST(ClaudeVersionProbeTest, AnswersAreCachedPerVersionAndNegativesForgotten)
     binary += "gentStop and more";
     home.write(".local/share/claude/versions/2.0.14", binary);
 
-    EXPECT_FALSE(ClaudeVersionProbe::cachedSupport("SubagentStop", defaults))
+    EXPECT_FALSE(ClaudeVersionProbe::cachedSupport(home.path(), "SubagentStop", defaults))
         << "unprobed counts as unsupported";
-    EXPECT_TRUE(ClaudeVersionProbe::supportsHookEvent("SubagentStop", defaults));
-    EXPECT_FALSE(ClaudeVersionProbe::supportsHookEvent("SubagentStart", defaults));
+    EXPECT_TRUE(ClaudeVersionProbe::supportsHookEvent(home.path(), "SubagentStop", defaults));
+    EXPECT_FALSE(ClaudeVersionProbe::supportsHookEvent(home.path(), "SubagentStart", defaults));
     EXPECT_EQ(defaults.boolValue("claudeHookSupport.2.0.14.SubagentStop"), true);
     EXPECT_EQ(defaults.boolValue("claudeHookSupport.2.0.14.SubagentStart"), false);
-    EXPECT_TRUE(ClaudeVersionProbe::cachedSupport("SubagentStop", defaults));
+    EXPECT_TRUE(ClaudeVersionProbe::cachedSupport(home.path(), "SubagentStop", defaults));
 
     // A cached answer wins over the file: it is never read again for this version.
     home.write(".local/share/claude/versions/2.0.14", "SubagentStart");
-    EXPECT_FALSE(ClaudeVersionProbe::supportsHookEvent("SubagentStart", defaults));
+    EXPECT_FALSE(ClaudeVersionProbe::supportsHookEvent(home.path(), "SubagentStart", defaults));
 
     defaults.setValue("claudeHookSupport.old.other", "false");
     defaults.setValue("unrelated", false);
@@ -66,31 +66,32 @@ TEST(ClaudeVersionProbeTest, AnswersAreCachedPerVersionAndNegativesForgotten)
     EXPECT_FALSE(defaults.value("claudeHookSupport.2.0.14.SubagentStart"));
     EXPECT_TRUE(defaults.value("claudeHookSupport.old.other"));
     EXPECT_TRUE(defaults.value("unrelated"));
-    EXPECT_TRUE(ClaudeVersionProbe::supportsHookEvent("SubagentStart", defaults)) << "probed afresh";
+    EXPECT_TRUE(ClaudeVersionProbe::supportsHookEvent(home.path(), "SubagentStart", defaults))
+        << "probed afresh";
 }
 
 TEST(ClaudeVersionProbeTest, NothingInstalledLeavesNoKey)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     test::MemoryDefaults defaults;
-    if (ClaudeVersionProbe::installedVersion())
+    if (ClaudeVersionProbe::installedVersion(home.path()))
         GTEST_SKIP() << "a system-wide claude is installed";
-    EXPECT_FALSE(ClaudeVersionProbe::supportsHookEvent("SubagentStart", defaults));
+    EXPECT_FALSE(ClaudeVersionProbe::supportsHookEvent(home.path(), "SubagentStart", defaults));
     EXPECT_TRUE(defaults.snapshot().empty());
 }
 
 TEST(ClaudeVersionProbeTest, UnreadableExecutableCachesNothing)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     test::MemoryDefaults defaults;
     fs::create_directories(home.path() / ".local/share/claude/versions/2.0.1"); // a folder, not a file
-    EXPECT_FALSE(ClaudeVersionProbe::supportsHookEvent("SubagentStart", defaults));
+    EXPECT_FALSE(ClaudeVersionProbe::supportsHookEvent(home.path(), "SubagentStart", defaults));
     EXPECT_TRUE(defaults.snapshot().empty());
 }
 
 TEST(ClaudeVersionProbeTest, BackgroundRefreshAnswersOnMainThread)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     test::MemoryDefaults defaults;
     home.write(".local/share/claude/versions/3.0.0", "...SubagentStart...");
     defaults.setValue("claudeHookSupport.3.0.0.SubagentStart", false);
@@ -98,7 +99,7 @@ TEST(ClaudeVersionProbeTest, BackgroundRefreshAnswersOnMainThread)
     QObject context;
     std::optional<bool> answer;
     bool onMainThread = false;
-    ClaudeVersionProbe::refreshInBackground(defaults, &context, [&](bool supported) {
+    ClaudeVersionProbe::refreshInBackground(home.path(), defaults, &context, [&](bool supported) {
         answer = supported;
         onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
     });
@@ -127,7 +128,7 @@ TEST(ClaudeVersionProbeTest, VersionAsksClaudeFoundByLoginShell)
         {"silent", Runner::exited(0, "/opt/claude\n"), Runner::exited(0, " \n"), std::nullopt},
         {"not found", Runner::exited(1), Runner::exited(0, "2.0.14"), std::nullopt},
     };
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     const fs::path claude = home.write("opt/claude", "#!/bin/sh\n");
     fs::permissions(claude, fs::perms(0755));
     for (const Case& c : cases) {

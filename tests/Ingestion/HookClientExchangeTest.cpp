@@ -3,10 +3,10 @@
 
 #include "Ingestion/HookSocketServer.h"
 #include "Ingestion/PendingDecision.h"
-#include "Shared/AppPaths.h"
+#include "Shared/HomePaths.h"
 #include "support/ManualScheduler.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -31,6 +31,9 @@ class HookClientExchangeTest : public ::testing::Test
     std::unique_ptr<QProcess> startClient(const QStringList& arguments, const json& hook)
     {
         auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), QString::fromStdString(m_home.path().string()));
+        process->setProcessEnvironment(environment);
         process->start(QString::fromUtf8(VELQUIST_QUORVEL_PATH), arguments);
         EXPECT_TRUE(process->waitForStarted());
         process->write(QByteArray::fromStdString(hook.dump()));
@@ -46,13 +49,15 @@ class HookClientExchangeTest : public ::testing::Test
         return process.readAllStandardOutput().toStdString();
     }
 
-    test::TemporaryHome m_home;
+    test::TemporaryFolder m_home;
+    const HomePaths m_paths{m_home.path()};
     test::ManualScheduler m_scheduler;
     std::vector<HookEvent> m_events;
     std::vector<std::shared_ptr<PendingDecision>> m_decisions;
     HookSocketServer m_server{
         m_scheduler, [this](HookEvent event) { m_events.push_back(std::move(event)); },
-        [this](std::shared_ptr<PendingDecision> decision) { m_decisions.push_back(std::move(decision)); }};
+        [this](std::shared_ptr<PendingDecision> decision) { m_decisions.push_back(std::move(decision)); },
+        m_paths.socketPath()};
 };
 
 const json kPermission{{"hook_event_name", "PermissionRequest"},

@@ -3,8 +3,9 @@
 // mix, a cut or an empty file, and the user's own settings must survive every kill.
 
 #include "Ingestion/HookInstaller.h"
+#include "Shared/HomePaths.h"
 #include "Shared/Json.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -57,6 +58,7 @@ HookInstallTarget target(const fs::path& config, int timeoutScale)
     target.decideEvents = {"PermissionRequest"};
     target.decideOn = "PermissionRequest";
     target.timeoutScale = timeoutScale;
+    target.helper = HomePaths(config.parent_path().parent_path()).installedHelper();
     return target;
 }
 
@@ -109,7 +111,7 @@ std::string readFile(const fs::path& path)
 
 TEST(HookInstallerCrashSafetyTest, KilledMidRewriteLeavesTheOldOrTheNewConfiguration)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     const fs::path config = home.path() / ".claude" / "settings.json";
     fs::create_directories(config.parent_path());
     const ordered_json user = userConfiguration();

@@ -1,9 +1,9 @@
 #include "Ingestion/HookInstaller.h"
-#include "Shared/AppPaths.h"
+#include "Shared/HomePaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Json.h"
 #include "support/MemoryDefaults.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <cstdio>
 #include <functional>
@@ -39,18 +39,6 @@ std::vector<std::string> keysOf(const OrderedJson& object)
     return keys;
 }
 
-std::string claudeCommand()
-{
-    return "\"" + AppPaths::installedHelper().string() + "\" --engine claude --decide-on PermissionRequest";
-}
-
-OrderedJson ownGroup(std::int64_t timeout)
-{
-    return OrderedJson{
-        {"hooks", OrderedJson::array({OrderedJson{
-                      {"command", claudeCommand()}, {"timeout", timeout}, {"type", "command"}}})}};
-}
-
 const std::vector<std::string> kClaudeEvents = {"SessionStart", "UserPromptSubmit",  "PreToolUse",
                                                 "PostToolUse",  "PermissionRequest", "Notification",
                                                 "Stop",         "SessionEnd"};
@@ -60,10 +48,23 @@ const std::vector<std::string> kClaudeEvents = {"SessionStart", "UserPromptSubmi
 class HookInstallerTest : public ::testing::Test
 {
   protected:
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
+    const HomePaths paths{home.path()};
     test::MemoryDefaults defaults;
-    HookInstallTarget claude() const { return HookInstaller::claudeTarget(defaults); }
+    HookInstallTarget claude() const { return HookInstaller::claudeTarget(paths, defaults); }
     fs::path settingsPath() const { return home.path() / ".claude/settings.json"; }
+    std::string helper() const { return paths.installedHelper().string(); }
+
+    std::string claudeCommand() const
+    {
+        return "\"" + helper() + "\" --engine claude --decide-on PermissionRequest";
+    }
+    OrderedJson ownGroup(std::int64_t timeout) const
+    {
+        return OrderedJson{
+            {"hooks", OrderedJson::array({OrderedJson{
+                          {"command", claudeCommand()}, {"timeout", timeout}, {"type", "command"}}})}};
+    }
 };
 
 // Each starting file of Claude Code's settings, and what an install must make of it.
@@ -82,7 +83,7 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
     const std::string notJson = notObject;
     const std::vector<Case> cases = {
         {"missing", nullptr, "",
-         [](const OrderedJson& s) {
+         [&](const OrderedJson& s) {
              EXPECT_EQ(keysOf(s), std::vector<std::string>{"hooks"});
              EXPECT_EQ(keysOf(s["hooks"]), kClaudeEvents);
              EXPECT_EQ(s["hooks"]["PreToolUse"], OrderedJson::array({ownGroup(10)}));
@@ -96,20 +97,20 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
         {"string", R"("hooks")", notObject, nullptr},
         {"other members keep their order",
          R"j({"model":"opus","env":{"B":"2","A":"1"},"permissions":{"allow":["Bash(ls)"]}})j", "",
-         [](const OrderedJson& s) {
+         [&](const OrderedJson& s) {
              EXPECT_EQ(keysOf(s), (std::vector<std::string>{"model", "env", "permissions", "hooks"}));
              EXPECT_EQ(keysOf(s["env"]), (std::vector<std::string>{"B", "A"}));
              EXPECT_EQ(s["permissions"], parsed(R"j({"allow":["Bash(ls)"]})j"));
          }},
         {"group without hooks", R"({"hooks":{"PreToolUse":[{"matcher":"Bash"}]}})", "",
-         [](const OrderedJson& s) {
+         [&](const OrderedJson& s) {
              EXPECT_EQ(s["hooks"]["PreToolUse"],
                        OrderedJson::array({parsed(R"({"matcher":"Bash"})"), ownGroup(10)}));
          }},
         {"user hooks on the same events",
          R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":"say done"}]}],"Custom":[{"hooks":[]}]}})",
          "",
-         [](const OrderedJson& s) {
+         [&](const OrderedJson& s) {
              EXPECT_EQ(s["hooks"]["Stop"],
                        OrderedJson::array(
                            {parsed(R"({"hooks":[{"type":"command","command":"say done"}]})"), ownGroup(10)}));
@@ -119,7 +120,7 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
         {"our entry with an old command and time-out, inside a user's group",
          R"({"hooks":{"PreToolUse":[{"matcher":"*","hooks":[{"type":"command","command":"/old/Velquist/bin/quorvel","timeout":5,"extra":true},{"type":"command","command":"lint"}]}]}})",
          "",
-         [](const OrderedJson& s) {
+         [&](const OrderedJson& s) {
              const OrderedJson& group = s["hooks"]["PreToolUse"].at(0);
              EXPECT_EQ(s["hooks"]["PreToolUse"].size(), 1u);
              EXPECT_EQ(group["matcher"], "*");
@@ -132,7 +133,7 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
         {"duplicates of ours",
          R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":"/h/Tarrowin/bin/quorvel","timeout":10}]},{"hooks":[{"command":"keep"},{"type":"command","command":"/h/Velquist/bin/quorvel x","timeout":10}]},{"hooks":[{"type":"command","command":"/h/Velquist/bin/quorvel y"}]}]}})",
          "",
-         [](const OrderedJson& s) {
+         [&](const OrderedJson& s) {
              EXPECT_EQ(
                  s["hooks"]["Stop"],
                  OrderedJson::array(
@@ -180,7 +181,7 @@ TEST_F(HookInstallerTest, ClaudeSettingsTable)
         // Removing our entries again gives back exactly what the user had, in the user's order.
         OrderedJson expected = c.initial ? parsed(c.initial) : OrderedJson::object();
         HookCleanup::strip(expected);
-        EXPECT_EQ(HookCleanup::stripAllConfigs(), std::vector<fs::path>{settingsPath()});
+        EXPECT_EQ(HookCleanup::stripAllConfigs(home.path()), std::vector<fs::path>{settingsPath()});
         EXPECT_EQ(parsed(home.read(".claude/settings.json")).dump(), expected.dump());
     }
 }
@@ -268,14 +269,14 @@ TEST_F(HookInstallerTest, CommandsQuoteHelperPathForShell)
 
 TEST_F(HookInstallerTest, CommandLinesOfEachEngine)
 {
-    const std::string helper = AppPaths::installedHelper().string();
-    EXPECT_EQ(HookInstaller::expectedCommand("claude", "PermissionRequest", std::nullopt),
+    const std::string helper = this->helper();
+    EXPECT_EQ(HookInstaller::expectedCommand(helper, "claude", "PermissionRequest", std::nullopt),
               "\"" + helper + "\" --engine claude --decide-on PermissionRequest");
-    EXPECT_EQ(HookInstaller::expectedCommand("qwen", "PermissionRequest", std::string()),
+    EXPECT_EQ(HookInstaller::expectedCommand(helper, "qwen", "PermissionRequest", std::string()),
               "\"" + helper + "\" --engine qwen --decide-on PermissionRequest");
-    const HookInstallTarget gemini = HookInstaller::geminiTarget();
+    const HookInstallTarget gemini = HookInstaller::geminiTarget(paths);
     EXPECT_EQ(
-        HookInstaller::expectedCommand("gemini", "BeforeTool", gemini.unavailableResponse),
+        HookInstaller::expectedCommand(helper, "gemini", "BeforeTool", gemini.unavailableResponse),
         "\"" + helper +
             R"(" --engine gemini --decide-on BeforeTool --unavailable '{"decision":"deny","reason":"Velquist is not running to approve this tool"}')");
     EXPECT_EQ(HookInstaller::cursorCommand("stop", "/h/q"),
@@ -286,7 +287,8 @@ TEST_F(HookInstallerTest, CommandLinesOfEachEngine)
 
 TEST_F(HookInstallerTest, GeminiAndQwenUseMilliseconds)
 {
-    for (const HookInstallTarget& target : {HookInstaller::geminiTarget(), HookInstaller::qwenTarget()}) {
+    for (const HookInstallTarget& target :
+         {HookInstaller::geminiTarget(paths), HookInstaller::qwenTarget(paths)}) {
         SCOPED_TRACE(target.engineNamespace);
         ASSERT_TRUE(HookInstaller::installHooks(target).changed);
         const OrderedJson hooks =
@@ -296,7 +298,7 @@ TEST_F(HookInstallerTest, GeminiAndQwenUseMilliseconds)
             const OrderedJson& entry = hooks[event][0]["hooks"][0];
             EXPECT_EQ(entry["timeout"], event == target.decideOn ? 14400000 : 10000) << event;
             EXPECT_EQ(entry["command"],
-                      HookInstaller::expectedCommand(target.engineNamespace, target.decideOn,
+                      HookInstaller::expectedCommand(helper(), target.engineNamespace, target.decideOn,
                                                      target.unavailableResponse));
         }
     }
@@ -310,7 +312,7 @@ TEST_F(HookInstallerTest, CursorFlatFile)
         const char* initial;
         bool changed;
     };
-    const std::string helper = AppPaths::installedHelper().string();
+    const std::string helper = this->helper();
     // A file already holding our current entries, built by the installer itself.
     OrderedJson current = OrderedJson::object();
     HookInstaller::mergeCursor(current, helper);
@@ -323,7 +325,7 @@ TEST_F(HookInstallerTest, CursorFlatFile)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         home.write(".cursor/hooks.json", c.initial);
-        const ConfigChange result = HookInstaller::installHooks(HookInstaller::cursorTarget());
+        const ConfigChange result = HookInstaller::installHooks(HookInstaller::cursorTarget(paths));
         ASSERT_TRUE(result.ok()) << result.error;
         EXPECT_EQ(result.changed, c.changed);
         const OrderedJson settings = parsed(home.read(".cursor/hooks.json"));
@@ -347,13 +349,12 @@ TEST_F(HookInstallerTest, CursorKeepsUserEntriesAndDropsOurDuplicates)
     home.write(
         ".cursor/hooks.json",
         R"({"hooks":{"stop":[{"command":"notify"},{"command":"/x/Velquist/bin/quorvel","timeout":3},{"command":"/x/Tarrowin/bin/quorvel"}]},"version":1})");
-    ASSERT_TRUE(HookInstaller::installHooks(HookInstaller::cursorTarget()).changed);
+    ASSERT_TRUE(HookInstaller::installHooks(HookInstaller::cursorTarget(paths)).changed);
     const OrderedJson settings = parsed(home.read(".cursor/hooks.json"));
     EXPECT_EQ(keysOf(settings), (std::vector<std::string>{"hooks", "version"}));
     EXPECT_EQ(settings["hooks"]["stop"],
               OrderedJson::array({OrderedJson{{"command", "notify"}},
-                                  OrderedJson{{"command", HookInstaller::cursorCommand(
-                                                              "stop", AppPaths::installedHelper().string())},
+                                  OrderedJson{{"command", HookInstaller::cursorCommand("stop", helper())},
                                               {"timeout", 10}}}));
 }
 
@@ -391,10 +392,10 @@ TEST_F(HookInstallerTest, TargetsTable)
     };
     const Row rows[] = {
         {claude(), ".claude/settings.json", "claude", "PermissionRequest", 1, false},
-        {HookInstaller::codexTarget(), ".codex/hooks.json", "codex", "PermissionRequest", 1, false},
-        {HookInstaller::cursorTarget(), ".cursor/hooks.json", "cursor", "PermissionRequest", 1, false},
-        {HookInstaller::geminiTarget(), ".gemini/settings.json", "gemini", "BeforeTool", 1000, true},
-        {HookInstaller::qwenTarget(), ".qwen/settings.json", "qwen", "PermissionRequest", 1000, false},
+        {HookInstaller::codexTarget(paths), ".codex/hooks.json", "codex", "PermissionRequest", 1, false},
+        {HookInstaller::cursorTarget(paths), ".cursor/hooks.json", "cursor", "PermissionRequest", 1, false},
+        {HookInstaller::geminiTarget(paths), ".gemini/settings.json", "gemini", "BeforeTool", 1000, true},
+        {HookInstaller::qwenTarget(paths), ".qwen/settings.json", "qwen", "PermissionRequest", 1000, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.engine);
@@ -409,10 +410,10 @@ TEST_F(HookInstallerTest, TargetsTable)
             EXPECT_TRUE(OrderedJson::parse(*row.target.unavailableResponse).is_object());
         }
     }
-    EXPECT_EQ(HookInstaller::codexTarget().events,
+    EXPECT_EQ(HookInstaller::codexTarget(paths).events,
               (std::vector<std::string>{"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest",
                                         "PostToolUse", "Stop"}));
-    EXPECT_EQ(HookInstaller::qwenTarget().events,
+    EXPECT_EQ(HookInstaller::qwenTarget(paths).events,
               (std::vector<std::string>{"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest",
                                         "PostToolUse", "Stop", "SessionEnd", "Notification"}));
 }
@@ -422,37 +423,35 @@ TEST_F(HookInstallerTest, HelperIsCopiedExecutableAndReplacedWhole)
     const fs::path source = home.write("build/quorvel", "#!/bin/sh\necho new\n");
     fs::permissions(source, fs::perms(0755));
     home.write(".local/share/Velquist/bin/quorvel", "old");
-    ASSERT_TRUE(HookInstaller::ensureHelperInstalled(source).ok());
+    ASSERT_TRUE(HookInstaller::ensureHelperInstalled(paths, source).ok());
     EXPECT_EQ(home.read(".local/share/Velquist/bin/quorvel"), "#!/bin/sh\necho new\n");
-    EXPECT_EQ(modeOf(AppPaths::installedHelper()), 0755u);
-    EXPECT_EQ(modeOf(AppPaths::appSupport()), 0700u);
+    EXPECT_EQ(modeOf(paths.installedHelper()), 0755u);
+    EXPECT_EQ(modeOf(paths.support()), 0700u);
     EXPECT_FALSE(fs::exists(home.path() / ".local/share/Velquist/bin/quorvel.tmp"));
 
     // A missing source fails and keeps the copy that was there.
-    const FileResult failed = HookInstaller::ensureHelperInstalled(home.path() / "nowhere");
+    const FileResult failed = HookInstaller::ensureHelperInstalled(paths, home.path() / "nowhere");
     EXPECT_FALSE(failed.ok());
     EXPECT_EQ(home.read(".local/share/Velquist/bin/quorvel"), "#!/bin/sh\necho new\n");
 }
 
 TEST(HookInstallerHomeTest, OddHomeFoldersStillRunOurClientAndAreRecognised)
 {
-    test::TemporaryHome restoresHome;
     test::TemporaryFolder root;
     test::MemoryDefaults defaults;
     for (const char* name : {"Ann Lee", "o'brien", "say \"hi\"", "$HOME", "back`tick`", "back\\slash"}) {
         SCOPED_TRACE(name);
-        const fs::path homePath = root.path() / name;
-        fs::create_directories(homePath);
-        ::setenv("HOME", homePath.c_str(), 1);
-        const HookInstallTarget target = HookInstaller::claudeTarget(defaults);
-        const std::string command =
-            HookInstaller::expectedCommand("claude", "PermissionRequest", std::nullopt);
+        const HomePaths paths(root.path() / name);
+        fs::create_directories(paths.home());
+        const HookInstallTarget target = HookInstaller::claudeTarget(paths, defaults);
+        const std::string command = HookInstaller::expectedCommand(paths.installedHelper().string(), "claude",
+                                                                   "PermissionRequest", std::nullopt);
         EXPECT_TRUE(HookCleanup::isOurs(command)) << command;
         ASSERT_TRUE(HookInstaller::installHooks(target).changed);
         EXPECT_TRUE(HookInstaller::hooksInstalled(target));
         EXPECT_FALSE(HookInstaller::installHooks(target).changed)
             << "our entry must be found again, not added twice";
-        EXPECT_EQ(HookCleanup::stripAllConfigs(), std::vector<fs::path>{target.configURL});
+        EXPECT_EQ(HookCleanup::stripAllConfigs(paths.home()), std::vector<fs::path>{target.configURL});
         EXPECT_EQ(OrderedJson::parse(FileUtil::read(target.configURL).bytes), OrderedJson::object());
     }
 }
@@ -463,7 +462,7 @@ TEST_F(HookInstallerTest, AnEarlierQwenInstallIsHealedToDecideOnPermissionReques
 {
     home.write(".qwen/settings.json",
                R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":"bell"}]}]}})");
-    HookInstallTarget earlier = HookInstaller::qwenTarget();
+    HookInstallTarget earlier = HookInstaller::qwenTarget(paths);
     earlier.events = {"SessionStart", "UserPromptSubmit", "PreToolUse",  "PostToolUse",
                       "Stop",         "SessionEnd",       "Notification"};
     earlier.decideOn = "PreToolUse";
@@ -472,13 +471,14 @@ TEST_F(HookInstallerTest, AnEarlierQwenInstallIsHealedToDecideOnPermissionReques
         R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny","permissionDecisionReason":"Velquist is not running to approve this tool"}})";
     ASSERT_TRUE(HookInstaller::installHooks(earlier).ok());
 
-    const HookInstallTarget current = HookInstaller::qwenTarget();
+    const HookInstallTarget current = HookInstaller::qwenTarget(paths);
     EXPECT_FALSE(HookInstaller::hooksInstalled(current));
     ASSERT_TRUE(HookInstaller::installHooks(current).ok());
     EXPECT_TRUE(HookInstaller::hooksInstalled(current));
 
     const OrderedJson hooks = parsed(home.read(".qwen/settings.json"))["hooks"];
-    const std::string command = HookInstaller::expectedCommand("qwen", "PermissionRequest", std::nullopt);
+    const std::string command =
+        HookInstaller::expectedCommand(helper(), "qwen", "PermissionRequest", std::nullopt);
     const std::pair<const char*, std::int64_t> expected[] = {
         {"PermissionRequest", 14400 * 1000}, {"PreToolUse", 10 * 1000}, {"SessionStart", 10 * 1000}};
     for (const auto& [event, timeout] : expected) {

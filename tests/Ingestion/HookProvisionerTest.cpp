@@ -1,6 +1,6 @@
 #include "Ingestion/HookProvisioner.h"
 #include "support/MemoryDefaults.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +15,13 @@ class HookProvisionerTest : public ::testing::Test
     std::vector<std::string> engines() const
     {
         std::vector<std::string> names;
-        for (const HookInstallTarget& target : HookProvisioner::installedTargets(defaults))
+        for (const HookInstallTarget& target : HookProvisioner::installedTargets(paths, defaults))
             names.push_back(target.engineNamespace);
         return names;
     }
 
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
+    const HomePaths paths{home.path()};
     test::MemoryDefaults defaults;
 };
 
@@ -33,7 +34,7 @@ TEST_F(HookProvisionerTest, AgentsCountAsInstalledByTheirFolder)
     EXPECT_EQ(engines(), (std::vector<std::string>{"claude", "codex", "gemini", "qwen"}));
 
     std::vector<fs::path> asked;
-    HookProvisioner::installedTargets(defaults, [&](const fs::path& path) {
+    HookProvisioner::installedTargets(paths, defaults, [&](const fs::path& path) {
         asked.push_back(path);
         return false;
     });
@@ -44,11 +45,11 @@ TEST_F(HookProvisionerTest, AgentsCountAsInstalledByTheirFolder)
 TEST_F(HookProvisionerTest, CreatesFilesOfInstalledAgents)
 {
     fs::create_directories(home.path() / ".gemini");
-    EXPECT_TRUE(HookProvisioner::apply(defaults, HookProvisioner::pathExists, helper()).empty());
-    EXPECT_TRUE(fs::is_regular_file(AppPaths::installedHelper()));
-    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::claudeTarget(defaults)));
-    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::geminiTarget()));
-    EXPECT_FALSE(fs::exists(HookInstaller::codexTarget().configURL));
+    EXPECT_TRUE(HookProvisioner::apply(paths, defaults, HookProvisioner::pathExists, helper()).empty());
+    EXPECT_TRUE(fs::is_regular_file(paths.installedHelper()));
+    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::claudeTarget(paths, defaults)));
+    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::geminiTarget(paths)));
+    EXPECT_FALSE(fs::exists(HookInstaller::codexTarget(paths).configURL));
 }
 
 TEST_F(HookProvisionerTest, FailingAgentDoesNotStopTheOthers)
@@ -59,22 +60,22 @@ TEST_F(HookProvisionerTest, FailingAgentDoesNotStopTheOthers)
     home.write(".gemini/settings.json", "{broken");
 
     const std::vector<std::string> failures =
-        HookProvisioner::apply(defaults, HookProvisioner::pathExists, helper());
+        HookProvisioner::apply(paths, defaults, HookProvisioner::pathExists, helper());
     ASSERT_EQ(failures.size(), 2u);
     EXPECT_EQ(failures[0],
               (home.path() / ".codex/hooks.json").string() + " is not a JSON object; refusing to modify it.");
     EXPECT_EQ(home.read(".codex/hooks.json"), "[\"not an object\"]");
     EXPECT_EQ(home.read(".gemini/settings.json"), "{broken");
-    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::claudeTarget(defaults)));
-    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::cursorTarget()));
-    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::qwenTarget()));
+    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::claudeTarget(paths, defaults)));
+    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::cursorTarget(paths)));
+    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::qwenTarget(paths)));
 }
 
 TEST_F(HookProvisionerTest, NoHooksWithoutTheHookClient)
 {
     home.write(".local/share/Velquist/bin", "a file where the folder should be");
     const std::vector<std::string> failures =
-        HookProvisioner::apply(defaults, HookProvisioner::pathExists, helper());
+        HookProvisioner::apply(paths, defaults, HookProvisioner::pathExists, helper());
     EXPECT_EQ(failures.size(), 1u);
     EXPECT_FALSE(fs::exists(home.path() / ".claude"));
 }
@@ -90,7 +91,7 @@ TEST_F(HookProvisionerTest, LaunchRemovesTemporariesOfKilledWritersAndNothingEls
         home.write(".claude/.settings.json.tmp-notes", "mine too"),
         home.write(".claude/.other.json.tmp-Q1w2E3", "another file's"),
     };
-    EXPECT_TRUE(HookProvisioner::apply(defaults, HookProvisioner::pathExists, helper()).empty());
+    EXPECT_TRUE(HookProvisioner::apply(paths, defaults, HookProvisioner::pathExists, helper()).empty());
     for (const fs::path& path : ours)
         EXPECT_FALSE(fs::exists(path)) << path;
     for (const fs::path& path : users)

@@ -6,9 +6,9 @@
 #include "Core/QtScheduler.h"
 #include "Ingestion/HookSocketServer.h"
 #include "Ingestion/PendingDecision.h"
-#include "Shared/AppPaths.h"
+#include "Shared/HomePaths.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -21,6 +21,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <spawn.h>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -129,8 +130,15 @@ class HookRoadLoadTest : public ::testing::Test
               [this](std::shared_ptr<PendingDecision> decision) {
                   ++m_delivered[decision->event().sessionID];
                   m_held.push_back(std::move(decision));
-              })
+              },
+              m_paths.socketPath())
     {
+        // The clients' environment: this process's, with the test's home folder.
+        for (char** entry = environ; *entry; ++entry) {
+            if (!std::string_view(*entry).starts_with("HOME="))
+                m_clientEnvironment.emplace_back(*entry);
+        }
+        m_clientEnvironment.push_back("HOME=" + m_home.path().string());
     }
 
     void SetUp() override
@@ -181,8 +189,12 @@ class HookRoadLoadTest : public ::testing::Test
         for (auto& argument : arguments)
             argv.push_back(argument.data());
         argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (auto& entry : m_clientEnvironment)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
         const int failed =
-            ::posix_spawn(&process.pid, m_quorvel.c_str(), &actions, nullptr, argv.data(), environ);
+            ::posix_spawn(&process.pid, m_quorvel.c_str(), &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         EXPECT_EQ(failed, 0) << std::strerror(failed);
         m_processes.push_back(process);
@@ -294,7 +306,9 @@ class HookRoadLoadTest : public ::testing::Test
         m_processes.clear();
     }
 
-    test::TemporaryHome m_home;
+    test::TemporaryFolder m_home;
+    const HomePaths m_paths{m_home.path()};
+    std::vector<std::string> m_clientEnvironment;
     QtScheduler m_scheduler;
     std::string m_quorvel;
     std::map<std::string, int> m_delivered;
@@ -337,7 +351,7 @@ TEST_F(HookRoadLoadTest, IdleConnectionsAndASlowClientHoldUpNobody)
     const std::size_t resident = residentBytes();
     std::vector<int> idle;
     for (int i = 0; i < kIdleConnections; ++i) {
-        const int fd = connectIdle(AppPaths::socketPath());
+        const int fd = connectIdle(m_paths.socketPath());
         ASSERT_GE(fd, 0) << "connection " << i << ": " << std::strerror(errno);
         idle.push_back(fd);
     }
@@ -349,7 +363,7 @@ TEST_F(HookRoadLoadTest, IdleConnectionsAndASlowClientHoldUpNobody)
         {"meta",
          {{"engine", "claude"}}}}.dump();
     std::thread slow([&] {
-        const int fd = connectIdle(AppPaths::socketPath());
+        const int fd = connectIdle(m_paths.socketPath());
         for (const char byte : slowRequest) {
             if (::send(fd, &byte, 1, MSG_NOSIGNAL) != 1)
                 break;

@@ -2,7 +2,7 @@
 #include "Ingestion/PendingDecision.h"
 #include "support/ManualScheduler.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QCoreApplication>
 #include <cerrno>

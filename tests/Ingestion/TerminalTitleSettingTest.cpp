@@ -1,5 +1,5 @@
 #include "Ingestion/TerminalTitleSetting.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -26,7 +26,7 @@ TEST(TerminalTitleSettingTest, TruthyValues)
 
 TEST(TerminalTitleSettingTest, IsDisabledReadsOnlyTheEnvFlag)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     struct Case
     {
         const char* content; // nullptr: no file
@@ -52,7 +52,7 @@ TEST(TerminalTitleSettingTest, IsDisabledReadsOnlyTheEnvFlag)
 
 TEST(TerminalTitleSettingTest, EnableTitlesRemovesFlagKeepingTheRest)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     struct Case
     {
         const char* name;
@@ -74,35 +74,43 @@ TEST(TerminalTitleSettingTest, EnableTitlesRemovesFlagKeepingTheRest)
     };
     const fs::path file = home.path() / ".claude/settings.json";
     const fs::path backup = home.path() / ".claude/settings.json.velquist.bak";
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fs::remove(backup);
-        home.write(".claude/settings.json", c.content);
-        fs::permissions(file, fs::perms(0600));
-        const ConfigChange result = TerminalTitleSetting::enableTitles(file);
-        ASSERT_TRUE(result.ok()) << result.error;
-        EXPECT_EQ(result.changed, c.changed);
-        const std::string after = home.read(".claude/settings.json");
-        if (!c.expected) {
-            EXPECT_EQ(after, c.content);
-            EXPECT_FALSE(fs::exists(backup));
-            continue;
+    // The backup beside the file is the installer's copy from before our hooks went in; with or
+    // without one, this edit makes none of its own.
+    for (const bool installerBackup : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (installerBackup ? ", with the installer's backup" : ""));
+            fs::remove(backup);
+            if (installerBackup)
+                home.write(".claude/settings.json.velquist.bak", "the installer's copy");
+            home.write(".claude/settings.json", c.content);
+            fs::permissions(file, fs::perms(0640));
+            const ConfigChange result = TerminalTitleSetting::enableTitles(file);
+            ASSERT_TRUE(result.ok()) << result.error;
+            EXPECT_EQ(result.changed, c.changed);
+            EXPECT_EQ(fs::exists(backup), installerBackup);
+            if (installerBackup) {
+                EXPECT_EQ(home.read(".claude/settings.json.velquist.bak"), "the installer's copy");
+            }
+            const std::string after = home.read(".claude/settings.json");
+            if (!c.expected) {
+                EXPECT_EQ(after, c.content);
+                continue;
+            }
+            const OrderedJson settings = OrderedJson::parse(after);
+            EXPECT_EQ(settings.dump(), OrderedJson::parse(c.expected).dump()) << "key order must survive";
+            struct stat info
+            {
+            };
+            ::stat(file.c_str(), &info);
+            EXPECT_EQ(info.st_mode & 07777, 0640u) << "the rewrite keeps the file's mode";
+            EXPECT_FALSE(TerminalTitleSetting::isDisabled(file));
         }
-        const OrderedJson settings = OrderedJson::parse(after);
-        EXPECT_EQ(settings.dump(), OrderedJson::parse(c.expected).dump()) << "key order must survive";
-        EXPECT_EQ(home.read(".claude/settings.json.velquist.bak"), c.content);
-        struct stat info
-        {
-        };
-        ::stat(backup.c_str(), &info);
-        EXPECT_EQ(info.st_mode & 07777, 0600u);
-        EXPECT_FALSE(TerminalTitleSetting::isDisabled(file));
     }
 }
 
 TEST(TerminalTitleSettingTest, EnableTitlesOnMissingOrBrokenFile)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     const fs::path file = home.path() / ".claude/settings.json";
     EXPECT_TRUE(TerminalTitleSetting::enableTitles(file).ok());
     EXPECT_FALSE(fs::exists(file));

@@ -1,5 +1,5 @@
 #include "Shared/FileUtil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <csignal>
 #include <fstream>

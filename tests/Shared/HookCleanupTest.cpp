@@ -1,6 +1,6 @@
 #include "Shared/HookCleanup.h"
-#include "Shared/AppPaths.h"
-#include "support/base/TemporaryHome.h"
+#include "Shared/HomePaths.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -110,9 +110,10 @@ class HookCleanupFilesTest : public ::testing::Test
     std::string ourGroup() const
     {
         return R"({"matcher":"","hooks":[{"type":"command","command":"')" +
-               AppPaths::installedHelper().string() + R"(' --engine x","timeout":86400}]})";
+               m_paths.installedHelper().string() + R"(' --engine x","timeout":86400}]})";
     }
-    test::TemporaryHome m_home;
+    test::TemporaryFolder m_home;
+    const HomePaths m_paths{m_home.path()};
 };
 
 TEST_F(HookCleanupFilesTest, StripAllConfigsRewritesOnlyFilesWithOurEntries)
@@ -135,7 +136,7 @@ TEST_F(HookCleanupFilesTest, StripAllConfigsRewritesOnlyFilesWithOurEntries)
     m_home.write(".qwen/settings.json", qwenNotObject);
     ::chmod((m_home.path() / ".claude/settings.json").c_str(), 0640);
 
-    const auto rewritten = HookCleanup::stripAllConfigs();
+    const auto rewritten = HookCleanup::stripAllConfigs(m_home.path());
     ASSERT_EQ(rewritten.size(), 2u);
     EXPECT_EQ(rewritten[0], m_home.path() / ".claude/settings.json");
     EXPECT_EQ(rewritten[1], m_home.path() / ".codex/hooks.json");
@@ -166,7 +167,7 @@ TEST_F(HookCleanupFilesTest, StripAllConfigsRewritesOnlyFilesWithOurEntries)
         EXPECT_FALSE(fs::exists(m_home.path() / backup)) << backup;
 
     // A second run finds nothing left to do and leaves the backups alone.
-    EXPECT_TRUE(HookCleanup::stripAllConfigs().empty());
+    EXPECT_TRUE(HookCleanup::stripAllConfigs(m_home.path()).empty());
     EXPECT_EQ(m_home.read(".claude/settings.json.velquist.bak"), claude);
 }
 
@@ -177,7 +178,7 @@ TEST_F(HookCleanupFilesTest, ASymlinkedSettingsFileStaysALink)
     fs::create_directories(m_home.path() / ".claude");
     fs::create_symlink(target, m_home.path() / ".claude/settings.json");
 
-    ASSERT_EQ(HookCleanup::stripAllConfigs().size(), 1u);
+    ASSERT_EQ(HookCleanup::stripAllConfigs(m_home.path()).size(), 1u);
     EXPECT_TRUE(fs::is_symlink(m_home.path() / ".claude/settings.json"));
     EXPECT_EQ(parse(m_home.read("dotfiles/claude.json")), parse(R"({"theme":"dark"})"));
     EXPECT_EQ(m_home.read(".claude/settings.json.velquist.bak"), settings);
@@ -190,7 +191,7 @@ TEST_F(HookCleanupFilesTest, NoBackupMeansNoRewrite)
     // A folder where the backup would go: it cannot be written.
     fs::create_directories(m_home.path() / ".claude/settings.json.velquist.bak/x");
 
-    const auto edit = HookCleanup::editConfig(HookCleanup::configs()[0], HookCleanup::strip);
+    const auto edit = HookCleanup::editConfig(HookCleanup::configs(m_home.path())[0], HookCleanup::strip);
     EXPECT_EQ(edit.status, HookConfigEdit::Status::failed);
     EXPECT_EQ(m_home.read(".claude/settings.json"), settings);
 }
@@ -201,11 +202,12 @@ TEST_F(HookCleanupFilesTest, AnEditMadeByTheAgentMeanwhileIsNotOverwritten)
     const std::string agentSaved = R"({"model":"new","hooks":{"Stop":[)" + ourGroup() + "]}}";
     m_home.write(".claude/settings.json", before);
     int calls = 0;
-    const auto edit = HookCleanup::editConfig(HookCleanup::configs()[0], [&](ordered_json& settings) {
-        if (++calls == 1)
-            m_home.write(".claude/settings.json", agentSaved);
-        return HookCleanup::strip(settings);
-    });
+    const auto edit =
+        HookCleanup::editConfig(HookCleanup::configs(m_home.path())[0], [&](ordered_json& settings) {
+            if (++calls == 1)
+                m_home.write(".claude/settings.json", agentSaved);
+            return HookCleanup::strip(settings);
+        });
     EXPECT_EQ(edit.status, HookConfigEdit::Status::rewritten);
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(parse(m_home.read(".claude/settings.json")), parse(R"({"model":"new"})"));
@@ -214,8 +216,8 @@ TEST_F(HookCleanupFilesTest, AnEditMadeByTheAgentMeanwhileIsNotOverwritten)
 
 TEST_F(HookCleanupFilesTest, WithLockRunsTheBodyOnlyWhileHoldingTheLock)
 {
-    EXPECT_EQ(HookCleanup::withLock([] { return 7; }), 7);
-    const fs::path lock = AppPaths::hooksLock();
+    EXPECT_EQ(HookCleanup::withLock(m_paths, [] { return 7; }), 7);
+    const fs::path lock = m_paths.hooksLock();
     ASSERT_TRUE(fs::exists(lock));
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -225,12 +227,13 @@ TEST_F(HookCleanupFilesTest, WithLockRunsTheBodyOnlyWhileHoldingTheLock)
     const int other = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
     bool ran = false;
-    EXPECT_FALSE(HookCleanup::withLock([&] { ran = true; }, 50ms));
+    EXPECT_FALSE(HookCleanup::withLock(
+        m_paths, [&] { ran = true; }, 50ms));
     EXPECT_FALSE(ran);
     ::flock(other, LOCK_UN);
 
     // A body that throws still releases the lock.
-    EXPECT_THROW(HookCleanup::withLock([]() -> int { throw std::runtime_error("boom"); }),
+    EXPECT_THROW(HookCleanup::withLock(m_paths, []() -> int { throw std::runtime_error("boom"); }),
                  std::runtime_error);
     EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
     ::close(other);
@@ -239,24 +242,25 @@ TEST_F(HookCleanupFilesTest, WithLockRunsTheBodyOnlyWhileHoldingTheLock)
 TEST_F(HookCleanupFilesTest, WithLockDoesNothingWhenTheLockFileCannotBeOpened)
 {
     // The support folder's place is taken by a file, so the lock file cannot exist.
-    fs::create_directories(AppPaths::appSupport().parent_path());
+    fs::create_directories(m_paths.support().parent_path());
     m_home.write(".local/share/Velquist", "not a folder");
     const std::string settings = R"({"hooks":{"Stop":[)" + ourGroup() + "]}}";
     m_home.write(".claude/settings.json", settings);
 
-    EXPECT_EQ(HookCleanup::withLock(HookCleanup::stripAllConfigs), std::nullopt);
+    EXPECT_EQ(HookCleanup::withLock(m_paths, [&] { return HookCleanup::stripAllConfigs(m_home.path()); }),
+              std::nullopt);
     EXPECT_EQ(m_home.read(".claude/settings.json"), settings);
 }
 
 TEST_F(HookCleanupFilesTest, AppPathRecordsThePathAndTellsWhenItIsGone)
 {
     const fs::path app = m_home.write("Apps/My Velquist/velquist", "binary");
-    HookCleanup::recordInstalledApp(app);
+    HookCleanup::recordInstalledApp(m_paths, app);
     EXPECT_EQ(m_home.read(".local/share/Velquist/app-path"), app.string());
-    EXPECT_EQ(modeOf(AppPaths::appPathFile()), 0600u);
-    EXPECT_FALSE(HookCleanup::appIsDefinitelyGone());
+    EXPECT_EQ(modeOf(m_paths.appPathFile()), 0600u);
+    EXPECT_FALSE(HookCleanup::appIsDefinitelyGone(m_paths));
     fs::remove(app);
-    EXPECT_TRUE(HookCleanup::appIsDefinitelyGone());
+    EXPECT_TRUE(HookCleanup::appIsDefinitelyGone(m_paths));
 
     struct Case
     {
@@ -273,8 +277,8 @@ TEST_F(HookCleanupFilesTest, AppPathRecordsThePathAndTellsWhenItIsGone)
     };
     for (const auto& c : cases) {
         m_home.write(".local/share/Velquist/app-path", c.content);
-        EXPECT_EQ(HookCleanup::appIsDefinitelyGone(), c.gone) << c.content;
+        EXPECT_EQ(HookCleanup::appIsDefinitelyGone(m_paths), c.gone) << c.content;
     }
-    fs::remove(AppPaths::appPathFile());
-    EXPECT_FALSE(HookCleanup::appIsDefinitelyGone());
+    fs::remove(m_paths.appPathFile());
+    EXPECT_FALSE(HookCleanup::appIsDefinitelyGone(m_paths));
 }

@@ -93,3 +93,52 @@ TEST(ProcessTreeTest, MissingProcessesAndInitGiveEmptyChains)
     ::waitpid(child, &status, 0);
     EXPECT_FALSE(ProcessTree::isAlive(child));
 }
+
+TEST(ProcessTreeTest, ShellsRunningACommandAreTold)
+{
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        bool runsCommand;
+    };
+    const Case cases[] = {
+        {{"/bin/sh", "-c", "quorvel --engine gemini"}, true},
+        {{"sh", "-c", "x"}, true},
+        {{"dash", "-ec", "x"}, true},
+        {{"/usr/bin/bash", "-lc", "x"}, true},
+        {{"bash", "--login", "-c", "x"}, true},
+        {{"bash", "-o", "pipefail", "-c", "x"}, true},
+        {{"bash", "-O", "extglob", "-c", "x"}, true},
+        {{"zsh", "+x", "-c", "x"}, true},
+        {{"/usr/bin/fish", "--command=x"}, true},
+        {{"fish", "--command", "x"}, true},
+        {{"-bash", "-c", "x"}, true},
+        // The agent itself, or a shell that runs a script or a session of its own.
+        {{"node", "-c", "x"}, false},
+        {{"/usr/bin/python3", "-c", "x"}, false},
+        {{"shell", "-c", "x"}, false},
+        {{"bash"}, false},
+        {{"-bash"}, false},
+        {{"/bin/sh", "script.sh", "-c"}, false},
+        {{"bash", "--", "-c"}, false},
+        {{"sh", "-", "-c"}, false},
+        {{"bash", "-o", "-c"}, false}, // "-c" is the option's value
+        {{"sh", "+c", "x"}, false},
+        {{}, false},
+    };
+    for (const auto& c : cases) {
+        std::string shown;
+        for (const auto& argument : c.arguments)
+            shown += argument + " ";
+        EXPECT_EQ(ProcessTree::runsShellCommand(c.arguments), c.runsCommand) << shown;
+    }
+}
+
+TEST(ProcessTreeTest, CommandLineOfALiveProcess)
+{
+    const auto own = ProcessTree::commandLine(::getpid());
+    ASSERT_FALSE(own.empty());
+    EXPECT_NE(own.front().find("test_shared"), std::string::npos) << own.front();
+    EXPECT_TRUE(ProcessTree::commandLine(0).empty());
+    EXPECT_TRUE(ProcessTree::commandLine(-1).empty());
+}

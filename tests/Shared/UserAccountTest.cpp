@@ -1,10 +1,14 @@
 #include "Shared/UserAccount.h"
 #include "Shared/AppPaths.h"
-#include "support/base/TemporaryHome.h"
+#include "Shared/HomePaths.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace velquist;
 
@@ -28,13 +32,41 @@ TEST(UserAccountTest, LooksUpEntriesInAPasswdFile)
 
 TEST(UserAccountTest, HomeComesFromAnAbsoluteHomeVariableOnly)
 {
-    test::TemporaryHome home;
-    EXPECT_EQ(AppPaths::home(), home.path());
-    EXPECT_EQ(AppPaths::appSupport(), home.path() / ".local/share/Velquist");
-    EXPECT_EQ(AppPaths::installedHelper(), home.path() / ".local/share/Velquist/bin/quorvel");
-    EXPECT_EQ(AppPaths::claudeSettingsBackup(), home.path() / ".claude/settings.json.velquist.bak");
+    test::TemporaryFolder home;
+    const HomePaths paths(home.path());
+    EXPECT_EQ(paths.support(), home.path() / ".local/share/Velquist");
+    EXPECT_EQ(paths.installedHelper(), home.path() / ".local/share/Velquist/bin/quorvel");
+    EXPECT_EQ(paths.claudeSettingsBackup(), home.path() / ".claude/settings.json.velquist.bak");
 
-    ::setenv("HOME", "relative/home", 1);
-    EXPECT_NE(AppPaths::home(), std::filesystem::path("relative/home"));
-    EXPECT_TRUE(AppPaths::home().is_absolute());
+    // Each environment is tried in a child process: this one's HOME stays as it is.
+    struct Case
+    {
+        std::optional<std::string> variable; // none: unset
+        bool taken;
+    };
+    const Case cases[] = {
+        {home.path().string(), true},
+        {"relative/home", false},
+        {"", false},
+        {std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.variable.value_or("(unset)"));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (c.variable)
+                ::setenv("HOME", c.variable->c_str(), 1);
+            else
+                ::unsetenv("HOME");
+            const std::filesystem::path found = HomePaths::fromEnvironment().home();
+            const bool ok =
+                found == AppPaths::home() && found.is_absolute() &&
+                (c.taken ? found == *c.variable : found != std::filesystem::path(c.variable.value_or("")));
+            ::_exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
 }

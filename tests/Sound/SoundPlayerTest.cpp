@@ -5,7 +5,7 @@
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingSoundOutput.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "Sound/SoundSettings.h"
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include "UI/SplitCapsule.h"
 
 #include "support/ManualScheduler.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "quorvel/FakeHookServer.h"
 #include "quorvel/QuorvelProcess.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -74,7 +74,7 @@ class QuorvelTest : public ::testing::Test
         return json::parse(request, nullptr, /*allow_exceptions=*/false);
     }
 
-    TemporaryHome m_home;
+    TemporaryFolder m_home;
 };
 
 void expectCleanExit(const QuorvelResult& result)
@@ -196,22 +196,23 @@ TEST_F(QuorvelTest, PayloadsAtAndPastTheSizeCap)
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(parse(requests[0])["payload"], json::parse(atCap));
 
-    // One byte more for the decided event: the application never sees half a request, the
-    // agent gets its fallback at once.
-    result = run(arguments, hookOfSize("PermissionRequest", cap + 1));
-    expectCleanExit(result);
-    EXPECT_EQ(result.output, "FALLBACK");
-    EXPECT_EQ(server.requests(2, 200ms).size(), 1u);
-
-    // One byte more for another event: relayed without the member that does not fit, so the
-    // session still learns of the event.
-    result = run(arguments, hookOfSize("PostToolUse", cap + 1));
-    expectCleanExit(result);
-    EXPECT_EQ(result.output, "");
-    requests = server.requests(2);
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(parse(requests[1])["payload"],
-              json({{"hook_event_name", "PostToolUse"}, {"session_id", "s-1"}}));
+    // One byte more, for the decided event or another: relayed without the member that does not
+    // fit, so the session still learns of the event, but never as a request to decide (the
+    // application would show half of it). Nothing is printed: the agent asks in its own terminal,
+    // as the application that is running did not refuse anything.
+    std::size_t seen = 1;
+    for (const std::string event : {"PermissionRequest", "PostToolUse"}) {
+        SCOPED_TRACE(event);
+        result = run(arguments, hookOfSize(event, cap + 1));
+        expectCleanExit(result);
+        EXPECT_EQ(result.output, "");
+        requests = server.requests(++seen);
+        ASSERT_EQ(requests.size(), seen);
+        const json request = parse(requests.back());
+        EXPECT_EQ(request["payload"], json({{"hook_event_name", event}, {"session_id", "s-1"}}));
+        EXPECT_FALSE(request["meta"].contains("mode"));
+        EXPECT_FALSE(request["meta"].contains("decisionId"));
+    }
 }
 
 TEST_F(QuorvelTest, MalformedInputIsRelayedAsWhatCanBeRead)
@@ -262,14 +263,19 @@ TEST_F(QuorvelTest, MalformedInputIsRelayedAsWhatCanBeRead)
         EXPECT_EQ(parse(requests.back())["payload"], c.payload);
     }
 
-    // A permission request that cannot be shown whole is not relayed; the fallback answers.
+    // A permission request that cannot be shown whole is relayed as what can be read, not to be
+    // decided on, and nothing is printed: the agent asks in its own terminal.
     const std::string badRequest =
         std::string(R"({"hook_event_name":"PermissionRequest","session_id":"s-1","tool_input":")") +
         "\xc3\x28" + "\"}";
     const auto result = run({"--unavailable", "FALLBACK"}, badRequest);
     expectCleanExit(result);
-    EXPECT_EQ(result.output, "FALLBACK");
-    EXPECT_EQ(server.requests(seen + 1, 200ms).size(), seen);
+    EXPECT_EQ(result.output, "");
+    const auto requests = server.requests(seen + 1);
+    ASSERT_EQ(requests.size(), seen + 1);
+    const json request = parse(requests.back());
+    EXPECT_EQ(request["payload"], json({{"hook_event_name", "PermissionRequest"}, {"session_id", "s-1"}}));
+    EXPECT_FALSE(request["meta"].contains("mode"));
 }
 
 TEST_F(QuorvelTest, RepliesAndTheirAbsence)
@@ -445,14 +451,20 @@ namespace {
 class ForkedClient
 {
   public:
-    explicit ForkedClient(const fs::path& home)
-        : m_program(VELQUIST_QUORVEL_PATH), m_environment(clientEnvironment(home))
+    // `shell`, when given, runs the client as a hook command: `shell -c 'client'`.
+    explicit ForkedClient(const fs::path& home, const std::string& shell = "")
+        : m_environment(clientEnvironment(home))
     {
         for (int* pipe : {m_input, m_output, m_errors}) {
             if (::pipe2(pipe, O_CLOEXEC) != 0)
                 throw std::runtime_error("pipe failed");
         }
-        m_argv = {m_program.data(), nullptr};
+        m_arguments = {VELQUIST_QUORVEL_PATH};
+        if (!shell.empty())
+            m_arguments = {shell, "-c", "'" + m_arguments[0] + "'"};
+        for (auto& argument : m_arguments)
+            m_argv.push_back(argument.data());
+        m_argv.push_back(nullptr);
         for (auto& entry : m_environment)
             m_envp.push_back(entry.data());
         m_envp.push_back(nullptr);
@@ -493,7 +505,7 @@ class ForkedClient
     }
 
   private:
-    std::string m_program;
+    std::vector<std::string> m_arguments;
     std::vector<std::string> m_environment;
     std::vector<char*> m_argv;
     std::vector<char*> m_envp;
@@ -502,15 +514,31 @@ class ForkedClient
     int m_errors[2] = {-1, -1};
 };
 
+// A new pseudo-terminal's master end, or -1, and the name of its other end.
+std::pair<int, std::string> openPseudoTerminal()
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return {-1, {}};
+    return {master, ::ptsname(master)};
+}
+
+// In a forked process: a session of its own whose controlling terminal is `terminal`.
+void takeTerminal(int master, const std::string& terminal)
+{
+    ::close(master);
+    ::setsid();
+    const int tty = ::open(terminal.c_str(), O_RDWR);
+    if (tty < 0 || ::ioctl(tty, TIOCSCTTY, 0) != 0)
+        ::_exit(3);
+}
+
 } // namespace
 
 TEST_F(QuorvelTest, TerminalIsFoundOnALaterAncestor)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const auto [master, terminal] = openPseudoTerminal();
     ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const std::string terminal = ::ptsname(master);
     FakeHookServer server(socketPath());
     ForkedClient client(m_home.path());
 
@@ -519,11 +547,7 @@ TEST_F(QuorvelTest, TerminalIsFoundOnALaterAncestor)
     ASSERT_GE(holder, 0);
     if (holder == 0) {
         client.dropTestEnds();
-        ::close(master);
-        ::setsid();
-        const int tty = ::open(terminal.c_str(), O_RDWR);
-        if (tty < 0 || ::ioctl(tty, TIOCSCTTY, 0) != 0)
-            ::_exit(3);
+        takeTerminal(master, terminal);
         const pid_t middle = ::fork();
         if (middle == 0) {
             ::setsid();
@@ -551,6 +575,54 @@ TEST_F(QuorvelTest, TerminalIsFoundOnALaterAncestor)
     EXPECT_EQ(meta["ttyOwnerPid"], holder);
     ASSERT_GE(meta["ancestorPids"].size(), 2u);
     EXPECT_EQ(meta["ancestorPids"][1], holder);
+}
+
+TEST_F(QuorvelTest, TheTerminalOwnerIsTheAgentNotTheShellRunningTheHookCommand)
+{
+    // dash forks the command it is given with -c, so a short-lived shell holding the agent's
+    // terminal sits between the agent and the client.
+    FakeHookServer server(socketPath());
+    std::size_t seen = 0;
+    for (const std::string shell : {"/bin/sh", "/bin/dash", "/bin/bash"}) {
+        if (::access(shell.c_str(), X_OK) != 0)
+            continue;
+        SCOPED_TRACE(shell);
+        const auto [master, terminal] = openPseudoTerminal();
+        ASSERT_GE(master, 0);
+        ForkedClient client(m_home.path(), shell);
+
+        // agent (owns the terminal) <- shell -c <- client
+        const pid_t agent = ::fork();
+        ASSERT_GE(agent, 0);
+        if (agent == 0) {
+            client.dropTestEnds();
+            takeTerminal(master, terminal);
+            const pid_t hook = ::fork();
+            if (hook == 0)
+                client.exec();
+            int status = 0;
+            ::waitpid(hook, &status, 0);
+            ::_exit(0);
+        }
+        const auto result = client.feed(hook("Stop"));
+        int status = 0;
+        ::waitpid(agent, &status, 0);
+        ::close(master);
+        EXPECT_TRUE(result.finished);
+        EXPECT_EQ(result.output + result.errors, "");
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+        const auto requests = server.requests(++seen);
+        ASSERT_EQ(requests.size(), seen);
+        const json meta = parse(requests.back())["meta"];
+        EXPECT_EQ("/dev/" + meta["tty"].get<std::string>(), terminal);
+        EXPECT_EQ(meta["ttyOwnerPid"], agent);
+        // dash stays between them (bash may replace itself with the command).
+        ASSERT_GE(meta["ancestorPids"].size(), 2u);
+        if (shell != "/bin/bash") {
+            EXPECT_EQ(meta["ancestorPids"][1], agent);
+        }
+    }
 }
 
 TEST_F(QuorvelTest, AnOrphanedClientReportsNoAncestorsAndNoTerminal)

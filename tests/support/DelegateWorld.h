@@ -12,13 +12,13 @@
 #include "support/RecordingTrash.h"
 #include "support/RecordingUrlOpener.h"
 #include "support/RecordingWindowSystem.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QThreadPool>
 
 namespace velquist::test {
 
-// What the application delegate is built on in tests: a temporary home, a manual clock and a
+// What the application delegate is built on in tests: a temporary home folder, a manual clock and a
 // recording double for every platform object. The hook client and the resources are the build
 // tree's own. Optional services (terminal binding, child processes) are left out; a test that wants
 // them sets them on the result of `services()`.
@@ -29,7 +29,7 @@ struct DelegateWorld
         return {.clock = clock,
                 .scheduler = clock,
                 .defaults = defaults,
-                .paths = HomePaths(home.path()),
+                .paths = paths,
                 .workers = workers,
                 .loginItem = loginItem,
                 .trash = trash,
@@ -51,7 +51,8 @@ struct DelegateWorld
                 .quit = [this] { ++quitRequests; }};
     }
 
-    TemporaryHome home;
+    TemporaryFolder home;
+    const HomePaths paths{home.path()};
     const std::filesystem::path appFile = home.path() / "opt/velquist/bin/velquist";
     ManualScheduler clock;
     QThreadPool workers;

@@ -11,6 +11,7 @@
 #include "Platform/ScreenProvider.h"
 #include "Platform/UnavailableWindowSystem.h"
 #include "Platform/UserDefaults.h"
+#include "Shared/HomePaths.h"
 #include "Terminal/JumpRuleStore.h"
 
 #include <QTemporaryDir>
@@ -56,6 +57,7 @@ class ReachableWindows final : public WindowSystem
     bool canWatchActiveWindow() const override { return true; }
     std::optional<WindowInfo> activeWindow() const override { return std::nullopt; }
     std::vector<WindowInfo> windowsOf(pid_t) const override { return {}; }
+    std::vector<WindowInfo> shownWindows() const override { return {}; }
     std::optional<WindowInfo> window(WindowId) const override { return std::nullopt; }
     std::vector<WindowInfo> shownWindows() const override { return {}; }
     bool activate(WindowId) override { return false; }
@@ -72,20 +74,14 @@ NotchCharacter pack(const std::string& id, const std::string& name)
 // Claude Code's settings in a scratch home, so the renders never read or write the user's.
 struct ScratchHome
 {
-    ScratchHome() : previous(qgetenv("HOME")) { qputenv("HOME", folder.path().toUtf8()); }
-    ~ScratchHome() { qputenv("HOME", previous); }
-    std::filesystem::path claudeSettings() const
-    {
-        return std::filesystem::path(folder.path().toStdString()) / ".claude/settings.json";
-    }
+    HomePaths paths() const { return HomePaths(folder.path().toStdString()); }
     void writeSettings(const std::string& text) const
     {
-        std::filesystem::create_directories(claudeSettings().parent_path());
-        std::ofstream(claudeSettings()) << text;
+        std::filesystem::create_directories(paths().claudeSettings().parent_path());
+        std::ofstream(paths().claudeSettings()) << text;
     }
 
     QTemporaryDir folder;
-    QByteArray previous;
 };
 
 const RenderRegistration window("settings", [](const RenderContext&, RenderSink& sink) {
@@ -104,7 +100,7 @@ const RenderRegistration window("settings", [](const RenderContext&, RenderSink&
     };
     const auto integrations = [&](const WindowSystem& windows, JumpRuleStore* store) {
         return [&windows, store, &defaults, &scheduler, &home] {
-            return new IntegrationSettingsTab({defaults, home.claudeSettings(), windows, store, scheduler});
+            return new IntegrationSettingsTab({defaults, home.paths(), windows, store, scheduler});
         };
     };
 
@@ -127,7 +123,7 @@ const RenderRegistration window("settings", [](const RenderContext&, RenderSink&
     sink.widget("integrations-titles-off", settings, QSize(SettingsWindow::kWidth, 620));
 
     home.writeSettings("{}");
-    HookInstaller::installHooks(HookInstaller::claudeTarget(defaults));
+    HookInstaller::installHooks(HookInstaller::claudeTarget(home.paths(), defaults));
     settings.setPageFactory(SettingsTab::integrations, integrations(reachable, &rules));
     settings.setSelection(SettingsTab::integrations);
     sink.widget("integrations-no-rules", settings, QSize(SettingsWindow::kWidth, 620));

@@ -1,7 +1,5 @@
 #include "Platform/Linux/XdgAutostartLoginItem.h"
 
-#include "Shared/AppPaths.h"
-
 #include <sstream>
 #include <system_error>
 
@@ -12,9 +10,9 @@ XdgAutostartLoginItem::XdgAutostartLoginItem(std::filesystem::path executable, s
 {
 }
 
-std::filesystem::path XdgAutostartLoginItem::defaultEntry()
+std::filesystem::path XdgAutostartLoginItem::entryIn(const std::filesystem::path& home)
 {
-    return AppPaths::home() / ".config" / "autostart" / "velquist.desktop";
+    return home / ".config" / "autostart" / "velquist.desktop";
 }
 
 std::string XdgAutostartLoginItem::execArgument(const std::string& path)

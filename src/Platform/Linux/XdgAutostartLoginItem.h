@@ -13,11 +13,10 @@ class XdgAutostartLoginItem final : public LoginItem
 {
   public:
     // `executable` is what the entry starts; `entry` the desktop file it writes.
-    explicit XdgAutostartLoginItem(std::filesystem::path executable,
-                                   std::filesystem::path entry = defaultEntry());
+    XdgAutostartLoginItem(std::filesystem::path executable, std::filesystem::path entry);
 
-    // ~/.config/autostart/velquist.desktop.
-    static std::filesystem::path defaultEntry();
+    // <home>/.config/autostart/velquist.desktop.
+    static std::filesystem::path entryIn(const std::filesystem::path& home);
     // `path` as one argument of a desktop entry's Exec key: double-quoted with the characters the
     // quoting reserves escaped, then escaped again as a string value, and "%" doubled.
     static std::string execArgument(const std::string& path);

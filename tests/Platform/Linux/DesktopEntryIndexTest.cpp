@@ -1,6 +1,6 @@
 #include "Platform/Linux/DesktopEntryIndex.h"
 
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "Platform/Linux/InotifyFileWatcher.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <fcntl.h>
 #include <filesystem>

@@ -3,7 +3,7 @@
 #include "Platform/Linux/LinuxWindowSystem.h"
 #include "Platform/UnavailableWindowSystem.h"
 #include "support/XServer.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QThread>
 #include <csignal>

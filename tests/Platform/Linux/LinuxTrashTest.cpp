@@ -1,5 +1,5 @@
 #include "Platform/Linux/LinuxTrash.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -38,7 +38,7 @@ class ScopedDataHome
 
 TEST(LinuxTrashTest, MovesOnlyTheApplicationsOwnFiles)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     ScopedDataHome dataHome(home.path() / ".local/share");
     const fs::path app = home.write("opt/velquist/bin/velquist", "app");
     const fs::path users = home.write("opt/velquist/bin/notes.txt", "the user's");
@@ -55,7 +55,7 @@ TEST(LinuxTrashTest, MovesOnlyTheApplicationsOwnFiles)
 
 TEST(LinuxTrashTest, AFileThatIsGoneIsReported)
 {
-    test::TemporaryHome home;
+    test::TemporaryFolder home;
     ScopedDataHome dataHome(home.path() / ".local/share");
     const fs::path app = home.path() / "opt/velquist/bin/velquist";
     LinuxTrash trash({app});

@@ -3,7 +3,7 @@
 
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "Platform/Linux/XdgAutostartLoginItem.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,20 +8,21 @@ using namespace velquist;
 
 TEST(XdgAutostartLoginItemTest, EnableWritesAnEntryThatDisableRemoves)
 {
-    test::TemporaryHome home;
-    XdgAutostartLoginItem item("/opt/velquist/bin/velquist");
-    EXPECT_EQ(XdgAutostartLoginItem::defaultEntry(), home.path() / ".config/autostart/velquist.desktop");
+    test::TemporaryFolder home;
+    const std::filesystem::path entry = XdgAutostartLoginItem::entryIn(home.path());
+    XdgAutostartLoginItem item("/opt/velquist/bin/velquist", entry);
+    EXPECT_EQ(entry, home.path() / ".config/autostart/velquist.desktop");
     EXPECT_FALSE(item.isEnabled());
 
     ASSERT_TRUE(item.enable());
     EXPECT_TRUE(item.isEnabled());
-    const std::string entry = home.read(".config/autostart/velquist.desktop");
-    EXPECT_TRUE(entry.starts_with("[Desktop Entry]\nType=Application\nName=Velquist\n")) << entry;
-    EXPECT_NE(entry.find("\nExec=\"/opt/velquist/bin/velquist\"\n"), std::string::npos) << entry;
+    const std::string text = home.read(".config/autostart/velquist.desktop");
+    EXPECT_TRUE(text.starts_with("[Desktop Entry]\nType=Application\nName=Velquist\n")) << text;
+    EXPECT_NE(text.find("\nExec=\"/opt/velquist/bin/velquist\"\n"), std::string::npos) << text;
     struct stat info
     {
     };
-    ASSERT_EQ(::stat(XdgAutostartLoginItem::defaultEntry().c_str(), &info), 0);
+    ASSERT_EQ(::stat(entry.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
 
     ASSERT_TRUE(item.disable());
@@ -31,8 +32,9 @@ TEST(XdgAutostartLoginItemTest, EnableWritesAnEntryThatDisableRemoves)
 
 TEST(XdgAutostartLoginItemTest, AnEntryTheSessionSkipsIsNotEnabled)
 {
-    test::TemporaryHome home;
-    XdgAutostartLoginItem item("/usr/bin/velquist");
+    test::TemporaryFolder home;
+    const std::filesystem::path entry = XdgAutostartLoginItem::entryIn(home.path());
+    XdgAutostartLoginItem item("/usr/bin/velquist", entry);
     const struct
     {
         const char* text;
@@ -69,8 +71,9 @@ TEST(XdgAutostartLoginItemTest, ExecArgumentSurvivesTheEntrysQuotingRules)
 
 TEST(XdgAutostartLoginItemTest, RefusesAPathThatCannotBeWrittenOnOneLine)
 {
-    test::TemporaryHome home;
-    XdgAutostartLoginItem item("/home/u/odd\nExec=rm -rf ~/velquist");
+    test::TemporaryFolder home;
+    const std::filesystem::path entry = XdgAutostartLoginItem::entryIn(home.path());
+    XdgAutostartLoginItem item("/home/u/odd\nExec=rm -rf ~/velquist", entry);
     EXPECT_FALSE(item.enable());
-    EXPECT_FALSE(std::filesystem::exists(XdgAutostartLoginItem::defaultEntry()));
+    EXPECT_FALSE(std::filesystem::exists(entry));
 }

@@ -2,7 +2,7 @@
 
 #include "Platform/Linux/LinuxProcessRunner.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QObject>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -29,24 +29,7 @@ TemporaryFolder::~TemporaryFolder()
     fs::remove_all(m_path, ec);
 }
 
-TemporaryHome::TemporaryHome() : m_path(makeTemporaryFolder())
-{
-    if (const char* home = std::getenv("HOME"))
-        m_previous = home;
-    ::setenv("HOME", m_path.c_str(), 1);
-}
-
-TemporaryHome::~TemporaryHome()
-{
-    if (m_previous)
-        ::setenv("HOME", m_previous->c_str(), 1);
-    else
-        ::unsetenv("HOME");
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-}
-
-fs::path TemporaryHome::write(const std::string& relative, const std::string& text) const
+std::filesystem::path TemporaryFolder::write(const std::string& relative, const std::string& text) const
 {
     const fs::path file = m_path / relative;
     fs::create_directories(file.parent_path());
@@ -54,7 +37,7 @@ fs::path TemporaryHome::write(const std::string& relative, const std::string& te
     return file;
 }
 
-std::string TemporaryHome::read(const std::string& relative) const
+std::string TemporaryFolder::read(const std::string& relative) const
 {
     std::ifstream in(m_path / relative, std::ios::binary);
     std::stringstream buffer;
