@@ -32,7 +32,9 @@ PortalMotionPreference::PortalMotionPreference(QDBusConnection bus, QObject* par
 {
     if (!m_bus.isConnected())
         return;
-    m_bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
+    // Any sender: a filter on the portal's name waits for its owner to be looked up, and a change
+    // sent before that would be lost.
+    m_bus.connect(QString(), kPath, kInterface, QStringLiteral("SettingChanged"), this,
                   SLOT(settingChanged(QString, QString, QDBusVariant)));
     auto ask = [this](const QString& method) {
         QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
