@@ -62,6 +62,8 @@ TEST_F(PortalMotionPreferenceTest, ReadsTheDesktopsAnimationSetting)
     }
 }
 
+// Alone in a fresh process: nothing else has made the bus's variant type known before the
+// subscription.
 TEST_F(PortalMotionPreferenceTest, FollowsChanges)
 {
     portal.value = true;
