@@ -57,7 +57,6 @@ class ReachableWindows final : public WindowSystem
     bool canWatchActiveWindow() const override { return true; }
     std::optional<WindowInfo> activeWindow() const override { return std::nullopt; }
     std::vector<WindowInfo> windowsOf(pid_t) const override { return {}; }
-    std::vector<WindowInfo> shownWindows() const override { return {}; }
     std::optional<WindowInfo> window(WindowId) const override { return std::nullopt; }
     std::vector<WindowInfo> shownWindows() const override { return {}; }
     bool activate(WindowId) override { return false; }
