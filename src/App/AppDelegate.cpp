@@ -2,6 +2,7 @@
 
 #include "Adapters/AgentEngine.h"
 #include "Adapters/EngineProfile.h"
+#include "Adapters/FallbackDetector.h"
 #include "Adapters/HookAdapter.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
@@ -110,9 +111,13 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     startHookIntake();
 
-    // Not built yet, and started here in this order when they are: the OpenCode adapter (when
-    // ~/.config/opencode exists), the fallback detector, the glance watcher with the store's
-    // done-unread callback, the notch window manager, the introduction (unless
+    // Not built yet: the OpenCode adapter (when ~/.config/opencode exists) starts here.
+    m_fallbackDetector = std::make_unique<FallbackDetector>(
+        m_store, FallbackDetector::Services{m_env.clock, m_env.scheduler, m_env.terminalBinder});
+    m_fallbackDetector->start();
+
+    // Not built yet, and started here in this order when they are: the glance watcher with the
+    // store's done-unread callback, the notch window manager, the introduction (unless
     // "IntroMoviePlayed" is set) and last the status item with the privacy guard's change callback.
 }
 
@@ -155,8 +160,9 @@ void AppDelegate::applicationWillTerminate()
     m_terminated = true;
     if (m_gateway)
         m_gateway->stop();
-    // The OpenCode adapter, the fallback detector's timer and the glance watcher stop here once
-    // they exist.
+    // The OpenCode adapter stops here once it exists, and the glance watcher after the detector.
+    if (m_fallbackDetector)
+        m_fallbackDetector->stop();
     m_store.cancelPendingSave();
     m_store.saveNow();
 }

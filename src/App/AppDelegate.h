@@ -14,6 +14,7 @@
 namespace velquist {
 
 class Clock;
+class FallbackDetector;
 class FileWatcher;
 class HookGateway;
 class LoginItem;
@@ -82,6 +83,7 @@ class AppDelegate final : public QObject
     // Guards the version probe's late hook install; gone means the install is not wanted.
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
+    std::unique_ptr<FallbackDetector> m_fallbackDetector;
     bool m_launched = false;
     bool m_terminated = false;
 };
