@@ -13,6 +13,9 @@
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
+#include "Usage/ClaudeUsageProvider.h"
+#include "Usage/CodexUsageProvider.h"
+#include "Usage/UsageStore.h"
 
 #include <QThreadPool>
 
@@ -60,8 +63,22 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
                                      m_dispatcher, m_env.defaults, m_env.loginItem, m_env.trash,
                                      m_env.ownFiles, [this] { stopHookWriters(); }, m_env.quit)
 {
-    // Sound settings, the privacy guard, the usage store and the jump rules join the store here
-    // once they are built; none of them exists yet.
+    if (m_env.processRunner && m_env.commandLookup) {
+        ProcessRunner& runner = *m_env.processRunner;
+        CommandLookup& lookup = *m_env.commandLookup;
+        ClaudeUsageProvider::Options claude;
+        claude.credentialsFile = AppPaths::home() / ".claude" / ".credentials.json";
+        claude.globalConfigFile = AppPaths::home() / ".claude.json";
+        claude.claudeVersion = [&runner, &lookup] { return ClaudeVersionProbe::version(runner, lookup); };
+        m_claudeUsage =
+            std::make_unique<ClaudeUsageProvider>(m_env.clock, m_env.scheduler, std::move(claude));
+        m_codexUsage =
+            std::make_unique<CodexUsageProvider>(m_env.clock, runner, lookup, CodexUsageProvider::Options{});
+        m_usage = std::make_unique<UsageStore>(m_env.clock, m_env.scheduler, m_env.defaults, *m_claudeUsage,
+                                               *m_codexUsage);
+    }
+    // Sound settings, the privacy guard and the jump rules join the store here once they are
+    // built; none of them exists yet.
 }
 
 AppDelegate::~AppDelegate()
@@ -96,7 +113,9 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     // Not built yet, and wired here in this order when they are: the attention coordinator with
     // its sound player and privacy guard, published in AppServices with the usage store and the
-    // jump rules; the usage store's threshold callback and its start.
+    // jump rules; the usage store's threshold callback to the coordinator's usage warning.
+    if (m_usage)
+        m_usage->start();
 
     // Claude Code's subagent events are hooked only once the installed version is known to send
     // them; searching its executable takes a while, so the answer comes in the background.

@@ -13,14 +13,19 @@
 
 namespace velquist {
 
+class ClaudeUsageProvider;
 class Clock;
+class CodexUsageProvider;
+class CommandLookup;
 class FallbackDetector;
 class FileWatcher;
 class HookGateway;
 class LoginItem;
+class ProcessRunner;
 class Scheduler;
 class TerminalBinder;
 class Trash;
+class UsageStore;
 class UserDefaults;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
@@ -44,6 +49,10 @@ class AppDelegate final : public QObject
         FileWatcher& transcriptWatcher;
         // Binds sessions to their terminal application; none leaves bindings as the hooks sent them.
         const TerminalBinder* terminalBinder = nullptr;
+        // Child processes and the login shell's command search; without both there is no usage
+        // reading.
+        ProcessRunner* processRunner = nullptr;
+        CommandLookup* commandLookup = nullptr;
         // The application's executable, recorded in "app-path" for the hook client.
         std::filesystem::path appPath;
         // The hook client shipped with the application, copied into the support folder.
@@ -68,6 +77,8 @@ class AppDelegate final : public QObject
     ActionDispatcher& dispatcher() { return m_dispatcher; }
     // None before the start-up.
     HookGateway* gateway() const { return m_gateway.get(); }
+    // None without a process runner and a command lookup.
+    UsageStore* usage() const { return m_usage.get(); }
     // For the settings window's removal of the application.
     Uninstaller& uninstaller() { return m_uninstaller; }
 
@@ -84,6 +95,9 @@ class AppDelegate final : public QObject
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
     std::unique_ptr<FallbackDetector> m_fallbackDetector;
+    std::unique_ptr<ClaudeUsageProvider> m_claudeUsage;
+    std::unique_ptr<CodexUsageProvider> m_codexUsage;
+    std::unique_ptr<UsageStore> m_usage;
     bool m_launched = false;
     bool m_terminated = false;
 };

@@ -86,6 +86,8 @@ int main(int argc, char** argv)
                           .trash = trash,
                           .transcriptWatcher = transcriptWatcher,
                           .terminalBinder = &terminalBinder,
+                          .processRunner = &runner,
+                          .commandLookup = &lookup,
                           .appPath = AppPaths::executablePath(),
                           .hookClient = AppPaths::bundledHelper(),
                           .ownFiles = files,

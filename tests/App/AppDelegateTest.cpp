@@ -1,13 +1,16 @@
 #include "App/AppDelegate.h"
+#include "Core/CommandLookup.h"
 #include "Ingestion/HookGateway.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
+#include "Usage/UsageStore.h"
 #include "support/AgentOnTerminal.h"
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingFileWatcher.h"
 #include "support/RecordingLoginItem.h"
+#include "support/RecordingProcessRunner.h"
 #include "support/RecordingTrash.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
@@ -251,6 +254,39 @@ TEST_F(AppDelegateTest, AgentsWithoutHooksAreFoundFromTheStartUntilTheShutdown)
 
     delegate.applicationWillTerminate();
     EXPECT_EQ(clock.pendingCount(), 0u) << "the scan timer stops with the application";
+}
+
+TEST(AppDelegateUsageTest, TheUsageStoreStartsWithTheApplication)
+{
+    test::TemporaryHome home;
+    test::ManualScheduler clock;
+    test::MemoryDefaults defaults;
+    test::RecordingLoginItem loginItem;
+    test::RecordingTrash trash;
+    test::RecordingFileWatcher watcher;
+    test::RecordingProcessRunner runner;
+    CommandLookup lookup(runner, "/bin/false");
+    const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
+    AppDelegate delegate({.clock = clock,
+                          .scheduler = clock,
+                          .defaults = defaults,
+                          .loginItem = loginItem,
+                          .trash = trash,
+                          .transcriptWatcher = watcher,
+                          .processRunner = &runner,
+                          .commandLookup = &lookup,
+                          .appPath = appFile,
+                          .hookClient = VELQUIST_QUORVEL_PATH,
+                          .ownFiles = {appFile},
+                          .quit = [] {}});
+    ASSERT_NE(delegate.usage(), nullptr);
+    EXPECT_FALSE(delegate.usage()->isRefreshing());
+
+    delegate.applicationDidFinishLaunching({"velquist"});
+
+    // Without Claude Code's credentials the reading ends before any request is sent.
+    ASSERT_TRUE(test::waitUntil([&] { return delegate.usage()->error().has_value(); }));
+    EXPECT_EQ(delegate.usage()->error(), UsageError::notAuthenticated());
 }
 
 } // namespace
