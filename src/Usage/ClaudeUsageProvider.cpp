@@ -215,12 +215,12 @@ void ClaudeUsageProvider::send(const Local& local, Completion done)
             [this, reply, timeout, plan = local.plan, done = std::move(done)]() mutable {
                 timeout->cancel();
                 reply->deleteLater();
-                finish(reply, plan.value_or(std::string()), std::move(done));
+                finish(reply, plan, std::move(done));
             });
-    // `plan` travels as text; an empty one means none.
 }
 
-void ClaudeUsageProvider::finish(QNetworkReply* reply, const std::string& plan, Completion done)
+void ClaudeUsageProvider::finish(QNetworkReply* reply, const std::optional<std::string>& plan,
+                                 Completion done)
 {
     const QVariant statusValue = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const bool failed = reply->error() != QNetworkReply::NoError;
@@ -255,8 +255,7 @@ void ClaudeUsageProvider::finish(QNetworkReply* reply, const std::string& plan, 
             data.windows = response->windowsFromLimits();
             if (data.windows.empty())
                 data.windows = response->windowsFromLegacyFields();
-            if (!plan.empty())
-                data.planName = plan;
+            data.planName = plan;
             data.fetchedAt = m_clock.now();
             done(std::move(data));
         });

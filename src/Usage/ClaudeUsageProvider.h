@@ -75,7 +75,7 @@ class ClaudeUsageProvider final : public QObject, public UsageSource
     struct Local;
     void readLocal(Completion done, bool isRetry);
     void send(const Local& local, Completion done);
-    void finish(QNetworkReply* reply, const std::string& plan, Completion done);
+    void finish(QNetworkReply* reply, const std::optional<std::string>& plan, Completion done);
 
     Clock& m_clock;
     Scheduler& m_scheduler;
