@@ -1,50 +1,50 @@
 #include "Usage/ClaudeUsageModels.h"
 
-#include <sstream>
-
 namespace velquist {
+
+std::optional<std::string> QuotaWindow::timeRemaining(Clock::WallTime now) const
+{
+    if (!resetsAt)
+        return std::nullopt;
+    // duration_cast truncates toward zero, as the whole seconds must.
+    const long long s = std::chrono::duration_cast<std::chrono::seconds>(*resetsAt - now).count();
+    if (s < 1)
+        return std::nullopt;
+    if (s >= 86'400)
+        return std::to_string(s / 86'400) + "d " + std::to_string((s % 86'400) / 3'600) + "h";
+    if (s >= 3'600)
+        return std::to_string(s / 3'600) + "h " + std::to_string((s / 60) % 60) + "m";
+    return std::to_string(std::max(s / 60, 1LL)) + "m";
+}
 
 std::optional<QuotaWindow> QuotaData::mostUsed() const
 {
     if (windows.empty())
         return std::nullopt;
-    const QuotaWindow* most = &windows.front();
-    for (const QuotaWindow& window : windows) {
-        if (window.usagePercent > most->usagePercent)
-            most = &window;
-    }
-    return *most;
+    const QuotaWindow* best = &windows.front();
+    for (const QuotaWindow& candidate : windows)
+        if (candidate.usagePercent > best->usagePercent)
+            best = &candidate;
+    return *best;
 }
 
 std::optional<QuotaWindow> QuotaData::window(const std::string& id) const
 {
-    for (const QuotaWindow& window : windows) {
-        if (window.id == id)
-            return window;
-    }
+    for (const QuotaWindow& candidate : windows)
+        if (candidate.id == id)
+            return candidate;
     return std::nullopt;
 }
 
-std::string UsageError::description() const
+bool UsageError::operator==(const UsageError& other) const
 {
-    switch (kind) {
-    case Kind::rateLimited: {
-        if (!retryAfter)
-            return "rateLimited";
-        std::ostringstream text;
-        text << "rateLimited(" << *retryAfter << ")";
-        return text.str();
-    }
-    case Kind::http:
-        return "http(" + std::to_string(status) + ")";
-    case Kind::notAuthenticated:
-        return "notAuthenticated";
-    case Kind::missingProfileScope:
-        return "missingProfileScope";
-    case Kind::transport:
-        break;
-    }
-    return "transport";
+    if (kind != other.kind)
+        return false;
+    if (kind == Kind::rateLimited)
+        return retryAfter == other.retryAfter;
+    if (kind == Kind::http)
+        return status == other.status;
+    return true;
 }
 
 } // namespace velquist

@@ -3,8 +3,12 @@
 #include "Usage/ClaudeUsageModels.h"
 
 #include <functional>
+#include <variant>
 
 namespace velquist {
+
+// A provider's answer: a reading or the reason there is none.
+template <typename Value> using UsageResult = std::variant<Value, UsageError>;
 
 // One account's usage, read on demand. The reading's blocking work runs on a worker; the answer
 // comes back on the main thread, exactly once per fetch unless the source is destroyed first.

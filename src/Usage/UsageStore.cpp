@@ -26,6 +26,24 @@ std::string formatted(double value)
     return text;
 }
 
+// "rateLimited(120)", "http(403)", "transport", for traces.
+std::string describe(const UsageError& error)
+{
+    switch (error.kind) {
+    case UsageError::Kind::rateLimited:
+        return error.retryAfter ? "rateLimited(" + formatted(*error.retryAfter) + ")" : "rateLimited";
+    case UsageError::Kind::http:
+        return "http(" + std::to_string(error.status) + ")";
+    case UsageError::Kind::notAuthenticated:
+        return "notAuthenticated";
+    case UsageError::Kind::missingProfileScope:
+        return "missingProfileScope";
+    case UsageError::Kind::transport:
+        break;
+    }
+    return "transport";
+}
+
 } // namespace
 
 UsageStore::UsageStore(Clock& clock, Scheduler& scheduler, UserDefaults& defaults, UsageSource& claude,
@@ -125,7 +143,7 @@ void UsageStore::apply(const UsageError& error)
                            .toString(Qt::ISODate)
                            .toStdString());
     }
-    Log::debug("usage", "fetch failed (" + error.description() + ")");
+    Log::debug("usage", "fetch failed (" + describe(error) + ")");
 }
 
 void UsageStore::checkThresholds(const QuotaData& data)

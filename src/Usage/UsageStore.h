@@ -3,6 +3,8 @@
 #include "Core/Clock.h"
 #include "Core/Scheduler.h"
 #include "Usage/ClaudeUsageModels.h"
+#include "Usage/UsageProvider.h"
+#include "Usage/UsageReading.h"
 
 #include <QObject>
 #include <chrono>
@@ -16,9 +18,6 @@ namespace velquist {
 
 class UsageSource;
 class UserDefaults;
-
-// The account whose usage is watched.
-enum class UsageProvider { claude, codex };
 
 // The one long-lived owner of usage: reads the chosen account's quota windows every five minutes
 // and on demand, one fetch at a time, keeps the last reading and the last failure, waits out a
@@ -59,6 +58,8 @@ class UsageStore final : public QObject
     const std::optional<UsageError>& error() const { return m_error; }
     bool isRefreshing() const { return m_refreshing; }
     const std::optional<Clock::WallTime>& cooldownUntil() const { return m_cooldownUntil; }
+    // What the panel's usage views show.
+    UsageReading reading() const { return {m_enabled, m_quota, m_provider}; }
 
     // Called with each window that has reached the threshold, once until it drops below it again.
     std::function<void(const QuotaWindow&)> onThresholdCrossed;

@@ -1,0 +1,50 @@
+#include "UI/AgentBadge.h"
+
+#include "UI/AuroraStyle.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace velquist::AgentBadge {
+namespace {
+QFont badgeFont()
+{
+    return AuroraStyle::font(8, QFont::Bold);
+}
+} // namespace
+
+QString text(int count)
+{
+    if (count < 1)
+        return {};
+    return count < 10 ? QString::number(count) : QStringLiteral("9+");
+}
+
+QSizeF size(int count)
+{
+    if (count < 1)
+        return {};
+    const QFontMetricsF metrics(badgeFont());
+    return {std::max(11.0, metrics.horizontalAdvance(text(count)) + 4), std::max(11.0, metrics.height())};
+}
+
+void paint(QPainter& painter, const QRectF& rect, int count)
+{
+    if (count < 1)
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath capsule;
+    AuroraStyle::addCapsule(capsule, rect);
+    painter.fillPath(capsule, AuroraStyle::rgb(1.0, 0.373, 0.341));
+    painter.strokePath(capsule, QPen(Qt::black, 1.5));
+    painter.setFont(badgeFont());
+    painter.setPen(Qt::white);
+    painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text(count));
+    painter.restore();
+}
+
+} // namespace velquist::AgentBadge

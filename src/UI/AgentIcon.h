@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Core/AgentKind.h"
+#include "Core/Clock.h"
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+class QPainter;
+class QTimer;
+
+namespace velquist {
+
+// Which mark and tint an agent kind is drawn with.
+struct AgentIconStyle
+{
+    QString asset; // a brand glyph name ("brand-claude", ...)
+    QColor tint;
+    bool operator==(const AgentIconStyle&) const = default;
+};
+
+AgentIconStyle iconStyle(AgentKind kind);
+
+// An agent's mark in its tint, optionally turning clockwise once every 4 s in 20 steps a second,
+// every spinning icon at the same angle at the same moment.
+class AgentIcon : public QWidget
+{
+    Q_OBJECT
+  public:
+    // `clock` gives the spinning angle; the system clock when none is given.
+    AgentIcon(AgentKind kind, qreal size, bool isSpinning, QWidget* parent = nullptr,
+              const Clock* clock = nullptr);
+
+    AgentKind kind() const { return m_kind; }
+    void setKind(AgentKind kind);
+    bool isSpinning() const { return m_spinning; }
+    void setSpinning(bool spinning);
+    QSize sizeHint() const override;
+
+    // The mark of `asset` (or the grey unknown mark when there is no such mark) in `tint`, fitted
+    // into `box` and turned by `degrees` about its centre.
+    static void paintGlyph(QPainter& painter, const QRectF& box, const QString& asset, const QColor& tint,
+                           qreal degrees = 0);
+    static void paint(QPainter& painter, const QRectF& box, AgentKind kind, qreal degrees = 0);
+    // The turn of a spinning icon at `time`: (t mod 4) / 4 of a full turn, t in seconds since
+    // 1 January 2001 (UTC), the remainder keeping t's sign.
+    static qreal spinAngle(Clock::WallTime time);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    // Where the icon is drawn inside the widget; centred by default.
+    virtual QRectF iconBox() const;
+    qreal iconSize() const { return m_size; }
+
+  private:
+    AgentKind m_kind;
+    qreal m_size;
+    bool m_spinning = false;
+    const Clock* m_clock;
+    QTimer* m_timer = nullptr;
+};
+
+} // namespace velquist

@@ -1,0 +1,258 @@
+#include "UI/ExpandedListView.h"
+
+#include "Core/SessionStore.h"
+#include "UI/AuroraStyle.h"
+#include "UI/EmptySessionsView.h"
+#include "UI/HiddenSessionsRow.h"
+#include "UI/SessionRowSource.h"
+#include "UI/UsageStrip.h"
+
+#include <QEvent>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velquist {
+namespace {
+
+// The foot of the scrolling area melting into the sheet when rows go on below it.
+class FadeOverlay : public QWidget
+{
+  public:
+    explicit FadeOverlay(QWidget* parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        QLinearGradient gradient(0, 0, 0, height());
+        QColor clear = AuroraStyle::sheet();
+        clear.setAlphaF(0);
+        gradient.setColorAt(0, clear);
+        gradient.setColorAt(1, AuroraStyle::sheet());
+        painter.fillRect(rect(), gradient);
+    }
+};
+
+} // namespace
+
+ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, QWidget* parent,
+                                   const Clock* clock)
+    : QWidget(parent), m_store(store), m_rows(rows), m_layout(new QVBoxLayout(this)),
+      m_scroll(new QScrollArea), m_rowsBox(new QWidget), m_rowsLayout(new QVBoxLayout(m_rowsBox)),
+      m_fade(nullptr), m_footer(new QWidget), m_hidden(new HiddenSessionsRow),
+      m_strip(new UsageStrip(UsageReading{}, nullptr, clock)), m_empty(new EmptySessionsView)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    m_layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_rowsLayout->setContentsMargins(kPaddingX, kPaddingTop, kPaddingX, kPaddingBottom);
+    m_rowsLayout->setSpacing(kRowSpacing);
+    m_rowsLayout->addStretch(1);
+    m_rowsBox->setFixedWidth(int(kWidth));
+    m_rowsBox->setAttribute(Qt::WA_TranslucentBackground);
+    m_rowsBox->installEventFilter(this);
+
+    m_scroll->setWidget(m_rowsBox);
+    m_scroll->setWidgetResizable(false);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setFixedWidth(int(kWidth));
+    m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_fade = new FadeOverlay(m_scroll);
+
+    auto* footerLayout = new QVBoxLayout(m_footer);
+    footerLayout->setContentsMargins(kPaddingX, 0, kPaddingX, kPaddingBottom);
+    footerLayout->setSpacing(0);
+    footerLayout->addWidget(m_hidden, 0, Qt::AlignLeft);
+    footerLayout->addWidget(m_strip, 0, Qt::AlignLeft);
+    m_footer->setFixedWidth(int(kWidth));
+
+    m_empty->setFixedWidth(int(kWidth));
+
+    m_layout->addWidget(m_scroll);
+    m_layout->addWidget(m_footer);
+    m_layout->addWidget(m_empty);
+
+    connect(m_hidden, &QAbstractButton::clicked, this,
+            [this] { m_store.silence().setRevealsHidden(!m_store.silence().revealsHidden()); });
+    connect(&m_store, &SessionStore::sessionsChanged, this, &ExpandedListView::refresh);
+    connect(&m_store.silence(), &SilenceRuleStore::revealsHiddenChanged, this, &ExpandedListView::refresh);
+    refresh();
+}
+
+ExpandedListView::~ExpandedListView() = default;
+
+void ExpandedListView::setUsage(const std::optional<UsageReading>& usage)
+{
+    if (usage == m_usage)
+        return;
+    m_usage = usage;
+    syncFooter();
+}
+
+void ExpandedListView::setAvailableHeight(qreal height)
+{
+    if (height == m_available)
+        return;
+    m_available = height;
+    resizeList();
+}
+
+void ExpandedListView::refresh()
+{
+    const std::vector<Session> sessions = m_store.displaySessions();
+    syncRows(sessions);
+    const bool empty = showsEmptyState();
+    m_scroll->setVisible(!empty);
+    m_empty->setVisible(empty);
+    syncFooter();
+    resizeList();
+}
+
+bool ExpandedListView::showsEmptyState() const
+{
+    return m_order.empty() && m_store.hiddenCount() < 1;
+}
+
+void ExpandedListView::syncRows(const std::vector<Session>& sessions)
+{
+    std::vector<std::string> order;
+    order.reserve(sessions.size());
+    std::map<std::string, const Session*> wanted;
+    for (const Session& session : sessions) {
+        order.push_back(session.id);
+        wanted[session.id] = &session;
+    }
+    for (auto it = m_byId.begin(); it != m_byId.end();) {
+        if (wanted.count(it->first) == 0) {
+            m_rowsLayout->removeWidget(it->second.widget);
+            delete it->second.widget;
+            it = m_byId.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const Session& session : sessions) {
+        auto found = m_byId.find(session.id);
+        if (found == m_byId.end()) {
+            QWidget* widget = m_rows.makeRow(session);
+            widget->setParent(m_rowsBox);
+            m_byId.emplace(session.id, Row{widget, session});
+        } else if (!(found->second.shown == session)) {
+            m_rows.updateRow(found->second.widget, session);
+            found->second.shown = session;
+        }
+    }
+    if (order == m_order)
+        return;
+    // The order changed (or rows came and went): lay the rows out again in the new order.
+    for (const std::string& id : m_order)
+        if (auto found = m_byId.find(id); found != m_byId.end())
+            m_rowsLayout->removeWidget(found->second.widget);
+    for (std::size_t index = 0; index < order.size(); ++index) {
+        QWidget* widget = m_byId.at(order[index]).widget;
+        m_rowsLayout->insertWidget(int(index), widget);
+        widget->show();
+    }
+    m_order = std::move(order);
+}
+
+void ExpandedListView::syncFooter()
+{
+    const bool reveals = m_store.silence().revealsHidden();
+    const int hidden = m_store.hiddenCount();
+    const bool empty = showsEmptyState();
+    m_hidden->setState(hidden, reveals);
+    m_hidden->setVisible(!empty && (hidden > 0 || reveals));
+    if (m_usage)
+        m_strip->setReading(*m_usage);
+    m_strip->setVisible(!empty && m_usage && UsageStrip::shows(*m_usage));
+    m_footer->setVisible(!empty);
+    resizeList();
+}
+
+qreal ExpandedListView::contentHeight() const
+{
+    return m_rowsLayout->sizeHint().height();
+}
+
+qreal ExpandedListView::listCap() const
+{
+    qreal footer = 0;
+    if (m_footer->isVisibleTo(const_cast<ExpandedListView*>(this)))
+        footer = m_footer->sizeHint().height();
+    // The footer must stay inside the panel with the list: the list gives up what the footer needs.
+    return std::max(1.0, std::min(kListCap, m_available - footer));
+}
+
+qreal ExpandedListView::listHeight() const
+{
+    return std::min(std::max(contentHeight(), 1.0), listCap());
+}
+
+bool ExpandedListView::fades() const
+{
+    return contentHeight() > listCap();
+}
+
+void ExpandedListView::resizeList()
+{
+    const int content = int(std::ceil(contentHeight()));
+    m_rowsBox->resize(int(kWidth), content);
+    const int shown = int(std::ceil(listHeight()));
+    if (m_scroll->height() != shown)
+        m_scroll->setFixedHeight(shown);
+    const bool fading = fades();
+    m_fade->setVisible(fading);
+    if (fading)
+        m_fade->setGeometry(0, shown - int(kFadeHeight), int(kWidth), int(kFadeHeight));
+    m_fade->raise();
+    updateGeometry();
+}
+
+std::vector<QWidget*> ExpandedListView::rows() const
+{
+    std::vector<QWidget*> result;
+    for (const std::string& id : m_order)
+        result.push_back(m_byId.at(id).widget);
+    return result;
+}
+
+QWidget* ExpandedListView::row(const std::string& id) const
+{
+    const auto found = m_byId.find(id);
+    return found == m_byId.end() ? nullptr : found->second.widget;
+}
+
+QSize ExpandedListView::sizeHint() const
+{
+    return m_layout->sizeHint();
+}
+
+bool ExpandedListView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_rowsBox && event->type() == QEvent::LayoutRequest)
+        resizeList();
+    return QWidget::eventFilter(watched, event);
+}
+
+void ExpandedListView::resizeEvent(QResizeEvent*)
+{
+    m_fade->raise();
+}
+
+} // namespace velquist

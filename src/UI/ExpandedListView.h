@@ -1,0 +1,101 @@
+#pragma once
+
+#include "Core/Session.h"
+#include "Usage/UsageReading.h"
+
+#include <QWidget>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QScrollArea;
+class QVBoxLayout;
+
+namespace velquist {
+
+class EmptySessionsView;
+class HiddenSessionsRow;
+class SessionRowSource;
+class SessionStore;
+class UsageStrip;
+class Clock;
+
+// The open panel's content: the session rows in a scrolling area that fades at its foot when they
+// do not fit, the hidden-sessions switch and the usage strip; or an empty state. Rows are kept by
+// session id and only a changed session's row is refreshed.
+class ExpandedListView : public QWidget
+{
+    Q_OBJECT
+  public:
+    static constexpr qreal kWidth = 760;
+    static constexpr qreal kListCap = 520;
+    static constexpr qreal kFadeHeight = 32;
+    static constexpr int kRowSpacing = 7;
+    static constexpr int kPaddingX = 24;
+    static constexpr int kPaddingTop = 8;
+    static constexpr int kPaddingBottom = 16;
+
+    ExpandedListView(SessionStore& store, SessionRowSource& rows, QWidget* parent = nullptr,
+                     const Clock* clock = nullptr);
+    ~ExpandedListView() override;
+
+    // The usage store's reading; none while there is no usage store (then no strip).
+    void setUsage(const std::optional<UsageReading>& usage);
+    // The most this view may be tall: the list gives way so the footer always fits with it.
+    void setAvailableHeight(qreal height);
+
+    // Re-reads the store; called on the store's changes.
+    void refresh();
+
+    bool showsEmptyState() const;
+    // The scrolling area's height and the height of the rows it holds (with their padding).
+    qreal listHeight() const;
+    qreal contentHeight() const;
+    bool fades() const;
+    // The rows in list order, and the row of one session.
+    std::vector<QWidget*> rows() const;
+    QWidget* row(const std::string& id) const;
+    HiddenSessionsRow* hiddenRow() const { return m_hidden; }
+    UsageStrip* usageStrip() const { return m_strip; }
+    QWidget* footer() const { return m_footer; }
+    QScrollArea* scrollArea() const { return m_scroll; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    struct Row
+    {
+        QWidget* widget;
+        Session shown;
+    };
+
+    void syncRows(const std::vector<Session>& sessions);
+    void syncFooter();
+    void resizeList();
+    qreal listCap() const;
+
+    SessionStore& m_store;
+    SessionRowSource& m_rows;
+    std::map<std::string, Row> m_byId;
+    std::vector<std::string> m_order;
+    std::optional<UsageReading> m_usage;
+    qreal m_available = 1e9;
+
+    QVBoxLayout* m_layout;
+    QScrollArea* m_scroll;
+    QWidget* m_rowsBox;
+    QVBoxLayout* m_rowsLayout;
+    QWidget* m_fade;
+    QWidget* m_footer;
+    HiddenSessionsRow* m_hidden;
+    UsageStrip* m_strip;
+    EmptySessionsView* m_empty;
+};
+
+} // namespace velquist

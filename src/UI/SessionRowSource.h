@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Core/Session.h"
+
+class QWidget;
+
+namespace velquist {
+
+// Makes and refreshes the session list's rows, so the list keeps one row per session and changes
+// only the rows whose session changed.
+class SessionRowSource
+{
+  public:
+    virtual ~SessionRowSource() = default;
+    // A new row that shows `session`; the list takes ownership.
+    virtual QWidget* makeRow(const Session& session) = 0;
+    // Shows `session` (changed since the last call) in a row that this source made.
+    virtual void updateRow(QWidget* row, const Session& session) = 0;
+};
+
+} // namespace velquist

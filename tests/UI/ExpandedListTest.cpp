@@ -1,0 +1,161 @@
+#include "Core/MockData.h"
+#include "Core/SessionStore.h"
+#include "Core/SilenceRuleStore.h"
+#include "UI/ExpandedListView.h"
+#include "UI/HiddenSessionsRow.h"
+#include "UI/SessionRowSource.h"
+#include "UI/UsageStrip.h"
+#include "support/ManualScheduler.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace velquist;
+
+namespace {
+
+// Rows of a fixed height that note which sessions they were made and refreshed for.
+class RecordingRowSource final : public SessionRowSource
+{
+  public:
+    QWidget* makeRow(const Session& session) override
+    {
+        made.push_back(session.id);
+        auto* row = new QWidget;
+        row->setFixedSize(712, height);
+        return row;
+    }
+    void updateRow(QWidget*, const Session& session) override { updated.push_back(session.id); }
+
+    int height = 60;
+    std::vector<std::string> made;
+    std::vector<std::string> updated;
+};
+
+class ExpandedListTest : public ::testing::Test
+{
+  protected:
+    ExpandedListTest()
+        : silence(path("silence-rules.json")), store(clock, clock, path("sessions.json"), &silence)
+    {
+        store.disablePersistence();
+    }
+
+    std::filesystem::path path(const char* name) const
+    {
+        return std::filesystem::path(dir.path().toStdString()) / name;
+    }
+
+    void add(int count, const std::string& cwd = "/work/project")
+    {
+        for (int index = 0; index < count; ++index) {
+            Session session;
+            session.id = "claude:" + cwd + std::to_string(m_next++);
+            session.cwd = cwd;
+            session.status = SessionStatus::Working{};
+            store.upsert(session);
+        }
+    }
+
+    void hide(const std::string& pattern)
+    {
+        SilenceRule rule;
+        rule.id = QUuid::createUuid();
+        rule.pattern = pattern;
+        rule.match = SilenceRule::Match::prefix;
+        silence.add(rule);
+    }
+
+    QTemporaryDir dir;
+    test::ManualScheduler clock;
+    SilenceRuleStore silence;
+    SessionStore store;
+    RecordingRowSource rows;
+    int m_next = 0;
+};
+
+} // namespace
+
+TEST_F(ExpandedListTest, EmptyStateWithoutSessionsOrHiddenOnes)
+{
+    ExpandedListView list(store, rows);
+    list.setUsage(UsageReading{true, QuotaData{{{"session", "Session", 10, std::nullopt}}, {}, {}}, {}});
+    EXPECT_TRUE(list.showsEmptyState());
+    EXPECT_FALSE(list.footer()->isVisibleTo(&list)) << "no footer, so no usage strip";
+    EXPECT_EQ(list.sizeHint().width(), 760);
+    EXPECT_GT(list.sizeHint().height(), 2 * 28 + 26);
+}
+
+TEST_F(ExpandedListTest, OnlyHiddenSessionsShowTheSwitchWithTheirCount)
+{
+    add(2, "/work/secret");
+    hide("/work/secret");
+    ExpandedListView list(store, rows);
+    EXPECT_FALSE(list.showsEmptyState());
+    EXPECT_TRUE(list.rows().empty());
+    EXPECT_EQ(list.contentHeight(), 8 + 16);
+    EXPECT_TRUE(list.hiddenRow()->isVisibleTo(&list));
+    EXPECT_EQ(HiddenSessionsRow::label(2, false), "2 hidden sessions");
+    EXPECT_EQ(HiddenSessionsRow::label(1, false), "1 hidden session");
+    EXPECT_EQ(HiddenSessionsRow::label(0, true), "Showing hidden sessions");
+    EXPECT_EQ(HiddenSessionsRow::glyph(false), "eye.slash");
+
+    // The switch reveals them; pressing it again hides them and the row stays for the count.
+    QTest::mouseClick(list.hiddenRow(), Qt::LeftButton);
+    EXPECT_TRUE(silence.revealsHidden());
+    EXPECT_EQ(list.rows().size(), 2u);
+    QTest::mouseClick(list.hiddenRow(), Qt::LeftButton);
+    EXPECT_FALSE(silence.revealsHidden());
+    EXPECT_TRUE(list.rows().empty());
+}
+
+TEST_F(ExpandedListTest, RowsInPanelOrderForTheDemonstrationSessions)
+{
+    MockData::populate(store, clock.now());
+    ExpandedListView list(store, rows);
+    const auto displayed = store.displaySessions();
+    ASSERT_EQ(list.rows().size(), displayed.size());
+    for (std::size_t index = 0; index < displayed.size(); ++index)
+        EXPECT_EQ(list.rows()[index], list.row(displayed[index].id)) << index;
+    EXPECT_EQ(list.contentHeight(), 8 + 16 + 7 * 60 + 6 * 7);
+    EXPECT_FALSE(list.fades());
+    EXPECT_EQ(list.listHeight(), list.contentHeight());
+}
+
+TEST_F(ExpandedListTest, RowsAreUpdatedInPlaceById)
+{
+    add(3);
+    ExpandedListView list(store, rows);
+    const std::vector<QWidget*> before = list.rows();
+    rows.made.clear();
+    const std::string id = store.displaySessions()[1].id;
+    store.update(id, [](Session& session) { session.lastActivity = "Reading files"; });
+    EXPECT_TRUE(rows.made.empty()) << "no row is rebuilt";
+    EXPECT_EQ(rows.updated, std::vector<std::string>{id});
+    for (QWidget* row : before)
+        EXPECT_NE(std::find(list.rows().begin(), list.rows().end(), row), list.rows().end());
+
+    store.remove(id);
+    EXPECT_EQ(list.rows().size(), 2u);
+    EXPECT_EQ(list.row(id), nullptr);
+}
+
+TEST_F(ExpandedListTest, ManyRowsScrollAndFadeAndTheFooterStaysInsideThePanel)
+{
+    add(200);
+    add(3, "/work/secret");
+    hide("/work/secret");
+    ExpandedListView list(store, rows);
+    list.setUsage(UsageReading{true, QuotaData{{{"session", "Session", 10, std::nullopt}}, {}, {}}, {}});
+    EXPECT_EQ(list.rows().size(), 200u);
+    EXPECT_TRUE(list.fades());
+    EXPECT_EQ(list.listHeight(), 520) << "with room to spare the cap is 520";
+
+    // Inside a panel 560 tall with a 32-point bar, the list gives way to the footer.
+    list.setAvailableHeight(560 - 32);
+    EXPECT_LE(list.sizeHint().height(), 560 - 32);
+    EXPECT_TRUE(list.hiddenRow()->isVisibleTo(&list));
+    EXPECT_TRUE(list.usageStrip()->isVisibleTo(&list));
+    EXPECT_TRUE(list.fades());
+}
