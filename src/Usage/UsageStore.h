@@ -5,6 +5,7 @@
 #include "Usage/ClaudeUsageModels.h"
 #include "Usage/UsageProvider.h"
 #include "Usage/UsageReading.h"
+#include "Usage/UsageSource.h"
 
 #include <QObject>
 #include <chrono>
@@ -16,7 +17,6 @@
 
 namespace velquist {
 
-class UsageSource;
 class UserDefaults;
 
 // The one long-lived owner of usage: reads the chosen account's quota windows every five minutes
