@@ -5,11 +5,11 @@
 #include "Actions/ActionDispatcher.h"
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookAdapter.h"
+#include "Adapters/HookGateway.h"
 #include "BenchReport.h"
 #include "Core/QtScheduler.h"
 #include "Core/SessionStore.h"
 #include "Core/SystemClock.h"
-#include "Ingestion/HookGateway.h"
 #include "Platform/Linux/InotifyFileWatcher.h"
 #include "Platform/UserDefaults.h"
 #include "Shared/AppPaths.h"
@@ -73,11 +73,11 @@ int main(int argc, char** argv)
 
     SystemClock clock;
     QtScheduler scheduler;
-    SessionStore store(clock, scheduler);
+    SessionStore store(clock, scheduler, AppPaths::sessionsFile());
     ActionDispatcher dispatcher(clock);
     InotifyFileWatcher watcher;
     UserDefaults defaults;
-    HookGateway gateway(scheduler);
+    HookGateway gateway(scheduler, AppPaths::socketPath());
     auto& adapter = gateway.addAdapter(std::make_unique<HookAdapter>(
         store,
         AgentEngine{AgentKind::claudeCode, "claude", AgentMechanism::blockingHook,

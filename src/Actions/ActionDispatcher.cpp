@@ -8,15 +8,18 @@
 
 namespace velquist {
 
-ActionDispatcher::ActionDispatcher(const Clock& clock, QObject* parent) : QObject(parent), m_clock(clock) {}
+ActionDispatcher::ActionDispatcher(const Clock& clock, Collaborators collaborators, QObject* parent)
+    : QObject(parent), m_clock(clock), m_collaborators(collaborators)
+{
+}
 
 void ActionDispatcher::perform(const ControlAction& action, const Session& session)
 {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (playTapSound)
-                playTapSound();
+            if (m_collaborators.tapSound)
+                m_collaborators.tapSound->playTap();
         },
         Qt::QueuedConnection);
     if (SessionStore::isDemonstration(session.id)) {
@@ -24,8 +27,8 @@ void ActionDispatcher::perform(const ControlAction& action, const Session& sessi
         QMetaObject::invokeMethod(
             this,
             [this] {
-                if (introClickedAllow)
-                    introClickedAllow();
+                if (m_collaborators.intro)
+                    m_collaborators.intro->userClickedAllow();
             },
             Qt::QueuedConnection);
         return;
@@ -51,14 +54,9 @@ void ActionDispatcher::performNow(const ControlAction& action, const Session& se
         channel && channel->resolveDecision(action, session.id))
         return;
     Log::debug("dispatch", action.describe() + ": no decision channel, jumping to terminal");
-    if (jumpToTerminal) {
+    if (TerminalJumper* jumper = m_collaborators.jumper) {
         QMetaObject::invokeMethod(
-            this,
-            [this, session] {
-                if (jumpToTerminal)
-                    jumpToTerminal(session);
-            },
-            Qt::QueuedConnection);
+            this, [jumper, session] { jumper->jump(session); }, Qt::QueuedConnection);
     }
 }
 
@@ -71,16 +69,6 @@ DecisionResolver* ActionDispatcher::resolver(AgentKind kind) const
 {
     const auto found = m_resolvers.find(kind);
     return found == m_resolvers.end() ? nullptr : found->second;
-}
-
-void ActionDispatcher::setStore(SessionStore* store)
-{
-    m_store = store;
-}
-
-SessionStore* ActionDispatcher::store() const
-{
-    return m_store.data();
 }
 
 } // namespace velquist

@@ -2,20 +2,28 @@
 
 #include "Actions/ControlAction.h"
 #include "Actions/DecisionResolver.h"
+#include "Actions/IntroAllowHook.h"
+#include "Actions/TapSound.h"
+#include "Actions/TerminalJumper.h"
 #include "Core/AgentKind.h"
 #include "Core/Clock.h"
 #include "Core/Session.h"
 
 #include <QObject>
-#include <QPointer>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 
 namespace velquist {
 
-class SessionStore;
+// The services the dispatcher tells besides the decision channels; each is skipped when absent.
+// All must outlive the dispatcher.
+struct DispatchCollaborators
+{
+    TapSound* tapSound = nullptr;
+    IntroAllowHook* intro = nullptr;
+    TerminalJumper* jumper = nullptr;
+};
 
 // Where the panel's decisions go: a short sound, the introduction for its demonstration session,
 // a filter against an accidental repeat, then the resolver of the session's agent kind, or the
@@ -24,7 +32,10 @@ class ActionDispatcher final : public QObject
 {
     Q_OBJECT
   public:
-    explicit ActionDispatcher(const Clock& clock, QObject* parent = nullptr);
+    using Collaborators = DispatchCollaborators;
+
+    explicit ActionDispatcher(const Clock& clock, Collaborators collaborators = {},
+                              QObject* parent = nullptr);
 
     // Returns at once; the work runs from the event loop.
     void perform(const ControlAction& action, const Session& session);
@@ -36,21 +47,12 @@ class ActionDispatcher final : public QObject
     void registerResolver(AgentKind kind, DecisionResolver* resolver);
     DecisionResolver* resolver(AgentKind kind) const;
 
-    // The session store, for the settings window and the uninstaller.
-    void setStore(SessionStore* store);
-    SessionStore* store() const;
-
-    // Wired at start-up to services built elsewhere; each is skipped while unset.
-    std::function<void()> playTapSound;
-    std::function<void()> introClickedAllow;
-    std::function<void(const Session&)> jumpToTerminal;
-
     // A repeat of the same action on the same request within this window is dropped.
     static constexpr std::chrono::milliseconds kRepeatWindow{2500};
 
   private:
     const Clock& m_clock;
-    QPointer<SessionStore> m_store;
+    const Collaborators m_collaborators;
     std::map<AgentKind, DecisionResolver*> m_resolvers;
     struct Dispatch
     {

@@ -106,7 +106,7 @@ std::string GeminiEngineProfile::encodeDeny(const std::string& message) const
     return PermissionDecision::serialise({{"decision", "deny"}, {"reason", message}});
 }
 
-QwenEngineProfile::QwenEngineProfile() : EngineProfile({.autoApprovesReadOnlyTools = true}) {}
+QwenEngineProfile::QwenEngineProfile() : PermissionRequestProfile({.autoApprovesReadOnlyTools = true}) {}
 
 HookInstallTarget QwenEngineProfile::installTarget() const
 {
@@ -116,27 +116,6 @@ HookInstallTarget QwenEngineProfile::installTarget() const
 TranscriptLineParser QwenEngineProfile::transcriptLineParser() const
 {
     return QwenTranscriptParser::parse;
-}
-
-namespace {
-std::string qwenDecision(const char* decision, const std::string& reason)
-{
-    return PermissionDecision::serialise({{"hookSpecificOutput",
-                                           {{"hookEventName", "PreToolUse"},
-                                            {"permissionDecision", decision},
-                                            {"permissionDecisionReason", reason}}}});
-}
-} // namespace
-
-std::string QwenEngineProfile::encodeAllow(const std::optional<json>& /*updatedInput*/,
-                                           const std::optional<json>& /*updatedPermissions*/) const
-{
-    return qwenDecision("allow", "Approved from Velquist");
-}
-
-std::string QwenEngineProfile::encodeDeny(const std::string& message) const
-{
-    return qwenDecision("deny", message);
 }
 
 } // namespace velquist

@@ -108,16 +108,13 @@ class GeminiEngineProfile final : public EngineProfile
     std::string encodeDeny(const std::string& message) const override;
 };
 
-// Qwen Code: answers "PreToolUse".
-class QwenEngineProfile final : public EngineProfile
+// Qwen Code: answers its Claude-shaped "PermissionRequest" hook in Claude Code's format.
+class QwenEngineProfile final : public PermissionRequestProfile
 {
   public:
     QwenEngineProfile();
     HookInstallTarget installTarget() const override;
     TranscriptLineParser transcriptLineParser() const override;
-    std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput,
-                            const std::optional<nlohmann::json>& updatedPermissions) const override;
-    std::string encodeDeny(const std::string& message) const override;
 };
 
 } // namespace velquist

@@ -63,7 +63,8 @@ void FallbackDetector::scan()
                 return;
             m_scanning = false;
             apply(processes);
-        });
+        },
+        m_services.workers);
 }
 
 std::set<std::string> FallbackDetector::knownTerminals() const

@@ -13,6 +13,8 @@
 #include <sys/types.h>
 #include <vector>
 
+class QThreadPool;
+
 namespace velquist {
 
 class Clock;
@@ -58,6 +60,8 @@ class FallbackDetector final : public QObject
         const TerminalBinder* terminalBinder = nullptr;
         // Where the process table is read; a test hands in a folder laid out like /proc.
         std::filesystem::path procRoot = "/proc";
+        // Where the process table is read; none is Qt's global pool.
+        QThreadPool* workers = nullptr;
     };
 
     static constexpr std::chrono::milliseconds kScanInterval{5000};

@@ -1,8 +1,8 @@
 // The blocking half of the fallback detector: recognising agents in the process table.
-#include "Actions/TerminalBinder.h"
 #include "Adapters/FallbackDetector.h"
 #include "Adapters/ProcessTable.h"
 #include "Shared/ProgramName.h"
+#include "Terminal/TerminalBinder.h"
 
 #include <string_view>
 

@@ -1,7 +1,6 @@
 #include "Adapters/HookAdapter.h"
 
 #include "Actions/ActionDispatcher.h"
-#include "Actions/TerminalBinder.h"
 #include "Adapters/EngineProfile.h"
 #include "Core/Clock.h"
 #include "Core/SessionStore.h"
@@ -12,6 +11,7 @@
 #include "Shared/AppPaths.h"
 #include "Shared/Log.h"
 #include "Shared/ProcessTree.h"
+#include "Terminal/TerminalBinder.h"
 
 #include <QString>
 #include <QUuid>

@@ -4,12 +4,14 @@
 #include "Adapters/EngineProfile.h"
 #include "Adapters/FallbackDetector.h"
 #include "Adapters/HookAdapter.h"
+#include "Adapters/HookGateway.h"
+#include "Adapters/OpenCodeAdapter.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
 #include "Ingestion/ClaudeVersionProbe.h"
-#include "Ingestion/HookGateway.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
+#include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
@@ -29,53 +31,66 @@ struct HookEngine
     std::unique_ptr<const EngineProfile> profile;
 };
 
-AgentEngine describe(AgentKind kind, std::string displayName, std::string idNamespace)
+// The agent kind and the dialect of a catalogued hook agent.
+std::optional<HookEngine> engineFor(const AgentEntry& agent, const UserDefaults& defaults)
 {
-    return AgentEngine{kind, std::move(displayName), AgentMechanism::blockingHook,
-                       AgentCapabilities::of(kind), std::move(idNamespace)};
+    const auto make = [&](AgentKind kind, std::unique_ptr<const EngineProfile> profile) {
+        return HookEngine{AgentEngine{kind, std::string(agent.displayName), AgentMechanism::blockingHook,
+                                      AgentCapabilities::of(kind), std::string(agent.idNamespace)},
+                          std::move(profile)};
+    };
+    if (agent.idNamespace == "claude")
+        return make(AgentKind::claudeCode, std::make_unique<ClaudeEngineProfile>(defaults));
+    if (agent.idNamespace == "codex")
+        return make(AgentKind::codex, std::make_unique<CodexEngineProfile>());
+    if (agent.idNamespace == "cursor")
+        return make(AgentKind::cursor, std::make_unique<CursorEngineProfile>());
+    if (agent.idNamespace == "gemini")
+        return make(AgentKind::gemini, std::make_unique<GeminiEngineProfile>());
+    if (agent.idNamespace == "qwen")
+        return make(AgentKind::qwen, std::make_unique<QwenEngineProfile>());
+    return std::nullopt;
 }
 
 // Claude Code always; the others when their configuration folder (or a file of that name) exists.
-std::vector<HookEngine> hookEngines(const UserDefaults& defaults)
+std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePaths& paths)
 {
     std::vector<HookEngine> engines;
-    engines.push_back({describe(AgentKind::claudeCode, "Claude", "claude"),
-                       std::make_unique<ClaudeEngineProfile>(defaults)});
-    if (HookProvisioner::pathExists(AppPaths::codexDirectory()))
-        engines.push_back(
-            {describe(AgentKind::codex, "Codex", "codex"), std::make_unique<CodexEngineProfile>()});
-    if (HookProvisioner::pathExists(AppPaths::cursorDirectory()))
-        engines.push_back(
-            {describe(AgentKind::cursor, "Cursor", "cursor"), std::make_unique<CursorEngineProfile>()});
-    if (HookProvisioner::pathExists(AppPaths::geminiDirectory()))
-        engines.push_back(
-            {describe(AgentKind::gemini, "Gemini", "gemini"), std::make_unique<GeminiEngineProfile>()});
-    if (HookProvisioner::pathExists(AppPaths::qwenDirectory()))
-        engines.push_back({describe(AgentKind::qwen, "Qwen", "qwen"), std::make_unique<QwenEngineProfile>()});
+    for (const AgentEntry& agent : AgentCatalog::all()) {
+        if (!agent.alwaysHooked && !HookProvisioner::pathExists(agent.configDirectory(paths.home())))
+            continue;
+        if (auto engine = engineFor(agent, defaults))
+            engines.push_back(std::move(*engine));
+    }
     return engines;
 }
 
 } // namespace
 
-AppDelegate::AppDelegate(Environment environment, QObject* parent)
-    : QObject(parent), m_env(std::move(environment)), m_store(m_env.clock, m_env.scheduler),
-      m_dispatcher(m_env.clock), m_uninstaller(
-                                     m_dispatcher, m_env.defaults, m_env.loginItem, m_env.trash,
-                                     m_env.ownFiles, [this] { stopHookWriters(); }, m_env.quit)
+AppDelegate::AppDelegate(AppServices services, QObject* parent)
+    : QObject(parent), m_services(std::move(services)),
+      m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile()),
+      m_dispatcher(m_services.clock),
+      m_uninstaller(
+          m_store, m_services.defaults, m_services.loginItem, m_services.trash, m_services.ownFiles,
+          [this] { stopHookWriters(); }, m_services.quit)
 {
-    if (m_env.processRunner && m_env.commandLookup) {
-        ProcessRunner& runner = *m_env.processRunner;
-        CommandLookup& lookup = *m_env.commandLookup;
+    if (m_services.processRunner && m_services.commandLookup) {
+        ProcessRunner& runner = *m_services.processRunner;
+        CommandLookup& lookup = *m_services.commandLookup;
         ClaudeUsageProvider::Options claude;
-        claude.credentialsFile = AppPaths::home() / ".claude" / ".credentials.json";
-        claude.globalConfigFile = AppPaths::home() / ".claude.json";
+        claude.credentialsFile = m_services.paths.claudeCredentials();
+        claude.globalConfigFile = m_services.paths.claudeGlobalConfig();
         claude.claudeVersion = [&runner, &lookup] { return ClaudeVersionProbe::version(runner, lookup); };
+        claude.workers = &m_services.workers;
         m_claudeUsage =
-            std::make_unique<ClaudeUsageProvider>(m_env.clock, m_env.scheduler, std::move(claude));
+            std::make_unique<ClaudeUsageProvider>(m_services.clock, m_services.scheduler, std::move(claude));
+        CodexUsageProvider::Options codex;
+        codex.workers = &m_services.workers;
         m_codexUsage =
-            std::make_unique<CodexUsageProvider>(m_env.clock, runner, lookup, CodexUsageProvider::Options{});
-        m_usage = std::make_unique<UsageStore>(m_env.clock, m_env.scheduler, m_env.defaults, *m_claudeUsage,
-                                               *m_codexUsage);
+            std::make_unique<CodexUsageProvider>(m_services.clock, runner, lookup, std::move(codex));
+        m_usage = std::make_unique<UsageStore>(m_services.clock, m_services.scheduler, m_services.defaults,
+                                               *m_claudeUsage, *m_codexUsage);
     }
     // Sound settings, the privacy guard and the jump rules join the store here once they are
     // built; none of them exists yet.
@@ -87,6 +102,7 @@ AppDelegate::~AppDelegate()
     if (m_gateway)
         m_gateway->stop();
     // The probe's worker reads and writes the defaults, which go when the delegate has gone.
+    m_services.workers.waitForDone();
     QThreadPool::globalInstance()->waitForDone();
 }
 
@@ -99,16 +115,17 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Before the saved sessions come back and before any alert is wired, so the demonstration
     // raises no alert and a saved session of the same id replaces its demonstration.
     if (arguments.contains(QStringLiteral("--mock-data")))
-        MockData::populate(m_store, m_env.clock.now());
+        MockData::populate(m_store, m_services.clock.now());
 
-    LegacySupportMigration::run(LegacySupportMigration::legacyDirectory(), AppPaths::appSupport());
+    LegacySupportMigration::run(m_services.paths.legacySupport(), m_services.paths.support());
+    // The rules were read when the store was made, before the migration could bring them.
+    m_store.silence().reload();
     // The hook client compares this with what exists, to clean up once the application is gone.
-    HookCleanup::recordInstalledApp(m_env.appPath);
+    HookCleanup::recordInstalledApp(m_services.appPath);
 
     // Before any adapter exists; failures are logged inside.
-    HookProvisioner::apply(m_env.defaults, HookProvisioner::pathExists, m_env.hookClient);
+    HookProvisioner::apply(m_services.defaults, HookProvisioner::pathExists, m_services.hookClient);
 
-    m_dispatcher.setStore(&m_store);
     m_store.restoreSessions();
 
     // Not built yet, and wired here in this order when they are: the attention coordinator with
@@ -120,19 +137,23 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Claude Code's subagent events are hooked only once the installed version is known to send
     // them; searching its executable takes a while, so the answer comes in the background.
     m_probeContext = std::make_unique<QObject>();
-    ClaudeVersionProbe::refreshInBackground(m_env.defaults, m_probeContext.get(), [this](bool anySupported) {
-        if (anySupported)
-            HookInstaller::installHooks(HookInstaller::claudeTarget(m_env.defaults));
-    });
+    ClaudeVersionProbe::refreshInBackground(
+        m_services.defaults, m_probeContext.get(), [this](bool anySupported) {
+            if (anySupported)
+                HookInstaller::installHooks(HookInstaller::claudeTarget(m_services.defaults));
+        });
 
     // Not built yet: the sound settings and player join AppServices here, and the store's alert
     // callback goes to the attention coordinator.
 
     startHookIntake();
+    startOpenCodeIntake();
 
-    // Not built yet: the OpenCode adapter (when ~/.config/opencode exists) starts here.
     m_fallbackDetector = std::make_unique<FallbackDetector>(
-        m_store, FallbackDetector::Services{m_env.clock, m_env.scheduler, m_env.terminalBinder});
+        m_store, FallbackDetector::Services{.clock = m_services.clock,
+                                            .scheduler = m_services.scheduler,
+                                            .terminalBinder = m_services.terminalBinder,
+                                            .workers = &m_services.workers});
     m_fallbackDetector->start();
 
     // Not built yet, and started here in this order when they are: the glance watcher with the
@@ -142,13 +163,13 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
 void AppDelegate::startHookIntake()
 {
-    m_gateway = std::make_unique<HookGateway>(m_env.scheduler);
+    m_gateway = std::make_unique<HookGateway>(m_services.scheduler, m_services.paths.socketPath());
     std::vector<HookAdapter*> adapters;
-    for (auto& [engine, profile] : hookEngines(m_env.defaults)) {
+    for (auto& [engine, profile] : hookEngines(m_services.defaults, m_services.paths)) {
         auto adapter = std::make_unique<HookAdapter>(
             m_store, engine, std::move(profile),
-            HookAdapter::Services{m_env.clock, m_env.scheduler, m_env.transcriptWatcher, m_dispatcher,
-                                  m_env.terminalBinder});
+            HookAdapter::Services{m_services.clock, m_services.scheduler, m_services.transcriptWatcher,
+                                  m_dispatcher, m_services.terminalBinder});
         adapter->start();
         adapters.push_back(&m_gateway->addAdapter(std::move(adapter)));
     }
@@ -161,6 +182,21 @@ void AppDelegate::startHookIntake()
     }
     for (HookAdapter* adapter : adapters)
         adapter->resumeRestoredSessions();
+}
+
+void AppDelegate::startOpenCodeIntake()
+{
+    if (!HookProvisioner::pathExists(m_services.paths.opencodeConfigDirectory()))
+        return;
+    m_openCode = std::make_unique<OpenCodeAdapter>(
+        m_store, OpenCodeAdapter::Services{m_services.clock,
+                                           m_services.scheduler,
+                                           m_dispatcher,
+                                           m_services.terminalBinder,
+                                           m_services.paths.claudeSettings(),
+                                           {},
+                                           &m_services.workers});
+    m_openCode->start();
 }
 
 void AppDelegate::stopHookWriters()
@@ -179,9 +215,11 @@ void AppDelegate::applicationWillTerminate()
     m_terminated = true;
     if (m_gateway)
         m_gateway->stop();
-    // The OpenCode adapter stops here once it exists, and the glance watcher after the detector.
+    if (m_openCode)
+        m_openCode->stop();
     if (m_fallbackDetector)
         m_fallbackDetector->stop();
+    // The glance watcher stops here once it exists.
     m_store.cancelPendingSave();
     m_store.saveNow();
 }

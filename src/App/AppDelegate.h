@@ -1,32 +1,22 @@
 #pragma once
 
 #include "Actions/ActionDispatcher.h"
+#include "App/AppServices.h"
+#include "App/Uninstaller.h"
 #include "Core/SessionStore.h"
-#include "Core/Uninstaller.h"
 
 #include <QObject>
 #include <QStringList>
-#include <filesystem>
-#include <functional>
 #include <memory>
-#include <vector>
 
 namespace velquist {
 
 class ClaudeUsageProvider;
-class Clock;
 class CodexUsageProvider;
-class CommandLookup;
 class FallbackDetector;
-class FileWatcher;
 class HookGateway;
-class LoginItem;
-class ProcessRunner;
-class Scheduler;
-class TerminalBinder;
-class Trash;
+class OpenCodeAdapter;
 class UsageStore;
-class UserDefaults;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
@@ -36,34 +26,7 @@ class AppDelegate final : public QObject
 {
     Q_OBJECT
   public:
-    // What the running program hands in: time, settings and the platform's services. All must
-    // outlive the delegate.
-    struct Environment
-    {
-        Clock& clock;
-        Scheduler& scheduler;
-        UserDefaults& defaults;
-        LoginItem& loginItem;
-        Trash& trash;
-        // Change notices for the transcript tailers.
-        FileWatcher& transcriptWatcher;
-        // Binds sessions to their terminal application; none leaves bindings as the hooks sent them.
-        const TerminalBinder* terminalBinder = nullptr;
-        // Child processes and the login shell's command search; without both there is no usage
-        // reading.
-        ProcessRunner* processRunner = nullptr;
-        CommandLookup* commandLookup = nullptr;
-        // The application's executable, recorded in "app-path" for the hook client.
-        std::filesystem::path appPath;
-        // The hook client shipped with the application, copied into the support folder.
-        std::filesystem::path hookClient;
-        // The files that make up the application, which uninstalling moves to the trash.
-        std::vector<std::filesystem::path> ownFiles;
-        // Ends the application through its normal shutdown.
-        std::function<void()> quit;
-    };
-
-    explicit AppDelegate(Environment environment, QObject* parent = nullptr);
+    explicit AppDelegate(AppServices services, QObject* parent = nullptr);
     // Waits for background work that still uses the environment (the version probe).
     ~AppDelegate() override;
 
@@ -77,6 +40,8 @@ class AppDelegate final : public QObject
     ActionDispatcher& dispatcher() { return m_dispatcher; }
     // None before the start-up.
     HookGateway* gateway() const { return m_gateway.get(); }
+    // None before the start-up, and when OpenCode's configuration folder does not exist.
+    OpenCodeAdapter* openCodeAdapter() const { return m_openCode.get(); }
     // None without a process runner and a command lookup.
     UsageStore* usage() const { return m_usage.get(); }
     // For the settings window's removal of the application.
@@ -84,16 +49,18 @@ class AppDelegate final : public QObject
 
   private:
     void startHookIntake();
+    void startOpenCodeIntake();
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
 
-    Environment m_env;
+    AppServices m_services;
     SessionStore m_store;
     ActionDispatcher m_dispatcher;
     Uninstaller m_uninstaller;
     // Guards the version probe's late hook install; gone means the install is not wanted.
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
+    std::unique_ptr<OpenCodeAdapter> m_openCode;
     std::unique_ptr<FallbackDetector> m_fallbackDetector;
     std::unique_ptr<ClaudeUsageProvider> m_claudeUsage;
     std::unique_ptr<CodexUsageProvider> m_codexUsage;

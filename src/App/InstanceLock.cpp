@@ -4,15 +4,62 @@
 #include "Shared/FileUtil.h"
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace velquist {
 
+namespace {
+
+// Binds the abstract name; -1 with errno set when it cannot.
+int bindAbstract(const std::string& name)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    // A leading NUL puts the name in the abstract namespace.
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+std::string InstanceLock::abstractName(const std::filesystem::path& file)
+{
+    // FNV-1a: stable across builds, so every copy of the program finds the same name.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const unsigned char c : file.lexically_normal().string()) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return "velquist-instance-" + std::to_string(::getuid()) + "-" + hex;
+}
+
 InstanceLock::InstanceLock(std::filesystem::path file)
 {
+    m_nameFd = bindAbstract(abstractName(file));
+    if (m_nameFd < 0 && errno == EADDRINUSE) {
+        m_state = State::heldElsewhere;
+        return;
+    }
     if (auto made = FileUtil::ensurePrivateDirectory(file.parent_path()); !made) {
         m_error = made.error;
         return;
@@ -44,6 +91,8 @@ InstanceLock::~InstanceLock()
 {
     if (m_fd >= 0)
         ::close(m_fd);
+    if (m_nameFd >= 0)
+        ::close(m_nameFd);
 }
 
 std::filesystem::path InstanceLock::defaultFile()

@@ -5,9 +5,11 @@
 
 namespace velquist {
 
-// One running application per user: an exclusive flock on a file in the support folder, held for
-// the life of the object. The kernel drops it when the process ends, however it ends, so a crash
-// never leaves a stale lock, and two copies started together cannot both win.
+// One running application per user: an exclusive flock on a file in the support folder and an
+// abstract Unix socket name made from that file's path, both held for the life of the object. The
+// kernel drops both when the process ends, however it ends, so a crash never leaves a stale lock,
+// and two copies started together cannot both win. The name lives in no folder, so deleting the
+// support folder under a running copy does not let a second one start.
 class InstanceLock
 {
   public:
@@ -29,8 +31,12 @@ class InstanceLock
     // Why the lock is unavailable; empty otherwise.
     const std::string& error() const { return m_error; }
 
+    // The abstract socket name that stands for `file`.
+    static std::string abstractName(const std::filesystem::path& file);
+
   private:
     int m_fd = -1;
+    int m_nameFd = -1;
     State m_state = State::unavailable;
     std::string m_error;
 };

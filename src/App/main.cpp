@@ -1,5 +1,3 @@
-#include "Actions/TerminalBinder.h"
-#include "Actions/Tmux.h"
 #include "App/AppDelegate.h"
 #include "App/InstanceLock.h"
 #include "App/UnixSignalWatcher.h"
@@ -11,13 +9,20 @@
 #include "Platform/Linux/LinuxAppRegistry.h"
 #include "Platform/Linux/LinuxProcessRunner.h"
 #include "Platform/Linux/LinuxTrash.h"
+#include "Platform/Linux/LinuxWindowSystem.h"
 #include "Platform/Linux/XdgAutostartLoginItem.h"
+#include "Platform/UnavailableWindowSystem.h"
 #include "Shared/AppPaths.h"
+#include "Shared/HomePaths.h"
 #include "Shared/Log.h"
+#include "Terminal/TerminalBinder.h"
+#include "Terminal/Tmux.h"
 
 #include <QApplication>
+#include <QThreadPool>
 #include <algorithm>
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <system_error>
 
@@ -66,9 +71,12 @@ int main(int argc, char** argv)
     if (instance.state() == InstanceLock::State::unavailable)
         Log::debug("store", "single-instance lock unavailable: " + instance.error());
 
+    const HomePaths paths = HomePaths::fromEnvironment();
     SystemClock clock;
     QtScheduler scheduler;
-    JsonFileDefaults defaults(AppPaths::defaultsFile());
+    // Declared before the delegate: its work must end before what it uses goes.
+    QThreadPool workers;
+    JsonFileDefaults defaults(paths.defaultsFile());
     XdgAutostartLoginItem loginItem(AppPaths::executablePath());
     const auto files = ownFiles();
     LinuxTrash trash(files);
@@ -76,12 +84,18 @@ int main(int argc, char** argv)
     LinuxProcessRunner runner;
     CommandLookup lookup(runner);
     Tmux tmux(runner, lookup);
-    LinuxAppRegistry registry;
+    const std::string display = LinuxWindowSystem::displayFromEnvironment();
+    const std::unique_ptr<WindowSystem> windowSystem =
+        display.empty() ? std::unique_ptr<WindowSystem>(std::make_unique<UnavailableWindowSystem>())
+                        : std::make_unique<LinuxWindowSystem>(display);
+    LinuxAppRegistry registry(*windowSystem);
     TerminalBinder terminalBinder(registry, &tmux);
 
     AppDelegate delegate({.clock = clock,
                           .scheduler = scheduler,
                           .defaults = defaults,
+                          .paths = paths,
+                          .workers = workers,
                           .loginItem = loginItem,
                           .trash = trash,
                           .transcriptWatcher = transcriptWatcher,

@@ -1,5 +1,9 @@
 #include "Core/Session.h"
 
+#include "Core/ToolText.h"
+
+#include <algorithm>
+
 namespace velquist {
 
 using OJ = nlohmann::ordered_json;
@@ -110,6 +114,60 @@ Decoded<SubagentRun> SubagentRun::fromJson(const nlohmann::json& json)
         return SubagentRun{r.string("id"), r.string("name"), r.optionalString("activity"),
                            r.date("startedAt")};
     });
+}
+
+namespace {
+
+void bound(std::string& text, std::size_t characters)
+{
+    // Cheap when short: only texts past the byte count of their bound are examined.
+    if (text.size() > characters)
+        text = ToolText::truncated(text, characters, characters - 1, "\u2026");
+}
+
+void bound(std::optional<std::string>& text, std::size_t characters)
+{
+    if (text)
+        bound(*text, characters);
+}
+
+} // namespace
+
+void Session::boundFreeText()
+{
+    bound(cwd, kLongTextCharacters);
+    bound(lastActivity, kShortTextCharacters);
+    bound(detectedName, kShortTextCharacters);
+    bound(aiTitle, kShortTextCharacters);
+    bound(firstPrompt, kLongTextCharacters);
+    if (runningSubagents.size() > kMaxRunningSubagents) {
+        std::stable_sort(
+            runningSubagents.begin(), runningSubagents.end(),
+            [](const SubagentRun& a, const SubagentRun& b) { return a.startedAt < b.startedAt; });
+        runningSubagents.erase(runningSubagents.begin(),
+                               runningSubagents.end() - static_cast<std::ptrdiff_t>(kMaxRunningSubagents));
+    }
+    for (SubagentRun& run : runningSubagents) {
+        bound(run.name, kShortTextCharacters);
+        bound(run.activity, kShortTextCharacters);
+    }
+    // The status is rebuilt only when one of its texts is over its bound.
+    if (const auto* working = status.as<SessionStatus::Working>();
+        working && working->activity && working->activity->size() > kShortTextCharacters) {
+        SessionStatus::Working cut = *working;
+        bound(cut.activity, kShortTextCharacters);
+        status = cut;
+    } else if (const auto* done = status.as<SessionStatus::Done>();
+               done && done->summary && done->summary->size() > kLongTextCharacters) {
+        SessionStatus::Done cut = *done;
+        bound(cut.summary, kLongTextCharacters);
+        status = cut;
+    } else if (const auto* asking = status.as<SessionStatus::NeedsPermission>();
+               asking && asking->request.summary.size() > kLongTextCharacters) {
+        SessionStatus::NeedsPermission cut = *asking;
+        bound(cut.request.summary, kLongTextCharacters);
+        status = cut;
+    }
 }
 
 nlohmann::ordered_json Session::toJson() const

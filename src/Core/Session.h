@@ -150,6 +150,15 @@ struct Session
 
     AgentCapabilities capabilities() const { return AgentCapabilities::of(agent); }
 
+    // Bounds of the free texts a session keeps, in characters: no view shows more, and an agent
+    // that sends megabytes must not make every save and restore that large.
+    static constexpr std::size_t kLongTextCharacters = 4096;
+    static constexpr std::size_t kShortTextCharacters = 1024;
+    // Subagents a session keeps running at once; the oldest go first.
+    static constexpr std::size_t kMaxRunningSubagents = 256;
+    // Cuts every free text to its bound (prompt, titles, activity and summary texts).
+    void boundFreeText();
+
     // Stored form: field names as keys in declaration order, absent optionals left out. Decoding
     // reports the first problem (missing key, wrong type, unknown agent or status case) and never
     // throws, so the caller can skip one bad record.

@@ -7,6 +7,7 @@
 #include "Shared/Log.h"
 #include "Shared/ProcessTree.h"
 
+#include <QThreadPool>
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -43,16 +44,19 @@ bool isEnded(const Session& session)
 
 } // namespace
 
-SessionStore::SessionStore(Clock& clock, Scheduler& scheduler, std::optional<std::filesystem::path> file,
+SessionStore::SessionStore(Clock& clock, Scheduler& scheduler, std::filesystem::path file,
                            SilenceRuleStore* silence, QObject* parent)
-    : QObject(parent), m_clock(clock), m_scheduler(scheduler),
-      m_file(file ? std::move(*file) : AppPaths::sessionsFile()),
-      m_ownSilence(silence ? nullptr : std::make_unique<SilenceRuleStore>()),
+    : QObject(parent), m_clock(clock), m_scheduler(scheduler), m_save(std::make_shared<SaveState>(file)),
+      m_ownSilence(silence ? nullptr
+                           : std::make_unique<SilenceRuleStore>(file.parent_path() / kSilenceRulesFileName)),
       m_silence(silence ? silence : m_ownSilence.get())
 {
 }
 
-SessionStore::~SessionStore() = default;
+SessionStore::~SessionStore()
+{
+    flushSaves();
+}
 
 bool SessionStore::isDemonstration(const std::string& id)
 {
@@ -86,13 +90,14 @@ const Session* SessionStore::session(const std::string& id) const
 
 void SessionStore::restoreSessions()
 {
-    const FileRead read = FileUtil::read(m_file.path(), 64 * 1024 * 1024);
+    const FileRead read = FileUtil::read(m_save->file.path(), 64 * 1024 * 1024);
     if (read.status == FileRead::Status::missing)
         return;
     const auto parsed = read.ok() ? Json::parse(read.bytes) : std::nullopt;
     if (!parsed || !parsed->is_array()) {
         // Keep the user's file: the next save must not write over what we could not read.
-        m_file.keepOriginal();
+        std::lock_guard lock(m_save->mutex);
+        m_save->file.keepOriginal();
         Log::debug("store", "sessions file unreadable; it will be kept aside");
         return;
     }
@@ -197,6 +202,7 @@ void SessionStore::update(const std::string& id, const std::function<void(Sessio
     const SessionStatus oldStatus = session.status;
     change(session);
     session.id = id;
+    session.boundFreeText();
     const auto now = m_clock.now();
     session.updatedAt = now;
     const bool wasAsking = oldStatus.asksForUser();
@@ -214,15 +220,18 @@ void SessionStore::update(const std::string& id, const std::function<void(Sessio
     m_sessions.insert_or_assign(id, std::move(session));
     Q_EMIT sessionsChanged();
     signalIfNeeded(id, oldStatus, newStatus);
-    if (becameDone && onDoneUnread)
-        onDoneUnread();
+    if (becameDone)
+        Q_EMIT doneUnread();
     scheduleSave();
 }
 
 void SessionStore::upsert(Session session)
 {
+    session.boundFreeText();
     const std::string id = session.id;
     const bool isNew = m_sessions.find(id) == m_sessions.end();
+    if (isNew)
+        makeRoomForOneMore();
     const bool silenced = isSilenced(session);
     m_sessions.insert_or_assign(id, std::move(session));
     Q_EMIT sessionsChanged();
@@ -286,15 +295,13 @@ void SessionStore::fire(AlertSignal signal)
     Log::debug("store",
                "fired " + std::string(toString(signal)) + " revision=" + std::to_string(m_alertRevision));
     Q_EMIT alertRaised(signal);
-    if (onAlert)
-        onAlert(signal);
 }
 
 void SessionStore::scheduleSave()
 {
     if (m_persistenceDisabled)
         return;
-    m_saveTimer = ScheduledTimer(m_scheduler, m_scheduler.schedule(1s, [this] { saveNow(); }));
+    m_saveTimer = ScheduledTimer(m_scheduler, m_scheduler.schedule(1s, [this] { saveInBackground(); }));
 }
 
 void SessionStore::cancelPendingSave()
@@ -308,16 +315,93 @@ void SessionStore::disablePersistence()
     m_saveTimer.cancel();
 }
 
+namespace {
+
+std::string encodeSessions(const std::vector<Session>& sessions)
+{
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    for (const Session& session : sessions)
+        array.push_back(session.toJson());
+    return Json::dump(array);
+}
+
+} // namespace
+
 void SessionStore::saveNow()
 {
     if (m_persistenceDisabled)
         return;
-    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    m_saveTimer.cancel();
+    std::vector<Session> persisted;
     for (const auto& [id, session] : m_sessions) {
         if (isPersisted(id))
-            array.push_back(session.toJson());
+            persisted.push_back(session);
     }
-    m_file.write(Json::dump(array));
+    const std::uint64_t generation = ++m_saveGeneration;
+    const std::string bytes = encodeSessions(persisted);
+    std::lock_guard lock(m_save->mutex);
+    m_save->file.write(bytes);
+    m_save->written = generation;
+}
+
+// Only the copy is made here; encoding and writing run on a pool thread so a large table never
+// stalls the main thread. Saves are written in order: one that finds a newer one written already
+// is dropped.
+void SessionStore::saveInBackground()
+{
+    if (m_persistenceDisabled)
+        return;
+    auto persisted = std::make_shared<std::vector<Session>>();
+    for (const auto& [id, session] : m_sessions) {
+        if (isPersisted(id))
+            persisted->push_back(session);
+    }
+    const std::uint64_t generation = ++m_saveGeneration;
+    {
+        std::lock_guard lock(m_save->mutex);
+        ++m_save->running;
+    }
+    QThreadPool::globalInstance()->start([state = m_save, persisted, generation] {
+        const std::string bytes = encodeSessions(*persisted);
+        std::lock_guard lock(state->mutex);
+        if (generation > state->written) {
+            state->file.write(bytes);
+            state->written = generation;
+        }
+        if (--state->running == 0)
+            state->idle.notify_all();
+    });
+}
+
+void SessionStore::flushSaves()
+{
+    std::unique_lock lock(m_save->mutex);
+    m_save->idle.wait(lock, [this] { return m_save->running == 0; });
+}
+
+// The oldest session that is not working or asking goes first; demonstration sessions stay.
+void SessionStore::makeRoomForOneMore()
+{
+    while (m_sessions.size() >= kMaxLiveSessions) {
+        const std::string* victim = nullptr;
+        Clock::WallTime oldest = Clock::WallTime::max();
+        int victimRank = -1;
+        for (const auto& [id, session] : m_sessions) {
+            if (isDemonstration(id))
+                continue;
+            const int rank = displayRank(session.status);
+            // Ended, idle and done before working, asking last; the oldest within a rank.
+            if (rank > victimRank || (rank == victimRank && session.updatedAt < oldest)) {
+                victim = &id;
+                victimRank = rank;
+                oldest = session.updatedAt;
+            }
+        }
+        if (!victim)
+            return;
+        Log::debug("store", "too many sessions; dropping " + Log::shortId(*victim));
+        remove(std::string(*victim));
+    }
 }
 
 } // namespace velquist

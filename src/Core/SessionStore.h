@@ -7,10 +7,12 @@
 #include "Core/StateFile.h"
 
 #include <QObject>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,9 +28,9 @@ class SessionStore final : public QObject
 {
     Q_OBJECT
   public:
-    // `file` defaults to "sessions.json" in the support folder; without `silence` the store makes
-    // its own rule store on the default file.
-    SessionStore(Clock& clock, Scheduler& scheduler, std::optional<std::filesystem::path> file = std::nullopt,
+    // `file` is "sessions.json" in the support folder; without `silence` the store makes its own
+    // rule store on the rules file beside it.
+    SessionStore(Clock& clock, Scheduler& scheduler, std::filesystem::path file,
                  SilenceRuleStore* silence = nullptr, QObject* parent = nullptr);
     ~SessionStore() override;
 
@@ -57,8 +59,10 @@ class SessionStore final : public QObject
     // Records that the user has seen a finished session.
     void markDoneRead(const std::string& id);
 
-    // Writes the sessions file at once (unless persistence is off).
+    // Writes the sessions file at once (unless persistence is off), on the calling thread.
     void saveNow();
+    // Waits until the saves running in the background are written.
+    void flushSaves();
     // Drops the pending debounced save.
     void cancelPendingSave();
     // Stops every later write, for good (after uninstalling).
@@ -69,12 +73,13 @@ class SessionStore final : public QObject
     bool introIsRunning() const { return m_introIsRunning; }
     void setIntroIsRunning(bool running);
     SilenceRuleStore& silence() { return *m_silence; }
-    const std::filesystem::path& persistenceFile() const { return m_file.path(); }
+    const std::filesystem::path& persistenceFile() const { return m_save->file.path(); }
 
-    // Set once at start-up: the attention coordinator's alert handler and the glance watcher's
-    // re-evaluation.
-    std::function<void(AlertSignal)> onAlert;
-    std::function<void()> onDoneUnread;
+    // The most live sessions kept; past it the oldest that are not busy go.
+    static constexpr std::size_t kMaxLiveSessions = 2000;
+
+    // The silence rules' file name in the support folder.
+    static constexpr const char* kSilenceRulesFileName = "silence-rules.json";
 
     // Whether a session id keeps its id on restore and is never saved, and so on.
     static bool isDemonstration(const std::string& id);
@@ -85,7 +90,10 @@ class SessionStore final : public QObject
 
   Q_SIGNALS:
     void sessionsChanged();
+    // An alert for the attention coordinator (and any other listener), at the moment it is raised.
     void alertRaised(velquist::AlertSignal signal);
+    // A session has just finished and is unread (the glance watcher re-evaluates).
+    void doneUnread();
     void introIsRunningChanged();
 
   private:
@@ -94,10 +102,23 @@ class SessionStore final : public QObject
                         const SessionStatus& newStatus);
     void fire(AlertSignal signal);
     void scheduleSave();
+    void saveInBackground();
+    void makeRoomForOneMore();
 
     Clock& m_clock;
     Scheduler& m_scheduler;
-    StateFile m_file;
+    // What a background save shares with the store; it outlives the store while a save runs.
+    struct SaveState
+    {
+        explicit SaveState(std::filesystem::path path) : file(std::move(path)) {}
+        std::mutex mutex;
+        std::condition_variable idle;
+        StateFile file;
+        std::uint64_t written = 0; // the newest generation written
+        int running = 0;
+    };
+    std::shared_ptr<SaveState> m_save;
+    std::uint64_t m_saveGeneration = 0;
     std::unique_ptr<SilenceRuleStore> m_ownSilence;
     SilenceRuleStore* m_silence;
     std::map<std::string, Session> m_sessions;

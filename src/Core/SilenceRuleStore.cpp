@@ -10,8 +10,8 @@
 
 namespace velquist {
 
-SilenceRuleStore::SilenceRuleStore(std::optional<std::filesystem::path> file, QObject* parent)
-    : QObject(parent), m_file(file ? std::move(*file) : AppPaths::silenceRulesFile())
+SilenceRuleStore::SilenceRuleStore(std::filesystem::path file, QObject* parent)
+    : QObject(parent), m_file(std::move(file))
 {
     load();
 }
@@ -113,6 +113,11 @@ void SilenceRuleStore::setRules(std::vector<SilenceRule> rules)
         return;
     m_rules = std::move(rules);
     Q_EMIT rulesChanged();
+}
+
+void SilenceRuleStore::reload()
+{
+    load();
 }
 
 void SilenceRuleStore::load()

@@ -15,9 +15,8 @@ class SilenceRuleStore final : public QObject
 {
     Q_OBJECT
   public:
-    // `file` defaults to "silence-rules.json" in the support folder. Loads it; never writes.
-    explicit SilenceRuleStore(std::optional<std::filesystem::path> file = std::nullopt,
-                              QObject* parent = nullptr);
+    // `file` is "silence-rules.json" in the support folder. Loads it; never writes.
+    explicit SilenceRuleStore(std::filesystem::path file, QObject* parent = nullptr);
 
     const std::vector<SilenceRule>& rules() const { return m_rules; }
     std::vector<SilenceRule> customRules() const;
@@ -42,6 +41,9 @@ class SilenceRuleStore final : public QObject
     void update(const QUuid& id, const std::string& pattern);
     // Removes custom rules with this id; presets stay.
     void remove(const QUuid& id);
+    // Reads the file again, for when it has just been moved into place (the support folder's
+    // migration from its former name runs after the store exists).
+    void reload();
 
   Q_SIGNALS:
     void rulesChanged();

@@ -19,7 +19,7 @@ void StateFile::write(const std::string& bytes)
         FileUtil::moveAside(m_path);
         m_keepOriginal = false;
     }
-    if (auto written = FileUtil::writeAtomically(m_path, bytes, 0600, FileUtil::ModePolicy::force); !written)
+    if (auto written = FileUtil::writeOwnFile(m_path, bytes); !written)
         Log::debug("store", written.error);
 }
 

@@ -119,8 +119,14 @@ Clock::WallTime readDate(const nlohmann::json& value, const std::string& path)
     if (!value.is_number())
         fail(path, std::string("expected a date (number) but found ") + typeName(value));
     const double seconds = value.get<double>();
-    // Beyond about ±290,000 years the clock's nanoseconds overflow.
-    if (!std::isfinite(seconds) || std::fabs(seconds) > 9.0e12)
+    // The clock counts nanoseconds since 1970 in 64 bits: about 292 years either side. A day of
+    // margin keeps the rounding of the conversion inside.
+    using Seconds = std::chrono::duration<double>;
+    constexpr double margin = 86400;
+    const double reference = static_cast<double>(kReferenceUnixSeconds);
+    const double latest = Seconds(Clock::WallTime::duration::max()).count() - reference - margin;
+    const double earliest = Seconds(Clock::WallTime::duration::min()).count() - reference + margin;
+    if (!std::isfinite(seconds) || seconds > latest || seconds < earliest)
         fail(path, "date out of range");
     return decodeDate(seconds);
 }

@@ -1,6 +1,7 @@
 #include "Ingestion/HookEvent.h"
 
 #include "Ingestion/ToolActivity.h"
+#include "Shared/AgentCatalog.h"
 #include "Shared/Json.h"
 
 #include <array>
@@ -19,38 +20,7 @@ struct NameEntry
     HookEvent::Name name;
 };
 
-// Cursor spells its events in lower camel case and decides on its shell and MCP gates.
-constexpr std::array kCursorNames{
-    NameEntry{"sessionStart", HookEvent::Name::sessionStart},
-    NameEntry{"preToolUse", HookEvent::Name::preToolUse},
-    NameEntry{"postToolUse", HookEvent::Name::postToolUse},
-    NameEntry{"beforeShellExecution", HookEvent::Name::permissionRequest},
-    NameEntry{"beforeMCPExecution", HookEvent::Name::permissionRequest},
-    NameEntry{"stop", HookEvent::Name::stop},
-    NameEntry{"sessionEnd", HookEvent::Name::sessionEnd},
-};
-
-// Gemini waits for a decision on "BeforeTool"; it has no prompt, stop or subagent events.
-constexpr std::array kGeminiNames{
-    NameEntry{"SessionStart", HookEvent::Name::sessionStart},
-    NameEntry{"BeforeTool", HookEvent::Name::permissionRequest},
-    NameEntry{"AfterTool", HookEvent::Name::postToolUse},
-    NameEntry{"Notification", HookEvent::Name::notification},
-    NameEntry{"SessionEnd", HookEvent::Name::sessionEnd},
-};
-
-// Qwen waits for a decision on "PreToolUse" itself.
-constexpr std::array kQwenNames{
-    NameEntry{"SessionStart", HookEvent::Name::sessionStart},
-    NameEntry{"UserPromptSubmit", HookEvent::Name::userPromptSubmit},
-    NameEntry{"PreToolUse", HookEvent::Name::permissionRequest},
-    NameEntry{"PostToolUse", HookEvent::Name::postToolUse},
-    NameEntry{"Notification", HookEvent::Name::notification},
-    NameEntry{"Stop", HookEvent::Name::stop},
-    NameEntry{"SessionEnd", HookEvent::Name::sessionEnd},
-};
-
-// Every other engine uses the canonical names themselves.
+// The canonical names; each agent's own names map onto them in the agent catalog.
 constexpr std::array kDefaultNames{
     NameEntry{"SessionStart", HookEvent::Name::sessionStart},
     NameEntry{"UserPromptSubmit", HookEvent::Name::userPromptSubmit},
@@ -160,12 +130,11 @@ json objectOrEmpty(const json* value)
 
 std::optional<HookEvent::Name> HookEvent::canonical(std::string_view engine, std::string_view raw)
 {
-    if (engine == "cursor")
-        return lookUp(kCursorNames, raw);
-    if (engine == "gemini")
-        return lookUp(kGeminiNames, raw);
-    if (engine == "qwen")
-        return lookUp(kQwenNames, raw);
+    // An engine the catalog does not know speaks the canonical names.
+    if (const AgentEntry* agent = AgentCatalog::find(engine)) {
+        const std::string_view canonicalName = agent->canonicalEvent(raw);
+        return canonicalName.empty() ? std::nullopt : lookUp(kDefaultNames, canonicalName);
+    }
     return lookUp(kDefaultNames, raw);
 }
 
@@ -202,6 +171,9 @@ std::optional<HookEvent> HookEvent::parse(std::string_view bytes)
     event.sessionID = std::move(*sessionID);
     event.engine = std::move(engine);
     event.transcriptPath = Json::string(*payload, "transcript_path");
+    // A path with a NUL would be cut there by the system and name another file.
+    if (event.transcriptPath && event.transcriptPath->find('\0') != std::string::npos)
+        event.transcriptPath.reset();
     event.cwd = resolveCwd(*payload);
     event.notificationMessage = Json::string(*payload, "message");
     event.notificationType = Json::string(*payload, "notification_type");

@@ -4,6 +4,7 @@
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Json.h"
+#include "Shared/JsonRewrite.h"
 #include "Shared/Log.h"
 
 #include <algorithm>
@@ -54,32 +55,46 @@ bool isListOfObjects(const OrderedJson& value)
                                            [](const OrderedJson& element) { return element.is_object(); });
 }
 
-// The event's entries to merge into: none when the list holds something other than objects. Such a
-// list is left exactly as it is, as the clean-up leaves it: replacing it would drop the user's
-// entries, and an entry of ours added beside them could never be removed again. A missing event or
-// a value that is no list at all starts empty.
-std::optional<OrderedJson> entriesOf(const OrderedJson& hooks, const std::string& event)
+void noteLeftAlone(std::vector<std::string>* leftAlone, const std::string& key)
+{
+    if (leftAlone)
+        leftAlone->push_back(key);
+}
+
+// The event's entries to merge into: none when its value is anything but a list of objects (a
+// string, an object, a list holding other things). Such a value is left exactly as it is, as the
+// clean-up leaves it: replacing it would drop the user's entries, and an entry of ours added
+// beside them could never be removed again. A missing event starts empty.
+std::optional<OrderedJson> entriesOf(const OrderedJson& hooks, const std::string& event,
+                                     std::vector<std::string>* leftAlone)
 {
     const auto found = hooks.find(event);
-    if (found == hooks.end() || !found->is_array())
+    if (found == hooks.end())
         return OrderedJson::array();
     if (!isListOfObjects(*found)) {
-        Log::debug("hooks", "left " + event + " alone: its list holds more than hook entries");
+        noteLeftAlone(leftAlone, "hooks." + event);
         return std::nullopt;
     }
     return *found;
 }
 
-OrderedJson hooksOf(const OrderedJson& settings)
+// The "hooks" object to merge into: none when the file holds something else under that key.
+std::optional<OrderedJson> hooksOf(const OrderedJson& settings, std::vector<std::string>* leftAlone)
 {
     const auto found = settings.find("hooks");
-    return found != settings.end() && found->is_object() ? *found : OrderedJson::object();
+    if (found == settings.end())
+        return OrderedJson::object();
+    if (!found->is_object()) {
+        noteLeftAlone(leftAlone, "hooks");
+        return std::nullopt;
+    }
+    return *found;
 }
 
 bool mergeEvent(OrderedJson& hooks, const std::string& event, const std::string& command,
-                std::int64_t timeout)
+                std::int64_t timeout, std::vector<std::string>* leftAlone)
 {
-    std::optional<OrderedJson> list = entriesOf(hooks, event);
+    std::optional<OrderedJson> list = entriesOf(hooks, event, leftAlone);
     if (!list)
         return false;
     OrderedJson& entries = *list;
@@ -118,9 +133,9 @@ bool mergeEvent(OrderedJson& hooks, const std::string& event, const std::string&
 }
 
 bool mergeCursorEvent(OrderedJson& hooks, const std::string& event, const std::string& command,
-                      std::int64_t timeout)
+                      std::int64_t timeout, std::vector<std::string>* leftAlone)
 {
-    std::optional<OrderedJson> list = entriesOf(hooks, event);
+    std::optional<OrderedJson> list = entriesOf(hooks, event, leftAlone);
     if (!list)
         return false;
     OrderedJson& entries = *list;
@@ -155,28 +170,31 @@ std::string singleQuoted(const std::string& text)
     return quoted + "'";
 }
 
-bool mergeTarget(const HookInstallTarget& target, OrderedJson& settings)
+bool mergeTarget(const HookInstallTarget& target, OrderedJson& settings, std::vector<std::string>* leftAlone)
 {
     if (target.style == HookInstallStyle::cursorStyle)
-        return mergeCursor(settings, AppPaths::installedHelper().string());
+        return mergeCursor(settings, AppPaths::installedHelper().string(), leftAlone);
     return merge(settings,
                  expectedCommand(target.engineNamespace, target.decideOn, target.unavailableResponse),
-                 target.events, target.decideEvents, target.timeoutScale);
+                 target.events, target.decideEvents, target.timeoutScale, leftAlone);
 }
 
-HookInstallTarget makeTarget(const fs::path& config, std::vector<std::string> events, std::string engine,
-                             std::string decideOn, int timeoutScale,
-                             std::optional<std::string> unavailable = std::nullopt)
+// The agent's hook installation as the catalog describes it, in the current home folder.
+HookInstallTarget targetFor(std::string_view idNamespace)
 {
+    const AgentEntry& agent = *AgentCatalog::find(idNamespace);
     HookInstallTarget target;
-    target.configURL = config;
-    target.backupURL = HookCleanup::backupOf(config);
-    target.events = std::move(events);
-    target.engineNamespace = std::move(engine);
-    target.decideEvents = {decideOn};
-    target.decideOn = std::move(decideOn);
-    target.timeoutScale = timeoutScale;
-    target.unavailableResponse = std::move(unavailable);
+    target.configURL = agent.configPath(AppPaths::home());
+    target.backupURL = HookCleanup::backupOf(target.configURL);
+    for (const std::string_view event : agent.hookedEvents)
+        target.events.emplace_back(event);
+    target.engineNamespace = agent.idNamespace;
+    target.style = agent.style;
+    target.decideOn = agent.decideOn;
+    target.decideEvents = {target.decideOn};
+    target.timeoutScale = agent.timeoutScale;
+    if (!agent.unavailableResponse.empty())
+        target.unavailableResponse = std::string(agent.unavailableResponse);
     return target;
 }
 
@@ -184,49 +202,37 @@ HookInstallTarget makeTarget(const fs::path& config, std::vector<std::string> ev
 
 HookInstallTarget claudeTarget(const UserDefaults& defaults)
 {
-    std::vector<std::string> events = {"SessionStart",      "UserPromptSubmit", "PreToolUse", "PostToolUse",
-                                       "PermissionRequest", "Notification",     "Stop",       "SessionEnd"};
-    for (const char* optional : {"SubagentStart", "SubagentStop"}) {
-        if (ClaudeVersionProbe::cachedSupport(optional, defaults))
-            events.emplace_back(optional);
-    }
-    return makeTarget(AppPaths::claudeSettings(), std::move(events), "claude", "PermissionRequest", 1);
+    HookInstallTarget target = targetFor("claude");
+    std::erase_if(target.events, [&](const std::string& event) {
+        return (event == "SubagentStart" || event == "SubagentStop") &&
+               !ClaudeVersionProbe::cachedSupport(event, defaults);
+    });
+    return target;
+}
+
+HookInstallTarget target(std::string_view idNamespace, const UserDefaults& defaults)
+{
+    return idNamespace == "claude" ? claudeTarget(defaults) : targetFor(idNamespace);
 }
 
 HookInstallTarget codexTarget()
 {
-    return makeTarget(
-        AppPaths::codexDirectory() / "hooks.json",
-        {"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest", "PostToolUse", "Stop"},
-        "codex", "PermissionRequest", 1);
+    return targetFor("codex");
 }
 
 HookInstallTarget cursorTarget()
 {
-    HookInstallTarget target = makeTarget(
-        AppPaths::cursorDirectory() / "hooks.json",
-        {"sessionStart", "preToolUse", "postToolUse", "beforeShellExecution", "beforeMCPExecution", "stop"},
-        "cursor", "PermissionRequest", 1);
-    target.style = HookInstallStyle::cursorStyle;
-    return target;
+    return targetFor("cursor");
 }
 
 HookInstallTarget geminiTarget()
 {
-    return makeTarget(AppPaths::geminiDirectory() / "settings.json",
-                      {"SessionStart", "BeforeTool", "AfterTool", "Notification", "SessionEnd"}, "gemini",
-                      "BeforeTool", 1000,
-                      R"({"decision":"deny","reason":"Velquist is not running to approve this tool"})");
+    return targetFor("gemini");
 }
 
 HookInstallTarget qwenTarget()
 {
-    return makeTarget(AppPaths::qwenDirectory() / "settings.json",
-                      {"SessionStart", "UserPromptSubmit", "PreToolUse", "PostToolUse", "Stop", "SessionEnd",
-                       "Notification"},
-                      "qwen", "PreToolUse", 1000,
-                      R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny",)"
-                      R"("permissionDecisionReason":"Velquist is not running to approve this tool"}})");
+    return targetFor("qwen");
 }
 
 const std::set<std::string>& cursorDecideEvents()
@@ -263,44 +269,54 @@ std::string cursorCommand(const std::string& event, const std::string& helperPat
 }
 
 bool merge(OrderedJson& settings, const std::string& command, const std::vector<std::string>& events,
-           const std::set<std::string>& decideEvents, int timeoutScale)
+           const std::set<std::string>& decideEvents, int timeoutScale, std::vector<std::string>* leftAlone)
 {
-    OrderedJson hooks = hooksOf(settings);
+    std::optional<OrderedJson> hooks = hooksOf(settings, leftAlone);
+    if (!hooks)
+        return false;
     bool changed = false;
     for (const std::string& event : events) {
         const std::int64_t timeout =
             (decideEvents.contains(event) ? kDecideTimeout : kEventTimeout) * timeoutScale;
-        changed |= mergeEvent(hooks, event, command, timeout);
+        changed |= mergeEvent(*hooks, event, command, timeout, leftAlone);
     }
     if (changed)
-        settings["hooks"] = std::move(hooks);
+        settings["hooks"] = std::move(*hooks);
     return changed;
 }
 
-bool mergeCursor(OrderedJson& settings, const std::string& helperPath)
+bool mergeCursor(OrderedJson& settings, const std::string& helperPath, std::vector<std::string>* leftAlone)
 {
+    std::optional<OrderedJson> hooks = hooksOf(settings, leftAlone);
+    if (!hooks)
+        return false;
     bool changed = false;
     const auto version = settings.find("version");
     if (version == settings.end() || !version->is_number_integer() || version->get<std::int64_t>() != 1) {
         settings["version"] = 1;
         changed = true;
     }
-    OrderedJson hooks = hooksOf(settings);
     for (const std::string& event : cursorTarget().events) {
         const std::int64_t timeout = cursorDecideEvents().contains(event) ? kDecideTimeout : kEventTimeout;
-        changed |= mergeCursorEvent(hooks, event, cursorCommand(event, helperPath), timeout);
+        changed |= mergeCursorEvent(*hooks, event, cursorCommand(event, helperPath), timeout, leftAlone);
     }
     if (changed)
-        settings["hooks"] = std::move(hooks);
+        settings["hooks"] = std::move(*hooks);
     return changed;
 }
 
 ConfigChange installHooks(const HookInstallTarget& target)
 {
     using Status = HookConfigEdit::Status;
+    std::vector<std::string> leftAlone;
     const HookConfigEdit edit =
-        HookCleanup::editConfig({target.configURL, target.backupURL},
-                                [&target](OrderedJson& settings) { return mergeTarget(target, settings); });
+        HookCleanup::editConfig({target.configURL, target.backupURL}, [&](OrderedJson& settings) {
+            leftAlone.clear();
+            return mergeTarget(target, settings, &leftAlone);
+        });
+    for (const std::string& key : leftAlone)
+        Log::system("Velquist: left \"" + key + "\" in " + target.configURL.string() +
+                    " as it is: it is not a list of hook entries");
     switch (edit.status) {
     case Status::rewritten:
         return {true, {}};
@@ -311,20 +327,21 @@ ConfigChange installHooks(const HookInstallTarget& target)
     case Status::notObject:
         return {false, target.configURL.string() + " is not a JSON object; refusing to modify it."};
     case Status::unreadable:
+    case Status::notWritable:
     case Status::failed:
         return {false, edit.error};
     }
 
     // Only a file that does not exist starts empty; there is nothing to back up.
     OrderedJson settings = OrderedJson::object();
-    mergeTarget(target, settings);
+    mergeTarget(target, settings, nullptr);
     std::error_code ec;
     fs::create_directories(target.configURL.parent_path(), ec);
     if (ec)
         return {false, "cannot create " + target.configURL.parent_path().string() + ": " + ec.message()};
     // Laid out as a two-space file that ends in a line feed.
     if (const FileResult written =
-            FileUtil::writeAtomically(target.configURL, HookCleanup::serializeLike(settings, "\n"), 0600);
+            FileUtil::writeAtomically(target.configURL, JsonRewrite::fresh(settings), 0600);
         !written)
         return {false, written.error};
     return {true, {}};
@@ -336,7 +353,9 @@ bool hooksInstalled(const HookInstallTarget& target)
     if (!read.ok())
         return false;
     std::optional<OrderedJson> settings = Json::parseOrdered(read.bytes);
-    return settings && settings->is_object() && !mergeTarget(target, *settings);
+    std::vector<std::string> leftAlone;
+    return settings && settings->is_object() && !mergeTarget(target, *settings, &leftAlone) &&
+           leftAlone.empty();
 }
 
 FileResult ensureHelperInstalled(const fs::path& source)

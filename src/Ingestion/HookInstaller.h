@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Shared/AgentCatalog.h"
+
 #include "Ingestion/ConfigChange.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
@@ -14,14 +16,6 @@
 namespace velquist {
 
 class UserDefaults;
-
-// How an agent's file lays out its hooks.
-enum class HookInstallStyle {
-    // "hooks" maps each event to a list of groups, each group's "hooks" a list of command entries.
-    claudeStyle,
-    // Cursor: a top-level "version": 1, and "hooks" maps each event straight to command entries.
-    cursorStyle,
-};
 
 // One agent's hook installation.
 struct HookInstallTarget
@@ -58,6 +52,8 @@ HookInstallTarget codexTarget();
 HookInstallTarget cursorTarget();
 HookInstallTarget geminiTarget();
 HookInstallTarget qwenTarget();
+// The target of the agent with this id namespace, which must be in the catalog.
+HookInstallTarget target(std::string_view idNamespace, const UserDefaults& defaults);
 
 // Cursor's events whose hook waits for a decision.
 const std::set<std::string>& cursorDecideEvents();
@@ -71,18 +67,22 @@ std::string expectedCommand(const std::string& engine, const std::string& decide
                             const std::optional<std::string>& unavailable);
 std::string cursorCommand(const std::string& event, const std::string& helperPath);
 
-// Merges our entry under each of `events` into `settings`; true when anything changed.
+// Merges our entry under each of `events` into `settings`; true when anything changed. A "hooks"
+// value that is no object, or an event's value that is no list of objects, is left exactly as it
+// is (replacing it would drop the user's entries) and its key is added to `leftAlone`.
 bool merge(nlohmann::ordered_json& settings, const std::string& command,
            const std::vector<std::string>& events, const std::set<std::string>& decideEvents,
-           int timeoutScale);
-bool mergeCursor(nlohmann::ordered_json& settings, const std::string& helperPath);
+           int timeoutScale, std::vector<std::string>* leftAlone = nullptr);
+bool mergeCursor(nlohmann::ordered_json& settings, const std::string& helperPath,
+                 std::vector<std::string>* leftAlone = nullptr);
 
 // Brings the target's file up to date, backing it up first (HookCleanup::editConfig). A missing
-// file is created; a file that cannot be read, or is not a JSON object, fails with an error and is
-// left alone.
+// file is created; a file that cannot be read, is not a JSON object, or may not be written fails
+// with an error and is left alone. Every key left alone inside it is logged once.
 ConfigChange installHooks(const HookInstallTarget& target);
 
-// Whether the target's file already holds our current entries. Every failure reads as false.
+// Whether the target's file already holds our current entries. Every failure reads as false, and
+// so does an event whose value we had to leave alone.
 bool hooksInstalled(const HookInstallTarget& target);
 
 // Copies the hook client (by default the one beside the application) into the support folder,

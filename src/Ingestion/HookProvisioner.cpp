@@ -1,5 +1,9 @@
 #include "Ingestion/HookProvisioner.h"
 
+#include "Shared/AgentCatalog.h"
+#include "Shared/AppPaths.h"
+#include "Shared/FileUtil.h"
+#include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
 
 #include <system_error>
@@ -16,15 +20,11 @@ bool pathExists(const fs::path& path)
 
 std::vector<HookInstallTarget> installedTargets(const UserDefaults& defaults, const FileExists& fileExists)
 {
-    std::vector<HookInstallTarget> targets = {HookInstaller::claudeTarget(defaults)};
-    if (fileExists(AppPaths::codexDirectory()))
-        targets.push_back(HookInstaller::codexTarget());
-    if (fileExists(AppPaths::cursorDirectory()))
-        targets.push_back(HookInstaller::cursorTarget());
-    if (fileExists(AppPaths::geminiDirectory()))
-        targets.push_back(HookInstaller::geminiTarget());
-    if (fileExists(AppPaths::qwenDirectory()))
-        targets.push_back(HookInstaller::qwenTarget());
+    std::vector<HookInstallTarget> targets;
+    for (const AgentEntry& agent : AgentCatalog::all()) {
+        if (agent.alwaysHooked || fileExists(agent.configDirectory(AppPaths::home())))
+            targets.push_back(HookInstaller::target(agent.idNamespace, defaults));
+    }
     return targets;
 }
 
@@ -40,7 +40,16 @@ std::vector<std::string> apply(const UserDefaults& defaults, const FileExists& f
         fail(helper.error);
         return failures;
     }
-    for (const HookInstallTarget& target : installedTargets(defaults, fileExists)) {
+    const std::vector<HookInstallTarget> targets = installedTargets(defaults, fileExists);
+    // Temporaries a killed writer left beside a configuration or its backup. Under the lock no
+    // writer of ours is at work, so even a fresh one is left over.
+    HookCleanup::withLock([&targets] {
+        for (const HookInstallTarget& target : targets) {
+            FileUtil::removeTemporariesOf(target.configURL);
+            FileUtil::removeTemporariesOf(target.backupURL);
+        }
+    });
+    for (const HookInstallTarget& target : targets) {
         if (const ConfigChange result = HookInstaller::installHooks(target); !result.ok())
             fail(result.error);
     }

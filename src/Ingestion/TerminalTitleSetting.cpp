@@ -66,6 +66,7 @@ ConfigChange enableTitles(const fs::path& path)
         if (Json::parseOrdered(FileUtil::read(path).bytes))
             return {};
         return {false, path.string() + " is not valid JSON"};
+    case Status::notWritable:
     case Status::failed:
         break;
     }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,21 +51,18 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
         post([initial](Reader& reader) { reader.open(initial); });
     }
 
-    // Reads what was appended; `checkPath` also makes sure the path still names the open file.
-    void postRefresh(bool checkPath)
+    // Reads what was appended, after making sure the path still names the file followed.
+    void postRefresh()
     {
-        if (checkPath)
-            m_checkPath = true;
         if (m_refreshQueued.exchange(true))
             return;
         post([](Reader& reader) {
             reader.m_refreshQueued = false;
-            reader.refresh(reader.m_checkPath.exchange(false));
+            reader.refresh();
         });
     }
 
-    // Ends the watch before returning, so the watcher need not outlive jobs still queued; the
-    // file itself is closed by the next job.
+    // Ends the watch before returning, so the watcher need not outlive jobs still queued.
     void postStop()
     {
         m_stopped = true;
@@ -97,38 +95,67 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
             owner, [owner, call = std::move(call)] { call(*owner); }, Qt::QueuedConnection);
     }
 
+    // Opens the path for one read. A FIFO or a device named as a transcript is never opened at
+    // all: the path is looked at first.
+    int openPath(struct stat& info, std::string& refusal) const
+    {
+        // The system would read such a path only up to the NUL, which names another file.
+        if (m_path.native().find('\0') != std::string::npos) {
+            refusal = "the path holds a NUL";
+            return -1;
+        }
+        if (::stat(m_path.c_str(), &info) != 0) {
+            refusal = std::strerror(errno);
+            return -1;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            refusal = "not a regular file";
+            return -1;
+        }
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) {
+            refusal = std::strerror(errno);
+            return -1;
+        }
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            refusal = "not a regular file";
+            return -1;
+        }
+        return fd;
+    }
+
+    // When the file was made, where the file system keeps it: with no descriptor held, a file
+    // deleted and made again may get the same inode number, and only this tells them apart.
+    static std::optional<std::pair<std::int64_t, std::uint32_t>> birthOf(int fd)
+    {
+        struct statx details
+        {
+        };
+        if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &details) != 0 || !(details.stx_mask & STATX_BTIME))
+            return std::nullopt;
+        return std::pair<std::int64_t, std::uint32_t>(details.stx_btime.tv_sec, details.stx_btime.tv_nsec);
+    }
+
     void open(bool initial)
     {
         if (m_stopped)
             return;
         close();
         std::string refusal;
-        // Look before opening: a FIFO or a device named as a transcript is never opened at all.
         struct stat info
         {
         };
-        if (::stat(m_path.c_str(), &info) != 0)
-            refusal = std::strerror(errno);
-        else if (!S_ISREG(info.st_mode))
-            refusal = "not a regular file";
-        int fd = -1;
-        if (refusal.empty()) {
-            fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-            if (fd < 0)
-                refusal = std::strerror(errno);
-            else if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-                refusal = "not a regular file";
-        }
-        if (!refusal.empty()) {
-            if (fd >= 0)
-                ::close(fd);
+        const int fd = openPath(info, refusal);
+        if (fd < 0) {
             Log::debug("tailer", "cannot open " + fileName(m_path) + ": " + refusal);
             toOwner([initial](TranscriptTailer& owner) { owner.openFailed(initial); });
             return;
         }
-        m_fd = fd;
+        m_known = true;
         m_device = info.st_dev;
         m_inode = info.st_ino;
+        m_birth = birthOf(fd);
         m_partial.clear();
         m_skippingLine = false;
         bool reset = false;
@@ -142,39 +169,52 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
         bool watched = false;
         {
             std::lock_guard lock(m_watchMutex);
-            if (!m_watcher)
+            if (!m_watcher) {
+                ::close(fd);
                 return;
-            m_watch = m_watcher->watch(m_fd, [weak = weak_from_this()](unsigned changes) {
+            }
+            // The watch follows the file itself, so it outlives the descriptor it was made from.
+            m_watch = m_watcher->watch(fd, [weak = weak_from_this()](unsigned) {
                 if (const auto reader = weak.lock())
-                    reader->postRefresh(changes & FileWatcher::linkChanged);
+                    reader->postRefresh();
             });
             watched = m_watch != 0;
         }
         toOwner([watched](TranscriptTailer& owner) { owner.fileOpened(watched); });
-        read(reset);
+        read(fd, reset);
+        // No descriptor is held between reads: thousands of sessions must not use up the
+        // process's descriptors.
+        ::close(fd);
     }
 
-    void refresh(bool checkPath)
+    void refresh()
     {
-        if (m_stopped || m_fd < 0)
+        if (m_stopped || !m_known)
             return;
-        if (checkPath && !pathNamesOpenFile()) {
+        // Each read opens the path again; a path that no longer names the file being followed
+        // means the file was replaced or removed.
+        std::string refusal;
+        struct stat info
+        {
+        };
+        const int fd = openPath(info, refusal);
+        if (fd < 0 || info.st_dev != m_device || info.st_ino != m_inode || birthOf(fd) != m_birth) {
+            if (fd >= 0)
+                ::close(fd);
             close();
             toOwner([](TranscriptTailer& owner) { owner.fileReplaced(); });
             return;
         }
         bool reset = false;
-        struct stat info
-        {
-        };
-        if (::fstat(m_fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) < m_offset) {
+        if (static_cast<std::uint64_t>(info.st_size) < m_offset) {
             // Cut short in place: what follows is a new file as far as the reader can tell.
             m_offset = 0;
             m_partial.clear();
             m_skippingLine = false;
             reset = startNewFile();
         }
-        read(reset);
+        read(fd, reset);
+        ::close(fd);
     }
 
     void close()
@@ -185,20 +225,7 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
                 m_watcher->unwatch(m_watch);
             m_watch = 0;
         }
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-
-    bool pathNamesOpenFile() const
-    {
-        struct stat info
-        {
-        };
-        if (::stat(m_path.c_str(), &info) != 0)
-            return errno != ENOENT && errno != ENOTDIR;
-        return info.st_dev == m_device && info.st_ino == m_inode;
+        m_known = false;
     }
 
     // Tool results of a new file are counted afresh, and the snapshot says so through its
@@ -210,14 +237,14 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
         return true;
     }
 
-    void read(bool changed)
+    void read(int fd, bool changed)
     {
         if (m_chunk.size() != kChunkSize)
             m_chunk.resize(kChunkSize);
         std::size_t budget = kReadBudget;
         while (budget > 0) {
             const ssize_t count =
-                ::pread(m_fd, m_chunk.data(), std::min(kChunkSize, budget), static_cast<off_t>(m_offset));
+                ::pread(fd, m_chunk.data(), std::min(kChunkSize, budget), static_cast<off_t>(m_offset));
             if (count < 0 && errno == EINTR)
                 continue;
             if (count <= 0)
@@ -228,7 +255,7 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
                 changed = true;
         }
         if (budget == 0)
-            postRefresh(false);
+            postRefresh();
         if (changed) {
             toOwner([snapshot = m_snapshot](TranscriptTailer& owner) {
                 if (owner.m_onUpdate)
@@ -299,12 +326,13 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
 
     std::atomic<bool> m_stopped{false};
     std::atomic<bool> m_refreshQueued{false};
-    std::atomic<bool> m_checkPath{false};
 
     // Touched only by jobs, under this lock.
     std::mutex m_mutex;
-    int m_fd = -1;
+    // Whether a file is being followed: its identity and how far it has been read.
+    bool m_known = false;
     dev_t m_device = 0;
+    std::optional<std::pair<std::int64_t, std::uint32_t>> m_birth;
     ino_t m_inode = 0;
     std::uint64_t m_offset = 0;
     std::string m_partial;
@@ -356,7 +384,7 @@ void TranscriptTailer::fileOpened(bool watched)
         return;
     // Without change notices (the watch limit is reached) the file is looked at on a timer.
     m_pollTimer = ScheduledTimer(
-        m_scheduler, m_scheduler.scheduleRepeating(kRetryInterval, [this] { m_reader->postRefresh(true); }));
+        m_scheduler, m_scheduler.scheduleRepeating(kRetryInterval, [this] { m_reader->postRefresh(); }));
 }
 
 void TranscriptTailer::fileReplaced()

@@ -15,15 +15,17 @@ namespace velquist {
 // arrives, so a callback never reaches an object that has gone.
 //
 // The result is posted to the caller thread's event dispatcher rather than to `context`: the
-// worker must not touch `context`, which the caller's thread may delete at any moment.
+// worker must not touch `context`, which the caller's thread may delete at any moment. `pool`
+// defaults to Qt's global one.
 template <typename Result>
-void runOnWorker(QObject* context, std::function<Result()> work, std::function<void(Result)> done)
+void runOnWorker(QObject* context, std::function<Result()> work, std::function<void(Result)> done,
+                 QThreadPool* pool = nullptr)
 {
     QPointer<QObject> guard(context);
     QObject* home = QAbstractEventDispatcher::instance();
     Q_ASSERT(home);
-    QThreadPool::globalInstance()->start(
-        [guard, home, work = std::move(work), done = std::move(done)]() mutable {
+    (pool ? pool : QThreadPool::globalInstance())
+        ->start([guard, home, work = std::move(work), done = std::move(done)]() mutable {
             Result result = work();
             QMetaObject::invokeMethod(
                 home,

@@ -1,6 +1,6 @@
 #include "Shared/AppPaths.h"
 
-#include "Shared/UserAccount.h"
+#include "Shared/HomePaths.h"
 
 #include <system_error>
 
@@ -9,48 +9,48 @@ namespace velquist::AppPaths {
 namespace fs = std::filesystem;
 
 namespace {
-fs::path inHome(const char* relative)
+HomePaths current()
 {
-    return home() / relative;
+    return HomePaths::fromEnvironment();
 }
 } // namespace
 
 fs::path home()
 {
-    return fs::path(UserAccount::homeDirectory());
+    return current().home();
 }
 
 fs::path claudeSettings()
 {
-    return inHome(".claude/settings.json");
+    return current().claudeSettings();
 }
 fs::path codexDirectory()
 {
-    return inHome(".codex");
+    return current().codexDirectory();
 }
 fs::path cursorDirectory()
 {
-    return inHome(".cursor");
+    return current().cursorDirectory();
 }
 fs::path geminiDirectory()
 {
-    return inHome(".gemini");
+    return current().geminiDirectory();
 }
 fs::path qwenDirectory()
 {
-    return inHome(".qwen");
+    return current().qwenDirectory();
 }
 fs::path opencodeConfigDirectory()
 {
-    return inHome(".config/opencode");
+    return current().opencodeConfigDirectory();
 }
 fs::path appSupport()
 {
-    return inHome(".local/share/Velquist");
+    return current().support();
 }
 fs::path installedHelper()
 {
-    return appSupport() / "bin" / "quorvel";
+    return current().installedHelper();
 }
 fs::path bundledHelper()
 {
@@ -58,33 +58,33 @@ fs::path bundledHelper()
 }
 fs::path claudeSettingsBackup()
 {
-    return inHome(".claude/settings.json.velquist.bak");
+    return current().claudeSettingsBackup();
 }
 
 fs::path socketPath()
 {
-    return appSupport() / "notch.sock";
+    return current().socketPath();
 }
 fs::path appPathFile()
 {
-    return appSupport() / "app-path";
+    return current().appPathFile();
 }
 fs::path hooksLock()
 {
-    return appSupport() / "hooks.lock";
+    return current().hooksLock();
 }
 fs::path sessionsFile()
 {
-    return appSupport() / "sessions.json";
+    return current().sessionsFile();
 }
 fs::path silenceRulesFile()
 {
-    return appSupport() / "silence-rules.json";
+    return current().silenceRulesFile();
 }
 
 fs::path defaultsFile()
 {
-    return inHome(".config/Velquist/defaults.json");
+    return current().defaultsFile();
 }
 
 fs::path executablePath()

@@ -1,6 +1,7 @@
 #include "Shared/FileUtil.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,20 +34,27 @@ bool writeAll(int fd, const char* data, size_t size)
     return true;
 }
 
-// Temporary files of earlier writes of `path` that were killed before their rename: the name
-// pattern is ours alone, and a minute-old one has no writer left. A fresh one may belong to a
-// writer still at work and stays.
-void removeStaleTemporaries(const fs::path& folder, const std::string& prefix)
+bool isMkstempCharacter(char c)
 {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// Temporary files of earlier writes of `target` that were killed before their rename. A fresh one
+// may belong to a writer still at work and stays unless `olderThan` is zero.
+void removeTemporaries(const fs::path& target, std::chrono::seconds olderThan)
+{
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string targetName = target.filename().string();
     std::error_code ec;
     const auto now = fs::file_time_type::clock::now();
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix))
+        if (!isTemporaryName(it->path().filename().string(), targetName))
             continue;
         std::error_code statError;
+        if (!fs::is_regular_file(fs::symlink_status(it->path(), statError)) || statError)
+            continue;
         const auto modified = fs::last_write_time(it->path(), statError);
-        if (!statError && now - modified > std::chrono::minutes(1) && it->is_regular_file(statError))
+        if (!statError && now - modified >= olderThan)
             fs::remove(it->path(), statError);
     }
 }
@@ -122,23 +130,50 @@ fs::path resolveSymlinks(const fs::path& path)
     return current;
 }
 
-FileResult writeAtomically(const fs::path& requested, const std::string& bytes, mode_t newFileMode,
-                           ModePolicy policy)
+bool isTemporaryName(const std::string& name, const std::string& target)
 {
-    const fs::path path = resolveSymlinks(requested);
+    const std::string prefix = "." + target + ".tmp-";
+    if (name.size() != prefix.size() + 6 || !name.starts_with(prefix))
+        return false;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        if (!isMkstempCharacter(name[i]))
+            return false;
+    }
+    return true;
+}
+
+void removeTemporariesOf(const fs::path& target)
+{
+    removeTemporaries(target, std::chrono::seconds(0));
+}
+
+FileResult writeOwnFile(const fs::path& path, const std::string& bytes)
+{
+    return writeAtomically(path, bytes, 0600, ModePolicy::force, LinkPolicy::moveLinkAside);
+}
+
+FileResult writeAtomically(const fs::path& requested, const std::string& bytes, mode_t newFileMode,
+                           ModePolicy policy, LinkPolicy links)
+{
+    std::error_code linkError;
+    const bool isLink = fs::is_symlink(fs::symlink_status(requested, linkError));
+    if (isLink && links == LinkPolicy::moveLinkAside && moveAside(requested).empty())
+        return {"cannot move the link " + requested.string() + " aside"};
+    const fs::path path = links == LinkPolicy::follow ? resolveSymlinks(requested) : requested;
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     mode_t mode = newFileMode;
     struct stat existing
     {
     };
-    if (policy == ModePolicy::keepExisting && ::stat(path.c_str(), &existing) == 0)
+    // lstat: with a link that is replaced, the mode to keep is not that of the file it names.
+    if (policy == ModePolicy::keepExisting && ::lstat(path.c_str(), &existing) == 0 &&
+        S_ISREG(existing.st_mode))
         mode = existing.st_mode & 07777;
 
     // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "." + name + "...".
     std::string name = ".";
     name += path.filename().string();
     name += ".tmp-";
-    const std::string temporaryPrefix = name;
     name += "XXXXXX";
     std::string pattern = (folder / name).string();
     const int fd = ::mkstemp(pattern.data());
@@ -167,7 +202,8 @@ FileResult writeAtomically(const fs::path& requested, const std::string& bytes, 
         ::unlink(temporary.c_str());
         return {describe("cannot replace", path, saved)};
     }
-    removeStaleTemporaries(folder, temporaryPrefix);
+    // A minute-old temporary of this file has no writer left.
+    removeTemporaries(path, std::chrono::minutes(1));
     // Make the rename itself durable.
     if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
         ::fsync(dir);
@@ -214,16 +250,34 @@ FileResult move(const fs::path& from, const fs::path& to)
 
 fs::path moveAside(const fs::path& path)
 {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    // The first free name; with every name taken, the oldest copy makes room.
+    fs::path chosen;
+    fs::path oldest;
+    fs::file_time_type oldestTime = fs::file_time_type::max();
+    for (int slot = 1; slot <= kKeptAsideCopies; ++slot) {
         fs::path target = path;
-        target += attempt == 0 ? std::string(".corrupt") : ".corrupt." + std::to_string(attempt + 1);
+        target += slot == 1 ? std::string(".corrupt") : ".corrupt." + std::to_string(slot);
         std::error_code ec;
-        if (fs::exists(fs::symlink_status(target, ec)))
-            continue;
-        if (::rename(path.c_str(), target.c_str()) == 0)
-            return target;
-        return {};
+        const auto status = fs::symlink_status(target, ec);
+        if (!fs::exists(status)) {
+            chosen = target;
+            break;
+        }
+        const auto modified =
+            fs::is_symlink(status) ? fs::file_time_type::min() : fs::last_write_time(target, ec);
+        if (ec || modified < oldestTime) {
+            oldestTime = ec ? fs::file_time_type::min() : modified;
+            oldest = target;
+        }
     }
+    if (chosen.empty()) {
+        std::error_code ec;
+        if (oldest.empty() || !fs::remove(oldest, ec))
+            return {};
+        chosen = oldest;
+    }
+    if (::rename(path.c_str(), chosen.c_str()) == 0)
+        return chosen;
     return {};
 }
 

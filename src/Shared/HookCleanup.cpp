@@ -1,13 +1,16 @@
 #include "Shared/HookCleanup.h"
 
+#include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
+#include "Shared/JsonRewrite.h"
 #include "Shared/JsonScan.h"
 
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,6 +121,24 @@ bool stripEntries(ordered_json& entries)
     return changed;
 }
 
+// Why the file (through its links) must not be replaced, or none when it may.
+std::optional<std::string> writeRefusal(const fs::path& path)
+{
+    const fs::path target = FileUtil::resolveSymlinks(path);
+    struct stat info
+    {
+    };
+    if (::stat(target.c_str(), &info) != 0)
+        return std::nullopt;
+    if (info.st_uid != ::geteuid())
+        return path.string() + " belongs to another user; leaving it alone.";
+    // The owner's write bit, not access(2): a process with privilege may write anything, yet a
+    // file the user made read-only still says "do not change me".
+    if ((info.st_mode & S_IWUSR) == 0)
+        return path.string() + " is read-only; leaving it alone.";
+    return std::nullopt;
+}
+
 mode_t modeOf(const fs::path& path)
 {
     struct stat info
@@ -151,16 +172,11 @@ fs::path backupOf(const fs::path& file)
 
 std::vector<HookConfigFile> configs()
 {
-    const fs::path files[] = {
-        AppPaths::claudeSettings(),
-        AppPaths::codexDirectory() / "hooks.json",
-        AppPaths::cursorDirectory() / "hooks.json",
-        AppPaths::geminiDirectory() / "settings.json",
-        AppPaths::qwenDirectory() / "settings.json",
-    };
     std::vector<HookConfigFile> result;
-    for (const auto& file : files)
+    for (const AgentEntry& agent : AgentCatalog::all()) {
+        const fs::path file = agent.configPath(AppPaths::home());
         result.push_back({file, backupOf(file)});
+    }
     return result;
 }
 
@@ -187,26 +203,6 @@ bool strip(ordered_json& settings)
     return changed;
 }
 
-std::string serializeLike(const ordered_json& settings, std::string_view previous)
-{
-    int indent = 2;
-    char indentChar = ' ';
-    if (const auto newline = previous.find('\n'); newline != std::string_view::npos) {
-        const std::string_view next = previous.substr(newline + 1);
-        const std::size_t spaces = next.find_first_not_of(' ');
-        if (!next.empty() && next.front() == '\t') {
-            indent = 1;
-            indentChar = '\t';
-        } else if (spaces >= 1 && spaces <= 8) {
-            indent = static_cast<int>(spaces);
-        }
-    }
-    std::string text = settings.dump(indent, indentChar, false, ordered_json::error_handler_t::replace);
-    if (!previous.empty() && previous.back() == '\n')
-        text += '\n';
-    return text;
-}
-
 HookConfigEdit editConfig(const HookConfigFile& file, const std::function<bool(ordered_json&)>& edit)
 {
     using Status = HookConfigEdit::Status;
@@ -219,12 +215,16 @@ HookConfigEdit editConfig(const HookConfigFile& file, const std::function<bool(o
         auto settings = Json::parseOrdered(before.bytes);
         if (!settings || !settings->is_object())
             return {Status::notObject, file.url.string() + " is not a JSON object"};
+        const ordered_json original = *settings;
         if (!edit(*settings))
             return {Status::unchanged, {}};
-        const std::string after = serializeLike(*settings, before.bytes);
+        if (auto refusal = writeRefusal(file.url))
+            return {Status::notWritable, *refusal};
+        const std::string after = JsonRewrite::rewrite(before.bytes, original, *settings);
         const mode_t mode = modeOf(file.url);
         if (auto written =
-                FileUtil::writeAtomically(file.backup, before.bytes, mode, FileUtil::ModePolicy::force);
+                FileUtil::writeAtomically(file.backup, before.bytes, mode, FileUtil::ModePolicy::force,
+                                          FileUtil::LinkPolicy::replaceLink);
             !written)
             return {Status::failed, written.error};
         // The agent may have saved the file while we worked; redo the edit on what it wrote.
@@ -251,7 +251,7 @@ std::vector<fs::path> stripAllConfigs()
 void recordInstalledApp(const fs::path& appPath)
 {
     FileUtil::ensurePrivateDirectory(AppPaths::appSupport());
-    FileUtil::writeAtomically(AppPaths::appPathFile(), appPath.string(), 0600, FileUtil::ModePolicy::force);
+    FileUtil::writeOwnFile(AppPaths::appPathFile(), appPath.string());
 }
 
 bool appIsDefinitelyGone()

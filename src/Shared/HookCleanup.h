@@ -25,12 +25,13 @@ struct HookConfigFile
 struct HookConfigEdit
 {
     enum class Status {
-        rewritten,  // the edit changed the settings; the backup and the new file are written
-        unchanged,  // the edit changed nothing; neither file was touched
-        missing,    // there is no such file
-        unreadable, // it exists but cannot be read (or is no regular file, or is huge)
-        notObject,  // it is not JSON, or its top level is not an object
-        failed,     // the backup or the new file could not be written; the file is as it was
+        rewritten,   // the edit changed the settings; the backup and the new file are written
+        unchanged,   // the edit changed nothing; neither file was touched
+        missing,     // there is no such file
+        unreadable,  // it exists but cannot be read (or is no regular file, or is huge)
+        notObject,   // it is not JSON, or its top level is not an object
+        notWritable, // the user may not write it, or another user owns it; it is left alone
+        failed,      // the backup or the new file could not be written; the file is as it was
     };
     Status status = Status::missing;
     std::string error;
@@ -80,14 +81,12 @@ std::filesystem::path backupOf(const std::filesystem::path& file);
 // in its place and order. Returns whether anything was removed.
 bool strip(nlohmann::ordered_json& settings);
 
-// Serialises rewritten settings the way the file held them: pretty-printed with the file's own
-// indentation (two spaces when it shows none), key order kept, and a final newline when it had one.
-std::string serializeLike(const nlohmann::ordered_json& settings, std::string_view previous);
-
 // Reads `file`, lets `edit` change its settings, and when it reports a change writes the previous
 // bytes to the backup and then the new settings over the file, both atomically and keeping the
-// file's mode. Nothing is rewritten when the backup cannot be written, and an edit made by
-// someone else while we worked is never overwritten (the edit is redone on the new content).
+// file's mode; what the edit left alone keeps its bytes and the file its layout. Nothing is
+// rewritten when the backup cannot be written, and an edit made by someone else while we worked is
+// never overwritten (the edit is redone on the new content). A file the user may not write, or
+// that another user owns, is never replaced: renaming over it would drop its protection.
 HookConfigEdit editConfig(const HookConfigFile& file,
                           const std::function<bool(nlohmann::ordered_json&)>& edit);
 

@@ -41,6 +41,13 @@ void AnimatedValue::seek(int msec)
     set(msec >= m_animation.duration() ? m_target : m_animation.currentValue().toReal());
 }
 
+void AnimatedValue::setImmediate(bool immediate)
+{
+    m_immediate = immediate;
+    if (immediate && isRunning())
+        jumpTo(m_target);
+}
+
 void AnimatedValue::jumpTo(qreal value)
 {
     m_animation.stop();

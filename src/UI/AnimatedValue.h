@@ -23,8 +23,8 @@ class AnimatedValue : public QObject
     // Moves a running animation to `msec` into its run, as if that much time had passed (for
     // pictures and measurements of a moment mid-run).
     void seek(int msec);
-    // Whether targets are reached at once (for tests and pictures).
-    void setImmediate(bool immediate) { m_immediate = immediate; }
+    // Whether targets are reached at once (for tests and pictures); a run under way ends at once.
+    void setImmediate(bool immediate);
 
   Q_SIGNALS:
     void changed(qreal value);

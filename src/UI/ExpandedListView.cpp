@@ -57,21 +57,28 @@ ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, 
     m_layout->setSpacing(0);
     m_layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    m_rowsLayout->setContentsMargins(kPaddingX, kPaddingTop, kPaddingX, kPaddingBottom);
-    m_rowsLayout->setSpacing(kRowSpacing);
+    const int margin = rows.rowMargin();
+    m_rowsLayout->setContentsMargins(kPaddingX - margin, kPaddingTop - margin, kPaddingX - margin,
+                                     kPaddingBottom - margin);
+    m_rowsLayout->setSpacing(kRowSpacing - 2 * margin);
     m_rowsLayout->addStretch(1);
     m_rowsBox->setFixedWidth(int(kWidth));
     m_rowsBox->setAttribute(Qt::WA_TranslucentBackground);
     m_rowsBox->installEventFilter(this);
 
     m_scroll->setWidget(m_rowsBox);
+    // setWidget() turns the background filling on; the rows sit on the sheet.
+    m_rowsBox->setAutoFillBackground(false);
     m_scroll->setWidgetResizable(false);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setFixedWidth(int(kWidth));
-    m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-    m_scroll->viewport()->setAutoFillBackground(false);
+    // The sheet behind shows through: nothing here paints a background or claims to.
+    for (QWidget* part : {static_cast<QWidget*>(m_scroll), m_scroll->viewport()}) {
+        part->setAutoFillBackground(false);
+        part->setAttribute(Qt::WA_TranslucentBackground);
+    }
     m_fade = new FadeOverlay(m_scroll);
 
     auto* footerLayout = new QVBoxLayout(m_footer);

@@ -245,6 +245,14 @@ bool exists(const QString& name)
     return builders().count(name) > 0;
 }
 
+QStringList names()
+{
+    QStringList result;
+    for (const auto& entry : builders())
+        result.push_back(entry.first);
+    return result;
+}
+
 QPainterPath path(const QString& name, qreal side, bool bold)
 {
     const auto found = builders().find(name);

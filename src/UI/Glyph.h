@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 class QPainter;
 
@@ -16,6 +17,8 @@ namespace Glyph {
 
 // Whether a glyph of this name exists.
 bool exists(const QString& name);
+// Every glyph's name, in name order.
+QStringList names();
 // The glyph as a fill path in a square of `side` points at the origin; `bold` thickens its strokes.
 // Empty for an unknown name.
 QPainterPath path(const QString& name, qreal side, bool bold = true);

@@ -23,6 +23,7 @@ NotchBody::NotchBody(const NotchGeometry& geometry, CollapsedBarView* bar, QWidg
       m_collapsedWidth(geometry.centerGapWidth)
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    m_sheet->installEventFilter(this);
     m_bar->setParent(this);
     connect(m_bar, &CollapsedBarView::clicked, this, &NotchBody::barClicked);
     for (AnimatedValue* value : {m_width, m_sheetShown, m_top, m_bottom, m_shadow})
@@ -156,9 +157,9 @@ qreal NotchBody::naturalSheetHeight() const
     if (!m_content)
         return 0;
     const int width = int(std::ceil(openWidth()));
-    const int height = m_content->hasHeightForWidth()
-                           ? m_content->heightForWidth(width)
-                           : m_content->sizeHint().expandedTo(m_content->minimumSize()).height();
+    const int height = m_content->hasHeightForWidth()    ? m_content->heightForWidth(width)
+                       : m_content->sizeHint().isValid() ? m_content->sizeHint().height()
+                                                         : m_content->minimumHeight();
     return std::max(0, height);
 }
 
@@ -199,7 +200,9 @@ void NotchBody::resizeEvent(QResizeEvent*)
 
 bool NotchBody::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_content && event->type() == QEvent::LayoutRequest)
+    // A content with a layout of its own hears of its changes; one that calls updateGeometry()
+    // tells its parent, the sheet.
+    if ((watched == m_content || watched == m_sheet) && event->type() == QEvent::LayoutRequest)
         measureContent();
     return QWidget::eventFilter(watched, event);
 }

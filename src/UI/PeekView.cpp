@@ -1,6 +1,7 @@
 #include "UI/PeekView.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/ElapsedText.h"
 #include "UI/MetaPill.h"
 #include "UI/SessionMark.h"
 #include "UI/SessionSignal.h"
@@ -47,7 +48,10 @@ void PeekView::setSession(const Session& session, Clock::WallTime now)
     m_now = now;
     m_mark->setKind(session.agent);
     m_mark->setPip(SessionSignal::color(session, now));
-    m_pill->setVisible(false);
+    const bool elapsed = showsElapsed(session, now);
+    if (elapsed)
+        m_pill->setText(QString::fromStdString(ElapsedText::format(*session.attentionSince, now)));
+    m_pill->setVisible(elapsed);
     relayout();
     update();
 }
@@ -89,7 +93,7 @@ QRectF PeekView::textRect() const
 {
     const qreal left = kPaddingX + m_mark->sizeHint().width() + kSpacing;
     qreal right = width() - kPaddingX;
-    if (m_pill->isVisible())
+    if (!m_pill->isHidden())
         right = m_pill->x() - kSpacing;
     return QRectF(left, (height() - textHeight()) / 2, std::max(0.0, right - left), textHeight());
 }
@@ -98,7 +102,7 @@ void PeekView::relayout()
 {
     const QSize mark = m_mark->sizeHint();
     m_mark->setGeometry(int(kPaddingX), (height() - mark.height()) / 2, mark.width(), mark.height());
-    if (m_pill->isVisible()) {
+    if (!m_pill->isHidden()) {
         const QSize pill = m_pill->sizeHint();
         m_pill->setGeometry(int(width() - kPaddingX - pill.width()), (height() - pill.height()) / 2,
                             pill.width(), pill.height());

@@ -187,7 +187,8 @@ void ClaudeUsageProvider::readLocal(Completion done, bool isRetry)
                 return done(UsageError::notAuthenticated());
             }
             send(local, std::move(done));
-        });
+        },
+        m_options.workers);
 }
 
 void ClaudeUsageProvider::send(const Local& local, Completion done)
@@ -258,7 +259,8 @@ void ClaudeUsageProvider::finish(QNetworkReply* reply, const std::optional<std::
             data.planName = plan;
             data.fetchedAt = m_clock.now();
             done(std::move(data));
-        });
+        },
+        m_options.workers);
 }
 
 } // namespace velquist

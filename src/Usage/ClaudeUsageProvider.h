@@ -15,6 +15,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QThreadPool;
 
 namespace velquist {
 
@@ -49,6 +50,8 @@ class ClaudeUsageProvider final : public QObject, public UsageSource
         std::chrono::milliseconds requestTimeout{15'000};
         // A credentials file caught while Claude Code rewrites it is read again once after this.
         std::chrono::milliseconds rereadDelay{250};
+        // Where the files are read and the reply decoded; none is Qt's global pool.
+        QThreadPool* workers = nullptr;
     };
 
     // The scope reading usage needs.

@@ -275,7 +275,8 @@ void CodexUsageProvider::fetch(Completion done)
             if (const auto* error = std::get_if<UsageError>(&outcome))
                 return done(*error);
             done(quota(std::get<RateLimits>(outcome), m_clock.now()));
-        });
+        },
+        m_options.workers);
 }
 
 } // namespace velquist

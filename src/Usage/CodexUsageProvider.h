@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+class QThreadPool;
+
 namespace velquist {
 
 class Clock;
@@ -44,6 +46,8 @@ class CodexUsageProvider final : public QObject, public UsageSource
         std::size_t lineLimit = 4 << 20;
         // How long the child has to leave after SIGTERM before SIGKILL.
         std::chrono::milliseconds exitGrace{2'000};
+        // Where the child is run; none is Qt's global pool.
+        QThreadPool* workers = nullptr;
     };
 
     CodexUsageProvider(Clock& clock, ProcessRunner& runner, CommandLookup& lookup, Options options,

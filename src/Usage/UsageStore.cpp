@@ -158,8 +158,8 @@ void UsageStore::checkThresholds(const QuotaData& data)
         if (!m_warned.insert(window.id).second)
             continue;
         Log::debug("usage", window.id + " crossed " + formatted(m_alertThreshold) + "%");
-        if (onThresholdCrossed)
-            onThresholdCrossed(window);
+        if (onThresholdCrossed && !onThresholdCrossed(window))
+            m_warned.erase(window.id);
     }
 }
 
@@ -169,8 +169,14 @@ void UsageStore::setProvider(UsageProvider provider)
         return;
     m_provider = provider;
     m_defaults.setValue(kProviderKey, std::string(toString(provider)));
+    // The old account's reading goes before anyone hears of the new account, so no view shows it
+    // under the new name.
+    const bool hadQuota = m_quota.has_value();
+    m_quota.reset();
     Q_EMIT providerChanged();
-    setQuota(std::nullopt);
+    if (hadQuota)
+        Q_EMIT quotaChanged();
+    Q_EMIT readingChanged();
     setError(std::nullopt);
     m_warned.clear();
     m_cooldownUntil.reset();
@@ -187,6 +193,7 @@ void UsageStore::setEnabled(bool enabled)
     if (enabled != m_enabled) {
         m_enabled = enabled;
         Q_EMIT isEnabledChanged();
+        Q_EMIT readingChanged();
     }
     if (enabled)
         start();
@@ -209,6 +216,7 @@ void UsageStore::setQuota(std::optional<QuotaData> quota)
         return;
     m_quota = std::move(quota);
     Q_EMIT quotaChanged();
+    Q_EMIT readingChanged();
 }
 
 void UsageStore::setError(std::optional<UsageError> error)

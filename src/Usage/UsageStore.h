@@ -62,7 +62,9 @@ class UsageStore final : public QObject
     UsageReading reading() const { return {m_enabled, m_quota, m_provider}; }
 
     // Called with each window that has reached the threshold, once until it drops below it again.
-    std::function<void(const QuotaWindow&)> onThresholdCrossed;
+    // Returns whether the warning reached the user: one held back (a snooze, a locked screen) is
+    // offered again with the next reading that still finds the window at the threshold.
+    std::function<bool(const QuotaWindow&)> onThresholdCrossed;
 
     static std::string_view toString(UsageProvider provider);
 
@@ -73,6 +75,8 @@ class UsageStore final : public QObject
     void isRefreshingChanged();
     void isEnabledChanged();
     void alertThresholdChanged();
+    // What reading() gives has changed (on, quota or account): the panel's views read it again.
+    void readingChanged();
 
   private:
     UsageSource& source(UsageProvider provider) const;

@@ -43,24 +43,33 @@ void run(int argc, char** argv)
     const std::string decideOn = flag(arguments, "--decide-on", "PermissionRequest");
     const std::string unavailable = flag(arguments, "--unavailable", "");
 
-    // The application was deleted: take our hooks out of the agents instead of relaying.
-    if (HookCleanup::appIsDefinitelyGone()) {
-        HookCleanup::withLock(HookCleanup::stripAllConfigs);
-        return;
-    }
-
     HookPayload payload;
     if (input.complete)
         HookRequest::readPayload(input.bytes(), kMaxPayloadBytes, payload);
     const bool isDecide = payload.eventName == decideOn;
-    auto emitUnavailableDecision = [&] {
+    const auto sendTimeout = isDecide ? kDecideSendTimeout : kEventSendTimeout;
+
+    // The recorded application is gone. One that still answers on the socket was only moved or
+    // rebuilt, and its hooks stay; otherwise it was deleted: take our hooks out of the agents
+    // instead of relaying.
+    int fd = -1;
+    if (HookCleanup::appIsDefinitelyGone()) {
+        fd = HookSocket::connectTo(AppPaths::socketPath().native(), sendTimeout);
+        if (fd < 0) {
+            HookCleanup::withLock(HookCleanup::stripAllConfigs);
+            return;
+        }
+    }
+    auto emitUnavailable = [&] {
+        if (fd >= 0)
+            ::close(fd);
         if (isDecide && !unavailable.empty())
             StandardStreams::writeOutput(unavailable);
     };
     // A request the application cannot be shown whole is not put to the user: the agent's own
     // answer for "unavailable" applies, never an implicit allow.
     if (isDecide && !payload.whole) {
-        emitUnavailableDecision();
+        emitUnavailable();
         return;
     }
 
@@ -81,14 +90,14 @@ void run(int argc, char** argv)
             context.decisionId = decisionId(context.pid, now);
         envelope = HookRequest::envelope(context);
     } catch (...) {
-        emitUnavailableDecision();
+        emitUnavailable();
         return;
     }
 
-    const auto sendTimeout = isDecide ? kDecideSendTimeout : kEventSendTimeout;
-    const int fd = HookSocket::connectTo(AppPaths::socketPath().native(), sendTimeout);
+    if (fd < 0)
+        fd = HookSocket::connectTo(AppPaths::socketPath().native(), sendTimeout);
     if (fd < 0) {
-        emitUnavailableDecision();
+        emitUnavailable();
         return;
     }
     const bool sent = HookSocket::writeAll(fd, {envelope.head, payload.json, envelope.tail}, sendTimeout);
@@ -96,20 +105,20 @@ void run(int argc, char** argv)
     if (!isDecide)
         return;
     if (!sent) {
-        ::close(fd);
-        emitUnavailableDecision();
+        emitUnavailable();
         return;
     }
     // The end of our sending direction ends the request; the reply comes back on the other.
     ::shutdown(fd, SHUT_WR);
     const auto reply = HookSocket::readToEnd(fd, kDecideTimeout);
-    ::close(fd);
     // Only a reply that the application finished by closing is a decision; bytes cut off by a
     // reset or a time-out could be half of one.
-    if (reply && !reply->empty())
+    if (reply && !reply->empty()) {
+        ::close(fd);
         StandardStreams::writeOutput(*reply);
-    else
-        emitUnavailableDecision();
+    } else {
+        emitUnavailable();
+    }
 }
 
 } // namespace velquist::HookClient

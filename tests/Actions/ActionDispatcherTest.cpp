@@ -1,5 +1,6 @@
 #include "Actions/ActionDispatcher.h"
 #include "support/ManualScheduler.h"
+#include "support/RecordingDispatchTargets.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -24,12 +25,9 @@ class RecordingResolver final : public DecisionResolver
 class ActionDispatcherTest : public ::testing::Test
 {
   protected:
-    ActionDispatcherTest() : dispatcher(clock)
+    ActionDispatcherTest() : dispatcher(clock, {&tapSound, &intro, &jumper})
     {
         dispatcher.registerResolver(AgentKind::claudeCode, &resolver);
-        dispatcher.playTapSound = [this] { ++taps; };
-        dispatcher.introClickedAllow = [this] { ++introAllows; };
-        dispatcher.jumpToTerminal = [this](const Session& s) { jumps.push_back(s.id); };
     }
 
     static Session session(const std::string& id, AgentKind agent = AgentKind::claudeCode)
@@ -48,11 +46,14 @@ class ActionDispatcherTest : public ::testing::Test
     }
 
     test::ManualScheduler clock;
+    test::RecordingTapSound tapSound;
+    test::RecordingIntroAllowHook intro;
+    test::RecordingTerminalJumper jumper;
     ActionDispatcher dispatcher;
     RecordingResolver resolver;
-    int taps = 0;
-    int introAllows = 0;
-    std::vector<std::string> jumps;
+    const int& taps = tapSound.taps;
+    const int& introAllows = intro.allows;
+    const std::vector<std::string>& jumps = jumper.jumps;
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "Adapters/EngineProfile.h"
 #include "Core/AgentInquiry.h"
 #include "support/MemoryDefaults.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -74,16 +74,6 @@ TEST(EngineProfileTest, DecisionDocumentsOfEachEngine)
     const std::string gemini[] = {geminiAllow, geminiAllow,
                                   geminiAllow, R"({"decision":"deny","reason":"Use src\/ instead"})",
                                   geminiAllow, geminiAllow};
-    const std::string qwenAllow =
-        R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow","permissionDecisionReason":"Approved from Velquist"}})";
-    const std::string qwen[] = {
-        qwenAllow,
-        qwenAllow,
-        qwenAllow,
-        R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny","permissionDecisionReason":"Use src\/ instead"}})",
-        qwenAllow,
-        qwenAllow};
-
     struct Engine
     {
         const char* name;
@@ -95,7 +85,8 @@ TEST(EngineProfileTest, DecisionDocumentsOfEachEngine)
         {"codex", std::make_unique<CodexEngineProfile>(), claudeOrCodex},
         {"cursor", std::make_unique<CursorEngineProfile>(), cursor},
         {"gemini", std::make_unique<GeminiEngineProfile>(), gemini},
-        {"qwen", std::make_unique<QwenEngineProfile>(), qwen},
+        // Qwen Code takes Claude Code's decision document on its own "PermissionRequest".
+        {"qwen", std::make_unique<QwenEngineProfile>(), claudeOrCodex},
     };
     const std::vector<Decision> cases = decisions();
     for (const Engine& engine : engines) {

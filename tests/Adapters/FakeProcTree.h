@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <cstdint>
 #include <filesystem>

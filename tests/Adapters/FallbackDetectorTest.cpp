@@ -1,13 +1,13 @@
 #include "Adapters/FallbackDetector.h"
-#include "Actions/TerminalBinder.h"
 #include "Adapters/FakeProcTree.h"
 #include "Adapters/ProcessTable.h"
 #include "Core/SessionStore.h"
+#include "Terminal/TerminalBinder.h"
 #include "support/AgentOnTerminal.h"
 #include "support/ManualScheduler.h"
 #include "support/RecordingAppRegistry.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -375,8 +375,7 @@ TEST_F(HookAdapterDecisionTest, ReplyTheClientCannotReceiveIsAFailureAndTheDispa
 {
     auto client = hold(bashRequest());
     client->hangUp();
-    std::vector<std::string> jumps;
-    dispatcher.jumpToTerminal = [&](const Session& s) { jumps.push_back(s.id); };
+    const auto& jumps = jumper.jumps;
     dispatcher.performNow(ControlAction::approve(GrantScope::once), session());
     EXPECT_FALSE(adapter->holdsDecision("claude:s1"));
     EXPECT_TRUE(session().status.is<SessionStatus::NeedsPermission>());

@@ -4,8 +4,9 @@
 #include "Adapters/HookAdapterTestSupport.h"
 #include "Core/SessionStore.h"
 #include "support/ManualScheduler.h"
+#include "support/RecordingDispatchTargets.h"
 #include "support/RecordingFileWatcher.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -100,7 +101,8 @@ class HookAdapterFixture : public ::testing::Test
     TemporaryHome home;
     ManualScheduler clock;
     SessionStore store{clock, clock, home.path() / "sessions.json"};
-    ActionDispatcher dispatcher{clock};
+    test::RecordingTerminalJumper jumper;
+    ActionDispatcher dispatcher{clock, {.jumper = &jumper}};
     RecordingFileWatcher watcher;
     std::shared_ptr<HangupWatcher> hangups = std::make_shared<HangupWatcher>();
     FakeProfile* profile = nullptr;

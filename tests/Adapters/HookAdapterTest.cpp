@@ -1,7 +1,7 @@
-#include "Actions/TerminalBinder.h"
 #include "Adapters/HookAdapterFixture.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/TranscriptParser.h"
+#include "Terminal/TerminalBinder.h"
 #include "support/RecordingAppRegistry.h"
 #include "support/WaitUntil.h"
 

@@ -1,6 +1,7 @@
 #include "App/AppDelegate.h"
+#include "Adapters/HookGateway.h"
+#include "Adapters/OpenCodeAdapter.h"
 #include "Core/CommandLookup.h"
-#include "Ingestion/HookGateway.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
@@ -12,8 +13,8 @@
 #include "support/RecordingLoginItem.h"
 #include "support/RecordingProcessRunner.h"
 #include "support/RecordingTrash.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -31,6 +32,8 @@ struct Harness
         : delegate({.clock = clock,
                     .scheduler = clock,
                     .defaults = defaults,
+                    .paths = HomePaths(home.path()),
+                    .workers = workers,
                     .loginItem = loginItem,
                     .trash = trash,
                     .transcriptWatcher = watcher,
@@ -52,6 +55,7 @@ struct Harness
     test::TemporaryHome home;
     const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
     test::ManualScheduler clock;
+    QThreadPool workers;
     test::MemoryDefaults defaults;
     test::RecordingLoginItem loginItem;
     test::RecordingTrash trash;
@@ -91,7 +95,6 @@ TEST_F(AppDelegateTest, DemonstrationSessionsComeFirstAndSavedOnesReplaceThem)
 
     EXPECT_EQ(delegate.store().sessions().size(), 8u);
     EXPECT_EQ(delegate.store().session("mock-mobile")->cwd, "/home/u/real");
-    EXPECT_EQ(delegate.dispatcher().store(), &delegate.store());
     // Its adapter resumed it: a session working when the application quit is idle now.
     EXPECT_TRUE(delegate.store().session("claude:abc")->status.is<SessionStatus::Idle>());
 }
@@ -164,6 +167,27 @@ TEST(AppDelegateEnginesTest, OnlyTheAgentsFoundGetAnAdapter)
         harness.delegate.applicationDidFinishLaunching({"velquist"});
         EXPECT_EQ(harness.adapterEngines(), c.engines);
     }
+}
+
+TEST(AppDelegateEnginesTest, OpenCodeIsFollowedOnlyWhenItsConfigurationFolderExists)
+{
+    {
+        Harness harness;
+        harness.delegate.applicationDidFinishLaunching({"velquist"});
+        EXPECT_EQ(harness.delegate.openCodeAdapter(), nullptr);
+        EXPECT_EQ(harness.delegate.dispatcher().resolver(AgentKind::opencode), nullptr);
+    }
+    Harness harness;
+    fs::create_directories(harness.home.path() / ".config/opencode");
+    harness.delegate.applicationDidFinishLaunching({"velquist"});
+    OpenCodeAdapter* adapter = harness.delegate.openCodeAdapter();
+    ASSERT_NE(adapter, nullptr);
+    EXPECT_EQ(harness.delegate.dispatcher().resolver(AgentKind::opencode), adapter);
+    EXPECT_FALSE(adapter->isStopped());
+
+    harness.delegate.applicationWillTerminate();
+    EXPECT_TRUE(adapter->isStopped());
+    test::waitUntil([&] { return !adapter->isDiscovering(); });
 }
 
 TEST_F(AppDelegateTest, ASocketThatCannotStartStopsNothingElse)
@@ -260,6 +284,7 @@ TEST(AppDelegateUsageTest, TheUsageStoreStartsWithTheApplication)
 {
     test::TemporaryHome home;
     test::ManualScheduler clock;
+    QThreadPool workers;
     test::MemoryDefaults defaults;
     test::RecordingLoginItem loginItem;
     test::RecordingTrash trash;
@@ -270,6 +295,8 @@ TEST(AppDelegateUsageTest, TheUsageStoreStartsWithTheApplication)
     AppDelegate delegate({.clock = clock,
                           .scheduler = clock,
                           .defaults = defaults,
+                          .paths = HomePaths(home.path()),
+                          .workers = workers,
                           .loginItem = loginItem,
                           .trash = trash,
                           .transcriptWatcher = watcher,
@@ -290,3 +317,14 @@ TEST(AppDelegateUsageTest, TheUsageStoreStartsWithTheApplication)
 }
 
 } // namespace
+
+TEST_F(AppDelegateTest, SilenceRulesOfTheFormerSupportFolderApplyFromTheFirstStart)
+{
+    home.write(".local/share/Tarrowin/silence-rules.json",
+               R"([{"id":"11111111-1111-1111-1111-111111111111","field":"prompt","match":"prefix",)"
+               R"("pattern":"warmup","isEnabled":true}])");
+    delegate.applicationDidFinishLaunching({"velquist"});
+    const auto rules = delegate.store().silence().customRules();
+    ASSERT_EQ(rules.size(), 1u);
+    EXPECT_EQ(rules.front().pattern, "warmup");
+}

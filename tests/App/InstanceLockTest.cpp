@@ -1,6 +1,6 @@
 #include "App/InstanceLock.h"
 #include "Shared/AppPaths.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -43,4 +43,16 @@ TEST(InstanceLockTest, AFolderThatCannotBeMadeLeavesTheLockUnavailable)
     InstanceLock lock;
     EXPECT_EQ(lock.state(), State::unavailable);
     EXPECT_FALSE(lock.error().empty());
+}
+
+TEST(InstanceLockTest, DeletingTheSupportFolderDoesNotLetASecondCopyStart)
+{
+    test::TemporaryHome home;
+    const InstanceLock first;
+    ASSERT_EQ(first.state(), State::held);
+    std::filesystem::remove_all(AppPaths::appSupport());
+    EXPECT_EQ(InstanceLock().state(), State::heldElsewhere);
+    // Another user's folder, or another home, is another name.
+    test::TemporaryHome other;
+    EXPECT_EQ(InstanceLock().state(), State::held);
 }

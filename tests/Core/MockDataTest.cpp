@@ -3,7 +3,7 @@
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
 #include "support/ManualScheduler.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #include "Core/SessionStore.h"
 #include "support/ManualScheduler.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -32,8 +32,13 @@ class SessionStoreTest : public ::testing::Test
         : file(folder.path() / "sessions.json"), silence(folder.path() / "silence-rules.json"),
           store(clock, clock, file, &silence)
     {
-        store.onAlert = [this](AlertSignal signal) { alerts.push_back(signal); };
-        store.onDoneUnread = [this] { ++doneUnread; };
+        QObject::connect(&store, &SessionStore::alertRaised, [this](AlertSignal signal) {
+            if (onAlert)
+                onAlert(signal);
+            else
+                alerts.push_back(signal);
+        });
+        QObject::connect(&store, &SessionStore::doneUnread, [this] { ++doneUnread; });
     }
 
     Session make(const std::string& id, SessionStatus status, std::string cwd = "/home/u/project")
@@ -72,6 +77,8 @@ class SessionStoreTest : public ::testing::Test
     SilenceRuleStore silence;
     SessionStore store;
     std::vector<AlertSignal> alerts;
+    // Replaces the recording of alerts when a test needs to act inside the alert.
+    std::function<void(AlertSignal)> onAlert;
     int doneUnread = 0;
 };
 
@@ -102,8 +109,10 @@ TEST_F(SessionStoreTest, ABurstOfChangesIsWrittenOnceASecondAfterTheLast)
     }
     EXPECT_FALSE(fs::exists(file));
     clock.advance(998ms);
+    store.flushSaves();
     EXPECT_FALSE(fs::exists(file));
     clock.advance(2ms);
+    store.flushSaves();
     ASSERT_TRUE(fs::exists(file));
     EXPECT_EQ(clock.pendingCount(), 0u) << "exactly one pending save, now done";
     struct stat info
@@ -193,6 +202,7 @@ TEST_F(SessionStoreTest, AFileThatDoesNotParseIsMovedAsideBeforeTheNextSave)
     EXPECT_TRUE(store.sessions().empty());
     put(make("claude:b", S::Idle{}));
     clock.advance(1s);
+    store.flushSaves();
     EXPECT_EQ(slurp(folder.path() / "sessions.json.corrupt"), R"([{"id":"claude:a","agent":"claudeCode")");
     EXPECT_EQ(nlohmann::json::parse(slurp(file)).size(), 1u);
 }
@@ -307,7 +317,7 @@ TEST_F(SessionStoreTest, AnAlertCallbackThatChangesTheStoreDoesNotCorruptIt)
 {
     put(make("claude:a", S::Working{}));
     put(make("claude:b", S::Working{}));
-    store.onAlert = [this](AlertSignal signal) {
+    onAlert = [this](AlertSignal signal) {
         alerts.push_back(signal);
         if (signal == AlertSignal::attention) {
             store.remove("claude:b");
@@ -343,4 +353,45 @@ TEST_F(SessionStoreTest, MarkDoneReadKeepsTheFirstTimeAndUnknownIdsAreIgnored)
     EXPECT_FALSE(ran);
     store.markDoneRead("claude:missing");
     EXPECT_EQ(store.sessions().size(), 1u);
+}
+
+TEST_F(SessionStoreTest, FreeTextIsBoundedBeforeItIsKeptOrSaved)
+{
+    const std::string huge(4'000'000, 'p');
+    Session session = make("claude:big", S::Working{std::string(100'000, 'a')});
+    session.firstPrompt = huge;
+    session.aiTitle = std::string(50'000, 't');
+    put(session);
+    store.update("claude:big", [&](Session& s) {
+        s.status = S::Done{huge};
+        s.lastActivity = huge;
+    });
+    const Session* kept = store.session("claude:big");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_LE(kept->firstPrompt->size(), Session::kLongTextCharacters + 3);
+    EXPECT_TRUE(kept->firstPrompt->starts_with("ppp"));
+    EXPECT_LE(kept->aiTitle->size(), Session::kShortTextCharacters + 3);
+    EXPECT_LE(kept->lastActivity->size(), Session::kShortTextCharacters + 3);
+    EXPECT_LE(kept->status.as<S::Done>()->summary->size(), Session::kLongTextCharacters + 3);
+    store.saveNow();
+    EXPECT_LT(fs::file_size(file), 32'000u);
+}
+
+TEST_F(SessionStoreTest, PastTheBoundTheOldestQuietSessionsGo)
+{
+    put(make("claude:asking", S::Working{}));
+    setStatus("claude:asking", asking());
+    put(make("claude:oldest-idle", S::Idle{}));
+    clock.advance(1s);
+    for (std::size_t i = 0; store.sessions().size() < SessionStore::kMaxLiveSessions; ++i) {
+        put(make("claude:w" + std::to_string(i), S::Working{}));
+        clock.advance(1ms);
+    }
+    put(make("claude:newest-idle", S::Idle{}));
+    put(make("claude:one-more", S::Working{}));
+    EXPECT_EQ(store.sessions().size(), SessionStore::kMaxLiveSessions);
+    EXPECT_EQ(store.session("claude:oldest-idle"), nullptr);
+    EXPECT_EQ(store.session("claude:newest-idle"), nullptr);
+    EXPECT_NE(store.session("claude:asking"), nullptr) << "a session waiting for the user stays";
+    EXPECT_NE(store.session("claude:one-more"), nullptr);
 }

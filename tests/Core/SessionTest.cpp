@@ -169,6 +169,10 @@ TEST(SessionTest, MalformedRecordsFailOneByOne)
         {"status", json::object(), false},
         {"startedAt", "2024-01-01", false},
         {"startedAt", 1e300, false},
+        // Beyond what the clock holds (about 292 years either side of 1970) a date would wrap.
+        {"startedAt", 1e11, false},
+        {"startedAt", -1e11, false},
+        {"startedAt", 7.0e9, true},
         {"updatedAt", nullptr, false},
         {"terminal", json::object(), false},
         {"terminal", json{{"env", json::object()}}, true},

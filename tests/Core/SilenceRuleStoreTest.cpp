@@ -1,5 +1,5 @@
 #include "Core/SilenceRuleStore.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QSignalSpy>
 #include <fstream>

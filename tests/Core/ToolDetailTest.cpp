@@ -1,5 +1,5 @@
 #include "Core/ToolDetail.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 #include "Core/CommandLookup.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingProcessRunner.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QCoreApplication>
 #include <QObject>

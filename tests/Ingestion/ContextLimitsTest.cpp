@@ -1,5 +1,5 @@
 #include "Ingestion/ContextLimits.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <fcntl.h>
 #include <fstream>

@@ -5,8 +5,8 @@
 #include "Ingestion/PendingDecision.h"
 #include "Shared/AppPaths.h"
 #include "support/ManualScheduler.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>

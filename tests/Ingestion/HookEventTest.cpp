@@ -46,9 +46,9 @@ TEST(HookEventTest, CanonicalNamesFollowEachEnginesVocabulary)
         {"gemini", "PreToolUse", std::nullopt},
         {"gemini", "Stop", std::nullopt},
         {"gemini", "Notification", Name::notification},
-        {"qwen", "PreToolUse", Name::permissionRequest},
+        {"qwen", "PreToolUse", Name::preToolUse},
         {"qwen", "PostToolUse", Name::postToolUse},
-        {"qwen", "PermissionRequest", std::nullopt},
+        {"qwen", "PermissionRequest", Name::permissionRequest},
         {"qwen", "SubagentStart", std::nullopt},
         {"claude", "PreToolUse", Name::preToolUse},
         {"claude", "PermissionRequest", Name::permissionRequest},
@@ -152,6 +152,14 @@ TEST(HookEventTest, MetaFieldsAreReadAndMistypedOnesLeftOut)
     EXPECT_TRUE(parse(payload("Stop"), {{"ancestorPids", {1.5}}})->ancestorPIDs.empty());
     EXPECT_TRUE(parse(payload("Stop"), {{"ancestorPids", {true}}})->ancestorPIDs.empty());
     EXPECT_FALSE(parse(payload("Stop"), {{"ttyOwnerPid", 1LL << 40}})->ttyOwnerPID);
+}
+
+TEST(HookEventTest, ATranscriptPathHoldingANulIsRefused)
+{
+    const auto event =
+        parse(payload("Stop", {{"transcript_path", std::string("/t.jsonl\0/etc/passwd", 20)}}));
+    ASSERT_TRUE(event);
+    EXPECT_FALSE(event->transcriptPath);
 }
 
 TEST(HookEventTest, PayloadFieldsAreCopied)

@@ -4,7 +4,7 @@
 
 #include "Ingestion/HookInstaller.h"
 #include "Shared/Json.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <algorithm>
 #include <chrono>

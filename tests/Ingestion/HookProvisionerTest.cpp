@@ -1,6 +1,6 @@
 #include "Ingestion/HookProvisioner.h"
 #include "support/MemoryDefaults.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 
@@ -77,4 +77,22 @@ TEST_F(HookProvisionerTest, NoHooksWithoutTheHookClient)
         HookProvisioner::apply(defaults, HookProvisioner::pathExists, helper());
     EXPECT_EQ(failures.size(), 1u);
     EXPECT_FALSE(fs::exists(home.path() / ".claude"));
+}
+
+TEST_F(HookProvisionerTest, LaunchRemovesTemporariesOfKilledWritersAndNothingElse)
+{
+    const fs::path ours[] = {
+        home.write(".claude/.settings.json.velquist.bak.tmp-Q1w2E3", "half a backup"),
+        home.write(".claude/.settings.json.tmp-Zz9Yy8", "half a settings file"),
+    };
+    const fs::path users[] = {
+        home.write(".claude/.settings.json.velquist.bak.tmp-mine.txt", "mine"),
+        home.write(".claude/.settings.json.tmp-notes", "mine too"),
+        home.write(".claude/.other.json.tmp-Q1w2E3", "another file's"),
+    };
+    EXPECT_TRUE(HookProvisioner::apply(defaults, HookProvisioner::pathExists, helper()).empty());
+    for (const fs::path& path : ours)
+        EXPECT_FALSE(fs::exists(path)) << path;
+    for (const fs::path& path : users)
+        EXPECT_TRUE(fs::exists(path)) << path;
 }

@@ -7,8 +7,8 @@
 #include "Ingestion/HookSocketServer.h"
 #include "Ingestion/PendingDecision.h"
 #include "Shared/AppPaths.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -1,8 +1,8 @@
 #include "Ingestion/HookSocketServer.h"
 #include "Ingestion/PendingDecision.h"
 #include "support/ManualScheduler.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QCoreApplication>
 #include <cerrno>

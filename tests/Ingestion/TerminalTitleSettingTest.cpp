@@ -1,5 +1,5 @@
 #include "Ingestion/TerminalTitleSetting.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,9 +1,10 @@
 #include "Shared/FileUtil.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -172,4 +173,77 @@ TEST(FileUtilTest, ATemporaryLeftByAKilledWriterIsRemovedByTheNextWrite)
     EXPECT_TRUE(fs::exists(fresh)) << "may belong to a writer still at work";
     EXPECT_TRUE(fs::exists(other)) << "another file's temporary";
     EXPECT_EQ(slurp(file), "{}");
+}
+
+TEST(FileUtilTest, KeptAsideCopiesMakeRoomByDroppingTheOldest)
+{
+    test::TemporaryFolder folder;
+    const fs::path file = folder.path() / "sessions.json";
+    const auto start = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (int i = 0; i < FileUtil::kKeptAsideCopies + 3; ++i) {
+        std::ofstream(file) << "bad " << i;
+        const fs::path aside = FileUtil::moveAside(file);
+        ASSERT_FALSE(aside.empty()) << i;
+        EXPECT_EQ(slurp(aside), "bad " + std::to_string(i));
+        fs::last_write_time(aside, start + std::chrono::minutes(i));
+    }
+    // The newest copies are all there; the oldest went.
+    std::set<std::string> kept;
+    for (const auto& entry : fs::directory_iterator(folder.path()))
+        kept.insert(slurp(entry.path()));
+    EXPECT_EQ(kept.size(), static_cast<std::size_t>(FileUtil::kKeptAsideCopies));
+    for (int i = 3; i < FileUtil::kKeptAsideCopies + 3; ++i)
+        EXPECT_TRUE(kept.contains("bad " + std::to_string(i))) << i;
+}
+
+TEST(FileUtilTest, OwnFilesAreNeverWrittenThroughALink)
+{
+    test::TemporaryFolder folder;
+    const fs::path victim = folder.path() / "precious.txt";
+    std::ofstream(victim) << "keep me";
+    const fs::path own = folder.path() / "sessions.json";
+    fs::create_symlink(victim, own);
+
+    ASSERT_TRUE(FileUtil::writeOwnFile(own, "[]").ok());
+    EXPECT_EQ(slurp(victim), "keep me");
+    EXPECT_FALSE(fs::is_symlink(own));
+    EXPECT_EQ(slurp(own), "[]");
+    EXPECT_EQ(modeOf(own), 0600u);
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "sessions.json.corrupt")) << "the link is kept aside";
+
+    // A backup replaces its link in place.
+    const fs::path backup = folder.path() / "settings.json.velquist.bak";
+    fs::create_symlink(victim, backup);
+    ASSERT_TRUE(FileUtil::writeAtomically(backup, "old", 0600, FileUtil::ModePolicy::force,
+                                          FileUtil::LinkPolicy::replaceLink)
+                    .ok());
+    EXPECT_EQ(slurp(victim), "keep me");
+    EXPECT_FALSE(fs::is_symlink(backup));
+    EXPECT_EQ(slurp(backup), "old");
+}
+
+TEST(FileUtilTest, OnlyTheExactTemporaryNamesCount)
+{
+    struct Case
+    {
+        const char* name;
+        bool matches;
+    };
+    const Case cases[] = {
+        {".settings.json.tmp-AbC123", true},   {".settings.json.tmp-AbC12", false},
+        {".settings.json.tmp-AbC1234", false}, {".settings.json.tmp-notes!", false},
+        {".settings.json.tmp-ab.c12", false},  {"settings.json.tmp-AbC123", false},
+        {".settings.jsonX.tmp-AbC123", false}, {".settings.json.velquist.bak.tmp-AbC123", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FileUtil::isTemporaryName(c.name, "settings.json"), c.matches) << c.name;
+
+    test::TemporaryFolder folder;
+    const fs::path ours = folder.path() / ".settings.json.velquist.bak.tmp-Q1w2E3";
+    const fs::path users = folder.path() / ".settings.json.velquist.bak.tmp-mine.txt";
+    std::ofstream(ours) << "half";
+    std::ofstream(users) << "mine";
+    FileUtil::removeTemporariesOf(folder.path() / "settings.json.velquist.bak");
+    EXPECT_FALSE(fs::exists(ours)) << "however fresh";
+    EXPECT_TRUE(fs::exists(users));
 }

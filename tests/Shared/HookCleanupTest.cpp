@@ -1,6 +1,6 @@
 #include "Shared/HookCleanup.h"
 #include "Shared/AppPaths.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 
@@ -104,16 +104,6 @@ TEST(HookCleanupTest, StripRemovesOnlyOurEntries)
     }
 }
 
-TEST(HookCleanupTest, SerializeLikeKeepsTheFilesLayout)
-{
-    const ordered_json value = parse(R"({"b":1,"a":[1]})");
-    EXPECT_EQ(HookCleanup::serializeLike(value, "{\n    \"x\": 1\n}\n"),
-              "{\n    \"b\": 1,\n    \"a\": [\n        1\n    ]\n}\n");
-    EXPECT_EQ(HookCleanup::serializeLike(value, "{\n\t\"x\": 1\n}"),
-              "{\n\t\"b\": 1,\n\t\"a\": [\n\t\t1\n\t]\n}");
-    EXPECT_EQ(HookCleanup::serializeLike(value, "{\"x\":1}"), "{\n  \"b\": 1,\n  \"a\": [\n    1\n  ]\n}");
-}
-
 class HookCleanupFilesTest : public ::testing::Test
 {
   protected:
@@ -150,24 +140,12 @@ TEST_F(HookCleanupFilesTest, StripAllConfigsRewritesOnlyFilesWithOurEntries)
     EXPECT_EQ(rewritten[0], m_home.path() / ".claude/settings.json");
     EXPECT_EQ(rewritten[1], m_home.path() / ".codex/hooks.json");
 
-    // The user's content stays, in its order, with the file's mode; the backup has the old bytes.
+    // The user's content stays byte for byte, in its order and layout, with the file's mode; the
+    // backup has the old bytes.
     const std::string stripped = R"json({
-  "permissions": {
-    "allow": [
-      "Bash(ls)"
-    ]
-  },
+  "permissions": {"allow": ["Bash(ls)"]},
   "hooks": {
-    "Stop": [
-      {
-        "hooks": [
-          {
-            "type": "command",
-            "command": "notify-send done"
-          }
-        ]
-      }
-    ]
+    "Stop": [{"hooks":[{"type":"command","command":"notify-send done"}]}]
   },
   "zeta": "é/ü"
 }

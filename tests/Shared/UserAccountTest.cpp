@@ -1,6 +1,6 @@
 #include "Shared/UserAccount.h"
 #include "Shared/AppPaths.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,12 +1,17 @@
 #include "Core/MockData.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
+#include "UI/AuroraStyle.h"
+#include "UI/CollapsedBarView.h"
 #include "UI/ExpandedListView.h"
 #include "UI/HiddenSessionsRow.h"
+#include "UI/NotchBody.h"
 #include "UI/SessionRowSource.h"
 #include "UI/UsageStrip.h"
 #include "support/ManualScheduler.h"
+#include "support/RecordingRowSource.h"
 
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -14,24 +19,6 @@
 using namespace velquist;
 
 namespace {
-
-// Rows of a fixed height that note which sessions they were made and refreshed for.
-class RecordingRowSource final : public SessionRowSource
-{
-  public:
-    QWidget* makeRow(const Session& session) override
-    {
-        made.push_back(session.id);
-        auto* row = new QWidget;
-        row->setFixedSize(712, height);
-        return row;
-    }
-    void updateRow(QWidget*, const Session& session) override { updated.push_back(session.id); }
-
-    int height = 60;
-    std::vector<std::string> made;
-    std::vector<std::string> updated;
-};
 
 class ExpandedListTest : public ::testing::Test
 {
@@ -71,7 +58,7 @@ class ExpandedListTest : public ::testing::Test
     test::ManualScheduler clock;
     SilenceRuleStore silence;
     SessionStore store;
-    RecordingRowSource rows;
+    test::RecordingRowSource rows;
     int m_next = 0;
 };
 
@@ -158,4 +145,27 @@ TEST_F(ExpandedListTest, ManyRowsScrollAndFadeAndTheFooterStaysInsideThePanel)
     EXPECT_TRUE(list.hiddenRow()->isVisibleTo(&list));
     EXPECT_TRUE(list.usageStrip()->isVisibleTo(&list));
     EXPECT_TRUE(list.fades());
+}
+
+TEST_F(ExpandedListTest, TheSheetShowsBehindTheRowsInsideTheBody)
+{
+    MockData::populate(store, clock.now());
+    NotchGeometry geometry;
+    geometry.barHeight = 32;
+    NotchBody body(geometry, new CollapsedBarView(geometry));
+    body.setAnimated(false);
+    QObject::connect(&body, &NotchBody::sheetHeightChanged, &body, &NotchBody::setSheetHeight);
+    body.setOpen(true);
+    body.setSheetContent(new ExpandedListView(store, rows));
+    body.setAttribute(Qt::WA_DontShowOnScreen);
+    body.show();
+    body.resize(840, 600);
+    QImage image(body.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::red);
+    QPainter painter(&image);
+    body.render(&painter, {}, {}, QWidget::DrawChildren);
+    painter.end();
+    // Just under the bar, beside the rows, and in the padding between two rows.
+    for (const QPoint at : {QPoint(420, 36), QPoint(60, 100), QPoint(420, 32 + 8 + 60 + 3)})
+        EXPECT_EQ(image.pixelColor(at).rgb(), AuroraStyle::sheet().rgb()) << at.x() << "," << at.y();
 }

@@ -1,5 +1,6 @@
 #include "Usage/UsageStore.h"
 #include "Usage/UsageSource.h"
+#include "support/HeldUsageSource.h"
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 
@@ -11,46 +12,27 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A source whose fetches wait until the test answers them.
-class HeldSource final : public UsageSource
-{
-  public:
-    void fetch(Completion done) override { pending.push_back(std::move(done)); }
-    void answer(UsageResult<QuotaData> outcome)
-    {
-        ASSERT_FALSE(pending.empty());
-        auto done = std::move(pending.front());
-        pending.erase(pending.begin());
-        done(std::move(outcome));
-    }
-    std::vector<Completion> pending;
-    int count() const { return static_cast<int>(pending.size()); }
-};
-
-QuotaData reading(std::vector<std::pair<std::string, double>> windows)
-{
-    QuotaData data;
-    for (const auto& [id, percent] : windows)
-        data.windows.push_back({id, id, percent, std::nullopt});
-    return data;
-}
-
 class UsageStoreTest : public ::testing::Test
 {
   protected:
     UsageStore& make()
     {
         store = std::make_unique<UsageStore>(clock, clock, defaults, claude, codex);
-        store->onThresholdCrossed = [this](const QuotaWindow& window) { announced.push_back(window.id); };
+        store->onThresholdCrossed = [this](const QuotaWindow& window) {
+            announced.push_back(window.id);
+            return delivered;
+        };
         return *store;
     }
 
     ManualScheduler clock;
     MemoryDefaults defaults;
-    HeldSource claude;
-    HeldSource codex;
+    HeldUsageSource claude;
+    HeldUsageSource codex;
     std::unique_ptr<UsageStore> store;
     std::vector<std::string> announced;
+    // What the listener answers: false holds the warning back (a snooze, a locked screen).
+    bool delivered = true;
 };
 
 TEST_F(UsageStoreTest, SettingsAreReadWithTheirDefaults)
@@ -87,7 +69,7 @@ TEST_F(UsageStoreTest, ThresholdsAreAnnouncedOncePerCrossing)
 {
     auto& usage = make();
     usage.start();
-    claude.answer(reading({{"session", 95}, {"weekly", 85}, {"weekly-alpha", 79.99}}));
+    claude.answer(quotaOf({{"session", 95}, {"weekly", 85}, {"weekly-alpha", 79.99}}));
     EXPECT_EQ(announced, (std::vector<std::string>{"session", "weekly"}));
 
     // The same values again: nothing new. Then the session drops below and comes back exactly at 80.
@@ -102,22 +84,43 @@ TEST_F(UsageStoreTest, ThresholdsAreAnnouncedOncePerCrossing)
     for (const auto& [windows, expected] : steps) {
         announced.clear();
         clock.advance(UsageStore::kRefreshInterval);
-        claude.answer(reading(windows));
+        claude.answer(quotaOf(windows));
         EXPECT_EQ(announced, expected) << windows.size();
     }
+}
+
+TEST_F(UsageStoreTest, AWarningHeldBackIsOfferedAgainWhileTheWindowStaysUp)
+{
+    auto& usage = make();
+    usage.start();
+    delivered = false;
+    claude.answer(quotaOf({{"session", 95}, {"weekly", 85}}));
+    EXPECT_EQ(announced, (std::vector<std::string>{"session", "weekly"}));
+
+    // Next reading: the weekly window fell below meanwhile, so only the session is offered again.
+    announced.clear();
+    delivered = true;
+    clock.advance(UsageStore::kRefreshInterval);
+    claude.answer(quotaOf({{"session", 96}, {"weekly", 50}}));
+    EXPECT_EQ(announced, std::vector<std::string>{"session"});
+
+    announced.clear();
+    clock.advance(UsageStore::kRefreshInterval);
+    claude.answer(quotaOf({{"session", 97}, {"weekly", 50}}));
+    EXPECT_TRUE(announced.empty()) << "delivered once, not repeated";
 }
 
 TEST_F(UsageStoreTest, NeverWarnsAboveOneHundredAndKeepsWhatWasWarned)
 {
     auto& usage = make();
     usage.start();
-    claude.answer(reading({{"session", 95}}));
+    claude.answer(quotaOf({{"session", 95}}));
     usage.setAlertThreshold(101);
     clock.advance(UsageStore::kRefreshInterval);
-    claude.answer(reading({{"session", 10}}));
+    claude.answer(quotaOf({{"session", 10}}));
     usage.setAlertThreshold(80);
     clock.advance(UsageStore::kRefreshInterval);
-    claude.answer(reading({{"session", 95}}));
+    claude.answer(quotaOf({{"session", 95}}));
     EXPECT_EQ(announced, std::vector<std::string>{"session"}) << "the warning was not cleared while off";
     EXPECT_EQ(defaults.value("usageAlertThreshold"), nlohmann::json(80));
 }
@@ -131,7 +134,7 @@ TEST_F(UsageStoreTest, OneFetchAtATimeAndFailuresKeepTheLastReading)
     clock.advance(UsageStore::kRefreshInterval);
     EXPECT_EQ(claude.count(), 1);
 
-    claude.answer(reading({{"session", 10}}));
+    claude.answer(quotaOf({{"session", 10}}));
     EXPECT_FALSE(usage.isRefreshing());
     usage.refresh();
     claude.answer(UsageError::http(500));
@@ -141,7 +144,7 @@ TEST_F(UsageStoreTest, OneFetchAtATimeAndFailuresKeepTheLastReading)
     EXPECT_FALSE(usage.cooldownUntil());
 
     usage.refresh();
-    claude.answer(reading({{"session", 20}}));
+    claude.answer(quotaOf({{"session", 20}}));
     EXPECT_EQ(usage.error(), std::nullopt);
 }
 
@@ -153,7 +156,7 @@ TEST_F(UsageStoreTest, RateLimitsCoolDownForTheirTimeOrFifteenMinutes)
         std::chrono::milliseconds blocked;
     };
     for (const auto& [retryAfter, blocked] : {Case{60.0, 60s}, Case{std::nullopt, 900s}}) {
-        HeldSource source;
+        HeldUsageSource source;
         UsageStore usage(clock, clock, defaults, source, codex);
         usage.start();
         source.answer(UsageError::rateLimited(retryAfter));
@@ -163,7 +166,7 @@ TEST_F(UsageStoreTest, RateLimitsCoolDownForTheirTimeOrFifteenMinutes)
         clock.advance(1s);
         usage.refresh();
         EXPECT_EQ(source.count(), 1) << "cool-down over";
-        source.answer(reading({{"session", 1}}));
+        source.answer(quotaOf({{"session", 1}}));
         EXPECT_FALSE(usage.cooldownUntil());
     }
 }
@@ -175,7 +178,7 @@ TEST_F(UsageStoreTest, StoppingOrRestartingDropsTheFetchInFlight)
     usage.setEnabled(false);
     EXPECT_TRUE(usage.isRefreshing()) << "until the cancelled fetch lands";
     EXPECT_EQ(clock.pendingCount(), 0u);
-    claude.answer(reading({{"session", 99}}));
+    claude.answer(quotaOf({{"session", 99}}));
     EXPECT_FALSE(usage.quota());
     EXPECT_FALSE(usage.isRefreshing());
     EXPECT_TRUE(announced.empty());
@@ -184,14 +187,47 @@ TEST_F(UsageStoreTest, StoppingOrRestartingDropsTheFetchInFlight)
     usage.setEnabled(true);
     usage.start();
     ASSERT_EQ(claude.count(), 2);
-    claude.answer(reading({{"session", 98}}));
+    claude.answer(quotaOf({{"session", 98}}));
     EXPECT_TRUE(usage.isRefreshing()) << "the newer fetch is still out";
     usage.refresh();
     EXPECT_EQ(claude.count(), 1) << "and it still guards against a second";
-    claude.answer(reading({{"session", 50}}));
+    claude.answer(quotaOf({{"session", 50}}));
     ASSERT_TRUE(usage.quota());
     EXPECT_EQ(usage.quota()->windows.front().usagePercent, 50);
     EXPECT_FALSE(usage.isRefreshing());
+}
+
+TEST_F(UsageStoreTest, AFetchLandingAfterTheStoreWentDoesNothing)
+{
+    auto& usage = make();
+    usage.start();
+    store.reset();
+    claude.answer(quotaOf({{"session", 99}}));
+    EXPECT_TRUE(announced.empty());
+}
+
+TEST_F(UsageStoreTest, ThePanelHearsOfEveryChangeOfWhatItShows)
+{
+    auto& usage = make();
+    std::vector<UsageReading> shown;
+    QObject::connect(&usage, &UsageStore::readingChanged, [&] { shown.push_back(usage.reading()); });
+    usage.start();
+    claude.answer(quotaOf({{"session", 40}}));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown.back().isEnabled);
+    EXPECT_EQ(shown.back().quota, usage.quota());
+
+    // A failure keeps the reading: nothing to redraw.
+    usage.refresh();
+    claude.answer(UsageError::transport());
+    EXPECT_EQ(shown.size(), 1u);
+
+    usage.setProvider(UsageProvider::codex);
+    ASSERT_EQ(shown.size(), 2u) << "one change, never the old account's reading under the new name";
+    EXPECT_EQ(shown.back(), (UsageReading{true, std::nullopt, UsageProvider::codex}));
+
+    usage.setEnabled(false);
+    EXPECT_FALSE(shown.back().isEnabled);
 }
 
 TEST_F(UsageStoreTest, ChangingTheAccountStartsAfresh)
@@ -207,7 +243,7 @@ TEST_F(UsageStoreTest, ChangingTheAccountStartsAfresh)
     EXPECT_FALSE(usage.cooldownUntil());
     EXPECT_EQ(codex.count(), 1);
     EXPECT_EQ(defaults.stringValue("usageProvider"), "codex");
-    codex.answer(reading({{"session", 90}}));
+    codex.answer(quotaOf({{"session", 90}}));
     EXPECT_EQ(announced, std::vector<std::string>{"session"});
 }
 

@@ -29,28 +29,7 @@ const RenderRegistration capsules("style-kit", [](const RenderContext&, RenderSi
     layout->addWidget(new MetaPill("opus-4", AuroraStyle::pillFill(), AuroraStyle::pillText()));
     sink.widget("capsules", row);
 
-    const QStringList names = {"checkmark",
-                               "xmark",
-                               "chevron.down",
-                               "chevron.right",
-                               "arrow.right",
-                               "arrow.up",
-                               "arrow.right.circle",
-                               "arrow.right.circle.fill",
-                               "checkmark.circle",
-                               "checkmark.circle.fill",
-                               "checkmark.shield.fill",
-                               "moon.fill",
-                               "paperplane.fill",
-                               "eye.fill",
-                               "eye.slash",
-                               "eye.slash.fill",
-                               "exclamationmark.triangle",
-                               "exclamationmark.triangle.fill",
-                               "pencil",
-                               "trash",
-                               "play.circle",
-                               "gearshape.fill"};
+    const QStringList names = Glyph::names();
     sink.painted("glyphs", QSize(int(names.size()) * 22 + 8, 56), [&](QPainter& painter) {
         for (int i = 0; i < names.size(); ++i) {
             Glyph::paint(painter, QRectF(8 + i * 22, 8, 14, 14), names[i], Qt::white);

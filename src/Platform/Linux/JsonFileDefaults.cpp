@@ -29,7 +29,7 @@ void JsonFileDefaults::persist(const nlohmann::json& all)
 {
     std::error_code ec;
     std::filesystem::create_directories(m_file.parent_path(), ec);
-    if (auto result = FileUtil::writeAtomically(m_file, Json::dump(all, 2) + "\n", 0600); !result)
+    if (auto result = FileUtil::writeOwnFile(m_file, Json::dump(all, 2) + "\n"); !result)
         Log::debug("defaults", result.error);
 }
 

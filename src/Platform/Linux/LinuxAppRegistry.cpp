@@ -1,7 +1,7 @@
 #include "Platform/Linux/LinuxAppRegistry.h"
 
 #include "Platform/Linux/DesktopEntryIndex.h"
-#include "Platform/Linux/X11ClientWindows.h"
+#include "Platform/WindowSystem.h"
 #include "Shared/FileUtil.h"
 #include "Shared/ProgramName.h"
 
@@ -60,19 +60,13 @@ const KnownApp* knownApp(const std::vector<std::string>& names)
 LinuxAppRegistry::Options LinuxAppRegistry::Options::fromEnvironment()
 {
     Options options;
-    const char* sessionType = std::getenv("XDG_SESSION_TYPE");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const bool onWayland =
-        (sessionType && std::string_view(sessionType) == "wayland") || (wayland && *wayland);
-    if (const char* display = std::getenv("DISPLAY"); display && !onWayland)
-        options.display = display;
     options.applicationDirectories = DesktopEntryIndex::defaultDirectories();
     options.locale = DesktopEntryIndex::defaultLocale();
     return options;
 }
 
-LinuxAppRegistry::LinuxAppRegistry(Options options)
-    : m_options(std::move(options)), m_windows(std::make_unique<X11ClientWindows>(m_options.display))
+LinuxAppRegistry::LinuxAppRegistry(const WindowSystem& windows, Options options)
+    : m_options(std::move(options)), m_windows(windows)
 {
 }
 
@@ -133,8 +127,9 @@ std::optional<RunningApp> LinuxAppRegistry::application(pid_t pid) const
     if (names.empty())
         return std::nullopt;
 
+    const auto windows = m_windows.windowsOf(pid);
+    const auto window = windows.empty() ? std::nullopt : std::optional(windows.front());
     std::lock_guard lock(m_mutex);
-    const auto window = m_windows->windowOf(pid);
     std::vector<std::string> classes;
     if (window) {
         for (const auto& name : {window->instance, window->windowClass}) {
@@ -173,8 +168,7 @@ std::optional<RunningApp> LinuxAppRegistry::application(pid_t pid) const
 
 bool LinuxAppRegistry::canSeeWindows() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_windows->isAvailable();
+    return m_windows.canListWindows();
 }
 
 } // namespace velquist

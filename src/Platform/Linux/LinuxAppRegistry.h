@@ -11,19 +11,17 @@
 namespace velquist {
 
 class DesktopEntryIndex;
-class X11ClientWindows;
+class WindowSystem;
 
-// Applications recognised from a process's executable and its X11 windows. A process is an
+// Applications recognised from a process's executable and its windows. A process is an
 // application when it owns a top-level window, or when its executable is one we know or one an
-// installed desktop file launches; without an X server only the second holds, and nothing is
-// reported as regular. Thread-safe.
+// installed desktop file launches; where windows cannot be seen only the second holds, and nothing
+// is reported as regular. Thread-safe, as the window system is.
 class LinuxAppRegistry final : public AppRegistry
 {
   public:
     struct Options
     {
-        // As in DISPLAY; empty for no X server (also under Wayland, whose windows X cannot see).
-        std::string display;
         // Folders holding desktop files, in order of precedence.
         std::vector<std::filesystem::path> applicationDirectories;
         // As in LANG, for localized names.
@@ -32,7 +30,7 @@ class LinuxAppRegistry final : public AppRegistry
         static Options fromEnvironment();
     };
 
-    explicit LinuxAppRegistry(Options options = Options::fromEnvironment());
+    LinuxAppRegistry(const WindowSystem& windows, Options options = Options::fromEnvironment());
     ~LinuxAppRegistry() override;
 
     std::optional<RunningApp> application(pid_t pid) const override;
@@ -48,7 +46,7 @@ class LinuxAppRegistry final : public AppRegistry
     const Options m_options;
     mutable std::mutex m_mutex;
     mutable std::unique_ptr<DesktopEntryIndex> m_desktopEntries;
-    const std::unique_ptr<X11ClientWindows> m_windows;
+    const WindowSystem& m_windows;
 };
 
 } // namespace velquist

@@ -1,6 +1,6 @@
 #include "Platform/Linux/DesktopEntryIndex.h"
 
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "Platform/Linux/InotifyFileWatcher.h"
-#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/base/TemporaryHome.h"
 
 #include <fcntl.h>
 #include <filesystem>

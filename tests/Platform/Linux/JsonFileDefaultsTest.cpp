@@ -1,6 +1,6 @@
 #include "Platform/Linux/JsonFileDefaults.h"
 #include "support/MemoryDefaults.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

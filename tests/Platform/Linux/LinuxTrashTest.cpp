@@ -1,5 +1,5 @@
 #include "Platform/Linux/LinuxTrash.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

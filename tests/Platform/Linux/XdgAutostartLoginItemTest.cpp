@@ -1,5 +1,5 @@
 #include "Platform/Linux/XdgAutostartLoginItem.h"
-#include "support/TemporaryHome.h"
+#include "support/base/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

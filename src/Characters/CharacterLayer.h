@@ -1,0 +1,63 @@
+#pragma once
+
+#include "Characters/CharacterMood.h"
+#include "Core/Clock.h"
+#include "Core/Scheduler.h"
+
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velquist {
+
+class CharacterCatalog;
+class CharacterDirector;
+class CharacterView;
+class PanelVisibility;
+class SessionStore;
+class UserDefaults;
+struct Session;
+
+// What the collapsed bar puts in its right wing: the character the user chose, in the mood of
+// the displayed sessions. It owns the mood director and feeds it the store's changes, follows
+// "selectedCharacterId" at once, and animates only while its panel can be seen and some session
+// is displayed; otherwise it sets no timer. For "none" it draws nothing but keeps its place.
+class CharacterLayer final : public QWidget
+{
+    Q_OBJECT
+  public:
+    CharacterLayer(SessionStore& store, UserDefaults& defaults, const CharacterCatalog& catalog, Clock& clock,
+                   Scheduler& scheduler, int height, QWidget* parent = nullptr);
+    ~CharacterLayer() override;
+
+    // The side of the character's square: the bar's height.
+    void setHeight(int height);
+    int height() const { return m_height; }
+
+    CharacterMood mood() const;
+    // Whether a pack is shown ("none", "usage" and an empty catalog show none).
+    bool showsCharacter() const;
+    bool isPanelVisible() const;
+    const CharacterView& view() const { return *m_view; }
+    const CharacterDirector& director() const { return *m_director; }
+
+    QSize sizeHint() const override { return {m_height, m_height}; }
+
+  private:
+    void onSessionsChanged();
+    void resolveCharacter();
+    void updateActivity();
+
+    SessionStore& m_store;
+    UserDefaults& m_defaults;
+    const CharacterCatalog& m_catalog;
+    int m_height;
+    CharacterDirector* m_director;
+    CharacterView* m_view;
+    PanelVisibility* m_visibility;
+    std::vector<Session> m_displayed;
+    int m_defaultsObserver = 0;
+};
+
+} // namespace velquist

@@ -1,0 +1,178 @@
+#include "Characters/CharacterView.h"
+
+#include "Characters/CharacterFrames.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace velquist {
+
+CharacterView::CharacterView(Clock& clock, Scheduler& scheduler, QWidget* parent)
+    : QWidget(parent), m_clock(clock), m_scheduler(scheduler), m_start(clock.monotonic())
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void CharacterView::setCharacter(const std::optional<NotchCharacter>& character)
+{
+    const bool samePack = character && m_character && character->id == m_character->id;
+    m_character = character;
+    if (samePack)
+        return;
+    m_content = m_character ? CharacterFrames::contentBox(*m_character) : QRect();
+    reload();
+}
+
+void CharacterView::setMood(CharacterMood mood)
+{
+    if (mood == m_mood)
+        return;
+    m_mood = mood;
+    reload();
+}
+
+void CharacterView::setBox(int box)
+{
+    box = std::max(box, 0);
+    if (box == m_box)
+        return;
+    m_box = box;
+    setFixedSize(box, box);
+    updateGeometry();
+    update();
+}
+
+void CharacterView::setActive(bool active)
+{
+    if (active == m_active)
+        return;
+    m_active = active;
+    if (active)
+        m_start = m_clock.monotonic();
+    restartTimer();
+    update();
+}
+
+const MoodAnimation* CharacterView::animation() const
+{
+    return m_character ? m_character->animation(m_mood) : nullptr;
+}
+
+double CharacterView::samplingFPS() const
+{
+    const MoodAnimation* moodAnimation = animation();
+    if (!moodAnimation || moodAnimation->steps.empty())
+        return 12;
+    double fastest = 1;
+    for (const AnimationStep& step : moodAnimation->steps) {
+        if (std::isfinite(step.fps))
+            fastest = std::max(fastest, step.fps);
+    }
+    return std::min(fastest, kMaxSamplingFPS);
+}
+
+std::chrono::milliseconds CharacterView::tickInterval() const
+{
+    return std::chrono::milliseconds(std::max<long>(1, std::lround(1000.0 / samplingFPS())));
+}
+
+std::vector<SpriteAnimator::Step> CharacterView::timingSteps() const
+{
+    std::vector<SpriteAnimator::Step> steps;
+    const MoodAnimation* moodAnimation = animation();
+    if (!moodAnimation)
+        return steps;
+    for (std::size_t i = 0; i < moodAnimation->steps.size(); ++i) {
+        const AnimationStep& step = moodAnimation->steps[i];
+        const std::int64_t frames =
+            i < m_framesPerStep.size() ? static_cast<std::int64_t>(m_framesPerStep[i].size()) : step.frames;
+        steps.push_back({frames, step.fps, step.plays});
+    }
+    return steps;
+}
+
+QImage CharacterView::firstFrame() const
+{
+    for (const auto& frames : m_framesPerStep) {
+        if (!frames.empty())
+            return frames.front();
+    }
+    return {};
+}
+
+QImage CharacterView::currentFrame() const
+{
+    const auto& [step, frame] = m_shown;
+    if (step >= 0 && step < static_cast<std::int64_t>(m_framesPerStep.size())) {
+        const auto& frames = m_framesPerStep[static_cast<std::size_t>(step)];
+        if (frame >= 0 && frame < static_cast<std::int64_t>(frames.size()))
+            return frames[static_cast<std::size_t>(frame)];
+    }
+    return firstFrame();
+}
+
+QImage CharacterView::shownFrame() const
+{
+    return m_active ? currentFrame() : firstFrame();
+}
+
+void CharacterView::reload()
+{
+    const MoodAnimation* moodAnimation = animation();
+    if (moodAnimation) {
+        m_framesPerStep.clear();
+        for (const AnimationStep& step : moodAnimation->steps)
+            m_framesPerStep.push_back(CharacterFrames::load(step, *m_character, m_content));
+        m_start = m_clock.monotonic();
+    } else {
+        m_framesPerStep.clear();
+    }
+    m_shown = {};
+    restartTimer();
+    update();
+}
+
+void CharacterView::restartTimer()
+{
+    m_timer.cancel();
+    // Nothing to step through, or nobody to see it: no timer at all.
+    if (!m_active || firstFrame().isNull())
+        return;
+    m_shown = {};
+    m_timer = ScheduledTimer(m_scheduler, m_scheduler.scheduleRepeating(tickInterval(), [this] { tick(); }));
+}
+
+void CharacterView::tick()
+{
+    const MoodAnimation* moodAnimation = animation();
+    const double elapsed = std::chrono::duration<double>(m_clock.monotonic() - m_start).count();
+    const auto steps = timingSteps();
+    const auto position = SpriteAnimator::locate(elapsed, steps, moodAnimation ? moodAnimation->loops : true);
+    if (position == m_shown)
+        return;
+    m_shown = position;
+    update();
+}
+
+void CharacterView::paintEvent(QPaintEvent*)
+{
+    const QImage frame = shownFrame();
+    if (frame.isNull() || m_box <= 0)
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const QSizeF fitted = QSizeF(frame.size()).scaled(QSizeF(m_box, m_box), Qt::KeepAspectRatio);
+    // A pack's scale is its own business, but a runaway one must not ask the painter for an
+    // unbounded rectangle.
+    double scale = m_character && m_character->manifest.scale ? *m_character->manifest.scale : 1.0;
+    scale = std::isfinite(scale) ? std::clamp(scale, 0.0, kMaxScale) : 1.0;
+    const QSizeF drawn = fitted * scale;
+    if (drawn.isEmpty())
+        return;
+    const QPointF centre(width() / 2.0, height() / 2.0);
+    painter.drawImage(QRectF(centre - QPointF(drawn.width() / 2, drawn.height() / 2), drawn), frame);
+}
+
+} // namespace velquist

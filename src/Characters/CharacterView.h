@@ -1,0 +1,81 @@
+#pragma once
+
+#include "Characters/CharacterMood.h"
+#include "Characters/NotchCharacter.h"
+#include "Characters/SpriteAnimator.h"
+#include "Core/Clock.h"
+#include "Core/Scheduler.h"
+
+#include <QImage>
+#include <QRect>
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+namespace velquist {
+
+// Draws one pack in one mood inside a square: the mood's sheets cut into frames, stepped on a
+// timer at the pace the manifest asks for, or a still first frame while inactive. Frames are cut
+// when the pack or the mood changes, never per tick, and the widget repaints only when the frame
+// shown changes.
+class CharacterView final : public QWidget
+{
+    Q_OBJECT
+  public:
+    // The timer never ticks faster than this, whatever the manifest asks.
+    static constexpr double kMaxSamplingFPS = 60;
+    // A manifest's scale is honoured up to this factor.
+    static constexpr double kMaxScale = 8;
+
+    CharacterView(Clock& clock, Scheduler& scheduler, QWidget* parent = nullptr);
+
+    // None draws nothing. A different pack (by id) recomputes the content box and recuts frames.
+    void setCharacter(const std::optional<NotchCharacter>& character);
+    // Recuts the frames of the new mood and starts its animation from the beginning.
+    void setMood(CharacterMood mood);
+    // The side of the square, in device-independent pixels.
+    void setBox(int box);
+    // Animate, or hold the still first frame. Turning it on restarts the animation.
+    void setActive(bool active);
+
+    const std::optional<NotchCharacter>& character() const { return m_character; }
+    CharacterMood mood() const { return m_mood; }
+    bool isActive() const { return m_active; }
+    // Whether the frame timer runs.
+    bool isAnimating() const { return m_timer.isActive(); }
+    // Ticks per second of the timer: the mood's highest fps, at least 1 and at most the cap; 12
+    // without steps.
+    double samplingFPS() const;
+    std::chrono::milliseconds tickInterval() const;
+    std::vector<SpriteAnimator::Step> timingSteps() const;
+    const QRect& contentBox() const { return m_content; }
+    // The frame drawn now; null when the square is empty.
+    QImage shownFrame() const;
+
+    QSize sizeHint() const override { return {m_box, m_box}; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void reload();
+    void restartTimer();
+    void tick();
+    const MoodAnimation* animation() const;
+    QImage firstFrame() const;
+    QImage currentFrame() const;
+
+    Clock& m_clock;
+    Scheduler& m_scheduler;
+    std::optional<NotchCharacter> m_character;
+    CharacterMood m_mood = CharacterMood::resting;
+    int m_box = 0;
+    bool m_active = false;
+    std::vector<std::vector<QImage>> m_framesPerStep;
+    QRect m_content;
+    Clock::Monotonic m_start;
+    SpriteAnimator::Position m_shown;
+    ScheduledTimer m_timer;
+};
+
+} // namespace velquist

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Core/Session.h"
+
+#include <QObject>
+#include <QPointer>
+#include <chrono>
+#include <functional>
+
+namespace velquist {
+
+class JumpRuleStore;
+class MultiplexerFocus;
+class Scheduler;
+class TerminalBinder;
+class TerminalFocusRegistry;
+class UrlOpener;
+class WindowSystem;
+
+// Brings the terminal window, tab or pane a session runs in to the front, trying the most exact
+// means first: the tmux pane, the user's jump rule, the terminal's own strategy, then the window
+// whose title names the session. Child processes and process-tree walks run on workers and waits
+// on the scheduler, so the main thread never blocks. One jump at a time: a new one cancels the
+// one still running. Main thread.
+class JumpController final : public QObject
+{
+    Q_OBJECT
+
+  public:
+    struct Services
+    {
+        TerminalBinder& binder;
+        WindowSystem& windows;
+        MultiplexerFocus& multiplexer;
+        TerminalFocusRegistry& strategies;
+        UrlOpener& urls;
+        Scheduler& scheduler;
+    };
+
+    static constexpr std::chrono::milliseconds activationPoll{100};
+    static constexpr int activationPolls = 15;
+    static constexpr std::chrono::milliseconds raiseSettle{200};
+
+    explicit JumpController(Services services, QObject* parent = nullptr);
+    ~JumpController() override;
+
+    // The user's rules; none until start-up has made the store.
+    void setRules(const JumpRuleStore* rules);
+
+    // Starts a jump and returns at once.
+    void jump(const Session& session);
+    // Starts a jump; `done` gets whether the session's surface ended up in front. A jump cancelled
+    // by a later one never calls its `done`.
+    void focus(const Session& session, std::function<void(bool)> done);
+
+  private:
+    class Run;
+
+    Services m_services;
+    QPointer<const JumpRuleStore> m_rules;
+    QPointer<Run> m_run;
+};
+
+} // namespace velquist

@@ -1,0 +1,341 @@
+#include "UI/PlanCard.h"
+
+#include "Core/DisplayText.h"
+#include "UI/AuroraStyle.h"
+#include "UI/CodeFont.h"
+#include "UI/CodeWell.h"
+#include "UI/NotchTextField.h"
+#include "UI/PrimaryCapsule.h"
+#include "UI/SecondaryCapsule.h"
+#include "UI/SplitCapsule.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QVBoxLayout>
+#include <QtMath>
+
+namespace velquist {
+
+namespace {
+
+constexpr int kWellPadding = 10;
+constexpr qreal kBlockSpacing = 7;
+constexpr std::size_t kLineCharacters = 2000;
+constexpr std::size_t kFeedbackCharacters = 4000;
+
+// The plan well: as tall as the plan up to its cap, scrolling beyond.
+class PlanWell : public QTextEdit
+{
+  public:
+    explicit PlanWell(QWidget* parent) : QTextEdit(parent)
+    {
+        setReadOnly(true);
+        setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        setFrameShape(QFrame::NoFrame);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setViewportMargins(0, 0, 0, 0);
+        document()->setDocumentMargin(kWellPadding);
+        viewport()->setAutoFillBackground(false);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Base, Qt::transparent);
+        palette.setColor(QPalette::Text, AuroraStyle::white(0.86));
+        setPalette(palette);
+        CodeWell::styleScrollBar(verticalScrollBar());
+        QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
+    {
+        QTextDocument* doc = document();
+        if (doc->textWidth() != width)
+            doc->setTextWidth(width);
+        return std::min(PlanCard::kMaxWellHeight, qCeil(doc->size().height()));
+    }
+    QSize sizeHint() const override { return QSize(320, heightForWidth(320)); }
+    QSize minimumSizeHint() const override { return QSize(80, std::min(heightForWidth(320), 40)); }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        {
+            QPainter painter(viewport());
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(AuroraStyle::white(0.05));
+            painter.drawRoundedRect(QRectF(viewport()->rect()), 8, 8);
+        }
+        QTextEdit::paintEvent(event);
+    }
+};
+
+QTextCharFormat runFormat(const PlanInlineRun& run, const QFont& base, const QColor& colour)
+{
+    QTextCharFormat format;
+    QFont font = run.code ? codeFont(base.pointSizeF() * 96.0 / 72.0 - 1) : base;
+    if (run.strong)
+        font.setWeight(QFont::Bold);
+    font.setItalic(run.emphasis);
+    font.setStrikeOut(run.strikethrough);
+    format.setFont(font);
+    format.setForeground(colour);
+    if (run.code)
+        format.setBackground(AuroraStyle::white(0.08));
+    if (run.link) {
+        format.setFontUnderline(true);
+        format.setForeground(AuroraStyle::rgb(0.55, 0.75, 1.0));
+        format.setToolTip(DisplayText::clean(*run.link, 500));
+    }
+    return format;
+}
+
+// Inserts a line of plan text with its inline styling; agent text goes in as text, never markup.
+void insertInline(QTextCursor& cursor, const std::string& text, const QFont& font, const QColor& colour)
+{
+    const std::string shown = DisplayText::clean(text, kLineCharacters).toStdString();
+    for (const PlanInlineRun& run : PlanMarkdown::inlineRuns(shown))
+        cursor.insertText(QString::fromStdString(run.text), runFormat(run, font, colour));
+}
+
+} // namespace
+
+PlanCard::PlanCard(std::vector<PlanBlock> blocks, const QColor& signal, Send send, Jump jump,
+                   AttentionCoordinator* coordinator, FocusReturn* focusReturn, QWidget* parent)
+    : QWidget(parent), m_send(std::move(send)), m_coordinator(coordinator), m_focusReturn(focusReturn),
+      m_well(new PlanWell(this)), m_signal(signal)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kLeadingIndent, 0, 0, 0);
+    layout->setSpacing(8);
+    buildDocument(blocks);
+    layout->addWidget(m_well);
+
+    m_buttonRow = new QWidget(this);
+    auto* buttons = new QHBoxLayout(m_buttonRow);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(7);
+    m_requestChanges =
+        new SecondaryCapsule(QStringLiteral("Request changes"), QStringLiteral("pencil"), true, m_buttonRow);
+    connect(m_requestChanges, &QAbstractButton::clicked, this, [this] { setWriting(true); });
+    SplitCapsule::Look look;
+    look.mainLeading = 13;
+    look.mainTrailing = 10;
+    look.dividerHeight = 14;
+    look.chevronPaddingX = 9;
+    look.chevronPaddingY = 6;
+    m_approve = new SplitCapsule(
+        QStringLiteral("Approve"), signal,
+        [this] {
+            if (m_send)
+                m_send(ControlAction::approvePlan(std::nullopt));
+        },
+        {{QStringLiteral("Approve and auto-accept edits"),
+          [this] {
+              if (m_send)
+                  m_send(ControlAction::approvePlan(std::string("acceptEdits")));
+          }}},
+        look, m_buttonRow);
+    m_jump =
+        new SecondaryCapsule(QStringLiteral("Jump"), QStringLiteral("arrow.right.circle"), true, m_buttonRow);
+    connect(m_jump, &QAbstractButton::clicked, this, [jump = std::move(jump)] {
+        if (jump)
+            jump();
+    });
+    buttons->addWidget(m_requestChanges);
+    buttons->addWidget(m_approve);
+    buttons->addWidget(m_jump);
+    buttons->addStretch(1);
+    layout->addWidget(m_buttonRow);
+
+    m_feedbackRow = new QWidget(this);
+    auto* feedback = new QVBoxLayout(m_feedbackRow);
+    feedback->setContentsMargins(0, 0, 0, 0);
+    feedback->setSpacing(7);
+    auto* actions = new QHBoxLayout;
+    actions->setSpacing(7);
+    m_cancel = new SecondaryCapsule(QStringLiteral("Cancel"), QStringLiteral("xmark"), true, m_feedbackRow);
+    connect(m_cancel, &QAbstractButton::clicked, this, [this] { setWriting(false); });
+    m_sendButton =
+        new PrimaryCapsule(QStringLiteral("Send"), QStringLiteral("arrow.up"), signal, m_feedbackRow);
+    connect(m_sendButton, &QAbstractButton::clicked, this, &PlanCard::send);
+    actions->addWidget(m_cancel);
+    actions->addWidget(m_sendButton);
+    actions->addStretch(1);
+    feedback->addLayout(actions);
+    m_feedbackLayout = feedback;
+    layout->addWidget(m_feedbackRow);
+    m_feedbackRow->setVisible(false);
+}
+
+PlanCard::~PlanCard() = default;
+
+void PlanCard::setSignal(const QColor& signal)
+{
+    m_signal = signal;
+    m_approve->setSignal(signal);
+    m_sendButton->setSignal(signal);
+}
+
+void PlanCard::dismiss()
+{
+    setWriting(false);
+}
+
+QString PlanCard::feedback() const
+{
+    return m_field ? m_field->text() : QString();
+}
+
+void PlanCard::setWriting(bool writing)
+{
+    if (writing == m_writing)
+        return;
+    m_writing = writing;
+    m_buttonRow->setVisible(!writing);
+    m_feedbackRow->setVisible(writing);
+    if (writing) {
+        // A fresh field each time: it takes the keyboard when shown and gives it back when it goes.
+        m_field = new NotchTextField(m_coordinator, m_focusReturn, m_feedbackRow);
+        m_field->setPlaceholderText(QStringLiteral("What should change?"));
+        m_field->setMaxLength(int(kFeedbackCharacters));
+        m_field->setFont(AuroraStyle::font(12));
+        m_field->setTextMargins(10, 7, 10, 7);
+        QColor outline = m_signal;
+        outline.setAlphaF(0.35f);
+        m_field->setStyleSheet(
+            QStringLiteral("QLineEdit { background: rgba(255, 255, 255, 18); color: white; "
+                           "border: 1px solid %1; border-radius: 8px; }")
+                .arg(outline.name(QColor::HexArgb)));
+        connect(m_field, &NotchTextField::submitted, this, &PlanCard::send);
+        m_feedbackLayout->insertWidget(0, m_field);
+        m_field->show();
+        m_field->setFocus(Qt::OtherFocusReason);
+    } else if (m_field) {
+        // Deleted later: Return in the field itself may have brought us here.
+        m_field->hide();
+        m_field->deleteLater();
+        m_field = nullptr;
+    }
+}
+
+void PlanCard::send()
+{
+    if (!m_field)
+        return;
+    const QString trimmed = m_field->text().trimmed();
+    if (trimmed.isEmpty())
+        return;
+    if (m_send)
+        m_send(ControlAction::denyWithMessage(trimmed.toStdString()));
+    setWriting(false);
+}
+
+QAbstractButton* PlanCard::requestChangesButton() const
+{
+    return m_requestChanges;
+}
+
+QAbstractButton* PlanCard::jumpButton() const
+{
+    return m_jump;
+}
+
+QAbstractButton* PlanCard::cancelButton() const
+{
+    return m_cancel;
+}
+
+QAbstractButton* PlanCard::sendButton() const
+{
+    return m_sendButton;
+}
+
+void PlanCard::buildDocument(const std::vector<PlanBlock>& blocks)
+{
+    QTextDocument* doc = m_well->document();
+    doc->clear();
+    QTextCursor cursor(doc);
+    const QColor body = AuroraStyle::white(0.86);
+    const QFont bodyFont = AuroraStyle::font(11.5);
+    bool first = true;
+    const auto startBlock = [&](qreal extraTop = 0) {
+        QTextBlockFormat format;
+        format.setTopMargin((first ? 0 : kBlockSpacing) + extraTop);
+        if (first)
+            cursor.setBlockFormat(format);
+        else
+            cursor.insertBlock(format);
+        first = false;
+        return format;
+    };
+    const std::size_t count = std::min(blocks.size(), kMaxBlocks);
+    for (std::size_t i = 0; i < count; ++i) {
+        const PlanBlock& block = blocks[i];
+        if (const auto* heading = block.as<PlanBlock::Heading>()) {
+            startBlock(3);
+            QFont font = AuroraStyle::font(heading->level <= 2 ? 13.5 : 11.5, QFont::DemiBold);
+            insertInline(cursor, heading->text, font, AuroraStyle::white(1.0));
+        } else if (const auto* item = block.as<PlanBlock::ListItem>()) {
+            QTextBlockFormat format = startBlock();
+            const QString marker = item->marker.isBullet()
+                                       ? QStringLiteral("\u2022")
+                                       : DisplayText::clean(*item->marker.ordered, 12) + QStringLiteral(".");
+            const qreal markerWidth = std::max<qreal>(11, QFontMetricsF(bodyFont).horizontalAdvance(marker));
+            // The marker right-aligned in its column, the text after it, wrapped lines under the text.
+            format.setTabPositions({QTextOption::Tab(markerWidth, QTextOption::RightTab),
+                                    QTextOption::Tab(markerWidth + 6, QTextOption::LeftTab)});
+            format.setLeftMargin(markerWidth + 6);
+            format.setTextIndent(-(markerWidth + 6));
+            cursor.setBlockFormat(format);
+            QTextCharFormat markerFormat;
+            markerFormat.setFont(bodyFont);
+            markerFormat.setForeground(AuroraStyle::white(0.45));
+            cursor.insertText(QStringLiteral("\t") + marker + QStringLiteral("\t"), markerFormat);
+            insertInline(cursor, item->text, bodyFont, body);
+        } else if (const auto* paragraph = block.as<PlanBlock::Paragraph>()) {
+            for (std::size_t l = 0; l < paragraph->lines.size(); ++l) {
+                if (l == 0) {
+                    startBlock();
+                } else {
+                    cursor.insertBlock(QTextBlockFormat());
+                }
+                insertInline(cursor, paragraph->lines[l], bodyFont, body);
+            }
+        } else if (const auto* code = block.as<PlanBlock::Code>()) {
+            for (std::size_t l = 0; l < code->lines.size(); ++l) {
+                QTextBlockFormat format;
+                if (l == 0) {
+                    format = startBlock();
+                } else {
+                    cursor.insertBlock();
+                }
+                format.setBackground(AuroraStyle::wellFill());
+                format.setLeftMargin(0);
+                cursor.setBlockFormat(format);
+                QTextCharFormat text;
+                text.setFont(codeFont(10.5));
+                text.setForeground(body);
+                const QString line =
+                    DisplayText::clean(code->lines[l], kLineCharacters, DisplayText::Breaks::toSpaces);
+                cursor.insertText(QStringLiteral("  ") + line, text);
+            }
+        }
+    }
+    if (blocks.size() > count) {
+        startBlock();
+        QTextCharFormat more;
+        more.setFont(bodyFont);
+        more.setForeground(AuroraStyle::secondary());
+        cursor.insertText(QStringLiteral("\u2026 %1 more").arg(blocks.size() - count), more);
+    }
+    m_well->moveCursor(QTextCursor::Start);
+}
+
+} // namespace velquist

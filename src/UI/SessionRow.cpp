@@ -1,0 +1,546 @@
+#include "UI/SessionRow.h"
+
+#include "Actions/ActionDispatcher.h"
+#include "Core/DisplayText.h"
+#include "Core/PlanMarkdown.h"
+#include "Core/SessionStore.h"
+#include "Core/ToolText.h"
+#include "UI/AuroraStyle.h"
+#include "UI/ContextIndicator.h"
+#include "UI/ElapsedText.h"
+#include "UI/ElidedLabel.h"
+#include "UI/Glyph.h"
+#include "UI/MetaPill.h"
+#include "UI/PlanCard.h"
+#include "UI/QuestionForm.h"
+#include "UI/SecondaryCapsule.h"
+#include "UI/SessionMark.h"
+#include "UI/SessionSignal.h"
+#include "UI/SplitCapsule.h"
+#include "UI/SubagentList.h"
+#include "UI/ToolDetailView.h"
+
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QTextBoundaryFinder>
+#include <QVBoxLayout>
+
+namespace velquist {
+
+namespace {
+
+constexpr int kContentIndent = 31;
+constexpr std::size_t kTitleCharacters = 120;
+constexpr std::size_t kPillCharacters = 40;
+constexpr std::size_t kStatusCharacters = 160;
+// An attention text wraps in full; this bounds what a hostile one can make the card lay out.
+constexpr std::size_t kAttentionStatusCharacters = 1200;
+constexpr int kAttentionStatusLines = 40;
+constexpr std::size_t kSeedCharacters = 60;
+constexpr std::size_t kSeedTitleCharacters = 32;
+
+// The green shield of a session whose requests are allowed without asking.
+class ShieldMark : public QWidget
+{
+  public:
+    explicit ShieldMark(QWidget* parent) : QWidget(parent)
+    {
+        setFixedSize(11, 11);
+        setToolTip(QStringLiteral("Auto-approving this session"));
+        setAccessibleName(QStringLiteral("Auto-approving this session"));
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor green = AuroraStyle::systemGreen();
+        green.setAlphaF(0.8f);
+        Glyph::paint(painter, QRectF(rect()), QStringLiteral("checkmark.shield.fill"), green);
+    }
+};
+
+void setLabelColour(QLabel* label, const QColor& colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+bool isBlankOrTab(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// The first `count` characters (grapheme clusters) of `text`.
+QString firstCharacters(const QString& text, std::size_t count, bool* cut = nullptr)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    std::size_t seen = 0;
+    qsizetype end = 0;
+    while (seen < count) {
+        const qsizetype next = finder.toNextBoundary();
+        if (next < 0)
+            break;
+        end = next;
+        ++seen;
+    }
+    if (cut)
+        *cut = end < text.size();
+    return text.left(end);
+}
+
+} // namespace
+
+SessionRow::SessionRow(const Session& session, const SessionRowContext& context, QWidget* parent)
+    : CardFrame(context.ticker, parent), m_session(session), m_context(context)
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(6);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(11);
+    header->setAlignment(Qt::AlignTop);
+    m_mark = new SessionMark(session.agent, std::nullopt, false, this, &context.ticker.clock());
+    header->addWidget(m_mark, 0, Qt::AlignTop);
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(3);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->setSpacing(7);
+    m_title = new ElidedLabel(QString(), AuroraStyle::font(13.5, QFont::DemiBold), Qt::white, 1, this);
+    m_title->setElideMode(Qt::ElideRight);
+    m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_title->setMinimumWidth(40);
+    titleRow->addWidget(m_title, 1);
+    m_demoPill = new MetaPill(QStringLiteral("DEMO"), AuroraStyle::pillFill(), AuroraStyle::pillText(), this);
+    titleRow->addWidget(m_demoPill);
+    titleRow->addSpacing(8);
+    m_shield = new ShieldMark(this);
+    titleRow->addWidget(m_shield);
+    m_detectedPill = new MetaPill(QString(), AuroraStyle::pillFill(), AuroraStyle::pillText(), this);
+    titleRow->addWidget(m_detectedPill);
+    m_appPill = new MetaPill(QString(), AuroraStyle::pillFill(), AuroraStyle::pillText(), this);
+    titleRow->addWidget(m_appPill);
+    m_contextIndicator = new ContextIndicator(ContextUsage{}, this);
+    titleRow->addWidget(m_contextIndicator);
+    m_elapsed = new ElapsedText(session.startedAt, context.ticker, this);
+    titleRow->addWidget(m_elapsed);
+    texts->addLayout(titleRow);
+
+    m_status = new ElidedLabel(QString(), AuroraStyle::font(11.5), AuroraStyle::white(0.55), 1, this);
+    m_status->setElideMode(Qt::ElideRight);
+    QSizePolicy statusPolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusPolicy.setHeightForWidth(true);
+    m_status->setSizePolicy(statusPolicy);
+    texts->addWidget(m_status);
+    m_subagents = new SubagentList(this);
+    texts->addWidget(m_subagents);
+    header->addLayout(texts, 1);
+    outer->addLayout(header);
+
+    m_contentLayout = new QVBoxLayout;
+    m_contentLayout->setContentsMargins(0, 0, 0, 0);
+    outer->addLayout(m_contentLayout);
+
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    refresh();
+}
+
+SessionRow::~SessionRow() = default;
+
+void SessionRow::setSession(const Session& session)
+{
+    if (session == m_session)
+        return;
+    m_session = session;
+    refresh();
+}
+
+void SessionRow::setPanelVisible(bool visible)
+{
+    if (visible == m_panelVisible)
+        return;
+    m_panelVisible = visible;
+    refresh();
+}
+
+bool SessionRow::isDemo() const
+{
+    return m_session.id.starts_with("intro-");
+}
+
+QColor SessionRow::signal() const
+{
+    return SessionSignal::color(m_session, m_context.ticker.clock().now());
+}
+
+QString SessionRow::cardTitle(const std::string& cwd)
+{
+    if (cwd == "unknown")
+        return QStringLiteral("No folder");
+    return DisplayText::clean(ToolText::fileName(cwd), kTitleCharacters);
+}
+
+SessionRow::StatusLine SessionRow::statusLine(const SessionStatus& status)
+{
+    const QColor quiet = AuroraStyle::white(0.55);
+    if (const auto* working = status.as<SessionStatus::Working>())
+        return {working->activity ? QString::fromStdString(*working->activity)
+                                  : QStringLiteral("Working\u2026"),
+                quiet};
+    if (const auto* permission = status.as<SessionStatus::NeedsPermission>())
+        return {QString::fromStdString(permission->request.summary), AuroraStyle::systemOrange()};
+    if (const auto* waiting = status.as<SessionStatus::WaitingForInput>()) {
+        const QColor blue = AuroraStyle::rgb(0.35, 0.65, 1.0);
+        if (waiting->inquiry.questions.empty())
+            return {QStringLiteral("Waiting for your input"), blue};
+        return {QString::fromStdString(waiting->inquiry.questions.front().question), blue};
+    }
+    if (const auto* done = status.as<SessionStatus::Done>())
+        return {done->summary ? QString::fromStdString(*done->summary) : QStringLiteral("Done"), quiet};
+    if (status.is<SessionStatus::Idle>())
+        return {QStringLiteral("Idle"), quiet};
+    return {QStringLiteral("Ended"), quiet};
+}
+
+std::optional<std::string> SessionRow::promptSeed(const std::optional<std::string>& firstPrompt)
+{
+    if (!firstPrompt)
+        return std::nullopt;
+    // The first line that is not empty (a line of blanks counts as a line).
+    std::string_view first;
+    std::string_view rest = *firstPrompt;
+    while (!rest.empty()) {
+        const std::size_t feed = rest.find('\n');
+        const std::string_view piece = rest.substr(0, feed);
+        if (!piece.empty()) {
+            first = piece;
+            break;
+        }
+        if (feed == std::string_view::npos)
+            break;
+        rest.remove_prefix(feed + 1);
+    }
+    QString line = QString::fromUtf8(first.data(), qsizetype(first.size()));
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    while (begin < end && isBlankOrTab(line[begin]))
+        ++begin;
+    while (end > begin && isBlankOrTab(line[end - 1]))
+        --end;
+    line = line.mid(begin, end - begin);
+    if (line.isEmpty())
+        return std::nullopt;
+    return firstCharacters(line, kSeedCharacters).toStdString();
+}
+
+QString SessionRow::promptMenuTitle(const std::string& seed)
+{
+    bool cut = false;
+    QString shown =
+        firstCharacters(DisplayText::clean(seed, kSeedCharacters + 1), kSeedTitleCharacters, &cut);
+    if (cut)
+        shown.append(QChar(0x2026));
+    return QStringLiteral("Hide sessions starting with \u201C") + shown + QStringLiteral("\u201D");
+}
+
+SessionRow::Content SessionRow::contentFor(const Session& session)
+{
+    const SessionStatus& status = session.status;
+    if (const auto* permission = status.as<SessionStatus::NeedsPermission>()) {
+        if (permission->request.tool && permission->request.tool->as<ToolDetail::Plan>())
+            return Content::plan;
+        return Content::permission;
+    }
+    if (const auto* waiting = status.as<SessionStatus::WaitingForInput>()) {
+        const AgentInquiry& inquiry = waiting->inquiry;
+        if (!inquiry.questions.empty() && inquiry.isAnswerable() && session.capabilities().canAnswer)
+            return Content::questionForm;
+        return Content::jumpToAnswer;
+    }
+    if (status.is<SessionStatus::Done>() && !session.doneSeenAt)
+        return Content::markRead;
+    return Content::none;
+}
+
+void SessionRow::refresh()
+{
+    const QColor colour = signal();
+    const bool attention = m_session.status.asksForUser();
+    const bool unreadDone = m_session.status.is<SessionStatus::Done>() && !m_session.doneSeenAt;
+    const bool reduceMotion = m_context.reduceMotion && m_context.reduceMotion();
+
+    m_mark->setKind(m_session.agent);
+    m_mark->setPip(colour);
+    m_mark->setSpinning(m_session.status.is<SessionStatus::Working>());
+
+    const QString title = cardTitle(m_session.cwd);
+    m_title->setFullText(title);
+    setAccessibleName(title);
+    m_demoPill->setVisible(isDemo());
+    m_shield->setVisible(m_session.autoApprovePermissions);
+    m_detectedPill->setVisible(m_session.detectedName.has_value());
+    if (m_session.detectedName)
+        m_detectedPill->setText(DisplayText::clean(*m_session.detectedName, kPillCharacters));
+    m_appPill->setVisible(m_session.terminal.appName.has_value());
+    if (m_session.terminal.appName)
+        m_appPill->setText(DisplayText::clean(*m_session.terminal.appName, kPillCharacters));
+    m_contextIndicator->setVisible(m_session.context.has_value());
+    if (m_session.context)
+        m_contextIndicator->setUsage(*m_session.context);
+    m_elapsed->setSince(m_session.startedAt);
+
+    const StatusLine line = statusLine(m_session.status);
+    // In attention the text wraps in full (within its bound); otherwise one line, cut at its end.
+    m_status->setMaxLines(attention ? kAttentionStatusLines : 1);
+    const QString text = DisplayText::clean(line.text.toStdString(),
+                                            attention ? kAttentionStatusCharacters : kStatusCharacters);
+    m_status->setFullText(text);
+    m_status->setToolTip(attention ? QString() : text);
+    setLabelColour(m_status, line.colour);
+    m_subagents->setSubagents(m_session.runningSubagents, m_session.subagentsDone);
+
+    CardAccent accent;
+    if (attention)
+        accent.color = colour;
+    else if (unreadDone)
+        accent.color = SessionSignal::doneUnread();
+    accent.breathes = unreadDone && !reduceMotion && m_panelVisible;
+    setAccent(accent);
+
+    rebuildContent();
+}
+
+void SessionRow::rebuildContent()
+{
+    const Content wanted = contentFor(m_session);
+    const QColor colour = signal();
+    if (wanted == m_shownContent && m_session.status == m_contentStatus) {
+        // Same request: keep the controls (and what the user has picked or typed), follow the colour.
+        if (m_allow)
+            m_allow->setSignal(colour);
+        if (m_form)
+            m_form->setSignal(colour);
+        if (m_plan)
+            m_plan->setSignal(colour);
+        if (m_toolDetail) {
+            if (const auto* permission = m_session.status.as<SessionStatus::NeedsPermission>();
+                permission && permission->request.tool)
+                m_toolDetail->setDetail(*permission->request.tool, colour);
+        }
+        return;
+    }
+    if (m_plan)
+        m_plan->dismiss();
+    if (m_content) {
+        // Deleted later: the press that led here may still be running in one of its buttons.
+        m_contentLayout->removeWidget(m_content);
+        m_content->hide();
+        m_content->deleteLater();
+    }
+    m_content = nullptr;
+    m_toolDetail = nullptr;
+    m_deny = nullptr;
+    m_allow = nullptr;
+    m_jump = nullptr;
+    m_single = nullptr;
+    m_form = nullptr;
+    m_plan = nullptr;
+    m_shownContent = wanted;
+    m_contentStatus = m_session.status;
+
+    const auto indented = [this](QWidget* inner) {
+        auto* box = new QWidget(this);
+        auto* layout = new QVBoxLayout(box);
+        layout->setContentsMargins(kContentIndent, 0, 0, 0);
+        layout->setSpacing(6);
+        inner->setParent(box);
+        layout->addWidget(inner);
+        return box;
+    };
+
+    switch (wanted) {
+    case Content::none:
+        return;
+    case Content::plan: {
+        const auto* permission = m_session.status.as<SessionStatus::NeedsPermission>();
+        const std::string& text = permission->request.tool->as<ToolDetail::Plan>()->text;
+        m_plan = new PlanCard(
+            PlanMarkdown::blocks(text), colour, [this](const ControlAction& action) { send(action); },
+            [this] { jumpOnly(); }, m_context.coordinator, m_context.focusReturn, this);
+        m_content = m_plan;
+        break;
+    }
+    case Content::permission: {
+        const auto* permission = m_session.status.as<SessionStatus::NeedsPermission>();
+        auto* block = new QWidget(this);
+        auto* layout = new QVBoxLayout(block);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(6);
+        if (permission->request.tool) {
+            m_toolDetail = new ToolDetailView(*permission->request.tool, colour, m_session.cwd, block);
+            layout->addWidget(m_toolDetail);
+        }
+        auto* buttons = new QHBoxLayout;
+        buttons->setSpacing(7);
+        const AgentCapabilities capabilities = m_session.capabilities();
+        if (capabilities.canDeny) {
+            m_deny = new SecondaryCapsule(QStringLiteral("Deny"), QStringLiteral("xmark"), true, block);
+            connect(m_deny, &QAbstractButton::clicked, this, [this] { send(ControlAction::deny()); });
+            buttons->addWidget(m_deny);
+        }
+        if (capabilities.canApprove) {
+            std::vector<SplitCapsule::Item> items{{QStringLiteral("Allow for this session"), [this] {
+                                                       send(ControlAction::approve(GrantScope::session));
+                                                   }}};
+            if (permission->request.supportsAlwaysAllow)
+                items.push_back({QStringLiteral("Always allow"),
+                                 [this] { send(ControlAction::approve(GrantScope::always)); }});
+            SplitCapsule::Look look;
+            look.dividerHeight = 16;
+            look.dividerColour = AuroraStyle::black(0.22);
+            m_allow = new SplitCapsule(
+                QStringLiteral("Allow"), colour, [this] { send(ControlAction::approve(GrantScope::once)); },
+                std::move(items), look, block);
+            buttons->addWidget(m_allow);
+        }
+        m_jump = new SecondaryCapsule(QStringLiteral("Jump"), QStringLiteral("arrow.right.circle.fill"), true,
+                                      block);
+        connect(m_jump, &QAbstractButton::clicked, this, [this] { markReadAndJump(); });
+        buttons->addWidget(m_jump);
+        buttons->addStretch(1);
+        layout->addLayout(buttons);
+        m_content = indented(block);
+        break;
+    }
+    case Content::questionForm: {
+        const auto* waiting = m_session.status.as<SessionStatus::WaitingForInput>();
+        m_form = new QuestionForm(
+            waiting->inquiry, colour, [this](const ControlAction& action) { send(action); },
+            [this] { jumpOnly(); }, this);
+        m_content = indented(m_form);
+        break;
+    }
+    case Content::jumpToAnswer:
+        m_single = new SecondaryCapsule(QStringLiteral("Jump to answer"),
+                                        QStringLiteral("arrow.right.circle.fill"), true, this);
+        connect(m_single, &QAbstractButton::clicked, this, [this] { markReadAndJump(); });
+        m_content = indented(m_single);
+        static_cast<QVBoxLayout*>(m_content->layout())->setAlignment(m_single, Qt::AlignLeft);
+        break;
+    case Content::markRead:
+        m_single =
+            new SecondaryCapsule(QStringLiteral("Mark read"), QStringLiteral("checkmark.circle"), true, this);
+        connect(m_single, &QAbstractButton::clicked, this,
+                [this] { m_context.store.markDoneRead(m_session.id); });
+        m_content = indented(m_single);
+        static_cast<QVBoxLayout*>(m_content->layout())->setAlignment(m_single, Qt::AlignLeft);
+        break;
+    }
+    m_contentLayout->addWidget(m_content);
+    m_content->show();
+}
+
+void SessionRow::send(const ControlAction& action)
+{
+    // The decision is for the request this row shows. When the store no longer holds it (answered
+    // in the terminal, replaced, or the session gone), nothing is sent and the row catches up.
+    const Session* live = m_context.store.session(m_session.id);
+    if (!live) {
+        if (!isDemo())
+            return;
+        live = &m_session;
+    }
+    if (live->status != m_contentStatus) {
+        setSession(*live);
+        return;
+    }
+    m_context.dispatcher.perform(action, *live);
+}
+
+void SessionRow::markReadAndJump()
+{
+    m_context.store.markDoneRead(m_session.id);
+    jumpOnly();
+}
+
+void SessionRow::jumpOnly()
+{
+    if (m_context.jump)
+        m_context.jump(m_session);
+}
+
+QAbstractButton* SessionRow::denyButton() const
+{
+    return m_deny;
+}
+QAbstractButton* SessionRow::jumpButton() const
+{
+    return m_jump;
+}
+QAbstractButton* SessionRow::jumpToAnswerButton() const
+{
+    return m_shownContent == Content::jumpToAnswer ? m_single : nullptr;
+}
+QAbstractButton* SessionRow::markReadButton() const
+{
+    return m_shownContent == Content::markRead ? m_single : nullptr;
+}
+
+QString SessionRow::statusText() const
+{
+    return m_status->fullText();
+}
+
+QMenu* SessionRow::makeSilenceMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    SessionStore* store = &m_context.store;
+    // A new enabled custom rule that hides sessions whose field begins with `pattern`.
+    const auto hideStartingWith = [store](SilenceRule::Field field, std::string pattern) {
+        return [store, field, pattern = std::move(pattern)] {
+            SilenceRule rule;
+            rule.id = QUuid::createUuid();
+            rule.field = field;
+            rule.match = SilenceRule::Match::prefix;
+            rule.pattern = pattern;
+            store->silence().add(rule);
+        };
+    };
+    menu->addAction(QStringLiteral("Hide sessions in this folder"), menu,
+                    hideStartingWith(SilenceRule::Field::directory, m_session.cwd));
+    if (const auto seed = promptSeed(m_session.firstPrompt))
+        menu->addAction(promptMenuTitle(*seed), menu, hideStartingWith(SilenceRule::Field::prompt, *seed));
+    return menu;
+}
+
+void SessionRow::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    CardFrame::mousePressEvent(event);
+}
+
+void SessionRow::mouseReleaseEvent(QMouseEvent* event)
+{
+    // A tap that no control took: mark read, then jump.
+    const bool tap = m_pressed && event->button() == Qt::LeftButton && cardRect().contains(event->position());
+    m_pressed = false;
+    if (tap)
+        markReadAndJump();
+    CardFrame::mouseReleaseEvent(event);
+}
+
+void SessionRow::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = makeSilenceMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+} // namespace velquist

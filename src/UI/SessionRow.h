@@ -1,0 +1,147 @@
+#pragma once
+
+#include "Actions/ControlAction.h"
+#include "Core/Session.h"
+#include "UI/CardFrame.h"
+
+#include <QColor>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QAbstractButton;
+class QLabel;
+class QMenu;
+class QVBoxLayout;
+
+namespace velquist {
+
+class ActionDispatcher;
+class AttentionCoordinator;
+class FocusReturn;
+class ContextIndicator;
+class ElapsedText;
+class ElidedLabel;
+class MetaPill;
+class PlanCard;
+class QuestionForm;
+class SecondaryCapsule;
+class SessionMark;
+class SessionStore;
+class SplitCapsule;
+class SubagentList;
+class ToolDetailView;
+
+// What a session row reaches outside itself. The dispatcher, store and ticker must outlive the row.
+struct SessionRowContext
+{
+    ActionDispatcher& dispatcher;
+    SessionStore& store;
+    ViewTicker& ticker;
+    // Brings a session's terminal forward; unset does nothing.
+    std::function<void(const Session&)> jump;
+    // What the plan card's feedback field needs to take the keyboard and keep the panel open;
+    // either may be null.
+    AttentionCoordinator* coordinator = nullptr;
+    FocusReturn* focusReturn = nullptr;
+    // The desktop asks for less motion: no breathing accent.
+    std::function<bool()> reduceMotion;
+};
+
+// The card of one session in the expanded list: its mark, folder, pills, elapsed time, context
+// gauge, status line and subagents, and what it waits for: the tool detail with Deny, Allow (and
+// its menu) and Jump, a plan card, a question form, "Jump to answer" or "Mark read". A tap on the
+// card marks it read and jumps to the terminal; its context menu hides sessions like it.
+//
+// Updated in place from each new value of its session (keyed by id): while the request it shows
+// stays the same, a half-picked form or an open feedback field survives. Every decision goes
+// through the dispatcher, and only for the request the store still holds: a control of a request
+// settled elsewhere sends nothing and the row shows the store's state.
+class SessionRow : public CardFrame
+{
+    Q_OBJECT
+  public:
+    SessionRow(const Session& session, const SessionRowContext& context, QWidget* parent = nullptr);
+    ~SessionRow() override;
+
+    void setSession(const Session& session);
+    const Session& session() const { return m_session; }
+    // Whether the list holding the row is on screen (the breathing accent runs only then).
+    void setPanelVisible(bool visible);
+
+    // "No folder" for "unknown", else the last component of the folder.
+    static QString cardTitle(const std::string& cwd);
+    struct StatusLine
+    {
+        QString text;
+        QColor colour;
+        bool operator==(const StatusLine&) const = default;
+    };
+    static StatusLine statusLine(const SessionStatus& status);
+    // The first non-empty line of the first prompt, trimmed of spaces and tabs, at most 60
+    // characters; none without one.
+    static std::optional<std::string> promptSeed(const std::optional<std::string>& firstPrompt);
+    // The title of the prompt item of the silence menu for a seed.
+    static QString promptMenuTitle(const std::string& seed);
+
+    enum class Content { none, permission, plan, questionForm, jumpToAnswer, markRead };
+    static Content contentFor(const Session& session);
+
+    // The row's controls, for the list's keyboard handling and for tests; null when not shown.
+    QAbstractButton* denyButton() const;
+    SplitCapsule* allowControl() const { return m_allow; }
+    QAbstractButton* jumpButton() const;
+    QAbstractButton* jumpToAnswerButton() const;
+    QAbstractButton* markReadButton() const;
+    QuestionForm* questionForm() const { return m_form; }
+    PlanCard* planCard() const { return m_plan; }
+    ToolDetailView* toolDetail() const { return m_toolDetail; }
+    QString statusText() const;
+    // The silence menu as the card's context menu shows it.
+    QMenu* makeSilenceMenu(QWidget* parent);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void refresh();
+    void rebuildContent();
+    void send(const ControlAction& action);
+    void markReadAndJump();
+    void jumpOnly();
+    QColor signal() const;
+    bool isDemo() const;
+
+    Session m_session;
+    SessionRowContext m_context;
+    bool m_panelVisible = true;
+    bool m_pressed = false;
+
+    SessionMark* m_mark;
+    ElidedLabel* m_title;
+    MetaPill* m_demoPill;
+    QWidget* m_shield;
+    MetaPill* m_detectedPill;
+    MetaPill* m_appPill;
+    ContextIndicator* m_contextIndicator = nullptr;
+    ElapsedText* m_elapsed;
+    ElidedLabel* m_status;
+    SubagentList* m_subagents;
+    QVBoxLayout* m_contentLayout;
+    QWidget* m_content = nullptr;
+    Content m_shownContent = Content::none;
+    // What the shown content was built for: a new request or inquiry rebuilds it.
+    SessionStatus m_contentStatus;
+
+    ToolDetailView* m_toolDetail = nullptr;
+    SecondaryCapsule* m_deny = nullptr;
+    SplitCapsule* m_allow = nullptr;
+    SecondaryCapsule* m_jump = nullptr;
+    SecondaryCapsule* m_single = nullptr; // "Jump to answer" or "Mark read"
+    QuestionForm* m_form = nullptr;
+    PlanCard* m_plan = nullptr;
+};
+
+} // namespace velquist

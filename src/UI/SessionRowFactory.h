@@ -1,0 +1,25 @@
+#pragma once
+
+#include "UI/SessionRow.h"
+#include "UI/SessionRowSource.h"
+
+namespace velquist {
+
+// Makes the expanded list's rows: one SessionRow per session, updated in place.
+class SessionRowFactory final : public SessionRowSource
+{
+  public:
+    explicit SessionRowFactory(SessionRowContext context) : m_context(std::move(context)) {}
+
+    QWidget* makeRow(const Session& session) override { return new SessionRow(session, m_context); }
+    void updateRow(QWidget* row, const Session& session) override
+    {
+        if (auto* sessionRow = qobject_cast<SessionRow*>(row))
+            sessionRow->setSession(session);
+    }
+
+  private:
+    SessionRowContext m_context;
+};
+
+} // namespace velquist

@@ -1,0 +1,153 @@
+#include "UI/SplitCapsule.h"
+
+#include "UI/AuroraStyle.h"
+#include "UI/Glyph.h"
+
+#include <QAbstractButton>
+#include <QFontMetricsF>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QtMath>
+
+namespace velquist {
+
+namespace {
+
+constexpr qreal kPaddingY = 6;
+
+// One half of the split capsule; the capsule behind both is painted by the owner.
+class CapsulePart : public QAbstractButton
+{
+  public:
+    CapsulePart(const QString& text, const QString& icon, QWidget* parent)
+        : QAbstractButton(parent), m_icon(icon)
+    {
+        setText(text);
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+    void setColour(const QColor& colour)
+    {
+        m_colour = colour;
+        update();
+    }
+    // The chevron half shows only its glyph.
+    bool glyphOnly = false;
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        if (isDown()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(AuroraStyle::black(0.12));
+            painter.drawRect(rect());
+        }
+        if (glyphOnly) {
+            const qreal side = 8;
+            Glyph::paint(painter, QRectF((width() - side) / 2, (height() - side) / 2, side, side), m_icon,
+                         m_colour);
+        } else {
+            AuroraStyle::paintCapsuleLabel(painter, QRectF(rect()).adjusted(m_leading, 0, -m_trailing, 0),
+                                           text(), m_icon, m_colour);
+        }
+        if (hasFocus()) {
+            painter.setPen(QPen(m_colour, 1, Qt::DotLine));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5));
+        }
+    }
+
+  public:
+    qreal m_leading = 0;
+    qreal m_trailing = 0;
+
+  private:
+    QString m_icon;
+    QColor m_colour;
+};
+
+} // namespace
+
+SplitCapsule::SplitCapsule(const QString& label, const QColor& signal, std::function<void()> action,
+                           std::vector<Item> items, const Look& look, QWidget* parent)
+    : QWidget(parent), m_signal(signal), m_look(look)
+{
+    auto* main = new CapsulePart(label, QStringLiteral("checkmark"), this);
+    main->m_leading = look.mainLeading;
+    main->m_trailing = look.mainTrailing;
+    auto* chevron = new CapsulePart(label + QStringLiteral(" options"), QStringLiteral("chevron.down"), this);
+    chevron->glyphOnly = true;
+    chevron->setAccessibleName(label + QStringLiteral(" options"));
+    m_main = main;
+    m_chevron = chevron;
+
+    m_menu = new QMenu(this);
+    for (Item& item : items) {
+        QAction* entry = m_menu->addAction(item.text);
+        connect(entry, &QAction::triggered, this, [run = std::move(item.action)] {
+            if (run)
+                run();
+        });
+    }
+    connect(m_main, &QAbstractButton::clicked, this, [run = std::move(action)] {
+        if (run)
+            run();
+    });
+    connect(m_chevron, &QAbstractButton::clicked, this,
+            [this] { m_menu->popup(m_chevron->mapToGlobal(QPoint(0, m_chevron->height()))); });
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setSignal(signal);
+}
+
+QColor SplitCapsule::labelColour() const
+{
+    return AuroraStyle::mixTowardBlack(m_signal, 0.86);
+}
+
+void SplitCapsule::setSignal(const QColor& signal)
+{
+    m_signal = signal;
+    static_cast<CapsulePart*>(m_main)->setColour(labelColour());
+    static_cast<CapsulePart*>(m_chevron)->setColour(labelColour());
+    update();
+}
+
+QSize SplitCapsule::sizeHint() const
+{
+    const QSizeF label = AuroraStyle::capsuleSize(m_main->text(), QStringLiteral("checkmark"));
+    const qreal labelWidth = label.width() - 2 * AuroraStyle::kCapsulePaddingX;
+    const qreal height = label.height();
+    const qreal mainWidth = m_look.mainLeading + labelWidth + m_look.mainTrailing;
+    const qreal chevronWidth = 8 + 2 * m_look.chevronPaddingX;
+    return QSize(qCeil(mainWidth + 1 + chevronWidth),
+                 qCeil(std::max(height, 8 + 2 * m_look.chevronPaddingY)));
+}
+
+void SplitCapsule::resizeEvent(QResizeEvent*)
+{
+    const qreal chevronWidth = 8 + 2 * m_look.chevronPaddingX;
+    const int chevronLeft = qRound(width() - chevronWidth);
+    m_main->setGeometry(0, 0, chevronLeft - 1, height());
+    m_chevron->setGeometry(chevronLeft, 0, width() - chevronLeft, height());
+}
+
+void SplitCapsule::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath capsule;
+    AuroraStyle::addCapsule(capsule, QRectF(rect()));
+    painter.fillPath(capsule, m_signal);
+    QColor divider = m_look.dividerColour;
+    if (!divider.isValid()) {
+        divider = labelColour();
+        divider.setAlphaF(0.35f);
+    }
+    const qreal x = m_chevron->geometry().left() - 1;
+    painter.fillRect(QRectF(x, (height() - m_look.dividerHeight) / 2, 1, m_look.dividerHeight), divider);
+}
+
+} // namespace velquist

@@ -1,0 +1,274 @@
+#include "Adapters/OpenCodeAdapterFixture.h"
+#include "Adapters/OpenCodeEventStream.h"
+#include "Adapters/ScriptedOpenCodeServer.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace velquist;
+using namespace velquist::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kOriginal = "/event";
+const std::string kV2 = "/api/event";
+
+std::string created(const std::string& id, const char* envelope)
+{
+    return R"({"type":"session.created",")" + std::string(envelope) + R"(":{"sessionID":")" + id +
+           R"(","info":{"id":")" + id + R"(","directory":"/proj","title":"New session"}}})";
+}
+
+// The adapter against a scripted server, found by discovery as this process.
+class OpenCodeIntegrationTest : public OpenCodeAdapterFixture
+{
+  protected:
+    void attach(ScriptedOpenCodeServer& target, bool acceptsIPv4 = true)
+    {
+        ASSERT_TRUE(target.isListening());
+        setServers(std::vector<OpenCodeServer>{OpenCodeServer{getpid(), target.port(), acceptsIPv4}});
+        adapter->start();
+        ASSERT_TRUE(
+            waitUntil([&] { return target.openStreams(kOriginal) == 1 && target.openStreams(kV2) == 1; }));
+    }
+
+    bool decide(const ControlAction& action, const std::string& id)
+    {
+        const Session* shown = store.session(id);
+        if (!shown)
+            return false;
+        dispatcher.performNow(action, *shown);
+        return true;
+    }
+
+    bool waitsForUser(const std::string& id) const
+    {
+        const Session* shown = store.session(id);
+        return shown && shown->status.asksForUser();
+    }
+
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(server.port()); }
+
+    ScriptedOpenCodeServer server;
+};
+
+TEST_F(OpenCodeIntegrationTest, TerminalPermissionOnTheOriginalApiIsHeldAndAnsweredThere)
+{
+    attach(server);
+    server.send(kOriginal, created("ses_T", "properties"));
+    server.send(
+        kOriginal,
+        R"({"id":"evt_1","type":"permission.asked","properties":{"id":"per_1","sessionID":"ses_T","permission":"bash","patterns":["ls"],"metadata":{},"always":[]}})");
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_T"); }));
+    EXPECT_EQ(session("opencode:ses_T").status.as<SessionStatus::NeedsPermission>()->request.summary, "bash");
+
+    ASSERT_TRUE(decide(ControlAction::approve(GrantScope::once), "opencode:ses_T"));
+    ASSERT_TRUE(waitUntil([&] { return !server.posts().empty(); }));
+    EXPECT_EQ(server.posts()[0].path, "/permission/per_1/reply");
+    EXPECT_EQ(server.posts()[0].body, R"({"reply":"once"})");
+    ASSERT_TRUE(waitUntil([&] { return !adapter->holdsRequest("opencode:ses_T"); }));
+    EXPECT_EQ(session("opencode:ses_T").status, SessionStatus(SessionStatus::Idle{}));
+    EXPECT_EQ(session("opencode:ses_T").lastActivity, "Allowed from notch");
+}
+
+TEST_F(OpenCodeIntegrationTest, PermissionOnTheNewApiIsAnsweredUnderItsSession)
+{
+    attach(server);
+    server.send(kV2, created("ses_B", "data"));
+    server.send(
+        kV2,
+        R"({"type":"permission.v2.asked","data":{"id":"per_2","sessionID":"ses_B","action":"edit","resources":[]}})");
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_B"); }));
+
+    ASSERT_TRUE(decide(ControlAction::deny(), "opencode:ses_B"));
+    ASSERT_TRUE(waitUntil([&] { return !server.posts().empty(); }));
+    EXPECT_EQ(server.posts()[0].path, "/api/session/ses_B/permission/per_2/reply");
+    EXPECT_EQ(server.posts()[0].body, R"({"reply":"reject"})");
+    ASSERT_TRUE(waitUntil([&] { return !waitsForUser("opencode:ses_B"); }));
+    EXPECT_EQ(session("opencode:ses_B").lastActivity, "Denied from notch");
+}
+
+TEST_F(OpenCodeIntegrationTest, QuestionAnsweredPostsTheChosenLabels)
+{
+    attach(server);
+    server.send(kOriginal, created("ses_Q", "properties"));
+    server.send(
+        kOriginal,
+        R"({"type":"question.asked","properties":{"id":"que_1","sessionID":"ses_Q","questions":[{"question":"Which?","header":"H","options":[{"label":"Red","description":""},{"label":"Blue","description":""}],"multiple":true}]}})");
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_Q"); }));
+
+    ASSERT_TRUE(decide(ControlAction::answer({{1, 0}}), "opencode:ses_Q"));
+    ASSERT_TRUE(waitUntil([&] { return !server.posts().empty(); }));
+    EXPECT_EQ(server.posts()[0].path, "/question/que_1/reply");
+    EXPECT_EQ(server.posts()[0].body, R"({"answers":[["Blue","Red"]]})");
+    ASSERT_TRUE(waitUntil([&] { return !waitsForUser("opencode:ses_Q"); }));
+    EXPECT_EQ(session("opencode:ses_Q").lastActivity, "Answered from notch");
+}
+
+TEST_F(OpenCodeIntegrationTest, AnswerGivenInTheTerminalReleasesTheRequest)
+{
+    attach(server);
+    server.send(kOriginal, created("ses_T", "properties"));
+    server.send(
+        kOriginal,
+        R"({"type":"permission.asked","properties":{"id":"per_1","sessionID":"ses_T","permission":"bash"}})");
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_T"); }));
+    server.send(
+        kOriginal,
+        R"({"type":"permission.replied","properties":{"sessionID":"ses_T","requestID":"per_1","reply":"always"}})");
+    ASSERT_TRUE(waitUntil([&] { return !waitsForUser("opencode:ses_T"); }));
+    EXPECT_EQ(session("opencode:ses_T").lastActivity, "Resolved");
+    EXPECT_FALSE(adapter->resolveDecision(ControlAction::deny(), "opencode:ses_T"));
+    EXPECT_TRUE(server.posts().empty());
+}
+
+TEST_F(OpenCodeIntegrationTest, RefusedReplyLeavesTheRequestHeld)
+{
+    attach(server);
+    server.postStatus = 404;
+    server.send(kV2, R"({"type":"permission.v2.asked","data":{"id":"per_9","sessionID":"ses_B"}})");
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_B"); }));
+    ASSERT_TRUE(decide(ControlAction::approve(GrantScope::once), "opencode:ses_B"));
+    ASSERT_TRUE(waitUntil([&] { return !server.posts().empty(); }));
+    settle();
+    EXPECT_TRUE(adapter->holdsRequest("opencode:ses_B"));
+    EXPECT_TRUE(waitsForUser("opencode:ses_B"));
+
+    server.postStatus = 200;
+    clock.advance(ActionDispatcher::kRepeatWindow);
+    ASSERT_TRUE(decide(ControlAction::approve(GrantScope::once), "opencode:ses_B"));
+    ASSERT_TRUE(waitUntil([&] { return !adapter->holdsRequest("opencode:ses_B"); }));
+}
+
+TEST_F(OpenCodeIntegrationTest, SessionGrantAnswersLaterRequestsByItself)
+{
+    attach(server);
+    server.send(kV2, created("ses_G", "data"));
+    server.send(kV2, R"({"type":"permission.v2.asked","data":{"id":"per_1","sessionID":"ses_G"}})");
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_G"); }));
+    ASSERT_TRUE(decide(ControlAction::approve(GrantScope::session), "opencode:ses_G"));
+    ASSERT_TRUE(waitUntil([&] { return !waitsForUser("opencode:ses_G"); }));
+
+    server.send(kV2, R"({"type":"permission.v2.asked","data":{"id":"per_2","sessionID":"ses_G"}})");
+    ASSERT_TRUE(waitUntil([&] { return server.posts().size() == 2; }));
+    EXPECT_EQ(server.posts()[1].path, "/api/session/ses_G/permission/per_2/reply");
+    EXPECT_EQ(server.posts()[1].body, R"({"reply":"once"})");
+    EXPECT_FALSE(waitsForUser("opencode:ses_G"));
+    EXPECT_EQ(session("opencode:ses_G").lastActivity, "Auto-approved");
+}
+
+TEST_F(OpenCodeIntegrationTest, DroppedStreamReconnectsWithoutDuplicatingSessions)
+{
+    attach(server);
+    server.send(kOriginal, created("ses_T", "properties"));
+    server.send(kV2, created("ses_T", "data"));
+    server.send(
+        kOriginal,
+        R"({"type":"permission.asked","properties":{"id":"per_1","sessionID":"ses_T","permission":"bash"}})");
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_T"); }));
+
+    server.dropStreams();
+    const OpenCodeEventStream* original = adapter->stream(base(), OpenCodeApi::original);
+    ASSERT_TRUE(original);
+    ASSERT_TRUE(waitUntil([&] { return !original->isReading(); }));
+    settle();
+    EXPECT_EQ(server.streamRequests(kOriginal), 1);
+    clock.advance(OpenCodeEventStream::kFirstRetryDelay);
+    ASSERT_TRUE(
+        waitUntil([&] { return server.openStreams(kOriginal) == 1 && server.openStreams(kV2) == 1; }));
+    EXPECT_EQ(server.streamRequests(kOriginal), 2);
+
+    server.send(kOriginal, created("ses_T", "properties"));
+    server.send(kV2, created("ses_T", "data"));
+    server.send(kV2, R"({"type":"session.updated","data":{"info":{"id":"ses_T","directory":"/moved"}}})");
+    ASSERT_TRUE(waitUntil([&] { return session("opencode:ses_T").cwd == "/moved"; }));
+    EXPECT_EQ(store.sessions().size(), 1u);
+    EXPECT_TRUE(waitsForUser("opencode:ses_T"));
+    EXPECT_TRUE(adapter->holdsRequest("opencode:ses_T"));
+}
+
+TEST_F(OpenCodeIntegrationTest, FailingStreamBacksOffWithinItsBound)
+{
+    server.streamStatus = 500;
+    setServers(std::vector<OpenCodeServer>{OpenCodeServer{getpid(), server.port(), true}});
+    adapter->start();
+    ASSERT_TRUE(waitUntil([&] { return server.streamRequests(kV2) == 1; }));
+    const OpenCodeEventStream* stream = adapter->stream(base(), OpenCodeApi::v2);
+    ASSERT_TRUE(stream);
+    ASSERT_TRUE(waitUntil([&] { return !stream->isReading(); }));
+
+    // Waits of 2, 4, 8 and 16 seconds, then 30 at most.
+    const std::chrono::milliseconds waits[] = {2s, 4s, 8s, 16s, 30s, 30s};
+    int expected = 1;
+    for (const auto wait : waits) {
+        EXPECT_EQ(stream->retryDelay(), wait);
+        clock.advance(wait - 1ms);
+        settle(20ms);
+        EXPECT_EQ(server.streamRequests(kV2), expected);
+        clock.advance(1ms);
+        ++expected;
+        ASSERT_TRUE(
+            waitUntil([&] { return server.streamRequests(kV2) == expected && !stream->isReading(); }));
+    }
+
+    // A good answer starts the ladder over.
+    server.streamStatus = 200;
+    clock.advance(30s);
+    ASSERT_TRUE(waitUntil([&] { return server.openStreams(kV2) == 1; }));
+    server.send(kV2, created("ses_A", "data"));
+    ASSERT_TRUE(waitUntil([&] { return store.session("opencode:ses_A") != nullptr; }));
+    EXPECT_EQ(stream->retryDelay(), OpenCodeEventStream::kFirstRetryDelay);
+}
+
+TEST_F(OpenCodeIntegrationTest, OverlongLineIsDroppedAndTheStreamGoesOn)
+{
+    attach(server);
+    server.sendRaw(kV2, "data: {\"type\":\"session.created\",\"data\":{\"x\":\"" +
+                            std::string(OpenCodeEventStream::kMaxLineBytes + 10, 'x') + "\"}}\n\n");
+    server.send(kV2, R"({"type":"permission.v2.asked","data":{"id":"per_1","sessionID":"ses_L"}})");
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_L"); }));
+    EXPECT_EQ(adapter->stream(base(), OpenCodeApi::v2)->droppedLines(), 1u);
+}
+
+TEST_F(OpenCodeIntegrationTest, StreamWithoutBytesForAMinuteIsMadeAgain)
+{
+    attach(server);
+    clock.advance(OpenCodeEventStream::kIdleTimeout);
+    const OpenCodeEventStream* stream = adapter->stream(base(), OpenCodeApi::v2);
+    ASSERT_TRUE(waitUntil([&] { return !stream->isReading(); }));
+    clock.advance(OpenCodeEventStream::kFirstRetryDelay);
+    ASSERT_TRUE(waitUntil([&] { return server.streamRequests(kV2) == 2 && server.openStreams(kV2) >= 1; }));
+}
+
+TEST_F(OpenCodeIntegrationTest, ServerOnlyOnIPv6LoopbackIsReachedThere)
+{
+    ScriptedOpenCodeServer v6(QHostAddress::LocalHostIPv6);
+    if (!v6.isListening())
+        GTEST_SKIP() << "no IPv6 loopback here";
+    attach(v6, false);
+    v6.send(
+        kOriginal,
+        R"({"type":"permission.asked","properties":{"id":"per_6","sessionID":"ses_6","permission":"bash"}})");
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_6"); }));
+    ASSERT_TRUE(decide(ControlAction::approve(GrantScope::always), "opencode:ses_6"));
+    ASSERT_TRUE(waitUntil([&] { return !v6.posts().empty(); }));
+    EXPECT_EQ(v6.posts()[0].path, "/permission/per_6/reply");
+    EXPECT_EQ(v6.posts()[0].body, R"({"reply":"always"})");
+}
+
+TEST_F(OpenCodeIntegrationTest, ServerGoneEndsItsSessions)
+{
+    attach(server);
+    server.send(kOriginal, created("ses_T", "properties"));
+    ASSERT_TRUE(waitUntil([&] { return store.session("opencode:ses_T") != nullptr; }));
+    setServers(std::vector<OpenCodeServer>{});
+    clock.advance(OpenCodeAdapter::kDiscoveryInterval);
+    ASSERT_TRUE(waitUntil([&] { return store.session("opencode:ses_T") == nullptr; }));
+    EXPECT_TRUE(adapter->serverBases().empty());
+    ASSERT_TRUE(
+        waitUntil([&] { return server.openStreams(kOriginal) == 0 && server.openStreams(kV2) == 0; }));
+}
+
+} // namespace

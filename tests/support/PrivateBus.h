@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QObject>
+#include <QString>
+#include <sys/types.h>
+
+namespace velquist::test {
+
+// A D-Bus daemon of the test's own (what dbus-run-session starts), so tests neither need nor
+// disturb the machine's buses.
+class PrivateBus
+{
+  public:
+    PrivateBus();
+    ~PrivateBus();
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    bool isRunning() const { return !m_address.isEmpty(); }
+    // A new connection to the bus under `name` (each has its own unique bus name).
+    QDBusConnection connect(const QString& name) const;
+
+  private:
+    pid_t m_pid = -1;
+    QString m_address;
+    mutable QStringList m_names;
+};
+
+// The desktop's screen saver service, as far as the lock follows it.
+class FakeScreenSaver final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+  public:
+    bool active = false;
+
+  public Q_SLOTS:
+    bool GetActive() { return active; }
+
+  Q_SIGNALS:
+    void ActiveChanged(bool active);
+};
+
+// logind's manager: every pid and session id belongs to one session.
+class FakeLoginManager final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+  public:
+    static QString sessionPath() { return QStringLiteral("/org/freedesktop/login1/session/_31"); }
+    QStringList asked;
+
+  public Q_SLOTS:
+    QDBusObjectPath GetSessionByPID(uint pid)
+    {
+        asked << QStringLiteral("pid %1").arg(pid);
+        return QDBusObjectPath(sessionPath());
+    }
+    QDBusObjectPath GetSession(const QString& id)
+    {
+        asked << QStringLiteral("id ") + id;
+        return QDBusObjectPath(sessionPath());
+    }
+};
+
+// logind's session object with its LockedHint property.
+class FakeLoginSession final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Session")
+    Q_PROPERTY(bool LockedHint READ lockedHint)
+  public:
+    bool locked = false;
+    bool lockedHint() const { return locked; }
+    // Sets the hint and announces it the way logind does.
+    void setLocked(QDBusConnection& bus, bool value);
+};
+
+} // namespace velquist::test

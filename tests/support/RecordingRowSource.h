@@ -1,0 +1,29 @@
+#pragma once
+
+#include "UI/SessionRowSource.h"
+
+#include <QWidget>
+#include <string>
+#include <vector>
+
+namespace velquist::test {
+
+// Rows of a fixed size that note which sessions they were made and refreshed for.
+class RecordingRowSource final : public SessionRowSource
+{
+  public:
+    QWidget* makeRow(const Session& session) override
+    {
+        made.push_back(session.id);
+        auto* row = new QWidget;
+        row->setFixedSize(712, height);
+        return row;
+    }
+    void updateRow(QWidget*, const Session& session) override { updated.push_back(session.id); }
+
+    int height = 60;
+    std::vector<std::string> made;
+    std::vector<std::string> updated;
+};
+
+} // namespace velquist::test
