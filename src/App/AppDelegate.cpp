@@ -6,8 +6,13 @@
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
+#include "App/SettingsWindow.h"
+#include "Attention/GlanceWatcher.h"
+#include "Core/AttentionCoordinator.h"
+#include "Core/CommandLookup.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
+#include "Core/TerminalApps.h"
 #include "Ingestion/ClaudeVersionProbe.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
@@ -15,6 +20,10 @@
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
+#include "Terminal/BinderTerminalApps.h"
+#include "Terminal/JumpController.h"
+#include "Terminal/MultiplexerFocus.h"
+#include "Terminal/TerminalFocusRegistry.h"
 #include "Usage/ClaudeUsageProvider.h"
 #include "Usage/CodexUsageProvider.h"
 #include "Usage/UsageStore.h"
@@ -67,13 +76,47 @@ std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePath
 
 } // namespace
 
+struct AppDelegate::TerminalJump
+{
+    TerminalJump(const AppServices& services, const TerminalBinder& binder, ProcessRunner& runner,
+                 CommandLookup& lookup, Tmux& tmux)
+        : multiplexer(tmux), strategies(TerminalTools{runner, services.windows, services.urls,
+                                                      [&lookup](const std::string& name, const RunningApp&) {
+                                                          return lookup.find(name);
+                                                      }}),
+          controller({binder, services.windows, multiplexer, strategies, services.urls, services.scheduler})
+    {
+    }
+
+    MultiplexerFocus multiplexer;
+    TerminalFocusRegistry strategies;
+    JumpController controller;
+};
+
+std::unique_ptr<AppDelegate::TerminalJump> AppDelegate::makeTerminalJump(const AppServices& services,
+                                                                         const JumpRuleStore& rules)
+{
+    if (!services.terminalBinder || !services.processRunner || !services.commandLookup || !services.tmux)
+        return nullptr;
+    auto jump = std::make_unique<TerminalJump>(services, *services.terminalBinder, *services.processRunner,
+                                               *services.commandLookup, *services.tmux);
+    jump->controller.setRules(&rules);
+    return jump;
+}
+
 AppDelegate::AppDelegate(AppServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
       m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile()),
-      m_dispatcher(m_services.clock),
+      m_soundSettings(m_services.defaults, m_services.clock),
+      m_privacy(m_services.defaults, m_services.mirroring), m_jumpRules(m_services.defaults),
+      m_soundPlayer(m_soundSettings, m_services.soundOutput, m_services.resources / "sounds"),
+      m_jump(makeTerminalJump(m_services, m_jumpRules)),
+      m_dispatcher(m_services.clock,
+                   {.tapSound = &m_soundPlayer, .jumper = m_jump ? &m_jump->controller : nullptr}),
       m_uninstaller(
           m_store, m_services.defaults, m_services.loginItem, m_services.trash, m_services.ownFiles,
-          [this] { stopHookWriters(); }, m_services.quit)
+          [this] { stopHookWriters(); }, m_services.quit),
+      m_characters(CharacterCatalog::bundledDirectory(m_services.resources))
 {
     if (m_services.processRunner && m_services.commandLookup) {
         ProcessRunner& runner = *m_services.processRunner;
@@ -92,8 +135,7 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
         m_usage = std::make_unique<UsageStore>(m_services.clock, m_services.scheduler, m_services.defaults,
                                                *m_claudeUsage, *m_codexUsage);
     }
-    // Sound settings, the privacy guard and the jump rules join the store here once they are
-    // built; none of them exists yet.
+    m_soundPlayer.setPrivacy(&m_privacy);
 }
 
 AppDelegate::~AppDelegate()
@@ -104,6 +146,11 @@ AppDelegate::~AppDelegate()
     // The probe's worker reads and writes the defaults, which go when the delegate has gone.
     m_services.workers.waitForDone();
     QThreadPool::globalInstance()->waitForDone();
+}
+
+JumpController* AppDelegate::jumpController() const
+{
+    return m_jump ? &m_jump->controller : nullptr;
 }
 
 void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
@@ -128,11 +175,15 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     m_store.restoreSessions();
 
-    // Not built yet, and wired here in this order when they are: the attention coordinator with
-    // its sound player and privacy guard, published in AppServices with the usage store and the
-    // jump rules; the usage store's threshold callback to the coordinator's usage warning.
-    if (m_usage)
+    startAttention();
+
+    if (m_usage) {
+        // A warning held back (a snooze, a locked screen, privacy) is offered again by the store.
+        m_usage->onThresholdCrossed = [this](const QuotaWindow& window) {
+            return m_coordinator->announceUsageWarning(window.id);
+        };
         m_usage->start();
+    }
 
     // Claude Code's subagent events are hooked only once the installed version is known to send
     // them; searching its executable takes a while, so the answer comes in the background.
@@ -143,8 +194,8 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
                 HookInstaller::installHooks(HookInstaller::claudeTarget(m_services.defaults));
         });
 
-    // Not built yet: the sound settings and player join AppServices here, and the store's alert
-    // callback goes to the attention coordinator.
+    // After the restore, so the saved sessions raise no alert.
+    connect(&m_store, &SessionStore::alertRaised, m_coordinator.get(), &AttentionCoordinator::handleAlert);
 
     startHookIntake();
     startOpenCodeIntake();
@@ -156,9 +207,35 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
                                             .workers = &m_services.workers});
     m_fallbackDetector->start();
 
-    // Not built yet, and started here in this order when they are: the glance watcher with the
-    // store's done-unread callback, the notch window manager, the introduction (unless
-    // "IntroMoviePlayed" is set) and last the status item with the privacy guard's change callback.
+    startGlance();
+
+    // Not built yet, and started here in this order when they are: the notch window manager, the
+    // introduction (unless "IntroMoviePlayed" is set) and last the status item with the privacy
+    // guard's change callback.
+}
+
+void AppDelegate::startAttention()
+{
+    if (m_services.terminalBinder)
+        m_terminalApps = std::make_unique<BinderTerminalApps>(*m_services.terminalBinder);
+    else
+        m_terminalApps = std::make_unique<NoTerminalApps>();
+    m_coordinator = std::make_unique<AttentionCoordinator>(
+        m_store, m_services.defaults, m_services.clock, m_services.scheduler,
+        AttentionCoordinator::Probes{m_services.idle, m_services.screenLock, m_services.frontmost,
+                                     *m_terminalApps});
+    m_coordinator->setSound(&m_soundPlayer);
+    m_coordinator->setPrivacy(&m_privacy);
+}
+
+void AppDelegate::startGlance()
+{
+    if (!m_services.terminalBinder)
+        return;
+    m_glance = std::make_unique<GlanceWatcher>(GlanceWatcher::Services{
+        m_store, *m_services.terminalBinder, m_services.windows, m_services.scheduler, m_services.clock});
+    m_glance->start();
+    connect(&m_store, &SessionStore::doneUnread, m_glance.get(), &GlanceWatcher::reevaluate);
 }
 
 void AppDelegate::startHookIntake()
@@ -199,6 +276,20 @@ void AppDelegate::startOpenCodeIntake()
     m_openCode->start();
 }
 
+SettingsWindow& AppDelegate::settingsWindow()
+{
+    if (m_settingsWindow)
+        return *m_settingsWindow;
+    m_settingsWindow = std::make_unique<SettingsWindow>(SettingsTab::general);
+    // Each tab's page is installed here, from the services it edits, as its code is wired.
+    return *m_settingsWindow;
+}
+
+void AppDelegate::openSettings()
+{
+    settingsWindow().present();
+}
+
 void AppDelegate::stopHookWriters()
 {
     m_probeContext.reset();
@@ -219,7 +310,8 @@ void AppDelegate::applicationWillTerminate()
         m_openCode->stop();
     if (m_fallbackDetector)
         m_fallbackDetector->stop();
-    // The glance watcher stops here once it exists.
+    if (m_glance)
+        m_glance->stop();
     m_store.cancelPendingSave();
     m_store.saveNow();
 }

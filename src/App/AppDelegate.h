@@ -3,7 +3,12 @@
 #include "Actions/ActionDispatcher.h"
 #include "App/AppServices.h"
 #include "App/Uninstaller.h"
+#include "Characters/CharacterCatalog.h"
+#include "Core/PrivacyGuard.h"
 #include "Core/SessionStore.h"
+#include "Sound/SoundPlayer.h"
+#include "Sound/SoundSettings.h"
+#include "Terminal/JumpRuleStore.h"
 
 #include <QObject>
 #include <QStringList>
@@ -14,9 +19,14 @@ namespace velquist {
 class ClaudeUsageProvider;
 class CodexUsageProvider;
 class FallbackDetector;
+class AttentionCoordinator;
+class GlanceWatcher;
 class HookGateway;
+class JumpController;
 class OpenCodeAdapter;
 class UsageStore;
+class TerminalApps;
+class SettingsWindow;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
@@ -46,6 +56,23 @@ class AppDelegate final : public QObject
     UsageStore* usage() const { return m_usage.get(); }
     // For the settings window's removal of the application.
     Uninstaller& uninstaller() { return m_uninstaller; }
+    // The platform objects, for the panels.
+    const AppServices& services() const { return m_services; }
+    SoundSettings& soundSettings() { return m_soundSettings; }
+    SoundPlayer& soundPlayer() { return m_soundPlayer; }
+    PrivacyGuard& privacy() { return m_privacy; }
+    JumpRuleStore& jumpRules() { return m_jumpRules; }
+    const CharacterCatalog& characters() const { return m_characters; }
+    // None before the start-up.
+    AttentionCoordinator* coordinator() const { return m_coordinator.get(); }
+    // None without a terminal binder, a process runner, a command lookup and tmux.
+    JumpController* jumpController() const;
+    // None before the start-up, and without a terminal binder.
+    GlanceWatcher* glanceWatcher() const { return m_glance.get(); }
+    // The settings window, made with its tabs' pages on first use and kept until the delegate goes.
+    SettingsWindow& settingsWindow();
+    // Shows the settings window, raised and focused, on the tab it was left at.
+    void openSettings();
 
   private:
     void startHookIntake();
@@ -53,10 +80,27 @@ class AppDelegate final : public QObject
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
 
+    // The jump controller with the strategies and the pane focus it uses.
+    struct TerminalJump;
+    static std::unique_ptr<TerminalJump> makeTerminalJump(const AppServices& services,
+                                                          const JumpRuleStore& rules);
+    void startAttention();
+    void startGlance();
+
     AppServices m_services;
     SessionStore m_store;
+    SoundSettings m_soundSettings;
+    PrivacyGuard m_privacy;
+    JumpRuleStore m_jumpRules;
+    // Made before the dispatcher, which plays its tap and jumps through them.
+    SoundPlayer m_soundPlayer;
+    std::unique_ptr<TerminalJump> m_jump;
     ActionDispatcher m_dispatcher;
     Uninstaller m_uninstaller;
+    CharacterCatalog m_characters;
+    std::unique_ptr<TerminalApps> m_terminalApps;
+    std::unique_ptr<AttentionCoordinator> m_coordinator;
+    std::unique_ptr<GlanceWatcher> m_glance;
     // Guards the version probe's late hook install; gone means the install is not wanted.
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
@@ -65,6 +109,7 @@ class AppDelegate final : public QObject
     std::unique_ptr<ClaudeUsageProvider> m_claudeUsage;
     std::unique_ptr<CodexUsageProvider> m_codexUsage;
     std::unique_ptr<UsageStore> m_usage;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;
     bool m_terminated = false;
 };

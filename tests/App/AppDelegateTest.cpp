@@ -1,20 +1,12 @@
 #include "App/AppDelegate.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
-#include "Core/CommandLookup.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
-#include "Usage/UsageStore.h"
 #include "support/AgentOnTerminal.h"
-#include "support/ManualScheduler.h"
-#include "support/MemoryDefaults.h"
-#include "support/RecordingFileWatcher.h"
-#include "support/RecordingLoginItem.h"
-#include "support/RecordingProcessRunner.h"
-#include "support/RecordingTrash.h"
+#include "support/DelegateWorld.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -26,23 +18,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // A delegate on doubles in a temporary home; the real hook client is the one installed.
-struct Harness
+struct Harness : test::DelegateWorld
 {
-    Harness()
-        : delegate({.clock = clock,
-                    .scheduler = clock,
-                    .defaults = defaults,
-                    .paths = HomePaths(home.path()),
-                    .workers = workers,
-                    .loginItem = loginItem,
-                    .trash = trash,
-                    .transcriptWatcher = watcher,
-                    .appPath = appFile,
-                    .hookClient = VELQUIST_QUORVEL_PATH,
-                    .ownFiles = {appFile},
-                    .quit = [this] { ++quitRequests; }})
-    {
-    }
+    Harness() : delegate(services()) {}
 
     std::vector<std::string> adapterEngines() const
     {
@@ -52,15 +30,6 @@ struct Harness
         return engines;
     }
 
-    test::TemporaryHome home;
-    const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
-    test::ManualScheduler clock;
-    QThreadPool workers;
-    test::MemoryDefaults defaults;
-    test::RecordingLoginItem loginItem;
-    test::RecordingTrash trash;
-    test::RecordingFileWatcher watcher;
-    int quitRequests = 0;
     AppDelegate delegate;
 };
 
@@ -278,42 +247,6 @@ TEST_F(AppDelegateTest, AgentsWithoutHooksAreFoundFromTheStartUntilTheShutdown)
 
     delegate.applicationWillTerminate();
     EXPECT_EQ(clock.pendingCount(), 0u) << "the scan timer stops with the application";
-}
-
-TEST(AppDelegateUsageTest, TheUsageStoreStartsWithTheApplication)
-{
-    test::TemporaryHome home;
-    test::ManualScheduler clock;
-    QThreadPool workers;
-    test::MemoryDefaults defaults;
-    test::RecordingLoginItem loginItem;
-    test::RecordingTrash trash;
-    test::RecordingFileWatcher watcher;
-    test::RecordingProcessRunner runner;
-    CommandLookup lookup(runner, "/bin/false");
-    const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
-    AppDelegate delegate({.clock = clock,
-                          .scheduler = clock,
-                          .defaults = defaults,
-                          .paths = HomePaths(home.path()),
-                          .workers = workers,
-                          .loginItem = loginItem,
-                          .trash = trash,
-                          .transcriptWatcher = watcher,
-                          .processRunner = &runner,
-                          .commandLookup = &lookup,
-                          .appPath = appFile,
-                          .hookClient = VELQUIST_QUORVEL_PATH,
-                          .ownFiles = {appFile},
-                          .quit = [] {}});
-    ASSERT_NE(delegate.usage(), nullptr);
-    EXPECT_FALSE(delegate.usage()->isRefreshing());
-
-    delegate.applicationDidFinishLaunching({"velquist"});
-
-    // Without Claude Code's credentials the reading ends before any request is sent.
-    ASSERT_TRUE(test::waitUntil([&] { return delegate.usage()->error().has_value(); }));
-    EXPECT_EQ(delegate.usage()->error(), UsageError::notAuthenticated());
 }
 
 } // namespace

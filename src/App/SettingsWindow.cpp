@@ -1,0 +1,120 @@
+#include "App/SettingsWindow.h"
+
+#include "App/SettingsToolbar.h"
+#include "UI/SettingsStyle.h"
+
+#include <QFrame>
+#include <QPainter>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <QVariant>
+
+namespace velquist {
+
+SettingsWindow::SettingsWindow(SettingsTab selection, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_selection(selection), m_toolbar(new SettingsToolbar(selection, this)), m_layout(new QVBoxLayout(this))
+{
+    setWindowTitle(QStringLiteral("Settings"));
+    setAccessibleName(QStringLiteral("Settings"));
+    setFixedWidth(kWidth);
+    setMinimumHeight(kMinimumHeight);
+    resize(kWidth, 620);
+    setStyleSheet(SettingsStyle::styleSheet());
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, SettingsStyle::windowBackground());
+    palette.setColor(QPalette::WindowText, SettingsStyle::primaryText());
+    palette.setColor(QPalette::Text, SettingsStyle::primaryText());
+    palette.setColor(QPalette::PlaceholderText, SettingsStyle::secondaryText());
+    setPalette(palette);
+
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    m_layout->addWidget(m_toolbar);
+    auto* divider = new QFrame(this);
+    divider->setFixedHeight(1);
+    divider->setAutoFillBackground(true);
+    QPalette line = divider->palette();
+    line.setColor(QPalette::Window, SettingsStyle::sectionStroke());
+    divider->setPalette(line);
+    m_layout->addWidget(divider);
+    // The page goes here; the stretch holds the place while a tab has none.
+    m_layout->addStretch(1);
+
+    connect(m_toolbar, &SettingsToolbar::tabChosen, this, &SettingsWindow::setSelection);
+}
+
+SettingsWindow::~SettingsWindow() = default;
+
+void SettingsWindow::setPageFactory(SettingsTab tab, PageFactory factory)
+{
+    m_factories[std::size_t(SettingsTabs::index(tab))] = std::move(factory);
+    // A hidden window builds its page when it is shown.
+    if (tab == m_selection && isVisible())
+        rebuildPage();
+}
+
+void SettingsWindow::setSelection(SettingsTab tab)
+{
+    const bool changed = tab != m_selection;
+    m_selection = tab;
+    m_toolbar->setSelection(tab);
+    rebuildPage();
+    if (changed)
+        Q_EMIT selectionChanged(tab);
+}
+
+void SettingsWindow::present()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void SettingsWindow::selectTabRequested(const QVariant& object)
+{
+    if (object.typeId() != QMetaType::QString)
+        return;
+    if (const auto tab = SettingsTabs::fromRawValue(object.toString()))
+        setSelection(*tab);
+}
+
+void SettingsWindow::showEvent(QShowEvent* event)
+{
+    // Reopening the window reads the page's state anew; a page shown by the system (a desktop
+    // switch, an unminimise) keeps what the user was doing.
+    if (!event->spontaneous())
+        rebuildPage();
+    QWidget::showEvent(event);
+}
+
+void SettingsWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), SettingsStyle::windowBackground());
+}
+
+void SettingsWindow::rebuildPage()
+{
+    const int slot = m_layout->count() - 1;
+    if (m_page) {
+        m_layout->removeWidget(m_page);
+        m_page->hide();
+        m_page->deleteLater();
+        m_page = nullptr;
+    } else {
+        delete m_layout->takeAt(slot);
+    }
+    const PageFactory& factory = m_factories[std::size_t(SettingsTabs::index(m_selection))];
+    QWidget* page = factory ? factory() : nullptr;
+    if (page) {
+        page->setParent(this);
+        m_layout->addWidget(page, 1);
+        page->show();
+        m_page = page;
+    } else {
+        m_layout->addStretch(1);
+    }
+}
+
+} // namespace velquist

@@ -1,0 +1,49 @@
+#include "UI/GlyphLabel.h"
+
+#include "UI/Glyph.h"
+
+#include <QEvent>
+#include <QPainter>
+
+namespace velquist {
+
+namespace {
+constexpr int kGap = 5;
+}
+
+GlyphLabel::GlyphLabel(const QString& glyph, const QColor& glyphColour, const QString& text, QWidget* parent)
+    : QLabel(text, parent), m_glyph(glyph), m_colour(glyphColour)
+{
+    setTextFormat(Qt::PlainText);
+    setIndent(0);
+    setContentsMargins(glyphSide() + kGap, 0, 0, 0);
+}
+
+int GlyphLabel::glyphSide() const
+{
+    return fontMetrics().ascent();
+}
+
+QSize GlyphLabel::sizeHint() const
+{
+    return {glyphSide() + kGap + fontMetrics().horizontalAdvance(text()) + 1, fontMetrics().height()};
+}
+
+void GlyphLabel::changeEvent(QEvent* event)
+{
+    // The glyph is as tall as the letters, so it follows the font.
+    if (event->type() == QEvent::FontChange)
+        setContentsMargins(glyphSide() + kGap, 0, 0, 0);
+    QLabel::changeEvent(event);
+}
+
+void GlyphLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const int side = glyphSide();
+    Glyph::paint(painter, QRectF(0, (height() - side) / 2.0, side, side), m_glyph, m_colour);
+}
+
+} // namespace velquist

@@ -1,0 +1,109 @@
+#include "UI/SettingsStyle.h"
+
+#include "UI/AuroraStyle.h"
+
+namespace velquist::SettingsStyle {
+
+QColor windowBackground()
+{
+    return AuroraStyle::rgb(0.118, 0.118, 0.129);
+}
+
+QColor sectionFill()
+{
+    return AuroraStyle::white(0.045);
+}
+
+QColor sectionStroke()
+{
+    return AuroraStyle::white(0.08);
+}
+
+QColor primaryText()
+{
+    return AuroraStyle::white(0.92);
+}
+
+QColor secondaryText()
+{
+    return AuroraStyle::secondary();
+}
+
+QColor selectionFill()
+{
+    return AuroraStyle::white(0.12);
+}
+
+QColor accent()
+{
+    return AuroraStyle::systemBlue();
+}
+
+QFont bodyFont()
+{
+    return AuroraStyle::font(13);
+}
+
+QFont calloutFont()
+{
+    return AuroraStyle::font(11.5);
+}
+
+QFont headerFont()
+{
+    return AuroraStyle::font(12, QFont::DemiBold);
+}
+
+QFont tabTitleFont()
+{
+    return AuroraStyle::font(11);
+}
+
+QString styleSheet()
+{
+    // Colours are written out: a style sheet takes no QColor.
+    return QStringLiteral(R"(
+QComboBox, QLineEdit {
+    color: rgba(255, 255, 255, 235);
+    background: rgba(255, 255, 255, 18);
+    border: 1px solid rgba(255, 255, 255, 30);
+    border-radius: 5px;
+    padding: 2px 8px;
+    min-height: 20px;
+    selection-background-color: rgb(0, 122, 255);
+}
+QLineEdit:focus { border: 1px solid rgb(0, 122, 255); }
+QComboBox::drop-down { border: none; width: 18px; }
+QComboBox::down-arrow {
+    width: 0; height: 0;
+    border-left: 4px solid transparent; border-right: 4px solid transparent;
+    border-top: 5px solid rgba(255, 255, 255, 170);
+}
+QComboBox QAbstractItemView {
+    color: rgba(255, 255, 255, 235);
+    background: rgb(44, 44, 48);
+    border: 1px solid rgba(255, 255, 255, 30);
+    selection-background-color: rgb(0, 122, 255);
+    outline: none;
+}
+QPushButton {
+    color: rgba(255, 255, 255, 235);
+    background: rgba(255, 255, 255, 30);
+    border: 1px solid rgba(255, 255, 255, 22);
+    border-radius: 5px;
+    padding: 3px 12px;
+}
+QPushButton:hover { background: rgba(255, 255, 255, 42); }
+QPushButton:pressed { background: rgba(255, 255, 255, 60); }
+QPushButton:focus { border: 1px solid rgb(0, 122, 255); }
+QPushButton[destructive="true"] { color: rgb(255, 105, 97); }
+QPushButton[flat="true"] { background: transparent; border: none; padding: 2px; }
+QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; border: none; }
+QScrollBar:vertical { background: transparent; width: 8px; }
+QScrollBar::handle:vertical { background: rgba(255, 255, 255, 50); border-radius: 4px; min-height: 24px; }
+QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
+QToolTip { color: white; background: rgb(44, 44, 48); border: 1px solid rgba(255, 255, 255, 40); }
+)");
+}
+
+} // namespace velquist::SettingsStyle

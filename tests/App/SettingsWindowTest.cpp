@@ -1,0 +1,133 @@
+#include "App/SettingsWindow.h"
+#include "App/SettingsTab.h"
+#include "App/SettingsToolbar.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVariant>
+#include <gtest/gtest.h>
+
+namespace velquist {
+namespace {
+
+TEST(SettingsTab, RawValuesRoundTripAndUnknownNamesAreRefused)
+{
+    QStringList raws;
+    for (const SettingsTab tab : SettingsTabs::all) {
+        raws << SettingsTabs::rawValue(tab);
+        EXPECT_EQ(SettingsTabs::fromRawValue(SettingsTabs::rawValue(tab)), tab);
+    }
+    EXPECT_EQ(raws, (QStringList{"general", "sounds", "usage", "privacy", "integrations", "filters"}));
+    for (const QString& other :
+         {QString(), QStringLiteral("General"), QStringLiteral("privacy "), QStringLiteral("jump")})
+        EXPECT_FALSE(SettingsTabs::fromRawValue(other)) << other.toStdString();
+}
+
+// A window whose every tab has a page naming its tab, counting how often each was built.
+struct CountingWindow
+{
+    CountingWindow()
+    {
+        for (const SettingsTab tab : SettingsTabs::all) {
+            window.setPageFactory(tab, [this, tab] {
+                ++builds[SettingsTabs::rawValue(tab)];
+                auto* page = new QLabel(SettingsTabs::rawValue(tab));
+                page->setObjectName(SettingsTabs::rawValue(tab));
+                return page;
+            });
+        }
+        window.show();
+    }
+    QString shownTab() const { return window.page() ? window.page()->objectName() : QString(); }
+
+    SettingsWindow window;
+    std::map<QString, int> builds;
+};
+
+TEST(SettingsWindow, StartsOnGeneralAndClickingATabShowsItsFreshPage)
+{
+    CountingWindow fixture;
+    EXPECT_EQ(fixture.window.windowTitle(), "Settings");
+    EXPECT_EQ(fixture.window.selection(), SettingsTab::general);
+    EXPECT_EQ(fixture.shownTab(), "general");
+
+    QSignalSpy changes(&fixture.window, &SettingsWindow::selectionChanged);
+    QTest::mouseClick(fixture.window.toolbar().button(SettingsTab::privacy), Qt::LeftButton);
+    EXPECT_EQ(fixture.window.selection(), SettingsTab::privacy);
+    EXPECT_EQ(fixture.shownTab(), "privacy");
+    EXPECT_TRUE(fixture.window.toolbar().button(SettingsTab::privacy)->isChecked());
+    EXPECT_FALSE(fixture.window.toolbar().button(SettingsTab::general)->isChecked());
+    EXPECT_EQ(changes.count(), 1);
+
+    // Clicking the selected tab keeps it selected and reads its state anew.
+    const int before = fixture.builds["privacy"];
+    QTest::mouseClick(fixture.window.toolbar().button(SettingsTab::privacy), Qt::LeftButton);
+    EXPECT_TRUE(fixture.window.toolbar().button(SettingsTab::privacy)->isChecked());
+    EXPECT_EQ(fixture.builds["privacy"], before + 1);
+    EXPECT_EQ(changes.count(), 1);
+}
+
+TEST(SettingsWindow, TabBarListsEveryTabByTitleAsItsAccessibleText)
+{
+    SettingsToolbar toolbar(SettingsTab::general);
+    QStringList titles;
+    for (const SettingsTab tab : SettingsTabs::all)
+        titles << toolbar.button(tab)->text();
+    EXPECT_EQ(titles, (QStringList{"General", "Sounds", "Usage", "Privacy", "Integrations", "Filters"}));
+}
+
+TEST(SettingsWindow, SelectTabNoticeSwitchesOnlyForATabsName)
+{
+    CountingWindow fixture;
+    struct Case
+    {
+        QVariant object;
+        SettingsTab expected;
+    };
+    const Case cases[] = {
+        {QVariant(QStringLiteral("privacy")), SettingsTab::privacy},
+        {QVariant(QStringLiteral("nonsense")), SettingsTab::privacy},
+        {QVariant(42), SettingsTab::privacy},
+        {QVariant(), SettingsTab::privacy},
+        {QVariant(QByteArray("filters")), SettingsTab::privacy},
+        {QVariant(QStringLiteral("filters")), SettingsTab::filters},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.object.toString().toStdString());
+        fixture.window.selectTabRequested(c.object);
+        EXPECT_EQ(fixture.window.selection(), c.expected);
+        EXPECT_EQ(fixture.shownTab(), SettingsTabs::rawValue(c.expected));
+    }
+}
+
+TEST(SettingsWindow, KeepsItsWidthAndMinimumHeightAndItsTabAcrossReopening)
+{
+    CountingWindow fixture;
+    fixture.window.setSelection(SettingsTab::usage);
+    fixture.window.resize(900, 100);
+    EXPECT_EQ(fixture.window.width(), SettingsWindow::kWidth);
+    EXPECT_GE(fixture.window.height(), SettingsWindow::kMinimumHeight);
+
+    const int builds = fixture.builds["usage"];
+    fixture.window.close();
+    EXPECT_FALSE(fixture.window.isVisible());
+    fixture.window.present();
+    EXPECT_EQ(fixture.window.selection(), SettingsTab::usage);
+    EXPECT_EQ(fixture.builds["usage"], builds + 1) << "reopening reads the page's state anew";
+}
+
+TEST(SettingsWindow, ATabWithoutItsPageShowsNothing)
+{
+    SettingsWindow window(SettingsTab::sounds);
+    window.show();
+    EXPECT_EQ(window.page(), nullptr);
+    window.setPageFactory(SettingsTab::sounds, [] { return new QLabel("sounds"); });
+    ASSERT_NE(window.page(), nullptr);
+    window.setSelection(SettingsTab::general);
+    EXPECT_EQ(window.page(), nullptr);
+}
+
+} // namespace
+} // namespace velquist
