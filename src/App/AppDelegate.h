@@ -2,6 +2,7 @@
 
 #include "Actions/ActionDispatcher.h"
 #include "App/AppServices.h"
+#include "App/Introduction.h"
 #include "App/Uninstaller.h"
 #include "Characters/CharacterCatalog.h"
 #include "Core/PrivacyGuard.h"
@@ -25,6 +26,7 @@ class HookGateway;
 class JumpController;
 class OpenCodeAdapter;
 class UsageStore;
+class UnservedSessionSweep;
 class TerminalApps;
 class SettingsWindow;
 
@@ -63,6 +65,7 @@ class AppDelegate final : public QObject
     PrivacyGuard& privacy() { return m_privacy; }
     JumpRuleStore& jumpRules() { return m_jumpRules; }
     const CharacterCatalog& characters() const { return m_characters; }
+    IntroDirector& intro() { return m_intro.director(); }
     // None before the start-up.
     AttentionCoordinator* coordinator() const { return m_coordinator.get(); }
     // None without a terminal binder, a process runner, a command lookup and tmux.
@@ -77,6 +80,7 @@ class AppDelegate final : public QObject
   private:
     void startHookIntake();
     void startOpenCodeIntake();
+    void startUnservedSweep();
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
 
@@ -95,6 +99,8 @@ class AppDelegate final : public QObject
     // Made before the dispatcher, which plays its tap and jumps through them.
     SoundPlayer m_soundPlayer;
     std::unique_ptr<TerminalJump> m_jump;
+    // Before the dispatcher, which sends it every answer on the demonstration session.
+    Introduction m_intro;
     ActionDispatcher m_dispatcher;
     Uninstaller m_uninstaller;
     CharacterCatalog m_characters;
@@ -109,6 +115,7 @@ class AppDelegate final : public QObject
     std::unique_ptr<ClaudeUsageProvider> m_claudeUsage;
     std::unique_ptr<CodexUsageProvider> m_codexUsage;
     std::unique_ptr<UsageStore> m_usage;
+    std::unique_ptr<UnservedSessionSweep> m_unservedSweep;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;
     bool m_terminated = false;

@@ -19,7 +19,7 @@ SettingsWindow::SettingsWindow(SettingsTab selection, QWidget* parent)
     setAccessibleName(QStringLiteral("Settings"));
     setFixedWidth(kWidth);
     setMinimumHeight(kMinimumHeight);
-    resize(kWidth, 620);
+    resize(kWidth, 640);
     setStyleSheet(SettingsStyle::styleSheet());
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, SettingsStyle::windowBackground());
