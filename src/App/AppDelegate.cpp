@@ -2,6 +2,7 @@
 
 #include "Adapters/AgentEngine.h"
 #include "Adapters/EngineProfile.h"
+#include "Adapters/FallbackDetector.h"
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
@@ -28,7 +29,11 @@
 #include "Terminal/MultiplexerFocus.h"
 #include "Terminal/TerminalFocusRegistry.h"
 #include "UI/SessionRowFactory.h"
+#include "UI/UsageRing.h"
 #include "UI/ViewTicker.h"
+#include "Usage/ClaudeUsageProvider.h"
+#include "Usage/CodexUsageProvider.h"
+#include "Usage/UsageStore.h"
 #include "Windows/NotchWindowManager.h"
 
 #include <QThreadPool>
@@ -125,8 +130,24 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
           m_services.ownFiles, [this] { stopHookWriters(); }, m_services.quit),
       m_characters(CharacterCatalog::bundledDirectory(m_services.resources))
 {
+    if (m_services.processRunner && m_services.commandLookup) {
+        ProcessRunner& runner = *m_services.processRunner;
+        CommandLookup& lookup = *m_services.commandLookup;
+        ClaudeUsageProvider::Options claude;
+        claude.credentialsFile = m_services.paths.claudeCredentials();
+        claude.globalConfigFile = m_services.paths.claudeGlobalConfig();
+        claude.claudeVersion = [&runner, &lookup] { return ClaudeVersionProbe::version(runner, lookup); };
+        claude.workers = &m_services.workers;
+        m_claudeUsage =
+            std::make_unique<ClaudeUsageProvider>(m_services.clock, m_services.scheduler, std::move(claude));
+        CodexUsageProvider::Options codex;
+        codex.workers = &m_services.workers;
+        m_codexUsage =
+            std::make_unique<CodexUsageProvider>(m_services.clock, runner, lookup, std::move(codex));
+        m_usage = std::make_unique<UsageStore>(m_services.clock, m_services.scheduler, m_services.defaults,
+                                               *m_claudeUsage, *m_codexUsage);
+    }
     m_soundPlayer.setPrivacy(&m_privacy);
-    // The usage store joins the store here once it is built.
 }
 
 AppDelegate::~AppDelegate()
@@ -169,7 +190,13 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     startAttention();
 
-    // Not built yet, and wired here when it is: the usage store's threshold callback and its start.
+    if (m_usage) {
+        // A warning held back (a snooze, a locked screen, privacy) is offered again by the store.
+        m_usage->onThresholdCrossed = [this](const QuotaWindow& window) {
+            return m_coordinator->announceUsageWarning(window.id);
+        };
+        m_usage->start();
+    }
 
     // Claude Code's subagent events are hooked only once the installed version is known to send
     // them; searching its executable takes a while, so the answer comes in the background.
@@ -188,7 +215,12 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     startOpenCodeIntake();
     startUnservedSweep();
 
-    // Not built yet, and started here when it is: the fallback detector.
+    m_fallbackDetector = std::make_unique<FallbackDetector>(
+        m_store, FallbackDetector::Services{.clock = m_services.clock,
+                                            .scheduler = m_services.scheduler,
+                                            .terminalBinder = m_services.terminalBinder,
+                                            .workers = &m_services.workers});
+    m_fallbackDetector->start();
 
     startGlance();
     startPanels();
@@ -226,6 +258,10 @@ void AppDelegate::startPanels()
                          .shaper = m_services.panelShaper ? *m_services.panelShaper : m_noPanelShaper,
                          .rows = *m_rows};
     panels.introIsPlaying = [this] { return m_store.introIsRunning(); };
+    if (m_usage) {
+        panels.usage = [this]() -> std::optional<UsageReading> { return m_usage->reading(); };
+        panels.hasUsageWindow = [this] { return UsageRing::window(m_usage->reading()).has_value(); };
+    }
     panels.makeCharacterLayer = [this](int barHeight) -> QWidget* {
         return new CharacterLayer(m_store, m_services.defaults, m_characters, m_services.clock,
                                   m_services.scheduler, barHeight);
@@ -236,6 +272,9 @@ void AppDelegate::startPanels()
                                          AppSettings::migratePlacement(screens, m_services.defaults);
                                      }});
     m_windowManager->start();
+    if (m_usage)
+        connect(m_usage.get(), &UsageStore::readingChanged, m_windowManager.get(),
+                &NotchWindowManager::refreshUsage);
 }
 
 void AppDelegate::startAttention()
@@ -349,9 +388,10 @@ void AppDelegate::applicationWillTerminate()
         m_gateway->stop();
     if (m_openCode)
         m_openCode->stop();
+    if (m_fallbackDetector)
+        m_fallbackDetector->stop();
     if (m_unservedSweep)
         m_unservedSweep->stop();
-    // The fallback detector's timer stops here once it exists.
     if (m_glance)
         m_glance->stop();
     // A tour cut short is offered again at the next launch; its demonstration is never saved.

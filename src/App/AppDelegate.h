@@ -18,6 +18,9 @@
 
 namespace velquist {
 
+class ClaudeUsageProvider;
+class CodexUsageProvider;
+class FallbackDetector;
 class AttentionCoordinator;
 class GlanceWatcher;
 class HookGateway;
@@ -26,6 +29,7 @@ class NotchWindowManager;
 class SessionRowFactory;
 class ViewTicker;
 class OpenCodeAdapter;
+class UsageStore;
 class SettingsWindow;
 class TerminalApps;
 class UnservedSessionSweep;
@@ -54,6 +58,8 @@ class AppDelegate final : public QObject
     HookGateway* gateway() const { return m_gateway.get(); }
     // None before the start-up, and when OpenCode's configuration folder does not exist.
     OpenCodeAdapter* openCodeAdapter() const { return m_openCode.get(); }
+    // None without a process runner and a command lookup.
+    UsageStore* usage() const { return m_usage.get(); }
     // For the settings window's removal of the application.
     Uninstaller& uninstaller() { return m_uninstaller; }
     // The platform objects, for the panels.
@@ -110,6 +116,10 @@ class AppDelegate final : public QObject
     std::unique_ptr<TerminalApps> m_terminalApps;
     std::unique_ptr<AttentionCoordinator> m_coordinator;
     std::unique_ptr<GlanceWatcher> m_glance;
+    // Read by the panels, so it goes after them.
+    std::unique_ptr<ClaudeUsageProvider> m_claudeUsage;
+    std::unique_ptr<CodexUsageProvider> m_codexUsage;
+    std::unique_ptr<UsageStore> m_usage;
     // The panels and what fills them; they go before the coordinator and the store they show.
     UnavailablePanelShaper m_noPanelShaper;
     std::unique_ptr<ViewTicker> m_ticker;
@@ -119,6 +129,7 @@ class AppDelegate final : public QObject
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
     std::unique_ptr<OpenCodeAdapter> m_openCode;
+    std::unique_ptr<FallbackDetector> m_fallbackDetector;
     std::unique_ptr<UnservedSessionSweep> m_unservedSweep;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;

@@ -77,7 +77,7 @@ struct AppServices
     // and without it there is no jumping to a terminal and no glance watching.
     const TerminalBinder* terminalBinder = nullptr;
     // Child processes, the login shell's command search and tmux; the terminal jump needs all
-    // three.
+    // three, the usage reading the first two.
     ProcessRunner* processRunner = nullptr;
     CommandLookup* commandLookup = nullptr;
     Tmux* tmux = nullptr;

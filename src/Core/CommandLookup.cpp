@@ -42,6 +42,12 @@ std::string CommandLookup::defaultShell()
     return UserAccount::loginShell();
 }
 
+void CommandLookup::forget(const std::string& name)
+{
+    std::lock_guard lock(m_mutex);
+    m_found.erase(name);
+}
+
 std::optional<std::string> CommandLookup::find(const std::string& name,
                                                const std::vector<std::string>& wellKnownPaths)
 {

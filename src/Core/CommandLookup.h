@@ -27,6 +27,9 @@ class CommandLookup
     std::optional<std::string> find(const std::string& name,
                                     const std::vector<std::string>& wellKnownPaths = {});
 
+    // Forgets the path found for `name`, for a tool that has gone since; the next find() searches.
+    void forget(const std::string& name);
+
     // The last line of a shell's output that is an absolute path; a login profile may print other
     // lines before it. Exposed for tests.
     static std::optional<std::string> pathFromOutput(const std::string& output);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "Platform/RunningProcess.h"
 #include "Platform/WorkerTask.h"
 
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velquist {
@@ -22,6 +25,9 @@ struct ProcessRequest
     // Standard output past this many bytes is read and dropped, so the child never blocks on it.
     std::size_t outputLimit = 1 << 20;
 };
+
+// Variables set in a child's environment on top of ours.
+using EnvironmentOverrides = std::vector<std::pair<std::string, std::string>>;
 
 struct ProcessResult
 {
@@ -48,6 +54,15 @@ class ProcessRunner
 
     // Runs `request` to its end on the calling thread; for callers already on a worker.
     virtual ProcessResult run(const ProcessRequest& request) = 0;
+
+    // Starts `request` as a child that is spoken to while it runs (its time-out and output limit
+    // do not apply); none when it cannot be started. Runners that cannot keep a child talking
+    // report exactly that.
+    virtual std::unique_ptr<RunningProcess> start(const ProcessRequest& /*request*/,
+                                                  const EnvironmentOverrides& /*environment*/ = {})
+    {
+        return nullptr;
+    }
 
     // Runs `request` on a worker; `done` gets the result on the calling thread unless `context`
     // is destroyed first. The runner must outlive the run (runners live as long as the app).

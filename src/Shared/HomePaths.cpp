@@ -21,6 +21,14 @@ fs::path HomePaths::claudeSettingsBackup() const
 {
     return m_home / ".claude/settings.json.velquist.bak";
 }
+fs::path HomePaths::claudeCredentials() const
+{
+    return m_home / ".claude/.credentials.json";
+}
+fs::path HomePaths::claudeGlobalConfig() const
+{
+    return m_home / ".claude.json";
+}
 fs::path HomePaths::codexDirectory() const
 {
     return m_home / ".codex";

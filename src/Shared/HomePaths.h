@@ -22,6 +22,10 @@ class HomePaths
 
     std::filesystem::path claudeSettings() const;
     std::filesystem::path claudeSettingsBackup() const;
+    // Claude Code's own login (~/.claude/.credentials.json) and its global configuration
+    // (~/.claude.json); read, never written.
+    std::filesystem::path claudeCredentials() const;
+    std::filesystem::path claudeGlobalConfig() const;
     std::filesystem::path codexDirectory() const;
     std::filesystem::path cursorDirectory() const;
     std::filesystem::path geminiDirectory() const;

@@ -3,6 +3,7 @@
 #include "Adapters/OpenCodeAdapter.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
+#include "support/AgentOnTerminal.h"
 #include "support/ChildProcess.h"
 #include "support/DelegateWorld.h"
 #include "support/WaitUntil.h"
@@ -249,6 +250,25 @@ TEST_F(AppDelegateTest, UninstallingRightAfterTheStartCancelsTheProbesLateInstal
     test::settle();
 
     EXPECT_EQ(home.read(".claude/settings.json").find("quorvel"), std::string::npos);
+}
+
+TEST_F(AppDelegateTest, AgentsWithoutHooksAreFoundFromTheStartUntilTheShutdown)
+{
+    test::AgentOnTerminal agent("kimi", home.path());
+    ASSERT_GT(agent.pid(), 0);
+    const std::string id = "detected:" + agent.tty();
+
+    delegate.applicationDidFinishLaunching({"velquist"});
+    // The child may still be on its way to exec at the first scan.
+    for (int tick = 0; tick < 50 && !delegate.store().session(id); ++tick) {
+        test::settle(std::chrono::milliseconds(20));
+        clock.advance(std::chrono::seconds(5));
+    }
+    ASSERT_NE(delegate.store().session(id), nullptr);
+    EXPECT_EQ(delegate.store().session(id)->detectedName, "Kimi");
+
+    delegate.applicationWillTerminate();
+    EXPECT_EQ(clock.pendingCount(), 0u) << "the scan timer stops with the application";
 }
 
 } // namespace

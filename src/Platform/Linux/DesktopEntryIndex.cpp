@@ -1,6 +1,7 @@
 #include "Platform/Linux/DesktopEntryIndex.h"
 
 #include "Shared/FileUtil.h"
+#include "Shared/ProgramName.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -112,17 +113,7 @@ std::string DesktopEntryIndex::defaultLocale()
 
 bool DesktopEntryIndex::isInterpreter(std::string_view program)
 {
-    static constexpr std::string_view prefixes[] = {"python", "perl", "ruby", "node",     "java", "gjs",
-                                                    "bash",   "dash", "zsh",  "sh",       "env",  "flatpak",
-                                                    "snap",   "wine", "mono", "electron", "sudo", "pkexec"};
-    return std::any_of(std::begin(prefixes), std::end(prefixes), [program](std::string_view prefix) {
-        if (program.substr(0, prefix.size()) != prefix)
-            return false;
-        // "python3.11" and "electron25" are interpreters; "shotwell" and "nodejs-app" are not.
-        const auto rest = program.substr(prefix.size());
-        return std::all_of(rest.begin(), rest.end(),
-                           [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
-    });
+    return ProgramName::isInterpreter(program);
 }
 
 void DesktopEntryIndex::add(const std::string& id, const std::string& text, const std::string& locale)

@@ -3,6 +3,7 @@
 #include "Platform/Linux/DesktopEntryIndex.h"
 #include "Platform/WindowSystem.h"
 #include "Shared/FileUtil.h"
+#include "Shared/ProgramName.h"
 
 #include <algorithm>
 #include <array>
@@ -54,12 +55,6 @@ const KnownApp* knownApp(const std::vector<std::string>& names)
     return nullptr;
 }
 
-std::string baseName(std::string_view path)
-{
-    const auto slash = path.rfind('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 } // namespace
 
 LinuxAppRegistry::Options LinuxAppRegistry::Options::fromEnvironment()
@@ -99,7 +94,7 @@ std::vector<std::string> LinuxAppRegistry::executableNames(pid_t pid)
     // A binary replaced by an upgrade while it runs.
     if (constexpr std::string_view deleted = " (deleted)"; executable.ends_with(deleted))
         executable.resize(executable.size() - deleted.size());
-    add(baseName(executable));
+    add(ProgramName::baseName(executable));
 
     const auto cmdline = FileUtil::read(proc + "/cmdline", 64 * 1024);
     if (cmdline.ok() && !cmdline.bytes.empty()) {
@@ -107,12 +102,12 @@ std::vector<std::string> LinuxAppRegistry::executableNames(pid_t pid)
         const auto end0 = bytes.find('\0');
         const std::string argv0 = bytes.substr(0, end0);
         // Some programs rewrite argv[0] into a status line; only its first word names them.
-        add(baseName(argv0.substr(0, argv0.find(' '))));
+        add(ProgramName::baseName(argv0.substr(0, argv0.find(' '))));
         const bool interpreted = !names.empty() && DesktopEntryIndex::isInterpreter(names.front());
         if (interpreted && end0 != std::string::npos && end0 + 1 < bytes.size()) {
             const std::string argv1 = bytes.substr(end0 + 1, bytes.find('\0', end0 + 1) - end0 - 1);
             if (!argv1.empty() && argv1[0] != '-')
-                add(baseName(argv1));
+                add(ProgramName::baseName(argv1));
         }
     }
     if (names.empty()) {

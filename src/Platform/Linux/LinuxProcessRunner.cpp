@@ -1,5 +1,6 @@
 #include "Platform/Linux/LinuxProcessRunner.h"
 
+#include "Platform/Linux/LinuxRunningProcess.h"
 #include "Shared/Log.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -92,26 +94,37 @@ void decodeWaitStatus(int status, ProcessResult& result)
     }
 }
 
+// The environment of a child: ours, with `overrides` set on top.
+std::vector<std::string> childEnvironment(const EnvironmentOverrides& overrides)
+{
+    std::vector<std::string> entries;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const std::string_view text(*entry);
+        const auto name = text.substr(0, text.find('='));
+        const bool replaced = std::any_of(overrides.begin(), overrides.end(),
+                                          [name](const auto& variable) { return variable.first == name; });
+        if (!replaced)
+            entries.emplace_back(text);
+    }
+    for (const auto& [name, value] : overrides)
+        entries.push_back(name + "=" + value);
+    return entries;
+}
+
 } // namespace
 
-ProcessResult LinuxProcessRunner::run(const ProcessRequest& request)
+// Starts the child with standard input from `input` (the null device when -1), standard output to
+// `output` and standard error to the null device. The child's pid, or 0.
+pid_t LinuxProcessRunner::spawn(const ProcessRequest& request, int input, int output,
+                                const EnvironmentOverrides& overrides)
 {
-    ProcessResult result;
-    if (request.executable.empty())
-        return result;
-
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return result;
-    FileDescriptor readEnd(pipeFds[0]);
-    FileDescriptor writeEnd(pipeFds[1]);
-    // Only our end: a child handed a non-blocking pipe fails its writes once the pipe is full.
-    ::fcntl(readEnd.get(), F_SETFL, O_NONBLOCK);
-
     SpawnSetup setup;
-    posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (input >= 0)
+        posix_spawn_file_actions_adddup2(&setup.actions, input, STDIN_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&setup.actions, writeEnd.get(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&setup.actions, output, STDOUT_FILENO);
     // Descriptors Qt or a library opened without close-on-exec must not leak into the child.
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
 
@@ -137,16 +150,73 @@ ProcessResult LinuxProcessRunner::run(const ProcessRequest& request)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
+    std::vector<std::string> variables;
+    std::vector<char*> envp;
+    char** environment = environ;
+    if (!overrides.empty()) {
+        variables = childEnvironment(overrides);
+        for (auto& variable : variables)
+            envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        environment = envp.data();
+    }
+
     pid_t pid = 0;
     const bool searchPath = request.executable.find('/') == std::string::npos;
     const int spawnError =
-        searchPath ? ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ)
-                   : ::posix_spawn(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ);
-    writeEnd.reset();
+        searchPath
+            ? ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environment)
+            : ::posix_spawn(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environment);
     if (spawnError != 0) {
         Log::debug("process", request.executable + " did not start: " + std::strerror(spawnError));
-        return result;
+        return 0;
     }
+    return pid;
+}
+
+std::unique_ptr<RunningProcess> LinuxProcessRunner::start(const ProcessRequest& request,
+                                                          const EnvironmentOverrides& environment)
+{
+    if (request.executable.empty())
+        return nullptr;
+    int input[2];
+    int output[2];
+    if (::pipe2(input, O_CLOEXEC) != 0)
+        return nullptr;
+    if (::pipe2(output, O_CLOEXEC) != 0) {
+        ::close(input[0]);
+        ::close(input[1]);
+        return nullptr;
+    }
+    const pid_t pid = spawn(request, input[0], output[1], environment);
+    ::close(input[0]);
+    ::close(output[1]);
+    if (pid <= 0) {
+        ::close(input[1]);
+        ::close(output[0]);
+        return nullptr;
+    }
+    return std::make_unique<LinuxRunningProcess>(pid, input[1], output[0]);
+}
+
+ProcessResult LinuxProcessRunner::run(const ProcessRequest& request)
+{
+    ProcessResult result;
+    if (request.executable.empty())
+        return result;
+
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return result;
+    FileDescriptor readEnd(pipeFds[0]);
+    FileDescriptor writeEnd(pipeFds[1]);
+    // Only our end: a child handed a non-blocking pipe fails its writes once the pipe is full.
+    ::fcntl(readEnd.get(), F_SETFL, O_NONBLOCK);
+
+    const pid_t pid = spawn(request, -1, writeEnd.get());
+    writeEnd.reset();
+    if (pid <= 0)
+        return result;
 
     // A pidfd lets one poll wait for output and exit together; without one (old kernels) we poll
     // the exit in short steps.

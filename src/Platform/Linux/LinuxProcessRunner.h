@@ -10,6 +10,12 @@ class LinuxProcessRunner final : public ProcessRunner
 {
   public:
     ProcessResult run(const ProcessRequest& request) override;
+    std::unique_ptr<RunningProcess> start(const ProcessRequest& request,
+                                          const EnvironmentOverrides& environment = {}) override;
+
+  private:
+    static pid_t spawn(const ProcessRequest& request, int input, int output,
+                       const EnvironmentOverrides& environment = {});
 };
 
 } // namespace velquist
