@@ -15,7 +15,11 @@
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
+#include "UI/FilterSettingsTab.h"
+#include "UI/GlyphButton.h"
+#include "UI/StatusItemController.h"
 
+#include <QCoreApplication>
 #include <QThreadPool>
 
 namespace velquist {
@@ -60,6 +64,13 @@ std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePath
             engines.push_back(std::move(*engine));
     }
     return engines;
+}
+
+// The status item's icon.
+QIcon statusIcon()
+{
+    // Until the product mark is drawn for it, the panel's own glyph stands for the application.
+    return GlyphButton::icon(QStringLiteral("eye.fill"), Qt::white);
 }
 
 } // namespace
@@ -128,8 +139,10 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     startOpenCodeIntake();
 
     // Not built yet, and started here in this order when they are: the fallback detector, the glance watcher
-    // with the store's done-unread callback, the notch window manager, the introduction (unless
-    // "IntroMoviePlayed" is set) and last the status item with the privacy guard's change callback.
+    // with the store's done-unread callback, the notch window manager and the introduction (unless
+    // "IntroMoviePlayed" is set).
+
+    startStatusItem();
 }
 
 void AppDelegate::startHookIntake()
@@ -175,13 +188,32 @@ SettingsWindow& AppDelegate::settingsWindow()
     if (m_settingsWindow)
         return *m_settingsWindow;
     m_settingsWindow = std::make_unique<SettingsWindow>(SettingsTab::general);
-    // Each tab's page is installed here, from the services it edits, as its code is wired.
+    // Each tab's page is installed here, from the services it edits, as its code is wired. A page
+    // built before the start-up has published its service says so instead of showing controls.
+    m_settingsWindow->setPageFactory(
+        SettingsTab::filters, [this] { return new FilterSettingsTab(m_launched ? &m_store : nullptr); });
+    if (m_statusItem)
+        m_statusItem->attachMenu(*m_settingsWindow);
     return *m_settingsWindow;
 }
 
 void AppDelegate::openSettings()
 {
     settingsWindow().present();
+}
+
+void AppDelegate::startStatusItem()
+{
+    StatusItemController::Services services;
+    services.icon = statusIcon();
+    services.claudeTarget = [this] { return HookInstaller::claudeTarget(m_services.defaults); };
+    services.openSettings = [this] { openSettings(); };
+    services.quit = m_services.quit;
+    services.version = QCoreApplication::applicationVersion();
+    m_statusItem = std::make_unique<StatusItemController>(std::move(services));
+    if (m_settingsWindow)
+        m_statusItem->attachMenu(*m_settingsWindow);
+    m_statusItem->refreshPrivacyItem();
 }
 
 void AppDelegate::stopHookWriters()

@@ -14,6 +14,7 @@ namespace velquist {
 class HookGateway;
 class OpenCodeAdapter;
 class SettingsWindow;
+class StatusItemController;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
@@ -45,12 +46,15 @@ class AppDelegate final : public QObject
     SettingsWindow& settingsWindow();
     // Shows the settings window, raised and focused, on the tab it was left at.
     void openSettings();
+    // None before the start-up's last step.
+    StatusItemController* statusItem() const { return m_statusItem.get(); }
 
   private:
     void startHookIntake();
     void startOpenCodeIntake();
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
+    void startStatusItem();
 
     AppServices m_services;
     SessionStore m_store;
@@ -61,6 +65,7 @@ class AppDelegate final : public QObject
     std::unique_ptr<HookGateway> m_gateway;
     std::unique_ptr<OpenCodeAdapter> m_openCode;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<StatusItemController> m_statusItem;
     bool m_launched = false;
     bool m_terminated = false;
 };

@@ -56,8 +56,8 @@ void SilenceRuleStore::add(const SilenceRule& rule)
     }
     auto rules = m_rules;
     rules.push_back(rule);
-    setRules(std::move(rules));
-    save();
+    if (setRules(std::move(rules)))
+        save();
 }
 
 void SilenceRuleStore::setEnabled(bool enabled, const QUuid& id)
@@ -68,8 +68,8 @@ void SilenceRuleStore::setEnabled(bool enabled, const QUuid& id)
     if (found == rules.end())
         return;
     found->isEnabled = enabled;
-    setRules(std::move(rules));
-    save();
+    if (setRules(std::move(rules)))
+        save();
 }
 
 void SilenceRuleStore::editCustom(const QUuid& id, const std::function<void(SilenceRule&)>& edit)
@@ -80,8 +80,8 @@ void SilenceRuleStore::editCustom(const QUuid& id, const std::function<void(Sile
     if (found == rules.end() || found->isPreset())
         return;
     edit(*found);
-    setRules(std::move(rules));
-    save();
+    if (setRules(std::move(rules)))
+        save();
 }
 
 void SilenceRuleStore::replace(const QUuid& id, SilenceRule::Field field)
@@ -103,16 +103,17 @@ void SilenceRuleStore::remove(const QUuid& id)
 {
     auto rules = m_rules;
     std::erase_if(rules, [&](const SilenceRule& rule) { return !rule.isPreset() && rule.id == id; });
-    setRules(std::move(rules));
-    save();
+    if (setRules(std::move(rules)))
+        save();
 }
 
-void SilenceRuleStore::setRules(std::vector<SilenceRule> rules)
+bool SilenceRuleStore::setRules(std::vector<SilenceRule> rules)
 {
     if (rules == m_rules)
-        return;
+        return false;
     m_rules = std::move(rules);
     Q_EMIT rulesChanged();
+    return true;
 }
 
 void SilenceRuleStore::reload()

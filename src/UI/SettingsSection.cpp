@@ -1,5 +1,6 @@
 #include "UI/SettingsSection.h"
 
+#include "UI/GlyphLabel.h"
 #include "UI/SettingsStyle.h"
 #include "UI/SettingsSwitch.h"
 
@@ -167,6 +168,17 @@ QLabel* SettingsSection::calloutLabel(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setFont(SettingsStyle::calloutFont());
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, SettingsStyle::secondaryText());
+    label->setPalette(palette);
+    return label;
+}
+
+GlyphLabel* SettingsSection::calloutGlyphLabel(const QString& glyph, const QString& text, QWidget* parent)
+{
+    auto* label = new GlyphLabel(glyph, SettingsStyle::secondaryText(), text, parent);
     label->setWordWrap(true);
     label->setFont(SettingsStyle::calloutFont());
     QPalette palette = label->palette();
