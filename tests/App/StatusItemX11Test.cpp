@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <gtest/gtest.h>
 #include <optional>
 #include <unistd.h>
@@ -213,14 +214,15 @@ TEST(StatusItemX11Test, TheTrayIconOpensItsMenuAndChoosesSettings)
     for (int step = 0; step < 5; ++step)
         ASSERT_TRUE(key(x, "Up")); // Quit, Settings, Privacy Mode, Replay Intro, Grant Accessibility Access
     ASSERT_TRUE(key(x, "Return"));
-    const auto alert = waitForWindow(x, [](const AppWindow& window) { return window.name == "Velquist"; });
+    const auto isAlert = [](const AppWindow& window) {
+        return window.name == "Velquist" && !window.embedded && !window.overrideRedirect;
+    };
+    const auto alert = waitForWindow(x, isAlert);
     ASSERT_TRUE(alert.has_value()) << "the alert shows";
     EXPECT_TRUE(test::waitUntil([&] { return activeWindow(x) == alert->id; }, 10s))
         << "the alert has the focus";
     ASSERT_TRUE(key(x, "Return"));
-    EXPECT_TRUE(test::waitUntil(
-        [&] { return !findWindow(x, [](const AppWindow& window) { return window.name == "Velquist"; }); },
-        10s));
+    EXPECT_TRUE(test::waitUntil([&] { return !findWindow(x, isAlert); }, 10s)) << "Return answers it";
     EXPECT_EQ(app.process().state(), QProcess::Running);
 }
 
