@@ -3,6 +3,7 @@
 #include "Core/DefaultsWatch.h"
 #include "Platform/ScreenProvider.h"
 #include "Platform/UserDefaults.h"
+#include "UI/SettingsPicker.h"
 #include "UI/SettingsStyle.h"
 #include "UI/SettingsSwitch.h"
 #include "Windows/DisplayIdentity.h"
@@ -30,11 +31,10 @@ ScreenDescription describe(const ScreenInfo& screen)
 
 DisplaySettingsSection::DisplaySettingsSection(UserDefaults& defaults, const ScreenProvider& screens,
                                                QWidget* parent)
-    : SettingsSection({}, parent), m_defaults(defaults), m_screenProvider(screens), m_picker(new QComboBox),
-      m_fullScreen(nullptr), m_idle(nullptr),
+    : SettingsSection({}, parent), m_defaults(defaults), m_screenProvider(screens),
+      m_picker(new SettingsPicker), m_fullScreen(nullptr), m_idle(nullptr),
       m_watch(new DefaultsWatch(defaults, {displayModeKey, hidesOverFullScreenKey, hidesWhenIdleKey}, this))
 {
-    m_picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_picker->setMinimumWidth(180);
     addRow(QStringLiteral("Show notch on"), m_picker);
     m_fullScreen = addSwitch(QStringLiteral("Hide over full-screen apps"));

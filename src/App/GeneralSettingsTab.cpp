@@ -7,6 +7,7 @@
 #include "Platform/LoginItem.h"
 #include "Platform/UserDefaults.h"
 #include "UI/AuroraStyle.h"
+#include "UI/SettingsPicker.h"
 #include "UI/SettingsSection.h"
 #include "UI/SettingsSwitch.h"
 
@@ -56,8 +57,7 @@ void GeneralSettingsTab::loginSwitched(bool on)
 void GeneralSettingsTab::addCornerSection()
 {
     SettingsSection* section = addSection(QStringLiteral("Notch corner"));
-    m_character = new QComboBox;
-    m_character->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_character = new SettingsPicker;
     m_character->addItem(QStringLiteral("None"), QString::fromLatin1(CharacterSettings::kNone));
     m_character->addItem(QStringLiteral("Usage"), QString::fromLatin1(CharacterSettings::kUsage));
     for (const NotchCharacter& character : m_services.characters)

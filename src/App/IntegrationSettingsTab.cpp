@@ -75,13 +75,12 @@ void IntegrationSettingsTab::addClaudeSection()
     m_access = new GlyphLabel(QStringLiteral("checkmark.circle.fill"), AuroraStyle::systemGreen(),
                               QStringLiteral("Available"));
     m_access->setFont(SettingsStyle::bodyFont());
-    auto* unavailable = secondaryLabel(QStringLiteral("Not available"));
-    unavailable->setObjectName(QStringLiteral("windowAccessUnavailable"));
+    m_accessUnavailable = secondaryLabel(QStringLiteral("Not available"));
     auto* accessValue = new QWidget;
     auto* accessLayout = new QHBoxLayout(accessValue);
     accessLayout->setContentsMargins(0, 0, 0, 0);
     accessLayout->addWidget(m_access);
-    accessLayout->addWidget(unavailable);
+    accessLayout->addWidget(m_accessUnavailable);
     section->addRow(QStringLiteral("Window access"), accessValue);
     section->addNote(QStringLiteral("Window access is used only to jump to the exact terminal window."));
     m_accessNote =
@@ -95,9 +94,6 @@ void IntegrationSettingsTab::addTitlesSection()
     auto* header = new GlyphLabel(QStringLiteral("exclamationmark.triangle"), AuroraStyle::systemOrange(),
                                   QStringLiteral("Tab-precise jumping is off"));
     header->setFont(SettingsStyle::headerFont());
-    QPalette palette = header->palette();
-    palette.setColor(QPalette::WindowText, SettingsStyle::primaryText());
-    header->setPalette(palette);
     header->setContentsMargins(header->contentsMargins() + QMargins(4, 0, 0, 0));
     m_titles->setHeaderWidget(header);
     m_turnOn = new QPushButton(QStringLiteral("Turn back on"));
@@ -146,8 +142,7 @@ void IntegrationSettingsTab::showStates()
     m_installed->setVisible(m_hooksInstalled);
     m_install->setVisible(!m_hooksInstalled);
     m_access->setVisible(m_windowAccess);
-    if (auto* unavailable = findChild<QLabel*>(QStringLiteral("windowAccessUnavailable")))
-        unavailable->setVisible(!m_windowAccess);
+    m_accessUnavailable->setVisible(!m_windowAccess);
     m_accessNote->setVisible(!m_windowAccess);
     m_titles->setVisible(m_titlesDisabled);
 }

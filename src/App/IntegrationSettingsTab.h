@@ -70,6 +70,7 @@ class IntegrationSettingsTab final : public SettingsForm
     QLabel* m_installed = nullptr;
     QPushButton* m_install = nullptr;
     QLabel* m_access = nullptr;
+    QLabel* m_accessUnavailable = nullptr;
     QLabel* m_accessNote = nullptr;
     SettingsSection* m_titles = nullptr;
     QPushButton* m_turnOn = nullptr;

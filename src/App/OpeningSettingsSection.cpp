@@ -3,6 +3,7 @@
 #include "App/AppSettings.h"
 #include "Core/DefaultsWatch.h"
 #include "Platform/UserDefaults.h"
+#include "UI/SettingsPicker.h"
 #include "UI/SettingsSwitch.h"
 
 #include <QComboBox>
@@ -12,12 +13,11 @@
 namespace velquist {
 
 OpeningSettingsSection::OpeningSettingsSection(UserDefaults& defaults, QWidget* parent)
-    : SettingsSection(QStringLiteral("Opening"), parent), m_defaults(defaults), m_trigger(new QComboBox),
+    : SettingsSection(QStringLiteral("Opening"), parent), m_defaults(defaults), m_trigger(new SettingsPicker),
       m_watch(new DefaultsWatch(defaults, {expandTriggerKey, opensOnAttentionKey}, this))
 {
     m_trigger->addItem(QStringLiteral("When I hover it"), QStringLiteral("hover"));
     m_trigger->addItem(QStringLiteral("When I click it"), QStringLiteral("click"));
-    m_trigger->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     addRow(QStringLiteral("Open the panel"), m_trigger);
     m_clickNote = addNote(QStringLiteral("Opens on a click; closes when the pointer leaves."));
     m_attention = addSwitch(QStringLiteral("Open on its own when an agent needs you"));

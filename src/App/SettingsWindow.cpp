@@ -19,7 +19,7 @@ SettingsWindow::SettingsWindow(SettingsTab selection, QWidget* parent)
     setAccessibleName(QStringLiteral("Settings"));
     setFixedWidth(kWidth);
     setMinimumHeight(kMinimumHeight);
-    resize(kWidth, 620);
+    resize(kWidth, 640);
     SettingsStyle::apply(*this);
 
     m_layout->setContentsMargins(0, 0, 0, 0);

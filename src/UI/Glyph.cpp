@@ -132,6 +132,43 @@ QPainterPath gear()
     return scaled(path).subtracted(circle({0.5, 0.5}, 0.15));
 }
 
+// An arc of a circle about the centre, from `start` through `span` degrees (counter-clockwise,
+// zero at three o'clock), as an open line.
+QPainterPath arc(qreal radius, qreal start, qreal span)
+{
+    QPainterPath path;
+    const QRectF box((0.5 - radius) * kUnit, (0.5 - radius) * kUnit, 2 * radius * kUnit, 2 * radius * kUnit);
+    path.arcMoveTo(box, start);
+    path.arcTo(box, start, span);
+    return path;
+}
+
+QPainterPath speaker()
+{
+    QPainterPath path;
+    path.moveTo(0.04, 0.36);
+    path.lineTo(0.22, 0.36);
+    path.lineTo(0.46, 0.14);
+    path.lineTo(0.46, 0.86);
+    path.lineTo(0.22, 0.64);
+    path.lineTo(0.04, 0.64);
+    path.closeSubpath();
+    return scaled(path);
+}
+
+// Two rounded links of a chain, crossing at the centre, tilted up to the right.
+QPainterPath chain(qreal stroke)
+{
+    QPainterPath links;
+    links.addRoundedRect(QRectF(0.02, 0.35, 0.56, 0.3), 0.15, 0.15);
+    links.addRoundedRect(QRectF(0.42, 0.35, 0.56, 0.3), 0.15, 0.15);
+    QTransform tilt;
+    tilt.translate(0.5, 0.5);
+    tilt.rotate(-45);
+    tilt.translate(-0.5, -0.5);
+    return stroked(scaled(tilt.map(links)), stroke * 0.8);
+}
+
 const std::map<QString, Builder>& builders()
 {
     static const std::map<QString, Builder> table = {
@@ -234,6 +271,26 @@ const std::map<QString, Builder>& builders()
              return ring(s * 0.8).united(scaled(play));
          }},
         {"gearshape.fill", [](qreal) { return gear(); }},
+        {"speaker.wave.2.fill",
+         [](qreal s) {
+             QPainterPath waves = arc(0.2, -50, 100);
+             waves.addPath(arc(0.36, -50, 100));
+             return speaker().united(stroked(QTransform::fromTranslate(0.08 * kUnit, 0).map(waves), s * 0.8));
+         }},
+        {"gauge.with.needle",
+         [](qreal s) {
+             QPainterPath dial = stroked(arc(0.42, -30, 240), s * 0.8);
+             dial = dial.united(stroked(polyline({{0.5, 0.56}, {0.7, 0.32}}), s * 0.9));
+             return dial.united(circle({0.5, 0.56}, 0.09));
+         }},
+        {"link", [](qreal s) { return chain(s); }},
+        {"line.3.horizontal.decrease",
+         [](qreal s) {
+             QPainterPath lines = polyline({{0.1, 0.26}, {0.9, 0.26}});
+             lines.addPath(polyline({{0.24, 0.5}, {0.76, 0.5}}));
+             lines.addPath(polyline({{0.38, 0.74}, {0.62, 0.74}}));
+             return stroked(lines, s);
+         }},
     };
     return table;
 }

@@ -1,6 +1,7 @@
 #include "UI/GlyphLabel.h"
 
 #include "UI/Glyph.h"
+#include "UI/SettingsStyle.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -16,6 +17,10 @@ GlyphLabel::GlyphLabel(const QString& glyph, const QColor& glyphColour, const QS
 {
     setTextFormat(Qt::PlainText);
     setIndent(0);
+    // Its own text colour: a style sheet on the way up may have reset the inherited one.
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, SettingsStyle::primaryText());
+    setPalette(palette);
     setContentsMargins(glyphSide() + kGap, 0, 0, 0);
 }
 

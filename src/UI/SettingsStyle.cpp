@@ -75,13 +75,9 @@ QComboBox, QLineEdit {
     min-height: 20px;
     selection-background-color: rgb(0, 122, 255);
 }
+QComboBox { padding-right: 22px; }
 QLineEdit:focus { border: 1px solid rgb(0, 122, 255); }
 QComboBox::drop-down { border: none; width: 18px; }
-QComboBox::down-arrow {
-    width: 0; height: 0;
-    border-left: 4px solid transparent; border-right: 4px solid transparent;
-    border-top: 5px solid rgba(255, 255, 255, 170);
-}
 QComboBox QAbstractItemView {
     color: rgba(255, 255, 255, 235);
     background: rgb(44, 44, 48);
