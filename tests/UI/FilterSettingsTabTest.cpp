@@ -20,12 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& file)
-{
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 class FilterSettingsTabTest : public ::testing::Test
 {
   protected:
@@ -158,7 +152,7 @@ TEST_F(FilterSettingsTabTest, TypingCountsAndHidesWhileTheUserTypes)
     EXPECT_EQ(silence.customRules()[0].pattern, "~/scratch/");
     EXPECT_EQ(store.displaySessions().size(), 1u);
     EXPECT_TRUE(shows("Hiding 2 of 3 sessions")) << "ended sessions count in neither number";
-    EXPECT_NE(slurp(silence.persistenceFile()).find("~/scratch/"), std::string::npos);
+    EXPECT_NE(readFile(silence.persistenceFile()).find("~/scratch/"), std::string::npos);
 
     silence.setRevealsHidden(true);
     EXPECT_TRUE(shows("Hiding 2 of 3 sessions")) << "still so while the panel reveals them";
@@ -247,7 +241,7 @@ TEST_F(FilterSettingsTabTest, ShowingStoredRulesWritesNothing)
     std::ofstream(silence.persistenceFile(), std::ios::trunc) << "sentinel";
     open();
     choose(*findNamed<QComboBox>(*tab, "Match"), "contains");
-    EXPECT_EQ(slurp(silence.persistenceFile()), "sentinel") << "choosing what is shown is no change";
+    EXPECT_EQ(readFile(silence.persistenceFile()), "sentinel") << "choosing what is shown is no change";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "UI/StatusItemController.h"
 #include "support/AttentionWorld.h"
 #include "support/WidgetFinder.h"
+#include "support/base/TemporaryHome.h"
 
 #include <QApplication>
 #include <QMenuBar>
@@ -17,12 +18,6 @@ using namespace velquist::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string slurp(const fs::path& file)
-{
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 QIcon plainIcon()
 {
@@ -174,13 +169,13 @@ TEST_F(StatusItemControllerTest, InstallingHooksAsksFirstAndWritesOnlyWhenAsked)
     EXPECT_TRUE(HookInstaller::hooksInstalled(target));
     EXPECT_EQ(alerts.size(), 2) << "success shows nothing further";
 
-    const std::string installed = slurp(target.configURL);
+    const std::string installed = readFile(target.configURL);
     item(*controller, "Install Claude Code Hooks…").trigger();
     ASSERT_EQ(alerts.size(), 3);
     EXPECT_EQ(alerts[2],
               "Hooks already installed | Claude Code is already reporting sessions to Velquist. New "
               "sessions appear in the notch automatically.");
-    EXPECT_EQ(slurp(target.configURL), installed);
+    EXPECT_EQ(readFile(target.configURL), installed);
     EXPECT_EQ(alertsOnTop, std::vector<bool>(3, true)) << "alerts open above other windows";
 }
 
@@ -194,7 +189,7 @@ TEST_F(StatusItemControllerTest, AFailedInstallShowsTheInstallersError)
     ASSERT_EQ(alerts.size(), 2);
     EXPECT_EQ(alerts[1], QString::fromStdString(target.configURL.string()) +
                              " is not a JSON object; refusing to modify it. | ");
-    EXPECT_EQ(slurp(target.configURL), "[1, 2]");
+    EXPECT_EQ(readFile(target.configURL), "[1, 2]");
 }
 
 TEST_F(StatusItemControllerTest, WindowAccessIsReportedAsItIs)

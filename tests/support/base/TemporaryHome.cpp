@@ -56,7 +56,12 @@ fs::path TemporaryHome::write(const std::string& relative, const std::string& te
 
 std::string TemporaryHome::read(const std::string& relative) const
 {
-    std::ifstream in(m_path / relative, std::ios::binary);
+    return readFile(m_path / relative);
+}
+
+std::string readFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
     std::stringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();

@@ -41,4 +41,7 @@ class TemporaryFolder
     std::filesystem::path m_path;
 };
 
+// The content of a file; empty when missing.
+std::string readFile(const std::filesystem::path& file);
+
 } // namespace velquist::test
