@@ -62,9 +62,9 @@ TEST(IntroTourX11Test, ReturnWalksTheTourToItsEndOnTheRealDesktop)
 
     // welcome, working, permission (then its Allow sequence plays), quiet, local, ready, end.
     for (int press = 0; press < 6 && !playedIn(home.path()); ++press) {
-        ASSERT_EQ(
-            x.run({"xdotool", "search", "--name", "^Velquist Introduction$", "windowactivate", "--sync", "key", "Return"}),
-            0);
+        ASSERT_EQ(x.run({"xdotool", "search", "--name", "^Velquist Introduction$", "windowactivate", "--sync",
+                         "key", "Return"}),
+                  0);
         // Each step refreshes the card; the Allow sequence takes about two and a half seconds.
         test::settle(press == 2 ? 3500ms : 400ms);
     }
