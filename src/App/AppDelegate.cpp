@@ -11,6 +11,7 @@
 #include "App/SettingsWindow.h"
 #include "Attention/GlanceWatcher.h"
 #include "Characters/CharacterLayer.h"
+#include "Characters/VelquistMark.h"
 #include "Core/AttentionCoordinator.h"
 #include "Core/CommandLookup.h"
 #include "Core/LegacySupportMigration.h"
@@ -28,7 +29,11 @@
 #include "Terminal/JumpController.h"
 #include "Terminal/MultiplexerFocus.h"
 #include "Terminal/TerminalFocusRegistry.h"
+#include "UI/FilterSettingsTab.h"
+#include "UI/PrivacySettingsTab.h"
 #include "UI/SessionRowFactory.h"
+#include "UI/SoundSettingsTab.h"
+#include "UI/StatusItemController.h"
 #include "UI/UsageRing.h"
 #include "UI/ViewTicker.h"
 #include "Usage/ClaudeUsageProvider.h"
@@ -36,6 +41,7 @@
 #include "Usage/UsageStore.h"
 #include "Windows/NotchWindowManager.h"
 
+#include <QCoreApplication>
 #include <QThreadPool>
 #include <set>
 
@@ -233,8 +239,7 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     });
     m_intro.startIfNotPlayed();
 
-    // Not built yet, and started here when it is: the status item with the privacy guard's change
-    // callback.
+    startStatusItem();
 }
 
 void AppDelegate::startPanels()
@@ -361,13 +366,46 @@ SettingsWindow& AppDelegate::settingsWindow()
     if (m_settingsWindow)
         return *m_settingsWindow;
     m_settingsWindow = std::make_unique<SettingsWindow>(SettingsTab::general);
-    // Each tab's page is installed here, from the services it edits, as its code is wired.
+    // Each tab's page is installed here, from the services it edits, as its code is wired. A page
+    // built before the start-up has published its service says so instead of showing controls.
+    m_settingsWindow->setPageFactory(SettingsTab::sounds, [this] {
+        return m_launched ? new SoundSettingsTab(&m_soundSettings, &m_soundPlayer)
+                          : new SoundSettingsTab(nullptr, nullptr);
+    });
+    m_settingsWindow->setPageFactory(SettingsTab::privacy, [this] {
+        return new PrivacySettingsTab(m_launched ? &m_privacy : nullptr, m_coordinator.get());
+    });
+    m_settingsWindow->setPageFactory(
+        SettingsTab::filters, [this] { return new FilterSettingsTab(m_launched ? &m_store : nullptr); });
+    if (m_statusItem)
+        m_statusItem->attachMenu(*m_settingsWindow);
     return *m_settingsWindow;
 }
 
 void AppDelegate::openSettings()
 {
     settingsWindow().present();
+}
+
+void AppDelegate::startStatusItem()
+{
+    StatusItemController::Services services;
+    // The mark in white: trays sit on dark panels far more often than on light ones.
+    services.icon = VelquistMark::trayIcon(Qt::white);
+    services.replayIntro = [this] { m_intro.director().start(); };
+    services.privacy = &m_privacy;
+    services.coordinator = m_coordinator.get();
+    services.windowAccess = [this] { return m_services.windows.canActivateWindows(); };
+    services.claudeTarget = [this] { return HookInstaller::claudeTarget(m_services.defaults); };
+    services.openSettings = [this] { openSettings(); };
+    services.quit = m_services.quit;
+    services.version = QCoreApplication::applicationVersion();
+    m_statusItem = std::make_unique<StatusItemController>(std::move(services));
+    if (m_settingsWindow)
+        m_statusItem->attachMenu(*m_settingsWindow);
+    connect(&m_privacy, &PrivacyGuard::changed, m_statusItem.get(),
+            &StatusItemController::refreshPrivacyItem);
+    m_statusItem->refreshPrivacyItem();
 }
 
 void AppDelegate::stopHookWriters()

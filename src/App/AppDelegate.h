@@ -33,6 +33,7 @@ class UsageStore;
 class SettingsWindow;
 class TerminalApps;
 class UnservedSessionSweep;
+class StatusItemController;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
 // order once the event loop exists, and stops them in order when the application quits. Main
@@ -82,6 +83,8 @@ class AppDelegate final : public QObject
     SettingsWindow& settingsWindow();
     // Shows the settings window, raised and focused, on the tab it was left at.
     void openSettings();
+    // None before the start-up's last step.
+    StatusItemController* statusItem() const { return m_statusItem.get(); }
 
   private:
     void startHookIntake();
@@ -89,6 +92,7 @@ class AppDelegate final : public QObject
     void startUnservedSweep();
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
+    void startStatusItem();
 
     // The jump controller with the strategies and the pane focus it uses.
     struct TerminalJump;
@@ -132,6 +136,7 @@ class AppDelegate final : public QObject
     std::unique_ptr<FallbackDetector> m_fallbackDetector;
     std::unique_ptr<UnservedSessionSweep> m_unservedSweep;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<StatusItemController> m_statusItem;
     bool m_launched = false;
     bool m_terminated = false;
 };

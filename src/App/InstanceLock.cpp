@@ -12,10 +12,21 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace velquist {
 
 namespace {
+
+// The address of an abstract name and its length.
+std::pair<sockaddr_un, socklen_t> abstractAddress(const std::string& name)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    // A leading NUL puts the name in the abstract namespace.
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    return {address, static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())};
+}
 
 // Binds the abstract name; -1 with errno set when it cannot.
 int bindAbstract(const std::string& name)
@@ -23,11 +34,7 @@ int bindAbstract(const std::string& name)
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    // A leading NUL puts the name in the abstract namespace.
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    const auto [address, length] = abstractAddress(name);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         const int error = errno;
         ::close(fd);
@@ -92,6 +99,21 @@ InstanceLock::~InstanceLock()
         ::close(m_fd);
     if (m_nameFd >= 0)
         ::close(m_nameFd);
+}
+
+bool InstanceLock::tellHolder(const std::filesystem::path& file)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const auto [address, length] = abstractAddress(abstractName(file));
+    int result;
+    do {
+        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length);
+    } while (result != 0 && errno == EINTR);
+    // The connection is the whole message; the holder checks who made it.
+    ::close(fd);
+    return result == 0;
 }
 
 std::filesystem::path InstanceLock::fileIn(const HomePaths& paths)

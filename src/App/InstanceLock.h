@@ -36,6 +36,13 @@ class InstanceLock
     // The abstract socket name that stands for `file`.
     static std::string abstractName(const std::filesystem::path& file);
 
+    // The bound socket of the name, while this process holds the lock (-1 otherwise); the running
+    // instance listens on it for later launches.
+    int nameSocket() const { return m_state == State::held ? m_nameFd : -1; }
+    // From a later launch: tells the instance holding `file` that the user started the application
+    // again. False when no instance listens.
+    static bool tellHolder(const std::filesystem::path& file);
+
   private:
     int m_fd = -1;
     int m_nameFd = -1;

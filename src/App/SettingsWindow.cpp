@@ -20,13 +20,7 @@ SettingsWindow::SettingsWindow(SettingsTab selection, QWidget* parent)
     setFixedWidth(kWidth);
     setMinimumHeight(kMinimumHeight);
     resize(kWidth, 640);
-    setStyleSheet(SettingsStyle::styleSheet());
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, SettingsStyle::windowBackground());
-    palette.setColor(QPalette::WindowText, SettingsStyle::primaryText());
-    palette.setColor(QPalette::Text, SettingsStyle::primaryText());
-    palette.setColor(QPalette::PlaceholderText, SettingsStyle::secondaryText());
-    setPalette(palette);
+    SettingsStyle::apply(*this);
 
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);

@@ -1,5 +1,6 @@
 #include "App/AppDelegate.h"
 #include "App/InstanceLock.h"
+#include "App/SecondLaunchListener.h"
 #include "App/UnixSignalWatcher.h"
 #include "Core/CommandLookup.h"
 #include "Core/QtScheduler.h"
@@ -65,6 +66,7 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velquist"));
+    QApplication::setApplicationVersion(QStringLiteral(VELQUIST_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 
     // Termination requests end the event loop, so the shutdown below saves the sessions and
@@ -77,6 +79,9 @@ int main(int argc, char** argv)
     const HomePaths paths = HomePaths::fromEnvironment();
     const InstanceLock instance(InstanceLock::fileIn(paths));
     if (instance.state() == InstanceLock::State::heldElsewhere) {
+        // The user asked for the application: the running one shows its settings window, which
+        // is the way in on a desktop without a tray.
+        InstanceLock::tellHolder(InstanceLock::fileIn(paths));
         Log::system("Velquist: another instance is already running; exiting.");
         return 0;
     }
@@ -147,6 +152,8 @@ int main(int argc, char** argv)
                           .quit = [] { QApplication::quit(); }});
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     delegate.applicationDidFinishLaunching(QApplication::arguments());
+    SecondLaunchListener laterLaunches(instance.nameSocket());
+    QObject::connect(&laterLaunches, &SecondLaunchListener::launched, &delegate, &AppDelegate::openSettings);
 
     return QApplication::exec();
 }

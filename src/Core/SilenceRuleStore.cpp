@@ -55,8 +55,8 @@ void SilenceRuleStore::add(const SilenceRule& rule)
     }
     auto rules = m_rules;
     rules.push_back(rule);
-    setRules(std::move(rules));
-    save();
+    if (setRules(std::move(rules)))
+        save();
 }
 
 void SilenceRuleStore::setEnabled(bool enabled, const QUuid& id)
@@ -67,8 +67,8 @@ void SilenceRuleStore::setEnabled(bool enabled, const QUuid& id)
     if (found == rules.end())
         return;
     found->isEnabled = enabled;
-    setRules(std::move(rules));
-    save();
+    if (setRules(std::move(rules)))
+        save();
 }
 
 void SilenceRuleStore::editCustom(const QUuid& id, const std::function<void(SilenceRule&)>& edit)
@@ -79,8 +79,8 @@ void SilenceRuleStore::editCustom(const QUuid& id, const std::function<void(Sile
     if (found == rules.end() || found->isPreset())
         return;
     edit(*found);
-    setRules(std::move(rules));
-    save();
+    if (setRules(std::move(rules)))
+        save();
 }
 
 void SilenceRuleStore::replace(const QUuid& id, SilenceRule::Field field)
@@ -102,16 +102,17 @@ void SilenceRuleStore::remove(const QUuid& id)
 {
     auto rules = m_rules;
     std::erase_if(rules, [&](const SilenceRule& rule) { return !rule.isPreset() && rule.id == id; });
-    setRules(std::move(rules));
-    save();
+    if (setRules(std::move(rules)))
+        save();
 }
 
-void SilenceRuleStore::setRules(std::vector<SilenceRule> rules)
+bool SilenceRuleStore::setRules(std::vector<SilenceRule> rules)
 {
     if (rules == m_rules)
-        return;
+        return false;
     m_rules = std::move(rules);
     Q_EMIT rulesChanged();
+    return true;
 }
 
 void SilenceRuleStore::reload()

@@ -10,7 +10,9 @@
 
 namespace velquist {
 
-// The user's silence rules and the built-in presets, kept in "silence-rules.json". Main thread.
+// The user's silence rules and the built-in presets, kept in "silence-rules.json", which is
+// rewritten whole and atomically on every real change and never for an edit that changes nothing.
+// Main thread.
 class SilenceRuleStore final : public QObject
 {
     Q_OBJECT
@@ -54,7 +56,8 @@ class SilenceRuleStore final : public QObject
 
   private:
     void load();
-    void setRules(std::vector<SilenceRule> rules);
+    // Whether the list really changed; only then is it announced and saved.
+    bool setRules(std::vector<SilenceRule> rules);
     void editCustom(const QUuid& id, const std::function<void(SilenceRule&)>& edit);
     void save();
 

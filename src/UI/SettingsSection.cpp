@@ -1,5 +1,6 @@
 #include "UI/SettingsSection.h"
 
+#include "UI/GlyphLabel.h"
 #include "UI/SettingsStyle.h"
 #include "UI/SettingsSwitch.h"
 
@@ -163,9 +164,11 @@ QString SettingsSection::header() const
     return m_header->text();
 }
 
-QLabel* SettingsSection::calloutLabel(const QString& text, QWidget* parent)
+namespace {
+
+// `label` as an explanation: wrapped, in the callout font and the secondary colour.
+template <typename Label> Label* asCallout(Label* label)
 {
-    auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setFont(SettingsStyle::calloutFont());
@@ -173,6 +176,18 @@ QLabel* SettingsSection::calloutLabel(const QString& text, QWidget* parent)
     palette.setColor(QPalette::WindowText, SettingsStyle::secondaryText());
     label->setPalette(palette);
     return label;
+}
+
+} // namespace
+
+QLabel* SettingsSection::calloutLabel(const QString& text, QWidget* parent)
+{
+    return asCallout(new QLabel(text, parent));
+}
+
+GlyphLabel* SettingsSection::calloutGlyphLabel(const QString& glyph, const QString& text, QWidget* parent)
+{
+    return asCallout(new GlyphLabel(glyph, SettingsStyle::secondaryText(), text, parent));
 }
 
 } // namespace velquist

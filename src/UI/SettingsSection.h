@@ -8,6 +8,7 @@ class QVBoxLayout;
 
 namespace velquist {
 
+class GlyphLabel;
 class SettingsSwitch;
 
 // One group of a settings page: an optional header, a card of rows with hairlines between them,
@@ -44,6 +45,9 @@ class SettingsSection : public QWidget
 
     // A label in the callout font and secondary colour, plain text, wrapped.
     static QLabel* calloutLabel(const QString& text, QWidget* parent = nullptr);
+    // The same led by a glyph in the secondary colour (a status line under a switch).
+    static GlyphLabel* calloutGlyphLabel(const QString& glyph, const QString& text,
+                                         QWidget* parent = nullptr);
 
   private:
     QVBoxLayout* m_layout;

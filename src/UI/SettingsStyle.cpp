@@ -2,6 +2,9 @@
 
 #include "UI/AuroraStyle.h"
 
+#include <QPalette>
+#include <QWidget>
+
 namespace velquist::SettingsStyle {
 
 QColor windowBackground()
@@ -100,6 +103,17 @@ QScrollBar::handle:vertical { background: rgba(255, 255, 255, 50); border-radius
 QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
 QToolTip { color: white; background: rgb(44, 44, 48); border: 1px solid rgba(255, 255, 255, 40); }
 )");
+}
+
+void apply(QWidget& widget)
+{
+    widget.setStyleSheet(styleSheet());
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, windowBackground());
+    palette.setColor(QPalette::WindowText, primaryText());
+    palette.setColor(QPalette::Text, primaryText());
+    palette.setColor(QPalette::PlaceholderText, secondaryText());
+    widget.setPalette(palette);
 }
 
 } // namespace velquist::SettingsStyle

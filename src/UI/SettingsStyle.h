@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QString>
 
+class QWidget;
+
 namespace velquist {
 
 // The settings window's look, from the panel's style kit: a dark window, grouped sections as faint
@@ -32,6 +34,8 @@ QFont tabTitleFont();
 
 // The style sheet of the window's standard controls (pickers, text fields, buttons).
 QString styleSheet();
+// Gives `widget` and what it holds the window's colours and style sheet.
+void apply(QWidget& widget);
 
 } // namespace SettingsStyle
 } // namespace velquist

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -7,7 +7,7 @@
 #include "support/ManualScheduler.h"
 #include "support/RecordingAppRegistry.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

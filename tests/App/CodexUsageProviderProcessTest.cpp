@@ -4,7 +4,7 @@
 #include "Usage/CodexUsageProvider.h"
 #include "support/ManualScheduler.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QThreadPool>
 #include <cstdlib>

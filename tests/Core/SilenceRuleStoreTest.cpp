@@ -3,6 +3,7 @@
 
 #include <QSignalSpy>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -179,4 +180,35 @@ TEST(SilenceRuleStoreTest, AnUnparsableFileIsMovedAsideBeforeTheNextSave)
     store.setEnabled(true, store.rules()[0].id);
     EXPECT_EQ(spy.count(), 1) << "no change, no signal";
     EXPECT_EQ(slurp(folder.path() / "silence-rules.json.corrupt"), "[{\"id\": truncated");
+}
+
+// The file is the user's: an edit that leaves every rule as it was must not touch it (a row that
+// writes its own text back, a switch set to what it shows, a removal of an unknown rule).
+TEST(SilenceRuleStoreTest, EditsThatChangeNothingWriteNothing)
+{
+    test::TemporaryFolder folder;
+    const fs::path file = folder.path() / "silence-rules.json";
+    SilenceRuleStore store(file);
+    const SilenceRule rule = custom(SilenceRule::Field::directory, Match::contains, "~/scratch");
+    store.add(rule);
+    ASSERT_TRUE(fs::exists(file));
+    const std::string written = slurp(file);
+    std::ofstream(file, std::ios::trunc) << "sentinel";
+
+    const std::function<void()> noOps[] = {
+        [&] { store.update(rule.id, "~/scratch"); },
+        [&] { store.replace(rule.id, SilenceRule::Field::directory); },
+        [&] { store.replace(rule.id, Match::contains); },
+        [&] { store.setEnabled(true, rule.id); },
+        [&] { store.setEnabled(false, store.presetRules()[0].id); },
+        [&] { store.remove(QUuid::createUuid()); },
+        [&] { store.add(custom(SilenceRule::Field::directory, Match::contains, "~/SCRATCH")); },
+    };
+    for (const auto& noOp : noOps)
+        noOp();
+    EXPECT_EQ(slurp(file), "sentinel");
+
+    store.update(rule.id, "~/scratch ");
+    EXPECT_NE(slurp(file), "sentinel") << "a real change is saved";
+    EXPECT_NE(slurp(file), written);
 }

@@ -1,7 +1,7 @@
 #include "Usage/ClaudeUsageProvider.h"
 #include "support/ManualScheduler.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
+#include "support/base/TemporaryFolder.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -39,7 +39,12 @@ std::filesystem::path TemporaryFolder::write(const std::string& relative, const 
 
 std::string TemporaryFolder::read(const std::string& relative) const
 {
-    std::ifstream in(m_path / relative, std::ios::binary);
+    return readFile(m_path / relative);
+}
+
+std::string readFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
     std::stringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();

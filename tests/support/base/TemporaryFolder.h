@@ -24,4 +24,7 @@ class TemporaryFolder
     std::filesystem::path m_path;
 };
 
+// The whole content of `file`; empty when missing.
+std::string readFile(const std::filesystem::path& file);
+
 } // namespace velquist::test

@@ -1,0 +1,204 @@
+#include "UI/StatusItemController.h"
+
+#include "Core/PrivacyGuard.h"
+#include "Shared/Log.h"
+#include "UI/PrivacySwitch.h"
+
+#include <QCursor>
+#include <QLayout>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace velquist {
+
+namespace {
+
+// The same icon greyed, as the desktop draws a disabled control.
+QIcon dimmed(const QIcon& icon)
+{
+    QIcon result;
+    for (const int side : {16, 22, 24, 32, 48, 64})
+        result.addPixmap(icon.pixmap(QSize(side, side), QIcon::Disabled));
+    return result;
+}
+
+} // namespace
+
+StatusItemController::StatusItemController(Services services, QObject* parent)
+    : QObject(parent), m_services(std::move(services)), m_tray(std::make_unique<QSystemTrayIcon>())
+{
+    buildMenu();
+    m_tray->setIcon(m_services.icon);
+    m_tray->setToolTip(QStringLiteral("Velquist"));
+    m_tray->setContextMenu(&m_menu);
+    // A status item opens its menu on the first button too, not only on the context button.
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    m_menu.popup(QCursor::pos());
+            });
+    m_hasTray =
+        m_services.trayAvailable ? m_services.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+    // Shown even without a host: a tray that starts later still picks the icon up.
+    m_tray->show();
+    if (!m_hasTray)
+        Log::system("Velquist: no system tray is available; start velquist again to open its settings, "
+                    "whose menu bar holds the status menu.");
+}
+
+StatusItemController::~StatusItemController() = default;
+
+QString StatusItemController::versionLine(const QString& version)
+{
+    return QStringLiteral("Velquist ") + (version.isEmpty() ? QStringLiteral("dev") : version);
+}
+
+void StatusItemController::buildMenu()
+{
+    m_menu.setTitle(QStringLiteral("Velquist"));
+    m_menu.addAction(versionLine(m_services.version))->setEnabled(false);
+    // No updater exists for this system; the item stays visible and disabled.
+    m_menu.addAction(QStringLiteral("Check for Updates…"))->setEnabled(false);
+    m_menu.addSeparator();
+    m_menu.addAction(QStringLiteral("Install Claude Code Hooks…"), this, &StatusItemController::installHooks);
+    m_menu.addAction(QStringLiteral("Grant Accessibility Access…"), this,
+                     &StatusItemController::requestAccessibility);
+    m_menu.addAction(QStringLiteral("Replay Intro"), this, &StatusItemController::replayIntro);
+    m_menu.addSeparator();
+    m_privacyItem =
+        m_menu.addAction(QStringLiteral("Privacy Mode"), this, &StatusItemController::togglePrivacy);
+    m_privacyItem->setCheckable(true);
+    m_menu.addSeparator();
+    QAction* settings =
+        m_menu.addAction(QStringLiteral("Settings…"), this, &StatusItemController::openSettings);
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    QAction* quit = m_menu.addAction(QStringLiteral("Quit Velquist"), this, [this] {
+        if (m_services.quit)
+            m_services.quit();
+    });
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+int StatusItemController::runAlert(QMessageBox& alert)
+{
+    alert.setWindowTitle(QStringLiteral("Velquist"));
+    alert.setTextFormat(Qt::PlainText);
+    // The application has no window of its own in front, so the alert would open behind whatever
+    // the user was looking at: keep it above and ask for the focus once it is on screen.
+    alert.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    QTimer::singleShot(0, &alert, [&alert] {
+        alert.raise();
+        alert.activateWindow();
+    });
+    Q_EMIT alertShown(&alert);
+    return alert.exec();
+}
+
+void StatusItemController::installHooks()
+{
+    if (!m_services.claudeTarget)
+        return;
+    const HookInstallTarget target = m_services.claudeTarget();
+    QMessageBox alert;
+    if (HookInstaller::hooksInstalled(target)) {
+        alert.setText(QStringLiteral("Hooks already installed"));
+        alert.setInformativeText(QStringLiteral("Claude Code is already reporting sessions to Velquist. New "
+                                                "sessions appear in the notch automatically."));
+        alert.setStandardButtons(QMessageBox::Ok);
+        runAlert(alert);
+        return;
+    }
+    alert.setText(QStringLiteral("Install Claude Code hooks?"));
+    alert.setInformativeText(QStringLiteral(
+        "Velquist adds observation hooks to ~/.claude/settings.json so sessions appear in the notch. A "
+        "backup "
+        "is saved as settings.json.velquist.bak. Existing settings are preserved. Applies to newly started "
+        "sessions."));
+    QPushButton* install = alert.addButton(QStringLiteral("Install"), QMessageBox::AcceptRole);
+    alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    alert.setDefaultButton(install);
+    runAlert(alert);
+    if (alert.clickedButton() != install)
+        return;
+    const ConfigChange change = HookInstaller::installHooks(target);
+    if (change.ok())
+        return;
+    QMessageBox failure(QMessageBox::Warning, QStringLiteral("Velquist"),
+                        QString::fromStdString(change.error), QMessageBox::Ok);
+    runAlert(failure);
+}
+
+void StatusItemController::requestAccessibility()
+{
+    QMessageBox alert;
+    alert.setStandardButtons(QMessageBox::Ok);
+    if (m_services.windowAccess && m_services.windowAccess()) {
+        alert.setText(QStringLiteral("Accessibility already granted"));
+        alert.setInformativeText(QStringLiteral("Velquist can jump to the exact terminal window. Approvals "
+                                                "and answers do not need this permission."));
+    } else {
+        // No desktop here has a permission to ask for: window access is there or it is not, so the
+        // user is told instead of being shown a prompt.
+        alert.setText(QStringLiteral("Window access is not available"));
+        alert.setInformativeText(QStringLiteral(
+            "This desktop does not let Velquist see or raise other windows, so it cannot jump to the exact "
+            "terminal window. Approvals and answers do not need this."));
+    }
+    runAlert(alert);
+}
+
+void StatusItemController::replayIntro()
+{
+    if (m_services.replayIntro)
+        m_services.replayIntro();
+}
+
+void StatusItemController::togglePrivacy()
+{
+    if (!m_services.privacy)
+        return;
+    switchPrivacy(*m_services.privacy, !m_services.privacy->isActive(), m_services.coordinator);
+    refreshPrivacyItem();
+}
+
+void StatusItemController::refreshPrivacyItem()
+{
+    if (!m_services.privacy)
+        return;
+    const bool active = m_services.privacy->isActive();
+    m_privacyItem->setChecked(active);
+    m_privacyItem->setText(m_services.privacy->reason() == PrivacyGuard::Reason::mirroring
+                               ? QStringLiteral("Privacy Mode (screen is mirrored)")
+                               : QStringLiteral("Privacy Mode"));
+    if (active != m_privacyDimmed) {
+        m_privacyDimmed = active;
+        m_tray->setIcon(active ? dimmed(m_services.icon) : m_services.icon);
+    }
+}
+
+void StatusItemController::openSettings()
+{
+    if (m_services.openSettings)
+        m_services.openSettings();
+}
+
+void StatusItemController::attachMenu(QWidget& window)
+{
+    if (m_hasTray || window.findChild<QMenuBar*>(QStringLiteral("statusMenuBar")))
+        return;
+    if (auto* main = qobject_cast<QMainWindow*>(&window)) {
+        main->menuBar()->setObjectName(QStringLiteral("statusMenuBar"));
+        main->menuBar()->addMenu(&m_menu);
+    } else if (QLayout* layout = window.layout()) {
+        auto* bar = new QMenuBar(&window);
+        bar->setObjectName(QStringLiteral("statusMenuBar"));
+        bar->addMenu(&m_menu);
+        layout->setMenuBar(bar);
+    }
+}
+
+} // namespace velquist

@@ -1,0 +1,263 @@
+#include "support/ChildProcess.h"
+#include "support/WaitUntil.h"
+#include "support/XServer.h"
+#include "support/base/TemporaryFolder.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <optional>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+using namespace velquist;
+using namespace std::chrono_literals;
+
+namespace {
+
+// One of the application's windows as the X server sees it.
+struct AppWindow
+{
+    xcb_window_t id = 0;
+    QRect frame;           // in root coordinates
+    bool embedded = false; // reparented into another client (the tray)
+    bool overrideRedirect = false;
+    std::string name;
+};
+
+std::string property(xcb_connection_t* c, xcb_window_t window, xcb_atom_t name, xcb_atom_t type)
+{
+    auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, window, name, type, 0, 1024), nullptr);
+    if (!reply)
+        return {};
+    std::string value(static_cast<const char*>(xcb_get_property_value(reply)),
+                      std::size_t(xcb_get_property_value_length(reply)));
+    std::free(reply);
+    return value;
+}
+
+// The viewable windows whose WM_CLASS names the application, anywhere in the tree.
+std::vector<AppWindow> appWindows(const test::XServer& x)
+{
+    xcb_connection_t* c = x.connection();
+    const xcb_atom_t utf8 = x.atom("UTF8_STRING");
+    const xcb_atom_t netName = x.atom("_NET_WM_NAME");
+    std::vector<AppWindow> found;
+    std::vector<std::pair<xcb_window_t, xcb_window_t>> pending{{x.root(), XCB_NONE}};
+    while (!pending.empty()) {
+        const auto [window, parent] = pending.back();
+        pending.pop_back();
+        auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+        if (!tree)
+            continue;
+        const xcb_window_t* children = xcb_query_tree_children(tree);
+        for (int index = 0; index < xcb_query_tree_children_length(tree); ++index)
+            pending.emplace_back(children[index], window);
+        std::free(tree);
+        if (window == x.root())
+            continue;
+        std::string windowClass = property(c, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+        for (char& ch : windowClass)
+            ch = char(std::tolower(static_cast<unsigned char>(ch)));
+        if (windowClass.find("velquist") == std::string::npos)
+            continue;
+        auto* attributes = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+        auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+        auto* position =
+            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, x.root(), 0, 0), nullptr);
+        if (attributes && geometry && position && attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
+            AppWindow entry;
+            entry.id = window;
+            entry.frame = QRect(position->dst_x, position->dst_y, geometry->width, geometry->height);
+            entry.overrideRedirect = attributes->override_redirect;
+            entry.name = property(c, window, netName, utf8);
+            found.push_back(entry);
+            // The tray embeds its icons: their parent is one of its own windows, not the root
+            // or a frame of the window manager (whose WM_CLASS is not ours either, so look at it).
+            found.back().embedded =
+                parent != x.root() &&
+                property(c, parent, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING).find("penbox") == std::string::npos &&
+                geometry->width <= 64 && geometry->height <= 64;
+        }
+        std::free(attributes);
+        std::free(geometry);
+        std::free(position);
+    }
+    return found;
+}
+
+std::optional<AppWindow> findWindow(const test::XServer& x,
+                                    const std::function<bool(const AppWindow&)>& matches)
+{
+    for (const AppWindow& window : appWindows(x)) {
+        if (matches(window))
+            return window;
+    }
+    return std::nullopt;
+}
+
+std::optional<AppWindow> waitForWindow(const test::XServer& x,
+                                       const std::function<bool(const AppWindow&)>& matches)
+{
+    std::optional<AppWindow> window;
+    test::waitUntil([&] { return (window = findWindow(x, matches)).has_value(); }, 20s);
+    return window;
+}
+
+bool isMenu(const AppWindow& window)
+{
+    return window.overrideRedirect && window.frame.height() > 100;
+}
+
+bool isSettings(const AppWindow& window)
+{
+    return window.name == "Settings";
+}
+
+xcb_window_t activeWindow(const test::XServer& x)
+{
+    const std::string value =
+        property(x.connection(), x.root(), x.atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    return value.size() == 4 ? *reinterpret_cast<const xcb_window_t*>(value.data()) : XCB_NONE;
+}
+
+// The application on the private X server, in its own home.
+class VelquistOnX
+{
+  public:
+    VelquistOnX(const test::XServer& x, const std::filesystem::path& home)
+    {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", QString::fromStdString(home.string()));
+        environment.insert("DISPLAY", QString::fromStdString(x.display()));
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.remove("DBUS_SESSION_BUS_ADDRESS");
+        m_process.setProcessEnvironment(environment);
+        m_process.start(QStringLiteral(VELQUIST_APP_PATH), {});
+    }
+    ~VelquistOnX()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(10'000)) {
+                m_process.kill();
+                m_process.waitForFinished(5000);
+            }
+        }
+    }
+    QProcess& process() { return m_process; }
+    QString errors()
+    {
+        m_errors += QString::fromLocal8Bit(m_process.readAllStandardError());
+        return m_errors;
+    }
+
+  private:
+    QProcess m_process;
+    QString m_errors;
+};
+
+bool hasTrayManager(const test::XServer& x)
+{
+    xcb_connection_t* c = x.connection();
+    auto* reply =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, x.atom("_NET_SYSTEM_TRAY_S0")), nullptr);
+    const bool owned = reply && reply->owner != XCB_NONE;
+    std::free(reply);
+    return owned;
+}
+
+bool key(const test::XServer& x, const std::string& name)
+{
+    return x.run({"/usr/bin/xdotool", "key", "--clearmodifiers", name}) == 0;
+}
+
+} // namespace
+
+TEST(StatusItemX11Test, TheTrayIconOpensItsMenuAndChoosesSettings)
+{
+    test::XServer x;
+    test::TemporaryFolder home;
+    if (!x.isRunning() || !x.startWindowManager(home.path()))
+        GTEST_SKIP() << "no Xvfb or openbox";
+    if (::access("/usr/bin/trayer", X_OK) != 0 || ::access("/usr/bin/xdotool", X_OK) != 0)
+        GTEST_SKIP() << "no trayer or xdotool";
+    const test::ChildProcess tray({"/usr/bin/trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                   "pixel", "--width", "120", "--heighttype", "pixel", "--height", "28"},
+                                  x.display());
+    ASSERT_TRUE(test::waitUntil([&] { return hasTrayManager(x); }, 20s))
+        << "the tray host took the tray selection";
+
+    // The first-run tour would hold the panel open over the desktop; it is not what this is about.
+    std::filesystem::create_directories(home.path() / ".config/Velquist");
+    std::ofstream(home.path() / ".config/Velquist/defaults.json") << R"({"IntroMoviePlayed": true})";
+    VelquistOnX app(x, home.path());
+    const auto icon = waitForWindow(x, [](const AppWindow& window) { return window.embedded; });
+    ASSERT_TRUE(icon.has_value()) << "the status item shows in the tray\n" << app.errors().toStdString();
+
+    const QPoint centre = icon->frame.center();
+    ASSERT_EQ(x.run({"/usr/bin/xdotool", "mousemove", std::to_string(centre.x()), std::to_string(centre.y()),
+                     "click", "1"}),
+              0);
+    ASSERT_TRUE(waitForWindow(x, isMenu).has_value()) << "a click opens the menu";
+
+    // From the bottom of the menu: "Quit Velquist", then "Settings…".
+    ASSERT_TRUE(key(x, "Up") && key(x, "Up") && key(x, "Return"));
+    const auto settings = waitForWindow(x, isSettings);
+    ASSERT_TRUE(settings.has_value()) << "Settings… opens the settings window";
+    EXPECT_TRUE(test::waitUntil([&] { return !findWindow(x, isMenu); }, 10s)) << "the menu closes";
+
+    // A modal alert from the menu comes up in front of the settings window and takes the focus.
+    // The first click may only give the tray back its focus from the settings window: click until
+    // the menu is up.
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            x.run({"/usr/bin/xdotool", "mousemove", std::to_string(centre.x()), std::to_string(centre.y()),
+                   "click", "1"});
+            return test::waitUntil([&] { return findWindow(x, isMenu).has_value(); }, 3s);
+        },
+        20s));
+    for (int step = 0; step < 5; ++step)
+        ASSERT_TRUE(key(x, "Up")); // Quit, Settings, Privacy Mode, Replay Intro, Grant Accessibility Access
+    ASSERT_TRUE(key(x, "Return"));
+    const auto isAlert = [](const AppWindow& window) {
+        return window.name == "Velquist" && !window.embedded && !window.overrideRedirect;
+    };
+    const auto alert = waitForWindow(x, isAlert);
+    ASSERT_TRUE(alert.has_value()) << "the alert shows";
+    EXPECT_TRUE(test::waitUntil([&] { return activeWindow(x) == alert->id; }, 10s))
+        << "the alert has the focus";
+    ASSERT_TRUE(key(x, "Return"));
+    EXPECT_TRUE(test::waitUntil([&] { return !findWindow(x, isAlert); }, 10s)) << "Return answers it";
+    EXPECT_EQ(app.process().state(), QProcess::Running);
+}
+
+TEST(StatusItemX11Test, WithoutATrayAnotherLaunchOpensTheSettingsWindow)
+{
+    test::XServer x;
+    test::TemporaryFolder home;
+    if (!x.isRunning() || !x.startWindowManager(home.path()))
+        GTEST_SKIP() << "no Xvfb or openbox";
+    ASSERT_FALSE(hasTrayManager(x));
+
+    VelquistOnX first(x, home.path());
+#ifndef NDEBUG
+    // Debug builds echo the system log to standard error.
+    ASSERT_TRUE(test::waitUntil([&] { return first.errors().contains("no system tray is available"); }, 20s))
+        << first.errors().toStdString();
+    EXPECT_FALSE(findWindow(x, isSettings)) << "nothing opens by itself";
+#endif
+
+    // The second copy must find the first one holding the lock (taken before the hook socket
+    // exists); before that it would become the first itself.
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return std::filesystem::exists(home.path() / ".local/share/Velquist/notch.sock"); }, 20s));
+    VelquistOnX second(x, home.path());
+    ASSERT_TRUE(second.process().waitForFinished(20'000));
+    EXPECT_EQ(second.process().exitCode(), 0);
+    EXPECT_TRUE(waitForWindow(x, isSettings).has_value()) << first.errors().toStdString();
+    EXPECT_EQ(first.process().state(), QProcess::Running);
+}

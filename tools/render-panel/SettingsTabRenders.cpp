@@ -1,0 +1,126 @@
+// The settings window's Sounds, Filters and Privacy tabs and the status menu, each in the states a
+// user meets first and the ones that show the most.
+
+#include "RenderRegistry.h"
+
+#include "Core/PrivacyGuard.h"
+#include "Core/SessionStore.h"
+#include "Core/SilenceRuleStore.h"
+#include "Platform/DisplayMirroring.h"
+#include "Platform/SoundOutput.h"
+#include "Platform/UserDefaults.h"
+#include "Sound/SoundPlayer.h"
+#include "Sound/SoundSettings.h"
+#include "UI/FilterSettingsTab.h"
+#include "UI/PrivacySettingsTab.h"
+#include "UI/SettingsStyle.h"
+#include "UI/SoundSettingsTab.h"
+#include "UI/StatusItemController.h"
+
+namespace velquist::render {
+namespace {
+
+constexpr QSize kTabSize(480, 560);
+
+// A tab as the settings window shows it: its colours and style sheet come from the window.
+void show(RenderSink& sink, const QString& state, QWidget& tab, QSize size = kTabSize)
+{
+    SettingsStyle::apply(tab);
+    sink.widget(state, tab, size);
+}
+
+// Mirroring that the render sets.
+class FixedMirroring final : public DisplayMirroring
+{
+  public:
+    explicit FixedMirroring(bool mirrored) : m_mirrored(mirrored) {}
+    bool canDetectMirroring() const override { return true; }
+    void queryMirroring(QObject*, Answer done) override { done(m_mirrored); }
+    void observeDisplayChanges(QObject*, std::function<void()>) override {}
+
+  private:
+    bool m_mirrored;
+};
+
+const RenderRegistration sounds("settings-sounds", [](const RenderContext& context, RenderSink& sink) {
+    sink.setBackdrop(SettingsStyle::windowBackground());
+    SoundSettingsTab notice(nullptr, nullptr);
+    show(sink, "not-launched", notice);
+
+    UserDefaults defaults;
+    SoundSettings settings(defaults, context.clock);
+    NoSoundOutput output;
+    SoundPlayer player(settings, output, {});
+    SoundSettingsTab fresh(&settings, &player);
+    show(sink, "fresh", fresh, QSize(480, 720));
+
+    settings.setEnabled(false);
+    settings.setChoice(SoundChoice::off(), SoundEvent::question);
+    settings.setQuietHoursEnabled(true);
+    settings.setQuietStartMinutes(22 * 60 + 30);
+    SoundSettingsTab quiet(&settings, &player);
+    show(sink, "off-and-quiet-hours", quiet, QSize(480, 820));
+});
+
+const RenderRegistration filters("settings-filters", [](const RenderContext& context, RenderSink& sink) {
+    sink.setBackdrop(SettingsStyle::windowBackground());
+    FilterSettingsTab notice(nullptr);
+    show(sink, "not-launched", notice);
+
+    FilterSettingsTab empty(&context.store);
+    show(sink, "no-filters", empty);
+
+    // Rules on the demonstration store, taken away again so later views see it as it was.
+    SilenceRuleStore& rules = context.store.silence();
+    SilenceRule byFolder;
+    byFolder.id = QUuid::createUuid();
+    byFolder.match = SilenceRule::Match::prefix;
+    byFolder.pattern = context.sessions.front().cwd;
+    SilenceRule byPrompt;
+    byPrompt.id = QUuid::createUuid();
+    byPrompt.field = SilenceRule::Field::prompt;
+    byPrompt.pattern = "## Memory Writing Agent";
+    SilenceRule blank;
+    blank.id = QUuid::createUuid();
+    for (const SilenceRule& rule : {byFolder, byPrompt, blank})
+        rules.add(rule);
+    const QUuid preset = rules.presetRules().front().id;
+    rules.setEnabled(true, preset);
+    FilterSettingsTab filled(&context.store);
+    show(sink, "rules", filled, QSize(480, 720));
+    for (const SilenceRule& rule : {byFolder, byPrompt, blank})
+        rules.remove(rule.id);
+    rules.setEnabled(false, preset);
+});
+
+const RenderRegistration privacy("settings-privacy", [](const RenderContext&, RenderSink& sink) {
+    sink.setBackdrop(SettingsStyle::windowBackground());
+    PrivacySettingsTab notice(nullptr, nullptr);
+    show(sink, "not-launched", notice);
+
+    UserDefaults defaults;
+    FixedMirroring unmirrored(false);
+    PrivacyGuard off(defaults, unmirrored);
+    PrivacySettingsTab offTab(&off, nullptr);
+    show(sink, "off", offTab);
+
+    FixedMirroring mirrored(true);
+    PrivacyGuard automatic(defaults, mirrored);
+    PrivacySettingsTab mirroredTab(&automatic, nullptr);
+    show(sink, "mirrored", mirroredTab);
+});
+
+const RenderRegistration statusMenu("status-menu", [](const RenderContext&, RenderSink& sink) {
+    UserDefaults defaults;
+    FixedMirroring mirrored(true);
+    PrivacyGuard privacy(defaults, mirrored);
+    StatusItemController::Services services;
+    services.privacy = &privacy;
+    services.trayAvailable = [] { return true; };
+    StatusItemController controller(std::move(services));
+    controller.refreshPrivacyItem();
+    sink.widget("mirrored", controller.menu());
+});
+
+} // namespace
+} // namespace velquist::render
