@@ -6,8 +6,12 @@
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
 #include "App/SettingsWindow.h"
+#include "Attention/GlanceWatcher.h"
+#include "Core/AttentionCoordinator.h"
+#include "Core/CommandLookup.h"
 #include "Core/LegacySupportMigration.h"
 #include "Core/MockData.h"
+#include "Core/TerminalApps.h"
 #include "Ingestion/ClaudeVersionProbe.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
@@ -15,6 +19,10 @@
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Log.h"
+#include "Terminal/BinderTerminalApps.h"
+#include "Terminal/JumpController.h"
+#include "Terminal/MultiplexerFocus.h"
+#include "Terminal/TerminalFocusRegistry.h"
 
 #include <QThreadPool>
 
@@ -64,16 +72,50 @@ std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePath
 
 } // namespace
 
+struct AppDelegate::TerminalJump
+{
+    TerminalJump(const AppServices& services, const TerminalBinder& binder, ProcessRunner& runner,
+                 CommandLookup& lookup, Tmux& tmux)
+        : multiplexer(tmux), strategies(TerminalTools{runner, services.windows, services.urls,
+                                                      [&lookup](const std::string& name, const RunningApp&) {
+                                                          return lookup.find(name);
+                                                      }}),
+          controller({binder, services.windows, multiplexer, strategies, services.urls, services.scheduler})
+    {
+    }
+
+    MultiplexerFocus multiplexer;
+    TerminalFocusRegistry strategies;
+    JumpController controller;
+};
+
+std::unique_ptr<AppDelegate::TerminalJump> AppDelegate::makeTerminalJump(const AppServices& services,
+                                                                         const JumpRuleStore& rules)
+{
+    if (!services.terminalBinder || !services.processRunner || !services.commandLookup || !services.tmux)
+        return nullptr;
+    auto jump = std::make_unique<TerminalJump>(services, *services.terminalBinder, *services.processRunner,
+                                               *services.commandLookup, *services.tmux);
+    jump->controller.setRules(&rules);
+    return jump;
+}
+
 AppDelegate::AppDelegate(AppServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
       m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile()),
-      m_dispatcher(m_services.clock),
+      m_soundSettings(m_services.defaults, m_services.clock),
+      m_privacy(m_services.defaults, m_services.mirroring), m_jumpRules(m_services.defaults),
+      m_soundPlayer(m_soundSettings, m_services.soundOutput, m_services.resources / "sounds"),
+      m_jump(makeTerminalJump(m_services, m_jumpRules)),
+      m_dispatcher(m_services.clock,
+                   {.tapSound = &m_soundPlayer, .jumper = m_jump ? &m_jump->controller : nullptr}),
       m_uninstaller(
           m_store, m_services.defaults, m_services.loginItem, m_services.trash, m_services.ownFiles,
-          [this] { stopHookWriters(); }, m_services.quit)
+          [this] { stopHookWriters(); }, m_services.quit),
+      m_characters(CharacterCatalog::bundledDirectory(m_services.resources))
 {
-    // Sound settings, the privacy guard, the usage store and the jump rules join the store here
-    // once they are built; none of them exists yet.
+    m_soundPlayer.setPrivacy(&m_privacy);
+    // The usage store joins the store here once it is built.
 }
 
 AppDelegate::~AppDelegate()
@@ -84,6 +126,11 @@ AppDelegate::~AppDelegate()
     // The probe's worker reads and writes the defaults, which go when the delegate has gone.
     m_services.workers.waitForDone();
     QThreadPool::globalInstance()->waitForDone();
+}
+
+JumpController* AppDelegate::jumpController() const
+{
+    return m_jump ? &m_jump->controller : nullptr;
 }
 
 void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
@@ -108,9 +155,9 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     m_store.restoreSessions();
 
-    // Not built yet, and wired here in this order when they are: the attention coordinator with
-    // its sound player and privacy guard, published in AppServices with the usage store and the
-    // jump rules; the usage store's threshold callback and its start.
+    startAttention();
+
+    // Not built yet, and wired here when it is: the usage store's threshold callback and its start.
 
     // Claude Code's subagent events are hooked only once the installed version is known to send
     // them; searching its executable takes a while, so the answer comes in the background.
@@ -121,15 +168,43 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
                 HookInstaller::installHooks(HookInstaller::claudeTarget(m_services.defaults));
         });
 
-    // Not built yet: the sound settings and player join AppServices here, and the store's alert
-    // callback goes to the attention coordinator.
+    // After the restore, so the saved sessions raise no alert.
+    connect(&m_store, &SessionStore::alertRaised, m_coordinator.get(), &AttentionCoordinator::handleAlert);
 
     startHookIntake();
     startOpenCodeIntake();
 
-    // Not built yet, and started here in this order when they are: the fallback detector, the glance watcher
-    // with the store's done-unread callback, the notch window manager, the introduction (unless
-    // "IntroMoviePlayed" is set) and last the status item with the privacy guard's change callback.
+    // Not built yet, and started here when it is: the fallback detector.
+
+    startGlance();
+
+    // Not built yet, and started here in this order when they are: the notch window manager, the
+    // introduction (unless "IntroMoviePlayed" is set) and last the status item with the privacy
+    // guard's change callback.
+}
+
+void AppDelegate::startAttention()
+{
+    if (m_services.terminalBinder)
+        m_terminalApps = std::make_unique<BinderTerminalApps>(*m_services.terminalBinder);
+    else
+        m_terminalApps = std::make_unique<NoTerminalApps>();
+    m_coordinator = std::make_unique<AttentionCoordinator>(
+        m_store, m_services.defaults, m_services.clock, m_services.scheduler,
+        AttentionCoordinator::Probes{m_services.idle, m_services.screenLock, m_services.frontmost,
+                                     *m_terminalApps});
+    m_coordinator->setSound(&m_soundPlayer);
+    m_coordinator->setPrivacy(&m_privacy);
+}
+
+void AppDelegate::startGlance()
+{
+    if (!m_services.terminalBinder)
+        return;
+    m_glance = std::make_unique<GlanceWatcher>(GlanceWatcher::Services{
+        m_store, *m_services.terminalBinder, m_services.windows, m_services.scheduler, m_services.clock});
+    m_glance->start();
+    connect(&m_store, &SessionStore::doneUnread, m_glance.get(), &GlanceWatcher::reevaluate);
 }
 
 void AppDelegate::startHookIntake()
@@ -202,7 +277,9 @@ void AppDelegate::applicationWillTerminate()
         m_gateway->stop();
     if (m_openCode)
         m_openCode->stop();
-    // The fallback detector's timer and the glance watcher stop here once they exist.
+    // The fallback detector's timer stops here once it exists.
+    if (m_glance)
+        m_glance->stop();
     m_store.cancelPendingSave();
     m_store.saveNow();
 }

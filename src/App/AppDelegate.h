@@ -3,7 +3,12 @@
 #include "Actions/ActionDispatcher.h"
 #include "App/AppServices.h"
 #include "App/Uninstaller.h"
+#include "Characters/CharacterCatalog.h"
+#include "Core/PrivacyGuard.h"
 #include "Core/SessionStore.h"
+#include "Sound/SoundPlayer.h"
+#include "Sound/SoundSettings.h"
+#include "Terminal/JumpRuleStore.h"
 
 #include <QObject>
 #include <QStringList>
@@ -11,8 +16,12 @@
 
 namespace velquist {
 
+class AttentionCoordinator;
+class GlanceWatcher;
 class HookGateway;
+class JumpController;
 class OpenCodeAdapter;
+class TerminalApps;
 class SettingsWindow;
 
 // Owns every long-lived service of the running application: builds, wires and starts them in
@@ -41,6 +50,19 @@ class AppDelegate final : public QObject
     OpenCodeAdapter* openCodeAdapter() const { return m_openCode.get(); }
     // For the settings window's removal of the application.
     Uninstaller& uninstaller() { return m_uninstaller; }
+    // The platform objects, for the panels.
+    const AppServices& services() const { return m_services; }
+    SoundSettings& soundSettings() { return m_soundSettings; }
+    SoundPlayer& soundPlayer() { return m_soundPlayer; }
+    PrivacyGuard& privacy() { return m_privacy; }
+    JumpRuleStore& jumpRules() { return m_jumpRules; }
+    const CharacterCatalog& characters() const { return m_characters; }
+    // None before the start-up.
+    AttentionCoordinator* coordinator() const { return m_coordinator.get(); }
+    // None without a terminal binder, a process runner, a command lookup and tmux.
+    JumpController* jumpController() const;
+    // None before the start-up, and without a terminal binder.
+    GlanceWatcher* glanceWatcher() const { return m_glance.get(); }
     // The settings window, made with its tabs' pages on first use and kept until the delegate goes.
     SettingsWindow& settingsWindow();
     // Shows the settings window, raised and focused, on the tab it was left at.
@@ -52,10 +74,27 @@ class AppDelegate final : public QObject
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
 
+    // The jump controller with the strategies and the pane focus it uses.
+    struct TerminalJump;
+    static std::unique_ptr<TerminalJump> makeTerminalJump(const AppServices& services,
+                                                          const JumpRuleStore& rules);
+    void startAttention();
+    void startGlance();
+
     AppServices m_services;
     SessionStore m_store;
+    SoundSettings m_soundSettings;
+    PrivacyGuard m_privacy;
+    JumpRuleStore m_jumpRules;
+    // Made before the dispatcher, which plays its tap and jumps through them.
+    SoundPlayer m_soundPlayer;
+    std::unique_ptr<TerminalJump> m_jump;
     ActionDispatcher m_dispatcher;
     Uninstaller m_uninstaller;
+    CharacterCatalog m_characters;
+    std::unique_ptr<TerminalApps> m_terminalApps;
+    std::unique_ptr<AttentionCoordinator> m_coordinator;
+    std::unique_ptr<GlanceWatcher> m_glance;
     // Guards the version probe's late hook install; gone means the install is not wanted.
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;

@@ -12,13 +12,25 @@ namespace velquist {
 
 class AppRegistry;
 class Clock;
+class CommandLookup;
+class DisplayMirroring;
 class FileWatcher;
+class FocusReturn;
+class FrontmostApplication;
 class LoginItem;
+class PointerSource;
 class ProcessRunner;
 class Scheduler;
+class ScreenLock;
+class ScreenProvider;
+class SoundOutput;
+class SystemIdle;
 class TerminalBinder;
+class Tmux;
 class Trash;
+class UrlOpener;
 class UserDefaults;
+class WindowSystem;
 
 // What the running program is made of below its services: time, settings, the user's paths, the
 // application's own worker pool and the platform objects. Built once in main.cpp (tests build one
@@ -43,13 +55,37 @@ struct AppServices
     Trash& trash;
     // Change notices for the transcript tailers.
     FileWatcher& transcriptWatcher;
-    // Binds sessions to their terminal application; none leaves bindings as the hooks sent them.
+    // The desktop's windows: the jump raises them, the glance watcher follows the active one.
+    WindowSystem& windows;
+    // The pointer outside our own windows, for the panels' hovering.
+    PointerSource& pointer;
+    // The attached screens the panels are laid out on.
+    ScreenProvider& screens;
+    // What the attention coordinator asks before it makes itself heard.
+    SystemIdle& idle;
+    ScreenLock& screenLock;
+    FrontmostApplication& frontmost;
+    // Whether a display is mirrored, which turns privacy mode on.
+    DisplayMirroring& mirroring;
+    SoundOutput& soundOutput;
+    // Hands the keyboard back after a panel's text field took it.
+    FocusReturn& focusReturn;
+    UrlOpener& urls;
+    // Binds sessions to their terminal application; none leaves bindings as the hooks sent them,
+    // and without it there is no jumping to a terminal and no glance watching.
     const TerminalBinder* terminalBinder = nullptr;
+    // Child processes, the login shell's command search and tmux; the terminal jump needs all
+    // three.
+    ProcessRunner* processRunner = nullptr;
+    CommandLookup* commandLookup = nullptr;
+    Tmux* tmux = nullptr;
 
     // The application's executable, recorded in "app-path" for the hook client.
     std::filesystem::path appPath;
     // The hook client shipped with the application, copied into the support folder.
     std::filesystem::path hookClient;
+    // Read-only resources: the built-in sounds ("sounds") and character packs ("Characters").
+    std::filesystem::path resources;
     // The files that make up the application, which uninstalling moves to the trash.
     std::vector<std::filesystem::path> ownFiles;
     // Ends the application through its normal shutdown.

@@ -4,13 +4,22 @@
 #include "Core/CommandLookup.h"
 #include "Core/QtScheduler.h"
 #include "Core/SystemClock.h"
+#include "Platform/Linux/CanberraSoundOutput.h"
+#include "Platform/Linux/DBusScreenLock.h"
 #include "Platform/Linux/InotifyFileWatcher.h"
 #include "Platform/Linux/JsonFileDefaults.h"
 #include "Platform/Linux/LinuxAppRegistry.h"
+#include "Platform/Linux/LinuxPointerSource.h"
 #include "Platform/Linux/LinuxProcessRunner.h"
 #include "Platform/Linux/LinuxTrash.h"
 #include "Platform/Linux/LinuxWindowSystem.h"
+#include "Platform/Linux/QtScreenProvider.h"
+#include "Platform/Linux/X11FrontmostApplication.h"
+#include "Platform/Linux/XRandrMirroring.h"
+#include "Platform/Linux/XScreenSaverIdle.h"
 #include "Platform/Linux/XdgAutostartLoginItem.h"
+#include "Platform/Linux/XdgUrlOpener.h"
+#include "Platform/UnavailablePointerSource.h"
 #include "Platform/UnavailableWindowSystem.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HomePaths.h"
@@ -90,6 +99,18 @@ int main(int argc, char** argv)
                         : std::make_unique<LinuxWindowSystem>(display);
     LinuxAppRegistry registry(*windowSystem);
     TerminalBinder terminalBinder(registry, &tmux);
+    // Without an X display (or under Wayland) each of these reports itself unavailable.
+    const std::unique_ptr<PointerSource> pointer =
+        display.empty() ? std::unique_ptr<PointerSource>(std::make_unique<UnavailablePointerSource>())
+                        : std::make_unique<LinuxPointerSource>(display);
+    QtScreenProvider screens;
+    XScreenSaverIdle idle(display, clock);
+    DBusScreenLock screenLock(DBusScreenLock::Buses::fromEnvironment());
+    XRandrMirroring mirroring(display);
+    CanberraSoundOutput soundOutput;
+    // The active window's owner, and the focus handed back after a text field.
+    X11FrontmostApplication frontmost(display);
+    XdgUrlOpener urls(runner);
 
     AppDelegate delegate({.clock = clock,
                           .scheduler = scheduler,
@@ -99,9 +120,23 @@ int main(int argc, char** argv)
                           .loginItem = loginItem,
                           .trash = trash,
                           .transcriptWatcher = transcriptWatcher,
+                          .windows = *windowSystem,
+                          .pointer = *pointer,
+                          .screens = screens,
+                          .idle = idle,
+                          .screenLock = screenLock,
+                          .frontmost = frontmost,
+                          .mirroring = mirroring,
+                          .soundOutput = soundOutput,
+                          .focusReturn = frontmost,
+                          .urls = urls,
                           .terminalBinder = &terminalBinder,
+                          .processRunner = &runner,
+                          .commandLookup = &lookup,
+                          .tmux = &tmux,
                           .appPath = AppPaths::executablePath(),
                           .hookClient = AppPaths::bundledHelper(),
+                          .resources = AppPaths::resourceDirectory(),
                           .ownFiles = files,
                           .quit = [] { QApplication::quit(); }});
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);

@@ -24,4 +24,15 @@ class TerminalApps
     virtual void lookUp(std::int64_t ownerPID, QObject* context, std::function<void()> done) = 0;
 };
 
+// For where sessions cannot be bound to their terminal: every owner is known to have none.
+class NoTerminalApps final : public TerminalApps
+{
+  public:
+    std::optional<std::optional<RunningApp>> cached(std::int64_t) const override
+    {
+        return std::optional<std::optional<RunningApp>>(std::in_place, std::nullopt);
+    }
+    void lookUp(std::int64_t, QObject*, std::function<void()> done) override { done(); }
+};
+
 } // namespace velquist

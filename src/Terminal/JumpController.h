@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Actions/TerminalJumper.h"
 #include "Core/Session.h"
 
 #include <QObject>
@@ -22,14 +23,14 @@ class WindowSystem;
 // whose title names the session. Child processes and process-tree walks run on workers and waits
 // on the scheduler, so the main thread never blocks. One jump at a time: a new one cancels the
 // one still running. Main thread.
-class JumpController final : public QObject
+class JumpController final : public QObject, public TerminalJumper
 {
     Q_OBJECT
 
   public:
     struct Services
     {
-        TerminalBinder& binder;
+        const TerminalBinder& binder;
         WindowSystem& windows;
         MultiplexerFocus& multiplexer;
         TerminalFocusRegistry& strategies;
@@ -48,7 +49,7 @@ class JumpController final : public QObject
     void setRules(const JumpRuleStore* rules);
 
     // Starts a jump and returns at once.
-    void jump(const Session& session);
+    void jump(const Session& session) override;
     // Starts a jump; `done` gets whether the session's surface ended up in front. A jump cancelled
     // by a later one never calls its `done`.
     void focus(const Session& session, std::function<void(bool)> done);

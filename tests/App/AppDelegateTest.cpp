@@ -4,13 +4,8 @@
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
-#include "support/ManualScheduler.h"
-#include "support/MemoryDefaults.h"
-#include "support/RecordingFileWatcher.h"
-#include "support/RecordingLoginItem.h"
-#include "support/RecordingTrash.h"
+#include "support/DelegateWorld.h"
 #include "support/WaitUntil.h"
-#include "support/base/TemporaryHome.h"
 
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -22,23 +17,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // A delegate on doubles in a temporary home; the real hook client is the one installed.
-struct Harness
+struct Harness : test::DelegateWorld
 {
-    Harness()
-        : delegate({.clock = clock,
-                    .scheduler = clock,
-                    .defaults = defaults,
-                    .paths = HomePaths(home.path()),
-                    .workers = workers,
-                    .loginItem = loginItem,
-                    .trash = trash,
-                    .transcriptWatcher = watcher,
-                    .appPath = appFile,
-                    .hookClient = VELQUIST_QUORVEL_PATH,
-                    .ownFiles = {appFile},
-                    .quit = [this] { ++quitRequests; }})
-    {
-    }
+    Harness() : delegate(services()) {}
 
     std::vector<std::string> adapterEngines() const
     {
@@ -48,15 +29,6 @@ struct Harness
         return engines;
     }
 
-    test::TemporaryHome home;
-    const fs::path appFile = home.path() / "opt/velquist/bin/velquist";
-    test::ManualScheduler clock;
-    QThreadPool workers;
-    test::MemoryDefaults defaults;
-    test::RecordingLoginItem loginItem;
-    test::RecordingTrash trash;
-    test::RecordingFileWatcher watcher;
-    int quitRequests = 0;
     AppDelegate delegate;
 };
 

@@ -62,6 +62,7 @@ TEST(JumpControllerX11Test, RaisesTheTerminalWindowOfTheSessionsProcess)
         EXPECT_TRUE(test::waitUntil([&] {
             const auto active = windows.activeWindow();
             return active && active->pid == target->pid();
-        })) << "window of pid " << target->pid() << " never became active";
+        })) << "window of pid "
+            << target->pid() << " never became active";
     }
 }

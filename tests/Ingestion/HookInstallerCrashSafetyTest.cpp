@@ -7,13 +7,16 @@
 #include "support/base/TemporaryHome.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <new>
 #include <random>
 #include <set>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -123,14 +126,26 @@ TEST(HookInstallerCrashSafetyTest, KilledMidRewriteLeavesTheOldOrTheNewConfigura
     const auto window = static_cast<unsigned>(std::max<long long>(3 * rewrite.count(), 1000));
     std::mt19937 random(20261210);
     std::set<int> seen;
+    // The child counts its finished rewrites here, so each kill comes after a chosen number of them
+    // however slowly the child gets going on a loaded machine.
+    void* const shared =
+        ::mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(shared, MAP_FAILED);
+    auto* const rewrites = new (shared) std::atomic<int>(0);
     for (int round = 0; round < kRounds; ++round) {
+        rewrites->store(0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             // Rewrites the file back and forth between the two installations until killed.
-            for (int i = 0;; ++i)
+            for (int i = 0;; ++i) {
                 HookInstaller::installHooks(target(config, i % 2 ? 1 : 1000));
+                rewrites->fetch_add(1);
+            }
         }
+        const int before = static_cast<int>(random() % 3);
+        while (rewrites->load() < before)
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
         std::this_thread::sleep_for(std::chrono::microseconds(random() % window));
         ::kill(child, SIGKILL);
         int status = 0;
@@ -148,4 +163,5 @@ TEST(HookInstallerCrashSafetyTest, KilledMidRewriteLeavesTheOldOrTheNewConfigura
     }
     // The kills did land while the file went back and forth.
     EXPECT_EQ(seen, (std::set<int>{1, 1000}));
+    ::munmap(shared, sizeof(std::atomic<int>));
 }
