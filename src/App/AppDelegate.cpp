@@ -5,6 +5,8 @@
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
+#include "App/GeneralSettingsTab.h"
+#include "App/IntegrationSettingsTab.h"
 #include "App/SettingsWindow.h"
 #include "Attention/GlanceWatcher.h"
 #include "Core/AttentionCoordinator.h"
@@ -250,7 +252,18 @@ SettingsWindow& AppDelegate::settingsWindow()
     if (m_settingsWindow)
         return *m_settingsWindow;
     m_settingsWindow = std::make_unique<SettingsWindow>(SettingsTab::general);
-    // Each tab's page is installed here, from the services it edits, as its code is wired.
+    // Each tab's page is installed here, from the services it edits, as its code is wired. A page
+    // reads what it needs when it is built, so one built before the start-up has finished shows
+    // what is not running yet.
+    m_settingsWindow->setPageFactory(SettingsTab::general, [this] {
+        return new GeneralSettingsTab({m_services.defaults, m_services.loginItem, m_services.screens,
+                                       m_characters.packs(), [this] { m_uninstaller.removeEverything(); }});
+    });
+    m_settingsWindow->setPageFactory(SettingsTab::integrations, [this] {
+        return new IntegrationSettingsTab({m_services.defaults, m_services.paths.claudeSettings(),
+                                           m_services.windows, m_launched ? &m_jumpRules : nullptr,
+                                           m_services.scheduler});
+    });
     return *m_settingsWindow;
 }
 
