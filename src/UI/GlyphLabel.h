@@ -5,8 +5,8 @@
 
 namespace velquist {
 
-// A line of plain text in the primary colour, led by a glyph ("checkmark.circle.fill" in green for a state that is fine,
-// say). The text is the label's text, so it is also what assistive tools read.
+// A line of plain text in the primary colour, led by a glyph ("checkmark.circle.fill" in green for a state
+// that is fine, say). The text is the label's text, so it is also what assistive tools read.
 class GlyphLabel final : public QLabel
 {
   public:
