@@ -34,6 +34,7 @@ class EngineProfile
     virtual HookInstallTarget installTarget() const = 0;
     // The agent's transcript line parser, safe to call from any thread.
     virtual TranscriptLineParser transcriptLineParser() const = 0;
+    const Traits& traits() const { return m_traits; }
     bool autoApprovesReadOnlyTools() const { return m_traits.autoApprovesReadOnlyTools; }
     bool infersDoneWhenIdle() const { return m_traits.infersDoneWhenIdle; }
     bool forwardsUpdatedPermissions() const { return m_traits.forwardsUpdatedPermissions; }

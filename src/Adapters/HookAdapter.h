@@ -2,6 +2,8 @@
 
 #include "Actions/DecisionResolver.h"
 #include "Adapters/AgentEngine.h"
+#include "Adapters/DecisionDesk.h"
+#include "Adapters/HookHousekeeping.h"
 #include "Core/Scheduler.h"
 #include "Core/Session.h"
 #include "Ingestion/ContextLimits.h"
@@ -9,15 +11,15 @@
 #include "Ingestion/TranscriptSnapshot.h"
 
 #include <QObject>
-#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
+
+class QThreadPool;
 
 namespace velquist {
 
@@ -25,7 +27,6 @@ class ActionDispatcher;
 class Clock;
 class EngineProfile;
 class FileWatcher;
-class PendingDecision;
 class SessionStore;
 class TerminalBinder;
 class TranscriptTailer;
@@ -33,7 +34,7 @@ class TranscriptTailer;
 // Turns one hook-driven agent's events into changes of its sessions in the store, and holds the
 // permission requests its hook clients wait on until the user decides, the agent settles them
 // itself, or the client goes away. One adapter per agent; main thread only.
-class HookAdapter final : public QObject, public DecisionResolver
+class HookAdapter final : public QObject, public DecisionResolver, private HookHousekeeping::Owner
 {
     Q_OBJECT
   public:
@@ -48,17 +49,12 @@ class HookAdapter final : public QObject, public DecisionResolver
         ActionDispatcher& dispatcher;
         // Binds sessions to their terminal application; none leaves bindings as the hooks sent them.
         const TerminalBinder* terminalBinder = nullptr;
+        // Where terminals are looked up and agent configurations read; none uses Qt's global pool.
+        QThreadPool* workers = nullptr;
+        // Claude Code's context windows, for its own adapter only; without them a session's window
+        // is the default one unless it used more.
+        std::optional<ContextLimits> contextLimits = std::nullopt;
     };
-
-    // A working session of an agent that sends no stop event counts as done after this quiet time.
-    static constexpr std::chrono::milliseconds kIdleDoneDelay{25'000};
-    // A session not updated for this long is swept.
-    static constexpr std::chrono::hours kStaleSessionAge{6};
-    static constexpr std::chrono::milliseconds kCleanupInterval{60'000};
-    // Hooks are checked (and reinstalled) on every tenth housekeeping tick.
-    static constexpr int kHealEveryTicks = 10;
-    // An ended session stays visible this long.
-    static constexpr std::chrono::milliseconds kEndedRemovalDelay{2000};
 
     // Starts nothing.
     HookAdapter(SessionStore& store, AgentEngine engine, std::unique_ptr<const EngineProfile> profile,
@@ -75,8 +71,8 @@ class HookAdapter final : public QObject, public DecisionResolver
 
     // Every event except a permission request whose hook client waits.
     void apply(const HookEvent& event);
-    // A permission request whose hook client waits for the answer.
-    void receive(std::shared_ptr<PendingDecision> decision);
+    // A permission request whose sender waits for the answer.
+    void receive(std::shared_ptr<DecisionReply> decision);
 
     // Sends the user's decision to the request the session holds. False when none is held, no
     // answer can be built from the action, or the reply could not be delivered; the request then
@@ -86,8 +82,6 @@ class HookAdapter final : public QObject, public DecisionResolver
     // Lets go of a session's held request without a reply; its hook client falls back on the
     // agent's own prompt.
     void cancelPendingDecision(const std::string& sessionID);
-    // Shows the request of `event` in its session, as a permission request or a question.
-    void applyPermissionState(const HookEvent& event);
     // Folds what a tailer learned from a session's transcript into the session.
     void applyTranscript(const TranscriptSnapshot& snapshot, const std::string& sessionID);
 
@@ -97,9 +91,6 @@ class HookAdapter final : public QObject, public DecisionResolver
     // The question tool's input carrying the user's answers; none when the selections do not fit.
     static std::optional<nlohmann::json> answerInput(const HookEvent& event,
                                                      const std::vector<std::vector<int>>& selections);
-    // The tool a permission notification names: the first word after " to use ", its punctuation
-    // trimmed (possibly empty); none without the phrase or a word after it.
-    static std::optional<std::string> toolName(std::string_view permissionMessage);
 
     const AgentEngine& engine() const { return m_engine; }
     const EngineProfile& profile() const { return *m_profile; }
@@ -110,7 +101,7 @@ class HookAdapter final : public QObject, public DecisionResolver
     bool holdsDecision(const std::string& sessionID) const;
     bool hasTailer(const std::string& sessionID) const;
     bool hasIdleDoneTimer(const std::string& sessionID) const;
-    bool isStarted() const { return m_cleanupTimer.isActive(); }
+    bool isStarted() const { return m_housekeeping.isStarted(); }
 
   private:
     // What the previous snapshot of a session's transcript said about tool results.
@@ -121,53 +112,48 @@ class HookAdapter final : public QObject, public DecisionResolver
         std::int64_t unattributedToolResults = 0;
         std::map<std::string, std::int64_t> toolResultsByName;
     };
+    // Everything the adapter keeps for one session besides its held request and its timers,
+    // dropped in one piece when the session ends or is swept.
+    struct SessionRecord
+    {
+        std::unique_ptr<TranscriptTailer> tailer;
+        // None until the first snapshot set the count to grow from.
+        std::optional<TranscriptProgress> progress;
+        std::int64_t contextMaxTokens = 0;
+        std::optional<std::string> lastAssistantText;
+        // The last plan the agent announced, as it wrote it.
+        std::optional<std::string> verbatimPlan;
+        // A lookup of the session's terminal application is under way.
+        bool bindingTerminal = false;
+    };
 
-    // The inquiry when the event's tool is the agent asking the user.
-    static const AgentInquiry* question(const HookEvent& event);
-    // A done session's summary: the agent's last text on one line, cut to 120 characters.
-    static std::string doneSummary(std::string_view text);
-    void showQuestion(const std::string& key, const AgentInquiry& inquiry);
-    void showWorking(const std::string& key, const std::optional<std::string>& activity);
+    void idleDone(const std::string& key) override;
+    void forgetSession(const std::string& key) override;
+
     void ensureSession(const HookEvent& event);
+    void bindTerminal(const std::string& key, const std::vector<int>& ancestorPIDs);
     void ensureTailer(const HookEvent& event);
     void startTailer(const std::string& key, const std::string& path);
-    bool recordSubagentActivity(const HookEvent& event);
-    void applyPreToolUse(const HookEvent& event);
-    void applyPostToolUse(const HookEvent& event);
-    void applyNotification(const HookEvent& event);
+    void settleHeldTool(const std::string& key, const HookEvent& finished);
     void endSession(const std::string& key);
-    void removeIfStillEnded(const std::string& key);
-    void armIdleDoneIfNeeded(const std::string& key);
-    void markIdleSessionDone(const std::string& key);
-    void housekeeping();
-    void removeStaleSessions();
-    void healHooksIfNeeded();
-    void forgetSession(const std::string& key);
-    void resolveTerminalApp(TerminalBinding& binding, const std::vector<int>& ancestorPIDs) const;
+    void holdRequest(const std::string& key, std::shared_ptr<DecisionReply> decision);
+    void hungUp(const std::string& key, const HookEvent& request, const SessionStatus& before);
     bool heldToolSettled(const std::string& key, const TranscriptSnapshot& snapshot,
-                         const TranscriptProgress& previous) const;
+                         const TranscriptProgress& previous);
+    std::int64_t contextLimit(const TranscriptSnapshot& snapshot, std::int64_t maximum);
     void inspectWriteTarget(const std::string& key, const ToolDetail& tool);
-    void hold(const std::string& key, std::shared_ptr<PendingDecision> decision);
     std::string encodeAllow(const std::optional<nlohmann::json>& updatedInput = std::nullopt,
                             const std::optional<nlohmann::json>& updatedPermissions = std::nullopt) const;
     std::string encodeDeny(const std::string& message) const;
-    bool supportsAlwaysAllow(const HookEvent& event) const;
 
     SessionStore& m_store;
     const AgentEngine m_engine;
     const std::unique_ptr<const EngineProfile> m_profile;
     const Services m_services;
-    std::map<std::string, std::unique_ptr<TranscriptTailer>> m_tailers;
-    ScheduledTimer m_cleanupTimer;
-    std::map<std::string, std::shared_ptr<PendingDecision>> m_pendingDecisions;
-    std::map<std::string, ScheduledTimer> m_idleDoneTimers;
-    std::map<std::string, ScheduledTimer> m_endedRemovals;
-    std::map<std::string, std::string> m_lastAssistantText;
-    std::map<std::string, std::string> m_verbatimPlans;
-    int m_cleanupTicks = 0;
-    std::map<std::string, TranscriptProgress> m_transcriptProgress;
-    std::map<std::string, std::int64_t> m_contextMaxTokens;
-    ContextLimits m_contextLimits;
+    std::optional<ContextLimits> m_contextLimits;
+    std::map<std::string, SessionRecord> m_records;
+    DecisionDesk m_desk;
+    HookHousekeeping m_housekeeping;
 };
 
 } // namespace velquist

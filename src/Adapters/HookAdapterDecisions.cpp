@@ -3,50 +3,41 @@
 
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookAdapter.h"
+#include "Adapters/HookSessionReducer.h"
 #include "Core/SessionStore.h"
-#include "Ingestion/PendingDecision.h"
+#include "Ingestion/TranscriptTailer.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Json.h"
 #include "Shared/Log.h"
+
+#include <algorithm>
 
 namespace velquist {
 
 namespace {
 
 using nlohmann::json;
+namespace Reducer = HookSessionReducer;
 
 const std::string kDeniedMessage = "Denied from Velquist";
 
-// The agent's permission suggestions when they are a non-empty list of objects.
-std::optional<json> suggestions(const HookEvent& event)
-{
-    if (!event.permissionSuggestionsJSON)
-        return std::nullopt;
-    auto list = Json::parse(*event.permissionSuggestionsJSON);
-    if (!list || !list->is_array() || list->empty())
-        return std::nullopt;
-    for (const auto& element : *list) {
-        if (!element.is_object())
-            return std::nullopt;
-    }
-    return list;
-}
-
 } // namespace
 
-void HookAdapter::receive(std::shared_ptr<PendingDecision> decision)
+void HookAdapter::receive(std::shared_ptr<DecisionReply> decision)
 {
     if (!decision)
         return;
     const HookEvent& event = decision->event();
     const std::string key = sessionKey(event.sessionID);
     ensureSession(event);
+    m_store.update(key, [&](Session& s) { s = Reducer::withContext(std::move(s), event); });
+    bindTerminal(key, event.ancestorPIDs);
     ensureTailer(event);
     if (!decision->isOpen())
         return;
 
     const Session* session = m_store.session(key);
-    if (!question(event) && session && session->autoApprovePermissions) {
+    if (!Reducer::question(event) && session && session->autoApprovePermissions) {
         if (const std::string reply = encodeAllow(); !reply.empty()) {
             Log::debug("decision", "auto-approved " + Log::shortId(key) + " (session grant)");
             decision->send(reply);
@@ -56,45 +47,48 @@ void HookAdapter::receive(std::shared_ptr<PendingDecision> decision)
     if (m_profile->autoApprovesReadOnlyTools() && event.tool &&
         (event.tool->as<ToolDetail::Read>() || event.tool->as<ToolDetail::Search>())) {
         if (const std::string reply = encodeAllow(); !reply.empty()) {
-            showWorking(key, event.activity);
+            m_store.update(key, [&](Session& s) { s = Reducer::showWorking(std::move(s), event.activity); });
             Log::debug("decision", "auto-approved read-only " + event.toolName.value_or("tool") + " for " +
                                        Log::shortId(key));
             decision->send(reply);
-            armIdleDoneIfNeeded(key);
+            m_housekeeping.armIdleDoneIfNeeded(key);
             return;
         }
     }
-    hold(key, std::move(decision));
+    holdRequest(key, std::move(decision));
 }
 
-void HookAdapter::hold(const std::string& key, std::shared_ptr<PendingDecision> decision)
+void HookAdapter::holdRequest(const std::string& key, std::shared_ptr<DecisionReply> decision)
 {
-    cancelPendingDecision(key);
-    PendingDecision* held = decision.get();
-    // A client that gives up waiting, or is killed with its agent, takes the request with it.
-    held->setOnHangUp([this, key, held] {
-        const auto found = m_pendingDecisions.find(key);
-        if (found != m_pendingDecisions.end() && found->second.get() == held) {
-            Log::debug("decision", "client of " + Log::shortId(key) + " went away; request released");
-            m_pendingDecisions.erase(found);
-        }
-    });
-    m_pendingDecisions[key] = std::move(decision);
-    applyPermissionState(held->event());
-    armIdleDoneIfNeeded(key);
+    const Session* session = m_store.session(key);
+    SessionStatus before = session ? session->status : SessionStatus::Idle{};
+    const HookEvent& request = decision->event();
+    m_desk.hold(key, decision, std::move(before));
+    m_store.update(key,
+                   [&](Session& s) { s = Reducer::showRequest(std::move(s), request, m_profile->traits()); });
+    if (request.tool && request.tool->as<ToolDetail::Write>())
+        inspectWriteTarget(key, *request.tool);
+    m_housekeeping.armIdleDoneIfNeeded(key);
+}
+
+// A request whose client went away is no longer the user's to answer: a session still showing it
+// goes back to the status it had without it.
+void HookAdapter::hungUp(const std::string& key, const HookEvent& request, const SessionStatus& before)
+{
+    const Session* session = m_store.session(key);
+    if (!session || !Reducer::showsRequest(session->status, request, m_profile->traits()))
+        return;
+    m_store.update(key, [&](Session& s) { s.status = before; });
+    m_housekeeping.armIdleDoneIfNeeded(key);
 }
 
 bool HookAdapter::resolveDecision(const ControlAction& action, const std::string& sessionID)
 {
-    const auto found = m_pendingDecisions.find(sessionID);
-    if (found == m_pendingDecisions.end())
+    const HookEvent* held = m_desk.answerable(sessionID);
+    if (!held)
         return false;
-    if (!found->second->isOpen()) {
-        m_pendingDecisions.erase(found);
-        return false;
-    }
-    const std::shared_ptr<PendingDecision> decision = found->second;
-    const HookEvent& event = decision->event();
+    // The answer below lets go of the request; its event is kept for the note.
+    const HookEvent event = *held;
 
     std::string reply;
     std::string note;
@@ -107,8 +101,9 @@ bool HookAdapter::resolveDecision(const ControlAction& action, const std::string
                    : "Allowed (" + std::string(toString(approve->scope)) + ") from notch";
     } else if (const auto* plan = action.as<ControlAction::ApprovePlan>()) {
         std::optional<std::string> text = event.rawPlan;
-        if (const auto verbatim = m_verbatimPlans.find(sessionID); verbatim != m_verbatimPlans.end())
-            text = verbatim->second;
+        if (const auto record = m_records.find(sessionID);
+            record != m_records.end() && record->second.verbatimPlan)
+            text = record->second.verbatimPlan;
         std::optional<json> input;
         if (text)
             input = json{{"plan", *text}};
@@ -138,11 +133,7 @@ bool HookAdapter::resolveDecision(const ControlAction& action, const std::string
         Log::debug("decision", "no reply could be encoded for " + Log::shortId(sessionID));
         return false;
     }
-    const bool sent = decision->send(reply);
-    if (const auto current = m_pendingDecisions.find(sessionID);
-        current != m_pendingDecisions.end() && current->second == decision)
-        m_pendingDecisions.erase(current);
-    if (!sent)
+    if (!m_desk.answer(sessionID, reply))
         return false;
 
     m_store.update(sessionID, [&](Session& s) {
@@ -180,7 +171,7 @@ std::optional<json> HookAdapter::grantRules(const HookEvent& event, GrantScope s
 {
     if (scope != GrantScope::always)
         return std::nullopt;
-    auto rules = suggestions(event);
+    auto rules = Reducer::suggestions(event);
     if (!rules)
         return std::nullopt;
     for (auto& rule : *rules)
@@ -191,7 +182,7 @@ std::optional<json> HookAdapter::grantRules(const HookEvent& event, GrantScope s
 std::optional<json> HookAdapter::answerInput(const HookEvent& event,
                                              const std::vector<std::vector<int>>& selections)
 {
-    const AgentInquiry* inquiry = question(event);
+    const AgentInquiry* inquiry = Reducer::question(event);
     if (!event.rawQuestionsJSON || !inquiry)
         return std::nullopt;
     auto questions = Json::parse(*event.rawQuestionsJSON);
@@ -216,41 +207,7 @@ std::optional<json> HookAdapter::answerInput(const HookEvent& event,
 
 void HookAdapter::cancelPendingDecision(const std::string& sessionID)
 {
-    const auto found = m_pendingDecisions.find(sessionID);
-    if (found == m_pendingDecisions.end())
-        return;
-    const std::shared_ptr<PendingDecision> decision = std::move(found->second);
-    m_pendingDecisions.erase(found);
-    if (decision->isOpen()) {
-        decision->close();
-        Log::debug("decision", "passed " + Log::shortId(sessionID) + " back to terminal");
-    }
-}
-
-bool HookAdapter::supportsAlwaysAllow(const HookEvent& event) const
-{
-    return m_profile->forwardsUpdatedPermissions() && suggestions(event).has_value();
-}
-
-void HookAdapter::applyPermissionState(const HookEvent& event)
-{
-    const std::string key = sessionKey(event.sessionID);
-    if (const AgentInquiry* inquiry = question(event)) {
-        showQuestion(key, *inquiry);
-        return;
-    }
-    PermissionRequest request;
-    request.toolName = event.toolName.value_or("a tool");
-    request.summary = event.tool ? event.tool->title() : event.activity.value_or("Needs your permission");
-    request.tool = event.tool;
-    request.supportsAlwaysAllow = supportsAlwaysAllow(event);
-    m_store.update(key, [&](Session& s) {
-        s.status = SessionStatus::NeedsPermission{request};
-        if (event.tool)
-            s.lastActivity = event.tool->title();
-    });
-    if (event.tool && event.tool->as<ToolDetail::Write>())
-        inspectWriteTarget(key, *event.tool);
+    m_desk.cancel(sessionID);
 }
 
 // Whether the file a write replaces exists is read off the main thread; the note joins the
@@ -286,31 +243,28 @@ void HookAdapter::inspectWriteTarget(const std::string& key, const ToolDetail& t
 void HookAdapter::applyTranscript(const TranscriptSnapshot& snapshot, const std::string& sessionID)
 {
     const std::string& key = sessionID;
-    const auto previousEntry = m_transcriptProgress.find(key);
+    SessionRecord& record = m_records[key];
     // The first snapshot, and the first of a replaced file, only set the count to grow from.
-    const bool baseline = previousEntry == m_transcriptProgress.end() ||
-                          previousEntry->second.generation != snapshot.generation;
-    const TranscriptProgress previous = baseline ? TranscriptProgress{} : previousEntry->second;
-    m_transcriptProgress[key] =
-        TranscriptProgress{snapshot.generation, snapshot.toolResultCount, snapshot.unattributedToolResults,
-                           snapshot.toolResultsByName};
+    const bool baseline = !record.progress || record.progress->generation != snapshot.generation;
+    const TranscriptProgress previous = baseline ? TranscriptProgress{} : *record.progress;
+    record.progress = TranscriptProgress{snapshot.generation, snapshot.toolResultCount,
+                                         snapshot.unattributedToolResults, snapshot.toolResultsByName};
 
     bool resolvedInTerminal = false;
     if (!baseline && snapshot.toolResultCount > previous.toolResults &&
         heldToolSettled(key, snapshot, previous)) {
-        cancelPendingDecision(key);
+        m_desk.cancel(key);
         resolvedInTerminal = true;
     }
 
     std::optional<ContextUsage> context;
     if (snapshot.contextTokens) {
-        auto& maximum = m_contextMaxTokens[key];
-        maximum = std::max(maximum, *snapshot.contextTokens);
-        const std::int64_t limit = snapshot.contextLimit
-                                       ? *snapshot.contextLimit
-                                       : m_contextLimits.limit(snapshot.contextModel, maximum);
-        context = ContextUsage{*snapshot.contextTokens, limit, snapshot.contextModel};
+        record.contextMaxTokens = std::max(record.contextMaxTokens, *snapshot.contextTokens);
+        context = ContextUsage{*snapshot.contextTokens, contextLimit(snapshot, record.contextMaxTokens),
+                               snapshot.contextModel};
     }
+    if (snapshot.lastAssistantText)
+        record.lastAssistantText = snapshot.lastAssistantText;
 
     m_store.update(key, [&](Session& s) {
         if (context)
@@ -328,7 +282,7 @@ void HookAdapter::applyTranscript(const TranscriptSnapshot& snapshot, const std:
         } else if (s.status.is<SessionStatus::Done>()) {
             std::optional<std::string> summary;
             if (snapshot.lastAssistantText)
-                summary = doneSummary(*snapshot.lastAssistantText);
+                summary = Reducer::doneSummary(*snapshot.lastAssistantText);
             s.status = SessionStatus::Done{summary};
         } else if (s.status.is<SessionStatus::Idle>()) {
             if (snapshot.toolResultCount == previous.toolResults && snapshot.lastToolActivity &&
@@ -338,21 +292,30 @@ void HookAdapter::applyTranscript(const TranscriptSnapshot& snapshot, const std:
             }
         }
     });
-    if (snapshot.lastAssistantText)
-        m_lastAssistantText[key] = *snapshot.lastAssistantText;
-    armIdleDoneIfNeeded(key);
+    m_housekeeping.armIdleDoneIfNeeded(key);
+}
+
+// The transcript's own window wins; Claude Code's adapter knows its extended models; any other
+// session's window is the default one until it used more.
+std::int64_t HookAdapter::contextLimit(const TranscriptSnapshot& snapshot, std::int64_t maximum)
+{
+    if (snapshot.contextLimit)
+        return *snapshot.contextLimit;
+    if (m_contextLimits)
+        return m_contextLimits->limit(snapshot.contextModel, maximum);
+    return ContextLimits::windowFor(maximum);
 }
 
 // New tool results settle the held request only when one of them can be its tool's: results of
 // other tools (say a read that ran beside it) leave it waiting. Results the transcript does not
 // attribute to a tool, or a request that names no tool, count as settling it.
 bool HookAdapter::heldToolSettled(const std::string& key, const TranscriptSnapshot& snapshot,
-                                  const TranscriptProgress& previous) const
+                                  const TranscriptProgress& previous)
 {
-    const auto held = m_pendingDecisions.find(key);
-    if (held == m_pendingDecisions.end())
+    const HookEvent* held = m_desk.answerable(key);
+    if (!held)
         return true;
-    const auto& toolName = held->second->event().toolName;
+    const auto& toolName = held->toolName;
     if (!toolName || snapshot.unattributedToolResults > previous.unattributedToolResults)
         return true;
     const auto countOf = [&](const std::map<std::string, std::int64_t>& byName) {

@@ -232,13 +232,28 @@ void OpenCodeAdapter::upsertSession(const OpenCodeUpdate::Upsert& update, const 
         session.lastActivity = ToolText::activityLine(*update.title);
     session.startedAt = session.updatedAt = m_services.clock.now();
     session.terminal.ownerPID = serverPID;
-    if (m_services.terminalBinder) {
-        if (const auto app = m_services.terminalBinder->resolveApp(serverPID)) {
-            session.terminal.appName = app->localizedName;
-            session.terminal.bundleID = app->identifier;
-        }
-    }
     m_store.upsert(std::move(session));
+    bindTerminal(id, serverPID);
+}
+
+// Finding the server's terminal application walks /proc and asks the X server: on a worker.
+void OpenCodeAdapter::bindTerminal(const std::string& id, pid_t serverPID)
+{
+    const TerminalBinder* binder = m_services.terminalBinder;
+    if (!binder)
+        return;
+    runOnWorker<std::optional<RunningApp>>(
+        this, [binder, serverPID] { return binder->resolveApp(serverPID); },
+        [this, id](std::optional<RunningApp> app) {
+            const Session* session = m_store.session(id);
+            if (!app || !session || session->terminal.appName)
+                return;
+            m_store.update(id, [&](Session& s) {
+                s.terminal.appName = app->localizedName;
+                s.terminal.bundleID = app->identifier;
+            });
+        },
+        m_services.workers);
 }
 
 void OpenCodeAdapter::markIdle(const std::string& id)

@@ -137,6 +137,7 @@ class OpenCodeAdapter final : public QObject, public DecisionResolver
     void rememberTool(const std::string& callID, const ToolDetail& tool);
     const ToolDetail* rememberedTool(const std::string& callID) const;
     void upsertSession(const OpenCodeUpdate::Upsert& update, const std::string& id, pid_t serverPID);
+    void bindTerminal(const std::string& id, pid_t serverPID);
     void markIdle(const std::string& id);
     // Shows `tool` in the held permission request of its call.
     void refreshHeldTool(const std::string& id, const std::string& callID, const ToolDetail& tool);

@@ -5,6 +5,7 @@
 #include "Adapters/HookAdapter.h"
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
+#include "Adapters/UnservedSessionSweep.h"
 #include "App/GeneralSettingsTab.h"
 #include "App/IntegrationSettingsTab.h"
 #include "App/SettingsWindow.h"
@@ -27,6 +28,7 @@
 #include "Terminal/TerminalFocusRegistry.h"
 
 #include <QThreadPool>
+#include <set>
 
 namespace velquist {
 
@@ -108,9 +110,10 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
       m_soundSettings(m_services.defaults, m_services.clock),
       m_privacy(m_services.defaults, m_services.mirroring), m_jumpRules(m_services.defaults),
       m_soundPlayer(m_soundSettings, m_services.soundOutput, m_services.resources / "sounds"),
-      m_jump(makeTerminalJump(m_services, m_jumpRules)),
-      m_dispatcher(m_services.clock,
-                   {.tapSound = &m_soundPlayer, .jumper = m_jump ? &m_jump->controller : nullptr}),
+      m_jump(makeTerminalJump(m_services, m_jumpRules)), m_intro(m_services, m_store, m_soundPlayer),
+      m_dispatcher(m_services.clock, {.tapSound = &m_soundPlayer,
+                                      .intro = &m_intro.director(),
+                                      .jumper = m_jump ? &m_jump->controller : nullptr}),
       m_uninstaller(
           m_store, m_services.defaults, m_services.loginItem, m_services.trash, m_services.ownFiles,
           [this] { stopHookWriters(); }, m_services.quit),
@@ -175,14 +178,20 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     startHookIntake();
     startOpenCodeIntake();
+    startUnservedSweep();
 
     // Not built yet, and started here when it is: the fallback detector.
 
     startGlance();
 
-    // Not built yet, and started here in this order when they are: the notch window manager, the
-    // introduction (unless "IntroMoviePlayed" is set) and last the status item with the privacy
-    // guard's change callback.
+    // Not built yet, and started here when it is: the notch window manager, whose hold-open the
+    // introduction's hold callback sets.
+
+    // Offered at each launch until one tour has been played to its end or skipped.
+    m_intro.startIfNotPlayed();
+
+    // Not built yet, and started here when it is: the status item with the privacy guard's change
+    // callback.
 }
 
 void AppDelegate::startAttention()
@@ -214,10 +223,14 @@ void AppDelegate::startHookIntake()
     m_gateway = std::make_unique<HookGateway>(m_services.scheduler, m_services.paths.socketPath());
     std::vector<HookAdapter*> adapters;
     for (auto& [engine, profile] : hookEngines(m_services.defaults, m_services.paths)) {
+        std::optional<ContextLimits> contextLimits;
+        if (engine.kind == AgentKind::claudeCode)
+            contextLimits.emplace(m_services.paths.claudeSettings());
         auto adapter = std::make_unique<HookAdapter>(
             m_store, engine, std::move(profile),
             HookAdapter::Services{m_services.clock, m_services.scheduler, m_services.transcriptWatcher,
-                                  m_dispatcher, m_services.terminalBinder});
+                                  m_dispatcher, m_services.terminalBinder, &m_services.workers,
+                                  std::move(contextLimits)});
         adapter->start();
         adapters.push_back(&m_gateway->addAdapter(std::move(adapter)));
     }
@@ -245,6 +258,19 @@ void AppDelegate::startOpenCodeIntake()
                                            {},
                                            &m_services.workers});
     m_openCode->start();
+}
+
+// Restored sessions of an agent that is not followed in this run are swept all the same.
+void AppDelegate::startUnservedSweep()
+{
+    std::set<std::string> served;
+    for (const auto& [engine, adapter] : m_gateway->adapters())
+        served.insert(engine);
+    if (m_openCode)
+        served.insert("opencode");
+    m_unservedSweep = std::make_unique<UnservedSessionSweep>(m_store, m_services.clock, m_services.scheduler,
+                                                             std::move(served));
+    m_unservedSweep->start();
 }
 
 SettingsWindow& AppDelegate::settingsWindow()
@@ -290,9 +316,13 @@ void AppDelegate::applicationWillTerminate()
         m_gateway->stop();
     if (m_openCode)
         m_openCode->stop();
+    if (m_unservedSweep)
+        m_unservedSweep->stop();
     // The fallback detector's timer stops here once it exists.
     if (m_glance)
         m_glance->stop();
+    // A tour cut short is offered again at the next launch; its demonstration is never saved.
+    m_intro.director().shutDown();
     m_store.cancelPendingSave();
     m_store.saveNow();
 }

@@ -2,6 +2,7 @@
 
 #include "Actions/ActionDispatcher.h"
 #include "App/AppServices.h"
+#include "App/Introduction.h"
 #include "App/Uninstaller.h"
 #include "Characters/CharacterCatalog.h"
 #include "Core/PrivacyGuard.h"
@@ -21,6 +22,7 @@ class GlanceWatcher;
 class HookGateway;
 class JumpController;
 class OpenCodeAdapter;
+class UnservedSessionSweep;
 class TerminalApps;
 class SettingsWindow;
 
@@ -57,6 +59,7 @@ class AppDelegate final : public QObject
     PrivacyGuard& privacy() { return m_privacy; }
     JumpRuleStore& jumpRules() { return m_jumpRules; }
     const CharacterCatalog& characters() const { return m_characters; }
+    IntroDirector& intro() { return m_intro.director(); }
     // None before the start-up.
     AttentionCoordinator* coordinator() const { return m_coordinator.get(); }
     // None without a terminal binder, a process runner, a command lookup and tmux.
@@ -71,6 +74,7 @@ class AppDelegate final : public QObject
   private:
     void startHookIntake();
     void startOpenCodeIntake();
+    void startUnservedSweep();
     // Stops every service that could write our hooks back into the agents' files.
     void stopHookWriters();
 
@@ -89,6 +93,8 @@ class AppDelegate final : public QObject
     // Made before the dispatcher, which plays its tap and jumps through them.
     SoundPlayer m_soundPlayer;
     std::unique_ptr<TerminalJump> m_jump;
+    // Before the dispatcher, which sends it every answer on the demonstration session.
+    Introduction m_intro;
     ActionDispatcher m_dispatcher;
     Uninstaller m_uninstaller;
     CharacterCatalog m_characters;
@@ -99,6 +105,7 @@ class AppDelegate final : public QObject
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;
     std::unique_ptr<OpenCodeAdapter> m_openCode;
+    std::unique_ptr<UnservedSessionSweep> m_unservedSweep;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     bool m_launched = false;
     bool m_terminated = false;

@@ -18,6 +18,7 @@ class FileWatcher;
 class FocusReturn;
 class FrontmostApplication;
 class LoginItem;
+class MotionPreference;
 class PointerSource;
 class ProcessRunner;
 class Scheduler;
@@ -79,6 +80,9 @@ struct AppServices
     ProcessRunner* processRunner = nullptr;
     CommandLookup* commandLookup = nullptr;
     Tmux* tmux = nullptr;
+
+    // The desktop's wish for less motion; none: motion stays on.
+    MotionPreference* motion = nullptr;
 
     // The application's executable, recorded in "app-path" for the hook client.
     std::filesystem::path appPath;

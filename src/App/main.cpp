@@ -13,6 +13,7 @@
 #include "Platform/Linux/LinuxProcessRunner.h"
 #include "Platform/Linux/LinuxTrash.h"
 #include "Platform/Linux/LinuxWindowSystem.h"
+#include "Platform/Linux/PortalMotionPreference.h"
 #include "Platform/Linux/QtScreenProvider.h"
 #include "Platform/Linux/X11FrontmostApplication.h"
 #include "Platform/Linux/XRandrMirroring.h"
@@ -111,6 +112,7 @@ int main(int argc, char** argv)
     // The active window's owner, and the focus handed back after a text field.
     X11FrontmostApplication frontmost(display);
     XdgUrlOpener urls(runner);
+    PortalMotionPreference motion;
 
     AppDelegate delegate({.clock = clock,
                           .scheduler = scheduler,
@@ -134,6 +136,7 @@ int main(int argc, char** argv)
                           .processRunner = &runner,
                           .commandLookup = &lookup,
                           .tmux = &tmux,
+                          .motion = &motion,
                           .appPath = AppPaths::executablePath(),
                           .hookClient = AppPaths::bundledHelper(),
                           .resources = AppPaths::resourceDirectory(),

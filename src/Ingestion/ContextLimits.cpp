@@ -35,7 +35,7 @@ ContextLimits::ContextLimits(std::filesystem::path settingsFile) : m_settingsFil
 
 std::int64_t ContextLimits::limit(const std::optional<std::string>& model, std::int64_t observedTokens)
 {
-    if (observedTokens > kDefaultWindow)
+    if (windowFor(observedTokens) == kExtendedWindow)
         return kExtendedWindow;
     const auto family = extendedFamily();
     if (family && model && lowered(*model).find(*family) != std::string::npos)

@@ -20,6 +20,11 @@ class ContextLimits
 
     explicit ContextLimits(std::filesystem::path settingsFile);
 
+    // The window to assume, knowing no model, for a session that has used `observedTokens` at most.
+    static std::int64_t windowFor(std::int64_t observedTokens)
+    {
+        return observedTokens > kDefaultWindow ? kExtendedWindow : kDefaultWindow;
+    }
     // The window to assume for a session with this model that has used `observedTokens` at most.
     std::int64_t limit(const std::optional<std::string>& model, std::int64_t observedTokens);
 

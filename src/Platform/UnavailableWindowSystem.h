@@ -16,6 +16,7 @@ class UnavailableWindowSystem final : public WindowSystem
     std::optional<WindowInfo> activeWindow() const override { return std::nullopt; }
     std::vector<WindowInfo> windowsOf(pid_t) const override { return {}; }
     std::optional<WindowInfo> window(WindowId) const override { return std::nullopt; }
+    std::vector<WindowInfo> shownWindows() const override { return {}; }
     bool activate(WindowId) override { return false; }
 };
 

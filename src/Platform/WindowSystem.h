@@ -61,6 +61,9 @@ class WindowSystem : public QObject
     virtual std::vector<WindowInfo> windowsOf(pid_t pid) const = 0;
     // What is known of one window now; none when it has gone.
     virtual std::optional<WindowInfo> window(WindowId id) const = 0;
+    // The ordinary top-level windows on screen now (on the current desktop, not minimised; no docks
+    // or desktops), front-most first; empty when they cannot be told.
+    virtual std::vector<WindowInfo> shownWindows() const = 0;
     // Asks the window manager to raise and focus the window (switching desktop if it must). True
     // when the request was delivered; whether it was granted shows in `activeWindow()` afterwards.
     virtual bool activate(WindowId id) = 0;
@@ -68,6 +71,8 @@ class WindowSystem : public QObject
   Q_SIGNALS:
     // The active window changed (another window, or none).
     void activeWindowChanged();
+    // A window was mapped, unmapped, raised or lowered.
+    void stackingChanged();
 };
 
 } // namespace velquist

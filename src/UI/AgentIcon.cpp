@@ -59,18 +59,40 @@ void AgentIcon::setSpinning(bool spinning)
     if (spinning == m_spinning)
         return;
     m_spinning = spinning;
-    if (spinning && !m_timer) {
+    updateTimer();
+    update();
+}
+
+void AgentIcon::updateTimer()
+{
+    const bool running = m_spinning && isVisible();
+    if (running && !m_timer) {
         m_timer = new QTimer(this);
         m_timer->setInterval(kSpinTickMs);
         connect(m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
     }
     if (m_timer) {
-        if (spinning)
+        if (running)
             m_timer->start();
         else
             m_timer->stop();
     }
-    update();
+}
+
+bool AgentIcon::isTurning() const
+{
+    return m_timer && m_timer->isActive();
+}
+
+void AgentIcon::showEvent(QShowEvent*)
+{
+    updateTimer();
+}
+
+void AgentIcon::hideEvent(QHideEvent*)
+{
+    if (m_timer)
+        m_timer->stop();
 }
 
 QSize AgentIcon::sizeHint() const

@@ -36,6 +36,8 @@ class AgentIcon : public QWidget
     void setKind(AgentKind kind);
     bool isSpinning() const { return m_spinning; }
     void setSpinning(bool spinning);
+    // Whether the spin is being drawn now: spinning and visible.
+    bool isTurning() const;
     QSize sizeHint() const override;
 
     // The mark of `asset` (or the grey unknown mark when there is no such mark) in `tint`, fitted
@@ -49,11 +51,15 @@ class AgentIcon : public QWidget
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     // Where the icon is drawn inside the widget; centred by default.
     virtual QRectF iconBox() const;
     qreal iconSize() const { return m_size; }
 
   private:
+    // The turn advances only while the icon can be seen (a collapsed sheet hides its cards).
+    void updateTimer();
     AgentKind m_kind;
     qreal m_size;
     bool m_spinning = false;

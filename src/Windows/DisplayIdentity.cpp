@@ -10,7 +10,17 @@ ScreenDescription ScreenDescription::from(const QScreen& screen)
     return {screen.name(), screen.manufacturer(), screen.model(), screen.serialNumber(), screen.geometry()};
 }
 
+ScreenDescription ScreenDescription::from(const ScreenInfo& screen)
+{
+    return {screen.connector, screen.manufacturer, screen.model, screen.serialNumber, screen.geometry};
+}
+
 namespace DisplayIdentity {
+
+std::string idOrName(const ScreenDescription& screen)
+{
+    return id(screen).value_or(screen.connector.toStdString());
+}
 
 std::optional<std::string> id(const ScreenDescription& screen)
 {

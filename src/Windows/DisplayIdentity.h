@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/ScreenProvider.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -21,6 +23,7 @@ struct ScreenDescription
     QRect frame;
 
     static ScreenDescription from(const QScreen& screen);
+    static ScreenDescription from(const ScreenInfo& screen);
 };
 
 namespace DisplayIdentity {
@@ -29,6 +32,9 @@ namespace DisplayIdentity {
 // UUID of the EDID's manufacturer, model and serial, or of the connector name when the screen
 // reports none of them. None when nothing identifies the screen.
 std::optional<std::string> id(const ScreenDescription& screen);
+
+// The id, or the connector's name for a screen that nothing identifies: how the panels name a screen.
+std::string idOrName(const ScreenDescription& screen);
 
 // The first screen whose frame holds the point; a point on a frame's left or top edge belongs to
 // it, one on its right or bottom edge does not.

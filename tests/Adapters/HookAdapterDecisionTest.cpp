@@ -413,3 +413,48 @@ TEST_F(HookAdapterDecisionTest, WriteRequestLearnsWhetherItOverwritesAFile)
     EXPECT_NE(note()->find("Overwrites"), std::string::npos);
     EXPECT_TRUE(adapter->holdsDecision("claude:s1"));
 }
+
+TEST_F(HookAdapterDecisionTest, SessionWhoseRequestLostItsClientGoesBackToWhatItShowedWithoutIt)
+{
+    const auto question =
+        ToolDetail::Question{AgentInquiry{{AgentQuestion{"Which?", {}, std::nullopt, false}}}};
+    std::vector<std::unique_ptr<WaitingClient>> earlier;
+    struct Case
+    {
+        std::string name;
+        std::function<void(const std::string&)> before;  // brings the session into its starting state
+        std::function<void(const std::string&)> between; // while the request is held
+        SessionStatus status;
+    };
+    const std::vector<Case> cases{
+        {"working on the tool",
+         [&](const std::string& id) { adapter->apply(toolEvent(Name::preToolUse, "Bash", bash, id)); },
+         [](const std::string&) {}, SessionStatus::Working{bash.title()}},
+        {"a session the request started", [](const std::string&) {}, [](const std::string&) {},
+         SessionStatus::Idle{}},
+        {"a request that replaced an earlier one",
+         [&](const std::string& id) {
+             adapter->apply(toolEvent(Name::preToolUse, "Bash", bash, id));
+             earlier.push_back(hold(toolEvent(Name::permissionRequest, "Edit", std::nullopt, id)));
+         },
+         [](const std::string&) {}, SessionStatus::Working{bash.title()}},
+        {"a question asked since stays",
+         [&](const std::string& id) { adapter->apply(toolEvent(Name::preToolUse, "Bash", bash, id)); },
+         [&](const std::string& id) {
+             adapter->apply(toolEvent(Name::preToolUse, "AskUserQuestion", question, id));
+         },
+         SessionStatus::WaitingForInput{question.inquiry}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const std::string id = "c" + std::to_string(i);
+        c.before(id);
+        auto client = hold(bashRequest(id));
+        EXPECT_TRUE(session("claude:" + id).status.is<SessionStatus::NeedsPermission>());
+        c.between(id);
+        client->hangUp();
+        ASSERT_TRUE(waitUntil([&] { return !adapter->holdsDecision("claude:" + id); }));
+        EXPECT_EQ(session("claude:" + id).status, c.status);
+    }
+}

@@ -1,10 +1,13 @@
 #include "Adapters/HookAdapterFixture.h"
+#include "Core/CommandLookup.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/TranscriptParser.h"
 #include "Terminal/TerminalBinder.h"
 #include "support/RecordingAppRegistry.h"
+#include "support/RecordingProcessRunner.h"
 #include "support/WaitUntil.h"
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
@@ -175,6 +178,7 @@ TEST_F(HookAdapterTest, SessionIsBoundToItsTerminalApplicationOnce)
     HookEvent owned = event(Name::sessionStart, "owned");
     owned.ttyOwnerPID = kitty;
     bound.apply(owned);
+    ASSERT_TRUE(waitUntil([&] { return session("claude:owned").terminal.appName.has_value(); }));
     EXPECT_EQ(session("claude:owned").terminal.appName, "kitty");
     EXPECT_EQ(session("claude:owned").terminal.bundleID, "net.kovidgoyal.kitty");
 
@@ -182,14 +186,51 @@ TEST_F(HookAdapterTest, SessionIsBoundToItsTerminalApplicationOnce)
     HookEvent hosted = event(Name::sessionStart, "hosted");
     hosted.ancestorPIDs = {3'999'003, 3'999'002};
     bound.apply(hosted);
+    ASSERT_TRUE(waitUntil([&] { return session("claude:hosted").terminal.appName.has_value(); }));
     EXPECT_EQ(session("claude:hosted").terminal.ownerPID, 3'999'002);
     EXPECT_EQ(session("claude:hosted").terminal.appName, "Terminal");
 
     // Once bound, another owner does not move the session to another application.
+    const auto askedBefore = registry.asked().size();
     hosted.ttyOwnerPID = kitty;
     bound.apply(hosted);
+    settle();
     EXPECT_EQ(session("claude:hosted").terminal.ownerPID, kitty);
     EXPECT_EQ(session("claude:hosted").terminal.appName, "Terminal");
+    EXPECT_EQ(registry.asked().size(), askedBefore);
+}
+
+TEST_F(HookAdapterTest, SessionInsideTmuxIsBoundToTheTerminalOfAnAttachedClient)
+{
+    RecordingProcessRunner runner;
+    runner.respond([](const ProcessRequest& request) {
+        const auto& args = request.arguments;
+        if (std::find(args.begin(), args.end(), "display-message") != args.end())
+            return RecordingProcessRunner::exited(0, "$1\n");
+        if (std::find(args.begin(), args.end(), "list-clients") != args.end())
+            return RecordingProcessRunner::exited(0, "3999011 1700000500 $1\n");
+        return RecordingProcessRunner::exited(1);
+    });
+    CommandLookup lookup(runner, "/bin/sh");
+    Tmux tmux(runner, lookup);
+    if (!tmux.executable())
+        GTEST_SKIP() << "tmux is not installed";
+    RecordingAppRegistry registry;
+    registry.add(RunningApp{3'999'011, "org.example.Terminal", "Terminal", true});
+    TerminalBinder binder(registry, &tmux);
+    HookAdapter bound(store, testEngine(), std::make_unique<FakeProfile>(kClaudeLike),
+                      HookAdapter::Services{clock, clock, watcher, dispatcher, &binder});
+
+    // The agent in the pane descends from the tmux server, not from any terminal.
+    const pid_t agent = ::getpid();
+    HookEvent start = event(Name::sessionStart);
+    start.ttyOwnerPID = agent;
+    start.terminalEnv = {{"TMUX", "/tmp/tmux-1000/default,77,1"}, {"TMUX_PANE", "%4"}};
+    bound.apply(start);
+    ASSERT_TRUE(waitUntil([&] { return session().terminal.appName.has_value(); }));
+    EXPECT_EQ(session().terminal.appName, "Terminal");
+    EXPECT_EQ(session().terminal.bundleID, "org.example.Terminal");
+    EXPECT_EQ(session().terminal.ownerPID, agent); // the sweep still watches the agent
 }
 
 TEST_F(HookAdapterTest, SubagentsAreCountedWithoutMovingTheStatus)
@@ -233,21 +274,6 @@ TEST_F(HookAdapterTest, SubagentsAreCountedWithoutMovingTheStatus)
     adapter->apply(event(Name::userPromptSubmit));
     EXPECT_EQ(session().subagentsDone, 0);
     EXPECT_EQ(session().runningSubagents.size(), 1u);
-}
-
-TEST_F(HookAdapterTest, ToolNameFromAPermissionMessage)
-{
-    const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
-        {"Claude needs your permission to use Bash", "Bash"},
-        {"Claude needs your permission to use \n  WebFetch. Then more", "WebFetch"},
-        {"needs permission to use \u201cmcp__github__issue\u201d!", "mcp__github__issue"},
-        {"permission to use ...", ""},
-        {"Claude needs permission TO USE Bash", std::nullopt},
-        {"Claude needs permission to use ", std::nullopt},
-        {"Claude needs your permission", std::nullopt},
-    };
-    for (const auto& [message, expected] : cases)
-        EXPECT_EQ(HookAdapter::toolName(message), expected) << message;
 }
 
 TEST_F(HookAdapterTest, IdleDoneTimerInfersDoneForAnAgentWithoutStopEvents)
@@ -394,16 +420,18 @@ TEST_F(HookAdapterTest, HooksAreHealedOnEveryTenthTick)
 {
     const auto config = home.path() / ".codex" / "hooks.json";
     clock.advance(540s);
+    settle();
     EXPECT_FALSE(std::filesystem::exists(config));
     clock.advance(60s);
-    ASSERT_TRUE(std::filesystem::exists(config));
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(config); }));
     EXPECT_TRUE(HookInstaller::hooksInstalled(profile->target));
 
     std::filesystem::remove(config);
     clock.advance(540s);
+    settle();
     EXPECT_FALSE(std::filesystem::exists(config));
     clock.advance(60s);
-    EXPECT_TRUE(std::filesystem::exists(config));
+    EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(config); }));
 }
 
 TEST_F(HookAdapterTest, RestoredWorkingSessionsBecomeIdleAndAreTailedAgain)

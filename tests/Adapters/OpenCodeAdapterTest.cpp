@@ -1,5 +1,7 @@
 #include "Adapters/OpenCodeAdapterFixture.h"
 #include "Adapters/OpenCodeEventStream.h"
+#include "Terminal/TerminalBinder.h"
+#include "support/RecordingAppRegistry.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +57,21 @@ TEST_F(OpenCodeAdapterTest, FirstSessionEventMakesAnIdleSessionLaterOnesMoveOnly
     EXPECT_EQ(session().lastActivity, "New session");
     feed(Update::Upsert{"ses_B", std::nullopt, std::nullopt});
     EXPECT_EQ(session("opencode:ses_B").cwd, "unknown");
+}
+
+TEST_F(OpenCodeAdapterTest, NewSessionIsBoundToTheApplicationItsServerRunsIn)
+{
+    RecordingAppRegistry registry;
+    registry.add(RunningApp{4242, "org.example.Terminal", "Terminal", true});
+    TerminalBinder binder(registry);
+    OpenCodeAdapter bound(store, OpenCodeAdapter::Services{clock, clock, dispatcher, &binder,
+                                                           folder.path() / "settings.json",
+                                                           [] { return std::vector<OpenCodeServer>{}; }});
+    bound.apply(OpenCodeUpdate{Update::Upsert{"ses_A", "/proj", std::nullopt}}, kServer, 4242,
+                OpenCodeApi::v2);
+    ASSERT_TRUE(waitUntil([&] { return session().terminal.appName.has_value(); }));
+    EXPECT_EQ(session().terminal.appName, "Terminal");
+    EXPECT_EQ(session().terminal.bundleID, "org.example.Terminal");
 }
 
 TEST_F(OpenCodeAdapterTest, IdleGivesADoneSummaryOfTheLastTextUnlessARequestIsHeld)

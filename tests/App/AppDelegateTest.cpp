@@ -4,6 +4,7 @@
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
+#include "support/ChildProcess.h"
 #include "support/DelegateWorld.h"
 #include "support/WaitUntil.h"
 
@@ -111,6 +112,28 @@ TEST_F(AppDelegateTest, StartsItsHookIntakeAndStopsItAtShutdown)
 
     EXPECT_FALSE(fs::exists(AppPaths::socketPath()));
     EXPECT_EQ(delegate.dispatcher().resolver(AgentKind::claudeCode), nullptr);
+}
+
+TEST_F(AppDelegateTest, RestoredSessionsOfAnAgentWithoutAnAdapterAreSweptOnceTheirOwnerIsGone)
+{
+    // Codex was followed in an earlier run; this run finds no configuration folder of it.
+    auto owner = std::make_unique<test::ChildProcess>(std::vector<std::string>{"/bin/sleep", "600"});
+    Session restored = liveSession("codex:c1", "/home/dev/app");
+    restored.agent = AgentKind::codex;
+    restored.terminal.ownerPID = owner->pid();
+    restored.updatedAt = clock.now();
+    save({restored, liveSession("claude:c2", "/home/dev/other")});
+    delegate.applicationDidFinishLaunching({"velquist"});
+    ASSERT_EQ(adapterEngines(), std::vector<std::string>{"claude"});
+    ASSERT_TRUE(delegate.store().session("codex:c1"));
+
+    clock.advance(std::chrono::seconds(60));
+    EXPECT_TRUE(delegate.store().session("codex:c1"));
+    owner.reset();
+    clock.advance(std::chrono::seconds(60));
+    EXPECT_FALSE(delegate.store().session("codex:c1"));
+    EXPECT_TRUE(delegate.store().session("claude:c2"));
+    delegate.applicationWillTerminate();
 }
 
 TEST(AppDelegateEnginesTest, OnlyTheAgentsFoundGetAnAdapter)

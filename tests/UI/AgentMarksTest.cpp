@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 using namespace velquist;
@@ -195,4 +196,19 @@ TEST(AgentMarksTest, SignalColourByStatusAndWaiting)
     }
     EXPECT_NEAR(SessionSignal::doneRead().alphaF(), 0.35, 0.001);
     EXPECT_EQ(SessionSignal::doneUnread().rgb(), SessionSignal::doneRead().rgb());
+}
+
+TEST(AgentMarksTest, ASpinningIconTurnsOnlyWhileItCanBeSeen)
+{
+    QWidget sheet;
+    auto* icon = new AgentIcon(AgentKind::claudeCode, 16, true, &sheet);
+    EXPECT_FALSE(icon->isTurning()) << "never shown";
+    sheet.show();
+    EXPECT_TRUE(icon->isTurning());
+    sheet.hide(); // a collapsing sheet hides its cards
+    EXPECT_FALSE(icon->isTurning());
+    sheet.show();
+    EXPECT_TRUE(icon->isTurning());
+    icon->setSpinning(false);
+    EXPECT_FALSE(icon->isTurning());
 }

@@ -67,4 +67,42 @@ void FakeLoginSession::setLocked(QDBusConnection& bus, bool value)
     bus.send(signal);
 }
 
+QDBusVariant FakeSettingsPortal::ReadOne(const QString& group, const QString& key,
+                                         const QDBusMessage& message)
+{
+    asked << QStringLiteral("ReadOne ") + group + ' ' + key;
+    if (oldPortal)
+        return refuse(message, QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"));
+    if (!value.isValid())
+        return refuse(message, QStringLiteral("org.freedesktop.portal.Error.NotFound"));
+    return QDBusVariant(value);
+}
+
+QDBusVariant FakeSettingsPortal::Read(const QString& group, const QString& key, const QDBusMessage& message)
+{
+    asked << QStringLiteral("Read ") + group + ' ' + key;
+    if (!value.isValid())
+        return refuse(message, QStringLiteral("org.freedesktop.portal.Error.NotFound"));
+    // The older call wraps the value in one more variant.
+    return QDBusVariant(QVariant::fromValue(QDBusVariant(value)));
+}
+
+QDBusVariant FakeSettingsPortal::refuse(const QDBusMessage& message, const QString& error)
+{
+    message.setDelayedReply(true);
+    connection.send(message.createErrorReply(error, QStringLiteral("refused")));
+    return {};
+}
+
+void FakeSettingsPortal::change(QDBusConnection& bus, const QVariant& newValue)
+{
+    value = newValue;
+    QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                     QStringLiteral("org.freedesktop.portal.Settings"),
+                                                     QStringLiteral("SettingChanged"));
+    signal << QStringLiteral("org.gnome.desktop.interface") << QStringLiteral("enable-animations")
+           << QVariant::fromValue(QDBusVariant(newValue));
+    bus.send(signal);
+}
+
 } // namespace velquist::test

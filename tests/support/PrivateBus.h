@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QObject>
 #include <QString>
 #include <sys/types.h>
@@ -76,6 +77,31 @@ class FakeLoginSession final : public QObject
     bool lockedHint() const { return locked; }
     // Sets the hint and announces it the way logind does.
     void setLocked(QDBusConnection& bus, bool value);
+};
+
+// The desktop portal's settings, holding one value; `oldPortal` answers only the older Read.
+class FakeSettingsPortal final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+  public:
+    QVariant value; // invalid: the key is unknown
+    bool oldPortal = false;
+    QStringList asked;
+    // The connection the portal is registered on, for its error replies.
+    QDBusConnection connection{QStringLiteral("none")};
+    // Sets the value and announces it the way the portal does.
+    void change(QDBusConnection& bus, const QVariant& newValue);
+
+  public Q_SLOTS:
+    QDBusVariant ReadOne(const QString& group, const QString& key, const QDBusMessage& message);
+    QDBusVariant Read(const QString& group, const QString& key, const QDBusMessage& message);
+
+  private:
+    QDBusVariant refuse(const QDBusMessage& message, const QString& error);
+
+  Q_SIGNALS:
+    void SettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
 };
 
 } // namespace velquist::test

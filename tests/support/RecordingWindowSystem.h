@@ -71,6 +71,18 @@ class RecordingWindowSystem final : public WindowSystem
         std::lock_guard lock(m_mutex);
         return find(id);
     }
+    // Every window the test set, in its order: the test leaves out what is not on screen.
+    std::vector<WindowInfo> shownWindows() const override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_windows;
+    }
+    // Windows changed their stacking, as a window manager would announce.
+    void restack(std::vector<WindowInfo> windows)
+    {
+        setWindows(std::move(windows));
+        Q_EMIT stackingChanged();
+    }
     bool activate(WindowId id) override
     {
         {

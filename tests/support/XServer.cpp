@@ -30,7 +30,7 @@ namespace {
 
 } // namespace
 
-XServer::XServer()
+XServer::XServer(std::string screen) : m_screen(std::move(screen))
 {
     // Servers started side by side by parallel tests can race for a display number.
     for (int attempt = 0; attempt < 5 && !isRunning(); ++attempt)
@@ -62,7 +62,7 @@ void XServer::start()
     if (m_pid == 0) {
         ::close(fds[0]);
         execQuietly({"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen",
-                     "0", "640x480x24"});
+                     "0", m_screen});
     }
     ::close(fds[1]);
     pollfd ready{fds[0], POLLIN, 0};

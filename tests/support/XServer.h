@@ -14,7 +14,8 @@ namespace velquist::test {
 class XServer
 {
   public:
-    XServer();
+    // `screen` as Xvfb takes it: width x height x depth.
+    explicit XServer(std::string screen = "640x480x24");
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
@@ -49,6 +50,7 @@ class XServer
     void start();
     void stop();
 
+    const std::string m_screen;
     pid_t m_pid = -1;
     pid_t m_windowManager = -1;
     std::string m_display;

@@ -100,6 +100,7 @@ void LinuxWindowSystem::startWatching()
     }
     xcb_connection_t* c = m_watch->get();
     m_activeAtom = m_watch->atom("_NET_ACTIVE_WINDOW");
+    m_stackingAtom = m_watch->atom("_NET_CLIENT_LIST_STACKING");
     const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     for (const xcb_window_t root : m_watch->roots())
         xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &events);
@@ -114,10 +115,13 @@ void LinuxWindowSystem::readWatchEvents()
     if (!m_watch)
         return;
     bool changed = false;
+    bool restacked = false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_watch->get())) {
-        if ((event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY &&
-            reinterpret_cast<xcb_property_notify_event_t*>(event)->atom == m_activeAtom)
-            changed = true;
+        if ((event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
+            const auto atom = reinterpret_cast<xcb_property_notify_event_t*>(event)->atom;
+            changed = changed || atom == m_activeAtom;
+            restacked = restacked || atom == m_stackingAtom;
+        }
         std::free(event);
     }
     if (!m_watch->isConnected()) {
@@ -127,6 +131,8 @@ void LinuxWindowSystem::readWatchEvents()
     }
     if (changed)
         Q_EMIT activeWindowChanged();
+    if (restacked)
+        Q_EMIT stackingChanged();
 }
 
 bool LinuxWindowSystem::canListWindows() const
@@ -191,14 +197,10 @@ std::optional<WindowInfo> LinuxWindowSystem::window(WindowId id) const
     return described.empty() ? std::nullopt : std::optional(std::move(described.front()));
 }
 
-std::vector<WindowInfo> LinuxWindowSystem::windowsOf(pid_t pid) const
+std::vector<std::uint32_t> LinuxWindowSystem::stackedWindows() const
 {
-    std::lock_guard lock(m_mutex);
-    if (pid <= 0 || !m_queries->ensure())
-        return {};
     XcbConnection& x = *m_queries;
     xcb_connection_t* c = x.get();
-
     // Bottom to top, as the window manager stacks them; without one, the root's mapped children.
     std::vector<std::uint32_t> candidates;
     for (const xcb_window_t root : x.roots()) {
@@ -230,20 +232,56 @@ std::vector<WindowInfo> LinuxWindowSystem::windowsOf(pid_t pid) const
                 candidates.push_back(children[i]);
         }
     }
+    return candidates;
+}
 
+std::vector<std::uint32_t> LinuxWindowSystem::ordinary(const std::vector<std::uint32_t>& windows) const
+{
+    XcbConnection& x = *m_queries;
+    const xcb_atom_t dock = x.atom("_NET_WM_WINDOW_TYPE_DOCK");
+    const xcb_atom_t desktop = x.atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    return keep(x, windows, x.atom("_NET_WM_WINDOW_TYPE"), 64,
+                [dock, desktop](const std::vector<std::uint32_t>& types) {
+                    return std::none_of(types.begin(), types.end(),
+                                        [&](auto t) { return t == dock || t == desktop; });
+                });
+}
+
+std::vector<WindowInfo> LinuxWindowSystem::windowsOf(pid_t pid) const
+{
+    std::lock_guard lock(m_mutex);
+    if (pid <= 0 || !m_queries->ensure())
+        return {};
+    XcbConnection& x = *m_queries;
     auto owned =
-        keep(x, candidates, x.atom("_NET_WM_PID"), 4, [pid](const std::vector<std::uint32_t>& owner) {
+        keep(x, stackedWindows(), x.atom("_NET_WM_PID"), 4, [pid](const std::vector<std::uint32_t>& owner) {
             return !owner.empty() && owner[0] == static_cast<std::uint32_t>(pid);
         });
     std::reverse(owned.begin(), owned.end());
-    const xcb_atom_t dock = x.atom("_NET_WM_WINDOW_TYPE_DOCK");
-    const xcb_atom_t desktop = x.atom("_NET_WM_WINDOW_TYPE_DESKTOP");
-    const auto ordinary = keep(x, owned, x.atom("_NET_WM_WINDOW_TYPE"), 64,
-                               [dock, desktop](const std::vector<std::uint32_t>& types) {
-                                   return std::none_of(types.begin(), types.end(),
-                                                       [&](auto t) { return t == dock || t == desktop; });
-                               });
-    return describe(ordinary);
+    return describe(ordinary(owned));
+}
+
+std::vector<WindowInfo> LinuxWindowSystem::shownWindows() const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_queries->ensure())
+        return {};
+    XcbConnection& x = *m_queries;
+    const xcb_atom_t hidden = x.atom("_NET_WM_STATE_HIDDEN");
+    auto shown = keep(x, stackedWindows(), x.atom("_NET_WM_STATE"), 256,
+                      [hidden](const std::vector<std::uint32_t>& state) {
+                          return std::find(state.begin(), state.end(), hidden) == state.end();
+                      });
+    std::reverse(shown.begin(), shown.end());
+    auto described = describe(ordinary(shown));
+    const auto current =
+        XcbConnection::values32(x.take(x.ask(x.roots().front(), x.atom("_NET_CURRENT_DESKTOP"), 4)));
+    if (!current.empty()) {
+        std::erase_if(described, [&](const WindowInfo& window) {
+            return window.desktop && *window.desktop != allDesktops && *window.desktop != current[0];
+        });
+    }
+    return described;
 }
 
 std::vector<WindowInfo> LinuxWindowSystem::describe(const std::vector<std::uint32_t>& windows) const

@@ -14,7 +14,7 @@ class XcbConnection;
 
 // Windows of an X desktop read over xcb with the window manager's EWMH properties: the client list
 // (or, with no window manager, the root's mapped children), _NET_WM_PID, _NET_WM_NAME,
-// _NET_WM_DESKTOP, _NET_WM_STATE and _NET_ACTIVE_WINDOW, whose changes are watched on a
+// _NET_WM_DESKTOP, _NET_WM_STATE and _NET_ACTIVE_WINDOW, whose changes (and the stacking's) are watched on a
 // connection of their own. Queries share one connection under a lock, so any thread may ask.
 class LinuxWindowSystem final : public WindowSystem
 {
@@ -35,11 +35,15 @@ class LinuxWindowSystem final : public WindowSystem
     std::optional<WindowInfo> activeWindow() const override;
     std::vector<WindowInfo> windowsOf(pid_t pid) const override;
     std::optional<WindowInfo> window(WindowId id) const override;
+    std::vector<WindowInfo> shownWindows() const override;
     bool activate(WindowId id) override;
 
   private:
     bool hasWindowManager() const;
     std::optional<WindowId> activeWindowId() const;
+    // Callers hold the lock.
+    std::vector<std::uint32_t> stackedWindows() const;
+    std::vector<std::uint32_t> ordinary(const std::vector<std::uint32_t>& windows) const;
     std::vector<WindowInfo> describe(const std::vector<std::uint32_t>& windows) const;
     void startWatching();
     void readWatchEvents();
@@ -50,6 +54,7 @@ class LinuxWindowSystem final : public WindowSystem
     std::unique_ptr<XcbConnection> m_watch;
     QSocketNotifier* m_watchNotifier = nullptr;
     std::uint32_t m_activeAtom = 0;
+    std::uint32_t m_stackingAtom = 0;
 };
 
 } // namespace velquist

@@ -1,0 +1,227 @@
+#include "Characters/IntroCardPanel.h"
+#include "Characters/IntroCardView.h"
+#include "Characters/IntroStyle.h"
+
+#include "support/ManualScheduler.h"
+#include "support/WaitUntil.h"
+
+#include <QKeyEvent>
+#include <QPointer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace velquist;
+using Step = IntroStep;
+
+namespace {
+
+class IntroCardTest : public ::testing::Test
+{
+  protected:
+    IntroCardCallbacks record()
+    {
+        return {[this] { pressed.push_back("primary"); }, [this] { pressed.push_back("secondary"); },
+                [this] { pressed.push_back("back"); }, [this] { pressed.push_back("skip"); }};
+    }
+    IntroStepContent content(Step step) { return IntroStepTexts::content(step, {{"Codex", true}}); }
+
+    test::ManualScheduler time;
+    ViewTicker ticker{time, time};
+    std::vector<std::string> pressed;
+};
+
+} // namespace
+
+TEST_F(IntroCardTest, ButtonsAndKeysOfEachStep)
+{
+    struct Case
+    {
+        Step step;
+        QStringList buttons;
+        std::vector<std::string> keys; // Return, Escape, left arrow
+    };
+    const Case cases[] = {
+        {Step::welcome, {"Skip tour", "Sure, let's go"}, {"primary", "skip"}},
+        {Step::working, {"Back", "Skip tour", "Got it"}, {"primary", "skip", "back"}},
+        {Step::jump, {"Back", "Skip tour", "Not now", "Turn it on"}, {"primary", "skip", "back"}},
+        {Step::ready, {"Back", "Let me at it"}, {"primary", "back"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.buttons.join(", ").toStdString());
+        IntroCardView view(ticker, time, content(c.step), record());
+        EXPECT_EQ(view.buttonTitles(), c.buttons);
+        EXPECT_EQ(view.width(), IntroCardView::kWidth);
+        pressed.clear();
+        for (int key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Left})
+            QTest::keyClick(&view, Qt::Key(key));
+        EXPECT_EQ(pressed, c.keys);
+        pressed.clear();
+        for (const QString& title : c.buttons)
+            EXPECT_TRUE(view.clickButton(title));
+        EXPECT_EQ(pressed.size(), std::size_t(c.buttons.size()));
+    }
+}
+
+TEST_F(IntroCardTest, HeightFollowsTheContent)
+{
+    IntroCardView view(ticker, time, content(Step::welcome), record());
+    const int welcome = view.height();
+    EXPECT_GE(welcome, 30 + 2 + 104 + 26 + 30) << "at least the cat and the buttons";
+    view.setContent(content(Step::jump));
+    EXPECT_GT(view.height(), welcome + 100) << "three paragraphs and the guide";
+    EXPECT_EQ(view.sizeHint().height(), view.height());
+}
+
+TEST_F(IntroCardTest, ProgressBarsLightUpToTheStep)
+{
+    IntroStepContent four = content(Step::local);
+    ASSERT_EQ(four.index, 4);
+    IntroCardView view(ticker, time, four, record());
+    const QImage picture = view.grab().toImage();
+    const qreal dpr = picture.devicePixelRatio();
+    const auto barColour = [&](int i) {
+        return picture.pixelColor(int((34 + i * 31 + 13) * dpr), int(31 * dpr));
+    };
+    EXPECT_EQ(barColour(0).rgb(), IntroStyle::dawn()[0].rgb());
+    EXPECT_EQ(barColour(3).rgb(), IntroStyle::dawn()[3].rgb());
+    EXPECT_EQ(barColour(4).rgb(), IntroStyle::dawn()[3].rgb());
+    for (int dim : {5, 6}) {
+        EXPECT_LT(barColour(dim).lightness(), 90) << "bar " << dim << " is spent";
+        EXPECT_NE(barColour(dim).rgb(), IntroStyle::dawn()[3].rgb());
+    }
+}
+
+TEST(IntroCardPlacement, PlacedOnItsScreen)
+{
+    struct Case
+    {
+        const char* what;
+        QRect screen;
+        QSize card;
+        bool rising;
+        std::optional<QPoint> parked;
+        QRect frame;
+    };
+    const Case cases[] = {
+        {"resting", QRect(0, 0, 1440, 900), QSize(620, 300), false, {}, QRect(410, 414, 620, 300)},
+        {"rising sits 14 lower",
+         QRect(0, 0, 1440, 900),
+         QSize(620, 300),
+         true,
+         {},
+         QRect(410, 428, 620, 300)},
+        {"tall card lifted above the bottom",
+         QRect(0, 0, 1440, 900),
+         QSize(620, 600),
+         false,
+         {},
+         QRect(410, 276, 620, 600)},
+        {"second screen",
+         QRect(1440, -200, 1920, 1080),
+         QSize(620, 300),
+         false,
+         {},
+         QRect(2090, 297, 620, 300)},
+        {"parked keeps its corner", QRect(0, 0, 1440, 900), QSize(620, 500), false, QPoint(32, 700),
+         QRect(32, 700, 620, 500)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IntroCardPanel::placedFrame(c.screen, c.card, c.rising, c.parked), c.frame) << c.what;
+}
+
+class IntroCardPanelTest : public IntroCardTest
+{
+  protected:
+    std::unique_ptr<IntroCardPanel> make(bool reduceMotion = true)
+    {
+        return std::make_unique<IntroCardPanel>(screen, content(Step::welcome), record(),
+                                                IntroCardPanel::Services{ticker, time, reduceMotion, false});
+    }
+    QRect screen{100, 50, 1600, 1000};
+};
+
+TEST_F(IntroCardPanelTest, KeepsItsTopEdgeAndItsShadowInsideTheWindow)
+{
+    auto panel = make();
+    const QRect first = panel->cardGeometry();
+    EXPECT_EQ(first, panel->frame(false));
+    EXPECT_EQ(panel->window()->geometry(), first.marginsAdded(IntroCardPanel::kShadowMargins));
+    panel->refresh(content(Step::jump));
+    const QRect second = panel->cardGeometry();
+    EXPECT_EQ(second.top(), first.top());
+    EXPECT_GT(second.height(), first.height());
+    EXPECT_EQ(panel->window()->geometry(), second.marginsAdded(IntroCardPanel::kShadowMargins));
+    // The shadow fades out before the window's edge.
+    const QImage shadow = IntroCardPanel::shadowImage(second.size());
+    EXPECT_EQ(qAlpha(shadow.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(shadow.pixel(shadow.width() - 1, shadow.height() - 1)), 0);
+    EXPECT_GT(qAlpha(shadow.pixel(shadow.width() / 2, shadow.height() / 2)), 100);
+}
+
+TEST_F(IntroCardPanelTest, StepsAsideOnceAndOnlySideways)
+{
+    auto panel = make();
+    const QRect before = panel->cardGeometry();
+    panel->stepAside();
+    EXPECT_TRUE(panel->isParked());
+    EXPECT_EQ(panel->cardGeometry(), QRect(QPoint(screen.left() + 32, before.top()), before.size()));
+    panel->refresh(content(Step::ready));
+    EXPECT_EQ(panel->cardGeometry().topLeft(), QPoint(screen.left() + 32, before.top()));
+}
+
+TEST_F(IntroCardPanelTest, TheUsersDragParksItAndLaterStepsKeepItThere)
+{
+    auto panel = make();
+    QWidget* window = panel->window();
+    const QPoint grab = panel->cardGeometry().topLeft() + QPoint(200, 40) - window->pos();
+    QTest::mousePress(window, Qt::LeftButton, {}, grab);
+    QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(-150, 120)),
+                     QPointF(window->mapToGlobal(grab + QPoint(-150, 120))), Qt::NoButton, Qt::LeftButton,
+                     {});
+    QApplication::sendEvent(window, &move);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, grab + QPoint(-150, 120));
+    ASSERT_TRUE(panel->isParked());
+    const QPoint dropped = panel->cardGeometry().topLeft();
+    panel->refresh(content(Step::jump));
+    EXPECT_EQ(panel->cardGeometry().topLeft(), dropped);
+    panel->stepAside();
+    EXPECT_EQ(panel->cardGeometry().topLeft(), dropped) << "already parked";
+}
+
+TEST_F(IntroCardPanelTest, AStepChangeDuringTheRiseDoesNotParkIt)
+{
+    auto panel = make(false);
+    EXPECT_TRUE(panel->isAnimating());
+    panel->refresh(content(Step::working));
+    EXPECT_FALSE(panel->isParked());
+    ASSERT_TRUE(test::waitUntil([&] { return !panel->isAnimating(); }));
+    EXPECT_EQ(panel->cardGeometry(), panel->frame(false));
+    EXPECT_DOUBLE_EQ(panel->window()->windowOpacity(), 1.0);
+    EXPECT_FALSE(panel->isParked());
+}
+
+TEST_F(IntroCardPanelTest, ClosingFadesOutEvenWhenTheCardIsDroppedAtOnce)
+{
+    auto panel = make(false);
+    QPointer<QWidget> window = panel->window();
+    panel->close();
+    panel.reset();
+    ASSERT_FALSE(window.isNull()) << "still fading";
+    EXPECT_TRUE(test::waitUntil([&] { return window.isNull(); }));
+}
+
+TEST_F(IntroCardPanelTest, TheFadingCardOutlivesTheClocksItWasGiven)
+{
+    QPointer<QWidget> window;
+    {
+        test::ManualScheduler shortLived;
+        ViewTicker ticker(shortLived, shortLived);
+        auto panel =
+            std::make_unique<IntroCardPanel>(screen, content(Step::working), record(),
+                                             IntroCardPanel::Services{ticker, shortLived, false, false});
+        window = panel->window();
+        panel.reset(); // closes with a fade
+    }
+    ASSERT_FALSE(window.isNull());
+    EXPECT_TRUE(test::waitUntil([&] { return window.isNull(); }));
+}
