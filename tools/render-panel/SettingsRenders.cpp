@@ -57,6 +57,7 @@ class ReachableWindows final : public WindowSystem
     std::optional<WindowInfo> activeWindow() const override { return std::nullopt; }
     std::vector<WindowInfo> windowsOf(pid_t) const override { return {}; }
     std::optional<WindowInfo> window(WindowId) const override { return std::nullopt; }
+    std::vector<WindowInfo> shownWindows() const override { return {}; }
     bool activate(WindowId) override { return false; }
 };
 
