@@ -8,6 +8,8 @@
 #include "Adapters/OpenCodeAdapter.h"
 #include "Adapters/UnservedSessionSweep.h"
 #include "App/AppSettings.h"
+#include "App/GeneralSettingsTab.h"
+#include "App/IntegrationSettingsTab.h"
 #include "App/SettingsWindow.h"
 #include "Attention/GlanceWatcher.h"
 #include "Characters/CharacterLayer.h"
@@ -377,6 +379,14 @@ SettingsWindow& AppDelegate::settingsWindow()
     });
     m_settingsWindow->setPageFactory(
         SettingsTab::filters, [this] { return new FilterSettingsTab(m_launched ? &m_store : nullptr); });
+    m_settingsWindow->setPageFactory(SettingsTab::general, [this] {
+        return new GeneralSettingsTab({m_services.defaults, m_services.loginItem, m_services.screens,
+                                       m_characters.packs(), [this] { m_uninstaller.removeEverything(); }});
+    });
+    m_settingsWindow->setPageFactory(SettingsTab::integrations, [this] {
+        return new IntegrationSettingsTab({m_services.defaults, m_services.paths, m_services.windows,
+                                           m_launched ? &m_jumpRules : nullptr, m_services.scheduler});
+    });
     if (m_statusItem)
         m_statusItem->attachMenu(*m_settingsWindow);
     return *m_settingsWindow;
@@ -396,7 +406,9 @@ void AppDelegate::startStatusItem()
     services.privacy = &m_privacy;
     services.coordinator = m_coordinator.get();
     services.windowAccess = [this] { return m_services.windows.canActivateWindows(); };
-    services.claudeTarget = [this] { return HookInstaller::claudeTarget(m_services.defaults); };
+    services.claudeTarget = [this] {
+        return HookInstaller::claudeTarget(m_services.paths, m_services.defaults);
+    };
     services.openSettings = [this] { openSettings(); };
     services.quit = m_services.quit;
     services.version = QCoreApplication::applicationVersion();

@@ -22,11 +22,6 @@ namespace {
 constexpr const char* kAllDisplays = "allDisplays";
 constexpr const char* kLastClicked = "lastClicked";
 
-ScreenDescription describe(const ScreenInfo& screen)
-{
-    return {screen.connector, screen.manufacturer, screen.model, screen.serialNumber, screen.geometry};
-}
-
 } // namespace
 
 DisplaySettingsSection::DisplaySettingsSection(UserDefaults& defaults, const ScreenProvider& screens,
@@ -69,7 +64,7 @@ DisplaySettingsSection::screenOptions(const std::vector<ScreenInfo>& screens,
 {
     std::vector<ScreenOption> options;
     for (const ScreenInfo& screen : screens) {
-        const auto id = DisplayIdentity::id(describe(screen));
+        const auto id = DisplayIdentity::id(ScreenDescription::from(screen));
         if (!id)
             continue;
         options.push_back(

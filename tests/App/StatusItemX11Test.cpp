@@ -108,7 +108,8 @@ std::optional<AppWindow> waitForWindow(const test::XServer& x,
 
 bool isMenu(const AppWindow& window)
 {
-    return window.overrideRedirect && window.frame.height() > 100;
+    // The panel also bypasses the window manager; it hangs from the very top of the screen.
+    return window.overrideRedirect && window.frame.height() > 100 && window.frame.top() > 0;
 }
 
 bool isSettings(const AppWindow& window)

@@ -24,7 +24,7 @@ class FilterSettingsTabTest : public ::testing::Test
 {
   protected:
     FilterSettingsTabTest()
-        : silence(folder.path() / "silence-rules.json"),
+        : silence(folder.path() / "silence-rules.json", folder.path() / "home"),
           store(clock, clock, folder.path() / "sessions.json", &silence)
     {
     }
@@ -134,7 +134,7 @@ TEST_F(FilterSettingsTabTest, AddFilterMakesOneBlankRowUntilThatRowIsChanged)
 
 TEST_F(FilterSettingsTabTest, TypingCountsAndHidesWhileTheUserTypes)
 {
-    const std::string home = AppPaths::home().string();
+    const std::string home = (folder.path() / "home").string();
     addSession("a", home + "/scratch/one");
     addSession("b", home + "/scratch/two");
     addSession("c", home + "/work");

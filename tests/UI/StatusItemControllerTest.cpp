@@ -46,7 +46,7 @@ class StatusItemControllerTest : public ::testing::Test
   protected:
     StatusItemControllerTest()
     {
-        target = HookInstaller::claudeTarget(world.defaults);
+        target = HookInstaller::claudeTarget(HomePaths(world.folder.path()), world.defaults);
         target.configURL = world.folder.path() / "claude" / "settings.json";
         target.backupURL = world.folder.path() / "claude" / "settings.json.velquist.bak";
     }
