@@ -171,19 +171,29 @@ TEST_F(OpenCodeIntegrationTest, DroppedStreamReconnectsWithoutDuplicatingSession
 
     server.dropStreams();
     const OpenCodeEventStream* original = adapter->stream(base(), OpenCodeApi::original);
+    const OpenCodeEventStream* v2 = adapter->stream(base(), OpenCodeApi::v2);
     ASSERT_TRUE(original);
-    ASSERT_TRUE(waitUntil([&] { return !original->isReading(); }));
+    ASSERT_TRUE(v2);
+    // Both streams must have seen the cut before the clock moves, or a late one waits for a retry
+    // time that has already gone by.
+    ASSERT_TRUE(waitUntil([&] { return !original->isReading() && !v2->isReading(); }));
     settle();
     EXPECT_EQ(server.streamRequests(kOriginal), 1);
     clock.advance(OpenCodeEventStream::kFirstRetryDelay);
-    ASSERT_TRUE(
-        waitUntil([&] { return server.openStreams(kOriginal) == 1 && server.openStreams(kV2) == 1; }));
-    EXPECT_EQ(server.streamRequests(kOriginal), 2);
+    ASSERT_TRUE(waitUntil([&] {
+        return server.streamRequests(kOriginal) == 2 && server.streamRequests(kV2) == 2 &&
+               server.openStreams(kOriginal) == 1 && server.openStreams(kV2) == 1;
+    }));
+    ASSERT_TRUE(waitUntil([&] { return original->isReading() && v2->isReading(); }));
 
     server.send(kOriginal, created("ses_T", "properties"));
     server.send(kV2, created("ses_T", "data"));
-    server.send(kV2, R"({"type":"session.updated","data":{"info":{"id":"ses_T","directory":"/moved"}}})");
-    ASSERT_TRUE(waitUntil([&] { return session("opencode:ses_T").cwd == "/moved"; }));
+    // The two streams are two connections: the original's "created", with the old folder, may be
+    // read after the move sent on the other one, so the move is sent until it shows.
+    ASSERT_TRUE(waitUntil([&] {
+        server.send(kV2, R"({"type":"session.updated","data":{"info":{"id":"ses_T","directory":"/moved"}}})");
+        return waitUntil([&] { return session("opencode:ses_T").cwd == "/moved"; }, 500ms);
+    }));
     EXPECT_EQ(store.sessions().size(), 1u);
     EXPECT_TRUE(waitsForUser("opencode:ses_T"));
     EXPECT_TRUE(adapter->holdsRequest("opencode:ses_T"));
