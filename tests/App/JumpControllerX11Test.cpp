@@ -43,11 +43,18 @@ TEST(JumpControllerX11Test, RaisesTheTerminalWindowOfTheSessionsProcess)
         ~WorkersDone() { QThreadPool::globalInstance()->waitForDone(); }
     } workersDone;
 
+    // The window manager focuses each new window on its own time: each terminal is waited for until it
+    // is the active one, so no late focus of a new window undoes a jump below.
+    const auto activeIs = [&windows](pid_t pid) {
+        const auto active = windows.activeWindow();
+        return active && active->pid == pid;
+    };
     const test::ChildProcess first({"/usr/bin/xterm", "-T", "first", "-e", "sleep", "120"}, x.display());
+    ASSERT_TRUE(
+        test::waitUntil([&] { return windows.windowsOf(first.pid()).size() == 1 && activeIs(first.pid()); }));
     const test::ChildProcess second({"/usr/bin/xterm", "-T", "second", "-e", "sleep", "120"}, x.display());
-    ASSERT_TRUE(test::waitUntil([&] {
-        return windows.windowsOf(first.pid()).size() == 1 && windows.windowsOf(second.pid()).size() == 1;
-    }));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return windows.windowsOf(second.pid()).size() == 1 && activeIs(second.pid()); }));
 
     for (const test::ChildProcess* target : {&first, &second, &first}) {
         Session session;
@@ -59,10 +66,7 @@ TEST(JumpControllerX11Test, RaisesTheTerminalWindowOfTheSessionsProcess)
         ASSERT_TRUE(test::waitUntil([&result] { return result.has_value(); }));
         EXPECT_EQ(result, true);
         // The window manager applies the activation request on its own time.
-        EXPECT_TRUE(test::waitUntil([&] {
-            const auto active = windows.activeWindow();
-            return active && active->pid == target->pid();
-        })) << "window of pid "
-            << target->pid() << " never became active";
+        EXPECT_TRUE(test::waitUntil([&] { return activeIs(target->pid()); }))
+            << "window of pid " << target->pid() << " never became active";
     }
 }
