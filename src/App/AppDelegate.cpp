@@ -11,6 +11,7 @@
 #include "App/GeneralSettingsTab.h"
 #include "App/IntegrationSettingsTab.h"
 #include "App/SettingsWindow.h"
+#include "App/UsageSettingsTab.h"
 #include "Attention/GlanceWatcher.h"
 #include "Characters/CharacterLayer.h"
 #include "Characters/VelquistMark.h"
@@ -379,6 +380,9 @@ SettingsWindow& AppDelegate::settingsWindow()
     });
     m_settingsWindow->setPageFactory(
         SettingsTab::filters, [this] { return new FilterSettingsTab(m_launched ? &m_store : nullptr); });
+    m_settingsWindow->setPageFactory(SettingsTab::usage, [this] {
+        return new UsageSettingsTab(m_launched ? m_usage.get() : nullptr, m_services.clock);
+    });
     m_settingsWindow->setPageFactory(SettingsTab::general, [this] {
         return new GeneralSettingsTab({m_services.defaults, m_services.loginItem, m_services.screens,
                                        m_characters.packs(), [this] { m_uninstaller.removeEverything(); }});

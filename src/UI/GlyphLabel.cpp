@@ -31,7 +31,14 @@ int GlyphLabel::glyphSide() const
 
 QSize GlyphLabel::sizeHint() const
 {
+    if (wordWrap())
+        return QLabel::sizeHint();
     return {glyphSide() + kGap + fontMetrics().horizontalAdvance(text()) + 1, fontMetrics().height()};
+}
+
+QSize GlyphLabel::minimumSizeHint() const
+{
+    return wordWrap() ? QLabel::minimumSizeHint() : sizeHint();
 }
 
 void GlyphLabel::changeEvent(QEvent* event)
@@ -48,7 +55,10 @@ void GlyphLabel::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const int side = glyphSide();
-    Glyph::paint(painter, QRectF(0, (height() - side) / 2.0, side, side), m_glyph, m_colour);
+    // Beside the first line of wrapped text, which starts at the top; else centred.
+    const double top =
+        wordWrap() ? contentsRect().top() + (fontMetrics().height() - side) / 2.0 : (height() - side) / 2.0;
+    Glyph::paint(painter, QRectF(0, top, side, side), m_glyph, m_colour);
 }
 
 } // namespace velquist

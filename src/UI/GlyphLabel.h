@@ -13,8 +13,9 @@ class GlyphLabel final : public QLabel
     GlyphLabel(const QString& glyph, const QColor& glyphColour, const QString& text,
                QWidget* parent = nullptr);
 
+    // One line wide; a wrapping label takes QLabel's wrapped sizes instead.
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
+    QSize minimumSizeHint() const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -40,13 +40,7 @@ void SettingsForm::addWidget(QWidget* widget)
 
 QLabel* SettingsForm::addLine(const QString& text)
 {
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setFont(SettingsStyle::bodyFont());
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, SettingsStyle::secondaryText());
-    label->setPalette(palette);
+    QLabel* label = SettingsSection::secondaryLabel(text);
     addWidget(label);
     return label;
 }

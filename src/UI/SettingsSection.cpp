@@ -148,13 +148,7 @@ QLabel* SettingsSection::addNote(const QString& text)
 
 QLabel* SettingsSection::addText(const QString& text)
 {
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setFont(SettingsStyle::bodyFont());
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, SettingsStyle::secondaryText());
-    label->setPalette(palette);
+    QLabel* label = secondaryLabel(text);
     addRow(label);
     return label;
 }
@@ -166,12 +160,12 @@ QString SettingsSection::header() const
 
 namespace {
 
-// `label` as an explanation: wrapped, in the callout font and the secondary colour.
-template <typename Label> Label* asCallout(Label* label)
+// `label` as plain, wrapped text in `font` and the secondary colour.
+template <typename Label> Label* asSecondary(Label* label, const QFont& font)
 {
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
-    label->setFont(SettingsStyle::calloutFont());
+    label->setFont(font);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, SettingsStyle::secondaryText());
     label->setPalette(palette);
@@ -180,14 +174,22 @@ template <typename Label> Label* asCallout(Label* label)
 
 } // namespace
 
+QLabel* SettingsSection::secondaryLabel(const QString& text, QWidget* parent)
+{
+    return asSecondary(new QLabel(text, parent), SettingsStyle::bodyFont());
+}
+
 QLabel* SettingsSection::calloutLabel(const QString& text, QWidget* parent)
 {
-    return asCallout(new QLabel(text, parent));
+    return asSecondary(new QLabel(text, parent), SettingsStyle::calloutFont());
 }
 
 GlyphLabel* SettingsSection::calloutGlyphLabel(const QString& glyph, const QString& text, QWidget* parent)
 {
-    return asCallout(new GlyphLabel(glyph, SettingsStyle::secondaryText(), text, parent));
+    auto* label = asSecondary(new GlyphLabel(glyph, SettingsStyle::secondaryText(), text, parent),
+                              SettingsStyle::calloutFont());
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
 }
 
 } // namespace velquist

@@ -43,6 +43,8 @@ class SettingsSection : public QWidget
     // The header's text ("" when it has none or a widget instead).
     QString header() const;
 
+    // A label in the body font and secondary colour, plain text, wrapped.
+    static QLabel* secondaryLabel(const QString& text, QWidget* parent = nullptr);
     // A label in the callout font and secondary colour, plain text, wrapped.
     static QLabel* calloutLabel(const QString& text, QWidget* parent = nullptr);
     // The same led by a glyph in the secondary colour (a status line under a switch).

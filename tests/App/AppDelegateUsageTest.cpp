@@ -1,10 +1,13 @@
 #include "App/AppDelegate.h"
+#include "App/SettingsWindow.h"
+#include "App/UsageSettingsTab.h"
 #include "Core/AttentionCoordinator.h"
 #include "Core/CommandLookup.h"
 #include "Usage/UsageStore.h"
 #include "support/DelegateWorld.h"
 #include "support/RecordingProcessRunner.h"
 #include "support/WaitUntil.h"
+#include "support/WidgetFinder.h"
 
 #include <gtest/gtest.h>
 
@@ -64,5 +67,24 @@ TEST(AppDelegateWithoutProcessesTest, HasNoUsageStore)
     AppDelegate delegate(world.services());
     EXPECT_EQ(delegate.usage(), nullptr);
     delegate.applicationDidFinishLaunching({"velquist"});
+    delegate.applicationWillTerminate();
+}
+
+TEST_F(AppDelegateUsageTest, TheUsageTabEditsTheStoreOnceStartedUp)
+{
+    SettingsWindow& window = delegate.settingsWindow();
+    window.setSelection(SettingsTab::usage);
+    EXPECT_NE(test::findNamed<QLabel>(
+                  *window.page(), QStringLiteral("Usage is available once the app has finished launching.")),
+              nullptr);
+
+    delegate.applicationDidFinishLaunching({"velquist"});
+    window.setSelection(SettingsTab::usage);
+    ASSERT_NE(dynamic_cast<UsageSettingsTab*>(window.page()), nullptr);
+    ASSERT_TRUE(test::waitUntil([&] { return delegate.usage()->error().has_value(); }));
+    EXPECT_NE(
+        test::findNamed<QLabel>(
+            *window.page(), UsageSettingsTab::message(UsageError::notAuthenticated(), UsageProvider::claude)),
+        nullptr);
     delegate.applicationWillTerminate();
 }

@@ -131,9 +131,6 @@ const RenderRegistration window("settings", [](const RenderContext&, RenderSink&
     rules.add(JumpRule::make("", "", false));
     settings.setSelection(SettingsTab::integrations);
     sink.widget("integrations-rules", settings, QSize(SettingsWindow::kWidth, 620));
-
-    settings.setSelection(SettingsTab::usage);
-    sink.widget("empty-tab", settings, QSize(SettingsWindow::kWidth, 480));
 });
 
 } // namespace

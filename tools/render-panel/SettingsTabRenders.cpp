@@ -1,11 +1,14 @@
-// The settings window's Sounds, Filters and Privacy tabs and the status menu, each in the states a
+// The settings window's Sounds, Filters, Privacy and Usage tabs and the status menu, each in the states a
 // user meets first and the ones that show the most.
 
 #include "RenderRegistry.h"
 
+#include "App/UsageSettingsTab.h"
 #include "Core/PrivacyGuard.h"
+#include "Core/QtScheduler.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
+#include "Core/SystemClock.h"
 #include "Platform/DisplayMirroring.h"
 #include "Platform/SoundOutput.h"
 #include "Platform/UserDefaults.h"
@@ -16,6 +19,7 @@
 #include "UI/SettingsStyle.h"
 #include "UI/SoundSettingsTab.h"
 #include "UI/StatusItemController.h"
+#include "Usage/UsageStore.h"
 
 namespace velquist::render {
 namespace {
@@ -108,6 +112,57 @@ const RenderRegistration privacy("settings-privacy", [](const RenderContext&, Re
     PrivacyGuard automatic(defaults, mirrored);
     PrivacySettingsTab mirroredTab(&automatic, nullptr);
     show(sink, "mirrored", mirroredTab);
+});
+
+// An account whose reads wait until the render answers them.
+class HeldSource final : public UsageSource
+{
+  public:
+    void fetch(Completion done) override { m_pending = std::move(done); }
+    void answer(UsageResult<QuotaData> outcome)
+    {
+        if (auto done = std::exchange(m_pending, nullptr))
+            done(std::move(outcome));
+    }
+
+  private:
+    Completion m_pending;
+};
+
+const RenderRegistration usage("settings-usage", [](const RenderContext& context, RenderSink& sink) {
+    sink.setBackdrop(SettingsStyle::windowBackground());
+    UsageSettingsTab notice(nullptr, context.clock);
+    show(sink, "not-launched", notice);
+
+    UserDefaults defaults;
+    SystemClock clock;
+    QtScheduler scheduler;
+    HeldSource claude;
+    HeldSource codex;
+    UsageStore store(clock, scheduler, defaults, claude, codex);
+    store.setEnabled(false);
+    UsageSettingsTab tab(&store, context.clock);
+    show(sink, "off", tab);
+
+    store.setEnabled(true);
+    show(sink, "checking", tab);
+
+    QuotaData reading;
+    reading.planName = "Max";
+    reading.windows.push_back({"session", "Session", 43.2, context.clock.now() + std::chrono::minutes(135)});
+    reading.windows.push_back({"weekly", "Week", 79.5, context.clock.now() + std::chrono::hours(53)});
+    reading.windows.push_back({"weekly-opus", "Week (Opus)", 12, std::nullopt});
+    claude.answer(reading);
+    show(sink, "reading", tab);
+
+    store.refresh();
+    claude.answer(UsageError::missingProfileScope());
+    show(sink, "failure", tab);
+
+    store.setProvider(UsageProvider::codex);
+    codex.answer(UsageError::notAuthenticated());
+    show(sink, "codex-signed-out", tab);
+    store.stop();
 });
 
 const RenderRegistration statusMenu("status-menu", [](const RenderContext&, RenderSink& sink) {
