@@ -42,13 +42,7 @@ QWidget* valueLine(const QString& label, const QString& value)
     auto* line = new QWidget;
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* name = new QLabel(label, line);
-    name->setTextFormat(Qt::PlainText);
-    name->setFont(SettingsStyle::bodyFont());
-    QPalette palette = name->palette();
-    palette.setColor(QPalette::WindowText, SettingsStyle::primaryText());
-    name->setPalette(palette);
-    layout->addWidget(name);
+    layout->addWidget(SettingsSection::rowLabel(label, line));
     layout->addStretch(1);
     QLabel* shown = SettingsSection::secondaryLabel(value, line);
     shown->setWordWrap(false);

@@ -115,12 +115,7 @@ QWidget* SettingsSection::addRow(const QString& label, QWidget* control)
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
-    auto* text = new QLabel(label, line);
-    text->setTextFormat(Qt::PlainText);
-    text->setFont(SettingsStyle::bodyFont());
-    QPalette palette = text->palette();
-    palette.setColor(QPalette::WindowText, SettingsStyle::primaryText());
-    text->setPalette(palette);
+    QLabel* text = rowLabel(label, line);
     text->setBuddy(control);
     layout->addWidget(text);
     layout->addStretch(1);
@@ -173,6 +168,17 @@ template <typename Label> Label* asSecondary(Label* label, const QFont& font)
 }
 
 } // namespace
+
+QLabel* SettingsSection::rowLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(SettingsStyle::bodyFont());
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, SettingsStyle::primaryText());
+    label->setPalette(palette);
+    return label;
+}
 
 QLabel* SettingsSection::secondaryLabel(const QString& text, QWidget* parent)
 {

@@ -43,6 +43,8 @@ class SettingsSection : public QWidget
     // The header's text ("" when it has none or a widget instead).
     QString header() const;
 
+    // A row's label: plain text in the body font and the primary colour.
+    static QLabel* rowLabel(const QString& text, QWidget* parent = nullptr);
     // A label in the body font and secondary colour, plain text, wrapped.
     static QLabel* secondaryLabel(const QString& text, QWidget* parent = nullptr);
     // A label in the callout font and secondary colour, plain text, wrapped.
