@@ -2,6 +2,7 @@
 #include "Shared/FileUtil.h"
 #include "Shared/HomePaths.h"
 #include "Shared/Json.h"
+#include "support/AppEnvironment.h"
 #include "support/InstalledHook.h"
 #include "support/WaitUntil.h"
 #include "support/base/TemporaryFolder.h"
@@ -56,10 +57,7 @@ class AppProcess
   public:
     explicit AppProcess(const test::TemporaryFolder& home, QStringList arguments = {}) : m_paths(home.path())
     {
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", QString::fromStdString(home.path().string()));
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        m_process.setProcessEnvironment(environment);
+        m_process.setProcessEnvironment(test::appEnvironment(home.path()));
         m_process.start(QStringLiteral(VELQUIST_APP_PATH), arguments);
     }
     ~AppProcess()

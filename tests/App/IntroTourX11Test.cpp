@@ -1,9 +1,9 @@
+#include "support/AppEnvironment.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
 #include "support/base/TemporaryFolder.h"
 
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -45,15 +45,7 @@ TEST(IntroTourX11Test, ReturnWalksTheTourToItsEndOnTheRealDesktop)
         GTEST_SKIP() << "no Xvfb or openbox";
 
     QProcess app;
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", QString::fromStdString(home.path().string()));
-    environment.insert("DISPLAY", QString::fromStdString(x.display()));
-    environment.insert("QT_QPA_PLATFORM", "xcb");
-    environment.remove("DBUS_SESSION_BUS_ADDRESS");
-    environment.remove("WAYLAND_DISPLAY");
-    // The X platform loads the desktop bus library, which keeps an allocation until exit.
-    environment.insert("ASAN_OPTIONS", "detect_leaks=0");
-    app.setProcessEnvironment(environment);
+    app.setProcessEnvironment(test::appEnvironment(home.path(), x.display()));
     app.start(QStringLiteral(VELQUIST_APP_PATH), {});
     ASSERT_TRUE(app.waitForStarted(10'000));
 

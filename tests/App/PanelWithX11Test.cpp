@@ -3,6 +3,7 @@
 
 #include "Shared/HomePaths.h"
 #include "Shared/Json.h"
+#include "support/AppEnvironment.h"
 #include "support/InstalledHook.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
@@ -140,18 +141,7 @@ class PanelWithX11Test : public ::testing::Test
     }
 
     // The environment of a child: the temporary home, our display; never this process's HOME.
-    QProcessEnvironment childEnvironment() const
-    {
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", QString::fromStdString(home.path().string()));
-        environment.insert("DISPLAY", QString::fromStdString(x.display()));
-        environment.insert("QT_QPA_PLATFORM", "xcb");
-        environment.remove("WAYLAND_DISPLAY");
-        environment.remove("XDG_SESSION_TYPE");
-        // The X platform loads the desktop bus library, which keeps an allocation until exit.
-        environment.insert("ASAN_OPTIONS", "detect_leaks=0");
-        return environment;
-    }
+    QProcessEnvironment childEnvironment() const { return test::appEnvironment(home.path(), x.display()); }
 
     // Starts the application with `settings` as its saved defaults; the introduction counts as
     // played, so the panel shows the sessions alone.

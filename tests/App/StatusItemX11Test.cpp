@@ -1,10 +1,10 @@
+#include "support/AppEnvironment.h"
 #include "support/ChildProcess.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
 #include "support/base/TemporaryFolder.h"
 
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QRect>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -130,13 +130,7 @@ class VelquistOnX
   public:
     VelquistOnX(const test::XServer& x, const std::filesystem::path& home)
     {
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", QString::fromStdString(home.string()));
-        environment.insert("DISPLAY", QString::fromStdString(x.display()));
-        environment.insert("QT_QPA_PLATFORM", "xcb");
-        environment.remove("WAYLAND_DISPLAY");
-        environment.remove("DBUS_SESSION_BUS_ADDRESS");
-        m_process.setProcessEnvironment(environment);
+        m_process.setProcessEnvironment(test::appEnvironment(home, x.display()));
         m_process.start(QStringLiteral(VELQUIST_APP_PATH), {});
     }
     ~VelquistOnX()
