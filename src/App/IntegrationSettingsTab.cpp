@@ -19,14 +19,11 @@ namespace velquist {
 
 namespace {
 
+// A row's state on one line, in the secondary colour.
 QLabel* secondaryLabel(const QString& text)
 {
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(SettingsStyle::bodyFont());
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, SettingsStyle::secondaryText());
-    label->setPalette(palette);
+    QLabel* label = SettingsSection::secondaryLabel(text);
+    label->setWordWrap(false);
     return label;
 }
 

@@ -88,13 +88,7 @@ QComboBox* soundPicker(const SoundSettings& settings, const QString& accessibleN
 
 QLabel* bodyText(const QString& text)
 {
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(SettingsStyle::bodyFont());
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, SettingsStyle::primaryText());
-    label->setPalette(palette);
-    return label;
+    return SettingsSection::rowLabel(text);
 }
 
 QString twoDigits(int value)
