@@ -2,8 +2,11 @@
 
 #include "App/IntroAgentScan.h"
 #include "Platform/MotionPreference.h"
+#include "Platform/PanelShaper.h"
 #include "Platform/UserDefaults.h"
 #include "Platform/WindowSystem.h"
+
+#include <QGuiApplication>
 
 namespace velquist {
 
@@ -12,7 +15,12 @@ Introduction::Introduction(const AppServices& services, SessionStore& store, Sou
       m_cards(
           m_ticker, services.scheduler,
           [&services] { return services.motion && services.motion->reducesMotion(); },
-          [&services] { return services.windows.canActivateWindows(); }),
+          [&services] { return services.windows.canActivateWindows(); },
+          [&services] {
+              // Only an X11 desktop can lack a compositor.
+              return QGuiApplication::platformName() != QLatin1String("xcb") ||
+                     (services.panelShaper && services.panelShaper->drawsTranslucency());
+          }),
       m_director(IntroDirector::Services{
           store, services.defaults, services.clock, services.scheduler, services.screens, &services.pointer,
           &m_cards, [&services] { return IntroAgentScan::find(services.paths, services.defaults); }})

@@ -24,10 +24,12 @@ constexpr qreal kShadowOpacity = 0.55;
 class IntroCardWindow final : public QWidget
 {
   public:
-    explicit IntroCardWindow(IntroCardPanel& panel)
-        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_panel(&panel)
+    IntroCardWindow(IntroCardPanel& panel, bool translucent)
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_panel(&panel),
+          m_translucent(translucent)
     {
-        setAttribute(Qt::WA_TranslucentBackground);
+        if (m_translucent)
+            setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_DeleteOnClose);
         setWindowTitle(QStringLiteral("Velquist Introduction"));
     }
@@ -37,6 +39,8 @@ class IntroCardWindow final : public QWidget
   protected:
     void paintEvent(QPaintEvent*) override
     {
+        if (!m_translucent)
+            return;
         QPainter painter(this);
         const QRect card = rect().marginsRemoved(IntroCardPanel::kShadowMargins);
         if (m_shadowFor != card.size()) {
@@ -46,6 +50,16 @@ class IntroCardWindow final : public QWidget
         // The blurred canvas reaches one blur radius around the card and sits 20 points lower:
         // with these margins that is exactly the window.
         painter.drawImage(QRectF(rect()), m_shadow);
+    }
+
+    void resizeEvent(QResizeEvent*) override
+    {
+        if (m_translucent)
+            return;
+        QPainterPath card;
+        card.addRoundedRect(QRectF(rect().marginsRemoved(IntroCardPanel::kShadowMargins)),
+                            IntroCardView::kRadius, IntroCardView::kRadius);
+        setMask(QRegion(card.toFillPolygon().toPolygon()));
     }
 
     void mousePressEvent(QMouseEvent* event) override
@@ -66,6 +80,7 @@ class IntroCardWindow final : public QWidget
 
   private:
     IntroCardPanel* m_panel;
+    bool m_translucent;
     std::optional<QPoint> m_grab;
     QSize m_shadowFor;
     QImage m_shadow;
@@ -97,7 +112,7 @@ IntroCardPanel::IntroCardPanel(const QRect& screen, const IntroStepContent& cont
                                IntroCardCallbacks callbacks, Services services)
     : m_screen(screen), m_services(services)
 {
-    m_window = new IntroCardWindow(*this);
+    m_window = new IntroCardWindow(*this, m_services.translucent);
     m_view =
         new IntroCardView(m_services.ticker, m_services.scheduler, content, std::move(callbacks), m_window);
     m_view->setAccessibilityGranted(m_services.accessibilityGranted);
@@ -261,9 +276,10 @@ void IntroCardPanel::animate(int ms, const QEasingCurve& curve, std::function<vo
 
 IntroCardPanelFactory::IntroCardPanelFactory(ViewTicker& ticker, Scheduler& scheduler,
                                              std::function<bool()> reduceMotion,
-                                             std::function<bool()> accessibilityGranted)
+                                             std::function<bool()> accessibilityGranted,
+                                             std::function<bool()> translucent)
     : m_ticker(ticker), m_scheduler(scheduler), m_reduceMotion(std::move(reduceMotion)),
-      m_accessibilityGranted(std::move(accessibilityGranted))
+      m_accessibilityGranted(std::move(accessibilityGranted)), m_translucent(std::move(translucent))
 {
 }
 
@@ -271,7 +287,8 @@ std::unique_ptr<IntroCard> IntroCardPanelFactory::create(const QRect& screen, co
                                                          IntroCardCallbacks callbacks)
 {
     IntroCardPanel::Services services{m_ticker, m_scheduler, m_reduceMotion && m_reduceMotion(),
-                                      m_accessibilityGranted && m_accessibilityGranted()};
+                                      m_accessibilityGranted && m_accessibilityGranted(),
+                                      !m_translucent || m_translucent()};
     return std::make_unique<IntroCardPanel>(screen, content, std::move(callbacks), services);
 }
 

@@ -37,6 +37,10 @@ class IntroCardPanel final : public QObject, public IntroCard
         bool reduceMotion = false;
         // Whether the window-control guide shows its switch on.
         bool accessibilityGranted = false;
+        // Whether a compositor draws see-through pixels. Without one such pixels come out black and
+        // are not redrawn when the window is uncovered, so the window is cut to the card's shape
+        // and drawn opaque, without its shadow.
+        bool translucent = true;
     };
 
     // The space around the card for its shadow (44 points of blur, 20 down).
@@ -99,7 +103,7 @@ class IntroCardPanelFactory final : public IntroCardFactory
 {
   public:
     IntroCardPanelFactory(ViewTicker& ticker, Scheduler& scheduler, std::function<bool()> reduceMotion,
-                          std::function<bool()> accessibilityGranted);
+                          std::function<bool()> accessibilityGranted, std::function<bool()> translucent = {});
     std::unique_ptr<IntroCard> create(const QRect& screen, const IntroStepContent& content,
                                       IntroCardCallbacks callbacks) override;
 
@@ -108,6 +112,7 @@ class IntroCardPanelFactory final : public IntroCardFactory
     Scheduler& m_scheduler;
     std::function<bool()> m_reduceMotion;
     std::function<bool()> m_accessibilityGranted;
+    std::function<bool()> m_translucent;
 };
 
 } // namespace velquist

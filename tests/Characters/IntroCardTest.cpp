@@ -132,10 +132,11 @@ TEST(IntroCardPlacement, PlacedOnItsScreen)
 class IntroCardPanelTest : public IntroCardTest
 {
   protected:
-    std::unique_ptr<IntroCardPanel> make(bool reduceMotion = true)
+    std::unique_ptr<IntroCardPanel> make(bool reduceMotion = true, bool translucent = true)
     {
-        return std::make_unique<IntroCardPanel>(screen, content(Step::welcome), record(),
-                                                IntroCardPanel::Services{ticker, time, reduceMotion, false});
+        return std::make_unique<IntroCardPanel>(
+            screen, content(Step::welcome), record(),
+            IntroCardPanel::Services{ticker, time, reduceMotion, false, translucent});
     }
     QRect screen{100, 50, 1600, 1000};
 };
@@ -156,6 +157,23 @@ TEST_F(IntroCardPanelTest, KeepsItsTopEdgeAndItsShadowInsideTheWindow)
     EXPECT_EQ(qAlpha(shadow.pixel(0, 0)), 0);
     EXPECT_EQ(qAlpha(shadow.pixel(shadow.width() - 1, shadow.height() - 1)), 0);
     EXPECT_GT(qAlpha(shadow.pixel(shadow.width() / 2, shadow.height() / 2)), 100);
+}
+
+TEST_F(IntroCardPanelTest, WithoutACompositorTheWindowIsCutToTheCardAndFollowsItsHeight)
+{
+    auto panel = make(true, false);
+    QWidget* window = panel->window();
+    EXPECT_FALSE(window->testAttribute(Qt::WA_TranslucentBackground));
+    const auto inside = [&](QPoint global) { return window->mask().contains(window->mapFromGlobal(global)); };
+    panel->refresh(content(Step::jump));
+    const QRect card = panel->cardGeometry();
+    EXPECT_TRUE(inside(card.center()));
+    EXPECT_TRUE(inside(QPoint(card.center().x(), card.bottom() - 2)));
+    // The shadow's margins and the rounded corners are cut away.
+    EXPECT_FALSE(inside(card.topLeft() - QPoint(10, 10)));
+    EXPECT_FALSE(inside(QPoint(card.center().x(), card.bottom() + 10)));
+    EXPECT_FALSE(inside(card.topLeft()));
+    EXPECT_TRUE(make()->window()->testAttribute(Qt::WA_TranslucentBackground));
 }
 
 TEST_F(IntroCardPanelTest, StepsAsideOnceAndOnlySideways)
