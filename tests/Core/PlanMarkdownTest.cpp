@@ -1,6 +1,5 @@
 #include "Core/PlanMarkdown.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -96,16 +95,12 @@ TEST(PlanMarkdownTest, BlocksFollowTheLineGrammar)
     }
 }
 
-TEST(PlanMarkdownTest, LargePlansParseQuickly)
+TEST(PlanMarkdownTest, LargePlansParseIntoOneBlockPerStep)
 {
     std::string plan;
     for (int i = 0; i < 2000; ++i)
         plan += "- step " + std::to_string(i) + " with **bold** and `code`\n";
-    const auto start = std::chrono::steady_clock::now();
-    const auto blocks = PlanMarkdown::blocks(plan);
-    EXPECT_EQ(blocks.size(), 2000u);
-    // Generous: this guards against a quadratic walk, not a benchmark.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(PlanMarkdown::blocks(plan).size(), 2000u);
 }
 
 TEST(PlanMarkdownTest, InlineRunsStyleMarkupAndKeepTheRest)
@@ -171,9 +166,7 @@ TEST(PlanMarkdownTest, InlineRunsOfHostileLinesStayBounded)
         }(),
     };
     for (const auto& text : hostile) {
-        const auto start = std::chrono::steady_clock::now();
         const auto runs = PlanMarkdown::inlineRuns(text);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         std::string joined;
         for (const auto& run : runs)
             joined += run.text;

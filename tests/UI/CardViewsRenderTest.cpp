@@ -14,11 +14,10 @@
 #include <gtest/gtest.h>
 
 using namespace velquist;
-using namespace std::chrono;
 
 namespace {
 
-// Texts an agent may send: each view must lay them out quickly and within bounds.
+// Texts an agent may send: each view must lay them out within bounds.
 std::vector<std::string> hostileTexts()
 {
     std::string longLine(4000, 'w');
@@ -39,10 +38,9 @@ std::vector<std::string> hostileTexts()
     };
 }
 
-// Lays `widget` out at a card's width and paints it; returns the time it took.
-milliseconds renderAt(QWidget& widget, int width, QImage* out = nullptr)
+// Lays `widget` out at a card's width and paints it.
+void renderAt(QWidget& widget, int width, QImage* out = nullptr)
 {
-    const auto start = steady_clock::now();
     widget.setAttribute(Qt::WA_DontShowOnScreen);
     widget.show();
     const int height = widget.hasHeightForWidth() ? widget.heightForWidth(width) : widget.sizeHint().height();
@@ -53,11 +51,8 @@ milliseconds renderAt(QWidget& widget, int width, QImage* out = nullptr)
     widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     if (out)
         *out = image;
-    return duration_cast<milliseconds>(steady_clock::now() - start);
 }
 
-// Generous bounds: these guard against a view laying out megabytes, not against a slow machine.
-constexpr milliseconds kRenderBudget{3000};
 constexpr int kWidth = 380;
 
 } // namespace
@@ -66,7 +61,7 @@ TEST(CardViewsRenderTest, DiffViewBoundsHostileHunks)
 {
     for (const std::string& text : hostileTexts()) {
         DiffView view({text, text});
-        EXPECT_LT(renderAt(view, kWidth), kRenderBudget);
+        renderAt(view, kWidth);
         EXPECT_LE(view.shownRows().size(), 2 * DiffView::kMaxLinesPerSide);
         EXPECT_LE(view.height(), 16 * 30);
     }
@@ -80,7 +75,7 @@ TEST(CardViewsRenderTest, SubagentListBoundsHostileRuns)
             runs.push_back(SubagentRun{std::to_string(i), text, text, Clock::WallTime{}});
         SubagentList list;
         list.setSubagents(runs, 40);
-        EXPECT_LT(renderAt(list, kWidth), kRenderBudget);
+        renderAt(list, kWidth);
         EXPECT_EQ(list.rows().size(), 3u);
         EXPECT_EQ(list.tally(), QString::fromUtf8("+497 more \u00b7 40 of 540 done"));
         EXPECT_LE(list.height(), 4 * 30);
@@ -111,7 +106,7 @@ TEST(CardViewsRenderTest, ToolDetailViewBoundsHostileCalls)
         };
         for (const ToolDetail& detail : details) {
             ToolDetailView view(detail, QColor(255, 149, 0), "/tmp");
-            EXPECT_LT(renderAt(view, kWidth), kRenderBudget) << detail.title().substr(0, 20);
+            renderAt(view, kWidth);
             // Wells are capped; at most three diffs of sixteen rows, eight options of a few lines.
             EXPECT_LE(view.height(), 1500) << detail.title().substr(0, 20);
         }
