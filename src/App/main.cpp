@@ -15,6 +15,7 @@
 #include "Platform/Linux/LinuxTrash.h"
 #include "Platform/Linux/LinuxWindowSystem.h"
 #include "Platform/Linux/PortalMotionPreference.h"
+#include "Platform/Linux/QtPlatformChoice.h"
 #include "Platform/Linux/QtScreenProvider.h"
 #include "Platform/Linux/X11FrontmostApplication.h"
 #include "Platform/Linux/XRandrMirroring.h"
@@ -34,6 +35,7 @@
 #include <QThreadPool>
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <memory>
 #include <sys/resource.h>
 #include <system_error>
@@ -64,6 +66,7 @@ int main(int argc, char** argv)
         files.rlim_cur = std::min<rlim_t>(files.rlim_max, 65536);
         ::setrlimit(RLIMIT_NOFILE, &files);
     }
+    QtPlatformChoice::apply();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velquist"));
     QApplication::setApplicationVersion(QStringLiteral(VELQUIST_VERSION));
@@ -106,10 +109,15 @@ int main(int argc, char** argv)
                         : std::make_unique<LinuxWindowSystem>(display);
     LinuxAppRegistry registry(*windowSystem);
     TerminalBinder terminalBinder(registry, &tmux);
-    // Without an X display (or under Wayland) each of these reports itself unavailable.
+    // Under Wayland the panels are X11 windows of XWayland, which reports the pointer while it is
+    // over them: enough for hovering and clicking a panel, though windows of the Wayland session
+    // stay out of reach. Without an X display each of these reports itself unavailable.
+    const char* xDisplay = std::getenv("DISPLAY");
+    const std::string pointerDisplay =
+        QGuiApplication::platformName() == QLatin1String("xcb") && xDisplay ? xDisplay : display;
     const std::unique_ptr<PointerSource> pointer =
-        display.empty() ? std::unique_ptr<PointerSource>(std::make_unique<UnavailablePointerSource>())
-                        : std::make_unique<LinuxPointerSource>(display);
+        pointerDisplay.empty() ? std::unique_ptr<PointerSource>(std::make_unique<UnavailablePointerSource>())
+                               : std::make_unique<LinuxPointerSource>(pointerDisplay);
     QtScreenProvider screens;
     XScreenSaverIdle idle(display, clock);
     DBusScreenLock screenLock(DBusScreenLock::Buses::fromEnvironment());
