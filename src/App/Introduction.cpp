@@ -20,7 +20,8 @@ Introduction::Introduction(const AppServices& services, SessionStore& store, Sou
               // Only an X11 desktop can lack a compositor.
               return QGuiApplication::platformName() != QLatin1String("xcb") ||
                      (services.panelShaper && services.panelShaper->drawsTranslucency());
-          }),
+          },
+          services.panelShaper),
       m_director(IntroDirector::Services{
           store, services.defaults, services.clock, services.scheduler, services.screens, &services.pointer,
           &m_cards, [&services] { return IntroAgentScan::find(services.paths, services.defaults); }})

@@ -1,12 +1,14 @@
 #include "Characters/IntroCardPanel.h"
 
 #include "Characters/IntroCardView.h"
+#include "Platform/PanelShaper.h"
 #include "UI/AlphaBlur.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVariantAnimation>
+#include <QWindow>
 #include <cmath>
 
 namespace velquist {
@@ -24,9 +26,9 @@ constexpr qreal kShadowOpacity = 0.55;
 class IntroCardWindow final : public QWidget
 {
   public:
-    IntroCardWindow(IntroCardPanel& panel, bool translucent)
+    IntroCardWindow(IntroCardPanel& panel, bool translucent, PanelShaper* shaper)
         : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_panel(&panel),
-          m_translucent(translucent)
+          m_translucent(translucent), m_shaper(shaper)
     {
         if (m_translucent)
             setAttribute(Qt::WA_TranslucentBackground);
@@ -50,6 +52,13 @@ class IntroCardWindow final : public QWidget
         // The blurred canvas reaches one blur radius around the card and sits 20 points lower:
         // with these margins that is exactly the window.
         painter.drawImage(QRectF(rect()), m_shadow);
+    }
+
+    void showEvent(QShowEvent* event) override
+    {
+        QWidget::showEvent(event);
+        if (QWindow* window = windowHandle(); !m_translucent && m_shaper && window && window->handle())
+            m_shaper->prepareCutWindow(*window);
     }
 
     void resizeEvent(QResizeEvent*) override
@@ -81,6 +90,7 @@ class IntroCardWindow final : public QWidget
   private:
     IntroCardPanel* m_panel;
     bool m_translucent;
+    PanelShaper* m_shaper;
     std::optional<QPoint> m_grab;
     QSize m_shadowFor;
     QImage m_shadow;
@@ -112,7 +122,7 @@ IntroCardPanel::IntroCardPanel(const QRect& screen, const IntroStepContent& cont
                                IntroCardCallbacks callbacks, Services services)
     : m_screen(screen), m_services(services)
 {
-    m_window = new IntroCardWindow(*this, m_services.translucent);
+    m_window = new IntroCardWindow(*this, m_services.translucent, m_services.shaper);
     m_view =
         new IntroCardView(m_services.ticker, m_services.scheduler, content, std::move(callbacks), m_window);
     m_view->setAccessibilityGranted(m_services.accessibilityGranted);
@@ -277,18 +287,22 @@ void IntroCardPanel::animate(int ms, const QEasingCurve& curve, std::function<vo
 IntroCardPanelFactory::IntroCardPanelFactory(ViewTicker& ticker, Scheduler& scheduler,
                                              std::function<bool()> reduceMotion,
                                              std::function<bool()> accessibilityGranted,
-                                             std::function<bool()> translucent)
+                                             std::function<bool()> translucent, PanelShaper* shaper)
     : m_ticker(ticker), m_scheduler(scheduler), m_reduceMotion(std::move(reduceMotion)),
-      m_accessibilityGranted(std::move(accessibilityGranted)), m_translucent(std::move(translucent))
+      m_accessibilityGranted(std::move(accessibilityGranted)), m_translucent(std::move(translucent)),
+      m_shaper(shaper)
 {
 }
 
 std::unique_ptr<IntroCard> IntroCardPanelFactory::create(const QRect& screen, const IntroStepContent& content,
                                                          IntroCardCallbacks callbacks)
 {
-    IntroCardPanel::Services services{m_ticker, m_scheduler, m_reduceMotion && m_reduceMotion(),
+    IntroCardPanel::Services services{m_ticker,
+                                      m_scheduler,
+                                      m_reduceMotion && m_reduceMotion(),
                                       m_accessibilityGranted && m_accessibilityGranted(),
-                                      !m_translucent || m_translucent()};
+                                      !m_translucent || m_translucent(),
+                                      m_shaper};
     return std::make_unique<IntroCardPanel>(screen, content, std::move(callbacks), services);
 }
 

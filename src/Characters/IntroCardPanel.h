@@ -19,6 +19,7 @@ namespace velquist {
 
 class IntroCardView;
 class IntroCardWindow;
+class PanelShaper;
 
 // The floating window that carries the tour's card: frameless, transparent, above ordinary
 // windows, taking the keyboard so Return, Escape and the left arrow reach the card. It sits on one
@@ -41,6 +42,8 @@ class IntroCardPanel final : public QObject, public IntroCard
         // are not redrawn when the window is uncovered, so the window is cut to the card's shape
         // and drawn opaque, without its shadow.
         bool translucent = true;
+        // Readies the window when it is cut to the card's shape; may be null.
+        PanelShaper* shaper = nullptr;
     };
 
     // The space around the card for its shadow (44 points of blur, 20 down).
@@ -103,7 +106,8 @@ class IntroCardPanelFactory final : public IntroCardFactory
 {
   public:
     IntroCardPanelFactory(ViewTicker& ticker, Scheduler& scheduler, std::function<bool()> reduceMotion,
-                          std::function<bool()> accessibilityGranted, std::function<bool()> translucent = {});
+                          std::function<bool()> accessibilityGranted, std::function<bool()> translucent = {},
+                          PanelShaper* shaper = nullptr);
     std::unique_ptr<IntroCard> create(const QRect& screen, const IntroStepContent& content,
                                       IntroCardCallbacks callbacks) override;
 
@@ -113,6 +117,7 @@ class IntroCardPanelFactory final : public IntroCardFactory
     std::function<bool()> m_reduceMotion;
     std::function<bool()> m_accessibilityGranted;
     std::function<bool()> m_translucent;
+    PanelShaper* m_shaper;
 };
 
 } // namespace velquist

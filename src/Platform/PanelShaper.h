@@ -20,6 +20,10 @@ class PanelShaper
     // Only `region` of `window` takes pointer input; the rest passes to what lies below. The window
     // must exist on the desktop (shown at least once).
     virtual void setInputRegion(QWindow& window, const QRegion& region) = 0;
+    // Readies a window that is cut to its outline (no compositor) before it is first shown. On X11
+    // such a window must draw with the screen's own colour map: with a private one, some window
+    // managers (openbox) keep the windows below from drawing anywhere under its uncut rectangle.
+    virtual void prepareCutWindow(QWindow& window) = 0;
 };
 
 // For a platform without these facilities (offscreen, Wayland): every click stays with the panel.
@@ -29,6 +33,7 @@ class UnavailablePanelShaper final : public PanelShaper
     bool canShapeInput() const override { return false; }
     bool drawsTranslucency() const override { return false; }
     void setInputRegion(QWindow&, const QRegion&) override {}
+    void prepareCutWindow(QWindow&) override {}
 };
 
 } // namespace velquist

@@ -58,6 +58,12 @@ void NotchPanel::setNotchOutline(const QPainterPath& outline)
 void NotchPanel::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // Once per native window, before the server first maps it.
+    if (QWindow* window = windowHandle();
+        !m_translucent && window && window->handle() && window->winId() != m_preparedWindow) {
+        m_shaper.prepareCutWindow(*window);
+        m_preparedWindow = window->winId();
+    }
     applyShape();
 }
 

@@ -39,6 +39,7 @@ class NotchPanel final : public QWidget
     PanelShaper& m_shaper;
     const bool m_translucent;
     QRegion m_inputRegion;
+    WId m_preparedWindow = 0;
 };
 
 } // namespace velquist

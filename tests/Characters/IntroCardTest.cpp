@@ -3,11 +3,13 @@
 #include "Characters/IntroStyle.h"
 
 #include "support/ManualScheduler.h"
+#include "support/RecordingPanelShaper.h"
 #include "support/WaitUntil.h"
 
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTest>
+
 #include <gtest/gtest.h>
 
 using namespace velquist;
@@ -136,9 +138,10 @@ class IntroCardPanelTest : public IntroCardTest
     {
         return std::make_unique<IntroCardPanel>(
             screen, content(Step::welcome), record(),
-            IntroCardPanel::Services{ticker, time, reduceMotion, false, translucent});
+            IntroCardPanel::Services{ticker, time, reduceMotion, false, translucent, &shaper});
     }
     QRect screen{100, 50, 1600, 1000};
+    test::RecordingPanelShaper shaper;
 };
 
 TEST_F(IntroCardPanelTest, KeepsItsTopEdgeAndItsShadowInsideTheWindow)
@@ -164,6 +167,7 @@ TEST_F(IntroCardPanelTest, WithoutACompositorTheWindowIsCutToTheCardAndFollowsIt
     auto panel = make(true, false);
     QWidget* window = panel->window();
     EXPECT_FALSE(window->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(shaper.prepared, (std::vector<const QWindow*>{window->windowHandle()}));
     const auto inside = [&](QPoint global) { return window->mask().contains(window->mapFromGlobal(global)); };
     panel->refresh(content(Step::jump));
     const QRect card = panel->cardGeometry();
@@ -174,6 +178,7 @@ TEST_F(IntroCardPanelTest, WithoutACompositorTheWindowIsCutToTheCardAndFollowsIt
     EXPECT_FALSE(inside(QPoint(card.center().x(), card.bottom() + 10)));
     EXPECT_FALSE(inside(card.topLeft()));
     EXPECT_TRUE(make()->window()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(shaper.prepared.size(), 1u) << "a see-through card is not readied";
 }
 
 TEST_F(IntroCardPanelTest, StepsAsideOnceAndOnlySideways)

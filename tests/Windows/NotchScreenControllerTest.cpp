@@ -51,6 +51,19 @@ TEST_F(NotchScreenControllerTest, ThePanelHangsFromTheTopCentreOfItsScreenWithou
     EXPECT_TRUE(isNotchPanel(make(screen("eDP-1", {0, 0, 1440, 900}))->panel().window()));
 }
 
+TEST_F(NotchScreenControllerTest, OnlyAPanelCutToItsOutlineIsReadiedAndOnlyOnce)
+{
+    auto cut = make(right);
+    cut->panel().hide();
+    cut->panel().show();
+    EXPECT_EQ(shaper.prepared, (std::vector<const QWindow*>{cut->panel().windowHandle()}));
+
+    shaper.translucent = true;
+    auto seeThrough = make(screen("eDP-1", {0, 0, 1440, 900}));
+    EXPECT_TRUE(seeThrough->panel().isVisible());
+    EXPECT_EQ(shaper.prepared.size(), 1u);
+}
+
 TEST_F(NotchScreenControllerTest, TheVisibleNotchFollowsThePresentationAndOnlyItTakesClicks)
 {
     auto controller = make(right);

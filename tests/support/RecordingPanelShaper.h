@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWindow>
 #include <map>
+#include <vector>
 
 namespace velquist::test {
 
@@ -19,6 +20,7 @@ class RecordingPanelShaper final : public PanelShaper
         regions[&window] = region;
         ++calls;
     }
+    void prepareCutWindow(QWindow& window) override { prepared.push_back(&window); }
 
     // The last region set on `window`; none when never set.
     std::optional<QRegion> regionOf(const QWindow* window) const
@@ -30,6 +32,7 @@ class RecordingPanelShaper final : public PanelShaper
     bool translucent = false;
     std::map<const QWindow*, QRegion> regions;
     int calls = 0;
+    std::vector<const QWindow*> prepared;
 };
 
 } // namespace velquist::test

@@ -68,4 +68,21 @@ void XcbPanelShaper::setInputRegion(QWindow& window, const QRegion& region)
     xcb_flush(m_connection);
 }
 
+void XcbPanelShaper::prepareCutWindow(QWindow& window)
+{
+    if (!window.handle() || window.format().alphaBufferSize() > 0)
+        return;
+    // Qt gives each window a colour map of its own. A cut window uses the root visual, so the
+    // screen's default map serves it as well.
+    const xcb_setup_t* setup = xcb_get_setup(m_connection);
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+    for (int i = 0; i < m_screen && screens.rem; ++i)
+        xcb_screen_next(&screens);
+    if (!screens.rem)
+        return;
+    const std::uint32_t colormap = screens.data->default_colormap;
+    xcb_change_window_attributes(m_connection, xcb_window_t(window.winId()), XCB_CW_COLORMAP, &colormap);
+    xcb_flush(m_connection);
+}
+
 } // namespace velquist
