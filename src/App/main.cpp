@@ -104,7 +104,7 @@ int main(int argc, char** argv)
     const std::unique_ptr<WindowSystem> windowSystem =
         display.empty() ? std::unique_ptr<WindowSystem>(std::make_unique<UnavailableWindowSystem>())
                         : std::make_unique<LinuxWindowSystem>(display);
-    LinuxAppRegistry registry(*windowSystem);
+    LinuxAppRegistry registry(*windowSystem, LinuxAppRegistry::Options::forHome(paths.home()));
     TerminalBinder terminalBinder(registry, &tmux);
     // Without an X display (or under Wayland) each of these reports itself unavailable.
     const std::unique_ptr<PointerSource> pointer =
