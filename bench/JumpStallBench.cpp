@@ -9,6 +9,7 @@
 #include "Platform/Linux/LinuxProcessRunner.h"
 #include "Platform/Linux/LinuxWindowSystem.h"
 #include "Platform/Linux/XdgUrlOpener.h"
+#include "Shared/HomePaths.h"
 #include "Terminal/JumpController.h"
 #include "Terminal/MultiplexerFocus.h"
 #include "Terminal/TerminalBinder.h"
@@ -56,7 +57,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    LinuxAppRegistry registry(windows);
+    LinuxAppRegistry registry(windows,
+                              LinuxAppRegistry::Options::forHome(HomePaths::fromEnvironment().home()));
     LinuxProcessRunner runner;
     CommandLookup lookup(runner);
     Tmux tmux(runner, lookup);

@@ -64,6 +64,12 @@ HookAdapter::HookAdapter(SessionStore& store, AgentEngine engine,
       m_housekeeping(store, m_engine, *m_profile, {services.clock, services.scheduler, services.workers},
                      *this)
 {
+    // A session may leave the store without this adapter's doing (the store's cap, another
+    // component): its tailer, file watch, held request and timers must not outlive it.
+    connect(&m_store, &SessionStore::sessionRemoved, this, [this](const std::string& id) {
+        if (id.starts_with(m_engine.idNamespace + ":"))
+            endSession(id);
+    });
 }
 
 HookAdapter::~HookAdapter()

@@ -300,7 +300,7 @@ std::optional<std::string> toolName(std::string_view permissionMessage)
         ++first;
     while (last > first && text.at(last - 1).isPunct())
         --last;
-    return text.mid(first, last - first).toStdString();
+    return ToolDetail::boundedToolName(text.mid(first, last - first).toStdString());
 }
 
 std::string doneSummary(std::string_view text)

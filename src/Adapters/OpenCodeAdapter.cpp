@@ -44,6 +44,11 @@ OpenCodeAdapter::OpenCodeAdapter(SessionStore& store, Services services, QObject
     m_network->setProxy(QNetworkProxy::NoProxy);
     if (!m_services.findServers)
         m_services.findServers = [] { return OpenCodeDiscovery::listeningServers(); };
+    // A session the store drops on its own (its cap) takes its held request and notes with it.
+    connect(&m_store, &SessionStore::sessionRemoved, this, [this](const std::string& id) {
+        if (id.starts_with(m_engine.idNamespace + ":"))
+            forget(id);
+    });
 }
 
 OpenCodeAdapter::~OpenCodeAdapter()

@@ -143,8 +143,10 @@ class OpenCodeAdapter final : public QObject, public DecisionResolver
     void refreshHeldTool(const std::string& id, const std::string& callID, const ToolDetail& tool);
     void askPermission(const OpenCodeUpdate::PermissionAsked& update, const std::string& id, OpenCodeApi api);
     void autoApprove(const std::string& id, const std::string& requestID, OpenCodeApi api);
-    // Posts `body` to `url`; `done` gets whether the server took it (2xx), on the main thread.
-    void post(const QUrl& url, const std::string& body, std::function<void(bool)> done);
+    // Posts `body` to `url` for the session (ours, "opencode:<id>"); `done` gets whether the
+    // server took it (2xx), on the main thread.
+    void post(const QUrl& url, const std::string& body, const std::string& sessionID,
+              std::function<void(bool)> done);
 
     SessionStore& m_store;
     Services m_services;

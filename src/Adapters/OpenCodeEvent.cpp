@@ -65,17 +65,15 @@ std::optional<AgentInquiry> inquiry(const json* questions)
         if (!element.is_object())
             return std::nullopt;
     }
-    AgentInquiry result;
+    std::vector<AgentQuestion> parsed;
     for (const auto& element : *questions) {
         auto question = AgentQuestion::parseOne(element);
         if (!question)
             continue;
         question->multiSelect = Json::boolean(element, "multiple").value_or(false);
-        result.questions.push_back(std::move(*question));
+        parsed.push_back(std::move(*question));
     }
-    if (result.questions.empty())
-        return std::nullopt;
-    return result;
+    return AgentInquiry::fromQuestions(std::move(parsed));
 }
 
 std::optional<std::string> modelText(const json& info)

@@ -113,22 +113,23 @@ bool OpenCodeAdapter::resolveDecision(const ControlAction& action, const std::st
         m_autoApprove.insert(sessionID);
     const std::string requestID = held->second.requestID;
     const std::string described = action.describe();
-    post(reply->url, reply->body, [this, sessionID, requestID, described, note = reply->note](bool accepted) {
-        if (!accepted) {
-            Log::debug("opencode", "reply for " + shortKey(sessionID) + " failed; card left for retry");
-            return;
-        }
-        // A newer request that arrived meanwhile stays held: this reply did not answer it.
-        const auto current = m_pending.find(sessionID);
-        if (current != m_pending.end() && current->second.requestID != requestID)
-            return;
-        m_pending.erase(sessionID);
-        m_store.update(sessionID, [&](Session& s) {
-            s.status = SessionStatus::Idle{};
-            s.lastActivity = note;
-        });
-        Log::debug("opencode", "replied " + described + " for " + shortKey(sessionID));
-    });
+    post(reply->url, reply->body, sessionID,
+         [this, sessionID, requestID, described, note = reply->note](bool accepted) {
+             if (!accepted) {
+                 Log::debug("opencode", "reply for " + shortKey(sessionID) + " failed; card left for retry");
+                 return;
+             }
+             // A newer request that arrived meanwhile stays held: this reply did not answer it.
+             const auto current = m_pending.find(sessionID);
+             if (current != m_pending.end() && current->second.requestID != requestID)
+                 return;
+             m_pending.erase(sessionID);
+             m_store.update(sessionID, [&](Session& s) {
+                 s.status = SessionStatus::Idle{};
+                 s.lastActivity = note;
+             });
+             Log::debug("opencode", "replied " + described + " for " + shortKey(sessionID));
+         });
     return true;
 }
 
@@ -137,13 +138,18 @@ void OpenCodeAdapter::autoApprove(const std::string& id, const std::string& requ
     const auto server = m_sessionServer.find(id);
     if (server == m_sessionServer.end())
         return;
-    post(replyURL(server->second, api, false, id, requestID), permissionBody("once"), [](bool) {});
+    post(replyURL(server->second, api, false, id, requestID), permissionBody("once"), id, [](bool) {});
     m_store.update(id, [](Session& s) { s.lastActivity = "Auto-approved"; });
     Log::debug("opencode", "auto-approved " + shortKey(id) + " (session grant)");
 }
 
-void OpenCodeAdapter::post(const QUrl& url, const std::string& body, std::function<void(bool)> done)
+void OpenCodeAdapter::post(const QUrl& url, const std::string& body, const std::string& sessionID,
+                           std::function<void(bool)> done)
 {
+    // The server's own id, as its logs name the session.
+    const std::string prefix = m_engine.idNamespace + ":";
+    const std::string openCodeID =
+        sessionID.starts_with(prefix) ? sessionID.substr(prefix.size()) : sessionID;
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     QNetworkReply* reply = m_network->post(request, QByteArray::fromStdString(body));
@@ -153,17 +159,19 @@ void OpenCodeAdapter::post(const QUrl& url, const std::string& body, std::functi
             if (guard && !guard->isFinished() && guard->error() == QNetworkReply::NoError)
                 guard->abort();
         }));
-    connect(reply, &QNetworkReply::finished, this, [reply, timeout, done = std::move(done)] {
+    connect(reply, &QNetworkReply::finished, this, [reply, timeout, openCodeID, done = std::move(done)] {
         timeout->cancel();
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (reply->error() != QNetworkReply::NoError && status == 0) {
-            Log::debug("opencode", "reply POST failed: " + reply->errorString().toStdString());
+            Log::debug("opencode", "reply POST for OpenCode session " + openCodeID +
+                                       " failed: " + reply->errorString().toStdString());
             done(false);
             return;
         }
         if (status < 200 || status > 299) {
-            Log::debug("opencode", "reply got HTTP " + std::to_string(status));
+            Log::debug("opencode",
+                       "reply for OpenCode session " + openCodeID + " got HTTP " + std::to_string(status));
             done(false);
             return;
         }

@@ -1,6 +1,7 @@
 #include "App/InstanceLock.h"
 
 #include "Shared/FileUtil.h"
+#include "Shared/Log.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -41,7 +42,48 @@ int bindAbstract(const std::string& name)
         errno = error;
         return -1;
     }
+    // Listening at once lets a later launch read who holds the name even before the running
+    // instance has set up its listener.
+    if (::listen(fd, 8) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
     return fd;
+}
+
+// A connection to the abstract name, or -1.
+int connectAbstract(const std::string& name)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const auto [address, length] = abstractAddress(name);
+    int result;
+    do {
+        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The user id the listening end of a connection runs as.
+std::optional<uid_t> peerUID(int connection)
+{
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0)
+        return std::nullopt;
+    return peer.uid;
+}
+
+std::string describeHolder(std::optional<uid_t> holder)
+{
+    return holder ? "user id " + std::to_string(*holder) : "an unknown process";
 }
 
 } // namespace
@@ -61,11 +103,41 @@ std::string InstanceLock::abstractName(const std::filesystem::path& file)
 
 InstanceLock::InstanceLock(std::filesystem::path file)
 {
-    m_nameFd = bindAbstract(abstractName(file));
-    if (m_nameFd < 0 && errno == EADDRINUSE) {
-        m_state = State::heldElsewhere;
+    const std::string name = abstractName(file);
+    m_nameFd = bindAbstract(name);
+    const bool nameTaken = m_nameFd < 0 && errno == EADDRINUSE;
+    lockFile(file);
+    if (!nameTaken || m_state == State::heldElsewhere)
+        return;
+    // The lock file is free (or cannot be had): the name's holder may be our own instance whose
+    // support folder was deleted, or another user's process squatting on the name.
+    std::optional<uid_t> holder;
+    if (const int connection = connectAbstract(name); connection >= 0) {
+        holder = peerUID(connection);
+        ::close(connection);
+    }
+    m_state = stateWithNameTaken(m_state, holder, ::getuid());
+    if (m_state == State::heldElsewhere) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        m_error.clear();
         return;
     }
+    Log::system("Velquist: the single-instance name is held by " + describeHolder(holder) +
+                ", not by this user; relying on the lock file alone, and later launches cannot "
+                "reach this instance.");
+}
+
+InstanceLock::State InstanceLock::stateWithNameTaken(State lockState, std::optional<uid_t> holder, uid_t self)
+{
+    if (lockState == State::heldElsewhere || holder == self)
+        return State::heldElsewhere;
+    return lockState;
+}
+
+void InstanceLock::lockFile(const std::filesystem::path& file)
+{
     if (auto made = FileUtil::ensurePrivateDirectory(file.parent_path()); !made) {
         m_error = made.error;
         return;
@@ -103,17 +175,19 @@ InstanceLock::~InstanceLock()
 
 bool InstanceLock::tellHolder(const std::filesystem::path& file)
 {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // The connection is the whole message; the holder checks who made it, and the sender who
+    // answered: nothing is sent, and another user's process is not counted as told.
+    const int fd = connectAbstract(abstractName(file));
     if (fd < 0)
         return false;
-    const auto [address, length] = abstractAddress(abstractName(file));
-    int result;
-    do {
-        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length);
-    } while (result != 0 && errno == EINTR);
-    // The connection is the whole message; the holder checks who made it.
+    const std::optional<uid_t> holder = peerUID(fd);
     ::close(fd);
-    return result == 0;
+    if (holder != ::getuid()) {
+        Log::system("Velquist: the single-instance name is held by " + describeHolder(holder) +
+                    ", not by this user; the running instance was not told.");
+        return false;
+    }
+    return true;
 }
 
 std::filesystem::path InstanceLock::fileIn(const HomePaths& paths)

@@ -107,7 +107,7 @@ int main(int argc, char** argv)
     const std::unique_ptr<WindowSystem> windowSystem =
         display.empty() ? std::unique_ptr<WindowSystem>(std::make_unique<UnavailableWindowSystem>())
                         : std::make_unique<LinuxWindowSystem>(display);
-    LinuxAppRegistry registry(*windowSystem);
+    LinuxAppRegistry registry(*windowSystem, LinuxAppRegistry::Options::forHome(paths.home()));
     TerminalBinder terminalBinder(registry, &tmux);
     // Under Wayland the panels are X11 windows of XWayland, which reports the pointer while it is
     // over them: enough for hovering and clicking a panel, though windows of the Wayland session

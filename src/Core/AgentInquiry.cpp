@@ -1,6 +1,8 @@
 #include "Core/AgentInquiry.h"
 
+#include "Core/ToolText.h"
 #include "Shared/Json.h"
+#include "Shared/Log.h"
 
 #include <algorithm>
 
@@ -12,6 +14,21 @@ bool isListOfObjects(const nlohmann::json* value)
 {
     return value && value->is_array() &&
            std::all_of(value->begin(), value->end(), [](const nlohmann::json& e) { return e.is_object(); });
+}
+
+// Only texts past the byte count of their bound are examined.
+bool exceeds(const std::string& text, std::size_t characters)
+{
+    return text.size() > characters &&
+           ToolText::truncated(text, characters, characters, "").size() < text.size();
+}
+
+std::optional<std::string> shown(std::optional<std::string> text)
+{
+    if (text && text->size() > AgentQuestion::kMaxShownCharacters)
+        text = ToolText::truncated(*text, AgentQuestion::kMaxShownCharacters,
+                                   AgentQuestion::kMaxShownCharacters - 1, "\u2026");
+    return text;
 }
 
 } // namespace
@@ -45,12 +62,20 @@ std::optional<AgentQuestion> AgentQuestion::parseOne(const nlohmann::json& objec
         for (const auto& option : *options) {
             if (auto label = Json::string(option, "label"))
                 question.options.push_back(
-                    QuestionOption{std::move(*label), Json::string(option, "description")});
+                    QuestionOption{std::move(*label), shown(Json::string(option, "description"))});
         }
     }
-    question.header = Json::string(object, "header");
+    question.header = shown(Json::string(object, "header"));
     question.multiSelect = Json::boolean(object, "multiSelect").value_or(false);
     return question;
+}
+
+bool AgentQuestion::fitsAnswerBounds() const
+{
+    return !exceeds(question, kMaxQuestionCharacters) &&
+           std::none_of(options.begin(), options.end(), [](const QuestionOption& option) {
+               return exceeds(option.label, kMaxLabelCharacters);
+           });
 }
 
 nlohmann::ordered_json AgentQuestion::toJson() const
@@ -78,14 +103,24 @@ std::optional<AgentInquiry> AgentInquiry::parse(const nlohmann::json& toolInput)
     const nlohmann::json* questions = Json::member(toolInput, "questions");
     if (!isListOfObjects(questions))
         return std::nullopt;
-    AgentInquiry inquiry;
+    std::vector<AgentQuestion> parsed;
     for (const auto& element : *questions) {
         if (auto question = AgentQuestion::parseOne(element))
-            inquiry.questions.push_back(std::move(*question));
+            parsed.push_back(std::move(*question));
     }
-    if (inquiry.questions.empty())
+    return fromQuestions(std::move(parsed));
+}
+
+std::optional<AgentInquiry> AgentInquiry::fromQuestions(std::vector<AgentQuestion> questions)
+{
+    if (questions.empty())
         return std::nullopt;
-    return inquiry;
+    if (!std::all_of(questions.begin(), questions.end(),
+                     [](const AgentQuestion& question) { return question.fitsAnswerBounds(); })) {
+        Log::debug("question", "a question or option is too long to answer exactly; left to the agent");
+        return std::nullopt;
+    }
+    return AgentInquiry{std::move(questions)};
 }
 
 std::optional<std::map<std::string, std::string>>

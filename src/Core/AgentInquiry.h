@@ -32,9 +32,19 @@ struct AgentQuestion
 
     bool operator==(const AgentQuestion&) const = default;
 
+    // The question and its option labels go back to the agent in the answer, so they are never
+    // cut: a question past these bounds cannot be answered from the panel. The header and the
+    // options' details are only shown, and are cut to `kMaxShownCharacters`.
+    static constexpr std::size_t kMaxQuestionCharacters = 4096;
+    static constexpr std::size_t kMaxLabelCharacters = 1024;
+    static constexpr std::size_t kMaxShownCharacters = 1024;
+
     // One question object of a tool input: "question" must be a string; options without a string
     // "label" are dropped; "description" becomes an option's detail. None when unusable.
     static std::optional<AgentQuestion> parseOne(const nlohmann::json& object);
+
+    // Whether the question and every option label are within their bounds.
+    bool fitsAnswerBounds() const;
 
     nlohmann::ordered_json toJson() const;
     static Decoded<AgentQuestion> fromJson(const nlohmann::json& json);
@@ -50,6 +60,10 @@ struct AgentInquiry
     // From a question tool's input: "questions" must be a list of objects (one other element
     // rejects it); unusable questions are skipped. None when no question is left.
     static std::optional<AgentInquiry> parse(const nlohmann::json& toolInput);
+    // The parsed questions as an inquiry. None when there are none, or when one is past the
+    // bounds of what is answered exactly: rather than send back a cut key, the whole inquiry is
+    // left to the agent's own prompt.
+    static std::optional<AgentInquiry> fromQuestions(std::vector<AgentQuestion> questions);
 
     // The answer map for the user's picks, one list of option indices per question: question text to
     // the picked labels in index order joined by ", ". None when the number of lists differs from

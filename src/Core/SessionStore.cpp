@@ -249,8 +249,10 @@ void SessionStore::remove(const std::string& id)
     bool mayClear = false;
     if (const auto found = m_sessions.find(id); found != m_sessions.end() && !isDemonstration(id))
         mayClear = !isSilenced(found->second) && found->second.status.asksForUser();
-    m_sessions.erase(id);
+    const bool removed = m_sessions.erase(id) > 0;
     Q_EMIT sessionsChanged();
+    if (removed)
+        Q_EMIT sessionRemoved(id);
     if (mayClear && !attentionSession())
         fire(AlertSignal::cleared);
     scheduleSave();

@@ -90,6 +90,8 @@ class SessionStore final : public QObject
 
   Q_SIGNALS:
     void sessionsChanged();
+    // A session has left the store, by whatever road: whoever keeps something for it lets it go.
+    void sessionRemoved(const std::string& id);
     // An alert for the attention coordinator (and any other listener), at the moment it is raised.
     void alertRaised(velquist::AlertSignal signal);
     // A session has just finished and is unread (the glance watcher re-evaluates).

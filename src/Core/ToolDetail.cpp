@@ -192,8 +192,14 @@ ToolDetail ToolDetail::parse(std::string_view toolName, const nlohmann::json& in
     const nlohmann::json& in = input.is_object() ? input : emptyObject;
     if (auto known = parseKnown(toolName, in))
         return ToolDetail(std::move(*known));
-    return ToolDetail(
-        Other{std::string(toolName), ToolNaming::display(toolName), ToolParameter::flatten(in)});
+    std::string name = boundedToolName(toolName);
+    std::string display = ToolNaming::display(name);
+    return ToolDetail(Other{std::move(name), std::move(display), ToolParameter::flatten(in)});
+}
+
+std::string ToolDetail::boundedToolName(std::string_view toolName)
+{
+    return ToolText::truncated(toolName, kMaxToolNameCharacters, kMaxToolNameCharacters - 1, "\u2026");
 }
 
 std::string ToolDetail::title() const

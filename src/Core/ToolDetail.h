@@ -118,6 +118,10 @@ class ToolDetail
     // be placed becomes Other. `input` that is not an object counts as empty. Pure, thread-safe.
     static ToolDetail parse(std::string_view toolName, const nlohmann::json& input);
 
+    // A tool name as it is kept and shown: no real tool's name comes near this bound.
+    static constexpr std::size_t kMaxToolNameCharacters = 256;
+    static std::string boundedToolName(std::string_view toolName);
+
     // The one-line heading: "List files", "Edit main.c (3 changes)", "Search TODO", ...
     std::string title() const;
 

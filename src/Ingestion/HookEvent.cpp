@@ -195,7 +195,7 @@ std::optional<HookEvent> HookEvent::parse(std::string_view bytes)
         event.rawQuestionsJSON = compactJson(Json::member(*toolInput, "questions"));
         if (*toolName == "ExitPlanMode")
             event.rawPlan = Json::string(*toolInput, "plan");
-        event.toolName = std::move(toolName);
+        event.toolName = ToolDetail::boundedToolName(*toolName);
     } else if (event.engine == "cursor" && *rawName == "beforeShellExecution") {
         toolInput = json{{"command", Json::string(*payload, "command").value_or("")}};
         event.toolName = "Shell";

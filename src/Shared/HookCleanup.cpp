@@ -22,7 +22,8 @@ using ordered_json = nlohmann::ordered_json;
 HookLock::HookLock(const HomePaths& paths, std::chrono::milliseconds wait)
 {
     FileUtil::ensurePrivateDirectory(paths.support());
-    const int fd = ::open(paths.hooksLock().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Never through a link: creating or locking a file elsewhere would guard nothing of ours.
+    const int fd = ::open(paths.hooksLock().c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0)
         return;
     // Polled rather than blocking: a holder that hangs must not hang every agent's hook with it.

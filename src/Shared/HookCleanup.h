@@ -97,7 +97,8 @@ HookConfigEdit editConfig(const HookConfigFile& file,
 // are missing, unreadable or not JSON objects are left alone. Run under `withLock`.
 std::vector<std::filesystem::path> stripAllConfigs(const std::filesystem::path& home);
 
-// Runs `body` while holding "hooks.lock". When the lock file cannot be opened, or another holder
+// Runs `body` while holding "hooks.lock". When the lock file cannot be opened (a symbolic link in
+// its place is not followed), or another holder
 // keeps the lock past `wait`, the body is not run and the result is none (false for a body that
 // returns nothing). The lock is released also when the body throws.
 template <typename Body>

@@ -87,6 +87,7 @@ void UsageStore::stop()
 {
     m_timer.cancel();
     m_fetch = 0;
+    m_refreshWaiting = false;
     ++m_generation;
 }
 
@@ -98,19 +99,29 @@ void UsageStore::refresh()
         return;
     if (m_fetch != 0)
         return;
+    UsageSource* const asked = &source(m_provider);
     setRefreshing(true);
+    // A fetch of an earlier run may still be out on this source; a second must not overlap it, so
+    // this one runs as soon as that one lands.
+    if (m_busySources.contains(asked)) {
+        m_refreshWaiting = true;
+        return;
+    }
+    m_busySources.insert(asked);
     const std::uint64_t fetch = m_nextFetch++;
     const std::uint64_t generation = m_generation;
     m_fetch = fetch;
     std::weak_ptr<bool> alive = m_alive;
-    source(m_provider).fetch([this, alive, fetch, generation](UsageResult<QuotaData> outcome) {
+    asked->fetch([this, alive, fetch, generation, asked](UsageResult<QuotaData> outcome) {
         if (const auto live = alive.lock(); live && *live)
-            complete(fetch, generation, std::move(outcome));
+            complete(fetch, generation, asked, std::move(outcome));
     });
 }
 
-void UsageStore::complete(std::uint64_t fetch, std::uint64_t generation, UsageResult<QuotaData> outcome)
+void UsageStore::complete(std::uint64_t fetch, std::uint64_t generation, UsageSource* asked,
+                          UsageResult<QuotaData> outcome)
 {
+    m_busySources.erase(asked);
     if (generation == m_generation) {
         if (auto* data = std::get_if<QuotaData>(&outcome)) {
             setQuota(*data);
@@ -124,7 +135,11 @@ void UsageStore::complete(std::uint64_t fetch, std::uint64_t generation, UsageRe
     // Only this fetch's own handle is let go: a newer fetch may be in flight already.
     if (m_fetch == fetch)
         m_fetch = 0;
-    if (m_fetch == 0)
+    if (m_refreshWaiting && asked == &source(m_provider)) {
+        m_refreshWaiting = false;
+        refresh();
+    }
+    if (m_fetch == 0 && !m_refreshWaiting)
         setRefreshing(false);
 }
 
@@ -183,6 +198,7 @@ void UsageStore::setProvider(UsageProvider provider)
     // The previous account's reading in flight would stand under the new one: drop it, and read
     // the new account at once.
     m_fetch = 0;
+    m_refreshWaiting = false;
     ++m_generation;
     refresh();
 }

@@ -40,7 +40,8 @@ class UsageStore final : public QObject
     void start();
     // Stops the timer and lets go of the fetch in flight, whose outcome is then dropped.
     void stop();
-    // Asks for one reading now, unless disabled, cooling down or already fetching.
+    // Asks for one reading now, unless disabled, cooling down or already fetching. While a fetch
+    // of an earlier run is still out on the same source, the reading starts when that one lands.
     void refresh();
 
     UsageProvider provider() const { return m_provider; }
@@ -80,7 +81,8 @@ class UsageStore final : public QObject
 
   private:
     UsageSource& source(UsageProvider provider) const;
-    void complete(std::uint64_t fetch, std::uint64_t generation, UsageResult<QuotaData> outcome);
+    void complete(std::uint64_t fetch, std::uint64_t generation, UsageSource* asked,
+                  UsageResult<QuotaData> outcome);
     void apply(const UsageError& error);
     void checkThresholds(const QuotaData& data);
     void setQuota(std::optional<QuotaData> quota);
@@ -104,6 +106,10 @@ class UsageStore final : public QObject
     std::uint64_t m_fetch = 0;
     std::uint64_t m_nextFetch = 1;
     std::uint64_t m_generation = 0;
+    // The sources with a fetch out, of this run or an earlier one, and whether a reading was asked
+    // for while the chosen account's source was still busy with an earlier run's fetch.
+    std::set<const UsageSource*> m_busySources;
+    bool m_refreshWaiting = false;
     std::set<std::string> m_warned;
     std::optional<Clock::WallTime> m_cooldownUntil;
     // Set to false when the store goes, so a fetch landing later does nothing.

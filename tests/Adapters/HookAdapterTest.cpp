@@ -399,6 +399,46 @@ TEST_F(HookAdapterTest, EndingOrSweepingASessionForgetsEverythingKeptForIt)
     EXPECT_FALSE(client->replyJson().contains("input"));
 }
 
+TEST_F(HookAdapterTest, ASessionThatLeavesTheStoreOtherwiseIsForgottenToo)
+{
+    TemporaryFolder folder;
+    const auto transcript = folder.path() / "t.jsonl";
+    std::ofstream(transcript) << "";
+    remake({.infersDoneWhenIdle = true});
+    profile->parser = TranscriptParser::parse;
+    for (const std::string id : {"capped", "removed"}) {
+        HookEvent start = event(Name::sessionStart, id);
+        start.transcriptPath = transcript.string();
+        adapter->apply(start);
+        adapter->apply(event(Name::userPromptSubmit, id));
+        EXPECT_TRUE(adapter->hasTailer("claude:" + id));
+        EXPECT_TRUE(adapter->hasIdleDoneTimer("claude:" + id));
+    }
+    auto held = hold(toolEvent(Name::preToolUse, "Bash", std::nullopt, "removed"));
+
+    // Past its cap the store drops the oldest working session, which is ours.
+    clock.advance(1s);
+    for (int i = 0; store.sessions().size() < SessionStore::kMaxLiveSessions; ++i) {
+        Session other;
+        other.id = "other:w" + std::to_string(i);
+        other.status = SessionStatus::Working{};
+        other.updatedAt = clock.now();
+        store.upsert(other);
+    }
+    Session oneMore;
+    oneMore.id = "other:one-more";
+    store.upsert(oneMore);
+    ASSERT_FALSE(store.session("claude:capped"));
+    EXPECT_FALSE(adapter->hasTailer("claude:capped"));
+    EXPECT_FALSE(adapter->hasIdleDoneTimer("claude:capped"));
+
+    store.remove("claude:removed");
+    EXPECT_FALSE(adapter->hasTailer("claude:removed"));
+    EXPECT_FALSE(adapter->hasIdleDoneTimer("claude:removed"));
+    EXPECT_FALSE(adapter->holdsDecision("claude:removed"));
+    EXPECT_EQ(held->outcome(), "");
+}
+
 TEST_F(HookAdapterTest, HooksAreHealedOnEveryTenthTick)
 {
     const auto config = home.path() / ".codex" / "hooks.json";

@@ -254,6 +254,8 @@ TEST(HookSessionReducerTest, ToolNameFromAPermissionMessage)
         {"Claude needs permission TO USE Bash", std::nullopt},
         {"Claude needs permission to use ", std::nullopt},
         {"Claude needs your permission", std::nullopt},
+        {"permission to use " + std::string(ToolDetail::kMaxToolNameCharacters + 1, 'x'),
+         std::string(ToolDetail::kMaxToolNameCharacters - 1, 'x') + "\u2026"},
     };
     for (const auto& [message, expected] : cases)
         EXPECT_EQ(Reducer::toolName(message), expected) << message;

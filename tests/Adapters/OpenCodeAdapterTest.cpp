@@ -217,6 +217,15 @@ TEST_F(OpenCodeAdapterTest, RemovedForgetsTheSession)
     EXPECT_FALSE(adapter->resolveDecision(ControlAction::deny(), kSession));
 }
 
+TEST_F(OpenCodeAdapterTest, ASessionTheStoreDropsTakesItsHeldRequestAlong)
+{
+    feed(Update::Upsert{"ses_A", "/p", std::nullopt});
+    feed(Update::PermissionAsked{"ses_A", "per_1", "bash", std::nullopt});
+    store.remove(kSession);
+    EXPECT_FALSE(adapter->holdsRequest(kSession));
+    EXPECT_FALSE(adapter->resolveDecision(ControlAction::deny(), kSession));
+}
+
 TEST_F(OpenCodeAdapterTest, ServerGoneRemovesItsSessionsButAFailedScanKeepsThem)
 {
     adapter->reconcile({OpenCodeServer{10, 4096, true}, OpenCodeServer{11, 4097, false}});

@@ -130,9 +130,16 @@ TEST_F(OpenCodeIntegrationTest, RefusedReplyLeavesTheRequestHeld)
     server.postStatus = 404;
     server.send(kV2, R"({"type":"permission.v2.asked","data":{"id":"per_9","sessionID":"ses_B"}})");
     ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_B"); }));
-    ASSERT_TRUE(decide(ControlAction::approve(GrantScope::once), "opencode:ses_B"));
-    ASSERT_TRUE(waitUntil([&] { return !server.posts().empty(); }));
+    testing::internal::CaptureStderr();
+    const bool decided = decide(ControlAction::approve(GrantScope::once), "opencode:ses_B");
+    const bool posted = waitUntil([&] { return !server.posts().empty(); });
     settle();
+    const std::string traces = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(decided && posted);
+#ifndef NDEBUG
+    // The refusal's trace says which session it was about.
+    EXPECT_NE(traces.find("reply for OpenCode session ses_B got HTTP 404"), std::string::npos) << traces;
+#endif
     EXPECT_TRUE(adapter->holdsRequest("opencode:ses_B"));
     EXPECT_TRUE(waitsForUser("opencode:ses_B"));
 

@@ -33,6 +33,59 @@ TEST(AgentInquiryTest, RejectsInputsWithoutUsableQuestions)
     }
 }
 
+TEST(AgentInquiryTest, AnsweredTextsPastTheirBoundRefuseTheInquiryShownTextsAreCut)
+{
+    const auto repeat = [](const std::string& unit, std::size_t times) {
+        std::string text;
+        for (std::size_t i = 0; i < times; ++i)
+            text += unit;
+        return text;
+    };
+    constexpr std::size_t question = AgentQuestion::kMaxQuestionCharacters;
+    constexpr std::size_t label = AgentQuestion::kMaxLabelCharacters;
+    const auto input = [](const std::string& text, const std::string& optionLabel) {
+        return json{
+            {"questions",
+             json::array({{{"question", "Short?"}, {"options", json::array({{{"label", "A"}}})}},
+                          {{"question", text}, {"options", json::array({{{"label", optionLabel}}})}}})}};
+    };
+    struct Case
+    {
+        const char* name;
+        std::string text;
+        std::string label;
+        bool accepted;
+    } cases[] = {
+        {"question at its bound", repeat("q", question), "A", true},
+        // Bounds count characters, not bytes.
+        {"wide question at its bound", repeat("\u00e9", question), "A", true},
+        {"question past its bound", repeat("q", question + 1), "A", false},
+        {"label at its bound", "Q?", repeat("\u00e9", label), true},
+        {"label past its bound", "Q?", repeat("l", label + 1), false},
+    };
+    for (const auto& c : cases) {
+        const auto inquiry = AgentInquiry::parse(input(c.text, c.label));
+        ASSERT_EQ(inquiry.has_value(), c.accepted) << c.name;
+        if (inquiry) {
+            // What goes back to the agent is kept exactly.
+            EXPECT_EQ(inquiry->questions[1].question, c.text) << c.name;
+            EXPECT_EQ(inquiry->questions[1].options[0].label, c.label) << c.name;
+        }
+    }
+
+    const json shown{
+        {"questions",
+         json::array({{{"question", "Q?"},
+                       {"header", repeat("h", 5000)},
+                       {"options", json::array({{{"label", "A"}, {"description", repeat("d", 5000)}}})}}})}};
+    const auto cut = AgentInquiry::parse(shown);
+    ASSERT_TRUE(cut);
+    const std::string marker = "\u2026";
+    EXPECT_EQ(cut->questions[0].header, repeat("h", AgentQuestion::kMaxShownCharacters - 1) + marker);
+    EXPECT_EQ(cut->questions[0].options[0].detail,
+              repeat("d", AgentQuestion::kMaxShownCharacters - 1) + marker);
+}
+
 TEST(AgentInquiryTest, AnswersFromPicks)
 {
     const AgentQuestion abc{"Pick", {{"A", {}}, {"B", {}}, {"C", {}}}, {}, false};

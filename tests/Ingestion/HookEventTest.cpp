@@ -248,6 +248,15 @@ TEST(HookEventTest, ToolCallsCarryTheirActivityQuestionsAndPlan)
     const auto bash = parse(payload("PreToolUse", {{"tool_name", "Bash"}, {"tool_input", "ls"}}));
     ASSERT_TRUE(bash);
     EXPECT_EQ(bash->activity, "Bash");
+
+    // A tool name is kept no longer than any real one, wherever it is shown.
+    const std::string longName(4 * ToolDetail::kMaxToolNameCharacters, 'n');
+    const auto odd =
+        parse(payload("PermissionRequest", {{"tool_name", longName}, {"tool_input", json::object()}}));
+    ASSERT_TRUE(odd && odd->toolName && odd->tool && odd->tool->as<ToolDetail::Other>());
+    const std::string bounded = std::string(ToolDetail::kMaxToolNameCharacters - 1, 'n') + "\u2026";
+    EXPECT_EQ(odd->toolName, bounded);
+    EXPECT_EQ(odd->tool->as<ToolDetail::Other>()->toolName, bounded);
 }
 
 TEST(HookEventTest, CursorGatesBecomeShellAndMcpTools)

@@ -252,6 +252,24 @@ TEST_F(HookCleanupFilesTest, WithLockDoesNothingWhenTheLockFileCannotBeOpened)
     EXPECT_EQ(m_home.read(".claude/settings.json"), settings);
 }
 
+TEST_F(HookCleanupFilesTest, WithLockRefusesALinkInPlaceOfTheLockFile)
+{
+    const fs::path existing = m_home.path() / "elsewhere";
+    m_home.write("elsewhere", "kept");
+    for (const fs::path& target : {existing, m_home.path() / "not-there"}) {
+        SCOPED_TRACE(target.string());
+        fs::create_directories(m_paths.support());
+        fs::remove(m_paths.hooksLock());
+        fs::create_symlink(target, m_paths.hooksLock());
+        bool ran = false;
+        EXPECT_FALSE(HookCleanup::withLock(m_paths, [&] { ran = true; }));
+        EXPECT_FALSE(ran);
+        EXPECT_TRUE(fs::is_symlink(m_paths.hooksLock()));
+    }
+    EXPECT_EQ(m_home.read("elsewhere"), "kept");
+    EXPECT_FALSE(fs::exists(m_home.path() / "not-there")) << "no file is made at a link's target";
+}
+
 TEST_F(HookCleanupFilesTest, AppPathRecordsThePathAndTellsWhenItIsGone)
 {
     const fs::path app = m_home.write("Apps/My Velquist/velquist", "binary");

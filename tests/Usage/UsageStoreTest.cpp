@@ -183,12 +183,15 @@ TEST_F(UsageStoreTest, StoppingOrRestartingDropsTheFetchInFlight)
     EXPECT_FALSE(usage.isRefreshing());
     EXPECT_TRUE(announced.empty());
 
-    // Restarted while the old fetch is out: the old one lands late and clears only itself.
+    // Restarted while an old fetch is out: the source is asked again only once it has landed.
     usage.setEnabled(true);
     usage.start();
-    ASSERT_EQ(claude.count(), 2);
+    ASSERT_EQ(claude.count(), 1) << "never two fetches of one source at once";
+    EXPECT_TRUE(usage.isRefreshing());
     claude.answer(quotaOf({{"session", 98}}));
-    EXPECT_TRUE(usage.isRefreshing()) << "the newer fetch is still out";
+    EXPECT_FALSE(usage.quota()) << "an earlier run's reading is dropped";
+    ASSERT_EQ(claude.count(), 1) << "the newer fetch starts as the old one lands";
+    EXPECT_TRUE(usage.isRefreshing()) << "the newer fetch is out";
     usage.refresh();
     EXPECT_EQ(claude.count(), 1) << "and it still guards against a second";
     claude.answer(quotaOf({{"session", 50}}));
@@ -245,6 +248,37 @@ TEST_F(UsageStoreTest, ChangingTheAccountStartsAfresh)
     EXPECT_EQ(defaults.stringValue("usageProvider"), "codex");
     codex.answer(quotaOf({{"session", 90}}));
     EXPECT_EQ(announced, std::vector<std::string>{"session"});
+}
+
+TEST_F(UsageStoreTest, SwitchingAccountsBackAndForthNeverOverlapsFetchesOfOneAccount)
+{
+    auto& usage = make();
+    usage.start();
+    usage.setProvider(UsageProvider::codex);
+    usage.setProvider(UsageProvider::claude);
+    usage.refresh();
+    EXPECT_EQ(claude.count(), 1);
+    EXPECT_EQ(codex.count(), 1);
+
+    codex.answer(quotaOf({{"codex", 90}}));
+    EXPECT_TRUE(usage.isRefreshing()) << "still waiting to read the chosen account";
+    EXPECT_EQ(claude.count(), 1);
+    claude.answer(quotaOf({{"old", 90}}));
+    ASSERT_EQ(claude.count(), 1) << "read afresh once the earlier fetch has landed";
+    claude.answer(quotaOf({{"session", 30}}));
+    EXPECT_EQ(usage.quota(), quotaOf({{"session", 30}}));
+    EXPECT_FALSE(usage.isRefreshing());
+    EXPECT_TRUE(announced.empty());
+
+    // Stopped meanwhile, the waiting reading is not taken.
+    usage.setProvider(UsageProvider::codex);
+    usage.setProvider(UsageProvider::claude);
+    usage.setProvider(UsageProvider::codex);
+    EXPECT_EQ(codex.count(), 1);
+    usage.stop();
+    codex.answer(quotaOf({{"codex", 1}}));
+    EXPECT_EQ(codex.count(), 0);
+    EXPECT_FALSE(usage.isRefreshing());
 }
 
 TEST_F(UsageStoreTest, DisabledStoreFetchesNothing)

@@ -84,14 +84,14 @@ DesktopEntryIndex::DesktopEntryIndex(const std::vector<fs::path>& directories, c
     }
 }
 
-std::vector<fs::path> DesktopEntryIndex::defaultDirectories()
+std::vector<fs::path> DesktopEntryIndex::defaultDirectories(const fs::path& home)
 {
     std::vector<fs::path> directories;
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     if (dataHome && dataHome[0] == '/')
         directories.push_back(fs::path(dataHome) / "applications");
-    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        directories.push_back(fs::path(home) / ".local/share/applications");
+    else if (home.is_absolute())
+        directories.push_back(home / ".local/share/applications");
     const char* dataDirs = std::getenv("XDG_DATA_DIRS");
     std::stringstream list(dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share");
     std::string entry;

@@ -29,8 +29,9 @@ class DesktopEntryIndex
     // `directories` in order of precedence ($XDG_DATA_HOME first); `locale` as in LANG.
     DesktopEntryIndex(const std::vector<std::filesystem::path>& directories, const std::string& locale);
 
-    // The "applications" folders of $XDG_DATA_HOME and $XDG_DATA_DIRS, with their defaults.
-    static std::vector<std::filesystem::path> defaultDirectories();
+    // The "applications" folders of $XDG_DATA_HOME and $XDG_DATA_DIRS, with their defaults; the
+    // first default is under `home`, the user's home folder as the application was handed it.
+    static std::vector<std::filesystem::path> defaultDirectories(const std::filesystem::path& home);
     // LC_ALL, else LC_MESSAGES, else LANG.
     static std::string defaultLocale();
 

@@ -57,10 +57,10 @@ const KnownApp* knownApp(const std::vector<std::string>& names)
 
 } // namespace
 
-LinuxAppRegistry::Options LinuxAppRegistry::Options::fromEnvironment()
+LinuxAppRegistry::Options LinuxAppRegistry::Options::forHome(const std::filesystem::path& home)
 {
     Options options;
-    options.applicationDirectories = DesktopEntryIndex::defaultDirectories();
+    options.applicationDirectories = DesktopEntryIndex::defaultDirectories(home);
     options.locale = DesktopEntryIndex::defaultLocale();
     return options;
 }

@@ -27,10 +27,11 @@ class LinuxAppRegistry final : public AppRegistry
         // As in LANG, for localized names.
         std::string locale;
 
-        static Options fromEnvironment();
+        // The desktop's folders and locale, with the user's own desktop files under `home`.
+        static Options forHome(const std::filesystem::path& home);
     };
 
-    LinuxAppRegistry(const WindowSystem& windows, Options options = Options::fromEnvironment());
+    LinuxAppRegistry(const WindowSystem& windows, Options options);
     ~LinuxAppRegistry() override;
 
     std::optional<RunningApp> application(pid_t pid) const override;

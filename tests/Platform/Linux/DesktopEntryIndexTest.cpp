@@ -2,9 +2,13 @@
 
 #include "support/base/TemporaryFolder.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include <vector>
 
 using namespace velquist;
 namespace fs = std::filesystem;
@@ -23,7 +27,61 @@ std::string entry(const std::string& body)
            "\n[Desktop Action new]\nName=Not this\nExec=other\n";
 }
 
+// Sets (or with none, unsets) an environment variable for one scope.
+class ScopedVariable
+{
+  public:
+    ScopedVariable(const char* name, const std::optional<std::string>& value) : m_name(name)
+    {
+        if (const char* previous = std::getenv(name))
+            m_previous = previous;
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedVariable()
+    {
+        if (m_previous)
+            ::setenv(m_name, m_previous->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+  private:
+    const char* m_name;
+    std::optional<std::string> m_previous;
+};
+
 } // namespace
+
+TEST(DesktopEntryIndexTest, TheUsersFolderIsUnderTheHomeHandedInNotHome)
+{
+    struct Case
+    {
+        std::optional<std::string> dataHome;
+        fs::path home;
+        std::optional<fs::path> first;
+    } cases[] = {
+        {std::nullopt, "/handed/in", fs::path("/handed/in/.local/share/applications")},
+        {"", "/handed/in", fs::path("/handed/in/.local/share/applications")},
+        {"relative/data", "/handed/in", fs::path("/handed/in/.local/share/applications")},
+        {"/data/home", "/handed/in", fs::path("/data/home/applications")},
+        {std::nullopt, "relative/home", std::nullopt},
+    };
+    const ScopedVariable home("HOME", "/from/environment");
+    const ScopedVariable dataDirs("XDG_DATA_DIRS", "/system/share");
+    for (const auto& c : cases) {
+        const ScopedVariable dataHome("XDG_DATA_HOME", c.dataHome);
+        std::vector<fs::path> expected;
+        if (c.first)
+            expected.push_back(*c.first);
+        expected.push_back("/system/share/applications");
+        EXPECT_EQ(DesktopEntryIndex::defaultDirectories(c.home), expected) << c.dataHome.value_or("(unset)");
+    }
+}
 
 TEST(DesktopEntryIndexTest, FindsApplicationsByClassAndExecutable)
 {
