@@ -106,7 +106,7 @@ SessionRow::SessionRow(const Session& session, const SessionRowContext& context,
     auto* header = new QHBoxLayout;
     header->setSpacing(11);
     header->setAlignment(Qt::AlignTop);
-    m_mark = new SessionMark(session.agent, std::nullopt, false, this, &context.ticker.clock());
+    m_mark = new SessionMark(session.agent, std::nullopt, false, this, &context.ticker);
     header->addWidget(m_mark, 0, Qt::AlignTop);
 
     auto* texts = new QVBoxLayout;
