@@ -5,16 +5,10 @@
 #include "UI/ViewClock.h"
 
 #include <QPainter>
-#include <QTimer>
 
 #include <cmath>
 
 namespace velquist {
-namespace {
-
-constexpr int kSpinTickMs = 50;
-
-} // namespace
 
 AgentIconStyle iconStyle(AgentKind kind)
 {
@@ -38,8 +32,9 @@ AgentIconStyle iconStyle(AgentKind kind)
     return {"brand-unknown", rgb(0.62, 0.62, 0.62)};
 }
 
-AgentIcon::AgentIcon(AgentKind kind, qreal size, bool isSpinning, QWidget* parent, const Clock* clock)
-    : QWidget(parent), m_kind(kind), m_size(size), m_clock(&viewClock(clock))
+AgentIcon::AgentIcon(AgentKind kind, qreal size, bool isSpinning, QWidget* parent, ViewTicker* ticker)
+    : QWidget(parent), m_kind(kind), m_size(size), m_ticker(ticker),
+      m_clock(viewClock(ticker ? &ticker->clock() : nullptr))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -59,40 +54,34 @@ void AgentIcon::setSpinning(bool spinning)
     if (spinning == m_spinning)
         return;
     m_spinning = spinning;
-    updateTimer();
+    updateAnimation();
     update();
 }
 
-void AgentIcon::updateTimer()
+void AgentIcon::updateAnimation()
 {
-    const bool running = m_spinning && isVisible();
-    if (running && !m_timer) {
-        m_timer = new QTimer(this);
-        m_timer->setInterval(kSpinTickMs);
-        connect(m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    if (!m_spinning || !m_ticker || !isVisible()) {
+        m_subscription.reset();
+        return;
     }
-    if (m_timer) {
-        if (running)
-            m_timer->start();
-        else
-            m_timer->stop();
-    }
+    if (!m_subscription.isActive())
+        m_subscription = m_ticker->subscribe(ViewTicker::Period::frame, [this] { onFrame(); });
 }
 
-bool AgentIcon::isTurning() const
+void AgentIcon::onFrame()
 {
-    return m_timer && m_timer->isActive();
+    if (spinAngle(m_clock.now()) != m_drawnAngle)
+        update();
 }
 
 void AgentIcon::showEvent(QShowEvent*)
 {
-    updateTimer();
+    updateAnimation();
 }
 
 void AgentIcon::hideEvent(QHideEvent*)
 {
-    if (m_timer)
-        m_timer->stop();
+    m_subscription.reset();
 }
 
 QSize AgentIcon::sizeHint() const
@@ -144,7 +133,8 @@ QRectF AgentIcon::iconBox() const
 void AgentIcon::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    paint(painter, iconBox(), m_kind, m_spinning ? spinAngle(m_clock->now()) : 0);
+    m_drawnAngle = m_spinning ? spinAngle(m_clock.now()) : 0;
+    paint(painter, iconBox(), m_kind, m_drawnAngle);
 }
 
 } // namespace velquist

@@ -2,13 +2,13 @@
 
 #include "Core/AgentKind.h"
 #include "Core/Clock.h"
+#include "UI/ViewTicker.h"
 
 #include <QColor>
 #include <QString>
 #include <QWidget>
 
 class QPainter;
-class QTimer;
 
 namespace velquist {
 
@@ -28,16 +28,17 @@ class AgentIcon : public QWidget
 {
     Q_OBJECT
   public:
-    // `clock` gives the spinning angle; the system clock when none is given.
+    // A spinning icon turns on the frames of `ticker`, whose clock gives the angle. Without a ticker
+    // (still pictures) it is drawn at the angle of the moment it is painted, by the system clock.
     AgentIcon(AgentKind kind, qreal size, bool isSpinning, QWidget* parent = nullptr,
-              const Clock* clock = nullptr);
+              ViewTicker* ticker = nullptr);
 
     AgentKind kind() const { return m_kind; }
     void setKind(AgentKind kind);
     bool isSpinning() const { return m_spinning; }
     void setSpinning(bool spinning);
-    // Whether the spin is being drawn now: spinning and visible.
-    bool isTurning() const;
+    // Whether the spin is being drawn now: spinning, visible and on a ticker.
+    bool isTurning() const { return m_subscription.isActive(); }
     QSize sizeHint() const override;
 
     // The mark of `asset` (or the grey unknown mark when there is no such mark) in `tint`, fitted
@@ -59,12 +60,16 @@ class AgentIcon : public QWidget
 
   private:
     // The turn advances only while the icon can be seen (a collapsed sheet hides its cards).
-    void updateTimer();
+    void updateAnimation();
+    void onFrame();
     AgentKind m_kind;
     qreal m_size;
     bool m_spinning = false;
-    const Clock* m_clock;
-    QTimer* m_timer = nullptr;
+    ViewTicker* m_ticker;
+    const Clock& m_clock;
+    // The angle last drawn: of the ticker's frames only those that reach the next step redraw.
+    qreal m_drawnAngle = 0;
+    ViewTicker::Subscription m_subscription;
 };
 
 } // namespace velquist

@@ -4,6 +4,7 @@
 #include "UI/AuroraStyle.h"
 #include "UI/EmptySessionsView.h"
 #include "UI/HiddenSessionsRow.h"
+#include "UI/PanelVisibility.h"
 #include "UI/SessionRowSource.h"
 #include "UI/UsageStrip.h"
 
@@ -50,7 +51,8 @@ ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, 
     : QWidget(parent), m_store(store), m_rows(rows), m_layout(new QVBoxLayout(this)),
       m_scroll(new QScrollArea), m_rowsBox(new QWidget), m_rowsLayout(new QVBoxLayout(m_rowsBox)),
       m_fade(nullptr), m_footer(new QWidget), m_hidden(new HiddenSessionsRow),
-      m_strip(new UsageStrip(UsageReading{}, nullptr, clock)), m_empty(new EmptySessionsView)
+      m_strip(new UsageStrip(UsageReading{}, nullptr, clock)), m_empty(new EmptySessionsView),
+      m_visibility(new PanelVisibility(this))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     m_layout->setContentsMargins(0, 0, 0, 0);
@@ -98,6 +100,7 @@ ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, 
             [this] { m_store.silence().setRevealsHidden(!m_store.silence().revealsHidden()); });
     connect(&m_store, &SessionStore::sessionsChanged, this, &ExpandedListView::refresh);
     connect(&m_store.silence(), &SilenceRuleStore::revealsHiddenChanged, this, &ExpandedListView::refresh);
+    connect(m_visibility, &PanelVisibility::visibleChanged, this, &ExpandedListView::setPanelVisible);
     refresh();
 }
 
@@ -158,6 +161,7 @@ void ExpandedListView::syncRows(const std::vector<Session>& sessions)
         if (found == m_byId.end()) {
             QWidget* widget = m_rows.makeRow(session);
             widget->setParent(m_rowsBox);
+            m_rows.setRowPanelVisible(widget, m_panelVisible);
             m_byId.emplace(session.id, Row{widget, session});
         } else if (!(found->second.shown == session)) {
             m_rows.updateRow(found->second.widget, session);
@@ -176,6 +180,15 @@ void ExpandedListView::syncRows(const std::vector<Session>& sessions)
         widget->show();
     }
     m_order = std::move(order);
+}
+
+void ExpandedListView::setPanelVisible(bool visible)
+{
+    if (visible == m_panelVisible)
+        return;
+    m_panelVisible = visible;
+    for (const auto& [id, row] : m_byId)
+        m_rows.setRowPanelVisible(row.widget, visible);
 }
 
 void ExpandedListView::syncFooter()
@@ -260,6 +273,12 @@ bool ExpandedListView::eventFilter(QObject* watched, QEvent* event)
 void ExpandedListView::resizeEvent(QResizeEvent*)
 {
     m_fade->raise();
+}
+
+void ExpandedListView::showEvent(QShowEvent*)
+{
+    // The first showing finds the panel as it is, which need not be a change of what it was.
+    setPanelVisible(m_visibility->isVisible());
 }
 
 } // namespace velquist

@@ -16,6 +16,7 @@ namespace velquist {
 
 class EmptySessionsView;
 class HiddenSessionsRow;
+class PanelVisibility;
 class SessionRowSource;
 class SessionStore;
 class UsageStrip;
@@ -23,7 +24,8 @@ class Clock;
 
 // The open panel's content: the session rows in a scrolling area that fades at its foot when they
 // do not fit, the hidden-sessions switch and the usage strip; or an empty state. Rows are kept by
-// session id and only a changed session's row is refreshed.
+// session id and only a changed session's row is refreshed. Every row learns whether the panel
+// holding the list is on screen, so nothing animates for nobody.
 class ExpandedListView : public QWidget
 {
     Q_OBJECT
@@ -49,6 +51,8 @@ class ExpandedListView : public QWidget
     void refresh();
 
     bool showsEmptyState() const;
+    // Whether the hosting panel is on screen, as last handed to the rows; true until known.
+    bool isPanelVisible() const { return m_panelVisible; }
     // The scrolling area's height and the height of the rows it holds (with their padding).
     qreal listHeight() const;
     qreal contentHeight() const;
@@ -67,6 +71,7 @@ class ExpandedListView : public QWidget
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     struct Row
@@ -77,6 +82,7 @@ class ExpandedListView : public QWidget
 
     void syncRows(const std::vector<Session>& sessions);
     void syncFooter();
+    void setPanelVisible(bool visible);
     void resizeList();
     qreal listCap() const;
 
@@ -86,6 +92,7 @@ class ExpandedListView : public QWidget
     std::vector<std::string> m_order;
     std::optional<UsageReading> m_usage;
     qreal m_available = 1e9;
+    bool m_panelVisible = true;
 
     QVBoxLayout* m_layout;
     QScrollArea* m_scroll;
@@ -96,6 +103,7 @@ class ExpandedListView : public QWidget
     HiddenSessionsRow* m_hidden;
     UsageStrip* m_strip;
     EmptySessionsView* m_empty;
+    PanelVisibility* m_visibility;
 };
 
 } // namespace velquist

@@ -61,8 +61,11 @@ QString PeekView::title(const Session& session)
     if (session.cwd == "unknown")
         return QStringLiteral("No folder");
     std::filesystem::path path(session.cwd);
+    // The root folder has no name of its own: it shows as itself.
+    if (!path.empty() && path == path.root_path())
+        return QStringLiteral("/");
     // A trailing separator leaves an empty last component; the folder's name is the one before it.
-    if (!path.has_filename() && path.has_parent_path() && path != path.root_path())
+    if (!path.has_filename() && path.has_parent_path())
         path = path.parent_path();
     return QString::fromStdString(path.filename().string());
 }

@@ -24,8 +24,8 @@ QRectF SessionMark::pipRect()
 }
 
 SessionMark::SessionMark(AgentKind kind, std::optional<QColor> pip, bool isSpinning, QWidget* parent,
-                         const Clock* clock)
-    : AgentIcon(kind, kIconSize, isSpinning, parent, clock), m_pip(pip)
+                         ViewTicker* ticker)
+    : AgentIcon(kind, kIconSize, isSpinning, parent, ticker), m_pip(pip)
 {
 }
 

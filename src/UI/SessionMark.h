@@ -18,7 +18,7 @@ class SessionMark : public AgentIcon
     static constexpr qreal kPipSize = 8;
 
     SessionMark(AgentKind kind, std::optional<QColor> pip, bool isSpinning, QWidget* parent = nullptr,
-                const Clock* clock = nullptr);
+                ViewTicker* ticker = nullptr);
 
     void setPip(std::optional<QColor> pip);
     std::optional<QColor> pip() const { return m_pip; }

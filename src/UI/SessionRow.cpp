@@ -106,7 +106,7 @@ SessionRow::SessionRow(const Session& session, const SessionRowContext& context,
     auto* header = new QHBoxLayout;
     header->setSpacing(11);
     header->setAlignment(Qt::AlignTop);
-    m_mark = new SessionMark(session.agent, std::nullopt, false, this, &context.ticker.clock());
+    m_mark = new SessionMark(session.agent, std::nullopt, false, this, &context.ticker);
     header->addWidget(m_mark, 0, Qt::AlignTop);
 
     auto* texts = new QVBoxLayout;
@@ -278,7 +278,8 @@ void SessionRow::refresh()
 
     m_mark->setKind(m_session.agent);
     m_mark->setPip(colour);
-    m_mark->setSpinning(m_session.status.is<SessionStatus::Working>());
+    // Nobody sees a turning icon on a panel that is not exposed: it stays still until it is.
+    m_mark->setSpinning(m_session.status.is<SessionStatus::Working>() && m_panelVisible);
 
     const QString title = cardTitle(m_session.cwd);
     m_title->setFullText(title);

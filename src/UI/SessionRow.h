@@ -66,8 +66,10 @@ class SessionRow : public CardFrame
 
     void setSession(const Session& session);
     const Session& session() const { return m_session; }
-    // Whether the list holding the row is on screen (the breathing accent runs only then).
+    // Whether the list holding the row is on screen (the breathing accent and the working icon's
+    // turn run only then).
     void setPanelVisible(bool visible);
+    bool isPanelVisible() const { return m_panelVisible; }
 
     // "No folder" for "unknown", else the last component of the folder.
     static QString cardTitle(const std::string& cwd);

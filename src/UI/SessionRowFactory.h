@@ -17,6 +17,11 @@ class SessionRowFactory final : public SessionRowSource
         if (auto* sessionRow = qobject_cast<SessionRow*>(row))
             sessionRow->setSession(session);
     }
+    void setRowPanelVisible(QWidget* row, bool visible) override
+    {
+        if (auto* sessionRow = qobject_cast<SessionRow*>(row))
+            sessionRow->setPanelVisible(visible);
+    }
     // Each card keeps room around it for its glow.
     int rowMargin() const override { return CardFrame::kGlowMargin; }
 

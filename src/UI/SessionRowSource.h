@@ -16,6 +16,9 @@ class SessionRowSource
     virtual QWidget* makeRow(const Session& session) = 0;
     // Shows `session` (changed since the last call) in a row that this source made.
     virtual void updateRow(QWidget* row, const Session& session) = 0;
+    // Tells a row that this source made whether the list holding it is on screen, so it can stop
+    // animating while nobody sees it.
+    virtual void setRowPanelVisible(QWidget*, bool) {}
     // The clear margin each row keeps around its visible card (for a glow); the list lays the
     // cards, not the margins, at its spacing and padding.
     virtual int rowMargin() const { return 0; }

@@ -5,6 +5,8 @@
 #include "UI/BrandGlyph.h"
 #include "UI/SessionMark.h"
 #include "UI/SessionSignal.h"
+#include "UI/ViewTicker.h"
+#include "support/ManualScheduler.h"
 
 #include <QImage>
 #include <QPainter>
@@ -200,15 +202,27 @@ TEST(AgentMarksTest, SignalColourByStatusAndWaiting)
 
 TEST(AgentMarksTest, ASpinningIconTurnsOnlyWhileItCanBeSeen)
 {
+    test::ManualScheduler clock;
+    ViewTicker ticker(clock, clock);
+    const auto frames = [&] { return ticker.isRunning(ViewTicker::Period::frame); };
     QWidget sheet;
-    auto* icon = new AgentIcon(AgentKind::claudeCode, 16, true, &sheet);
+    auto* icon = new AgentIcon(AgentKind::claudeCode, 16, true, &sheet, &ticker);
+    auto* other = new SessionMark(AgentKind::codex, std::nullopt, true, &sheet, &ticker);
+    auto* still = new AgentIcon(AgentKind::gemini, 16, true, &sheet);
     EXPECT_FALSE(icon->isTurning()) << "never shown";
+    EXPECT_FALSE(frames());
     sheet.show();
     EXPECT_TRUE(icon->isTurning());
+    EXPECT_TRUE(other->isTurning());
+    EXPECT_FALSE(still->isTurning()) << "without a ticker the icon is a still picture";
     sheet.hide(); // a collapsing sheet hides its cards
     EXPECT_FALSE(icon->isTurning());
+    EXPECT_FALSE(frames()) << "nothing on screen turns: the shared timer stops";
     sheet.show();
     EXPECT_TRUE(icon->isTurning());
     icon->setSpinning(false);
     EXPECT_FALSE(icon->isTurning());
+    EXPECT_TRUE(frames()) << "the other icon still turns";
+    other->setSpinning(false);
+    EXPECT_FALSE(frames());
 }

@@ -6,14 +6,17 @@
 #include "UI/ExpandedListView.h"
 #include "UI/HiddenSessionsRow.h"
 #include "UI/NotchBody.h"
+#include "UI/NotchPanelMark.h"
 #include "UI/SessionRowSource.h"
 #include "UI/UsageStrip.h"
 #include "support/ManualScheduler.h"
 #include "support/RecordingRowSource.h"
+#include "support/WaitUntil.h"
 
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace velquist;
@@ -168,4 +171,35 @@ TEST_F(ExpandedListTest, TheSheetShowsBehindTheRowsInsideTheBody)
     // Just under the bar, beside the rows, and in the padding between two rows.
     for (const QPoint at : {QPoint(420, 36), QPoint(60, 100), QPoint(420, 32 + 8 + 60 + 3)})
         EXPECT_EQ(image.pixelColor(at).rgb(), AuroraStyle::sheet().rgb()) << at.x() << "," << at.y();
+}
+
+TEST_F(ExpandedListTest, RowsLearnWhetherThePanelIsOnScreen)
+{
+    add(2);
+    QWidget panel;
+    markAsNotchPanel(&panel);
+    panel.resize(800, 400);
+    auto* list = new ExpandedListView(store, rows, &panel);
+    const auto told = [&](const std::vector<QWidget*>& of) {
+        std::vector<bool> result;
+        for (QWidget* row : of)
+            result.push_back(rows.panelVisible.at(row));
+        return result;
+    };
+    EXPECT_TRUE(list->isPanelVisible()) << "visible until the panel says otherwise";
+    EXPECT_EQ(told(list->rows()), (std::vector<bool>{true, true}));
+
+    panel.show();
+    ASSERT_TRUE(test::waitUntil([&] { return panel.windowHandle()->isExposed(); }));
+    EXPECT_EQ(told(list->rows()), (std::vector<bool>{true, true}));
+
+    panel.hide();
+    ASSERT_TRUE(test::waitUntil([&] { return !list->isPanelVisible(); }));
+    EXPECT_EQ(told(list->rows()), (std::vector<bool>{false, false}));
+    add(1);
+    EXPECT_EQ(told(list->rows()), (std::vector<bool>{false, false, false})) << "a new row starts still";
+
+    panel.show();
+    ASSERT_TRUE(test::waitUntil([&] { return list->isPanelVisible(); }));
+    EXPECT_EQ(told(list->rows()), (std::vector<bool>{true, true, true}));
 }

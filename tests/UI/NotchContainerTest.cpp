@@ -101,3 +101,21 @@ TEST_F(NotchContainerTest, IdleBarHidesWhenAskedAndComesBackForAttention)
     ask("claude:a");
     EXPECT_EQ(view->body()->opacity(), 1);
 }
+
+TEST_F(NotchContainerTest, AUsageWarningPeeksWithAnEmptySheet)
+{
+    auto view = make();
+    ASSERT_TRUE(coordinator.announceUsageWarning("weekly"));
+    ASSERT_EQ(model.presentation(), PanelPresentation::peeking);
+    QCoreApplication::processEvents();
+    NotchBody& body = *view->body();
+    EXPECT_TRUE(body.isOpen());
+    EXPECT_EQ(body.bodyRect().width(), 760);
+    EXPECT_EQ(body.bottomRadius(), 30);
+    EXPECT_EQ(view->peek(), nullptr) << "no session needs the user, so there is no line to show";
+    EXPECT_EQ(body.bodyRect().height(), 32) << "the sheet is empty";
+
+    clock.advance(1200ms);
+    EXPECT_FALSE(body.isOpen());
+    ASSERT_NE(view->list(), nullptr) << "the list is back, ready to open";
+}

@@ -391,4 +391,29 @@ TEST_F(SessionRowTest, TheListsRowsComeFromTheFactoryAndUpdateInPlace)
     session.status = SessionStatus::Working{"Writing"};
     factory.updateRow(widget.get(), session);
     EXPECT_EQ(made->statusText(), "Writing");
+    factory.setRowPanelVisible(widget.get(), false);
+    EXPECT_FALSE(made->isPanelVisible());
+}
+
+TEST_F(SessionRowTest, NothingAnimatesWhileThePanelIsOffScreen)
+{
+    struct Case
+    {
+        const char* name;
+        SessionStatus status;
+    };
+    const Case cases[] = {
+        {"a working session's icon turns", SessionStatus::Working{}},
+        {"an unread finished session breathes", SessionStatus::Done{}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        show(make(c.status));
+        EXPECT_TRUE(ticker.isRunning(ViewTicker::Period::frame));
+        row->setPanelVisible(false);
+        EXPECT_FALSE(ticker.isRunning(ViewTicker::Period::frame));
+        EXPECT_FALSE(row->accent().breathes);
+        row->setPanelVisible(true);
+        EXPECT_TRUE(ticker.isRunning(ViewTicker::Period::frame));
+    }
 }

@@ -203,3 +203,89 @@ TEST_F(NotchWindowManagerTest, HidingAPanelUnderThePointerEndsItsHover)
     EXPECT_FALSE(controller.panel().isVisible());
     EXPECT_FALSE(controller.pointerInside());
 }
+
+TEST_F(NotchWindowManagerTest, OnlyPlacementFactsRunAPlacementPass)
+{
+    defaults.setValue("displayMode", "allDisplays");
+    auto manager = make();
+    ASSERT_EQ(shown(*manager), (std::vector<std::string>{laptopID, monitorID}));
+    // A pass puts back a panel hidden behind the manager's back, so whether the panels come back
+    // tells whether a pass ran.
+    const auto hideAll = [&] {
+        for (const auto& controller : manager->controllers())
+            controller->panel().hide();
+    };
+    const auto working = [](const char* id) {
+        Session session;
+        session.id = id;
+        session.cwd = "/home/u/project";
+        session.status = SessionStatus::Working{};
+        return session;
+    };
+
+    struct Case
+    {
+        const char* name;
+        std::function<void()> act;
+        bool placesPanels;
+    };
+    const Case cases[] = {
+        {"a session starts", [&] { startQuietly(working("claude:w")); }, false},
+        {"its activity changes", [&] { setStatus("claude:w", SessionStatus::Working{"Reading"}); }, false},
+        {"it finishes", [&] { setStatus("claude:w", SessionStatus::Done{"Built"}); }, false},
+        {"it is read", [&] { store.update("claude:w", [&](Session& s) { s.doneSeenAt = clock.now(); }); },
+         false},
+        {"it goes away", [&] { store.remove("claude:w"); }, false},
+        {"a session starts waiting", [&] { ask("claude:a"); }, true},
+        {"the waiting session's request changes",
+         [&] {
+             store.update("claude:a", [](Session& s) {
+                 s.status =
+                     SessionStatus::NeedsPermission{PermissionRequest{"Edit", "Edit a.txt", {}, false}};
+             });
+         },
+         false},
+        {"a second session waits", [&] { ask("claude:b", true); }, false},
+        {"nobody waits any more",
+         [&] {
+             store.remove("claude:a");
+             store.remove("claude:b");
+         },
+         true},
+        {"the display mode", [&] { defaults.setValue("displayMode", "lastClicked"); }, true},
+        {"a click on another screen",
+         [&] {
+             pointer.moveTo({100, 500});
+             pointer.press(Qt::LeftButton);
+         },
+         true},
+        {"a click on the same screen", [&] { pointer.press(Qt::LeftButton); }, false},
+        {"the full-screen setting", [&] { defaults.setValue("hidesOverFullScreen", true); }, true},
+        {"the same screens announced again",
+         [&] {
+             screens.change({laptop, monitor});
+             clock.advance(0ms);
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        hideAll();
+        c.act();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(!shown(*manager).empty(), c.placesPanels);
+    }
+
+    // A window covering a screen, and then uncovering it.
+    WindowInfo video = test::RecordingWindowSystem::makeWindow(9, 99, "video");
+    video.frame = monitor.geometry;
+    video.isFullScreen = true;
+    defaults.setValue("displayMode", "allDisplays");
+    QCoreApplication::processEvents();
+    hideAll();
+    windows.restack({video});
+    ASSERT_TRUE(test::waitUntil([&] { return shown(*manager) == std::vector<std::string>{laptopID}; }));
+    hideAll();
+    windows.restack({});
+    ASSERT_TRUE(test::waitUntil([&] { return shown(*manager).size() == 2; }));
+}

@@ -3,12 +3,14 @@
 #include "UI/SessionRowSource.h"
 
 #include <QWidget>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace velquist::test {
 
-// Rows of a fixed size that note which sessions they were made and refreshed for.
+// Rows of a fixed size that note which sessions they were made and refreshed for, and whether they
+// were last told that the panel is on screen.
 class RecordingRowSource final : public SessionRowSource
 {
   public:
@@ -20,10 +22,12 @@ class RecordingRowSource final : public SessionRowSource
         return row;
     }
     void updateRow(QWidget*, const Session& session) override { updated.push_back(session.id); }
+    void setRowPanelVisible(QWidget* row, bool visible) override { panelVisible[row] = visible; }
 
     int height = 60;
     std::vector<std::string> made;
     std::vector<std::string> updated;
+    std::map<const QWidget*, bool> panelVisible;
 };
 
 } // namespace velquist::test

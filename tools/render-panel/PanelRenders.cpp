@@ -10,8 +10,7 @@
 #include "UI/ExpandedListView.h"
 #include "UI/NotchBody.h"
 #include "UI/PeekView.h"
-#include "UI/SessionRow.h"
-#include "UI/SessionRowSource.h"
+#include "UI/SessionRowFactory.h"
 #include "UI/ViewTicker.h"
 
 #include <QWidget>
@@ -90,22 +89,6 @@ const RenderRegistration peek("peek", [](const RenderContext& context, RenderSin
     sink.widget("no-folder-overdue", other);
 });
 
-// The list's rows as the panel shows them.
-class CardRows final : public SessionRowSource
-{
-  public:
-    explicit CardRows(const SessionRowContext& context) : m_context(context) {}
-    QWidget* makeRow(const Session& session) override { return new SessionRow(session, m_context); }
-    void updateRow(QWidget* row, const Session& session) override
-    {
-        static_cast<SessionRow*>(row)->setSession(session);
-    }
-    int rowMargin() const override { return CardFrame::kGlowMargin; }
-
-  private:
-    const SessionRowContext& m_context;
-};
-
 const RenderRegistration body("body", [](const RenderContext& context, RenderSink& sink) {
     const NotchGeometry geometry = barGeometry();
     const auto now = context.clock.now();
@@ -147,7 +130,7 @@ const RenderRegistration body("body", [](const RenderContext& context, RenderSin
     ViewTicker ticker(scheduler, context.clock);
     ActionDispatcher dispatcher(context.clock);
     const SessionRowContext rowContext{dispatcher, context.store, ticker, {}, nullptr, nullptr, {}};
-    CardRows rows(rowContext);
+    SessionRowFactory rows(rowContext);
     auto expanded = make(true);
     auto* list = new ExpandedListView(context.store, rows, nullptr, &context.clock);
     list->setAvailableHeight(expanded->availableSheetHeight());
