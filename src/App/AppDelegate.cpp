@@ -248,14 +248,14 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 void AppDelegate::startPanels()
 {
     m_ticker = std::make_unique<ViewTicker>(m_services.scheduler, m_services.clock);
-    m_rows = std::make_unique<SessionRowFactory>(
-        SessionRowContext{m_dispatcher, m_store, *m_ticker,
-                          [this](const Session& session) {
-                              if (JumpController* jump = jumpController())
-                                  jump->jump(session);
-                          },
-                          m_coordinator.get(), &m_services.focusReturn,
-                          [this] { return m_services.motion && m_services.motion->reducesMotion(); }});
+    m_rows = std::make_unique<SessionRowFactory>(SessionRowContext{
+        m_dispatcher, m_store, *m_ticker,
+        [this](const Session& session) {
+            if (JumpController* jump = jumpController())
+                jump->jump(session);
+        },
+        m_coordinator.get(), &m_services.focusReturn,
+        [this] { return m_services.motion && m_services.motion->reducesMotion(); }, &m_intro.director()});
     PanelServices panels{.store = m_store,
                          .coordinator = *m_coordinator,
                          .privacy = &m_privacy,

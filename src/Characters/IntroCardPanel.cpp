@@ -128,6 +128,11 @@ IntroCardPanel::IntroCardPanel(const QRect& screen, const IntroStepContent& cont
     m_view->setAccessibilityGranted(m_services.accessibilityGranted);
     m_view->setReduceMotion(m_services.reduceMotion);
     m_view->move(kShadowMargins.left(), kShadowMargins.top());
+    // While a new step eases in, the window follows the card's height (its top edge stays).
+    connect(m_view, &IntroCardView::heightChanged, this, [this] {
+        if (!m_closed && !isAnimating())
+            placeCard(frame(false));
+    });
 
     const QRect resting = frame(false);
     if (m_services.reduceMotion) {

@@ -4,8 +4,10 @@
 #include "Characters/IntroCardButton.h"
 #include "Characters/IntroStyle.h"
 #include "Characters/LogoCat.h"
+#include "Characters/LogoCatMotion.h"
 #include "UI/AuroraStyle.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -33,6 +35,8 @@ constexpr qreal kGuideTop = 16;
 constexpr qreal kButtonsTop = 26;
 constexpr qreal kBackGap = 16;
 constexpr qreal kSecondaryGap = 6;
+// Closer than this to its end the bars' spring counts as settled.
+constexpr double kSettled = 0.001;
 
 constexpr qreal wordsWidth()
 {
@@ -106,6 +110,11 @@ void IntroCardView::setContent(const IntroStepContent& content)
 {
     if (content == m_content)
         return;
+    // Only a card on screen has anything to ease: one being built or hidden shows the new step.
+    if (isVisible() && !m_reduceMotion && !m_frozen && m_height > 0)
+        startTransition();
+    else
+        endTransition();
     m_content = content;
     rebuild();
 }
@@ -122,11 +131,144 @@ void IntroCardView::setReduceMotion(bool reduce)
 {
     m_reduceMotion = reduce;
     m_cat->setReduceMotion(reduce);
+    if (reduce)
+        endTransition();
 }
 
 void IntroCardView::freeze()
 {
+    m_frozen = true;
     m_cat->setReduceMotion(true);
+    endTransition();
+}
+
+void IntroCardView::startTransition()
+{
+    Transition transition;
+    transition.start = m_ticker.clock().monotonic();
+    transition.fromHeight = m_shownHeight;
+    // The bars spring on from the colours they show now, even mid-way through a change.
+    for (int i = 0; i < m_content.total; ++i)
+        transition.bars.push_back(barColour(i));
+    // The old step as it looks when fully shown (a change under way jumps to its end here).
+    for (IntroCardButton* button : m_buttons)
+        button->setGraphicsEffect(nullptr);
+    if (m_guide) {
+        m_guide->setGraphicsEffect(nullptr);
+        m_guide->clearMask();
+    }
+    const qreal ratio = devicePixelRatioF();
+    transition.words = QPixmap(QSize(kWidth, m_buttonsTop) * ratio);
+    transition.words.setDevicePixelRatio(ratio);
+    transition.words.fill(Qt::transparent);
+    {
+        QPainter painter(&transition.words);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintWords(painter);
+        if (m_guide)
+            m_guide->render(&painter, m_guide->pos(), QRegion(), QWidget::DrawChildren);
+    }
+    transition.buttonsFromBottom = m_height - m_buttonsTop;
+    transition.buttons = QPixmap(QSize(kWidth, transition.buttonsFromBottom) * ratio);
+    transition.buttons.setDevicePixelRatio(ratio);
+    transition.buttons.fill(Qt::transparent);
+    {
+        QPainter painter(&transition.buttons);
+        for (std::size_t i = 0; i < m_buttons.size(); ++i)
+            m_buttons[i]->render(&painter, m_buttonRest[i] - QPoint(0, m_buttonsTop), QRegion(),
+                                 QWidget::DrawChildren);
+    }
+    m_transition = std::move(transition);
+    if (!m_transitionTick.isActive())
+        m_transitionTick = m_ticker.subscribe(ViewTicker::Period::frame, [this] { stepTransition(); });
+}
+
+double IntroCardView::eased() const
+{
+    if (!m_transition)
+        return 1;
+    const double seconds =
+        std::chrono::duration<double>(m_ticker.clock().monotonic() - m_transition->start).count();
+    return LogoCatMotion::easeInOut(seconds / kTransitionSeconds);
+}
+
+double IntroCardView::sprung() const
+{
+    if (!m_transition)
+        return 1;
+    const double seconds =
+        std::chrono::duration<double>(m_ticker.clock().monotonic() - m_transition->start).count();
+    const double moved = LogoCatMotion::spring(seconds, kBarsResponse);
+    return 1 - moved < kSettled ? 1 : moved;
+}
+
+void IntroCardView::stepTransition()
+{
+    if (!m_transition)
+        return;
+    const double progress = eased();
+    if (progress >= 1 && sprung() >= 1) {
+        endTransition();
+        return;
+    }
+    const int shown =
+        int(std::lround(m_transition->fromHeight + (m_height - m_transition->fromHeight) * progress));
+    if (shown != m_shownHeight) {
+        m_shownHeight = shown;
+        setFixedSize(kWidth, m_shownHeight);
+        placeButtons();
+        Q_EMIT heightChanged();
+    }
+    for (QObject* child : children()) {
+        if (auto* widget = qobject_cast<QWidget*>(child))
+            if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect()))
+                effect->setOpacity(progress);
+    }
+    if (m_guide)
+        m_guide->setMask(QRegion(0, 0, m_guide->width(), std::max(1, wordsBottom() - m_guide->y())));
+    update();
+}
+
+void IntroCardView::endTransition()
+{
+    if (!m_transition)
+        return;
+    m_transition.reset();
+    m_transitionTick.reset();
+    for (IntroCardButton* button : m_buttons)
+        button->setGraphicsEffect(nullptr);
+    if (m_guide) {
+        m_guide->setGraphicsEffect(nullptr);
+        m_guide->clearMask();
+    }
+    const bool moved = m_shownHeight != m_height;
+    m_shownHeight = m_height;
+    setFixedSize(kWidth, m_shownHeight);
+    placeButtons();
+    update();
+    if (moved)
+        Q_EMIT heightChanged();
+}
+
+void IntroCardView::placeButtons()
+{
+    // The buttons ride on the bottom edge while the height eases.
+    const QPoint offset(0, m_shownHeight - m_height);
+    for (std::size_t i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->move(m_buttonRest[i] + offset);
+}
+
+QColor IntroCardView::barColour(int index) const
+{
+    const QColor lit = index <= m_content.index ? IntroStyle::dawn()[std::size_t(std::min(index, 3))]
+                                                : IntroStyle::dawnSpent();
+    if (!m_transition || std::size_t(index) >= m_transition->bars.size())
+        return lit;
+    const QColor from = m_transition->bars[std::size_t(index)];
+    const float t = float(sprung());
+    const auto mix = [t](float a, float b) { return a + (b - a) * t; };
+    return QColor::fromRgbF(mix(from.redF(), lit.redF()), mix(from.greenF(), lit.greenF()),
+                            mix(from.blueF(), lit.blueF()), mix(from.alphaF(), lit.alphaF()));
 }
 
 void IntroCardView::rebuild()
@@ -195,11 +337,31 @@ void IntroCardView::rebuild()
         button->move(int(x), int(buttonsTop + (rowHeight - button->height()) / 2));
         x -= kSecondaryGap;
     }
+    m_buttonRest.clear();
     for (IntroCardButton* button : m_buttons)
-        button->show();
+        m_buttonRest.push_back(button->pos());
+    m_buttonsTop = int(buttonsTop);
 
     m_height = int(std::ceil(buttonsTop + rowHeight + kPadY));
-    setFixedSize(kWidth, m_height);
+    if (!m_transition)
+        m_shownHeight = m_height;
+    // The new step's controls fade in over the old ones' fading picture.
+    if (m_transition) {
+        std::vector<QWidget*> arriving(m_buttons.begin(), m_buttons.end());
+        if (m_guide)
+            arriving.push_back(m_guide);
+        for (QWidget* widget : arriving) {
+            auto* effect = new QGraphicsOpacityEffect(widget);
+            effect->setOpacity(eased());
+            widget->setGraphicsEffect(effect);
+        }
+    }
+    placeButtons();
+    if (m_transition && m_guide)
+        m_guide->setMask(QRegion(0, 0, m_guide->width(), std::max(1, wordsBottom() - m_guide->y())));
+    for (IntroCardButton* button : m_buttons)
+        button->show();
+    setFixedSize(kWidth, m_shownHeight);
     setAccessibleName(QString::fromStdString(m_content.title));
     update();
 }
@@ -258,12 +420,29 @@ void IntroCardView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     paintBackground(painter);
+    paintBars(painter);
+    if (!m_transition) {
+        paintWords(painter);
+        return;
+    }
+    const double progress = eased();
+    painter.setOpacity(1 - progress);
+    painter.drawPixmap(QPointF(0, 0), m_transition->words);
+    painter.drawPixmap(QPointF(0, m_shownHeight - m_transition->buttonsFromBottom), m_transition->buttons);
+    painter.setOpacity(progress);
+    // Taller new words show only down to the buttons, which ride on the growing bottom edge.
+    painter.setClipRect(QRect(0, 0, kWidth, wordsBottom()));
     paintWords(painter);
+}
+
+int IntroCardView::wordsBottom() const
+{
+    return m_buttonsTop + m_shownHeight - m_height - int(kButtonsTop / 2);
 }
 
 void IntroCardView::paintBackground(QPainter& painter) const
 {
-    const QRectF card(0, 0, kWidth, m_height);
+    const QRectF card(0, 0, kWidth, m_shownHeight);
     QPainterPath shape;
     shape.addRoundedRect(card, kRadius, kRadius);
     painter.save();
@@ -314,14 +493,15 @@ void IntroCardView::paintBackground(QPainter& painter) const
     painter.setPen(QPen(IntroStyle::hairline(), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(card.adjusted(0.5, 0.5, -0.5, -0.5), kRadius - 0.5, kRadius - 0.5);
+}
 
+void IntroCardView::paintBars(QPainter& painter) const
+{
     // Progress: the bars up to this step lit in the dawn colours.
     painter.setPen(Qt::NoPen);
     for (int i = 0; i < m_content.total; ++i) {
         const QRectF bar(kPadX + i * (kBarWidth + kBarGap), kPadY, kBarWidth, kBarHeight);
-        const QColor colour =
-            i <= m_content.index ? IntroStyle::dawn()[std::size_t(std::min(i, 3))] : IntroStyle::dawnSpent();
-        painter.setBrush(colour);
+        painter.setBrush(barColour(i));
         painter.drawRoundedRect(bar, kBarHeight / 2, kBarHeight / 2);
     }
 }

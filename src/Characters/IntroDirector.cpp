@@ -38,7 +38,7 @@ PermissionRequest demoRequest()
 } // namespace
 
 IntroDirector::IntroDirector(Services services, QObject* parent)
-    : QObject(parent), m_services(std::move(services))
+    : DemoPressSource(parent), m_services(std::move(services))
 {
 }
 

@@ -7,8 +7,8 @@
 #include "Core/Clock.h"
 #include "Core/Scheduler.h"
 #include "Core/Session.h"
+#include "UI/DemoPressSource.h"
 
-#include <QObject>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,7 +27,7 @@ class UserDefaults;
 // only state machine; the card and the panel only show what it publishes and call back into it.
 // Every pause runs on the injected scheduler, and leaving a step cancels its pending beat, so
 // nothing of a step runs after the step is gone. Main thread.
-class IntroDirector final : public QObject, public IntroAllowHook
+class IntroDirector final : public DemoPressSource, public IntroAllowHook
 {
     Q_OBJECT
   public:
@@ -86,7 +86,7 @@ class IntroDirector final : public QObject, public IntroAllowHook
     void shutDown();
 
     std::optional<IntroStep> step() const { return m_step; }
-    bool isPressingAllow() const { return m_isPressingAllow; }
+    bool isPressingAllow() const override { return m_isPressingAllow; }
     std::optional<IntroStepContent> stepContent() const;
     bool hasCard() const { return m_card != nullptr; }
     // Whether any timer of the tour is still due (the step's beat or the watchdog).
@@ -100,7 +100,6 @@ class IntroDirector final : public QObject, public IntroAllowHook
 
   Q_SIGNALS:
     void stepChanged();
-    void isPressingAllowChanged();
 
   private:
     void enter(IntroStep step, IntroDirection direction);

@@ -1,8 +1,9 @@
 #include "Characters/LogoCatMotion.h"
 
+#include "UI/SpringValue.h"
+
 #include <QEasingCurve>
 #include <cmath>
-#include <numbers>
 
 namespace velquist::LogoCatMotion {
 namespace {
@@ -34,9 +35,7 @@ double reversing(double seconds, double duration)
 
 double spring(double seconds, double response)
 {
-    const double omega = 2 * std::numbers::pi / response;
-    const double t = std::max(seconds, 0.0);
-    return 1 - (1 + omega * t) * std::exp(-omega * t);
+    return SpringValue::progress(seconds, response);
 }
 
 LogoCatGrid::Pose pose(LogoCatExpression expression, double seconds, bool reduceMotion)

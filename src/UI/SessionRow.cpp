@@ -7,6 +7,7 @@
 #include "Core/ToolText.h"
 #include "UI/AuroraStyle.h"
 #include "UI/ContextIndicator.h"
+#include "UI/DemoPressSource.h"
 #include "UI/ElapsedText.h"
 #include "UI/ElidedLabel.h"
 #include "UI/Glyph.h"
@@ -17,6 +18,7 @@
 #include "UI/SessionMark.h"
 #include "UI/SessionSignal.h"
 #include "UI/SplitCapsule.h"
+#include "UI/SpringValue.h"
 #include "UI/SubagentList.h"
 #include "UI/ToolDetailView.h"
 
@@ -41,6 +43,7 @@ constexpr std::size_t kAttentionStatusCharacters = 1200;
 constexpr int kAttentionStatusLines = 40;
 constexpr std::size_t kSeedCharacters = 60;
 constexpr std::size_t kSeedTitleCharacters = 32;
+constexpr double kDemoPressResponse = 0.25;
 
 // The green shield of a session whose requests are allowed without asking.
 class ShieldMark : public QWidget
@@ -148,6 +151,16 @@ SessionRow::SessionRow(const Session& session, const SessionRowContext& context,
     m_contentLayout->setContentsMargins(0, 0, 0, 0);
     outer->addLayout(m_contentLayout);
 
+    // The press springs in and out like a finger on the control.
+    m_demoPress = std::make_unique<SpringValue>(context.ticker, kDemoPressResponse, [this](double amount) {
+        if (m_allow)
+            m_allow->setPressAmount(amount);
+    });
+    if (context.demoPress)
+        connect(context.demoPress, &DemoPressSource::isPressingAllowChanged, this,
+                [this] { followDemoPress(true); });
+    followDemoPress(false);
+
     setContextMenuPolicy(Qt::DefaultContextMenu);
     refresh();
 }
@@ -173,6 +186,17 @@ void SessionRow::setPanelVisible(bool visible)
 bool SessionRow::isDemo() const
 {
     return m_session.id.starts_with("intro-");
+}
+
+bool SessionRow::demoPressed() const
+{
+    return isDemo() && m_context.demoPress && m_context.demoPress->isPressingAllow();
+}
+
+void SessionRow::followDemoPress(bool animated)
+{
+    const bool reduceMotion = m_context.reduceMotion && m_context.reduceMotion();
+    m_demoPress->setTarget(demoPressed() ? 1 : 0, animated && !reduceMotion);
 }
 
 QColor SessionRow::signal() const
@@ -409,6 +433,7 @@ void SessionRow::rebuildContent()
             m_allow = new SplitCapsule(
                 QStringLiteral("Allow"), colour, [this] { send(ControlAction::approve(GrantScope::once)); },
                 std::move(items), look, block);
+            m_allow->setPressAmount(m_demoPress->value());
             buttons->addWidget(m_allow);
         }
         m_jump = new SecondaryCapsule(QStringLiteral("Jump"), QStringLiteral("arrow.right.circle.fill"), true,

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,7 @@ class ActionDispatcher;
 class AttentionCoordinator;
 class FocusReturn;
 class ContextIndicator;
+class DemoPressSource;
 class ElapsedText;
 class ElidedLabel;
 class MetaPill;
@@ -29,6 +31,7 @@ class SecondaryCapsule;
 class SessionMark;
 class SessionStore;
 class SplitCapsule;
+class SpringValue;
 class SubagentList;
 class ToolDetailView;
 
@@ -44,8 +47,12 @@ struct SessionRowContext
     // either may be null.
     AttentionCoordinator* coordinator = nullptr;
     FocusReturn* focusReturn = nullptr;
-    // The desktop asks for less motion: no breathing accent.
+    // The desktop asks for less motion: no breathing accent, and the demonstration's press is
+    // shown without its spring.
     std::function<bool()> reduceMotion;
+    // The introduction, whose press on the demonstration's Allow the demonstration's row draws;
+    // null: never pressed. Must outlive the row.
+    const DemoPressSource* demoPress = nullptr;
 };
 
 // The card of one session in the expanded list: its mark, folder, pills, elapsed time, context
@@ -115,6 +122,9 @@ class SessionRow : public CardFrame
     void jumpOnly();
     QColor signal() const;
     bool isDemo() const;
+    // The demonstration's press as the introduction plays it, drawn on the Allow control.
+    bool demoPressed() const;
+    void followDemoPress(bool animated);
 
     Session m_session;
     SessionRowContext m_context;
@@ -140,6 +150,8 @@ class SessionRow : public CardFrame
     ToolDetailView* m_toolDetail = nullptr;
     SecondaryCapsule* m_deny = nullptr;
     SplitCapsule* m_allow = nullptr;
+    // 0 to 1: how far the Allow control shows the demonstration's press.
+    std::unique_ptr<SpringValue> m_demoPress;
     SecondaryCapsule* m_jump = nullptr;
     SecondaryCapsule* m_single = nullptr; // "Jump to answer" or "Mark read"
     QuestionForm* m_form = nullptr;

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QtMath>
+#include <algorithm>
 
 namespace velquist {
 
@@ -16,12 +17,15 @@ namespace {
 
 constexpr qreal kPaddingY = 6;
 
-// One half of the split capsule; the capsule behind both is painted by the owner.
-class CapsulePart : public QAbstractButton
+} // namespace
+
+// One half of the split capsule; the capsule behind both is painted by the owner, and each half
+// draws the owner's press like the capsule does.
+class SplitCapsule::Part : public QAbstractButton
 {
   public:
-    CapsulePart(const QString& text, const QString& icon, QWidget* parent)
-        : QAbstractButton(parent), m_icon(icon)
+    Part(const QString& text, const QString& icon, SplitCapsule* owner)
+        : QAbstractButton(owner), m_owner(owner), m_icon(icon)
     {
         setText(text);
         setCursor(Qt::PointingHandCursor);
@@ -40,6 +44,8 @@ class CapsulePart : public QAbstractButton
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
+        m_owner->applyPress(painter, pos());
+        const QColor colour = m_owner->pressed(m_colour);
         if (isDown()) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(AuroraStyle::black(0.12));
@@ -48,13 +54,13 @@ class CapsulePart : public QAbstractButton
         if (glyphOnly) {
             const qreal side = 8;
             Glyph::paint(painter, QRectF((width() - side) / 2, (height() - side) / 2, side, side), m_icon,
-                         m_colour);
+                         colour);
         } else {
             AuroraStyle::paintCapsuleLabel(painter, QRectF(rect()).adjusted(m_leading, 0, -m_trailing, 0),
-                                           text(), m_icon, m_colour);
+                                           text(), m_icon, colour);
         }
         if (hasFocus()) {
-            painter.setPen(QPen(m_colour, 1, Qt::DotLine));
+            painter.setPen(QPen(colour, 1, Qt::DotLine));
             painter.setBrush(Qt::NoBrush);
             painter.drawRect(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5));
         }
@@ -65,20 +71,19 @@ class CapsulePart : public QAbstractButton
     qreal m_trailing = 0;
 
   private:
+    SplitCapsule* m_owner;
     QString m_icon;
     QColor m_colour;
 };
-
-} // namespace
 
 SplitCapsule::SplitCapsule(const QString& label, const QColor& signal, std::function<void()> action,
                            std::vector<Item> items, const Look& look, QWidget* parent)
     : QWidget(parent), m_signal(signal), m_look(look)
 {
-    auto* main = new CapsulePart(label, QStringLiteral("checkmark"), this);
+    auto* main = new Part(label, QStringLiteral("checkmark"), this);
     main->m_leading = look.mainLeading;
     main->m_trailing = look.mainTrailing;
-    auto* chevron = new CapsulePart(label + QStringLiteral(" options"), QStringLiteral("chevron.down"), this);
+    auto* chevron = new Part(label + QStringLiteral(" options"), QStringLiteral("chevron.down"), this);
     chevron->glyphOnly = true;
     chevron->setAccessibleName(label + QStringLiteral(" options"));
     m_main = main;
@@ -107,11 +112,42 @@ QColor SplitCapsule::labelColour() const
     return AuroraStyle::mixTowardBlack(m_signal, 0.86);
 }
 
+void SplitCapsule::setPressAmount(qreal amount)
+{
+    if (amount == m_pressAmount)
+        return;
+    m_pressAmount = amount;
+    update();
+    m_main->update();
+    m_chevron->update();
+}
+
+void SplitCapsule::applyPress(QPainter& painter, QPoint origin) const
+{
+    if (m_pressAmount == 0)
+        return;
+    const qreal scale = 1 - (1 - kPressedScale) * m_pressAmount;
+    const QPointF centre = QRectF(rect()).center() - QPointF(origin);
+    painter.translate(centre);
+    painter.scale(scale, scale);
+    painter.translate(-centre);
+}
+
+QColor SplitCapsule::pressed(QColor colour) const
+{
+    if (m_pressAmount == 0)
+        return colour;
+    // Brightening adds the same amount to each channel, as a brightness adjustment does.
+    const float lift = float(kPressedBrightness * m_pressAmount);
+    const auto up = [lift](float channel) { return std::min(channel + lift, 1.0f); };
+    return QColor::fromRgbF(up(colour.redF()), up(colour.greenF()), up(colour.blueF()), colour.alphaF());
+}
+
 void SplitCapsule::setSignal(const QColor& signal)
 {
     m_signal = signal;
-    static_cast<CapsulePart*>(m_main)->setColour(labelColour());
-    static_cast<CapsulePart*>(m_chevron)->setColour(labelColour());
+    static_cast<Part*>(m_main)->setColour(labelColour());
+    static_cast<Part*>(m_chevron)->setColour(labelColour());
     update();
 }
 
@@ -138,14 +174,16 @@ void SplitCapsule::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    applyPress(painter, QPoint());
     QPainterPath capsule;
     AuroraStyle::addCapsule(capsule, QRectF(rect()));
-    painter.fillPath(capsule, m_signal);
+    painter.fillPath(capsule, pressed(m_signal));
     QColor divider = m_look.dividerColour;
     if (!divider.isValid()) {
         divider = labelColour();
         divider.setAlphaF(0.35f);
     }
+    divider = pressed(divider);
     const qreal x = m_chevron->geometry().left() - 1;
     painter.fillRect(QRectF(x, (height() - m_look.dividerHeight) / 2, 1, m_look.dividerHeight), divider);
 }

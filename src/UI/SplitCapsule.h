@@ -7,6 +7,7 @@
 
 class QAbstractButton;
 class QMenu;
+class QPainter;
 
 namespace velquist {
 
@@ -36,6 +37,12 @@ class SplitCapsule : public QWidget
                  std::vector<Item> items, const Look& look, QWidget* parent = nullptr);
 
     void setSignal(const QColor& signal);
+    // How far the capsule shows itself pressed from outside its buttons (the introduction playing
+    // its own press): 0 not at all, 1 fully, scaled to 0.92 about its centre and brightened by 0.25.
+    void setPressAmount(qreal amount);
+    qreal pressAmount() const { return m_pressAmount; }
+    static constexpr qreal kPressedScale = 0.92;
+    static constexpr qreal kPressedBrightness = 0.25;
     QAbstractButton* mainButton() const { return m_main; }
     QAbstractButton* menuButton() const { return m_chevron; }
     QMenu* menu() const { return m_menu; }
@@ -48,9 +55,15 @@ class SplitCapsule : public QWidget
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    class Part;
     QColor labelColour() const;
+    // The press as the capsule and both halves draw it: scaled about the capsule's centre, every
+    // colour lifted toward white.
+    void applyPress(QPainter& painter, QPoint origin) const;
+    QColor pressed(QColor colour) const;
 
     QColor m_signal;
+    qreal m_pressAmount = 0;
     Look m_look;
     QAbstractButton* m_main;
     QAbstractButton* m_chevron;

@@ -1,3 +1,4 @@
+#include "Characters/IntroCardButton.h"
 #include "Characters/IntroCardPanel.h"
 #include "Characters/IntroCardView.h"
 #include "Characters/IntroStyle.h"
@@ -6,6 +7,7 @@
 #include "support/RecordingPanelShaper.h"
 #include "support/WaitUntil.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTest>
@@ -14,6 +16,7 @@
 
 using namespace velquist;
 using Step = IntroStep;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -91,6 +94,130 @@ TEST_F(IntroCardTest, ProgressBarsLightUpToTheStep)
         EXPECT_LT(barColour(dim).lightness(), 90) << "bar " << dim << " is spent";
         EXPECT_NE(barColour(dim).rgb(), IntroStyle::dawn()[3].rgb());
     }
+}
+
+// The opacities of the controls that fade in with a new step (1 for one drawn plainly).
+std::vector<double> fadingIn(const IntroCardView& view)
+{
+    std::vector<double> opacities;
+    for (QWidget* child : view.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isVisible() || !(qobject_cast<IntroCardButton*>(child) || child->graphicsEffect()))
+            continue;
+        const auto* effect = qobject_cast<QGraphicsOpacityEffect*>(child->graphicsEffect());
+        opacities.push_back(effect ? effect->opacity() : 1.0);
+    }
+    return opacities;
+}
+
+TEST_F(IntroCardTest, ANewStepOnScreenEasesIn)
+{
+    const int finalHeight = IntroCardView(ticker, time, content(Step::jump), record()).height();
+    IntroCardView view(ticker, time, content(Step::welcome), record());
+    view.show();
+    const int from = view.height();
+    // The centre of the bar that the jump step lights.
+    const QPoint bar(34 + 5 * 31 + 13, 31);
+    const QRgb unlit = view.grab().toImage().pixel(bar);
+
+    view.setContent(content(Step::jump));
+    EXPECT_TRUE(view.isTransitioning());
+    EXPECT_EQ(view.height(), from) << "starts from the old height";
+    EXPECT_EQ(view.buttonTitles(), (QStringList{"Back", "Skip tour", "Not now", "Turn it on"}))
+        << "the new buttons work at once";
+    for (double opacity : fadingIn(view))
+        EXPECT_EQ(opacity, 0);
+
+    time.advance(144ms);
+    EXPECT_GT(view.height(), from);
+    EXPECT_LT(view.height(), finalHeight);
+    EXPECT_EQ(view.sizeHint().height(), view.height());
+    for (double opacity : fadingIn(view)) {
+        EXPECT_GT(opacity, 0.2);
+        EXPECT_LT(opacity, 0.8);
+    }
+    // The buttons ride on the bottom edge.
+    IntroCardButton* primary = nullptr;
+    for (IntroCardButton* button : view.findChildren<IntroCardButton*>())
+        if (button->kind() == IntroCardButton::Kind::primary)
+            primary = button;
+    ASSERT_NE(primary, nullptr);
+    const int gap = view.height() - primary->geometry().bottom();
+    const QRgb midway = view.grab().toImage().pixel(bar);
+    EXPECT_NE(midway, unlit) << "the bar springs toward its lit colour";
+
+    time.advance(200ms);
+    EXPECT_EQ(view.height(), finalHeight) << "the words and height take 0.28 s";
+    EXPECT_EQ(view.height() - primary->geometry().bottom(), gap);
+    time.advance(400ms);
+    EXPECT_FALSE(view.isTransitioning()) << "the bars have settled too";
+    for (double opacity : fadingIn(view))
+        EXPECT_EQ(opacity, 1);
+    const QColor lit = view.grab().toImage().pixelColor(bar);
+    EXPECT_NE(view.grab().toImage().pixel(bar), midway);
+    EXPECT_NEAR(lit.redF(), IntroStyle::dawn()[3].redF(), 0.02);
+    EXPECT_EQ(view.sizeHint().height(), view.height());
+}
+
+TEST_F(IntroCardTest, ChangesAtOnceWithReducedMotionOffScreenOrFrozen)
+{
+    const int finalHeight = IntroCardView(ticker, time, content(Step::jump), record()).height();
+    struct Case
+    {
+        const char* what;
+        bool shown;
+        bool reduceMotion;
+        bool frozen;
+    };
+    const Case cases[] = {
+        {"reduce motion", true, true, false},
+        {"off screen", false, false, false},
+        {"frozen while it fades out", true, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        IntroCardView view(ticker, time, content(Step::welcome), record());
+        view.setVisible(c.shown);
+        view.setReduceMotion(c.reduceMotion);
+        if (c.frozen)
+            view.freeze();
+        view.setContent(content(Step::jump));
+        EXPECT_FALSE(view.isTransitioning());
+        EXPECT_EQ(view.height(), finalHeight);
+        for (double opacity : fadingIn(view))
+            EXPECT_EQ(opacity, 1);
+    }
+}
+
+TEST_F(IntroCardTest, FreezingMidChangeEndsItAtOnce)
+{
+    const int finalHeight = IntroCardView(ticker, time, content(Step::jump), record()).height();
+    IntroCardView view(ticker, time, content(Step::welcome), record());
+    view.show();
+    view.setContent(content(Step::jump));
+    time.advance(100ms);
+    ASSERT_LT(view.height(), finalHeight);
+    view.freeze();
+    EXPECT_FALSE(view.isTransitioning());
+    EXPECT_EQ(view.height(), finalHeight);
+    for (double opacity : fadingIn(view))
+        EXPECT_EQ(opacity, 1);
+    time.advance(1s);
+    EXPECT_EQ(view.height(), finalHeight);
+}
+
+TEST_F(IntroCardTest, AChangeMidChangeCarriesOnFromWhereTheCardIs)
+{
+    IntroCardView view(ticker, time, content(Step::welcome), record());
+    view.show();
+    view.setContent(content(Step::jump));
+    time.advance(100ms);
+    const int between = view.height();
+    view.setContent(content(Step::ready));
+    EXPECT_EQ(view.height(), between) << "no jump in height";
+    EXPECT_EQ(view.buttonTitles(), (QStringList{"Back", "Let me at it"}));
+    time.advance(1s);
+    EXPECT_FALSE(view.isTransitioning());
+    EXPECT_EQ(view.height(), IntroCardView(ticker, time, content(Step::ready), record()).height());
 }
 
 TEST(IntroCardPlacement, PlacedOnItsScreen)
@@ -221,6 +348,33 @@ TEST_F(IntroCardPanelTest, AStepChangeDuringTheRiseDoesNotParkIt)
     EXPECT_EQ(panel->cardGeometry(), panel->frame(false));
     EXPECT_DOUBLE_EQ(panel->window()->windowOpacity(), 1.0);
     EXPECT_FALSE(panel->isParked());
+}
+
+TEST_F(IntroCardPanelTest, TheWindowFollowsTheEasingHeightKeepingTheCardsTopLeft)
+{
+    auto panel = make(false);
+    QWidget* window = panel->window();
+    // A drag ends the rise at once and parks the card where it was dropped.
+    const QPoint grab = panel->cardGeometry().topLeft() + QPoint(200, 40) - window->pos();
+    QTest::mousePress(window, Qt::LeftButton, {}, grab);
+    QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(30, 20)),
+                     QPointF(window->mapToGlobal(grab + QPoint(30, 20))), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(window, &move);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, grab + QPoint(30, 20));
+    ASSERT_FALSE(panel->isAnimating());
+    const QRect before = panel->cardGeometry();
+
+    panel->refresh(content(Step::jump));
+    for (int i = 0; i < 3; ++i) {
+        time.advance(80ms);
+        const QRect card = panel->cardGeometry();
+        EXPECT_EQ(card.topLeft(), before.topLeft());
+        EXPECT_EQ(card.height(), panel->view()->height());
+        EXPECT_EQ(window->geometry(), card.marginsAdded(IntroCardPanel::kShadowMargins));
+        EXPECT_GT(card.height(), before.height());
+    }
+    time.advance(1s);
+    EXPECT_EQ(panel->cardGeometry(), panel->frame(false));
 }
 
 TEST_F(IntroCardPanelTest, ClosingFadesOutEvenWhenTheCardIsDroppedAtOnce)

@@ -2,6 +2,7 @@
 #include "Actions/ActionDispatcher.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
+#include "UI/DemoPressSource.h"
 #include "UI/NotchTextField.h"
 #include "UI/OptionRowButton.h"
 #include "UI/PlanCard.h"
@@ -52,6 +53,21 @@ PermissionRequest request(std::optional<ToolDetail> tool, bool alwaysAllow = fal
     return PermissionRequest{"Bash", "Run make", std::move(tool), alwaysAllow};
 }
 
+// The introduction's press on its demonstration's Allow, set by the test.
+class HeldDemoPress final : public DemoPressSource
+{
+  public:
+    bool isPressingAllow() const override { return m_pressing; }
+    void set(bool pressing)
+    {
+        m_pressing = pressing;
+        Q_EMIT isPressingAllowChanged();
+    }
+
+  private:
+    bool m_pressing = false;
+};
+
 // Notes the sessions the dispatcher asked to bring to the front.
 struct RecordingJumper final : TerminalJumper
 {
@@ -87,9 +103,14 @@ class SessionRowTest : public ::testing::Test
     SessionRow& show(const Session& session)
     {
         store.upsert(session);
-        SessionRowContext context{
-            dispatcher, store,   ticker, [this](const Session& s) { jumps.push_back(s.id); },
-            nullptr,    nullptr, {}};
+        SessionRowContext context{dispatcher,
+                                  store,
+                                  ticker,
+                                  [this](const Session& s) { jumps.push_back(s.id); },
+                                  nullptr,
+                                  nullptr,
+                                  [this] { return reduceMotion; }};
+        context.demoPress = &press;
         row = std::make_unique<SessionRow>(*store.session(session.id), context);
         row->resize(440, row->sizeHint().height());
         row->show();
@@ -124,6 +145,8 @@ class SessionRowTest : public ::testing::Test
     RecordingResolver resolver;
     std::vector<std::string> jumps;
     std::vector<bool> textEntry;
+    HeldDemoPress press;
+    bool reduceMotion = false;
     std::unique_ptr<SessionRow> row;
 };
 
@@ -151,6 +174,83 @@ TEST_F(SessionRowTest, AllowDenyAndTheAllowMenu)
 
     QTest::mouseClick(card.jumpButton(), Qt::LeftButton);
     EXPECT_EQ(jumps, std::vector<std::string>{"claude:abc"});
+}
+
+TEST_F(SessionRowTest, OnlyTheDemonstrationsAllowShowsTheIntroductionsPress)
+{
+    struct Case
+    {
+        const char* what;
+        std::string id;
+        bool pressing;
+        double amount;
+    };
+    const Case cases[] = {
+        {"demonstration, pressing", "intro-demo", true, 1},
+        {"demonstration, not pressing", "intro-demo", false, 0},
+        {"a real session while the demonstration is pressed", "claude:abc", true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        press.set(false);
+        Session session = make(SessionStatus::NeedsPermission{request(std::nullopt)});
+        session.id = c.id;
+        SessionRow& card = show(session);
+        press.set(c.pressing);
+        clock.advance(std::chrono::seconds(1));
+        ASSERT_NE(card.allowControl(), nullptr);
+        EXPECT_DOUBLE_EQ(card.allowControl()->pressAmount(), c.amount);
+        EXPECT_FALSE(ticker.isRunning(ViewTicker::Period::frame)) << "settled: no frame clock";
+    }
+}
+
+TEST_F(SessionRowTest, TheDemonstrationsAllowSpringsInAndOutAndDrawsThePress)
+{
+    Session session = make(SessionStatus::NeedsPermission{request(std::nullopt)});
+    session.id = "intro-demo";
+    SplitCapsule* allow = show(session).allowControl();
+    ASSERT_NE(allow, nullptr);
+    const auto picture = [&] {
+        QImage image(allow->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        allow->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    };
+    const QImage released = picture();
+
+    press.set(true);
+    EXPECT_EQ(allow->pressAmount(), 0) << "the spring starts where the capsule is";
+    clock.advance(std::chrono::milliseconds(96));
+    EXPECT_GT(allow->pressAmount(), 0.2);
+    EXPECT_LT(allow->pressAmount(), 0.95);
+    clock.advance(std::chrono::seconds(1));
+    EXPECT_EQ(allow->pressAmount(), 1);
+
+    // Pressed, the capsule is drawn smaller about its centre and brighter.
+    const QImage pressed = picture();
+    const QPoint leftEnd(1, pressed.height() / 2);
+    EXPECT_GT(qAlpha(released.pixel(leftEnd)), 200);
+    EXPECT_LT(qAlpha(pressed.pixel(leftEnd)), 60);
+    const QPoint fill(allow->menuButton()->x() + 3, 5);
+    const auto lightness = [](QRgb pixel) { return qRed(pixel) + qGreen(pixel) + qBlue(pixel); };
+    EXPECT_GT(lightness(pressed.pixel(fill)), lightness(released.pixel(fill)) + 60);
+
+    press.set(false);
+    clock.advance(std::chrono::seconds(1));
+    EXPECT_EQ(allow->pressAmount(), 0);
+
+    // Asked for less motion, the press shows at once.
+    reduceMotion = true;
+    press.set(true);
+    EXPECT_EQ(allow->pressAmount(), 1);
+}
+
+TEST_F(SessionRowTest, ARowBuiltMidPressShowsItPressed)
+{
+    press.set(true);
+    Session session = make(SessionStatus::NeedsPermission{request(std::nullopt)});
+    session.id = "intro-demo";
+    EXPECT_EQ(show(session).allowControl()->pressAmount(), 1);
 }
 
 TEST_F(SessionRowTest, AlwaysAllowOnlyWhenTheRequestOffersIt)

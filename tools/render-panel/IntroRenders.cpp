@@ -1,5 +1,6 @@
 // The tour: the logo cat in each expression and pose, the mark and the icons made from it, the
-// card of every step as it floats (with its shadow), and the window-control guide.
+// card of every step as it floats (with its shadow), moments of the card easing from one step to
+// the next, and the window-control guide.
 
 #include "RenderRegistry.h"
 
@@ -14,9 +15,54 @@
 
 #include <QPainter>
 #include <QWidget>
+#include <map>
 
 namespace velquist::render {
 namespace {
+
+// Time that stands still until moved: each move runs every repeating timer once at the new moment
+// (enough for the frame clock of an easing card); one-shot timers never fire.
+class PausedTime final : public Clock, public Scheduler
+{
+  public:
+    WallTime now() const override { return WallTime{} + m_elapsed; }
+    Monotonic monotonic() const override { return Monotonic{} + m_elapsed; }
+    TimerId schedule(std::chrono::milliseconds, Callback callback) override
+    {
+        m_once[m_next] = std::move(callback);
+        return m_next++;
+    }
+    TimerId scheduleRepeating(std::chrono::milliseconds, Callback callback) override
+    {
+        m_repeating[m_next] = std::move(callback);
+        return m_next++;
+    }
+    void cancel(TimerId id) override
+    {
+        m_once.erase(id);
+        m_repeating.erase(id);
+    }
+    bool isScheduled(TimerId id) const override { return m_once.contains(id) || m_repeating.contains(id); }
+
+    void moveTo(std::chrono::milliseconds elapsed)
+    {
+        m_elapsed = elapsed;
+        std::vector<TimerId> due;
+        for (const auto& [id, callback] : m_repeating)
+            due.push_back(id);
+        for (TimerId id : due)
+            if (auto it = m_repeating.find(id); it != m_repeating.end()) {
+                Callback run = it->second;
+                run();
+            }
+    }
+
+  private:
+    std::chrono::milliseconds m_elapsed{0};
+    TimerId m_next = 1;
+    std::map<TimerId, Callback> m_once;
+    std::map<TimerId, Callback> m_repeating;
+};
 
 const RenderRegistration cat("logo-cat", [](const RenderContext&, RenderSink& sink) {
     for (int height : {104, 38, 19}) {
@@ -114,6 +160,28 @@ const RenderRegistration card("intro-card", [](const RenderContext& context, Ren
     granted.setAccessibilityGranted(true);
     granted.setReduceMotion(true);
     cardWithShadow(sink, "5-granted", granted);
+
+    // Moments of a step change: the old words and buttons fading out as the new ones come in,
+    // the height on its way, the bars springing.
+    struct Change
+    {
+        IntroStep from;
+        IntroStep to;
+    };
+    for (const Change change :
+         {Change{IntroStep::working, IntroStep::permission}, Change{IntroStep::local, IntroStep::jump}}) {
+        for (int ms : {90, 180}) {
+            PausedTime paused;
+            ViewTicker pausedTicker(paused, paused);
+            IntroCardView view(pausedTicker, paused, IntroStepTexts::content(change.from, agents), {});
+            view.show();
+            view.setContent(IntroStepTexts::content(change.to, agents));
+            paused.moveTo(std::chrono::milliseconds(ms));
+            cardWithShadow(
+                sink, QString("change-%1-to-%2-at-%3ms").arg(int(change.from)).arg(int(change.to)).arg(ms),
+                view);
+        }
+    }
 });
 
 } // namespace

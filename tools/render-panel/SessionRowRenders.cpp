@@ -3,8 +3,12 @@
 #include "RenderRegistry.h"
 
 #include "Actions/ActionDispatcher.h"
+#include "Characters/IntroDirector.h"
 #include "Core/QtScheduler.h"
+#include "Core/SessionStore.h"
+#include "UI/DemoPressSource.h"
 #include "UI/SessionRow.h"
+#include "UI/SplitCapsule.h"
 #include "UI/ViewTicker.h"
 
 #include <QVBoxLayout>
@@ -13,6 +17,17 @@ namespace velquist::render {
 namespace {
 
 constexpr int kRowWidth = 460;
+
+// The introduction pressing (or not) its demonstration's Allow.
+class FixedDemoPress final : public DemoPressSource
+{
+  public:
+    explicit FixedDemoPress(bool pressing) : m_pressing(pressing) {}
+    bool isPressingAllow() const override { return m_pressing; }
+
+  private:
+    bool m_pressing;
+};
 
 const RenderRegistration rows("session-row", [](const RenderContext& context, RenderSink& sink) {
     QtScheduler scheduler;
@@ -35,6 +50,39 @@ const RenderRegistration rows("session-row", [](const RenderContext& context, Re
     sink.widget("all", list,
                 QSize(kRowWidth, list.heightForWidth(kRowWidth) > 0 ? list.heightForWidth(kRowWidth)
                                                                     : list.sizeHint().height()));
+});
+
+// The introduction's demonstration asking to run its tests: its Allow released, half-way into the
+// press, and pressed.
+const RenderRegistration demo("demo-row", [](const RenderContext& context, RenderSink& sink) {
+    QtScheduler scheduler;
+    ViewTicker ticker(scheduler, context.clock);
+    ActionDispatcher dispatcher(context.clock);
+    Session session = IntroDirector::demoSession(context.clock.now());
+    PermissionRequest request{"Bash", "Run the test suite",
+                              ToolDetail::Bash{"npm test -- --coverage", "Run the test suite", false}, false};
+    session.status = SessionStatus::NeedsPermission{request};
+    context.store.upsert(session);
+    struct Look
+    {
+        const char* state;
+        bool pressing;
+        double amount; // below 0: as the press leaves it
+    };
+    for (const Look look : {Look{"allow-released", false, -1}, Look{"allow-half-pressed", false, 0.5},
+                            Look{"allow-pressed", true, -1}}) {
+        FixedDemoPress press(look.pressing);
+        SessionRowContext rowContext{dispatcher, context.store,      ticker, {}, nullptr,
+                                     nullptr,    [] { return true; }};
+        rowContext.demoPress = &press;
+        SessionRow row(session, rowContext);
+        if (look.amount >= 0 && row.allowControl())
+            row.allowControl()->setPressAmount(look.amount);
+        sink.widget(look.state, row,
+                    QSize(kRowWidth, row.heightForWidth(kRowWidth) > 0 ? row.heightForWidth(kRowWidth)
+                                                                       : row.sizeHint().height()));
+    }
+    context.store.remove(session.id);
 });
 
 } // namespace
