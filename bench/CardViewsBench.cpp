@@ -8,6 +8,7 @@
 #include "Core/ToolDetail.h"
 #include "UI/DiffView.h"
 #include "UI/ToolDetailView.h"
+#include "support/HostileTexts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,20 +69,14 @@ int main(int argc, char** argv)
         std::max(millisecondsOf([&] { PlanMarkdown::inlineRuns(markers); }),
                  millisecondsOf([] { PlanMarkdown::inlineRuns(std::string(20000, '[')); }));
 
-    std::string manyLines;
-    for (int i = 0; i < 2000; ++i)
-        manyLines += "line " + std::to_string(i) + "\n";
-    std::string zalgo = "z";
-    for (int i = 0; i < 5000; ++i)
-        zalgo += "\u0336";
     double worstRender = 0;
-    const char* names[] = {"100 KiB line", "2,000 lines", "5,000 combining marks"};
-    int index = 0;
-    for (const std::string& text : {std::string(100 * 1024, 's'), manyLines, zalgo}) {
-        const char* name = names[index++];
+    const auto texts = test::hostileTexts();
+    for (std::size_t index = 0; index < texts.size(); ++index) {
+        const std::string& text = texts[index];
+        const std::string name = "hostile text " + std::to_string(index + 1);
         DiffView diff({text, text});
         const double diffMs = renderMs(diff);
-        std::printf("diff, %s: %.1f ms\n", name, diffMs);
+        std::printf("diff, %s: %.1f ms\n", name.c_str(), diffMs);
         worstRender = std::max(worstRender, diffMs);
         std::vector<EditHunk> hunks(50, EditHunk{text, text});
         std::vector<QuestionOption> options(50, QuestionOption{text, text});
@@ -93,7 +88,7 @@ int main(int argc, char** argv)
         for (const ToolDetail& detail : details) {
             ToolDetailView view(detail, QColor(255, 149, 0), "/tmp");
             const double viewMs = renderMs(view);
-            std::printf("%s, %s: %.1f ms\n", detail.title().substr(0, 12).c_str(), name, viewMs);
+            std::printf("%s, %s: %.1f ms\n", detail.title().substr(0, 12).c_str(), name.c_str(), viewMs);
             worstRender = std::max(worstRender, viewMs);
         }
     }

@@ -3,6 +3,7 @@
 #include "UI/SubagentList.h"
 #include "UI/ToolDetailView.h"
 
+#include "support/HostileTexts.h"
 #include "support/ManualScheduler.h"
 #include "support/WaitUntil.h"
 
@@ -15,28 +16,9 @@
 
 using namespace velquist;
 
-namespace {
+using test::hostileTexts;
 
-// Texts an agent may send: each view must lay them out within bounds.
-std::vector<std::string> hostileTexts()
-{
-    std::string longLine(4000, 'w');
-    std::string manyLines;
-    for (int i = 0; i < 2000; ++i)
-        manyLines += "line " + std::to_string(i) + "\n";
-    std::string zalgo = "z";
-    for (int i = 0; i < 5000; ++i)
-        zalgo += "\u0336";
-    return {
-        std::string(100 * 1024, 's'),
-        longLine,
-        manyLines,
-        "\x1b[1;31mred\x1b[0m \x1b]0;title\x07" + std::string("nul\0here", 8),
-        "\u05E9\u05DC\u05D5\u05DD \u0645\u0631\u062D\u0628\u0627 \u202Egnp.exe",
-        zalgo,
-        "a\r\nb\rc\nd",
-    };
-}
+namespace {
 
 // Lays `widget` out at a card's width and paints it.
 void renderAt(QWidget& widget, int width, QImage* out = nullptr)
