@@ -6,6 +6,7 @@
 #include "Characters/LogoCat.h"
 #include "Characters/LogoCatMotion.h"
 #include "UI/AuroraStyle.h"
+#include "UI/SpringValue.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
@@ -35,8 +36,6 @@ constexpr qreal kGuideTop = 16;
 constexpr qreal kButtonsTop = 26;
 constexpr qreal kBackGap = 16;
 constexpr qreal kSecondaryGap = 6;
-// Closer than this to its end the bars' spring counts as settled.
-constexpr double kSettled = 0.001;
 
 constexpr qreal wordsWidth()
 {
@@ -198,8 +197,7 @@ double IntroCardView::sprung() const
         return 1;
     const double seconds =
         std::chrono::duration<double>(m_ticker.clock().monotonic() - m_transition->start).count();
-    const double moved = LogoCatMotion::spring(seconds, kBarsResponse);
-    return 1 - moved < kSettled ? 1 : moved;
+    return SpringValue::settledProgress(seconds, kBarsResponse);
 }
 
 void IntroCardView::stepTransition()

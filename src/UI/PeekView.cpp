@@ -4,13 +4,13 @@
 #include "UI/ElapsedText.h"
 #include "UI/MetaPill.h"
 #include "UI/SessionMark.h"
+#include "UI/SessionRow.h"
 #include "UI/SessionSignal.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 
 #include <cmath>
-#include <filesystem>
 
 namespace velquist {
 namespace {
@@ -58,16 +58,8 @@ void PeekView::setSession(const Session& session, Clock::WallTime now)
 
 QString PeekView::title(const Session& session)
 {
-    if (session.cwd == "unknown")
-        return QStringLiteral("No folder");
-    std::filesystem::path path(session.cwd);
-    // The root folder has no name of its own: it shows as itself.
-    if (!path.empty() && path == path.root_path())
-        return QStringLiteral("/");
-    // A trailing separator leaves an empty last component; the folder's name is the one before it.
-    if (!path.has_filename() && path.has_parent_path())
-        path = path.parent_path();
-    return QString::fromStdString(path.filename().string());
+    // The same name as the session's card, cleaned and cut the same way.
+    return SessionRow::cardTitle(session.cwd);
 }
 
 QString PeekView::subtitle(const Session& session)

@@ -28,6 +28,12 @@ double SpringValue::progress(double seconds, double response)
     return 1 - (1 + omega * t) * std::exp(-omega * t);
 }
 
+double SpringValue::settledProgress(double seconds, double response)
+{
+    const double moved = progress(seconds, response);
+    return 1 - moved < kSettled ? 1 : moved;
+}
+
 void SpringValue::setTarget(double target, bool animated)
 {
     if (!animated) {
@@ -48,8 +54,8 @@ void SpringValue::setTarget(double target, bool animated)
 void SpringValue::step()
 {
     const double seconds = std::chrono::duration<double>(m_ticker.clock().monotonic() - m_start).count();
-    const double moved = progress(seconds, m_response);
-    if (1 - moved < kSettled) {
+    const double moved = settledProgress(seconds, m_response);
+    if (moved == 1) {
         m_subscription.reset();
         set(m_target);
         return;

@@ -23,6 +23,8 @@ class SpringValue
 
     // Where a spring of `response` seconds started at 0 and headed for 1 is after `seconds`.
     static double progress(double seconds, double response);
+    // The same, but 1 once it is close enough to count as settled.
+    static double settledProgress(double seconds, double response);
 
   private:
     void step();
