@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -38,6 +39,7 @@ class BenchHome
         ::chmod(runtime().c_str(), 0700);
         std::filesystem::create_directories(AppPaths::appSupport());
         ::chmod(AppPaths::appSupport().c_str(), 0700);
+        markIntroductionPlayed();
     }
     ~BenchHome()
     {
@@ -85,6 +87,15 @@ class BenchHome
     }
 
   private:
+    // Without this the first-run introduction starts and holds the panel open, and every figure
+    // would measure the introduction instead of the state it names.
+    void markIntroductionPlayed() const
+    {
+        const std::filesystem::path folder = m_path / ".config/Velquist";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "defaults.json") << "{\"IntroMoviePlayed\": true}\n";
+    }
+
     std::filesystem::path m_path;
 };
 

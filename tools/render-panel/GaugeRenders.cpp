@@ -46,9 +46,13 @@ const RenderRegistration ring("usage-ring", [](const RenderContext& context, Ren
 const RenderRegistration strip("usage-strip", [](const RenderContext& context, RenderSink& sink) {
     UsageStrip full(context.usage, nullptr, &context.clock);
     sink.widget("three-windows", full);
+    // Built from a copy of the first two windows: resizing the vector inside the optional in place
+    // trips g++ 12's maybe-uninitialized analysis at -O3.
+    QuotaData twoWindows = *context.usage.quota;
+    twoWindows.windows.erase(twoWindows.windows.begin() + 2, twoWindows.windows.end());
     UsageReading codex = context.usage;
     codex.provider = UsageProvider::codex;
-    codex.quota->windows.resize(2);
+    codex.quota = std::move(twoWindows);
     UsageStrip two(codex, nullptr, &context.clock);
     sink.widget("codex-two-windows", two);
 });
