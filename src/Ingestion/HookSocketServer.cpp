@@ -68,7 +68,7 @@ HookSocketServer::HookSocketServer(Scheduler& scheduler, EventHandler onEvent, D
                                    fs::path socketPath, HookServerLimits limits, QObject* parent)
     : QObject(parent), m_scheduler(scheduler), m_onEvent(std::move(onEvent)),
       m_onDecision(std::move(onDecision)), m_path(std::move(socketPath)), m_limits(limits),
-      m_watcher(std::make_shared<HangupWatcher>())
+      m_watcher(std::make_shared<HangupWatcher>()), m_queue(limits.queue)
 {
     // The reader's callbacks run on its thread: they only post to this object or start a parse.
     HookSocketReader::Callbacks callbacks;
@@ -98,7 +98,10 @@ HookSocketServer::~HookSocketServer()
     // Closes the connections still being read; parses under way post to this object, and what
     // they posted dies with it (their connections close with it).
     m_reader.reset();
+    // Parses not yet started are dropped rather than waited for: their connections close.
+    m_parsers.clear();
     m_parsers.waitForDone();
+    m_queue.clear();
 }
 
 void HookSocketServer::start()
@@ -202,19 +205,43 @@ void HookSocketServer::beganReading(std::uint64_t id)
 void HookSocketServer::parse(std::uint64_t id, int descriptor, std::string bytes)
 {
     auto connection = std::make_shared<SocketConnection>(descriptor);
+    if (m_parsing.fetch_add(1) >= kMaxParsing) {
+        m_parsing.fetch_sub(1);
+        hand(id, std::move(connection), bytes);
+        return;
+    }
     m_parsers.start([this, id, connection = std::move(connection), bytes = std::move(bytes)]() mutable {
-        std::optional<HookEvent> event = HookEvent::parse(bytes);
-        if (!event) {
-            Log::debug("hook", "unparsed payload " + preview(bytes));
-            connection->close();
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, id, connection = std::move(connection), event = std::move(event)]() mutable {
-                finishReading(id, std::move(connection), std::move(event));
-            },
-            Qt::QueuedConnection);
+        hand(id, std::move(connection), bytes);
+        m_parsing.fetch_sub(1);
     });
+}
+
+// On the reader thread or a worker: an ordinary event's connection closes here, as soon as it is
+// read, so a backlog holds no descriptors; only a request that waits for its decision stays open.
+void HookSocketServer::hand(std::uint64_t id, std::shared_ptr<SocketConnection> connection,
+                            const std::string& bytes)
+{
+    std::optional<HookEvent> event = HookEvent::parse(bytes);
+    bool wake = false;
+    if (!event) {
+        Log::debug("hook", "unparsed payload " + preview(bytes));
+        connection->close();
+        wake = m_queue.pushFinished(id);
+    } else if (event->name == HookEvent::Name::permissionRequest && event->decisionID) {
+        HookIntakeQueue::Outcome outcome{};
+        wake = m_queue.pushDecision(id, std::move(*event), std::move(connection), &outcome);
+        if (outcome == HookIntakeQueue::Outcome::refused)
+            wake = m_queue.pushFinished(id);
+    } else {
+        connection->close();
+        HookIntakeQueue::Outcome outcome{};
+        wake = m_queue.push(id, std::move(*event), &outcome);
+        if (outcome == HookIntakeQueue::Outcome::refused)
+            wake = m_queue.pushFinished(id);
+    }
+    if (wake)
+        QMetaObject::invokeMethod(
+            this, [this] { deliverWaiting(); }, Qt::QueuedConnection);
 }
 
 void HookSocketServer::expire(std::uint64_t id)
@@ -223,30 +250,34 @@ void HookSocketServer::expire(std::uint64_t id)
         return;
     Log::debug("hook",
                "request not ended within " + std::to_string(m_limits.readDeadline.count()) + " ms; closed");
-    // Still being read: the reader closes it. Already being parsed: `finishReading` finds it gone.
+    // Still being read: the reader closes it. Already being parsed: `deliverWaiting` finds it gone.
     m_reader->expire(id);
 }
 
-void HookSocketServer::finishReading(std::uint64_t id, std::shared_ptr<SocketConnection> connection,
-                                     std::optional<HookEvent> event)
+void HookSocketServer::deliverWaiting()
 {
-    // The deadline struck after the last byte arrived: that connection is spoilt.
-    if (!m_reading.erase(id)) {
-        connection->close();
-        return;
+    HookIntakeQueue::Batch batch = m_queue.take(kEventsPerTurn);
+    for (const auto id : batch.finished)
+        m_reading.erase(id);
+    for (auto& delivery : batch.deliveries) {
+        // The deadline struck after the last byte arrived: that request is spoilt.
+        if (!m_reading.erase(delivery.id)) {
+            if (delivery.connection)
+                delivery.connection->close();
+            continue;
+        }
+        if (delivery.connection) {
+            auto decision = std::make_shared<PendingDecision>(std::move(delivery.event),
+                                                              std::move(delivery.connection), m_watcher);
+            if (m_onDecision)
+                m_onDecision(std::move(decision));
+        } else if (m_onEvent) {
+            m_onEvent(std::move(delivery.event));
+        }
     }
-    if (!event)
-        return;
-    if (event->name == HookEvent::Name::permissionRequest && event->decisionID) {
-        auto decision =
-            std::make_shared<PendingDecision>(std::move(*event), std::move(connection), m_watcher);
-        if (m_onDecision)
-            m_onDecision(std::move(decision));
-        return;
-    }
-    connection->close();
-    if (m_onEvent)
-        m_onEvent(std::move(*event));
+    if (batch.more)
+        QMetaObject::invokeMethod(
+            this, [this] { deliverWaiting(); }, Qt::QueuedConnection);
 }
 
 void HookSocketServer::checkSocketFile()

@@ -2,9 +2,11 @@
 
 #include "Core/Scheduler.h"
 #include "Ingestion/HookEvent.h"
+#include "Ingestion/HookIntakeQueue.h"
 
 #include <QObject>
 #include <QThreadPool>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
@@ -30,6 +32,8 @@ struct HookServerLimits
     // Connections accepted and not yet read to their end; more are closed at once. They cost a
     // descriptor each and no thread, so idle ones crowd out nobody below this.
     std::size_t maxReading = 4096;
+    // What waits between the readers and the main thread.
+    HookIntakeQueue::Limits queue;
 };
 
 // The application's end of the hook socket: a Unix-domain stream socket in the support folder.
@@ -48,6 +52,12 @@ class HookSocketServer final : public QObject
     // to listen again after the listener failed.
     static constexpr std::chrono::milliseconds kHealthInterval{10'000};
     static constexpr std::chrono::milliseconds kMaxRestartDelay{60'000};
+    // Requests being parsed on the worker pool at once; beyond it the reader thread parses them
+    // itself, and so reads no further until it has.
+    static constexpr int kMaxParsing = 256;
+    // Events delivered per turn of the main thread's event loop, so that input, painting and a
+    // request to quit are served between turns however long the backlog.
+    static constexpr std::size_t kEventsPerTurn = 64;
 
     HookSocketServer(Scheduler& scheduler, EventHandler onEvent, DecisionHandler onDecision,
                      std::filesystem::path socketPath, HookServerLimits limits = {},
@@ -67,6 +77,7 @@ class HookSocketServer final : public QObject
     const std::filesystem::path& socketPath() const { return m_path; }
     // Connections accepted and not yet finished reading.
     std::size_t readingCount() const { return m_reading.size(); }
+    const HookIntakeQueue& queue() const { return m_queue; }
 
   private:
     void listen();
@@ -74,8 +85,8 @@ class HookSocketServer final : public QObject
     void releaseListener();
     void beganReading(std::uint64_t id);
     void parse(std::uint64_t id, int descriptor, std::string bytes);
-    void finishReading(std::uint64_t id, std::shared_ptr<SocketConnection> connection,
-                       std::optional<HookEvent> event);
+    void hand(std::uint64_t id, std::shared_ptr<SocketConnection> connection, const std::string& bytes);
+    void deliverWaiting();
     void expire(std::uint64_t id);
     void checkSocketFile();
     void listenerFailed(const std::string& reason);
@@ -90,6 +101,8 @@ class HookSocketServer final : public QObject
     const HookServerLimits m_limits;
     std::shared_ptr<HangupWatcher> m_watcher;
     QThreadPool m_parsers;
+    std::atomic<int> m_parsing{0};
+    HookIntakeQueue m_queue;
     std::unique_ptr<HookSocketReader> m_reader;
 
     int m_listener = -1;

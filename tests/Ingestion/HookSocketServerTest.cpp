@@ -172,7 +172,7 @@ class HookSocketServerTest : public ::testing::Test
 class LimitedHookSocketServerTest : public HookSocketServerTest
 {
   protected:
-    LimitedHookSocketServerTest() : HookSocketServerTest(HookServerLimits{1024 * 1024, 10s, 2}) {}
+    LimitedHookSocketServerTest() : HookSocketServerTest(HookServerLimits{1024 * 1024, 10s, 2, {}}) {}
 };
 
 } // namespace
