@@ -290,7 +290,8 @@ void OpenCodeAdapter::apply(const OpenCodeUpdate& update, const std::string& ser
         forget(id);
         m_store.remove(id);
     } else if (const auto* tool = update.as<OpenCodeUpdate::ToolActivity>()) {
-        if (tool->tool && tool->callID) {
+        // Nothing is remembered for a session the store does not hold: a server could name any.
+        if (tool->tool && tool->callID && m_store.session(id)) {
             rememberTool(*tool->callID, *tool->tool);
             refreshHeldTool(id, *tool->callID, *tool->tool);
         }
@@ -301,7 +302,8 @@ void OpenCodeAdapter::apply(const OpenCodeUpdate& update, const std::string& ser
             s.lastActivity = tool->activity;
         });
     } else if (const auto* text = update.as<OpenCodeUpdate::AssistantText>()) {
-        m_lastText[id] = ToolText::truncated(text->text, kLastTextCharacters, kLastTextCharacters, "");
+        if (m_store.session(id))
+            m_lastText[id] = ToolText::truncated(text->text, kLastTextCharacters, kLastTextCharacters, "");
     } else if (const auto* context = update.as<OpenCodeUpdate::Context>()) {
         const std::int64_t limit = m_contextLimits.limit(context->model, context->tokens);
         m_store.update(id, [&](Session& s) {

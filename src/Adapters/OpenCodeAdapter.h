@@ -95,6 +95,7 @@ class OpenCodeAdapter final : public QObject, public DecisionResolver
     bool holdsRequest(const std::string& sessionID) const { return m_pending.contains(sessionID); }
     bool hasSessionGrant(const std::string& sessionID) const { return m_autoApprove.contains(sessionID); }
     std::size_t rememberedToolCount() const { return m_toolByCallID.size(); }
+    std::size_t rememberedTextCount() const { return m_lastText.size(); }
 
     // The reply that answers a held request, built without sending it.
     struct Reply

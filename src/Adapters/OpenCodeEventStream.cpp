@@ -64,9 +64,12 @@ void OpenCodeEventStream::connectNow()
     request.setRawHeader("Accept", "text/event-stream");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    // The stream is read from the server that was found, never from where it points.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     m_lines.reset();
     m_answered = false;
     QNetworkReply* reply = m_network.get(request);
+    reply->setReadBufferSize(kReadBufferBytes);
     m_reply = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
         if (!m_stopped && m_reply)
@@ -102,6 +105,27 @@ bool OpenCodeEventStream::acceptResponse()
     return true;
 }
 
+std::size_t OpenCodeEventStream::bufferedBytes() const
+{
+    const qint64 network = m_reply ? m_reply->bytesAvailable() : 0;
+    return static_cast<std::size_t>(std::max<qint64>(network, 0)) + m_lines.pendingBytes();
+}
+
+// The rest of what waits is read on a later turn, after whatever else the event loop has to do.
+void OpenCodeEventStream::scheduleRead()
+{
+    if (m_readScheduled)
+        return;
+    m_readScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_readScheduled = false;
+            readAvailable();
+        },
+        Qt::QueuedConnection);
+}
+
 void OpenCodeEventStream::readAvailable()
 {
     if (m_stopped || !m_reply)
@@ -111,26 +135,35 @@ void OpenCodeEventStream::readAvailable()
         return;
     }
     armIdleTimeout();
-    const QByteArray bytes = m_reply->readAll();
+    const QByteArray bytes = m_reply->read(kBytesPerTurn);
     // Payloads are gathered first: a callback may stop this stream, and the line buffer must not
     // be in the middle of a chunk then.
     std::vector<std::string> payloads;
+    const std::size_t droppedBefore = m_lines.droppedLines();
     m_lines.feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                  [&payloads](std::string_view line) {
                      if (const auto payload = EventStreamLines::dataPayload(line))
                          payloads.emplace_back(*payload);
                      return true;
                  });
+    if (m_lines.droppedLines() != droppedBefore)
+        Log::system("Velquist: an OpenCode event over " + std::to_string(kMaxLineBytes) + " bytes from " +
+                    m_eventURL.toString().toStdString() + " was dropped");
     QPointer<OpenCodeEventStream> self(this);
     for (const auto& payload : payloads) {
         if (!self || m_stopped)
             return;
         m_onEvent(payload);
     }
+    if (self && !m_stopped && m_reply && m_reply->bytesAvailable() > 0)
+        scheduleRead();
 }
 
 void OpenCodeEventStream::finished()
 {
+    // What the server sent before it ended is still read, a turn's worth at a time.
+    while (m_reply && !m_stopped && m_reply->bytesAvailable() > 0)
+        readAvailable();
     QNetworkReply* reply = m_reply.data();
     if (!reply)
         return;

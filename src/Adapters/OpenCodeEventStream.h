@@ -31,6 +31,11 @@ class OpenCodeEventStream final : public QObject
     static constexpr std::chrono::milliseconds kIdleTimeout{60000};
     // The longest line kept; a longer one is dropped.
     static constexpr std::size_t kMaxLineBytes = 4 * 1024 * 1024;
+    // What the network layer holds for the stream before it stops reading from the server, and
+    // what one turn of the event loop takes from it: a server that writes faster than the main
+    // thread handles its events waits in its own socket, not in our memory.
+    static constexpr qint64 kReadBufferBytes = 256 * 1024;
+    static constexpr qint64 kBytesPerTurn = 64 * 1024;
 
     // `network` and `scheduler` must outlive the stream. Nothing starts yet.
     OpenCodeEventStream(QNetworkAccessManager& network, Scheduler& scheduler, QUrl eventURL,
@@ -48,10 +53,13 @@ class OpenCodeEventStream final : public QObject
     // The pause before the next connection attempt, or the one after a failure now.
     std::chrono::milliseconds retryDelay() const { return m_retryDelay; }
     std::size_t droppedLines() const { return m_lines.droppedLines(); }
+    // Bytes held for the stream: the network layer's and the line not yet ended.
+    std::size_t bufferedBytes() const;
 
   private:
     void connectNow();
     void readAvailable();
+    void scheduleRead();
     void finished();
     void armIdleTimeout();
     bool acceptResponse();
@@ -69,6 +77,7 @@ class OpenCodeEventStream final : public QObject
     bool m_failedBefore = false;
     bool m_started = false;
     bool m_stopped = false;
+    bool m_readScheduled = false;
 };
 
 } // namespace velquist

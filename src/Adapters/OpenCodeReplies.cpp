@@ -152,8 +152,13 @@ void OpenCodeAdapter::post(const QUrl& url, const std::string& body, const std::
         sessionID.starts_with(prefix) ? sessionID.substr(prefix.size()) : sessionID;
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    // A decision goes to the server that asked for it and nowhere else.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply* reply = m_network->post(request, QByteArray::fromStdString(body));
     QPointer<QNetworkReply> guard(reply);
+    // Only the status is of use: the body is let go as it comes, so no answer can grow in memory.
+    reply->setReadBufferSize(64 * 1024);
+    connect(reply, &QNetworkReply::readyRead, reply, [reply] { reply->skip(reply->bytesAvailable()); });
     auto timeout = std::make_shared<ScheduledTimer>(
         m_services.scheduler, m_services.scheduler.schedule(kReplyTimeout, [guard] {
             if (guard && !guard->isFinished() && guard->error() == QNetworkReply::NoError)

@@ -382,3 +382,22 @@ TEST(OpenCodeRepliesTest, AnswerLabelsOfNoInquiry)
 }
 
 } // namespace
+
+TEST_F(OpenCodeAdapterTest, NothingIsKeptForASessionTheStoreDoesNotHold)
+{
+    // A server may name any session id, at any rate: a text or a tool of one that never became a
+    // session must not stay behind.
+    for (int i = 0; i < 50; ++i) {
+        const std::string id = "ses_ghost" + std::to_string(i);
+        feed(Update::AssistantText{id, std::string(4096, 'x')});
+        feed(Update::ToolActivity{id, "$ ls", bash("ls"), "call_" + std::to_string(i)});
+    }
+    EXPECT_EQ(adapter->rememberedTextCount(), 0u);
+    EXPECT_EQ(adapter->rememberedToolCount(), 0u);
+
+    feed(Update::Upsert{"ses_A", "/p", std::nullopt});
+    feed(Update::AssistantText{"ses_A", "All done."});
+    feed(Update::ToolActivity{"ses_A", "$ ls", bash("ls"), "call_a"});
+    EXPECT_EQ(adapter->rememberedTextCount(), 1u);
+    EXPECT_EQ(adapter->rememberedToolCount(), 1u);
+}

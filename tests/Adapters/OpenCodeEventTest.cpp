@@ -188,3 +188,24 @@ TEST(OpenCodeEventTest, LongPermissionTitleIsOneBoundedLine)
 }
 
 } // namespace
+
+TEST(OpenCodeEventTest, PathsFromTheServerAreCut)
+{
+    // A tool history entry keeps its paths: a server's 1 MB path must not be kept whole.
+    const std::string huge(1'000'000, 'p');
+    const auto tool = OpenCodeEvent::parse(
+        R"({"type":"message.part.updated","properties":{"sessionID":"ses_A","part":{"type":"tool","tool":"read","callID":"c","state":{"input":{"filePath":"/)" +
+        huge + R"("}}}}})");
+    ASSERT_TRUE(tool && tool->as<Update::ToolActivity>());
+    const auto& detail = tool->as<Update::ToolActivity>()->tool;
+    ASSERT_TRUE(detail && detail->as<ToolDetail::Read>());
+    EXPECT_LE(detail->as<ToolDetail::Read>()->path.size(), 4096u * 3);
+    EXPECT_LE(tool->as<Update::ToolActivity>()->activity.size(), 4096u * 3);
+
+    const auto session = OpenCodeEvent::parse(
+        R"({"type":"session.updated","properties":{"info":{"id":"ses_A","directory":"/)" + huge +
+        R"(","title":")" + huge + R"("}}})");
+    ASSERT_TRUE(session && session->as<Update::Upsert>());
+    EXPECT_LE(session->as<Update::Upsert>()->cwd->size(), 4096u * 3);
+    EXPECT_LE(session->as<Update::Upsert>()->title->size(), 4096u * 3);
+}

@@ -289,3 +289,79 @@ TEST_F(OpenCodeIntegrationTest, ServerGoneEndsItsSessions)
 }
 
 } // namespace
+
+TEST_F(OpenCodeIntegrationTest, RedirectsAreNotFollowedByTheStreamNorByAReply)
+{
+    ScriptedOpenCodeServer elsewhere;
+    const std::string elsewhereBase = "http://127.0.0.1:" + std::to_string(elsewhere.port());
+    server.redirectTo = elsewhereBase;
+    setServers(std::vector<OpenCodeServer>{OpenCodeServer{getpid(), server.port(), true}});
+    adapter->start();
+    ASSERT_TRUE(
+        waitUntil([&] { return server.streamRequests(kV2) >= 1 && server.streamRequests(kOriginal) >= 1; }));
+    settle();
+    EXPECT_EQ(elsewhere.streamRequests(kV2) + elsewhere.streamRequests(kOriginal), 0);
+
+    // Streams that are answered; then the server sends the decision elsewhere.
+    server.redirectTo.clear();
+    clock.advance(OpenCodeEventStream::kMaxRetryDelay);
+    ASSERT_TRUE(waitUntil([&] { return server.openStreams(kV2) == 1; }));
+    server.send(kV2, R"({"type":"permission.v2.asked","data":{"id":"per_1","sessionID":"ses_R"}})");
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_R"); }));
+    server.redirectTo = elsewhereBase;
+    ASSERT_TRUE(decide(ControlAction::approve(GrantScope::once), "opencode:ses_R"));
+    ASSERT_TRUE(waitUntil([&] { return !server.posts().empty(); }));
+    settle();
+    EXPECT_TRUE(elsewhere.posts().empty());
+    EXPECT_TRUE(adapter->holdsRequest("opencode:ses_R"));
+}
+
+TEST_F(OpenCodeIntegrationTest, AFastStreamIsReadATurnAtATimeWithinItsBuffer)
+{
+    attach(server);
+    const OpenCodeEventStream* stream = adapter->stream(base(), OpenCodeApi::v2);
+    // Megabytes of events written at once, as a server that outpaces the main thread does; each
+    // moves the session's activity.
+    std::string flood;
+    std::size_t line = 0;
+    for (int i = 0; flood.size() < 2u * 1024 * 1024; ++i) {
+        const std::string event =
+            "data: " +
+            std::string(
+                R"({"type":"message.part.updated","data":{"sessionID":"ses_F","part":{"type":"tool","tool":"bash","callID":"c","state":{"input":{"command":"ls )") +
+            std::to_string(100000 + i) + R"("}}}}})" + "\n\n";
+        line = event.size();
+        flood += event;
+    }
+    server.send(kV2, created("ses_F", "data"));
+    server.sendRaw(kV2, flood);
+    server.send(kV2, R"({"type":"permission.v2.asked","data":{"id":"per_1","sessionID":"ses_F"}})");
+
+    // Counted between turns of the event loop: a marker posted at the first event of a turn runs
+    // only once the stream has let go of the thread.
+    std::size_t sinceTurn = 0;
+    std::size_t mostInOneTurn = 0;
+    std::size_t mostBuffered = 0;
+    bool markerPending = false;
+    QObject context;
+    QObject::connect(&store, &SessionStore::sessionsChanged, &context, [&] {
+        ++sinceTurn;
+        mostInOneTurn = std::max(mostInOneTurn, sinceTurn);
+        mostBuffered = std::max(mostBuffered, stream->bufferedBytes());
+        if (!markerPending) {
+            markerPending = true;
+            QMetaObject::invokeMethod(
+                &context,
+                [&] {
+                    markerPending = false;
+                    sinceTurn = 0;
+                },
+                Qt::QueuedConnection);
+        }
+    });
+    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_F"); }, 60s));
+    // A turn reads one slice; a notice of new bytes may add a second before the marker runs.
+    EXPECT_LE(mostInOneTurn, 2 * (static_cast<std::size_t>(OpenCodeEventStream::kBytesPerTurn) / line + 1));
+    EXPECT_LE(mostBuffered, static_cast<std::size_t>(OpenCodeEventStream::kReadBufferBytes +
+                                                     OpenCodeEventStream::kBytesPerTurn));
+}

@@ -66,6 +66,13 @@ void ScriptedOpenCodeServer::readFrom(QTcpSocket* socket)
 
 void ScriptedOpenCodeServer::answer(QTcpSocket* socket, const Request& request)
 {
+    if (!redirectTo.empty()) {
+        if (request.method == "GET")
+            ++m_streamRequests[request.path];
+        socket->write(QByteArray::fromStdString("HTTP/1.1 307 Temporary Redirect\r\nLocation: " + redirectTo +
+                                                request.path + "\r\nContent-Length: 0\r\n\r\n"));
+        return;
+    }
     if (request.method == "GET") {
         ++m_streamRequests[request.path];
         if (streamStatus != 200) {

@@ -45,6 +45,8 @@ class ScriptedOpenCodeServer final : public QObject
     int streamStatus = 200;
     // The status of later POST answers.
     int postStatus = 200;
+    // When set, every later request is answered with a redirect to this base and the same path.
+    std::string redirectTo;
 
   private:
     void accept();
