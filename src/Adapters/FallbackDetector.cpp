@@ -61,8 +61,8 @@ void FallbackDetector::scan()
         [this, generation](std::vector<DetectedProcess> processes) {
             if (generation != m_generation)
                 return;
-            m_scanning = false;
-            apply(processes);
+            applyInBatches(std::make_shared<const std::vector<DetectedProcess>>(std::move(processes)), 0,
+                           generation);
         },
         m_services.workers);
 }
@@ -83,23 +83,52 @@ std::set<std::string> FallbackDetector::knownTerminals() const
 
 void FallbackDetector::apply(const std::vector<DetectedProcess>& processes)
 {
-    std::set<std::string> seen;
-    for (const DetectedProcess& process : processes) {
+    applyFrom(processes, 0, processes.size());
+    removeGone(processes);
+}
+
+// The result of a scan goes into the store a batch at a time, each batch on its own turn of the
+// event loop, so hundreds of agents appearing at once do not hold up a request waiting for its
+// answer.
+void FallbackDetector::applyInBatches(std::shared_ptr<const std::vector<DetectedProcess>> processes,
+                                      std::size_t start, std::uint64_t generation)
+{
+    if (generation != m_generation)
+        return;
+    const std::size_t next = applyFrom(*processes, start, kApplyBatch);
+    if (next < processes->size()) {
+        QMetaObject::invokeMethod(
+            this, [this, processes, next, generation] { applyInBatches(processes, next, generation); },
+            Qt::QueuedConnection);
+        return;
+    }
+    removeGone(*processes);
+    m_scanning = false;
+}
+
+std::size_t FallbackDetector::applyFrom(const std::vector<DetectedProcess>& processes, std::size_t start,
+                                        std::size_t maxNew)
+{
+    std::set<std::string> represented;
+    for (const auto& [id, session] : m_store.sessions()) {
+        if (session.agent != AgentKind::detected && session.terminal.tty)
+            represented.insert(*session.terminal.tty);
+    }
+    std::size_t made = 0;
+    std::size_t index = start;
+    for (; index < processes.size() && made < maxNew; ++index) {
+        const DetectedProcess& process = processes[index];
         const std::string id = std::string(kIdPrefix) + process.tty;
-        seen.insert(id);
         // The terminal is shown by a hook or OpenCode session already; a detected session made
         // there before stays as it was until its agent ends.
-        const auto& sessions = m_store.sessions();
-        const bool represented = std::any_of(sessions.begin(), sessions.end(), [&](const auto& entry) {
-            const Session& session = entry.second;
-            return session.agent != AgentKind::detected && session.terminal.tty == process.tty;
-        });
-        if (represented)
+        if (represented.contains(process.tty))
             continue;
         if (const Session* existing = m_store.session(id)) {
             // Only a real change is stored, so a quiet agent does not stir the panel every scan.
-            if (existing->detectedName != process.brand)
+            if (existing->detectedName != process.brand) {
                 m_store.update(id, [&](Session& session) { session.detectedName = process.brand; });
+                ++made;
+            }
             continue;
         }
         // The terminal had a session when the scan began; the next scan brings what a new one needs.
@@ -122,7 +151,16 @@ void FallbackDetector::apply(const std::vector<DetectedProcess>& processes)
         Log::debug("fallback", "detected " + process.brand + " on " + process.tty + " (pid " +
                                    std::to_string(process.pid) + ")");
         m_store.upsert(std::move(session));
+        ++made;
     }
+    return index;
+}
+
+void FallbackDetector::removeGone(const std::vector<DetectedProcess>& processes)
+{
+    std::set<std::string> seen;
+    for (const DetectedProcess& process : processes)
+        seen.insert(std::string(kIdPrefix) + process.tty);
     std::vector<std::string> gone;
     for (const auto& [id, session] : m_store.sessions()) {
         // Demonstration sessions of this kind are not the process table's to end.

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -65,6 +66,8 @@ class FallbackDetector final : public QObject
     };
 
     static constexpr std::chrono::milliseconds kScanInterval{5000};
+    // Sessions made or changed per turn of the event loop when a scan's result is applied.
+    static constexpr std::size_t kApplyBatch = 32;
 
     FallbackDetector(SessionStore& store, Services services, QObject* parent = nullptr);
     ~FallbackDetector() override;
@@ -94,6 +97,13 @@ class FallbackDetector final : public QObject
 
   private:
     void scan();
+    void applyInBatches(std::shared_ptr<const std::vector<DetectedProcess>> processes, std::size_t start,
+                        std::uint64_t generation);
+    // Applies the processes from `start` until `maxNew` sessions were made or changed; returns
+    // where it stopped.
+    std::size_t applyFrom(const std::vector<DetectedProcess>& processes, std::size_t start,
+                          std::size_t maxNew);
+    void removeGone(const std::vector<DetectedProcess>& processes);
     // Terminals that need no details: a session shows them already.
     std::set<std::string> knownTerminals() const;
 
