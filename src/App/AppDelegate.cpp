@@ -165,6 +165,8 @@ AppDelegate::~AppDelegate()
     if (m_gateway)
         m_gateway->stop();
     // The probe's worker reads and writes the defaults, which go when the delegate has gone.
+    m_services.workers.clear();
+    QThreadPool::globalInstance()->clear();
     m_services.workers.waitForDone();
     QThreadPool::globalInstance()->waitForDone();
 }
@@ -438,6 +440,10 @@ void AppDelegate::applicationWillTerminate()
     if (m_terminated || !m_launched)
         return;
     m_terminated = true;
+    // Work queued but not started is of no use once the application goes, and draining a
+    // backlog of it would hold up the exit.
+    m_services.workers.clear();
+    QThreadPool::globalInstance()->clear();
     if (m_gateway)
         m_gateway->stop();
     if (m_openCode)
