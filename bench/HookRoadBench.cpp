@@ -52,7 +52,7 @@ extern char** environ;
 using namespace velquist;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 
 namespace {
 
@@ -68,9 +68,9 @@ constexpr int kBurstEvents = 20000;
 constexpr int kHostileSeconds = 20;
 constexpr int kSenders = 8;
 
-double msSince(Clock::time_point start)
+double msSince(Steady::time_point start)
 {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
 }
 
 // CPU seconds of one thread; the main thread's id is the process id.
@@ -95,19 +95,19 @@ double threadCpuSeconds(qint64 pid)
 
 // Waits until the main thread is quiet (under a quarter of a core for two half-second windows in a
 // row); returns the time at which the quiet began, or none after `timeout`.
-std::optional<Clock::time_point> waitUntilHandled(qint64 pid, std::chrono::seconds timeout)
+std::optional<Steady::time_point> waitUntilHandled(qint64 pid, std::chrono::seconds timeout)
 {
-    const auto deadline = Clock::now() + timeout;
+    const auto deadline = Steady::now() + timeout;
     int quietWindows = 0;
-    Clock::time_point quietSince;
-    while (Clock::now() < deadline) {
-        const auto start = Clock::now();
+    Steady::time_point quietSince;
+    while (Steady::now() < deadline) {
+        const auto start = Steady::now();
         const double before = threadCpuSeconds(pid);
         std::this_thread::sleep_for(500ms);
         const double after = threadCpuSeconds(pid);
         if (before < 0 || after < 0)
             return std::nullopt;
-        const double share = (after - before) / std::chrono::duration<double>(Clock::now() - start).count();
+        const double share = (after - before) / std::chrono::duration<double>(Steady::now() - start).count();
         if (share < 0.25) {
             if (quietWindows++ == 0)
                 quietSince = start;
@@ -177,13 +177,13 @@ struct Sending
 
     void start(const fs::path& socket, int count, double perSecond, std::function<std::string(int)> make)
     {
-        const auto begin = Clock::now();
+        const auto begin = Steady::now();
         for (int t = 0; t < kSenders; ++t) {
             threads.emplace_back([=, this] {
                 for (int i = t; i < count; i += kSenders) {
                     if (perSecond > 0)
                         std::this_thread::sleep_until(begin +
-                                                      std::chrono::duration_cast<Clock::duration>(
+                                                      std::chrono::duration_cast<Steady::duration>(
                                                           std::chrono::duration<double>(i / perSecond)));
                     if (sendEvent(socket, make(i)))
                         ++sent;
@@ -217,7 +217,7 @@ std::optional<std::pair<double, std::string>> timedRun(const std::vector<std::st
     for (const auto& arg : argv)
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
-    const auto start = Clock::now();
+    const auto start = Steady::now();
     pid_t child = 0;
     const int spawned = ::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -396,7 +396,7 @@ bool sustained(App& app, int sessions, const std::string& panel, int& status)
     MemoryWatch memory(app.pid);
     DecisionProbe probe;
     probe.start();
-    const auto begin = Clock::now();
+    const auto begin = Steady::now();
     Sending sending;
     sending.start(socket, events, kTargetEventsPerSecond, [&](int i) {
         return hookEvent(i % 2 ? "PostToolUse" : "PreToolUse", prefix + std::to_string((i / 2) % sessions),
@@ -522,8 +522,8 @@ int runOpenCodeServer(const char* portFile)
         return 1;
     std::ofstream(portFile) << ntohs(address.sin_port) << "\n";
     // It ends with the benchmark: a bounded run of at most a minute.
-    const auto deadline = Clock::now() + 60s;
-    while (Clock::now() < deadline) {
+    const auto deadline = Steady::now() + 60s;
+    while (Steady::now() < deadline) {
         pollfd watch{listener, POLLIN, 0};
         if (::poll(&watch, 1, 1000) <= 0)
             continue;
@@ -605,13 +605,13 @@ int main(int argc, char** argv)
         return 1;
     {
         MemoryWatch memory(app.pid);
-        const auto begin = Clock::now();
+        const auto begin = Steady::now();
         Sending sending;
         sending.start(AppPaths::socketPath(), kBurstEvents, 0, [](int i) {
             return hookEvent(i % 2 ? "SessionEnd" : "SessionStart", "burst-" + std::to_string(i / 2), i);
         });
         sending.join();
-        const double sendSeconds = std::chrono::duration<double>(Clock::now() - begin).count();
+        const double sendSeconds = std::chrono::duration<double>(Steady::now() - begin).count();
         const auto handled = waitUntilHandled(app.pid, 120s);
         const double peak = memory.stop();
         const double seconds = handled ? std::chrono::duration<double>(*handled - begin).count() : 120;
@@ -665,7 +665,7 @@ int main(int argc, char** argv)
         });
         while (sending.sent + sending.failed < kBurstEvents / 4)
             std::this_thread::sleep_for(1ms);
-        const auto begin = Clock::now();
+        const auto begin = Steady::now();
         ::kill(static_cast<pid_t>(app.pid), SIGTERM);
         const bool ended = app.process.waitForFinished(60000);
         const double ms = msSince(begin);

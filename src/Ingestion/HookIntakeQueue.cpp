@@ -79,7 +79,7 @@ bool HookIntakeQueue::push(std::uint64_t id, HookEvent event, Outcome* outcome)
     if (size >= 1 && mergeable(waiting[size - 1].event, event))
         replace = size - 1;
     else if (size >= 2 && mergeable(waiting[size - 2].event, event) &&
-             plainToolEvent(waiting[size - 1].event))
+             plainToolEvent(waiting[size - 1].event) && waiting[size - 1].event.agentID == event.agentID)
         replace = size - 2;
     std::uint64_t absorbedId = 0;
     if (replace < size) {

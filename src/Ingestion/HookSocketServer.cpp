@@ -81,7 +81,7 @@ HookSocketServer::HookSocketServer(Scheduler& scheduler, EventHandler onEvent, D
     };
     callbacks.dropped = [this](std::uint64_t id) {
         QMetaObject::invokeMethod(
-            this, [this, id] { m_reading.erase(id); }, Qt::QueuedConnection);
+            this, [this, id] { finishedReading(id); }, Qt::QueuedConnection);
     };
     callbacks.listenerFailed = [this](int error) {
         QMetaObject::invokeMethod(
@@ -198,6 +198,10 @@ bool HookSocketServer::socketFileIsOurs() const
 
 void HookSocketServer::beganReading(std::uint64_t id)
 {
+    // Posts from the reader thread and from the parsers may arrive in either order: a request
+    // handed on before its start was seen needs no deadline.
+    if (m_finishedEarly.erase(id))
+        return;
     m_reading.emplace(id, ScheduledTimer(m_scheduler, m_scheduler.schedule(m_limits.readDeadline,
                                                                            [this, id] { expire(id); })));
 }
@@ -217,7 +221,8 @@ void HookSocketServer::parse(std::uint64_t id, int descriptor, std::string bytes
 }
 
 // On the reader thread or a worker: an ordinary event's connection closes here, as soon as it is
-// read, so a backlog holds no descriptors; only a request that waits for its decision stays open.
+// read and queued, so a backlog holds no descriptors; only a request that waits for its decision
+// stays open.
 void HookSocketServer::hand(std::uint64_t id, std::shared_ptr<SocketConnection> connection,
                             const std::string& bytes)
 {
@@ -225,29 +230,40 @@ void HookSocketServer::hand(std::uint64_t id, std::shared_ptr<SocketConnection> 
     bool wake = false;
     if (!event) {
         Log::debug("hook", "unparsed payload " + preview(bytes));
-        connection->close();
         wake = m_queue.pushFinished(id);
+        connection->close();
     } else if (event->name == HookEvent::Name::permissionRequest && event->decisionID) {
         HookIntakeQueue::Outcome outcome{};
         wake = m_queue.pushDecision(id, std::move(*event), std::move(connection), &outcome);
         if (outcome == HookIntakeQueue::Outcome::refused)
             wake = m_queue.pushFinished(id);
     } else {
-        connection->close();
         HookIntakeQueue::Outcome outcome{};
         wake = m_queue.push(id, std::move(*event), &outcome);
         if (outcome == HookIntakeQueue::Outcome::refused)
             wake = m_queue.pushFinished(id);
+        connection->close();
     }
     if (wake)
         QMetaObject::invokeMethod(
             this, [this] { deliverWaiting(); }, Qt::QueuedConnection);
 }
 
+bool HookSocketServer::finishedReading(std::uint64_t id)
+{
+    if (m_reading.erase(id))
+        return true;
+    if (m_expired.erase(id))
+        return false;
+    m_finishedEarly.insert(id);
+    return true;
+}
+
 void HookSocketServer::expire(std::uint64_t id)
 {
     if (!m_reading.erase(id))
         return;
+    m_expired.insert(id);
     Log::debug("hook",
                "request not ended within " + std::to_string(m_limits.readDeadline.count()) + " ms; closed");
     // Still being read: the reader closes it. Already being parsed: `deliverWaiting` finds it gone.
@@ -258,10 +274,10 @@ void HookSocketServer::deliverWaiting()
 {
     HookIntakeQueue::Batch batch = m_queue.take(kEventsPerTurn);
     for (const auto id : batch.finished)
-        m_reading.erase(id);
+        finishedReading(id);
     for (auto& delivery : batch.deliveries) {
         // The deadline struck after the last byte arrived: that request is spoilt.
-        if (!m_reading.erase(delivery.id)) {
+        if (!finishedReading(delivery.id)) {
             if (delivery.connection)
                 delivery.connection->close();
             continue;

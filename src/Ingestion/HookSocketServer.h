@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <sys/types.h>
 
 namespace velquist {
@@ -87,6 +88,8 @@ class HookSocketServer final : public QObject
     void parse(std::uint64_t id, int descriptor, std::string bytes);
     void hand(std::uint64_t id, std::shared_ptr<SocketConnection> connection, const std::string& bytes);
     void deliverWaiting();
+    // Whether a request that ended its reading may still be delivered (its deadline did not strike).
+    bool finishedReading(std::uint64_t id);
     void expire(std::uint64_t id);
     void checkSocketFile();
     void listenerFailed(const std::string& reason);
@@ -116,6 +119,10 @@ class HookSocketServer final : public QObject
 
     // Connections being read or parsed, with their deadlines.
     std::map<std::uint64_t, ScheduledTimer> m_reading;
+    // Requests whose deadline struck while they were handed on, and those handed on before their
+    // start was seen here.
+    std::set<std::uint64_t> m_expired;
+    std::set<std::uint64_t> m_finishedEarly;
 };
 
 } // namespace velquist
