@@ -58,7 +58,7 @@ class HookSocketServer final : public QObject
     static constexpr int kMaxParsing = 256;
     // Events delivered per turn of the main thread's event loop, so that input, painting and a
     // request to quit are served between turns however long the backlog.
-    static constexpr std::size_t kEventsPerTurn = 64;
+    static constexpr std::size_t kEventsPerTurn = 16;
 
     HookSocketServer(Scheduler& scheduler, EventHandler onEvent, DecisionHandler onDecision,
                      std::filesystem::path socketPath, HookServerLimits limits = {},
