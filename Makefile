@@ -5,9 +5,10 @@ BUILD_ASAN ?= build-asan
 JOBS ?= $(shell nproc)
 
 BUILD_FUZZ ?= build-fuzz
+BUILD_PACKAGE ?= build-package
 FUZZ_SECONDS ?= 25
 
-.PHONY: deps build run test build-asan test-asan fuzz bench clean
+.PHONY: deps build run test build-asan test-asan fuzz bench package clean
 
 deps:
 	@scripts/install-deps.sh
@@ -51,5 +52,10 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	bench/run-all.sh build-bench
 
+# A Debian package of a Release build: $(BUILD_PACKAGE)/velquist_<version>_<arch>.deb.
+package: deps
+	cmake -S . -B $(BUILD_PACKAGE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELQUIST_TESTS=OFF
+	cmake --build $(BUILD_PACKAGE) -j $(JOBS) --target package
+
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) build-bench
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_PACKAGE) build-bench

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth tmux ccache openbox xdotool wmctrl xterm x11-utils trayer
   dbus-daemon sound-theme-freedesktop
   clang libclang-rt-14-dev clang-format
+  dpkg-dev desktop-file-utils appstream
 )
 
 missing=()

@@ -3,7 +3,9 @@
 #include "Shared/FileUtil.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -12,9 +14,9 @@ namespace velquist {
 
 namespace {
 
-// Long enough for any command line the kernel keeps (it cuts at a page on old kernels, and
-// arguments beyond this say nothing about which program runs).
-constexpr std::size_t kCommandLineLimit = 256 * 1024;
+// Recognition needs the program and the script it runs, which come first; an agent given a long
+// prompt or file list on its command line must not be missed for the length of the rest.
+constexpr std::size_t kCommandLinePrefix = 64 * 1024;
 constexpr std::size_t kStatLimit = 64 * 1024;
 
 std::optional<pid_t> parsePid(const std::string& name)
@@ -25,6 +27,47 @@ std::optional<pid_t> parsePid(const std::string& name)
     if (error != std::errc() || stop != end || pid < 1)
         return std::nullopt;
     return pid;
+}
+
+struct Prefix
+{
+    std::string text;
+    bool cut = false;
+};
+
+// The first `limit` bytes of a file that may be longer. /proc files report no size, so the read
+// itself finds the end. Opened without blocking and refused unless regular, like every outside file.
+std::optional<Prefix> readPrefix(const std::filesystem::path& path, std::size_t limit)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    Prefix prefix;
+    prefix.text.resize(limit + 1);
+    std::size_t filled = 0;
+    while (filled < prefix.text.size()) {
+        const ssize_t n = ::read(fd, prefix.text.data() + filled, prefix.text.size() - filled);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        filled += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    prefix.cut = filled > limit;
+    prefix.text.resize(std::min(filled, limit));
+    return prefix;
 }
 
 } // namespace
@@ -61,11 +104,16 @@ std::vector<pid_t> ProcessTable::pids() const
 
 std::optional<std::vector<std::string>> ProcessTable::commandLine(pid_t pid) const
 {
-    const FileRead read = FileUtil::read(folder(pid) / "cmdline", kCommandLineLimit);
-    if (!read.ok())
+    const auto bytes = readPrefix(folder(pid) / "cmdline", kCommandLinePrefix);
+    if (!bytes)
         return std::nullopt;
     std::vector<std::string> arguments;
-    std::string_view rest = read.bytes;
+    std::string_view rest = bytes->text;
+    // An argument the prefix cuts is not passed on as if it were whole.
+    if (bytes->cut) {
+        const auto lastEnd = rest.rfind('\0');
+        rest = rest.substr(0, lastEnd == std::string_view::npos ? 0 : lastEnd + 1);
+    }
     // Arguments end in NUL; a program that rewrote its title may leave a run of them.
     while (!rest.empty()) {
         const auto end = rest.find('\0');

@@ -45,6 +45,7 @@
 #include "Windows/NotchWindowManager.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QThreadPool>
 #include <set>
 
@@ -136,8 +137,12 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
                                       .jumper = m_jump ? &m_jump->controller : nullptr}),
       m_uninstaller(
           m_services.paths, m_store, m_services.defaults, m_services.loginItem, m_services.trash,
-          m_services.ownFiles, [this] { stopHookWriters(); }, m_services.quit),
-      m_characters(CharacterCatalog::bundledDirectory(m_services.resources))
+          m_services.ownFiles, [this] { stopHookWriters(); }, m_services.quit,
+          [](const std::string& notice) {
+              QMessageBox::information(nullptr, QStringLiteral("Remove Velquist"),
+                                       QString::fromStdString(notice));
+          }),
+      m_characters(CharacterCatalog::bundledDirectory(m_services.resources), &m_services.workers)
 {
     if (m_services.processRunner && m_services.commandLookup) {
         ProcessRunner& runner = *m_services.processRunner;

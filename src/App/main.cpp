@@ -96,7 +96,12 @@ int main(int argc, char** argv)
     // Declared before the delegate: its work must end before what it uses goes.
     QThreadPool workers;
     JsonFileDefaults defaults(paths.defaultsFile());
+    // Where the program runs from decides both: an installed tree's own program starts at login,
+    // and its packs and sounds come from its share folder.
     XdgAutostartLoginItem loginItem(AppPaths::executablePath(), XdgAutostartLoginItem::entryIn(paths.home()));
+    const std::filesystem::path resources = AppPaths::resourceDirectory();
+    Log::debug("app",
+               "running " + AppPaths::executablePath().string() + " with resources in " + resources.string());
     const auto files = ownFiles();
     LinuxTrash trash(files);
     InotifyFileWatcher transcriptWatcher;
@@ -155,7 +160,7 @@ int main(int argc, char** argv)
                           .motion = &motion,
                           .appPath = AppPaths::executablePath(),
                           .hookClient = AppPaths::bundledHelper(),
-                          .resources = AppPaths::resourceDirectory(),
+                          .resources = resources,
                           .ownFiles = files,
                           .quit = [] { QApplication::quit(); }});
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);

@@ -1,6 +1,8 @@
 #include "Characters/CharacterCatalog.h"
 
+#include "Characters/CharacterFrames.h"
 #include "Shared/FileUtil.h"
+#include "Shared/Log.h"
 
 #include <algorithm>
 
@@ -14,7 +16,10 @@ constexpr std::size_t kMaxManifestBytes = 1024 * 1024;
 
 } // namespace
 
-CharacterCatalog::CharacterCatalog(fs::path folder) : m_folder(std::move(folder)) {}
+CharacterCatalog::CharacterCatalog(fs::path folder, QThreadPool* workers)
+    : m_folder(std::move(folder)), m_workers(workers)
+{
+}
 
 fs::path CharacterCatalog::bundledDirectory(const fs::path& resourceDirectory)
 {
@@ -41,7 +46,12 @@ std::vector<NotchCharacter> CharacterCatalog::load(const fs::path& folder)
         auto manifest = CharacterManifest::parse(read.bytes);
         if (!manifest || !manifest->animations.contains("resting"))
             continue;
-        packs.push_back(NotchCharacter{id, std::move(*manifest), entry.path()});
+        NotchCharacter pack{id, std::move(*manifest), entry.path()};
+        if (const auto fault = CharacterFrames::budgetFault(pack)) {
+            Log::system("character pack \"" + id + "\" refused: " + *fault);
+            continue;
+        }
+        packs.push_back(std::move(pack));
     }
     std::sort(packs.begin(), packs.end(), [](const NotchCharacter& a, const NotchCharacter& b) {
         const bool aDefault = a.id == kDefaultId;

@@ -23,6 +23,7 @@ CharacterLayer::CharacterLayer(SessionStore& store, UserDefaults& defaults, cons
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFixedSize(m_height, m_height);
     m_view->setBox(m_height);
+    m_view->setWorkers(catalog.workers());
     m_view->setMood(m_director->mood());
     resolveCharacter();
 

@@ -1,6 +1,6 @@
 #include "Characters/CharacterView.h"
 
-#include "Characters/CharacterFrames.h"
+#include "Platform/WorkerTask.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -21,7 +21,33 @@ void CharacterView::setCharacter(const std::optional<NotchCharacter>& character)
     m_character = character;
     if (samePack)
         return;
-    m_content = m_character ? CharacterFrames::contentBox(*m_character) : QRect();
+    const std::uint64_t generation = ++m_loadGeneration;
+    m_pack.reset();
+    m_content = QRect();
+    reload();
+    if (!m_character)
+        return;
+    if (!m_workers) {
+        adopt(std::make_shared<const CharacterFrames::PackFrames>(CharacterFrames::loadPack(*m_character)));
+        return;
+    }
+    using Frames = std::shared_ptr<const CharacterFrames::PackFrames>;
+    runOnWorker<Frames>(
+        this,
+        [pack = *m_character]() -> Frames {
+            return std::make_shared<const CharacterFrames::PackFrames>(CharacterFrames::loadPack(pack));
+        },
+        [this, generation](Frames frames) {
+            if (generation == m_loadGeneration)
+                adopt(std::move(frames));
+        },
+        m_workers);
+}
+
+void CharacterView::adopt(std::shared_ptr<const CharacterFrames::PackFrames> frames)
+{
+    m_pack = std::move(frames);
+    m_content = m_pack->content;
     reload();
 }
 
@@ -120,14 +146,16 @@ QImage CharacterView::shownFrame() const
 
 void CharacterView::reload()
 {
+    m_framesPerStep.clear();
     const MoodAnimation* moodAnimation = animation();
-    if (moodAnimation) {
-        m_framesPerStep.clear();
-        for (const AnimationStep& step : moodAnimation->steps)
-            m_framesPerStep.push_back(CharacterFrames::load(step, *m_character, m_content));
+    if (moodAnimation && m_pack) {
+        for (const auto& [key, candidate] : m_character->manifest.animations) {
+            if (&candidate != moodAnimation)
+                continue;
+            if (const auto found = m_pack->steps.find(key); found != m_pack->steps.end())
+                m_framesPerStep = found->second;
+        }
         m_start = m_clock.monotonic();
-    } else {
-        m_framesPerStep.clear();
     }
     m_shown = {};
     restartTimer();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Characters/CharacterFrames.h"
 #include "Characters/CharacterMood.h"
 #include "Characters/NotchCharacter.h"
 #include "Characters/SpriteAnimator.h"
@@ -9,15 +10,20 @@
 #include <QImage>
 #include <QRect>
 #include <QWidget>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
+
+class QThreadPool;
 
 namespace velquist {
 
 // Draws one pack in one mood inside a square: the mood's sheets cut into frames, stepped on a
-// timer at the pace the manifest asks for, or a still first frame while inactive. Frames are cut
-// when the pack or the mood changes, never per tick, and the widget repaints only when the frame
-// shown changes.
+// timer at the pace the manifest asks for, or a still first frame while inactive. Every mood's
+// frames are cut once when the pack changes (on the worker pool when one is given, and the square
+// stays empty until they arrive); a change of mood only switches between them. The widget repaints
+// only when the frame shown changes.
 class CharacterView final : public QWidget
 {
     Q_OBJECT
@@ -29,9 +35,12 @@ class CharacterView final : public QWidget
 
     CharacterView(Clock& clock, Scheduler& scheduler, QWidget* parent = nullptr);
 
+    // Where packs are decoded from now on; none decodes them on the calling thread.
+    void setWorkers(QThreadPool* workers) { m_workers = workers; }
+
     // None draws nothing. A different pack (by id) recomputes the content box and recuts frames.
     void setCharacter(const std::optional<NotchCharacter>& character);
-    // Recuts the frames of the new mood and starts its animation from the beginning.
+    // Switches to the new mood's frames and starts its animation from the beginning.
     void setMood(CharacterMood mood);
     // The side of the square, in device-independent pixels.
     void setBox(int box);
@@ -58,6 +67,7 @@ class CharacterView final : public QWidget
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    void adopt(std::shared_ptr<const CharacterFrames::PackFrames> frames);
     void reload();
     void restartTimer();
     void tick();
@@ -71,6 +81,10 @@ class CharacterView final : public QWidget
     CharacterMood m_mood = CharacterMood::resting;
     int m_box = 0;
     bool m_active = false;
+    QThreadPool* m_workers = nullptr;
+    // Which pack load is awaited: a result for an earlier choice is dropped.
+    std::uint64_t m_loadGeneration = 0;
+    std::shared_ptr<const CharacterFrames::PackFrames> m_pack;
     std::vector<std::vector<QImage>> m_framesPerStep;
     QRect m_content;
     Clock::Monotonic m_start;

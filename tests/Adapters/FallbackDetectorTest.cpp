@@ -9,7 +9,11 @@
 #include "support/WaitUntil.h"
 #include "support/base/TemporaryFolder.h"
 
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace velquist::test {
@@ -92,6 +96,55 @@ TEST(FallbackDetectorScan, FindsTheFirstAgentOfEachTerminalInProcessIdOrder)
                                          {102, "pts/300", "DeepSeek", std::nullopt},
                                          {812, "pts/3", "aider", std::nullopt}};
     EXPECT_EQ(found, expected);
+}
+
+// A prompt or a file list given on the command line can run to megabytes; the program and its
+// script come first, and they alone decide.
+TEST(FallbackDetectorScan, RecognisesAnAgentWhateverTheLengthOfItsArguments)
+{
+    const std::string chunk(64 * 1024, '0');
+    FakeProcTree proc;
+    std::vector<std::string> arguments{"python3", "/home/u/.local/bin/aider"};
+    for (int i = 0; i < 16; ++i)
+        arguments.push_back(chunk);
+    proc.add({812, arguments, 3, "/work"});
+    const std::vector<Detected> expected{{812, "pts/3", "aider", std::nullopt}};
+    EXPECT_EQ(FallbackDetector::scanProcesses(ProcessTable(proc.root())), expected);
+
+    // A real process named aider with a 1 MB argument list: sleep adds up its numbers, so each
+    // 64 KiB run of zeros is an argument it accepts.
+    std::vector<std::string> real{"aider", "60"};
+    for (int i = 0; i < 16; ++i)
+        real.push_back(chunk);
+    std::vector<char*> argv;
+    for (auto& argument : real)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int ready[2];
+    ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execv("/bin/sleep", argv.data());
+        ::_exit(127);
+    }
+    ::close(ready[1]);
+    // The pipe closes when exec replaces the child, so its command line is sleep's from then on.
+    char byte = 0;
+    while (::read(ready[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+    ::close(ready[0]);
+    const auto line = ProcessTable().commandLine(child);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_TRUE(line.has_value());
+    ASSERT_GE(line->size(), 2u);
+    EXPECT_EQ(line->at(0), "aider");
+    EXPECT_EQ(line->at(1), "60");
+    // Only whole arguments are passed on.
+    for (std::size_t i = 2; i < line->size(); ++i)
+        EXPECT_EQ(line->at(i), chunk) << i;
+    EXPECT_EQ(FallbackDetector::brand(*line), "aider");
 }
 
 TEST(FallbackDetectorScan, SkipsAnotherUsersProcesses)

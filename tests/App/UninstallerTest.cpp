@@ -59,7 +59,7 @@ class UninstallerTest : public ::testing::Test
         : store(clock, clock, home.path() / ".local/share/Velquist/sessions.json"),
           uninstaller(
               paths, store, defaults, loginItem, trash, {appFile}, [this] { stopHookWriters(); },
-              [this] { ++quitRequests; })
+              [this] { ++quitRequests; }, [this](const std::string& notice) { told.push_back(notice); })
     {
         for (const auto& file : agentFiles(paths))
             home.write(file.relative, file.withOurs);
@@ -97,6 +97,7 @@ class UninstallerTest : public ::testing::Test
     SessionStore store;
     std::vector<std::string> events;
     int quitRequests = 0;
+    std::vector<std::string> told;
     Uninstaller uninstaller;
 };
 
@@ -116,6 +117,7 @@ TEST_F(UninstallerTest, RemovesEveryTraceAndQuits)
     EXPECT_EQ(defaults.snapshot(), nlohmann::json::object());
     EXPECT_EQ(trash.trashed, std::vector<fs::path>{appFile});
     EXPECT_TRUE(trash.revealed.empty());
+    EXPECT_TRUE(told.empty());
 
     // The quit comes from the event loop, and the shutdown's save then writes nothing.
     EXPECT_EQ(quitRequests, 0);
@@ -135,6 +137,24 @@ TEST_F(UninstallerTest, FailuresOnTheWayStillEndInAQuit)
 
     expectOnlyTheUsersOwnEntries();
     EXPECT_EQ(trash.revealed, std::vector<fs::path>{appFile});
+    ASSERT_TRUE(test::waitUntil([&] { return quitRequests == 1; }));
+}
+
+TEST_F(UninstallerTest, ASystemWideInstallKeepsItsProgramsForThePackageManager)
+{
+    uninstaller.setFolderWritable([this](const fs::path& folder) { return folder != appFile.parent_path(); });
+
+    uninstaller.removeEverything();
+
+    // The user's own traces go as always.
+    expectOnlyTheUsersOwnEntries();
+    EXPECT_EQ(loginItem.calls, std::vector<std::string>{"disable"});
+    EXPECT_FALSE(fs::exists(paths.support()));
+    // The programs are not touched, and the user learns who removes them.
+    EXPECT_TRUE(trash.trashed.empty());
+    EXPECT_TRUE(trash.revealed.empty());
+    EXPECT_EQ(told, std::vector<std::string>{Uninstaller::packageManagerNotice(appFile.parent_path())});
+    EXPECT_NE(told.front().find("package manager"), std::string::npos);
     ASSERT_TRUE(test::waitUntil([&] { return quitRequests == 1; }));
 }
 

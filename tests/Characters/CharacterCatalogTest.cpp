@@ -4,6 +4,7 @@
 #include "support/MemoryDefaults.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace velquist;
 namespace fs = std::filesystem;
@@ -44,11 +45,23 @@ TEST(CharacterCatalogTest, LeavesOutWhatIsNoPack)
     packs.write("plain-file", kValid);
     fs::create_directories(packs.root() / "manifest-is-folder" / "manifest.json");
     packs.write("huge/manifest.json", std::string(2 * 1024 * 1024, ' ') + kValid);
+    // A FIFO named as the manifest is refused, not waited on.
+    fs::create_directories(packs.root() / "fifo-manifest");
+    ASSERT_EQ(::mkfifo((packs.root() / "fifo-manifest" / "manifest.json").c_str(), 0600), 0);
+    // A pack over the frames' budget goes whole, so the choice of it falls back like a missing one.
+    std::string steps;
+    for (int i = 0; i < 300; ++i)
+        steps += std::string(i ? "," : "") + R"({"file":"rest.png","frames":1,"fps":8})";
+    packs.pack(
+        "bomb",
+        R"({"name":"b","credit":"c","frameWidth":32,"frameHeight":32,"animations":{"resting":{"sequence":[)" +
+            steps + "]}}}");
 
     const auto loaded = CharacterCatalog::load(packs.root());
     ASSERT_EQ(ids(loaded), (std::vector<std::string>{"good"}));
     EXPECT_EQ(loaded[0].directory, packs.root() / "good");
     EXPECT_EQ(loaded[0].manifest.name, "Test");
+    EXPECT_EQ(CharacterSettings::resolve("bomb", loaded), &loaded[0]);
 }
 
 TEST(CharacterCatalogTest, AMissingFolderGivesNoPacks)

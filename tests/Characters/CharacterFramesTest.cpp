@@ -4,6 +4,8 @@
 
 #include <QImageWriter>
 #include <gtest/gtest.h>
+#include <limits>
+#include <sys/stat.h>
 
 using namespace velquist;
 namespace fs = std::filesystem;
@@ -187,5 +189,83 @@ TEST_F(CharacterFramesTest, SheetsMustLieInsideThePack)
         EXPECT_EQ(CharacterFrames::load(step(c.file, 2), character, QRect(0, 0, 16, 16)).size(),
                   c.allowed ? 2u : 0u)
             << c.file;
+    }
+}
+
+TEST_F(CharacterFramesTest, StepsNamingOneSheetShareItsFramesAcrossMoods)
+{
+    packs.sheet("p/rest.png", test::PackFixture::strip(4, 16, {{0, 2, 3}, {3, 9, 12}}));
+    const auto character = pack(R"({"name":"T","credit":"c","frameWidth":16,"frameHeight":16,"animations":{
+        "resting":{"sequence":[{"file":"rest.png","frames":4,"fps":8},{"file":"rest.png","frames":2,"fps":8}]},
+        "alert":{"file":"rest.png","frames":3,"fps":8},
+        "active":{"file":"fifo.png","frames":3,"fps":8}}})");
+    // A FIFO where a sheet should be gives that step no frames instead of a read that never ends.
+    ASSERT_EQ(::mkfifo((packs.root() / "p" / "fifo.png").c_str(), 0600), 0);
+
+    EXPECT_FALSE(CharacterFrames::budgetFault(character));
+    const auto frames = CharacterFrames::loadPack(character);
+    EXPECT_EQ(frames.content, QRect(2, 3, 8, 10));
+    const auto& resting = frames.steps.at("resting");
+    const auto& alert = frames.steps.at("alert");
+    ASSERT_EQ(resting.size(), 2u);
+    ASSERT_EQ(resting[0].size(), 4u);
+    ASSERT_EQ(resting[1].size(), 2u);
+    ASSERT_EQ(alert.size(), 1u);
+    ASSERT_EQ(alert[0].size(), 3u);
+    EXPECT_TRUE(frames.steps.at("active").at(0).empty());
+    // The same pixels, not copies: the sheet was cut once.
+    for (std::size_t f = 0; f < 2; ++f) {
+        EXPECT_EQ(resting[1][f].constBits(), resting[0][f].constBits()) << f;
+        EXPECT_EQ(alert[0][f].constBits(), resting[0][f].constBits()) << f;
+    }
+    EXPECT_EQ(resting[0][0].size(), QSize(8, 10));
+}
+
+TEST_F(CharacterFramesTest, APackOverItsBudgetIsRefusedBeforeAnyDecoding)
+{
+    const auto sequence = [](const std::string& file, const std::string& frames, int steps) {
+        std::string out;
+        for (int i = 0; i < steps; ++i)
+            out += std::string(i ? "," : "") + R"({"file":")" + file + R"(","frames":)" + frames +
+                   R"(,"fps":8})";
+        return R"({"sequence":[)" + out + "]}";
+    };
+    const auto manifest = [](int frameWidth, int frameHeight, const std::string& resting) {
+        return R"({"name":"T","credit":"c","frameWidth":)" + std::to_string(frameWidth) +
+               R"(,"frameHeight":)" + std::to_string(frameHeight) + R"(,"animations":{"resting":)" + resting +
+               "}}";
+    };
+    // Sheets of a few kilobytes that would decode to 64 MiB each: a colour table and one colour.
+    QImage huge(4096, 4096, QImage::Format_Mono);
+    huge.fill(1);
+    packs.sheet("p/huge.png", huge);
+    QImage strip(CharacterFrames::kMaxSheetSide, 1024, QImage::Format_Mono);
+    strip.fill(1);
+    packs.sheet("p/strip.png", strip);
+    packs.sheet("p/small.png", test::PackFixture::strip(4, 16, {{0, 1, 1}}));
+    const std::string maxFrames = std::to_string(std::numeric_limits<std::int64_t>::max());
+    const struct
+    {
+        std::string why;
+        std::string manifest;
+        bool refused;
+    } cases[] = {
+        {"a small pack", manifest(16, 16, sequence("small.png", "4", 20)), false},
+        {"as many steps as allowed",
+         manifest(16, 16, sequence("small.png", "4", CharacterFrames::kMaxPackSteps)), false},
+        {"too many steps", manifest(16, 16, sequence("small.png", "4", CharacterFrames::kMaxPackSteps + 1)),
+         true},
+        {"twenty steps of a sheet that decodes to 64 MiB",
+         manifest(4096, 4096, sequence("huge.png", "1", 20)), true},
+        {"one sheet, frames one pixel wide at the 64-bit maximum",
+         manifest(1, 1024, sequence("strip.png", maxFrames, 12)), true},
+        {"the same sheet with few frames still decodes past the budget",
+         manifest(1024, 1024, sequence("strip.png", "1", 1)), true},
+    };
+    for (const auto& c : cases) {
+        const auto character = pack(c.manifest);
+        EXPECT_EQ(CharacterFrames::budgetFault(character).has_value(), c.refused) << c.why;
+        const auto frames = CharacterFrames::loadPack(character);
+        EXPECT_EQ(frames.steps.empty(), c.refused) << c.why;
     }
 }

@@ -11,6 +11,7 @@
 #include "support/WaitUntil.h"
 
 #include "UI/NotchPanelMark.h"
+#include <QThreadPool>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -207,4 +208,29 @@ TEST_F(CharacterLayerTest, ANotShownLayerSetsNoTimer)
     store.upsert(make("claude:a", S::Working{}));
     EXPECT_FALSE(layer->isPanelVisible());
     EXPECT_FALSE(layer->view().isAnimating());
+}
+
+TEST_F(CharacterLayerTest, APackIsCutOnTheWorkersOnceAndMoodsSwitchBetweenItsFrames)
+{
+    QThreadPool workers;
+    CharacterView view(clock, clock);
+    view.setWorkers(&workers);
+    const auto& loaded = catalog.packs();
+    ASSERT_EQ(loaded.size(), 2u);
+    view.setCharacter(loaded[0]);
+    // Nothing is drawn until the worker's frames arrive on this thread.
+    EXPECT_TRUE(view.shownFrame().isNull());
+    ASSERT_TRUE(test::waitUntil([&] { return !view.shownFrame().isNull(); }));
+    EXPECT_EQ(view.shownFrame().pixelColor(0, 6), QColor(Qt::blue));
+    view.setMood(CharacterMood::alert);
+    EXPECT_EQ(view.shownFrame().pixelColor(0, 6), QColor(Qt::red));
+
+    // A choice that is replaced before its frames arrive never shows.
+    view.setCharacter(loaded[1]);
+    view.setCharacter(loaded[0]);
+    ASSERT_TRUE(test::waitUntil([&] { return !view.shownFrame().isNull(); }));
+    workers.waitForDone();
+    test::settle();
+    EXPECT_EQ(view.character()->id, "velq");
+    EXPECT_EQ(view.shownFrame().pixelColor(0, 6), QColor(Qt::red));
 }
