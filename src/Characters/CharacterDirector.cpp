@@ -1,14 +1,26 @@
 #include "Characters/CharacterDirector.h"
 
-#include "Characters/MoodResolver.h"
 #include "Core/SessionStore.h"
 
 namespace velquist {
+namespace {
+
+// The mood the displayed sessions call for, read from the store's counts rather than the sessions.
+CharacterMood baseMood(const DisplaySummary& summary)
+{
+    if (summary.asking > 0)
+        return CharacterMood::alert;
+    if (summary.working > 0)
+        return CharacterMood::active;
+    return CharacterMood::resting;
+}
+
+} // namespace
 
 CharacterDirector::CharacterDirector(SessionStore& store, Scheduler& scheduler, QObject* parent)
     : QObject(parent), m_store(store), m_scheduler(scheduler)
 {
-    m_mood = MoodResolver::baseMood(m_store.displaySessions());
+    m_mood = baseMood(m_store.displaySummary());
 }
 
 void CharacterDirector::recompute()
@@ -41,7 +53,7 @@ void CharacterDirector::handleAlert(std::int64_t revision, std::optional<AlertSi
 
 void CharacterDirector::follow()
 {
-    setMood(MoodResolver::baseMood(m_store.displaySessions()));
+    setMood(baseMood(m_store.displaySummary()));
 }
 
 void CharacterDirector::setMood(CharacterMood mood)

@@ -17,7 +17,7 @@ CharacterLayer::CharacterLayer(SessionStore& store, UserDefaults& defaults, cons
     : QWidget(parent), m_store(store), m_defaults(defaults), m_catalog(catalog),
       m_height(std::max(height, 0)), m_director(new CharacterDirector(store, scheduler, this)),
       m_view(new CharacterView(clock, scheduler, this)), m_visibility(new PanelVisibility(this)),
-      m_displayed(store.displaySessions())
+      m_scheduler(scheduler)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -78,10 +78,16 @@ bool CharacterLayer::isPanelVisible() const
 
 void CharacterLayer::onSessionsChanged()
 {
-    auto displayed = m_store.displaySessions();
-    if (displayed == m_displayed)
+    if (m_frame.isActive())
         return;
-    m_displayed = std::move(displayed);
+    m_frame = ScheduledTimer(m_scheduler, m_scheduler.schedule(kFrame, [this] {
+        m_frame = ScheduledTimer();
+        takeInSessions();
+    }));
+}
+
+void CharacterLayer::takeInSessions()
+{
     m_director->recompute();
     updateActivity();
 }
@@ -96,7 +102,8 @@ void CharacterLayer::resolveCharacter()
 
 void CharacterLayer::updateActivity()
 {
-    m_view->setActive(m_visibility->isVisible() && !m_displayed.empty() && showsCharacter());
+    m_view->setActive(m_visibility->isVisible() && m_store.displaySummary().displayed > 0 &&
+                      showsCharacter());
 }
 
 } // namespace velquist

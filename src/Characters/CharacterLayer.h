@@ -22,7 +22,8 @@ struct Session;
 // What the collapsed bar puts in its right wing: the character the user chose, in the mood of
 // the displayed sessions. It owns the mood director and feeds it the store's changes, follows
 // "selectedCharacterId" at once, and animates only while its panel can be seen and some session
-// is displayed; otherwise it sets no timer. For "none" it draws nothing but keeps its place.
+// is displayed; otherwise it sets no timer. For "none" it draws nothing but keeps its place. The
+// store's changes are taken in at most once a frame.
 class CharacterLayer final : public QWidget
 {
     Q_OBJECT
@@ -44,8 +45,12 @@ class CharacterLayer final : public QWidget
 
     QSize sizeHint() const override { return {m_height, m_height}; }
 
+    // How long the store's changes gather before the layer takes them in.
+    static constexpr std::chrono::milliseconds kFrame{16};
+
   private:
     void onSessionsChanged();
+    void takeInSessions();
     void resolveCharacter();
     void updateActivity();
 
@@ -56,7 +61,8 @@ class CharacterLayer final : public QWidget
     CharacterDirector* m_director;
     CharacterView* m_view;
     PanelVisibility* m_visibility;
-    std::vector<Session> m_displayed;
+    Scheduler& m_scheduler;
+    ScheduledTimer m_frame;
     int m_defaultsObserver = 0;
 };
 

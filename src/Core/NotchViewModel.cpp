@@ -17,6 +17,7 @@ namespace velquist {
 namespace {
 constexpr const char* triggerKey = "expandTrigger";
 constexpr const char* characterKey = "selectedCharacterId";
+constexpr const char* hidesWhenIdleKey = "hidesWhenIdle";
 } // namespace
 
 NotchViewModel::NotchViewModel(BarMetrics metrics, SessionStore& store, AttentionCoordinator& coordinator,
@@ -31,8 +32,8 @@ NotchViewModel::NotchViewModel(BarMetrics metrics, SessionStore& store, Attentio
             &NotchViewModel::recompute);
     connect(&m_coordinator, &AttentionCoordinator::textEntryActiveChanged, this, &NotchViewModel::recompute);
     connect(&m_coordinator, &AttentionCoordinator::snoozedUntilChanged, this, &NotchViewModel::recompute);
-    connect(&m_store, &SessionStore::sessionsChanged, this, &NotchViewModel::recompute);
-    connect(&m_store, &SessionStore::introIsRunningChanged, this, &NotchViewModel::recompute);
+    connect(&m_store, &SessionStore::sessionsChanged, this, &NotchViewModel::noteSessions);
+    connect(&m_store, &SessionStore::introIsRunningChanged, this, &NotchViewModel::noteSessions);
     if (privacy)
         connect(privacy, &PrivacyGuard::stateChanged, this, &NotchViewModel::recompute);
     QPointer<NotchViewModel> self(this);
@@ -48,6 +49,7 @@ NotchViewModel::NotchViewModel(BarMetrics metrics, SessionStore& store, Attentio
             },
             Qt::AutoConnection);
     });
+    m_barSummary = summarize();
     m_lastPresentation = presentation();
     m_lastWidth = collapsedWidth();
 }
@@ -76,7 +78,7 @@ PanelPresentation NotchViewModel::presentation() const
 double NotchViewModel::collapsedWidth() const
 {
     const double icon = std::min(std::max(m_metrics.barHeight - 6, 13.0), 20.0);
-    const auto groups = static_cast<double>(AgentGrouping::groups(m_store.displaySessions()).size());
+    const auto groups = static_cast<double>(m_barSummary.groups.size());
     const double left = groups > 0 ? groups * icon + 9 * (groups - 1) + 14 + 5 : 0;
     const bool snoozed = isSnoozed();
     const bool item = hasRightWingItem();
@@ -92,6 +94,11 @@ bool NotchViewModel::isBarConcealed(bool hideWhenIdle) const
            !m_store.attentionSession();
 }
 
+bool NotchViewModel::isBarConcealed() const
+{
+    return isBarConcealed(m_defaults.boolValue(hidesWhenIdleKey).value_or(false));
+}
+
 // The same rule the collapsed bar uses to pick its right-wing view: the usage ring when chosen
 // and it has a window, otherwise the character whenever sessions are shown (room is kept even for
 // the character "none").
@@ -99,7 +106,7 @@ bool NotchViewModel::hasRightWingItem() const
 {
     if (m_defaults.stringValue(characterKey) == "usage")
         return m_hasUsageWindow && m_hasUsageWindow();
-    return !m_store.displaySessions().empty();
+    return m_barSummary.hasSessions;
 }
 
 bool NotchViewModel::isSnoozed() const
@@ -179,6 +186,35 @@ void NotchViewModel::setIsClickOpen(bool value)
     m_isClickOpen = value;
     Q_EMIT clickOpenChanged();
     recompute();
+}
+
+void NotchViewModel::noteSessions()
+{
+    if (m_frame.isActive())
+        return;
+    m_frame = ScheduledTimer(m_scheduler, m_scheduler.schedule(kFrame, [this] {
+        m_frame = ScheduledTimer();
+        takeInSessions();
+    }));
+}
+
+void NotchViewModel::takeInSessions()
+{
+    m_barSummary = summarize();
+    recompute();
+    Q_EMIT sessionsRefreshed();
+}
+
+NotchViewModel::BarSummary NotchViewModel::summarize() const
+{
+    const DisplaySummary& counts = m_store.displaySummary();
+    BarSummary summary;
+    summary.hasSessions = counts.displayed > 0;
+    for (std::size_t index = 0; index < kAllAgentKinds.size(); ++index) {
+        if (counts.perKind[index] > 0)
+            summary.groups.push_back(AgentGroup{kAllAgentKinds[index], counts.waitingPerKind[index]});
+    }
+    return summary;
 }
 
 void NotchViewModel::recompute()

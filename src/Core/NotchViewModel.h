@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/AgentGrouping.h"
 #include "Core/PanelPresentation.h"
 #include "Core/PrivacyGuard.h"
 #include "Core/Scheduler.h"
@@ -7,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <vector>
 
 namespace velquist {
 
@@ -17,7 +19,8 @@ class UserDefaults;
 // The state of one notch panel: what it shows (merging the coordinator's wish with this panel's
 // pointer and the overrides of privacy, hold-open and text entry), how wide its collapsed bar is,
 // what a click on the bar does, and the sheet height its view reports. One per screen; every one
-// shares the store, the coordinator and the privacy guard. Main thread.
+// shares the store, the coordinator and the privacy guard. It gathers the store's changes and
+// takes them in at most once a frame, telling its views with sessionsRefreshed(). Main thread.
 class NotchViewModel final : public QObject
 {
     Q_OBJECT
@@ -31,9 +34,19 @@ class NotchViewModel final : public QObject
     };
     // What opens the panel, from "expandTrigger"; anything but "click" means hover.
     enum class ExpandTrigger { hover, click };
+    // What the collapsed bar shows of the displayed sessions.
+    struct BarSummary
+    {
+        std::vector<AgentGroup> groups;
+        bool hasSessions = false;
+
+        bool operator==(const BarSummary&) const = default;
+    };
 
     static constexpr std::chrono::milliseconds enterDelay{180};
     static constexpr std::chrono::milliseconds leaveDelay{250};
+    // How long the store's changes gather before the model takes them in.
+    static constexpr std::chrono::milliseconds kFrame{16};
 
     // `privacy` may be null (never private). `hasUsageWindow` tells whether the usage ring has a
     // window to show; none means there is no usage store.
@@ -49,6 +62,11 @@ class NotchViewModel final : public QObject
     double collapsedWidth() const;
     // Whether the collapsed bar hides itself (only when asked to while idle and nothing waits).
     bool isBarConcealed(bool hideWhenIdle) const;
+    // The same, with "hidesWhenIdle" as the user set it.
+    bool isBarConcealed() const;
+    const BarSummary& barSummary() const { return m_barSummary; }
+    // The scheduler the panel's views gather their work on.
+    Scheduler& scheduler() const { return m_scheduler; }
     ExpandTrigger expandTrigger() const;
 
     // The pointer entered (true) or left the panel; takes effect after a short delay, and only the
@@ -73,6 +91,8 @@ class NotchViewModel final : public QObject
     void clickOpenChanged();
     void holdOpenChanged();
     void sheetHeightChanged();
+    // The store's changes of the last frame are taken in; views showing sessions follow now.
+    void sessionsRefreshed();
 
   private:
     bool hasRightWingItem() const;
@@ -81,6 +101,9 @@ class NotchViewModel final : public QObject
     void setIsClickOpen(bool value);
     // Tells observers of the derived values when they moved.
     void recompute();
+    void noteSessions();
+    void takeInSessions();
+    BarSummary summarize() const;
 
     const BarMetrics m_metrics;
     SessionStore& m_store;
@@ -96,6 +119,8 @@ class NotchViewModel final : public QObject
     bool m_holdOpen = false;
     double m_sheetHeight = 0;
     ScheduledTimer m_hoverTask;
+    ScheduledTimer m_frame;
+    BarSummary m_barSummary;
     PanelPresentation m_lastPresentation = PanelPresentation::collapsed;
     double m_lastWidth = 0;
 };

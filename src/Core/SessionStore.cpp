@@ -42,7 +42,22 @@ bool isEnded(const Session& session)
     return session.status.is<SessionStatus::Ended>();
 }
 
+std::size_t kindIndex(AgentKind kind)
+{
+    return static_cast<std::size_t>(std::find(kAllAgentKinds.begin(), kAllAgentKinds.end(), kind) -
+                                    kAllAgentKinds.begin());
+}
+
 } // namespace
+
+bool SessionStore::OrderKey::operator<(const OrderKey& other) const
+{
+    if (rank != other.rank)
+        return rank < other.rank;
+    if (updatedAt != other.updatedAt)
+        return updatedAt > other.updatedAt;
+    return id < other.id;
+}
 
 SessionStore::SessionStore(Clock& clock, Scheduler& scheduler, std::filesystem::path file,
                            SilenceRuleStore* silence, QObject* parent)
@@ -51,6 +66,14 @@ SessionStore::SessionStore(Clock& clock, Scheduler& scheduler, std::filesystem::
                            : std::make_unique<SilenceRuleStore>(file.parent_path() / kSilenceRulesFileName)),
       m_silence(silence ? silence : m_ownSilence.get())
 {
+    connect(m_silence, &SilenceRuleStore::rulesChanged, this, [this] {
+        recheckSilence();
+        announce(SessionChange{{}, true});
+    });
+    connect(m_silence, &SilenceRuleStore::revealsHiddenChanged, this, [this] {
+        rebuildSummary();
+        announce(SessionChange{{}, true});
+    });
 }
 
 SessionStore::~SessionStore()
@@ -101,7 +124,7 @@ void SessionStore::restoreSessions()
         Log::debug("store", "sessions file unreadable; it will be kept aside");
         return;
     }
-    bool changed = false;
+    std::vector<std::string> changed;
     for (const auto& record : *parsed) {
         auto decoded = Session::fromJson(record);
         if (!decoded) {
@@ -118,11 +141,14 @@ void SessionStore::restoreSessions()
         if (pid < 2 || pid > INT_MAX || !ProcessTree::isAlive(static_cast<pid_t>(pid)))
             continue;
         session.id = namespacedID(session);
+        if (const auto found = m_sessions.find(session.id); found != m_sessions.end())
+            unindex(found->second);
+        index(session);
+        changed.push_back(session.id);
         m_sessions.insert_or_assign(session.id, std::move(session));
-        changed = true;
     }
-    if (changed)
-        Q_EMIT sessionsChanged();
+    if (!changed.empty())
+        announce(SessionChange{std::move(changed), false});
 }
 
 bool SessionStore::isSilenced(const Session& session) const
@@ -130,38 +156,59 @@ bool SessionStore::isSilenced(const Session& session) const
     return m_silence->isSilenced(session.cwd, session.firstPrompt);
 }
 
+bool SessionStore::isDisplayed(const Session& session) const
+{
+    if (isEnded(session))
+        return false;
+    if (m_introIsRunning)
+        return isDemonstration(session.id);
+    return m_silence->revealsHidden() || !m_silenced.contains(session.id);
+}
+
+// While the introduction runs, its sessions show in the order of their ids.
+std::vector<const Session*> SessionStore::displayOrder() const
+{
+    std::vector<const Session*> result;
+    if (m_introIsRunning) {
+        for (auto it = m_sessions.lower_bound("intro-"); it != m_sessions.end() && isDemonstration(it->first);
+             ++it)
+            if (!isEnded(it->second))
+                result.push_back(&it->second);
+        return result;
+    }
+    result.reserve(static_cast<std::size_t>(m_summary.displayed));
+    for (const OrderKey& key : m_order) {
+        if (key.rank == 4)
+            break;
+        const Session& session = m_sessions.at(key.id);
+        if (isDisplayed(session))
+            result.push_back(&session);
+    }
+    return result;
+}
+
 std::vector<Session> SessionStore::displaySessions() const
 {
     std::vector<Session> result;
-    for (const auto& [id, session] : m_sessions) {
-        if (isEnded(session))
-            continue;
-        if (m_introIsRunning) {
-            if (isDemonstration(id))
-                result.push_back(session);
-            continue;
-        }
-        if (!m_silence->revealsHidden() && isSilenced(session))
-            continue;
-        result.push_back(session);
-    }
-    if (m_introIsRunning)
-        return result;
-    std::stable_sort(result.begin(), result.end(), [](const Session& a, const Session& b) {
-        const int ra = displayRank(a.status);
-        const int rb = displayRank(b.status);
-        if (ra != rb)
-            return ra < rb;
-        return a.updatedAt > b.updatedAt;
-    });
+    for (const Session* session : displayOrder())
+        result.push_back(*session);
     return result;
 }
 
 std::optional<Session> SessionStore::attentionSession() const
 {
-    for (auto& session : displaySessions()) {
-        if (session.status.asksForUser())
-            return std::move(session);
+    if (m_introIsRunning) {
+        for (const Session* session : displayOrder())
+            if (session->status.asksForUser())
+                return *session;
+        return std::nullopt;
+    }
+    for (const OrderKey& key : m_order) {
+        if (key.rank != 0)
+            break;
+        const Session& session = m_sessions.at(key.id);
+        if (isDisplayed(session))
+            return session;
     }
     return std::nullopt;
 }
@@ -170,8 +217,8 @@ int SessionStore::hiddenCount() const
 {
     if (m_introIsRunning)
         return 0;
-    return static_cast<int>(std::count_if(m_sessions.begin(), m_sessions.end(), [&](const auto& entry) {
-        return !isEnded(entry.second) && isSilenced(entry.second);
+    return static_cast<int>(std::count_if(m_silenced.begin(), m_silenced.end(), [&](const std::string& id) {
+        return !isEnded(m_sessions.at(id));
     }));
 }
 
@@ -221,8 +268,11 @@ void SessionStore::update(const std::string& id, const std::function<void(Sessio
         session.doneSeenAt.reset();
     const SessionStatus newStatus = session.status;
     // The lookup above may be stale by now only if `change` re-entered the store; store afresh.
+    if (const auto current = m_sessions.find(id); current != m_sessions.end())
+        unindex(current->second);
+    index(session);
     m_sessions.insert_or_assign(id, std::move(session));
-    Q_EMIT sessionsChanged();
+    announce(SessionChange{{id}, false});
     signalIfNeeded(id, oldStatus, newStatus);
     if (becameDone)
         Q_EMIT doneUnread();
@@ -237,8 +287,11 @@ void SessionStore::upsert(Session session)
     if (isNew)
         makeRoomForOneMore();
     const bool silenced = isSilenced(session);
+    if (const auto current = m_sessions.find(id); current != m_sessions.end())
+        unindex(current->second);
+    index(session);
     m_sessions.insert_or_assign(id, std::move(session));
-    Q_EMIT sessionsChanged();
+    announce(SessionChange{{id}, false});
     if (isNew && !silenced && !isDemonstration(id))
         fire(AlertSignal::sessionStarted);
     scheduleSave();
@@ -249,8 +302,13 @@ void SessionStore::remove(const std::string& id)
     bool mayClear = false;
     if (const auto found = m_sessions.find(id); found != m_sessions.end() && !isDemonstration(id))
         mayClear = !isSilenced(found->second) && found->second.status.asksForUser();
-    const bool removed = m_sessions.erase(id) > 0;
-    Q_EMIT sessionsChanged();
+    bool removed = false;
+    if (const auto found = m_sessions.find(id); found != m_sessions.end()) {
+        unindex(found->second);
+        m_sessions.erase(found);
+        removed = true;
+    }
+    announce(SessionChange{{id}, false});
     if (removed)
         Q_EMIT sessionRemoved(id);
     if (mayClear && !attentionSession())
@@ -264,8 +322,10 @@ void SessionStore::markDoneRead(const std::string& id)
     if (found == m_sessions.end() || !found->second.status.is<SessionStatus::Done>() ||
         found->second.doneSeenAt)
         return;
+    count(found->second, -1);
     found->second.doneSeenAt = m_clock.now();
-    Q_EMIT sessionsChanged();
+    count(found->second, +1);
+    announce(SessionChange{{id}, false});
     scheduleSave();
 }
 
@@ -274,7 +334,64 @@ void SessionStore::setIntroIsRunning(bool running)
     if (running == m_introIsRunning)
         return;
     m_introIsRunning = running;
+    rebuildSummary();
     Q_EMIT introIsRunningChanged();
+    announce(SessionChange{{}, true});
+}
+
+void SessionStore::announce(SessionChange change)
+{
+    Q_EMIT sessionsChanged();
+    Q_EMIT sessionsTouched(change);
+}
+
+void SessionStore::index(const Session& session)
+{
+    m_order.insert(OrderKey{displayRank(session.status), session.updatedAt, session.id});
+    if (isSilenced(session))
+        m_silenced.insert(session.id);
+    count(session, +1);
+}
+
+void SessionStore::unindex(const Session& session)
+{
+    count(session, -1);
+    m_order.erase(OrderKey{displayRank(session.status), session.updatedAt, session.id});
+    m_silenced.erase(session.id);
+}
+
+void SessionStore::count(const Session& session, int sign)
+{
+    if (!isDisplayed(session))
+        return;
+    const std::size_t kind = kindIndex(session.agent);
+    m_summary.displayed += sign;
+    if (session.status.asksForUser())
+        m_summary.asking += sign;
+    if (session.status.is<SessionStatus::Working>())
+        m_summary.working += sign;
+    if (kind < m_summary.perKind.size()) {
+        m_summary.perKind[kind] += sign;
+        const bool unseenDone = session.status.is<SessionStatus::Done>() && !session.doneSeenAt;
+        if (session.status.asksForUser() || unseenDone)
+            m_summary.waitingPerKind[kind] += sign;
+    }
+}
+
+void SessionStore::rebuildSummary()
+{
+    m_summary = DisplaySummary{};
+    for (const auto& [id, session] : m_sessions)
+        count(session, +1);
+}
+
+void SessionStore::recheckSilence()
+{
+    m_silenced.clear();
+    for (const auto& [id, session] : m_sessions)
+        if (isSilenced(session))
+            m_silenced.insert(id);
+    rebuildSummary();
 }
 
 void SessionStore::signalIfNeeded(const std::string& id, const SessionStatus& oldStatus,
@@ -385,28 +502,23 @@ void SessionStore::flushSaves()
     m_save->idle.wait(lock, [this] { return m_save->running == 0; });
 }
 
-// The oldest session that is not working or asking goes first; demonstration sessions stay.
+// The oldest session that is not working or asking goes first; demonstration sessions stay. The
+// display order ends with exactly those, so the victim is found from its back: the last key that
+// is not a demonstration names the rank and date, and the first id with both goes.
 void SessionStore::makeRoomForOneMore()
 {
     while (m_sessions.size() >= kMaxLiveSessions) {
-        const std::string* victim = nullptr;
-        Clock::WallTime oldest = Clock::WallTime::max();
-        int victimRank = -1;
-        for (const auto& [id, session] : m_sessions) {
-            if (isDemonstration(id))
-                continue;
-            const int rank = displayRank(session.status);
-            // Ended, idle and done before working, asking last; the oldest within a rank.
-            if (rank > victimRank || (rank == victimRank && session.updatedAt < oldest)) {
-                victim = &id;
-                victimRank = rank;
-                oldest = session.updatedAt;
-            }
-        }
-        if (!victim)
+        auto last = m_order.rbegin();
+        while (last != m_order.rend() && isDemonstration(last->id))
+            ++last;
+        if (last == m_order.rend())
             return;
-        Log::debug("store", "too many sessions; dropping " + Log::shortId(*victim));
-        remove(std::string(*victim));
+        auto candidate = m_order.lower_bound(OrderKey{last->rank, last->updatedAt, std::string()});
+        while (isDemonstration(candidate->id))
+            ++candidate;
+        const std::string victim = candidate->id;
+        Log::debug("store", "too many sessions; dropping " + Log::shortId(victim));
+        remove(victim);
     }
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "Core/AlertSignal.h"
+#include "Core/Clock.h"
 #include "Core/Scheduler.h"
 #include "Core/Session.h"
 #include "Core/SilenceRuleStore.h"
 #include "Core/StateFile.h"
 
 #include <QObject>
+#include <array>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
@@ -14,12 +16,36 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace velquist {
 
-class Clock;
+// What one change of the store touched: the sessions added, changed or removed, by id, or every
+// session at once when what is shown changed as a whole (a silence rule, the reveal switch, the
+// introduction).
+struct SessionChange
+{
+    std::vector<std::string> ids;
+    bool all = false;
+};
+
+// What the collapsed bar and the character need of the displayed sessions, kept as counts so that
+// reading it never walks the sessions.
+struct DisplaySummary
+{
+    int displayed = 0;
+    int asking = 0;
+    int working = 0;
+    // Per agent kind, in kind order: displayed sessions, and those waiting for the user (asking,
+    // or finished and unseen).
+    std::array<int, kAllAgentKinds.size()> perKind{};
+    std::array<int, kAllAgentKinds.size()> waitingPerKind{};
+
+    bool operator==(const DisplaySummary&) const = default;
+};
 
 // The one owner of every live session (main thread). Every change goes through update, upsert,
 // remove and markDoneRead, which stamp the dates, raise alert signals and save "sessions.json"
@@ -40,8 +66,13 @@ class SessionStore final : public QObject
     const std::map<std::string, Session>& sessions() const { return m_sessions; }
     const Session* session(const std::string& id) const;
 
-    // The sessions the panel shows, asking ones first, newest first within a rank.
+    // The sessions the panel shows, asking ones first, newest first within a rank. The order is
+    // kept as sessions change, so this only walks it.
+    std::vector<const Session*> displayOrder() const;
+    // The same as copies.
     std::vector<Session> displaySessions() const;
+    // Counts over the displayed sessions, kept as they change.
+    const DisplaySummary& displaySummary() const { return m_summary; }
     // The first displayed session that asks for the user.
     std::optional<Session> attentionSession() const;
     // How many live sessions the silence rules hide.
@@ -90,6 +121,8 @@ class SessionStore final : public QObject
 
   Q_SIGNALS:
     void sessionsChanged();
+    // Emitted with every sessionsChanged, saying what changed, for views that redo only that.
+    void sessionsTouched(const velquist::SessionChange& change);
     // A session has left the store, by whatever road: whoever keeps something for it lets it go.
     void sessionRemoved(const std::string& id);
     // An alert for the attention coordinator (and any other listener), at the moment it is raised.
@@ -99,7 +132,26 @@ class SessionStore final : public QObject
     void introIsRunningChanged();
 
   private:
+    // A session's place in the display order: asking first, then working, done, idle, ended;
+    // newer first within a rank; the id breaks ties.
+    struct OrderKey
+    {
+        int rank;
+        Clock::WallTime updatedAt;
+        std::string id;
+        bool operator<(const OrderKey& other) const;
+    };
+
     bool isSilenced(const Session& session) const;
+    bool isDisplayed(const Session& session) const;
+    // Keeps the order, the silenced ids and the summary in step with one session entering or
+    // leaving the table.
+    void index(const Session& session);
+    void unindex(const Session& session);
+    void count(const Session& session, int sign);
+    void rebuildSummary();
+    void recheckSilence();
+    void announce(SessionChange change);
     void signalIfNeeded(const std::string& id, const SessionStatus& oldStatus,
                         const SessionStatus& newStatus);
     void fire(AlertSignal signal);
@@ -124,6 +176,9 @@ class SessionStore final : public QObject
     std::unique_ptr<SilenceRuleStore> m_ownSilence;
     SilenceRuleStore* m_silence;
     std::map<std::string, Session> m_sessions;
+    std::set<OrderKey> m_order;
+    std::unordered_set<std::string> m_silenced;
+    DisplaySummary m_summary;
     std::int64_t m_alertRevision = 0;
     std::optional<AlertSignal> m_alertSignal;
     bool m_introIsRunning = false;

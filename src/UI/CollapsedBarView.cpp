@@ -26,8 +26,11 @@ CollapsedBarView::CollapsedBarView(const NotchGeometry& geometry, QWidget* paren
 
 void CollapsedBarView::setSessions(const std::vector<Session>& displayed)
 {
-    std::vector<AgentGroup> groups = AgentGrouping::groups(displayed);
-    const bool hasSessions = !displayed.empty();
+    setSummary(AgentGrouping::groups(displayed), !displayed.empty());
+}
+
+void CollapsedBarView::setSummary(std::vector<AgentGroup> groups, bool hasSessions)
+{
     if (groups == m_groups && hasSessions == m_hasSessions)
         return;
     m_groups = std::move(groups);

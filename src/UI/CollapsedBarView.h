@@ -25,6 +25,8 @@ class CollapsedBarView : public QWidget
     explicit CollapsedBarView(const NotchGeometry& geometry, QWidget* parent = nullptr);
 
     void setSessions(const std::vector<Session>& displayed);
+    // The same from what the panel's model keeps of them: the agent groups, and whether any shows.
+    void setSummary(std::vector<AgentGroup> groups, bool hasSessions);
     void setOpen(bool open);
     void setSnoozed(bool snoozed);
     // The "selectedCharacterId" setting: "usage" shows the usage ring, anything else the character.

@@ -2,6 +2,7 @@
 
 #include "Core/SessionStore.h"
 #include "UI/AuroraStyle.h"
+#include "UI/CardColumnLayout.h"
 #include "UI/EmptySessionsView.h"
 #include "UI/HiddenSessionsRow.h"
 #include "UI/PanelVisibility.h"
@@ -17,6 +18,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace velquist {
 namespace {
@@ -44,12 +47,38 @@ class FadeOverlay : public QWidget
     }
 };
 
+// Past this many changed ids a hidden list stops noting them and redoes every row when shown.
+constexpr std::size_t kMostNotedChanges = 256;
+
+// The positions (into `values`) of one longest strictly increasing run.
+std::vector<std::size_t> longestIncreasing(const std::vector<std::size_t>& values)
+{
+    std::vector<std::size_t> tails;
+    std::vector<std::size_t> previous(values.size(), SIZE_MAX);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto at =
+            std::lower_bound(tails.begin(), tails.end(), values[i],
+                             [&](std::size_t index, std::size_t value) { return values[index] < value; });
+        if (at != tails.begin())
+            previous[i] = *(at - 1);
+        if (at == tails.end())
+            tails.push_back(i);
+        else
+            *at = i;
+    }
+    std::vector<std::size_t> run;
+    for (std::size_t i = tails.empty() ? SIZE_MAX : tails.back(); i != SIZE_MAX; i = previous[i])
+        run.push_back(i);
+    std::reverse(run.begin(), run.end());
+    return run;
+}
+
 } // namespace
 
 ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, QWidget* parent,
-                                   const Clock* clock)
-    : QWidget(parent), m_store(store), m_rows(rows), m_layout(new QVBoxLayout(this)),
-      m_scroll(new QScrollArea), m_rowsBox(new QWidget), m_rowsLayout(new QVBoxLayout(m_rowsBox)),
+                                   const Clock* clock, Scheduler* scheduler)
+    : QWidget(parent), m_store(store), m_rows(rows), m_scheduler(scheduler), m_layout(new QVBoxLayout(this)),
+      m_scroll(new QScrollArea), m_rowsBox(new QWidget), m_rowsLayout(new CardColumnLayout(m_rowsBox)),
       m_fade(nullptr), m_footer(new QWidget), m_hidden(new HiddenSessionsRow),
       m_strip(new UsageStrip(UsageReading{}, nullptr, clock)), m_empty(new EmptySessionsView),
       m_visibility(new PanelVisibility(this))
@@ -59,11 +88,12 @@ ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, 
     m_layout->setSpacing(0);
     m_layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    // Each row keeps a clear margin around its card: the cards, not the margins, sit at the spacing
+    // and padding, so these may be negative (a plain box layout would take the style's defaults).
     const int margin = rows.rowMargin();
-    m_rowsLayout->setContentsMargins(kPaddingX - margin, kPaddingTop - margin, kPaddingX - margin,
-                                     kPaddingBottom - margin);
-    m_rowsLayout->setSpacing(kRowSpacing - 2 * margin);
-    m_rowsLayout->addStretch(1);
+    m_rowsLayout->setPadding(kPaddingX - margin, kPaddingTop - margin, kPaddingX - margin,
+                             kPaddingBottom - margin);
+    m_rowsLayout->setGap(kRowSpacing - 2 * margin);
     m_rowsBox->setFixedWidth(int(kWidth));
     m_rowsBox->setAttribute(Qt::WA_TranslucentBackground);
     m_rowsBox->installEventFilter(this);
@@ -98,8 +128,8 @@ ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, 
 
     connect(m_hidden, &QAbstractButton::clicked, this,
             [this] { m_store.silence().setRevealsHidden(!m_store.silence().revealsHidden()); });
-    connect(&m_store, &SessionStore::sessionsChanged, this, &ExpandedListView::refresh);
-    connect(&m_store.silence(), &SilenceRuleStore::revealsHiddenChanged, this, &ExpandedListView::refresh);
+    // The store announces rule and reveal changes as changes of every session.
+    connect(&m_store, &SessionStore::sessionsTouched, this, &ExpandedListView::noteChange);
     connect(m_visibility, &PanelVisibility::visibleChanged, this, &ExpandedListView::setPanelVisible);
     refresh();
 }
@@ -122,10 +152,51 @@ void ExpandedListView::setAvailableHeight(qreal height)
     resizeList();
 }
 
+void ExpandedListView::noteChange(const SessionChange& change)
+{
+    if (change.all || m_dirty.size() + change.ids.size() > kMostNotedChanges) {
+        m_dirtyAll = true;
+        m_dirty.clear();
+    } else if (!m_dirtyAll) {
+        m_dirty.insert(change.ids.begin(), change.ids.end());
+    }
+    requestRefresh();
+}
+
+void ExpandedListView::requestRefresh()
+{
+    if (!isActive())
+        return;
+    if (!m_scheduler) {
+        refresh();
+        return;
+    }
+    if (m_frame.isActive())
+        return;
+    m_frame = ScheduledTimer(*m_scheduler, m_scheduler->schedule(kFrame, [this] {
+        m_frame = ScheduledTimer();
+        refresh();
+    }));
+}
+
+void ExpandedListView::setShown(bool shown)
+{
+    if (shown == m_shown)
+        return;
+    m_shown = shown;
+    if (!isActive())
+        m_frame.cancel();
+    else if (hasPending())
+        refresh();
+}
+
 void ExpandedListView::refresh()
 {
-    const std::vector<Session> sessions = m_store.displaySessions();
-    syncRows(sessions);
+    m_frame.cancel();
+    ++m_refreshCount;
+    syncRows(m_store.displayOrder());
+    m_dirty.clear();
+    m_dirtyAll = false;
     const bool empty = showsEmptyState();
     m_scroll->setVisible(!empty);
     m_empty->setVisible(empty);
@@ -138,46 +209,79 @@ bool ExpandedListView::showsEmptyState() const
     return m_order.empty() && m_store.hiddenCount() < 1;
 }
 
-void ExpandedListView::syncRows(const std::vector<Session>& sessions)
+void ExpandedListView::syncRows(const std::vector<const Session*>& sessions)
 {
     std::vector<std::string> order;
     order.reserve(sessions.size());
-    std::map<std::string, const Session*> wanted;
-    for (const Session& session : sessions) {
-        order.push_back(session.id);
-        wanted[session.id] = &session;
+    std::unordered_set<std::string> wanted;
+    for (const Session* session : sessions) {
+        order.push_back(session->id);
+        wanted.insert(session->id);
     }
-    for (auto it = m_byId.begin(); it != m_byId.end();) {
-        if (wanted.count(it->first) == 0) {
+    if (wanted.size() != m_byId.size() || !std::all_of(m_byId.begin(), m_byId.end(), [&](const auto& entry) {
+            return wanted.contains(entry.first);
+        })) {
+        for (auto it = m_byId.begin(); it != m_byId.end();) {
+            if (wanted.contains(it->first)) {
+                ++it;
+                continue;
+            }
             m_rowsLayout->removeWidget(it->second.widget);
             delete it->second.widget;
             it = m_byId.erase(it);
-        } else {
-            ++it;
         }
+        std::erase_if(m_order, [&](const std::string& id) { return !wanted.contains(id); });
     }
-    for (const Session& session : sessions) {
-        auto found = m_byId.find(session.id);
+    for (const Session* session : sessions) {
+        auto found = m_byId.find(session->id);
         if (found == m_byId.end()) {
-            QWidget* widget = m_rows.makeRow(session);
+            QWidget* widget = m_rows.makeRow(*session);
             widget->setParent(m_rowsBox);
             m_rows.setRowPanelVisible(widget, m_panelVisible);
-            m_byId.emplace(session.id, Row{widget, session});
-        } else if (!(found->second.shown == session)) {
-            m_rows.updateRow(found->second.widget, session);
-            found->second.shown = session;
+            m_byId.emplace(session->id, Row{widget, *session});
+        } else if ((m_dirtyAll || m_dirty.contains(session->id)) && !(found->second.shown == *session)) {
+            m_rows.updateRow(found->second.widget, *session);
+            found->second.shown = *session;
         }
     }
-    if (order == m_order)
-        return;
-    // The order changed (or rows came and went): lay the rows out again in the new order.
+    if (order != m_order)
+        reorder(std::move(order));
+}
+
+// The rows that keep their relative order stay where they are in the layout; only the others are
+// taken out and put back in place (with the new rows), so one session rising to the top moves one
+// row.
+void ExpandedListView::reorder(std::vector<std::string> order)
+{
+    std::unordered_map<std::string, std::size_t> position;
+    for (std::size_t index = 0; index < order.size(); ++index)
+        position.emplace(order[index], index);
+    std::vector<std::size_t> laidOut;
+    laidOut.reserve(m_order.size());
     for (const std::string& id : m_order)
-        if (auto found = m_byId.find(id); found != m_byId.end())
-            m_rowsLayout->removeWidget(found->second.widget);
+        laidOut.push_back(position.at(id));
+    std::unordered_set<std::size_t> staying;
+    for (const std::size_t index : longestIncreasing(laidOut))
+        staying.insert(laidOut[index]);
+    std::unordered_map<QWidget*, QLayoutItem*> taken;
+    for (const std::string& id : m_order) {
+        if (staying.contains(position.at(id)))
+            continue;
+        QWidget* widget = m_byId.at(id).widget;
+        taken.emplace(widget, m_rowsLayout->takeAt(m_rowsLayout->indexOf(widget)));
+    }
+    // What stays is in order, so putting the rest back in ascending places keeps every earlier
+    // place right.
     for (std::size_t index = 0; index < order.size(); ++index) {
+        if (staying.contains(index))
+            continue;
         QWidget* widget = m_byId.at(order[index]).widget;
-        m_rowsLayout->insertWidget(int(index), widget);
-        widget->show();
+        if (const auto found = taken.find(widget); found != taken.end()) {
+            m_rowsLayout->insertItem(int(index), found->second);
+        } else {
+            m_rowsLayout->insertWidget(int(index), widget);
+            widget->show();
+        }
     }
     m_order = std::move(order);
 }
@@ -189,6 +293,10 @@ void ExpandedListView::setPanelVisible(bool visible)
     m_panelVisible = visible;
     for (const auto& [id, row] : m_byId)
         m_rows.setRowPanelVisible(row.widget, visible);
+    if (!isActive())
+        m_frame.cancel();
+    else if (hasPending())
+        refresh();
 }
 
 void ExpandedListView::syncFooter()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "Core/Scheduler.h"
 #include "Core/Session.h"
 #include "Usage/UsageReading.h"
 
 #include <QWidget>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@ class QVBoxLayout;
 
 namespace velquist {
 
+class CardColumnLayout;
 class EmptySessionsView;
 class HiddenSessionsRow;
 class PanelVisibility;
@@ -21,10 +24,13 @@ class SessionRowSource;
 class SessionStore;
 class UsageStrip;
 class Clock;
+struct SessionChange;
 
 // The open panel's content: the session rows in a scrolling area that fades at its foot when they
 // do not fit, the hidden-sessions switch and the usage strip; or an empty state. Rows are kept by
-// session id and only a changed session's row is refreshed. Every row learns whether the panel
+// session id: only a changed session's row is refreshed, and a new order moves only the rows that
+// left their place. The store's changes are gathered and applied at most once a frame, and not at
+// all while the list is not shown (it catches up when it is). Every row learns whether the panel
 // holding the list is on screen, so nothing animates for nobody.
 class ExpandedListView : public QWidget
 {
@@ -38,8 +44,12 @@ class ExpandedListView : public QWidget
     static constexpr int kPaddingTop = 8;
     static constexpr int kPaddingBottom = 16;
 
+    // How long the store's changes gather before the list applies them.
+    static constexpr std::chrono::milliseconds kFrame{16};
+
+    // Without a scheduler every change of the store is applied at once.
     ExpandedListView(SessionStore& store, SessionRowSource& rows, QWidget* parent = nullptr,
-                     const Clock* clock = nullptr);
+                     const Clock* clock = nullptr, Scheduler* scheduler = nullptr);
     ~ExpandedListView() override;
 
     // The usage store's reading; none while there is no usage store (then no strip).
@@ -47,8 +57,14 @@ class ExpandedListView : public QWidget
     // The most this view may be tall: the list gives way so the footer always fits with it.
     void setAvailableHeight(qreal height);
 
-    // Re-reads the store; called on the store's changes.
+    // Applies what changed in the store since the last refresh.
     void refresh();
+    // Whether the list is shown in its panel (the panel is open); a list that is not shown does no
+    // list work. True until told.
+    void setShown(bool shown);
+    bool isShown() const { return m_shown; }
+    // How many refreshes have run.
+    int refreshCount() const { return m_refreshCount; }
 
     bool showsEmptyState() const;
     // Whether the hosting panel is on screen, as last handed to the rows; true until known.
@@ -80,7 +96,12 @@ class ExpandedListView : public QWidget
         Session shown;
     };
 
-    void syncRows(const std::vector<Session>& sessions);
+    void noteChange(const SessionChange& change);
+    bool isActive() const { return m_shown && m_panelVisible; }
+    bool hasPending() const { return m_dirtyAll || !m_dirty.empty(); }
+    void requestRefresh();
+    void syncRows(const std::vector<const Session*>& sessions);
+    void reorder(std::vector<std::string> order);
     void syncFooter();
     void setPanelVisible(bool visible);
     void resizeList();
@@ -93,11 +114,17 @@ class ExpandedListView : public QWidget
     std::optional<UsageReading> m_usage;
     qreal m_available = 1e9;
     bool m_panelVisible = true;
+    bool m_shown = true;
+    Scheduler* m_scheduler;
+    ScheduledTimer m_frame;
+    std::set<std::string> m_dirty;
+    bool m_dirtyAll = true;
+    int m_refreshCount = 0;
 
     QVBoxLayout* m_layout;
     QScrollArea* m_scroll;
     QWidget* m_rowsBox;
-    QVBoxLayout* m_rowsLayout;
+    CardColumnLayout* m_rowsLayout;
     QWidget* m_fade;
     QWidget* m_footer;
     HiddenSessionsRow* m_hidden;

@@ -32,7 +32,7 @@ NotchContainerView::NotchContainerView(NotchViewModel& model, const NotchGeometr
     connect(&m_model, &NotchViewModel::collapsedWidthChanged, this,
             [this] { m_body->setCollapsedWidth(m_model.collapsedWidth()); });
     connect(&m_model, &NotchViewModel::hoveringChanged, this, &NotchContainerView::applyConcealment);
-    connect(&m_services.store, &SessionStore::sessionsChanged, this, &NotchContainerView::applySessions);
+    connect(&m_model, &NotchViewModel::sessionsRefreshed, this, &NotchContainerView::applySessions);
     connect(&m_services.coordinator, &AttentionCoordinator::snoozedUntilChanged, this,
             &NotchContainerView::applySnooze);
     // Settings may change on another thread; they are applied on ours.
@@ -112,19 +112,24 @@ void NotchContainerView::applyPresentation()
         m_list = nullptr;
     } else if (!m_list) {
         // The list is built even while collapsed: opening then only grows the sheet from 0.
-        m_list = new ExpandedListView(m_services.store, m_services.rows, nullptr, &m_services.clock);
+        m_list = new ExpandedListView(m_services.store, m_services.rows, nullptr, &m_services.clock,
+                                      &m_model.scheduler());
         m_list->setAvailableHeight(m_body->availableSheetHeight());
         m_body->setSheetContent(m_list);
         m_peek = nullptr;
         refreshUsage();
     }
+    // A closed list does no list work; opening it catches up before the sheet measures it.
+    if (m_list)
+        m_list->setShown(presentation != PanelPresentation::collapsed);
     m_body->setOpen(presentation != PanelPresentation::collapsed);
     applyConcealment();
 }
 
 void NotchContainerView::applySessions()
 {
-    m_bar->setSessions(m_services.store.displaySessions());
+    const NotchViewModel::BarSummary& summary = m_model.barSummary();
+    m_bar->setSummary(summary.groups, summary.hasSessions);
     if (m_model.presentation() == PanelPresentation::peeking)
         applyPresentation();
     applyConcealment();
@@ -139,8 +144,7 @@ void NotchContainerView::applySettings()
 
 void NotchContainerView::applyConcealment()
 {
-    const bool hidesWhenIdle = m_services.defaults.boolValue(kHidesWhenIdle).value_or(false);
-    m_body->setConcealed(m_model.isBarConcealed(hidesWhenIdle));
+    m_body->setConcealed(m_model.isBarConcealed());
 }
 
 void NotchContainerView::applySnooze()

@@ -45,7 +45,7 @@ NotchScreenController::NotchScreenController(const ScreenInfo& screen,
     for (auto signal : {&NotchViewModel::presentationChanged, &NotchViewModel::collapsedWidthChanged,
                         &NotchViewModel::sheetHeightChanged, &NotchViewModel::hoveringChanged})
         connect(m_model.get(), signal, this, &NotchScreenController::updateShape);
-    connect(&services.store, &SessionStore::sessionsChanged, this, &NotchScreenController::updateShape);
+    connect(m_model.get(), &NotchViewModel::sessionsRefreshed, this, &NotchScreenController::updateShape);
     QPointer<NotchScreenController> self(this);
     m_defaultsObserver = services.defaults.addObserver([self](const std::string& key) {
         if (key != kHidesWhenIdle)
@@ -135,7 +135,7 @@ void NotchScreenController::updateShape()
 {
     const bool collapsed = m_model->presentation() == PanelPresentation::collapsed;
     // A bar hidden while idle lets every click through.
-    if (collapsed && m_model->isBarConcealed(m_services.defaults.boolValue(kHidesWhenIdle).value_or(false))) {
+    if (collapsed && m_model->isBarConcealed()) {
         m_panel->setNotchOutline({});
         return;
     }

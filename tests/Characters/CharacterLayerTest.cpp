@@ -234,3 +234,25 @@ TEST_F(CharacterLayerTest, APackIsCutOnTheWorkersOnceAndMoodsSwitchBetweenItsFra
     EXPECT_EQ(view.character()->id, "velq");
     EXPECT_EQ(view.shownFrame().pixelColor(0, 6), QColor(Qt::red));
 }
+
+namespace {
+
+TEST_F(CharacterLayerTest, AFilterThatHidesTheOnlyWorkingSessionRestsTheCharacterAtOnce)
+{
+    showInWindow();
+    Session session = make("claude:a", S::Working{});
+    session.cwd = "/tmp/scratch";
+    store.upsert(session);
+    ASSERT_EQ(layer->mood(), CharacterMood::active);
+    SilenceRule rule;
+    rule.id = QUuid::createUuid();
+    rule.field = SilenceRule::Field::directory;
+    rule.match = SilenceRule::Match::prefix;
+    rule.pattern = "/tmp";
+    silence.add(rule);
+    clock.advance(CharacterLayer::kFrame);
+    EXPECT_EQ(layer->mood(), CharacterMood::resting) << "no other session had to change";
+    EXPECT_FALSE(layer->view().isAnimating()) << "nothing displayed, nothing animates";
+}
+
+} // namespace

@@ -85,11 +85,13 @@ TEST_F(NotchViewModelTest, CollapsedWidth)
     EXPECT_EQ(model->collapsedWidth(), 185 + 2 * 24);
     coordinator.cancelSnooze();
     addAgents({K::claudeCode, K::codex, K::claudeCode});
+    clock.advance(NotchViewModel::kFrame);
     EXPECT_EQ(model->collapsedWidth(), 321); // icons 20, left 68, right 46
     coordinator.snooze();
     EXPECT_EQ(model->collapsedWidth(), 321); // right 10 + 32 + 5 + 14 = 61 stays under the left
     coordinator.cancelSnooze();
     addAgents({K::claudeCode, K::codex, K::cursor, K::gemini, K::qwen, K::opencode});
+    clock.advance(NotchViewModel::kFrame);
     EXPECT_EQ(model->collapsedWidth(), 185 + 256); // the left wing's 184 is held to 128
 }
 
@@ -223,6 +225,55 @@ TEST_F(NotchViewModelTest, SheetHeightIgnoresNonsenseAndRounding)
         model->reportSheetHeight(height);
     EXPECT_EQ(model->sheetHeight(), 121.0);
     EXPECT_EQ(changes, 2);
+}
+
+TEST_F(NotchViewModelTest, TheStoreChangesOfOneFrameAreTakenInOnce)
+{
+    const auto model = makeModel();
+    int refreshed = 0;
+    int widths = 0;
+    QObject::connect(model.get(), &NotchViewModel::sessionsRefreshed, [&] { ++refreshed; });
+    QObject::connect(model.get(), &NotchViewModel::collapsedWidthChanged, [&] { ++widths; });
+    addAgents({AgentKind::claudeCode, AgentKind::codex, AgentKind::gemini});
+    for (int round = 0; round < 20; ++round)
+        store.update("s1", [](Session& session) { session.lastActivity = "Editing"; });
+    EXPECT_EQ(refreshed, 0);
+    clock.advance(NotchViewModel::kFrame);
+    EXPECT_EQ(refreshed, 1);
+    EXPECT_EQ(widths, 1);
+    EXPECT_EQ(model->barSummary().groups.size(), 3u);
+    clock.advance(NotchViewModel::kFrame * 5);
+    EXPECT_EQ(refreshed, 1);
+}
+
+TEST_F(NotchViewModelTest, AFilterOrTheRevealSwitchChangesTheBarWithoutAnyOtherChange)
+{
+    Session quiet;
+    quiet.id = "codex:quiet";
+    quiet.agent = AgentKind::codex;
+    quiet.cwd = "/tmp/scratch";
+    quiet.status = SessionStatus::Working{};
+    startQuietly(quiet);
+    addAgents({AgentKind::claudeCode});
+    const auto model = makeModel();
+    ASSERT_EQ(model->barSummary().groups.size(), 2u);
+
+    SilenceRule rule;
+    rule.id = QUuid::createUuid();
+    rule.field = SilenceRule::Field::directory;
+    rule.match = SilenceRule::Match::prefix;
+    rule.pattern = "/tmp";
+    silence.add(rule);
+    clock.advance(NotchViewModel::kFrame);
+    EXPECT_EQ(model->barSummary().groups, (std::vector<AgentGroup>{{AgentKind::claudeCode, 0}}));
+
+    silence.setRevealsHidden(true);
+    clock.advance(NotchViewModel::kFrame);
+    EXPECT_EQ(model->barSummary().groups.size(), 2u);
+    silence.setRevealsHidden(false);
+    silence.setEnabled(false, rule.id);
+    clock.advance(NotchViewModel::kFrame);
+    EXPECT_EQ(model->barSummary().groups.size(), 2u) << "switching the rule off shows it again";
 }
 
 TEST_F(NotchViewModelTest, ObserversHearOfPresentationChangesFromEverySource)

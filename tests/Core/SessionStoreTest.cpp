@@ -414,3 +414,159 @@ TEST_F(SessionStoreTest, PastTheBoundTheOldestQuietSessionsGo)
     EXPECT_NE(store.session("claude:asking"), nullptr) << "a session waiting for the user stays";
     EXPECT_NE(store.session("claude:one-more"), nullptr);
 }
+
+namespace {
+
+// The display order by its definition: every shown session sorted afresh, asking first, then
+// working, done, idle; newer first within a rank; ties in id order.
+std::vector<std::string> sortedAfresh(const SessionStore& store, SilenceRuleStore& silence)
+{
+    std::vector<const Session*> shown;
+    for (const auto& [id, session] : store.sessions()) {
+        if (session.status.is<S::Ended>())
+            continue;
+        if (store.introIsRunning()) {
+            if (SessionStore::isDemonstration(id))
+                shown.push_back(&session);
+            continue;
+        }
+        if (!silence.revealsHidden() && silence.isSilenced(session.cwd, session.firstPrompt))
+            continue;
+        shown.push_back(&session);
+    }
+    const auto rank = [](const SessionStatus& status) {
+        if (status.asksForUser())
+            return 0;
+        if (status.is<S::Working>())
+            return 1;
+        return status.is<S::Done>() ? 2 : 3;
+    };
+    if (!store.introIsRunning())
+        std::stable_sort(shown.begin(), shown.end(), [&](const Session* a, const Session* b) {
+            if (rank(a->status) != rank(b->status))
+                return rank(a->status) < rank(b->status);
+            return a->updatedAt > b->updatedAt;
+        });
+    std::vector<std::string> ids;
+    for (const Session* session : shown)
+        ids.push_back(session->id);
+    return ids;
+}
+
+DisplaySummary countedAfresh(const SessionStore& store)
+{
+    DisplaySummary summary;
+    for (const Session& session : store.displaySessions()) {
+        const auto kind = static_cast<std::size_t>(
+            std::find(kAllAgentKinds.begin(), kAllAgentKinds.end(), session.agent) - kAllAgentKinds.begin());
+        ++summary.displayed;
+        summary.asking += session.status.asksForUser() ? 1 : 0;
+        summary.working += session.status.is<S::Working>() ? 1 : 0;
+        ++summary.perKind[kind];
+        const bool unseenDone = session.status.is<S::Done>() && !session.doneSeenAt;
+        summary.waitingPerKind[kind] += session.status.asksForUser() || unseenDone ? 1 : 0;
+    }
+    return summary;
+}
+
+} // namespace
+
+TEST_F(SessionStoreTest, TheKeptOrderAndCountsEqualASortAfreshAfterEveryKindOfChange)
+{
+    SilenceRule rule;
+    rule.id = QUuid::createUuid();
+    rule.field = SilenceRule::Field::directory;
+    rule.match = SilenceRule::Match::prefix;
+    rule.pattern = "/tmp";
+
+    const auto agent = [this](const std::string& id, AgentKind kind, SessionStatus status, std::string cwd) {
+        Session session = make(id, std::move(status), std::move(cwd));
+        session.agent = kind;
+        return session;
+    };
+    std::vector<std::string> changedIds;
+    int wholeChanges = 0;
+    QObject::connect(&store, &SessionStore::sessionsTouched, [&](const SessionChange& change) {
+        wholeChanges += change.all ? 1 : 0;
+        changedIds.insert(changedIds.end(), change.ids.begin(), change.ids.end());
+    });
+
+    const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+        {"a working session",
+         [&] { store.upsert(agent("claude:a", AgentKind::claudeCode, S::Working{}, "/p")); }},
+        {"an idle one at the same moment",
+         [&] { store.upsert(agent("codex:b", AgentKind::codex, S::Idle{}, "/p")); }},
+        {"a tie broken by id",
+         [&] { store.upsert(agent("claude:0", AgentKind::claudeCode, S::Idle{}, "/p")); }},
+        {"later, one in /tmp",
+         [&] {
+             clock.advance(1s);
+             store.upsert(agent("gemini:c", AgentKind::gemini, S::Working{}, "/tmp/x"));
+         }},
+        {"b asks",
+         [&] {
+             clock.advance(1s);
+             setStatus("codex:b", asking());
+         }},
+        {"a is done", [&] { setStatus("claude:a", S::Done{}); }},
+        {"a is read", [&] { store.markDoneRead("claude:a"); }},
+        {"c is replaced as done",
+         [&] { store.upsert(agent("gemini:c", AgentKind::gemini, S::Done{}, "/tmp/x")); }},
+        {"a rule hides /tmp", [&] { silence.add(rule); }},
+        {"the hidden ones are revealed", [&] { silence.setRevealsHidden(true); }},
+        {"and hidden again", [&] { silence.setRevealsHidden(false); }},
+        {"an ended session", [&] { store.upsert(agent("qwen:d", AgentKind::qwen, S::Ended{}, "/p")); }},
+        {"the same moment for two",
+         [&] {
+             clock.advance(1s);
+             setStatus("claude:0", S::Working{});
+             store.update("claude:a", [](Session& s) { s.status = S::Working{}; });
+         }},
+        {"b answered", [&] { setStatus("codex:b", S::Working{}); }},
+        {"an unknown id changes nothing", [&] { setStatus("claude:nobody", S::Working{}); }},
+        {"the rule goes", [&] { silence.remove(rule.id); }},
+        {"a is removed", [&] { store.remove("claude:a"); }},
+        {"the introduction runs",
+         [&] {
+             store.upsert(agent("intro-2", AgentKind::codex, S::Working{}, "/p"));
+             store.upsert(agent("intro-1", AgentKind::claudeCode, asking(), "/p"));
+             store.setIntroIsRunning(true);
+         }},
+        {"the introduction ends", [&] { store.setIntroIsRunning(false); }},
+    };
+    for (const auto& [name, step] : steps) {
+        step();
+        SCOPED_TRACE(name);
+        EXPECT_EQ(displayedIds(), sortedAfresh(store, silence));
+        EXPECT_EQ(store.displaySummary(), countedAfresh(store));
+        const auto expectedAttention = [&]() -> std::optional<std::string> {
+            for (const Session& session : store.displaySessions())
+                if (session.status.asksForUser())
+                    return session.id;
+            return std::nullopt;
+        }();
+        const auto attention = store.attentionSession();
+        EXPECT_EQ(attention ? std::optional(attention->id) : std::nullopt, expectedAttention);
+    }
+    EXPECT_EQ(wholeChanges, 6) << "rules, reveals and the introduction touch every session";
+    EXPECT_NE(std::find(changedIds.begin(), changedIds.end(), "claude:a"), changedIds.end());
+}
+
+TEST_F(SessionStoreTest, PastTheBoundTheVictimIsTheOldestOfTheQuietestRankAndDemonstrationsStay)
+{
+    put(make("intro-demo", S::Ended{}));
+    put(make("claude:b-old", S::Idle{}));
+    put(make("claude:a-old", S::Idle{}));
+    clock.advance(1s);
+    for (std::size_t i = 0; store.sessions().size() < SessionStore::kMaxLiveSessions; ++i)
+        put(make("claude:x" + std::to_string(i),
+                 i % 2 ? SessionStatus(S::Idle{}) : SessionStatus(S::Done{})));
+    // The ended demonstration would go first but stays; then the oldest idle, the lower id first.
+    put(make("claude:new", S::Working{}));
+    EXPECT_NE(store.session("intro-demo"), nullptr);
+    EXPECT_EQ(store.session("claude:a-old"), nullptr);
+    EXPECT_NE(store.session("claude:b-old"), nullptr);
+    put(make("claude:newer", S::Working{}));
+    EXPECT_EQ(store.session("claude:b-old"), nullptr);
+    EXPECT_EQ(displayedIds(), sortedAfresh(store, silence));
+}

@@ -2,6 +2,7 @@
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
 #include "UI/AuroraStyle.h"
+#include "UI/CardColumnLayout.h"
 #include "UI/CollapsedBarView.h"
 #include "UI/ExpandedListView.h"
 #include "UI/HiddenSessionsRow.h"
@@ -197,9 +198,124 @@ TEST_F(ExpandedListTest, RowsLearnWhetherThePanelIsOnScreen)
     ASSERT_TRUE(test::waitUntil([&] { return !list->isPanelVisible(); }));
     EXPECT_EQ(told(list->rows()), (std::vector<bool>{false, false}));
     add(1);
-    EXPECT_EQ(told(list->rows()), (std::vector<bool>{false, false, false})) << "a new row starts still";
+    EXPECT_EQ(told(list->rows()), (std::vector<bool>{false, false}))
+        << "a hidden panel's list does no list work";
+
+    panel.show();
+    ASSERT_TRUE(test::waitUntil([&] { return list->isPanelVisible(); }));
+    EXPECT_EQ(told(list->rows()), (std::vector<bool>{true, true, true})) << "shown again, it catches up";
 
     panel.show();
     ASSERT_TRUE(test::waitUntil([&] { return list->isPanelVisible(); }));
     EXPECT_EQ(told(list->rows()), (std::vector<bool>{true, true, true}));
+}
+
+TEST_F(ExpandedListTest, CardsSitSevenApartAndEightBelowTheBarWhatEverTheirGlowMargin)
+{
+    add(3);
+    for (const int margin : {0, 13}) {
+        SCOPED_TRACE(margin);
+        test::RecordingRowSource glowing;
+        glowing.margin = margin;
+        glowing.height = 60 + 2 * margin;
+        ExpandedListView list(store, glowing);
+        ASSERT_EQ(list.rows().size(), 3u);
+        list.resize(list.sizeHint());
+        list.rows()[0]->parentWidget()->layout()->activate();
+        for (std::size_t index = 0; index < 3; ++index) {
+            const QRect card = list.rows()[index]->geometry().adjusted(margin, margin, -margin, -margin);
+            EXPECT_EQ(card.top(), 8 + int(index) * (60 + 7)) << index;
+            EXPECT_EQ(card.left(), 24);
+        }
+        EXPECT_EQ(list.contentHeight(), 8 + 3 * 60 + 2 * 7 + 16);
+    }
+}
+
+TEST_F(ExpandedListTest, ManyChangesInOneFrameMakeOneRefresh)
+{
+    add(3);
+    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    const int before = list.refreshCount();
+    add(20);
+    store.update(store.displaySessions()[5].id, [](Session& session) { session.lastActivity = "Editing"; });
+    EXPECT_EQ(list.refreshCount(), before) << "nothing before the frame";
+    clock.advance(ExpandedListView::kFrame);
+    EXPECT_EQ(list.refreshCount(), before + 1);
+    EXPECT_EQ(list.rows().size(), 23u);
+    clock.advance(ExpandedListView::kFrame * 4);
+    EXPECT_EQ(list.refreshCount(), before + 1) << "no change, no refresh";
+}
+
+TEST_F(ExpandedListTest, AListThatIsNotShownDoesNoListWorkAndCatchesUpWhenShown)
+{
+    add(2);
+    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    list.setShown(false);
+    const int before = list.refreshCount();
+    rows.made.clear();
+    add(5);
+    store.update(store.displaySessions().back().id,
+                 [](Session& session) { session.lastActivity = "Thinking"; });
+    clock.advance(ExpandedListView::kFrame * 10);
+    EXPECT_EQ(list.refreshCount(), before);
+    EXPECT_TRUE(rows.made.empty());
+    EXPECT_EQ(list.rows().size(), 2u);
+
+    list.setShown(true);
+    EXPECT_EQ(list.refreshCount(), before + 1) << "at once, before the sheet measures it";
+    EXPECT_EQ(rows.made.size(), 5u);
+    ASSERT_EQ(list.rows().size(), 7u);
+    for (std::size_t index = 0; index < 7; ++index)
+        EXPECT_EQ(list.rows()[index], list.row(store.displaySessions()[index].id)) << index;
+}
+
+TEST_F(ExpandedListTest, ASessionRisingToTheTopMovesOnlyItsRow)
+{
+    for (int index = 0; index < 6; ++index) {
+        add(1);
+        clock.advance(std::chrono::seconds(1));
+    }
+    ExpandedListView list(store, rows);
+    const std::vector<QWidget*> before = list.rows();
+    auto* layout = dynamic_cast<CardColumnLayout*>(before.front()->parentWidget()->layout());
+    ASSERT_NE(layout, nullptr);
+    const int placed = layout->placements();
+    rows.made.clear();
+
+    const std::string bottom = store.displaySessions().back().id;
+    store.update(bottom, [](Session& session) { session.lastActivity = "Reading"; });
+
+    std::vector<QWidget*> expected{before.back()};
+    expected.insert(expected.end(), before.begin(), before.end() - 1);
+    EXPECT_EQ(list.rows(), expected);
+    EXPECT_EQ(layout->placements(), placed + 1) << "one row put into place, the others untouched";
+    EXPECT_TRUE(rows.made.empty());
+    for (int index = 0; index < layout->count(); ++index)
+        EXPECT_EQ(layout->itemAt(index)->widget(), expected[std::size_t(index)]) << index;
+
+    // Sinking from the top to the bottom is one move too, and several moves at once land in order.
+    store.update(store.displaySessions().front().id,
+                 [](Session& session) { session.status = SessionStatus::Idle{}; });
+    EXPECT_EQ(layout->placements(), placed + 2);
+    for (const std::string& id : {store.displaySessions()[4].id, store.displaySessions()[2].id})
+        store.update(id, [](Session& session) { session.lastActivity = "Writing"; });
+    const auto displayed = store.displaySessions();
+    for (int index = 0; index < layout->count(); ++index)
+        EXPECT_EQ(layout->itemAt(index)->widget(), list.row(displayed[std::size_t(index)].id)) << index;
+}
+
+TEST_F(ExpandedListTest, AFilterHidesASessionAtOnce)
+{
+    add(2);
+    add(1, "/work/secret");
+    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    ASSERT_EQ(list.rows().size(), 3u);
+    hide("/work/secret");
+    clock.advance(ExpandedListView::kFrame);
+    EXPECT_EQ(list.rows().size(), 2u) << "no other session had to change";
+    EXPECT_TRUE(list.hiddenRow()->isVisibleTo(&list));
+
+    silence.setRevealsHidden(true);
+    clock.advance(ExpandedListView::kFrame);
+    EXPECT_EQ(list.rows().size(), 3u);
 }

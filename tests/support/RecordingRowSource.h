@@ -23,8 +23,11 @@ class RecordingRowSource final : public SessionRowSource
     }
     void updateRow(QWidget*, const Session& session) override { updated.push_back(session.id); }
     void setRowPanelVisible(QWidget* row, bool visible) override { panelVisible[row] = visible; }
+    int rowMargin() const override { return margin; }
 
     int height = 60;
+    // The clear margin a row keeps around its card, as real rows keep one for their glow.
+    int margin = 0;
     std::vector<std::string> made;
     std::vector<std::string> updated;
     std::map<const QWidget*, bool> panelVisible;
