@@ -272,14 +272,16 @@ TEST_F(TmuxDesktopX11Test, AHundredJumpsAcrossXtermsTmuxPanesAndKittyWindowsLand
         EXPECT_EQ(result, true) << "jump " << jump << " to " << target.session.id;
         EXPECT_TRUE(test::waitUntil([&] { return activeIs(target.terminal); }))
             << "jump " << jump << " to " << target.session.id;
-        if (!target.pane.empty())
+        if (!target.pane.empty()) {
             EXPECT_EQ(shownPane(), target.pane) << "jump " << jump;
-        if (!target.title.empty())
+        }
+        if (!target.title.empty()) {
             EXPECT_TRUE(test::waitUntil([&] {
                 const auto active = windows.activeWindow();
                 return active && active->title == target.title;
             })) << "jump "
                 << jump << " to " << target.session.id;
+        }
         if (HasFailure())
             break;
     }
