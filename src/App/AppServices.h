@@ -87,7 +87,7 @@ struct AppServices
     PanelShaper* panelShaper = nullptr;
 
     // Where the Claude usage reading is asked for, when not at the real endpoint (a local server).
-    std::optional<QUrl> claudeUsageURL;
+    std::optional<QUrl> claudeUsageURL = std::nullopt;
 
     // The desktop's wish for less motion; none: motion stays on.
     MotionPreference* motion = nullptr;
