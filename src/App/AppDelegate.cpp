@@ -31,7 +31,9 @@
 #include "Terminal/BinderTerminalApps.h"
 #include "Terminal/JumpController.h"
 #include "Terminal/MultiplexerFocus.h"
+#include "Terminal/TerminalBinder.h"
 #include "Terminal/TerminalFocusRegistry.h"
+#include "Terminal/TerminalRebinder.h"
 #include "UI/FilterSettingsTab.h"
 #include "UI/PrivacySettingsTab.h"
 #include "UI/SessionRowFactory.h"
@@ -152,6 +154,8 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
         claude.globalConfigFile = m_services.paths.claudeGlobalConfig();
         claude.claudeVersion = [&runner, &lookup] { return ClaudeVersionProbe::version(runner, lookup); };
         claude.workers = &m_services.workers;
+        if (m_services.claudeUsageURL)
+            claude.usageURL = *m_services.claudeUsageURL;
         m_claudeUsage =
             std::make_unique<ClaudeUsageProvider>(m_services.clock, m_services.scheduler, std::move(claude));
         CodexUsageProvider::Options codex;
@@ -257,9 +261,10 @@ void AppDelegate::startPanels()
     m_ticker = std::make_unique<ViewTicker>(m_services.scheduler, m_services.clock);
     m_rows = std::make_unique<SessionRowFactory>(SessionRowContext{
         m_dispatcher, m_store, *m_ticker,
-        [this](const Session& session) {
+        [this](const Session& session, std::function<void()> noTerminal) {
             if (JumpController* jump = jumpController())
-                jump->jump(session);
+                jump->focus(
+                    session, [](bool) {}, std::move(noTerminal));
         },
         m_coordinator.get(), &m_services.focusReturn,
         [this] { return m_services.motion && m_services.motion->reducesMotion(); }, &m_intro.director()});
@@ -286,6 +291,15 @@ void AppDelegate::startPanels()
                                      [this](const std::vector<ScreenDescription>& screens) {
                                          AppSettings::migratePlacement(screens, m_services.defaults);
                                      }});
+    if (m_services.terminalBinder) {
+        // A tmux client may attach after the agent's last event: its terminal is looked for again
+        // when the sessions are shown or one is jumped to.
+        m_rebinder = std::make_unique<TerminalRebinder>(m_store, *m_services.terminalBinder);
+        connect(m_windowManager.get(), &NotchWindowManager::panelOpened, m_rebinder.get(),
+                &TerminalRebinder::lookUpAll);
+        if (JumpController* jump = jumpController())
+            connect(jump, &JumpController::jumpStarted, m_rebinder.get(), &TerminalRebinder::lookUp);
+    }
     m_windowManager->start();
     if (m_usage)
         connect(m_usage.get(), &UsageStore::readingChanged, m_windowManager.get(),
@@ -395,8 +409,12 @@ SettingsWindow& AppDelegate::settingsWindow()
                                        m_characters.packs(), [this] { m_uninstaller.removeEverything(); }});
     });
     m_settingsWindow->setPageFactory(SettingsTab::integrations, [this] {
+        std::vector<InstalledApp> terminals;
+        if (m_services.terminalBinder)
+            terminals = m_services.terminalBinder->registry().installedTerminals();
         return new IntegrationSettingsTab({m_services.defaults, m_services.paths, m_services.windows,
-                                           m_launched ? &m_jumpRules : nullptr, m_services.scheduler});
+                                           m_launched ? &m_jumpRules : nullptr, m_services.scheduler,
+                                           std::move(terminals)});
     });
     if (m_statusItem)
         m_statusItem->attachMenu(*m_settingsWindow);

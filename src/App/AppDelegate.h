@@ -32,6 +32,7 @@ class OpenCodeAdapter;
 class UsageStore;
 class SettingsWindow;
 class TerminalApps;
+class TerminalRebinder;
 class UnservedSessionSweep;
 class StatusItemController;
 
@@ -129,6 +130,7 @@ class AppDelegate final : public QObject
     std::unique_ptr<ViewTicker> m_ticker;
     std::unique_ptr<SessionRowFactory> m_rows;
     std::unique_ptr<NotchWindowManager> m_windowManager;
+    std::unique_ptr<TerminalRebinder> m_rebinder;
     // Guards the version probe's late hook install; gone means the install is not wanted.
     std::unique_ptr<QObject> m_probeContext;
     std::unique_ptr<HookGateway> m_gateway;

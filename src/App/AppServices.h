@@ -2,8 +2,10 @@
 
 #include "Shared/HomePaths.h"
 
+#include <QUrl>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QThreadPool;
@@ -83,6 +85,9 @@ struct AppServices
     Tmux* tmux = nullptr;
     // Lets clicks beside the notch through to the windows below; none: the panels take them all.
     PanelShaper* panelShaper = nullptr;
+
+    // Where the Claude usage reading is asked for, when not at the real endpoint (a local server).
+    std::optional<QUrl> claudeUsageURL = std::nullopt;
 
     // The desktop's wish for less motion; none: motion stays on.
     MotionPreference* motion = nullptr;

@@ -46,7 +46,7 @@ IntegrationSettingsTab::IntegrationSettingsTab(Services services, QWidget* paren
     addClaudeSection();
     addTitlesSection();
     if (m_services.jumpRules) {
-        m_jumpRules = new JumpRuleSection(*m_services.jumpRules, m_services.scheduler);
+        m_jumpRules = new JumpRuleSection(*m_services.jumpRules, m_services.scheduler, m_services.terminals);
         addSection(m_jumpRules);
     }
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {

@@ -2,10 +2,12 @@
 
 #include "UI/SettingsForm.h"
 
+#include "Platform/AppRegistry.h"
 #include "Shared/HomePaths.h"
 
 #include <QPointer>
 #include <filesystem>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -38,6 +40,8 @@ class IntegrationSettingsTab final : public SettingsForm
         // None before start-up has made it; the jump rules section is then left out.
         JumpRuleStore* jumpRules = nullptr;
         Scheduler& scheduler;
+        // The terminal applications a jump rule can name, offered beside the rules.
+        std::vector<InstalledApp> terminals = {};
     };
 
     explicit IntegrationSettingsTab(Services services, QWidget* parent = nullptr);

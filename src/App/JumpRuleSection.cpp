@@ -9,8 +9,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -46,7 +48,8 @@ class GlyphButton final : public QPushButton
 
 } // namespace
 
-JumpRuleSection::RuleRow::RuleRow(const JumpRule& rule, JumpRuleStore& store, Scheduler& scheduler)
+JumpRuleSection::RuleRow::RuleRow(const JumpRule& rule, JumpRuleStore& store, Scheduler& scheduler,
+                                  const std::vector<InstalledApp>& terminals)
     : m_id(rule.id), m_store(&store), m_scheduler(scheduler), m_enabled(new SettingsSwitch),
       m_bundleID(new QLineEdit), m_template(new QLineEdit), m_remove(new GlyphButton(QStringLiteral("trash")))
 {
@@ -57,13 +60,35 @@ JumpRuleSection::RuleRow::RuleRow(const JumpRule& rule, JumpRuleStore& store, Sc
     line->setSpacing(8);
     m_enabled->setAccessibleName(QStringLiteral("Use this rule"));
     m_enabled->setCheckedQuietly(rule.isEnabled);
-    m_bundleID->setPlaceholderText(QStringLiteral("com.example.terminal"));
-    m_bundleID->setAccessibleName(QStringLiteral("Application identifier"));
+    // An id that exists here says best what belongs in the field.
+    m_bundleID->setPlaceholderText(terminals.empty() ? QStringLiteral("application id")
+                                                     : QString::fromStdString(terminals.front().identifier));
+    m_bundleID->setAccessibleName(QStringLiteral("Application id"));
     m_bundleID->setText(QString::fromStdString(rule.bundleID));
     m_remove->setToolTip(QStringLiteral("Remove this rule"));
     m_remove->setAccessibleName(QStringLiteral("Remove this rule"));
     line->addWidget(m_enabled);
     line->addWidget(m_bundleID, 1);
+    if (!terminals.empty()) {
+        m_terminals = new QToolButton;
+        m_terminals->setText(QStringLiteral("Terminals"));
+        m_terminals->setAccessibleName(QStringLiteral("Terminals on this computer"));
+        m_terminals->setToolTip(QStringLiteral("Fill in the application id of a terminal on this computer"));
+        m_terminals->setPopupMode(QToolButton::InstantPopup);
+        auto* menu = new QMenu(m_terminals);
+        for (const InstalledApp& terminal : terminals) {
+            QAction* choice = menu->addAction(QStringLiteral("%1 (%2)").arg(
+                QString::fromStdString(terminal.name), QString::fromStdString(terminal.identifier)));
+            connect(choice, &QAction::triggered, this,
+                    [this, id = QString::fromStdString(terminal.identifier)] {
+                        m_bundleID->setText(id);
+                        m_bundleDirty = true;
+                        commit();
+                    });
+        }
+        m_terminals->setMenu(menu);
+        line->addWidget(m_terminals);
+    }
     line->addWidget(m_remove);
     column->addLayout(line);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -127,15 +152,18 @@ void JumpRuleSection::RuleRow::commit()
     m_store->update(m_id, std::move(bundleID), std::move(urlTemplate), std::nullopt);
 }
 
-JumpRuleSection::JumpRuleSection(JumpRuleStore& store, Scheduler& scheduler, QWidget* parent)
-    : SettingsSection(QStringLiteral("Custom jump rules"), parent), m_store(&store), m_scheduler(scheduler)
+JumpRuleSection::JumpRuleSection(JumpRuleStore& store, Scheduler& scheduler,
+                                 std::vector<InstalledApp> terminals, QWidget* parent)
+    : SettingsSection(QStringLiteral("Custom jump rules"), parent), m_store(&store), m_scheduler(scheduler),
+      m_terminals(std::move(terminals))
 {
     m_empty = addText(QStringLiteral("No custom jump rules."));
     m_add = new QPushButton(QStringLiteral("Add rule…"));
     m_add->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     addRow(m_add);
-    setFooter(QStringLiteral("For unsupported terminals: a bundle identifier plus a URL template; "
-                             "{tty}, {pid}, {cwd} and {session} are filled in from the session."));
+    setFooter(QStringLiteral("For unsupported terminals: an application id plus a URL template; "
+                             "{tty}, {pid}, {cwd} and {session} are filled in from the session. A session's "
+                             "terminal pill shows its application id on hover."));
     connect(m_add, &QPushButton::clicked, this, [this] {
         if (m_store)
             m_store->add(JumpRule::make({}, {}, true));
@@ -186,7 +214,7 @@ void JumpRuleSection::syncRows()
     for (const JumpRule& rule : rules) {
         RuleRow* existing = row(rule.id);
         if (!existing) {
-            existing = new RuleRow(rule, *m_store, m_scheduler);
+            existing = new RuleRow(rule, *m_store, m_scheduler, m_terminals);
             m_rows.emplace(rule.id, existing);
             insertRow(position, existing);
         } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/Scheduler.h"
+#include "Platform/AppRegistry.h"
 #include "Terminal/JumpRule.h"
 #include "UI/SettingsSection.h"
 
@@ -8,18 +9,21 @@
 #include <chrono>
 #include <map>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QToolButton;
 
 namespace velquist {
 
 class JumpRuleStore;
 class SettingsSwitch;
 
-// The user's jump rules: one row per rule (a switch, the application's identifier, a remove
-// button, and the URL template below), in the store's order, and a button that adds a blank rule.
+// The user's jump rules: one row per rule (a switch, the application id with a menu of the terminal
+// applications installed here, a remove button, and the URL template below), in the store's order,
+// and a button that adds a blank rule.
 // Switches and removals reach the store at once. Typed text is kept by its row and handed to the
 // store once typing pauses or the field is left, so the settings are not rewritten on every
 // keystroke; what is handed over is the text exactly as typed. Rows read their texts from the store
@@ -32,7 +36,9 @@ class JumpRuleSection final : public SettingsSection
     // How long typing must pause before the text is saved.
     static constexpr std::chrono::milliseconds typingPause{600};
 
-    JumpRuleSection(JumpRuleStore& store, Scheduler& scheduler, QWidget* parent = nullptr);
+    // `terminals`: what the rows offer to fill in the application id.
+    JumpRuleSection(JumpRuleStore& store, Scheduler& scheduler, std::vector<InstalledApp> terminals = {},
+                    QWidget* parent = nullptr);
     ~JumpRuleSection() override;
 
     class RuleRow;
@@ -49,6 +55,7 @@ class JumpRuleSection final : public SettingsSection
 
     QPointer<JumpRuleStore> m_store;
     Scheduler& m_scheduler;
+    const std::vector<InstalledApp> m_terminals;
     QLabel* m_empty;
     QPushButton* m_add;
     std::map<std::string, RuleRow*> m_rows;
@@ -58,7 +65,8 @@ class JumpRuleSection final : public SettingsSection
 class JumpRuleSection::RuleRow final : public QWidget
 {
   public:
-    RuleRow(const JumpRule& rule, JumpRuleStore& store, Scheduler& scheduler);
+    RuleRow(const JumpRule& rule, JumpRuleStore& store, Scheduler& scheduler,
+            const std::vector<InstalledApp>& terminals);
     // Hands typed text that is not saved yet to the store.
     ~RuleRow() override;
 
@@ -67,6 +75,8 @@ class JumpRuleSection::RuleRow final : public QWidget
     QLineEdit& bundleField() const { return *m_bundleID; }
     QLineEdit& templateField() const { return *m_template; }
     QPushButton& removeButton() const { return *m_remove; }
+    // The menu of installed terminals; none when none was found.
+    QToolButton* terminalsButton() const { return m_terminals; }
     // Shows the rule's switch state, leaving the texts alone.
     void showSwitch(bool isEnabled);
     // Hands the typed text that is not saved yet to the store.
@@ -81,6 +91,7 @@ class JumpRuleSection::RuleRow final : public QWidget
     SettingsSwitch* m_enabled;
     QLineEdit* m_bundleID;
     QLineEdit* m_template;
+    QToolButton* m_terminals = nullptr;
     QPushButton* m_remove;
     bool m_bundleDirty = false;
     bool m_templateDirty = false;

@@ -9,8 +9,10 @@
 #include "UI/SettingsSwitch.h"
 #include "Usage/UsageStore.h"
 
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -128,6 +130,9 @@ QString UsageSettingsTab::message(const UsageError& error, UsageProvider provide
                 "No Codex CLI found, or it is not signed in. Run `codex` in a terminal and sign in.");
         return QStringLiteral(
             "No Claude Code login found on this computer. Run `claude` in a terminal and sign in.");
+    case UsageError::Kind::loginExpired:
+        return QStringLiteral("The Claude Code login on this computer has expired. Run `claude` once in a "
+                              "terminal to refresh it.");
     case UsageError::Kind::missingProfileScope:
         return QStringLiteral(
             "This login cannot read usage. It was created by `claude setup-token`, which "
@@ -182,6 +187,20 @@ void UsageSettingsTab::refreshStatus()
     if (const auto& error = m_store->error()) {
         addStatusLine(SettingsSection::calloutGlyphLabel(QStringLiteral("exclamationmark.triangle"),
                                                          message(*error, m_store->provider())));
+        // The reading from before the login expired is still worth seeing, as an old one: its reset
+        // times may have passed, so only the shares are shown.
+        if (m_store->isQuotaOld()) {
+            const QuotaData& old = *m_store->quota();
+            const QDateTime taken = QDateTime::fromMSecsSinceEpoch(
+                std::chrono::duration_cast<std::chrono::milliseconds>(old.fetchedAt.time_since_epoch())
+                    .count());
+            addStatusLine(
+                SettingsSection::secondaryLabel(QStringLiteral("Old reading, from %1:")
+                                                    .arg(QLocale().toString(taken, QLocale::ShortFormat))));
+            for (const QuotaWindow& window : old.windows)
+                addStatusLine(valueLine(QString::fromStdString(window.displayName),
+                                        windowValue(window.usagePercent, std::nullopt)));
+        }
     } else if (const auto& quota = m_store->quota()) {
         if (quota->planName)
             addStatusLine(valueLine(QStringLiteral("Plan"), QString::fromStdString(*quota->planName)));

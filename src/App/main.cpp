@@ -7,6 +7,7 @@
 #include "Core/SystemClock.h"
 #include "Platform/Linux/CanberraSoundOutput.h"
 #include "Platform/Linux/DBusScreenLock.h"
+#include "Platform/Linux/DesktopUrlOpener.h"
 #include "Platform/Linux/InotifyFileWatcher.h"
 #include "Platform/Linux/JsonFileDefaults.h"
 #include "Platform/Linux/LinuxAppRegistry.h"
@@ -22,7 +23,6 @@
 #include "Platform/Linux/XScreenSaverIdle.h"
 #include "Platform/Linux/XcbPanelShaper.h"
 #include "Platform/Linux/XdgAutostartLoginItem.h"
-#include "Platform/Linux/XdgUrlOpener.h"
 #include "Platform/UnavailablePointerSource.h"
 #include "Platform/UnavailableWindowSystem.h"
 #include "Shared/AppPaths.h"
@@ -30,6 +30,7 @@
 #include "Shared/Log.h"
 #include "Terminal/TerminalBinder.h"
 #include "Terminal/Tmux.h"
+#include "Usage/ClaudeUsageProvider.h"
 
 #include <QApplication>
 #include <QThreadPool>
@@ -53,6 +54,22 @@ std::vector<std::filesystem::path> ownFiles()
     if (std::filesystem::is_regular_file(AppPaths::bundledHelper(), ec))
         files.push_back(AppPaths::bundledHelper());
     return files;
+}
+
+// VELQUIST_CLAUDE_USAGE_URL points the Claude usage reading at another server, for a developer or an
+// end-to-end test with a local one: an https URL, or http on the loopback address. Only the
+// environment the application was started with can set it, never a file an agent could write;
+// a value that is not such a URL is refused with a log line and the real endpoint is used.
+std::optional<QUrl> claudeUsageURL()
+{
+    const char* value = std::getenv(ClaudeUsageProvider::kUsageURLVariable);
+    if (!value || !*value)
+        return std::nullopt;
+    auto url = ClaudeUsageProvider::usageURLOverride(value);
+    if (!url)
+        Log::system(std::string(ClaudeUsageProvider::kUsageURLVariable) +
+                    " is not an https URL nor http on the loopback address; ignored");
+    return url;
 }
 
 } // namespace
@@ -130,7 +147,7 @@ int main(int argc, char** argv)
     CanberraSoundOutput soundOutput;
     // The active window's owner, and the focus handed back after a text field.
     X11FrontmostApplication frontmost(display);
-    XdgUrlOpener urls(runner);
+    DesktopUrlOpener urls;
     const std::unique_ptr<PanelShaper> panelShaper = XcbPanelShaper::create();
     PortalMotionPreference motion;
 
@@ -157,6 +174,7 @@ int main(int argc, char** argv)
                           .commandLookup = &lookup,
                           .tmux = &tmux,
                           .panelShaper = panelShaper.get(),
+                          .claudeUsageURL = claudeUsageURL(),
                           .motion = &motion,
                           .appPath = AppPaths::executablePath(),
                           .hookClient = AppPaths::bundledHelper(),

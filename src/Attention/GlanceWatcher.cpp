@@ -19,7 +19,8 @@ std::vector<Session> unreadFinished(const SessionStore& store)
 {
     std::vector<Session> sessions;
     for (const auto& [id, session] : store.sessions()) {
-        if (session.status.is<SessionStatus::Done>() && !session.doneSeenAt && session.terminal.ownerPID)
+        if (session.status.is<SessionStatus::Done>() && !session.doneSeenAt &&
+            (session.terminal.ownerPID || Tmux::pane(session.terminal.env)))
             sessions.push_back(session);
     }
     return sessions;
@@ -87,21 +88,45 @@ void GlanceWatcher::pass()
     const auto sessions = unreadFinished(m_services.store);
     if (sessions.empty())
         return stopWatching();
-    std::vector<std::int64_t> owners;
+    struct Lookup
+    {
+        std::string id;
+        std::optional<std::int64_t> ownerPID;
+        TerminalEnvironment env;
+    };
+    std::vector<Lookup> lookups;
     for (const auto& session : sessions)
-        owners.push_back(*session.terminal.ownerPID);
-    // The process walk reads /proc and the window queries wait on the X server: on a worker, each
-    // owner resolved once a pass.
+        lookups.push_back({session.id, session.terminal.ownerPID, session.terminal.env});
+    // The process walk reads /proc, the window queries wait on the X server and tmux is a child
+    // process: on a worker, each owner resolved once a pass.
     runOnWorker<Sight>(
         this,
-        [&binder = m_services.binder, &windows = m_services.windows, owners] {
+        [&binder = m_services.binder, &windows = m_services.windows, lookups = std::move(lookups)] {
             Sight sight;
             sight.active = windows.activeWindow();
             if (!sight.active)
                 return sight;
-            for (const auto owner : owners) {
-                if (!sight.apps.contains(owner))
-                    sight.apps[owner] = binder.resolveApp(owner);
+            std::map<std::int64_t, std::optional<RunningApp>> owners;
+            for (const auto& lookup : lookups) {
+                std::optional<RunningApp> app;
+                if (lookup.ownerPID) {
+                    auto [found, inserted] = owners.try_emplace(*lookup.ownerPID);
+                    if (inserted)
+                        found->second = binder.resolveApp(*lookup.ownerPID);
+                    app = found->second;
+                }
+                // A pane's processes descend from the tmux server: its terminal is a client's, and
+                // the session is in view only while that client shows its pane.
+                if (!app && Tmux::pane(lookup.env)) {
+                    if (const auto view = binder.resolveTmuxView(lookup.env)) {
+                        if (view->showsPane)
+                            app = RunningApp{view->terminal.pid, view->terminal.bundleID, view->terminal.name,
+                                             true};
+                        else if (view->terminal.pid == sight.active->pid)
+                            sight.tmuxClientInFront = true;
+                    }
+                }
+                sight.apps[lookup.id] = std::move(app);
             }
             if (windows.canListWindows())
                 sight.windowCount = static_cast<int>(windows.windowsOf(sight.active->pid).size());
@@ -118,14 +143,19 @@ void GlanceWatcher::observe(const Sight& sight)
     std::vector<Session> candidates;
     std::optional<RunningApp> terminal;
     for (const auto& session : unreadFinished(m_services.store)) {
-        const auto app = sight.apps.find(*session.terminal.ownerPID);
+        const auto app = sight.apps.find(session.id);
         if (sight.active && app != sight.apps.end() && app->second && app->second->pid == sight.active->pid) {
             candidates.push_back(session);
             terminal = app->second;
         }
     }
-    if (candidates.empty())
+    if (candidates.empty() && !sight.tmuxClientInFront)
         return stopWatching();
+    if (candidates.empty()) {
+        // Another pane breaks the look as another window would.
+        m_dwell->observe(std::nullopt, m_services.clock.monotonic());
+        return scheduleNextPass();
+    }
 
     GlanceMatch::Observation observation;
     if (sight.windowCount) {
@@ -139,6 +169,11 @@ void GlanceWatcher::observe(const Sight& sight)
         Log::debug("glance", "user visited " + *seen + ", marking read");
         m_services.store.markDoneRead(*seen);
     }
+    scheduleNextPass();
+}
+
+void GlanceWatcher::scheduleNextPass()
+{
     m_timer =
         ScheduledTimer(m_services.scheduler, m_services.scheduler.schedule(pollInterval, [this] { pass(); }));
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
 
 namespace velquist {
 
@@ -55,12 +56,17 @@ class GlanceWatcher final : public QObject
     static bool showsNoTabs(const std::string& identifier);
 
   private:
-    // What one pass saw: the active window, the application of each unread session's owner, and
-    // how many windows the active window's application has (absent when they cannot be read).
+    // What one pass saw: the active window, the terminal application of each unread session (by
+    // id; none where none was found, nor for a tmux session whose pane its terminal does not show
+    // now), and how many windows the active window's application has (absent when they cannot be
+    // read).
     struct Sight
     {
         std::optional<WindowInfo> active;
-        std::map<std::int64_t, std::optional<RunningApp>> apps;
+        std::map<std::string, std::optional<RunningApp>> apps;
+        // The active window is the terminal of a tmux client showing another pane: switching panes
+        // changes no window, so the watch goes on.
+        bool tmuxClientInFront = false;
         std::optional<int> windowCount;
     };
 
@@ -68,6 +74,7 @@ class GlanceWatcher final : public QObject
     void stopWatching();
     void pass();
     void observe(const Sight& sight);
+    void scheduleNextPass();
 
     Services m_services;
     bool m_started = false;

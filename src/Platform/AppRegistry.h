@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace velquist {
 
@@ -21,6 +22,15 @@ struct RunningApp
     bool operator==(const RunningApp&) const = default;
 };
 
+// An application installed on this computer: its identifier as `RunningApp` gives it, and its name.
+struct InstalledApp
+{
+    std::string identifier;
+    std::string name;
+
+    bool operator==(const InstalledApp&) const = default;
+};
+
 // Which application a process is.
 class AppRegistry
 {
@@ -31,6 +41,9 @@ class AppRegistry
     virtual std::optional<RunningApp> application(pid_t pid) const = 0;
     // Whether windows can be seen at all; without, no application is reported as regular.
     virtual bool canSeeWindows() const = 0;
+    // The terminal applications installed here, by name, each with the identifier its processes
+    // get; none where they cannot be told. Reads files: not on the main thread in a loop.
+    virtual std::vector<InstalledApp> installedTerminals() const { return {}; }
 };
 
 } // namespace velquist

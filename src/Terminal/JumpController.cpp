@@ -27,9 +27,10 @@ void trace(const std::string& message)
 class JumpController::Run final : public QObject
 {
   public:
-    Run(JumpController& controller, Session session, std::function<void(bool)> done)
+    Run(JumpController& controller, Session session, std::function<void(bool)> done,
+        std::function<void()> noTerminal)
         : QObject(&controller), m_controller(controller), m_services(controller.m_services),
-          m_session(std::move(session)), m_done(std::move(done))
+          m_session(std::move(session)), m_done(std::move(done)), m_noTerminal(std::move(noTerminal))
     {
     }
 
@@ -37,7 +38,7 @@ class JumpController::Run final : public QObject
     {
         const auto& terminal = m_session.terminal;
         if (!terminal.ownerPID && !Tmux::pane(terminal.env))
-            return finish(false);
+            return notFound();
         runOnWorker<std::optional<RunningApp>>(
             this,
             [&binder = m_services.binder, ownerPID = terminal.ownerPID,
@@ -53,7 +54,7 @@ class JumpController::Run final : public QObject
             },
             [this](std::optional<RunningApp> app) {
                 if (!app)
-                    return finish(false);
+                    return notFound();
                 m_app = std::move(*app);
                 activate();
             });
@@ -205,6 +206,20 @@ class JumpController::Run final : public QObject
                   });
     }
 
+    // Neither the owner's ancestors nor a tmux client lead to a terminal: its window was closed,
+    // or the session never had one that shows windows.
+    void notFound()
+    {
+        trace("no terminal found for " + Log::shortId(m_session.id));
+        if (auto noTerminal = std::exchange(m_noTerminal, nullptr)) {
+            const QPointer<Run> self(this);
+            noTerminal();
+            if (!self)
+                return;
+        }
+        finish(false);
+    }
+
     void finish(bool focused)
     {
         m_timer.cancel();
@@ -220,6 +235,7 @@ class JumpController::Run final : public QObject
     const Services& m_services;
     const Session m_session;
     std::function<void(bool)> m_done;
+    std::function<void()> m_noTerminal;
     RunningApp m_app;
     ScheduledTimer m_timer;
     int m_polls = 0;
@@ -239,11 +255,13 @@ void JumpController::jump(const Session& session)
     focus(session, [](bool) {});
 }
 
-void JumpController::focus(const Session& session, std::function<void(bool)> done)
+void JumpController::focus(const Session& session, std::function<void(bool)> done,
+                           std::function<void()> noTerminal)
 {
     // A click on another session means the user wants that one now.
     delete m_run.data();
-    m_run = new Run(*this, session, std::move(done));
+    m_run = new Run(*this, session, std::move(done), std::move(noTerminal));
+    Q_EMIT jumpStarted(session.id);
     m_run->start();
 }
 

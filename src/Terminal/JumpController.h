@@ -50,9 +50,14 @@ class JumpController final : public QObject, public TerminalJumper
 
     // Starts a jump and returns at once.
     void jump(const Session& session) override;
-    // Starts a jump; `done` gets whether the session's surface ended up in front. A jump cancelled
-    // by a later one never calls its `done`.
-    void focus(const Session& session, std::function<void(bool)> done);
+    // Starts a jump; `done` gets whether the session's surface ended up in front, after
+    // `noTerminal` (when set) where no terminal was found for the session at all. A jump cancelled
+    // by a later one calls neither.
+    void focus(const Session& session, std::function<void(bool)> done, std::function<void()> noTerminal = {});
+
+  Q_SIGNALS:
+    // A jump to the session begins.
+    void jumpStarted(const std::string& sessionId);
 
   private:
     class Run;

@@ -54,13 +54,21 @@ TerminalBinder::resolveHostApp(const std::vector<std::int64_t>& ancestorPIDs) co
 
 std::optional<TerminalBinder::Candidate> TerminalBinder::resolveTmuxHost(const TerminalEnvironment& env) const
 {
-    if (!m_tmux || !Tmux::pane(env))
+    auto view = resolveTmuxView(env);
+    if (!view)
         return std::nullopt;
-    for (const pid_t client : m_tmux->attachedClients(env)) {
-        if (const auto app = resolveApp(client)) {
-            Log::debug("focus", "tmux pane " + *Tmux::pane(env) + " shown by " + app->identifier);
-            return Candidate{app->pid, app->identifier, app->localizedName};
-        }
+    Log::debug("focus", "tmux pane " + *Tmux::pane(env) + " shown by " + view->terminal.bundleID);
+    return std::move(view->terminal);
+}
+
+std::optional<TerminalBinder::TmuxView> TerminalBinder::resolveTmuxView(const TerminalEnvironment& env) const
+{
+    const auto pane = Tmux::pane(env);
+    if (!m_tmux || !pane)
+        return std::nullopt;
+    for (const auto& client : m_tmux->clients(env)) {
+        if (const auto app = resolveApp(client.pid))
+            return TmuxView{{app->pid, app->identifier, app->localizedName}, client.pane == *pane};
     }
     return std::nullopt;
 }

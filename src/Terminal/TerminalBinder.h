@@ -34,6 +34,8 @@ class TerminalBinder
     // `tmux` may be null where no session can be inside tmux (tests, the fallback detector).
     explicit TerminalBinder(const AppRegistry& registry, Tmux* tmux = nullptr);
 
+    const AppRegistry& registry() const { return m_registry; }
+
     // The first application with an identifier among `ownerPID` and its ancestors, nearest first,
     // whether or not it shows windows. None for a pid that is no 32-bit process id.
     std::optional<RunningApp> resolveApp(std::int64_t ownerPID) const;
@@ -45,6 +47,14 @@ class TerminalBinder
     // that server ("TMUX"), those showing the pane ("TMUX_PANE") first. None outside tmux or with
     // no client attached. Runs tmux: call it from a worker.
     std::optional<Candidate> resolveTmuxHost(const TerminalEnvironment& env) const;
+    // The terminal showing a session inside tmux, as `resolveTmuxHost` finds it, and whether the
+    // client it found shows the session's pane now (the active pane of its active window).
+    struct TmuxView
+    {
+        Candidate terminal;
+        bool showsPane = false;
+    };
+    std::optional<TmuxView> resolveTmuxView(const TerminalEnvironment& env) const;
     // The same on a worker; `done` runs on the calling thread unless `context` has gone.
     void resolveTmuxHost(const TerminalEnvironment& env, QObject* context,
                          std::function<void(std::optional<Candidate>)> done) const;

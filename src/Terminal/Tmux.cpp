@@ -16,6 +16,7 @@ struct ClientLine
     pid_t pid = 0;
     std::int64_t activity = 0;
     std::string session;
+    std::string pane;
 };
 
 template <typename Number> bool parseNumber(std::string_view text, Number& value)
@@ -75,6 +76,14 @@ ProcessResult Tmux::run(const std::string& executable, const TerminalEnvironment
 
 std::vector<pid_t> Tmux::attachedClients(const TerminalEnvironment& env)
 {
+    std::vector<pid_t> pids;
+    for (const auto& client : clients(env))
+        pids.push_back(client.pid);
+    return pids;
+}
+
+std::vector<Tmux::Client> Tmux::clients(const TerminalEnvironment& env)
+{
     const auto paneId = pane(env);
     if (!paneId)
         return {};
@@ -86,7 +95,7 @@ std::vector<pid_t> Tmux::attachedClients(const TerminalEnvironment& env)
     const auto paneSession = run(*tmux, env, {"display-message", "-p", "-t", *paneId, "#{session_id}"});
     const std::string session = paneSession.succeeded() ? trimmed(paneSession.output) : std::string();
     const auto listing =
-        run(*tmux, env, {"list-clients", "-F", "#{client_pid} #{client_activity} #{session_id}"});
+        run(*tmux, env, {"list-clients", "-F", "#{client_pid} #{client_activity} #{session_id} #{pane_id}"});
     if (!listing.succeeded())
         return {};
 
@@ -97,7 +106,7 @@ std::vector<pid_t> Tmux::attachedClients(const TerminalEnvironment& env)
         std::istringstream fields(line);
         std::string pidText, activityText;
         ClientLine client;
-        fields >> pidText >> activityText >> client.session;
+        fields >> pidText >> activityText >> client.session >> client.pane;
         if (parseNumber(pidText, client.pid) && client.pid > 1 && parseNumber(activityText, client.activity))
             clients.push_back(std::move(client));
     }
@@ -108,10 +117,10 @@ std::vector<pid_t> Tmux::attachedClients(const TerminalEnvironment& env)
             return aShows;
         return a.activity > b.activity;
     });
-    std::vector<pid_t> pids;
-    for (const auto& client : clients)
-        pids.push_back(client.pid);
-    return pids;
+    std::vector<Client> result;
+    for (auto& client : clients)
+        result.push_back({client.pid, std::move(client.pane)});
+    return result;
 }
 
 } // namespace velquist

@@ -36,8 +36,17 @@ class Tmux
     // Runs `tmux [-S socket] arguments...` against the session's server.
     ProcessResult run(const std::string& executable, const TerminalEnvironment& env,
                       std::vector<std::string> arguments);
-    // The processes of the clients attached to the session's server, the best first: those showing
-    // the pane's own session before the others, the most recently active first.
+    // A client attached to the session's server, and the pane it shows: the active pane of its
+    // session's active window.
+    struct Client
+    {
+        pid_t pid = 0;
+        std::string pane;
+    };
+    // The clients attached to the session's server, the best first: those showing the pane's own
+    // session before the others, the most recently active first.
+    std::vector<Client> clients(const TerminalEnvironment& env);
+    // The processes of those clients, in the same order.
     std::vector<pid_t> attachedClients(const TerminalEnvironment& env);
 
   private:

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
@@ -171,6 +172,9 @@ void SessionRow::setSession(const Session& session)
 {
     if (session == m_session)
         return;
+    // A new state (an event came, a terminal was found) says more than the last failed jump.
+    if (session.status != m_session.status || session.terminal != m_session.terminal)
+        m_noTerminal = false;
     m_session = session;
     refresh();
 }
@@ -316,12 +320,17 @@ void SessionRow::refresh()
     m_appPill->setVisible(m_session.terminal.appName.has_value());
     if (m_session.terminal.appName)
         m_appPill->setText(DisplayText::clean(*m_session.terminal.appName, kPillCharacters));
+    // The id is what a jump rule names the terminal by.
+    m_appPill->setToolTip(m_session.terminal.bundleID ? DisplayText::clean(*m_session.terminal.bundleID, 200)
+                                                      : QString());
     m_contextIndicator->setVisible(m_session.context.has_value());
     if (m_session.context)
         m_contextIndicator->setUsage(*m_session.context);
     m_elapsed->setSince(m_session.startedAt);
 
-    const StatusLine line = statusLine(m_session.status);
+    StatusLine line = statusLine(m_session.status);
+    if (m_noTerminal && !attention)
+        line = {noTerminalText(), AuroraStyle::white(0.55)};
     // In attention the text wraps in full (within its bound); otherwise one line, cut at its end.
     m_status->setMaxLines(attention ? kAttentionStatusLines : 1);
     const QString text = DisplayText::clean(line.text.toStdString(),
@@ -498,8 +507,19 @@ void SessionRow::markReadAndJump()
 
 void SessionRow::jumpOnly()
 {
-    if (m_context.jump)
-        m_context.jump(m_session);
+    if (!m_context.jump)
+        return;
+    m_context.jump(m_session, [row = QPointer<SessionRow>(this)] {
+        if (!row || row->m_noTerminal)
+            return;
+        row->m_noTerminal = true;
+        row->refresh();
+    });
+}
+
+QString SessionRow::noTerminalText()
+{
+    return QStringLiteral("Its terminal could not be found");
 }
 
 QAbstractButton* SessionRow::denyButton() const

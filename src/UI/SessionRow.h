@@ -41,8 +41,9 @@ struct SessionRowContext
     ActionDispatcher& dispatcher;
     SessionStore& store;
     ViewTicker& ticker;
-    // Brings a session's terminal forward; unset does nothing.
-    std::function<void(const Session&)> jump;
+    // Brings a session's terminal forward, calling `noTerminal` (on the main thread, maybe later)
+    // when the session's terminal cannot be found; unset does nothing.
+    std::function<void(const Session&, std::function<void()> noTerminal)> jump;
     // What the plan card's feedback field needs to take the keyboard and keep the panel open;
     // either may be null.
     AttentionCoordinator* coordinator = nullptr;
@@ -106,6 +107,8 @@ class SessionRow : public CardFrame
     PlanCard* planCard() const { return m_plan; }
     ToolDetailView* toolDetail() const { return m_toolDetail; }
     QString statusText() const;
+    // Said in the status line after a jump that found no terminal, until the session changes.
+    static QString noTerminalText();
     // The silence menu as the card's context menu shows it.
     QMenu* makeSilenceMenu(QWidget* parent);
 
@@ -130,6 +133,8 @@ class SessionRow : public CardFrame
     SessionRowContext m_context;
     bool m_panelVisible = true;
     bool m_pressed = false;
+    // The last jump found no terminal: the status line says so.
+    bool m_noTerminal = false;
 
     SessionMark* m_mark;
     ElidedLabel* m_title;

@@ -41,7 +41,9 @@ struct QuotaData
 // Why a usage read failed.
 struct UsageError
 {
-    enum class Kind { rateLimited, http, notAuthenticated, missingProfileScope, transport };
+    // `loginExpired`: a login exists but its token has expired or was refused; the owning agent
+    // refreshes it when it next runs.
+    enum class Kind { rateLimited, http, notAuthenticated, loginExpired, missingProfileScope, transport };
 
     Kind kind = Kind::transport;
     std::optional<double> retryAfter; // seconds, for `rateLimited` when the server gave a usable value
@@ -53,6 +55,7 @@ struct UsageError
     }
     static UsageError http(int status) { return {Kind::http, std::nullopt, status}; }
     static UsageError notAuthenticated() { return {Kind::notAuthenticated, std::nullopt, 0}; }
+    static UsageError loginExpired() { return {Kind::loginExpired, std::nullopt, 0}; }
     static UsageError missingProfileScope() { return {Kind::missingProfileScope, std::nullopt, 0}; }
     static UsageError transport() { return {Kind::transport, std::nullopt, 0}; }
 

@@ -8,11 +8,13 @@
 #include "Usage/ClaudeUsageResponse.h"
 #include "Usage/UsageText.h"
 
+#include <QHostAddress>
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QTimeZone>
 #include <algorithm>
 #include <memory>
@@ -139,6 +141,20 @@ std::optional<double> ClaudeUsageProvider::retryAfter(std::string_view value,
     return std::clamp(seconds, kMinimum, kMaximum);
 }
 
+std::optional<QUrl> ClaudeUsageProvider::usageURLOverride(std::string_view value)
+{
+    const QUrl url(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())), QUrl::StrictMode);
+    if (value.empty() || !url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty())
+        return std::nullopt;
+    if (url.scheme() == QLatin1String("https"))
+        return url;
+    const QHostAddress host(url.host());
+    if (url.scheme() == QLatin1String("http") &&
+        (host.isLoopback() || url.host() == QLatin1String("localhost")))
+        return url;
+    return std::nullopt;
+}
+
 void ClaudeUsageProvider::fetch(Completion done)
 {
     readLocal(std::move(done), false);
@@ -184,7 +200,7 @@ void ClaudeUsageProvider::readLocal(Completion done, bool isRetry)
             if (oauth->expiresAt && *oauth->expiresAt <= nowMs) {
                 // Claude Code refreshes its own token when it next runs; the next fetch reads it.
                 Log::debug("usage", "access token expired");
-                return done(UsageError::notAuthenticated());
+                return done(UsageError::loginExpired());
             }
             send(local, std::move(done));
         },
@@ -200,6 +216,11 @@ void ClaudeUsageProvider::send(const Local& local, Completion done)
     request.setRawHeader("User-Agent", QByteArray("claude-code/") + QByteArray::fromStdString(local.version));
     request.setRawHeader("anthropic-beta", "oauth-2025-04-20");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    if (!m_options.extraTrustedCertificates.isEmpty()) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.addCaCertificates(m_options.extraTrustedCertificates);
+        request.setSslConfiguration(tls);
+    }
     QNetworkReply* reply = m_network->get(request);
 
     QPointer<QNetworkReply> guard(reply);
@@ -236,7 +257,7 @@ void ClaudeUsageProvider::finish(QNetworkReply* reply, const std::optional<std::
     }
     // The token was refused: Claude Code has to sign in or refresh it; we never spend its refresh token.
     if (status == 401 || status == 403)
-        return done(UsageError::notAuthenticated());
+        return done(UsageError::loginExpired());
     if (status != 200)
         return done(UsageError::http(status));
     // Cut short (time-out, too large) after the status arrived.

@@ -3,7 +3,9 @@
 #include "Core/Scheduler.h"
 #include "Usage/UsageSource.h"
 
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QUrl>
 #include <chrono>
 #include <cstdint>
@@ -23,7 +25,7 @@ class Clock;
 
 // Reads the Claude account's usage windows with the credentials Claude Code keeps on this
 // machine. It never refreshes the token itself: the refresh token is Claude Code's to spend, so
-// an expired or refused token is reported as not authenticated, and the next fetch reads the
+// an expired or refused token is reported as an expired login, and the next fetch reads the
 // credentials afresh. Nothing is kept between fetches and nothing of Claude Code's is written.
 class ClaudeUsageProvider final : public QObject, public UsageSource
 {
@@ -52,7 +54,17 @@ class ClaudeUsageProvider final : public QObject, public UsageSource
         std::chrono::milliseconds rereadDelay{250};
         // Where the files are read and the reply decoded; none is Qt's global pool.
         QThreadPool* workers = nullptr;
+        // Certificates this provider's requests trust besides the system's: a test's own server.
+        QList<QSslCertificate> extraTrustedCertificates;
     };
+
+    // The environment variable that points the usage endpoint elsewhere, for a developer's or a
+    // test's local server. Read by `main` only (an environment is the user's; no file an agent
+    // could write moves the token anywhere).
+    static constexpr const char* kUsageURLVariable = "VELQUIST_CLAUDE_USAGE_URL";
+    // The endpoint a value of that variable names: an https URL, or plain http to this computer's
+    // loopback address only, since the request carries the login's token. None for anything else.
+    static std::optional<QUrl> usageURLOverride(std::string_view value);
 
     // The scope reading usage needs.
     static constexpr const char* kProfileScope = "user:profile";

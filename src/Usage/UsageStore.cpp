@@ -36,6 +36,8 @@ std::string describe(const UsageError& error)
         return "http(" + std::to_string(error.status) + ")";
     case UsageError::Kind::notAuthenticated:
         return "notAuthenticated";
+    case UsageError::Kind::loginExpired:
+        return "loginExpired";
     case UsageError::Kind::missingProfileScope:
         return "missingProfileScope";
     case UsageError::Kind::transport:

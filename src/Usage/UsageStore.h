@@ -58,6 +58,9 @@ class UsageStore final : public QObject
     const std::optional<QuotaData>& quota() const { return m_quota; }
     const std::optional<UsageError>& error() const { return m_error; }
     bool isRefreshing() const { return m_refreshing; }
+    // The kept reading is older than the last attempt, which failed because the login expired:
+    // it is still shown, as an old one.
+    bool isQuotaOld() const { return m_quota && m_error && m_error->kind == UsageError::Kind::loginExpired; }
     const std::optional<Clock::WallTime>& cooldownUntil() const { return m_cooldownUntil; }
     // What the panel's usage views show.
     UsageReading reading() const { return {m_enabled, m_quota, m_provider}; }

@@ -1,5 +1,7 @@
 #include "Windows/NotchWindowManager.h"
 
+#include "Core/NotchViewModel.h"
+
 #include "Core/SessionStore.h"
 #include "Platform/PointerSource.h"
 #include "Platform/UserDefaults.h"
@@ -98,8 +100,14 @@ void NotchWindowManager::rebuild()
     }
     m_attached = std::move(attached);
     m_controllers.clear();
-    for (const ScreenInfo& screen : screens)
+    for (const ScreenInfo& screen : screens) {
         m_controllers.push_back(std::make_unique<NotchScreenController>(screen, screens, m_services.panel));
+        NotchViewModel& model = m_controllers.back()->model();
+        connect(&model, &NotchViewModel::presentationChanged, this, [this, &model] {
+            if (model.presentation() == PanelPresentation::expanded)
+                Q_EMIT panelOpened();
+        });
+    }
     if (m_fullScreen->isWatching())
         m_fullScreen->refresh();
     applyPlacement();

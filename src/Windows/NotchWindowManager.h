@@ -53,6 +53,10 @@ class NotchWindowManager final : public QObject
     const ClickedScreenTracker& clicks() const { return *m_clicks; }
     const FullScreenWatcher& fullScreen() const { return *m_fullScreen; }
 
+  Q_SIGNALS:
+    // A panel opened to show its sessions.
+    void panelOpened();
+
   private:
     struct AttachedScreen
     {

@@ -18,9 +18,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QThreadPool>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace velquist {
@@ -68,11 +70,34 @@ TEST_F(JumpRuleSectionTest, AddRuleAddsBlankEnabledRowsAndHidesTheEmptyLine)
         JumpRuleSection::RuleRow& row = rowAt(i);
         EXPECT_TRUE(row.enabledSwitch().isChecked());
         EXPECT_EQ(row.bundleField().text(), "");
-        EXPECT_EQ(row.bundleField().placeholderText(), "com.example.terminal");
+        EXPECT_EQ(row.bundleField().placeholderText(), "application id");
+        EXPECT_EQ(row.terminalsButton(), nullptr) << "no terminal found, no menu";
         EXPECT_EQ(row.templateField().placeholderText(), "myterm://focus?tty={tty}");
         EXPECT_EQ(row.removeButton().toolTip(), "Remove this rule");
     }
     EXPECT_EQ(saved().size(), 2u);
+}
+
+TEST_F(JumpRuleSectionTest, TheTerminalsFoundHereFillInTheApplicationId)
+{
+    JumpRuleSection offering(rules, scheduler,
+                             {{"debian-xterm", "XTerm"}, {"net.kovidgoyal.kitty", "kitty"}});
+    rules.add(JumpRule::make("typed.by.hand", "x://{tty}", true));
+    JumpRuleSection::RuleRow* row = offering.row(rules.rules().at(0).id);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->bundleField().placeholderText(), "debian-xterm");
+    ASSERT_NE(row->terminalsButton(), nullptr);
+    QMenu* menu = row->terminalsButton()->menu();
+    ASSERT_NE(menu, nullptr);
+    QStringList choices;
+    for (const QAction* action : menu->actions())
+        choices << action->text();
+    EXPECT_EQ(choices, (QStringList{"XTerm (debian-xterm)", "kitty (net.kovidgoyal.kitty)"}));
+
+    menu->actions().at(1)->trigger();
+    EXPECT_EQ(row->bundleField().text(), "net.kovidgoyal.kitty");
+    EXPECT_EQ(saved().at(0).bundleID, "net.kovidgoyal.kitty") << "saved at once";
+    EXPECT_EQ(saved().at(0).urlTemplate, "x://{tty}");
 }
 
 TEST_F(JumpRuleSectionTest, TypingIsSavedAsTypedOnceItPausesOrTheFieldIsLeft)

@@ -133,6 +133,29 @@ TEST_F(UsageSettingsTabTest, StatusShowsTheReadingThenAFailureInstead)
     EXPECT_TRUE(shown(&checkNow()));
 }
 
+TEST_F(UsageSettingsTabTest, AnExpiredLoginSaysSoAndKeepsTheLastReadingMarkedOld)
+{
+    checkNow().click();
+    claude.answer(reading());
+    checkNow().click();
+    claude.answer(UsageError::loginExpired());
+    EXPECT_TRUE(showsText(UsageSettingsTab::message(UsageError::loginExpired(), UsageProvider::claude)));
+    EXPECT_TRUE(store.isQuotaOld());
+    EXPECT_EQ(valueOf("Session"), "80% used") << "no reset time that may have passed";
+    EXPECT_EQ(valueOf("Week"), "12% used");
+    bool markedOld = false;
+    for (const QLabel* label : tab.findChildren<QLabel*>())
+        markedOld =
+            markedOld || (shown(label) && label->text().startsWith(QStringLiteral("Old reading, from ")));
+    EXPECT_TRUE(markedOld);
+
+    // Refreshed by Claude Code: the new reading replaces the old one and its mark.
+    checkNow().click();
+    claude.answer(reading());
+    EXPECT_FALSE(store.isQuotaOld());
+    EXPECT_EQ(valueOf("Session"), "80% used, resets in 2h 15m");
+}
+
 TEST_F(UsageSettingsTabTest, CheckNowDuringARateLimitFetchesNothing)
 {
     checkNow().click();
@@ -158,6 +181,9 @@ TEST(UsageSettingsTabTextTest, FailuresAreWordedPerAccountOnlyWhenSignedOut)
          "No Codex CLI found, or it is not signed in. Run `codex` in a terminal and sign in."},
         {UsageError::notAuthenticated(), UsageProvider::claude,
          "No Claude Code login found on this computer. Run `claude` in a terminal and sign in."},
+        {UsageError::loginExpired(), UsageProvider::claude,
+         "The Claude Code login on this computer has expired. Run `claude` once in a terminal to refresh "
+         "it."},
         {UsageError::missingProfileScope(), UsageProvider::claude,
          "This login cannot read usage. It was created by `claude setup-token`, which omits the scope the "
          "usage "

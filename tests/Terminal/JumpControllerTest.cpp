@@ -69,7 +69,9 @@ class JumpControllerTest : public ::testing::Test
     std::pair<std::optional<bool>, std::chrono::milliseconds> jump()
     {
         std::optional<bool> result;
-        controller->focus(session, [&result](bool focused) { result = focused; });
+        noTerminal = false;
+        controller->focus(
+            session, [&result](bool focused) { result = focused; }, [this] { noTerminal = true; });
         std::chrono::milliseconds waited{0};
         while (!result && waited < 5s) {
             test::waitUntil([&] { return result || scheduler.pendingCount() > 0; }, 5s);
@@ -96,6 +98,8 @@ class JumpControllerTest : public ::testing::Test
     std::unique_ptr<TerminalFocusRegistry> strategies;
     std::unique_ptr<JumpController> controller;
     Session session;
+    // The jump said it found no terminal at all.
+    bool noTerminal = false;
 };
 
 } // namespace
@@ -106,6 +110,7 @@ TEST_F(JumpControllerTest, WithoutAnApplicationNothingIsActivated)
          {std::optional<std::int64_t>(), std::optional<std::int64_t>(shellPid)}) {
         session.terminal.ownerPID = owner;
         EXPECT_EQ(jump().first, false);
+        EXPECT_TRUE(noTerminal);
     }
     EXPECT_TRUE(windows.activated().empty());
     EXPECT_TRUE(strategy->calls.empty());
@@ -126,6 +131,7 @@ TEST_F(JumpControllerTest, ATerminalThatNeverComesToTheFrontFailsAfterFifteenPol
     windows.setActivationGranted(false);
     const auto [result, waited] = jump();
     EXPECT_EQ(result, false);
+    EXPECT_FALSE(noTerminal) << "the terminal was found; it did not come forward";
     EXPECT_EQ(waited, JumpController::activationPoll * JumpController::activationPolls);
     EXPECT_TRUE(strategy->calls.empty());
 }

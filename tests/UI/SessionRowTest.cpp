@@ -1,8 +1,10 @@
 #include "UI/SessionRow.h"
+
 #include "Actions/ActionDispatcher.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
 #include "UI/DemoPressSource.h"
+#include "UI/MetaPill.h"
 #include "UI/NotchTextField.h"
 #include "UI/OptionRowButton.h"
 #include "UI/PlanCard.h"
@@ -20,6 +22,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -73,6 +76,7 @@ struct RecordingJumper final : TerminalJumper
 {
     void jump(const Session& session) override { jumps.push_back(session.id); }
     std::vector<std::string> jumps;
+    bool terminalMissing = false;
 };
 
 class SessionRowTest : public ::testing::Test
@@ -106,7 +110,11 @@ class SessionRowTest : public ::testing::Test
         SessionRowContext context{dispatcher,
                                   store,
                                   ticker,
-                                  [this](const Session& s) { jumps.push_back(s.id); },
+                                  [this](const Session& s, std::function<void()> noTerminal) {
+                                      jumps.push_back(s.id);
+                                      if (terminalMissing)
+                                          noTerminal();
+                                  },
                                   nullptr,
                                   nullptr,
                                   [this] { return reduceMotion; }};
@@ -144,6 +152,7 @@ class SessionRowTest : public ::testing::Test
     ViewTicker ticker;
     RecordingResolver resolver;
     std::vector<std::string> jumps;
+    bool terminalMissing = false;
     std::vector<bool> textEntry;
     HeldDemoPress press;
     bool reduceMotion = false;
@@ -386,6 +395,30 @@ TEST_F(SessionRowTest, ATapMarksReadAndJumps)
     EXPECT_FALSE(card.accent().color.has_value());
     QTest::mouseClick(&card, Qt::LeftButton, {}, card.cardRect().center().toPoint());
     EXPECT_EQ(jumps, std::vector<std::string>{"claude:abc"});
+}
+
+TEST_F(SessionRowTest, AJumpThatFindsNoTerminalSaysSoUntilTheSessionMoves)
+{
+    Session working = make(SessionStatus::Working{"Thinking…"});
+    working.terminal.appName = "XTerm";
+    working.terminal.bundleID = "debian-xterm";
+    SessionRow& card = show(working);
+    const auto pills = card.findChildren<MetaPill*>();
+    const auto pill =
+        std::find_if(pills.begin(), pills.end(), [](MetaPill* p) { return p->text() == "XTerm"; });
+    ASSERT_NE(pill, pills.end());
+    EXPECT_EQ((*pill)->toolTip(), "debian-xterm") << "the id a jump rule names";
+
+    terminalMissing = true;
+    QTest::mouseClick(&card, Qt::LeftButton, {}, card.cardRect().center().toPoint());
+    EXPECT_EQ(jumps, std::vector<std::string>{"claude:abc"});
+    EXPECT_EQ(card.statusText(), SessionRow::noTerminalText());
+    // The same state again leaves the notice; a new one replaces it.
+    card.setSession(*store.session("claude:abc"));
+    EXPECT_EQ(card.statusText(), SessionRow::noTerminalText());
+    store.update("claude:abc", [](Session& s) { s.status = SessionStatus::Working{"Running make"}; });
+    card.setSession(*store.session("claude:abc"));
+    EXPECT_EQ(card.statusText(), "Running make");
 }
 
 TEST_F(SessionRowTest, SilenceMenuAddsRulesLikeThisSession)

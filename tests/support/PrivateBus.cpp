@@ -106,3 +106,20 @@ void FakeSettingsPortal::change(QDBusConnection& bus, const QVariant& newValue)
 }
 
 } // namespace velquist::test
+
+namespace velquist::test {
+
+QDBusObjectPath FakeOpenUriPortal::OpenURI(const QString&, const QString& uri, const QVariantMap&,
+                                           const QDBusMessage& message)
+{
+    if (refuse) {
+        message.setDelayedReply(true);
+        connection.send(message.createErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotAllowed"),
+                                                 QStringLiteral("refused")));
+        return {};
+    }
+    opened << uri;
+    return QDBusObjectPath(QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t"));
+}
+
+} // namespace velquist::test

@@ -5,6 +5,8 @@
 #include <QDBusVariant>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QVariantMap>
 #include <sys/types.h>
 
 namespace velquist::test {
@@ -102,6 +104,22 @@ class FakeSettingsPortal final : public QObject
 
   Q_SIGNALS:
     void SettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+};
+
+// The desktop portal's OpenURI: notes each URI and accepts it, or refuses every one.
+class FakeOpenUriPortal final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.OpenURI")
+  public:
+    QStringList opened;
+    bool refuse = false;
+    // The connection the portal is registered on, for its error replies.
+    QDBusConnection connection{QStringLiteral("none")};
+
+  public Q_SLOTS:
+    QDBusObjectPath OpenURI(const QString& parentWindow, const QString& uri, const QVariantMap& options,
+                            const QDBusMessage& message);
 };
 
 } // namespace velquist::test

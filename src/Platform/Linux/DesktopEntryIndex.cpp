@@ -155,12 +155,27 @@ void DesktopEntryIndex::add(const std::string& id, const std::string& text, cons
             break;
         }
     }
+    if (const auto program = programOf(value("Exec")); !isInterpreter(program))
+        entry.program = program;
     m_byClass.emplace(lowered(id), entry);
     if (const auto windowClass = value("StartupWMClass"); !windowClass.empty())
         m_byClass.emplace(lowered(windowClass), entry);
     m_byExecutable.emplace(lowered(id), entry);
-    if (const auto program = programOf(value("Exec")); !program.empty() && !isInterpreter(program))
-        m_byExecutable.emplace(lowered(program), entry);
+    if (!entry.program.empty())
+        m_byExecutable.emplace(lowered(entry.program), entry);
+    std::istringstream categories(value("Categories"));
+    std::string category;
+    while (std::getline(categories, category, ';')) {
+        if (category == "TerminalEmulator") {
+            const auto byName = [](const DesktopEntry& a, const DesktopEntry& b) {
+                return std::pair(lowered(a.name.value_or(a.id)), a.id) <
+                       std::pair(lowered(b.name.value_or(b.id)), b.id);
+            };
+            m_terminals.insert(std::upper_bound(m_terminals.begin(), m_terminals.end(), entry, byName),
+                               entry);
+            break;
+        }
+    }
 }
 
 std::optional<DesktopEntry> DesktopEntryIndex::byWindowClass(std::string_view windowClass) const

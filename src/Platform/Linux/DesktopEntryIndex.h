@@ -17,6 +17,8 @@ struct DesktopEntry
     std::string id;
     // Name in the user's language, else the plain Name.
     std::optional<std::string> name;
+    // The program its command runs ("xterm"); empty for an interpreter or launcher.
+    std::string program = {};
 };
 
 // The desktop files of the installed graphical applications, read once, looked up by window class
@@ -40,6 +42,9 @@ class DesktopEntryIndex
     // The entry whose command is the program `name`, or whose desktop id is `name`, ignoring case.
     std::optional<DesktopEntry> byExecutable(std::string_view name) const;
 
+    // The entries in the "TerminalEmulator" category, by name.
+    const std::vector<DesktopEntry>& terminalEmulators() const { return m_terminals; }
+
     // Whether a program runs other programs' code (python, sh, env, flatpak ...).
     static bool isInterpreter(std::string_view program);
 
@@ -49,6 +54,7 @@ class DesktopEntryIndex
     std::map<std::string, bool> m_seenIds;
     std::map<std::string, DesktopEntry> m_byClass;
     std::map<std::string, DesktopEntry> m_byExecutable;
+    std::vector<DesktopEntry> m_terminals;
 };
 
 } // namespace velquist

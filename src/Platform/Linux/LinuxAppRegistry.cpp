@@ -166,6 +166,20 @@ std::optional<RunningApp> LinuxAppRegistry::application(pid_t pid) const
     return app;
 }
 
+std::vector<InstalledApp> LinuxAppRegistry::installedTerminals() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<InstalledApp> terminals;
+    for (const DesktopEntry& entry : desktopEntries().terminalEmulators()) {
+        // The identifier `application` gives the terminal's processes, which is what rules name.
+        const KnownApp* known = knownApp({entry.program, entry.id});
+        InstalledApp app{known ? std::string(known->identifier) : entry.id, entry.name.value_or(entry.id)};
+        if (std::find(terminals.begin(), terminals.end(), app) == terminals.end())
+            terminals.push_back(std::move(app));
+    }
+    return terminals;
+}
+
 bool LinuxAppRegistry::canSeeWindows() const
 {
     return m_windows.canListWindows();

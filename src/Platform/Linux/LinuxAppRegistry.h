@@ -36,6 +36,7 @@ class LinuxAppRegistry final : public AppRegistry
 
     std::optional<RunningApp> application(pid_t pid) const override;
     bool canSeeWindows() const override;
+    std::vector<InstalledApp> installedTerminals() const override;
 
     // The names a process goes by, best first: its executable's, its argv[0]'s, and when it is an
     // interpreter the script's it runs. Empty when the process is gone.

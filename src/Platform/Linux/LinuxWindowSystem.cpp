@@ -5,6 +5,7 @@
 
 #include <QSocketNotifier>
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <string_view>
@@ -351,23 +352,18 @@ std::vector<WindowInfo> LinuxWindowSystem::describe(const std::vector<std::uint3
     return result;
 }
 
-bool LinuxWindowSystem::activate(WindowId id)
+namespace {
+
+// A request to the window manager, sent as the root's substructure redirect expects it.
+bool askWindowManager(XcbConnection& x, xcb_window_t window, const char* type,
+                      std::array<std::uint32_t, 3> data)
 {
-    std::lock_guard lock(m_mutex);
-    if (id == 0 || !hasWindowManager() || describe({id}).empty())
-        return false;
-    XcbConnection& x = *m_queries;
-    const auto current = activeWindowId();
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
-    message.window = id;
-    message.type = x.atom("_NET_ACTIVE_WINDOW");
-    // Source 2: a pager acting for the user, which window managers obey without focus-stealing
-    // checks. No timestamp is at hand outside an input event.
-    message.data.data32[0] = 2;
-    message.data.data32[1] = XCB_CURRENT_TIME;
-    message.data.data32[2] = current.value_or(XCB_WINDOW_NONE);
+    message.window = window;
+    message.type = x.atom(type);
+    std::copy(data.begin(), data.end(), message.data.data32);
     const auto cookie =
         xcb_send_event_checked(x.get(), 0, x.roots().front(),
                                XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
@@ -376,6 +372,42 @@ bool LinuxWindowSystem::activate(WindowId id)
     const bool delivered = error == nullptr;
     std::free(error);
     return delivered;
+}
+
+} // namespace
+
+bool LinuxWindowSystem::activate(WindowId id)
+{
+    std::lock_guard lock(m_mutex);
+    if (id == 0 || !hasWindowManager())
+        return false;
+    const auto described = describe({id});
+    if (described.empty())
+        return false;
+    XcbConnection& x = *m_queries;
+    const xcb_window_t root = x.roots().front();
+
+    // Several managers (openbox among them) leave the desktop as it is when asked to activate a
+    // window on another one, and the request then does nothing visible: go to its desktop first.
+    if (const auto desktop = described.front().desktop; desktop && *desktop != allDesktops) {
+        const auto current = XcbConnection::values32(x.take(x.ask(root, x.atom("_NET_CURRENT_DESKTOP"), 4)));
+        if (current.empty() || current[0] != *desktop)
+            askWindowManager(x, root, "_NET_CURRENT_DESKTOP", {*desktop, XCB_CURRENT_TIME, 0});
+    }
+    // A minimised window comes back the way its own client would bring it back: by mapping it,
+    // which the manager receives as a request to leave the iconic state.
+    const xcb_atom_t hidden = x.atom("_NET_WM_STATE_HIDDEN");
+    const auto state = XcbConnection::values32(x.take(x.ask(id, x.atom("_NET_WM_STATE"), 256)));
+    if (std::find(state.begin(), state.end(), hidden) != state.end()) {
+        xcb_map_window(x.get(), id);
+        xcb_flush(x.get());
+    }
+
+    // Source 2: a pager acting for the user, which window managers obey without focus-stealing
+    // checks. No timestamp is at hand outside an input event.
+    const auto current = activeWindowId();
+    return askWindowManager(x, id, "_NET_ACTIVE_WINDOW",
+                            {2, XCB_CURRENT_TIME, current.value_or(XCB_WINDOW_NONE)});
 }
 
 } // namespace velquist

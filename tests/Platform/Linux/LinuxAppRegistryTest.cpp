@@ -107,6 +107,28 @@ TEST_F(LinuxAppRegistryTest, WithoutAnXServerApplicationsAreKnownByTheirExecutab
     }
 }
 
+TEST_F(LinuxAppRegistryTest, InstalledTerminalsCarryTheIdentifierTheirProcessesGet)
+{
+    write(applications / "debian-xterm.desktop",
+          "[Desktop Entry]\nType=Application\nName=XTerm\nExec=xterm\nCategories=System;TerminalEmulator;\n");
+    write(applications / "kitty.desktop", "[Desktop Entry]\nType=Application\nName=kitty\nExec=kitty "
+                                          "--single-instance\nCategories=System;TerminalEmulator;\n");
+    write(applications / "org.example.Zterm.desktop",
+          "[Desktop Entry]\nType=Application\nName=Zed Term\nName[de]=Ein Terminal\nExec=/usr/bin/zterm\n"
+          "Categories=TerminalEmulator\n");
+    write(applications / "gone-term.desktop",
+          "[Desktop Entry]\nType=Application\nName=Gone\nHidden=true\nExec="
+          "goneterm\nCategories=TerminalEmulator;\n");
+    UnavailableWindowSystem noWindows;
+    LinuxAppRegistry registry(noWindows, options());
+    EXPECT_EQ(registry.installedTerminals(), (std::vector<InstalledApp>{{"org.example.Zterm", "Ein Terminal"},
+                                                                        {"net.kovidgoyal.kitty", "kitty"},
+                                                                        {"debian-xterm", "XTerm"}}))
+        << "by name, the tool and the hidden entry left out";
+    NamedProcess xterm(folder.path(), "xterm");
+    EXPECT_EQ(registry.application(xterm.pid())->identifier, "debian-xterm") << "what a rule then matches";
+}
+
 TEST_F(LinuxAppRegistryTest, GoneAndInvalidProcessesAreNoApplication)
 {
     UnavailableWindowSystem noWindows;

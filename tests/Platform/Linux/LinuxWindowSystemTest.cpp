@@ -165,3 +165,60 @@ TEST(LinuxWindowSystemTest, UnderAWindowManagerActivationFollowsTheRequestAndIsR
     x.sync();
     EXPECT_FALSE(windows.activate(other));
 }
+
+TEST(LinuxWindowSystemTest, ActivationReachesAWindowOnAnotherDesktopAndAMinimisedOne)
+{
+    test::XServer x;
+    test::TemporaryFolder home;
+    if (!x.isRunning() || !x.startWindowManager(home.path()))
+        GTEST_SKIP() << "no Xvfb or openbox";
+    LinuxWindowSystem windows(x.display());
+
+    const pid_t terminal = 5101;
+    const auto here = x.makeWindow(terminal, "term", "Term", true);
+    const auto elsewhere = x.makeWindow(terminal, "term", "Term", true);
+    const auto minimised = x.makeWindow(terminal, "term", "Term", true);
+    ASSERT_TRUE(test::waitUntil([&] { return windows.windowsOf(terminal).size() == 3; }));
+
+    const auto currentDesktop = [&] {
+        xcb_get_property_reply_t* reply =
+            xcb_get_property_reply(x.connection(),
+                                   xcb_get_property(x.connection(), 0, x.root(),
+                                                    x.atom("_NET_CURRENT_DESKTOP"), XCB_ATOM_CARDINAL, 0, 1),
+                                   nullptr);
+        std::optional<std::uint32_t> desktop;
+        if (reply && xcb_get_property_value_length(reply) == 4)
+            desktop = *static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+        std::free(reply);
+        return desktop;
+    };
+    const auto isShown = [&](xcb_window_t window) {
+        for (const auto& shown : windows.shownWindows()) {
+            if (shown.id == window)
+                return true;
+        }
+        return false;
+    };
+    const auto isActive = [&](xcb_window_t window) {
+        const auto active = windows.activeWindow();
+        return active && active->id == window;
+    };
+
+    // As a user or a pager would: one window sent to the second desktop, one minimised.
+    ASSERT_EQ(x.run({"wmctrl", "-i", "-r", std::to_string(elsewhere), "-t", "1"}), 0);
+    ASSERT_TRUE(test::waitUntil([&] { return windows.window(elsewhere)->desktop == 1u; }));
+    ASSERT_EQ(x.run({"xdotool", "windowminimize", "--sync", std::to_string(minimised)}), 0);
+    ASSERT_TRUE(test::waitUntil([&] { return !isShown(minimised); }));
+    ASSERT_TRUE(windows.activate(here));
+    ASSERT_TRUE(test::waitUntil([&] { return isActive(here); }));
+    ASSERT_EQ(currentDesktop(), 0u);
+
+    ASSERT_TRUE(windows.activate(elsewhere));
+    EXPECT_TRUE(test::waitUntil([&] { return isActive(elsewhere) && currentDesktop() == 1u; }))
+        << "current desktop " << currentDesktop().value_or(99);
+
+    ASSERT_TRUE(windows.activate(minimised));
+    EXPECT_TRUE(test::waitUntil([&] { return isActive(minimised) && isShown(minimised); }))
+        << "minimised window still hidden";
+    EXPECT_EQ(currentDesktop(), 0u);
+}
