@@ -34,7 +34,8 @@ namespace {
 
 constexpr double kTargetStallMs = 16.0;
 constexpr int kJumps = 20;
-constexpr const char* kFigure = "jump between two xterms under openbox: longest main-thread stall";
+constexpr const char* kFigure =
+    "jump between two xterms under openbox: longest main-thread stall, less the longest gap at rest";
 // Only a bound for a machine that will never get there; each wait ends as soon as its thing is there.
 constexpr int kPatienceMs = 180000;
 
@@ -143,7 +144,8 @@ int main(int argc, char** argv)
     ticker.stop();
     std::printf("%d of %d jumps brought their terminal to the front; longest gap at rest %.1f ms\n", focused,
                 kJumps, static_cast<double>(idle) / 1e6);
-    bench::row(kFigure, static_cast<double>(worst) / 1e6, "ms", kTargetStallMs, false);
+    // The longest gap of the same timer at rest is the machine's own share of the figure.
+    bench::row(kFigure, static_cast<double>(worst - idle) / 1e6, "ms", kTargetStallMs, false);
     for (QProcess* process : {&first, &second, &windowManager})
         process->kill();
     for (QProcess* process : {&first, &second, &windowManager})

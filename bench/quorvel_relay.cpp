@@ -224,6 +224,9 @@ void decidePair(int runs)
     if (contents(envelope).find("\"decide\"") == std::string::npos)
         return missing("the hook client sent no decide request");
 
+    // The application serves an agent only once it is installed: Gemini CLI's settings file.
+    fs::create_directories(home.path() / ".gemini");
+    save(home.path() / ".gemini/settings.json", "{}\n");
     QProcess app;
     if (!velquist::bench::startApp(app, home.environment("offscreen")))
         return missing("velquist did not start");
