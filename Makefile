@@ -4,11 +4,12 @@ BUILD ?= build
 BUILD_ASAN ?= build-asan
 JOBS ?= $(shell nproc)
 
+BUILD_RELEASE ?= build-release
 BUILD_FUZZ ?= build-fuzz
 BUILD_PACKAGE ?= build-package
 FUZZ_SECONDS ?= 25
 
-.PHONY: deps build run test build-asan test-asan fuzz bench package clean
+.PHONY: deps build run test build-asan test-asan build-release fuzz bench package clean
 
 deps:
 	@scripts/install-deps.sh
@@ -39,6 +40,14 @@ build-asan: deps $(BUILD_ASAN)/build.ninja
 test-asan: build-asan
 	ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
 
+# The whole tree (application, tools, benchmarks, tests) as it is measured: optimisation brings
+# warnings of its own, and they are errors too. Built, not run.
+$(BUILD_RELEASE)/build.ninja: | deps
+	cmake -S . -B $(BUILD_RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELQUIST_BENCH=ON -DVELQUIST_TESTS=ON
+
+build-release: deps $(BUILD_RELEASE)/build.ninja
+	cmake --build $(BUILD_RELEASE) -j $(JOBS)
+
 # libFuzzer targets, built with clang under ASan and UBSan, each run for FUZZ_SECONDS.
 $(BUILD_FUZZ)/build.ninja: | deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELQUIST_FUZZ=ON -DVELQUIST_TESTS=OFF
@@ -58,4 +67,4 @@ package: deps
 	cmake --build $(BUILD_PACKAGE) -j $(JOBS) --target package
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_PACKAGE) build-bench
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_RELEASE) $(BUILD_FUZZ) $(BUILD_PACKAGE) build-bench

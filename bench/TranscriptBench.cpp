@@ -1,6 +1,8 @@
 // Speed of transcript reading: the full parse of a generated 100 MB Claude Code transcript, a
 // tailer catching up with the same 100 MB appended at once, and the first delivery of a tailer
-// freshly opened on it. Prints figures and their ratio to the targets.
+// freshly opened on it. Prints figures and their ratio to the targets. The catch-up is timed from
+// the end of the write: change notices reach the tailer through this thread's event loop, so it
+// reads nothing while the write is in progress.
 
 #include "BenchReport.h"
 #include "Core/QtScheduler.h"
@@ -11,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +24,7 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace velquist;
 namespace fs = std::filesystem;
@@ -28,7 +32,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kTargetBytes = 100u << 20;
-constexpr double kTargetMegabytesPerSecond = 150.0;
+constexpr double kTargetMegabytesPerSecond = 500.0;
+constexpr int kRuns = 5;
 constexpr double kTargetFirstDeliveryMs = 500.0;
 
 // JSON text of a source file as a tool result carries it: escaped quotes, tabs and line feeds.
@@ -103,6 +108,12 @@ std::string generateTranscript(std::size_t bytes, int& toolResults)
     return out;
 }
 
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 double megabytes(std::size_t bytes)
 {
     return static_cast<double>(bytes) / (1024.0 * 1024.0);
@@ -125,9 +136,9 @@ int main(int argc, char** argv)
 
     // 1. The parse itself: cut into lines, parse each, fold the items.
     {
-        double best = 0;
+        std::vector<double> speeds;
         TranscriptSnapshot snapshot;
-        for (int run = 0; run < 3; ++run) {
+        for (int run = 0; run < kRuns; ++run) {
             snapshot = {};
             const auto start = std::chrono::steady_clock::now();
             std::string_view rest(transcript);
@@ -139,14 +150,15 @@ int main(int argc, char** argv)
             }
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            best = std::max(best, megabytes(transcript.size()) / seconds);
+            speeds.push_back(megabytes(transcript.size()) / seconds);
         }
         if (snapshot.toolResultCount != toolResults) {
             std::fprintf(stderr, "parse counted %lld tool results, expected %d\n",
                          static_cast<long long>(snapshot.toolResultCount), toolResults);
             return 1;
         }
-        report("transcript full parse, 100 MB (best of 3)", best, "MB/s", kTargetMegabytesPerSecond, true);
+        report("transcript parse of 100 MB in memory, Claude Code lines (median of 5)", median(speeds),
+               "MB/s", kTargetMegabytesPerSecond, true);
     }
 
     char pattern[] = "/tmp/velquist-bench-XXXXXX";
@@ -159,8 +171,9 @@ int main(int argc, char** argv)
     int status = 0;
 
     // 2. A running tailer catching up when the whole transcript is appended in one go.
-    {
-        std::ofstream(file, std::ios::binary)
+    std::vector<double> catchUps;
+    for (int run = 0; run < kRuns && status == 0; ++run) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc)
             << header(0, "user") << R"("message":{"role":"user","content":[{"type":"tool_result"}]})"
             << trailer(0);
         std::optional<TranscriptSnapshot> last;
@@ -169,19 +182,28 @@ int main(int argc, char** argv)
             scheduler);
         if (!bench::runUntil([&] { return last.has_value(); }))
             return 1;
+        QElapsedTimer write;
+        write.start();
+        std::ofstream(file, std::ios::binary | std::ios::app) << transcript;
+        std::printf("  (write took %.0f ms, not counted)\n", static_cast<double>(write.nsecsElapsed()) / 1e6);
         QElapsedTimer timer;
         timer.start();
-        std::ofstream(file, std::ios::binary | std::ios::app) << transcript;
-        std::printf("  (write took %.0f ms)\n", static_cast<double>(timer.nsecsElapsed()) / 1e6);
         const bool caughtUp = bench::runUntil([&] { return last->toolResultCount == toolResults + 1; });
         const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
         if (!caughtUp) {
             std::fprintf(stderr, "tailer did not catch up\n");
             status = 1;
         } else {
-            report("transcript tailer catch-up, 100 MB appended", megabytes(transcript.size()) / seconds,
-                   "MB/s", kTargetMegabytesPerSecond, true);
+            catchUps.push_back(megabytes(transcript.size()) / seconds);
         }
+    }
+    if (status == 0) {
+        std::printf("  catch-up runs:");
+        for (const double speed : catchUps)
+            std::printf(" %.0f", speed);
+        std::printf(" MB/s\n");
+        report("transcript tailer catch-up after 100 MB appended, timed from the write's end (median of 5)",
+               median(catchUps), "MB/s", kTargetMegabytesPerSecond, true);
     }
 
     // 3. A tailer opened on the finished 100 MB file: time to its first snapshot.
@@ -205,8 +227,8 @@ int main(int argc, char** argv)
             }
             worst = std::max(worst, static_cast<double>(timer.nsecsElapsed()) / 1e6);
         }
-        report("transcript first delivery, fresh 100 MB (worst of 5)", worst, "ms", kTargetFirstDeliveryMs,
-               false);
+        report("transcript tailer first delivery on a finished 100 MB file (worst of 5)", worst, "ms",
+               kTargetFirstDeliveryMs, false);
     }
 
     fs::remove_all(folder);

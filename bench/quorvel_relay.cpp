@@ -1,9 +1,19 @@
 // Runs the real hook client and a minimal C relay (read, connect, write, exit) side by side
 // against a listening socket, for a small and a large hook payload, and prints the median wall
-// time of each from start to exit and their ratio. The hook client runs on every tool call of
-// every agent, so its own cost over the bare relay should stay small (target: 1.3x at 4 KiB).
+// time of each from start to exit and their ratio. Then the same pair in decide mode against the
+// real application in a temporary HOME: a Gemini `read_file` request, which the application
+// allows by itself, sent by the hook client and by the relay (the same request bytes, half-closed,
+// reply awaited). The hook client runs on every tool call of every agent, so its own cost over the
+// bare relay should stay small (target: 1.3x).
 
+#include "AppUnderTest.h"
 #include "BenchReport.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <fstream>
+#include <mutex>
+#include <sstream>
 
 #include <algorithm>
 #include <atomic>
@@ -53,6 +63,13 @@ class Listener
         ::close(m_fd);
     }
 
+    // The bytes of the last request read whole.
+    std::string last()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_last;
+    }
+
   private:
     void serve()
     {
@@ -64,14 +81,20 @@ class Listener
             const int client = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
             if (client < 0)
                 continue;
-            while (::read(client, buffer.data(), buffer.size()) > 0) {
-            }
+            std::string request;
+            ssize_t count = 0;
+            while ((count = ::read(client, buffer.data(), buffer.size())) > 0)
+                request.append(buffer.data(), static_cast<std::size_t>(count));
             ::close(client);
+            std::lock_guard lock(m_mutex);
+            m_last = std::move(request);
         }
     }
 
     int m_fd = -1;
     std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::string m_last;
     std::thread m_thread;
 };
 
@@ -81,8 +104,9 @@ struct Sample
     double cpu;  // the child's user and system time, microseconds: less moved by other load
 };
 
-// One run, standard input from `inputFile`, output discarded.
-Sample runOnce(const std::vector<std::string>& argument, const fs::path& inputFile, char* const envp[])
+// One run, standard input from `inputFile`, output to `outputFile` (discarded by default).
+Sample runOnce(const std::vector<std::string>& argument, const fs::path& inputFile, char* const envp[],
+               const char* outputFile = "/dev/null")
 {
     std::vector<char*> argv;
     for (const auto& a : argument)
@@ -91,7 +115,7 @@ Sample runOnce(const std::vector<std::string>& argument, const fs::path& inputFi
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputFile.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const auto start = Clock::now();
     pid_t pid = -1;
     if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp) != 0) {
@@ -136,9 +160,124 @@ std::string hookPayload(std::size_t size)
     return head + body + tail;
 }
 
+bool connects(const fs::path& socket)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket.c_str());
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+std::string contents(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void save(const fs::path& file, const std::string& bytes)
+{
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// A Gemini CLI `read_file` waiting for its decision: read-only, so the application allows it
+// itself, with no one to ask.
+const char* const kGeminiRead =
+    R"({"session_id":"6f1e2d3c-4b5a-4978-8a6b-5c4d3e2f1a0b","transcript_path":"/tmp/velquist-bench-none.json",)"
+    R"("cwd":"/home/dev/project","hook_event_name":"BeforeTool","timestamp":"2025-10-01T12:00:00.000Z",)"
+    R"("tool_name":"read_file","tool_input":{"absolute_path":"/home/dev/project/src/main.cpp"}})";
+
+// The decide-mode pair against the real application. The relay sends the very bytes the hook
+// client sent (captured from a listener of our own), so the two differ only in the client's work.
+void decidePair(int runs)
+{
+    const char* const wallFigure = "decide via the application, Gemini read_file: hook client vs relay, wall";
+    const char* const cpuFigure = "decide via the application, Gemini read_file: hook client vs relay, cpu";
+    const auto missing = [&](const std::string& reason) {
+        velquist::bench::notMeasured(wallFigure, reason);
+        velquist::bench::notMeasured(cpuFigure, reason);
+    };
+    velquist::bench::BenchHome home;
+    if (!home.isReady())
+        return missing("no temporary HOME could be made");
+    const fs::path payload = home.path() / "request.json";
+    const fs::path envelope = home.path() / "envelope.json";
+    const fs::path reply = home.path() / "reply.json";
+    save(payload, kGeminiRead);
+    std::string homeEntry = "HOME=" + home.path().string();
+    char* envp[] = {homeEntry.data(), nullptr};
+    const std::vector<std::string> quorvel = {VELQUIST_QUORVEL_PATH, "--engine", "gemini", "--decide-on",
+                                              "BeforeTool"};
+
+    // What the hook client sends, taken before the application listens on the path.
+    {
+        fs::create_directories(velquist::AppPaths::socketPath().parent_path());
+        Listener capture(velquist::AppPaths::socketPath());
+        runOnce(quorvel, payload, envp);
+        save(envelope, capture.last());
+    }
+    fs::remove(velquist::AppPaths::socketPath());
+    if (contents(envelope).find("\"decide\"") == std::string::npos)
+        return missing("the hook client sent no decide request");
+
+    // The application serves an agent only once it is installed: Gemini CLI's settings file.
+    fs::create_directories(home.path() / ".gemini");
+    save(home.path() / ".gemini/settings.json", "{}\n");
+    QProcess app;
+    if (!velquist::bench::startApp(app, home.environment("offscreen")))
+        return missing("velquist did not start");
+    const auto started = Clock::now();
+    while (!connects(velquist::AppPaths::socketPath())) {
+        if (app.state() != QProcess::Running || Clock::now() - started > std::chrono::seconds(60)) {
+            velquist::bench::stopApp(app);
+            return missing("velquist did not listen on its socket within 60 s");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const std::vector<std::string> relay = {VELQUIST_MINIMAL_RELAY_PATH, "--decide",
+                                            velquist::AppPaths::socketPath().string()};
+    // Both must come back with the application's own answer, or there is nothing to compare.
+    for (const auto* client : {&quorvel, &relay}) {
+        runOnce(*client, client == &quorvel ? payload : envelope, envp, reply.c_str());
+        const std::string answer = contents(reply);
+        if (answer.find("allow") == std::string::npos) {
+            velquist::bench::stopApp(app);
+            return missing(std::string(client == &quorvel ? "hook client" : "relay") +
+                           " got no allow from the application (reply: \"" + answer.substr(0, 80) + "\")");
+        }
+    }
+    for (int i = 0; i < 20; ++i) {
+        runOnce(quorvel, payload, envp);
+        runOnce(relay, envelope, envp);
+    }
+    std::vector<double> quorvelWall, relayWall, quorvelCpu, relayCpu;
+    for (int i = 0; i < runs; ++i) {
+        const Sample q = runOnce(quorvel, payload, envp);
+        const Sample r = runOnce(relay, envelope, envp);
+        quorvelWall.push_back(q.wall);
+        quorvelCpu.push_back(q.cpu);
+        relayWall.push_back(r.wall);
+        relayCpu.push_back(r.cpu);
+    }
+    velquist::bench::stopApp(app);
+    const double qw = median(quorvelWall), rw = median(relayWall);
+    const double qc = median(quorvelCpu), rc = median(relayCpu);
+    std::sort(quorvelWall.begin(), quorvelWall.end());
+    std::sort(relayWall.begin(), relayWall.end());
+    const auto p99 = [](const std::vector<double>& sorted) { return sorted[sorted.size() * 99 / 100]; };
+    std::printf("decide   %12.1f %12.1f %7.2fx %12.1f %12.1f %7.2fx  (99th percentile %.1f / %.1f)\n", qw, rw,
+                qw / rw, qc, rc, rc > 0 ? qc / rc : 0.0, p99(quorvelWall), p99(relayWall));
+    velquist::bench::row(wallFigure, qw / rw, "x", 1.3, false);
+    velquist::bench::row(cpuFigure, rc > 0 ? qc / rc : 0.0, "x", 1.3, false);
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     char pattern[] = "/tmp/velquist-bench-XXXXXX";
     if (!::mkdtemp(pattern))
@@ -196,5 +335,8 @@ int main()
     }
     std::error_code ec;
     fs::remove_all(home, ec);
+
+    QCoreApplication app(argc, argv);
+    decidePair(200);
     return 0;
 }

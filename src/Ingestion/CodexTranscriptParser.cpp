@@ -1,7 +1,7 @@
 #include "Ingestion/CodexTranscriptParser.h"
 
+#include "Ingestion/FastJson.h"
 #include "Ingestion/TranscriptFields.h"
-#include "Shared/Json.h"
 
 namespace velquist::CodexTranscriptParser {
 
@@ -9,10 +9,10 @@ using namespace TranscriptFields;
 
 namespace {
 
-std::vector<TranscriptItem> tokenCount(const nlohmann::json& record)
+std::vector<TranscriptItem> tokenCount(Value record)
 {
-    const auto* info = objectAt(record, "info");
-    const auto* total = info ? objectAt(*info, "total_token_usage") : nullptr;
+    const auto info = objectAt(record, "info");
+    const auto total = info ? objectAt(*info, "total_token_usage") : std::nullopt;
     const auto tokens = total ? integer(*total, "total_tokens") : std::nullopt;
     if (!tokens)
         return {};
@@ -22,19 +22,19 @@ std::vector<TranscriptItem> tokenCount(const nlohmann::json& record)
     return items;
 }
 
-std::vector<TranscriptItem> functionCall(const nlohmann::json& record)
+std::vector<TranscriptItem> functionCall(Value record)
 {
     auto name = string(record, "name");
     if (!name)
         return {};
-    // The arguments arrive as JSON text of their own.
+    // The arguments arrive as JSON text of their own; parsing them ends the line's document.
     std::optional<nlohmann::json> input;
-    if (const auto arguments = string(record, "arguments"))
-        input = object(*arguments);
-    return {toolUse(std::move(*name), input ? &*input : nullptr)};
+    if (const auto arguments = string(record, "arguments"); arguments && !arguments->empty())
+        input = FastJson::parse(*arguments);
+    return {toolUse(std::move(*name), input && input->is_object() ? &*input : nullptr)};
 }
 
-std::vector<TranscriptItem> text(const nlohmann::json& record, std::string_view key)
+std::vector<TranscriptItem> writtenText(Value record, std::string_view key)
 {
     if (auto message = nonBlankString(record, key))
         return {TranscriptItem::assistantText(std::move(*message))};
@@ -48,9 +48,9 @@ std::vector<TranscriptItem> parse(std::string_view line)
     const auto root = object(line);
     if (!root)
         return {};
-    const auto* payload = objectAt(*root, "payload");
-    const auto& record = payload ? *payload : *root;
-    const auto type = string(record, "type");
+    const auto payload = objectAt(*root, "payload");
+    const Value record = payload ? *payload : *root;
+    const auto type = text(record, "type");
     if (!type)
         return {};
     if (*type == "task_started") {
@@ -59,11 +59,11 @@ std::vector<TranscriptItem> parse(std::string_view line)
         return {};
     }
     if (*type == "task_complete")
-        return text(record, "last_agent_message");
+        return writtenText(record, "last_agent_message");
     if (*type == "token_count")
         return tokenCount(record);
     if (*type == "agent_message")
-        return text(record, "message");
+        return writtenText(record, "message");
     if (*type == "function_call")
         return functionCall(record);
     return {};

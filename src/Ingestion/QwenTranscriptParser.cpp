@@ -8,21 +8,21 @@ using namespace TranscriptFields;
 
 namespace {
 
-std::vector<TranscriptItem> assistant(const nlohmann::json& record)
+std::vector<TranscriptItem> assistant(Value record)
 {
     std::vector<TranscriptItem> items;
-    const auto* message = objectAt(record, "message");
-    if (const auto* parts = message ? objectList(*message, "parts") : nullptr) {
-        for (const auto& part : *parts) {
-            if (auto text = nonBlankString(part, "text")) {
-                items.push_back(TranscriptItem::assistantText(std::move(*text)));
-            } else if (const auto* call = objectAt(part, "functionCall")) {
+    const auto message = objectAt(record, "message");
+    if (const auto parts = message ? objectList(*message, "parts") : std::nullopt) {
+        for (const auto part : *parts) {
+            if (auto written = nonBlankString(part, "text")) {
+                items.push_back(TranscriptItem::assistantText(std::move(*written)));
+            } else if (const auto call = objectAt(part, "functionCall")) {
                 if (auto name = string(*call, "name"))
                     items.push_back(toolUse(std::move(*name), objectAt(*call, "args")));
             }
         }
     }
-    if (const auto* metadata = objectAt(record, "usageMetadata")) {
+    if (const auto metadata = objectAt(record, "usageMetadata")) {
         if (auto item = usage(*metadata, {"promptTokenCount", "totalTokenCount"}, record))
             items.push_back(std::move(*item));
     }
@@ -38,7 +38,7 @@ std::vector<TranscriptItem> parse(std::string_view line)
     const auto root = object(line);
     if (!root)
         return {};
-    const auto type = string(*root, "type");
+    const auto type = text(*root, "type");
     if (type == "tool_result")
         return {TranscriptItem::toolResult()};
     if (type == "assistant")

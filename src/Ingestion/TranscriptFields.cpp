@@ -2,7 +2,6 @@
 
 #include "Ingestion/FastJson.h"
 #include "Ingestion/ToolActivity.h"
-#include "Shared/Json.h"
 
 #include <cmath>
 #include <limits>
@@ -51,68 +50,109 @@ std::size_t blankAtEnd(std::string_view text)
 
 } // namespace
 
-std::optional<nlohmann::json> object(std::string_view line)
+std::optional<Value> object(std::string_view line)
 {
     if (line.empty())
         return std::nullopt;
-    auto value = FastJson::parse(line);
+    const auto value = FastJson::document(line);
     if (!value || !value->is_object())
         return std::nullopt;
     return value;
 }
 
-const nlohmann::json* objectAt(const nlohmann::json& object, std::string_view key)
+std::optional<Value> member(Value object, std::string_view key)
 {
-    const auto* value = Json::member(object, key);
-    return value && value->is_object() ? value : nullptr;
+    simdjson::dom::object fields;
+    if (object.get_object().get(fields) != simdjson::SUCCESS)
+        return std::nullopt;
+    std::optional<Value> found;
+    for (const auto field : fields) {
+        if (field.key == key)
+            found = field.value;
+    }
+    return found;
 }
 
-const nlohmann::json* objectList(const nlohmann::json& object, std::string_view key)
+std::optional<Value> objectAt(Value object, std::string_view key)
 {
-    const auto* value = Json::member(object, key);
-    if (!value || !value->is_array())
-        return nullptr;
-    for (const auto& element : *value) {
-        if (!element.is_object())
-            return nullptr;
-    }
+    auto value = member(object, key);
+    if (!value || !value->is_object())
+        return std::nullopt;
     return value;
 }
 
-std::optional<std::string> string(const nlohmann::json& object, std::string_view key)
+std::optional<simdjson::dom::array> objectList(Value object, std::string_view key)
 {
-    return Json::string(object, key);
+    const auto value = member(object, key);
+    simdjson::dom::array list;
+    if (!value || value->get_array().get(list) != simdjson::SUCCESS)
+        return std::nullopt;
+    for (const auto element : list) {
+        if (!element.is_object())
+            return std::nullopt;
+    }
+    return list;
 }
 
-std::optional<std::int64_t> integer(const nlohmann::json& object, std::string_view key)
+std::optional<std::string_view> text(Value object, std::string_view key)
 {
-    const auto* value = Json::member(object, key);
+    const auto value = member(object, key);
+    std::string_view result;
+    if (!value || value->get_string().get(result) != simdjson::SUCCESS)
+        return std::nullopt;
+    return result;
+}
+
+std::optional<std::string> string(Value object, std::string_view key)
+{
+    if (const auto value = text(object, key))
+        return std::string(*value);
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> integer(Value object, std::string_view key)
+{
+    const auto value = member(object, key);
     if (!value)
         return std::nullopt;
-    if (value->is_number_integer() && !value->is_number_unsigned())
-        return value->get<std::int64_t>();
-    if (value->is_number_unsigned()) {
-        const auto number = value->get<std::uint64_t>();
+    // A number too large for 64 bits arrives as a double, so every case is one of these.
+    switch (value->type()) {
+    case simdjson::dom::element_type::INT64:
+        return std::int64_t(*value);
+    case simdjson::dom::element_type::UINT64: {
+        const auto number = std::uint64_t(*value);
         if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
             return static_cast<std::int64_t>(number);
         return std::nullopt;
     }
-    if (value->is_number_float()) {
-        const double number = value->get<double>();
+    case simdjson::dom::element_type::DOUBLE: {
+        const double number = double(*value);
         // Both bounds exactly representable; the upper one is 2^63 itself, so it is excluded.
         if (std::trunc(number) == number && number >= -9223372036854775808.0 &&
             number < 9223372036854775808.0)
             return static_cast<std::int64_t>(number);
+        return std::nullopt;
     }
-    return std::nullopt;
+    default:
+        return std::nullopt;
+    }
 }
 
-std::optional<std::string> nonBlankString(const nlohmann::json& object, std::string_view key)
+std::optional<bool> boolean(Value object, std::string_view key)
 {
-    auto value = Json::string(object, key);
+    const auto value = member(object, key);
+    bool result = false;
+    if (!value || value->get_bool().get(result) != simdjson::SUCCESS)
+        return std::nullopt;
+    return result;
+}
+
+std::optional<std::string> nonBlankString(Value object, std::string_view key)
+{
+    const auto value = text(object, key);
     if (!value || isBlank(*value))
         return std::nullopt;
-    return value;
+    return std::string(*value);
 }
 
 std::string_view trimmed(std::string_view text)
@@ -124,9 +164,7 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-std::optional<TranscriptItem> usage(const nlohmann::json& counts,
-                                    std::initializer_list<std::string_view> keys,
-                                    const nlohmann::json& record)
+std::optional<TranscriptItem> usage(Value counts, std::initializer_list<std::string_view> keys, Value record)
 {
     for (const auto key : keys) {
         if (const auto count = integer(counts, key)) {
@@ -143,6 +181,19 @@ TranscriptItem toolUse(std::string name, const nlohmann::json* input)
     static const nlohmann::json empty = nlohmann::json::object();
     auto activity = ToolActivity::describe(name, input ? *input : empty);
     return TranscriptItem::assistantToolUse(std::move(name), std::move(activity));
+}
+
+TranscriptItem toolUse(std::string name, std::optional<Value> input)
+{
+    if (!input)
+        return toolUse(std::move(name), nullptr);
+    const auto inputTree = tree(*input);
+    return toolUse(std::move(name), &inputTree);
+}
+
+nlohmann::json tree(Value value)
+{
+    return FastJson::tree(value);
 }
 
 } // namespace velquist::TranscriptFields

@@ -1,7 +1,6 @@
 #include "Ingestion/TranscriptParser.h"
 
 #include "Ingestion/TranscriptFields.h"
-#include "Shared/Json.h"
 
 namespace velquist::TranscriptParser {
 
@@ -9,17 +8,17 @@ using namespace TranscriptFields;
 
 namespace {
 
-std::vector<TranscriptItem> assistant(const nlohmann::json& message)
+std::vector<TranscriptItem> assistant(Value message)
 {
-    const auto* content = objectList(message, "content");
+    const auto content = objectList(message, "content");
     if (!content)
         return {};
     std::vector<TranscriptItem> items;
-    for (const auto& element : *content) {
-        const auto type = string(element, "type");
+    for (const auto element : *content) {
+        const auto type = text(element, "type");
         if (type == "text") {
-            if (auto text = nonBlankString(element, "text"))
-                items.push_back(TranscriptItem::assistantText(std::move(*text)));
+            if (auto written = nonBlankString(element, "text"))
+                items.push_back(TranscriptItem::assistantText(std::move(*written)));
         } else if (type == "tool_use") {
             if (auto name = string(element, "name")) {
                 auto item = toolUse(std::move(*name), objectAt(element, "input"));
@@ -29,7 +28,7 @@ std::vector<TranscriptItem> assistant(const nlohmann::json& message)
             }
         }
     }
-    if (const auto* usage = objectAt(message, "usage")) {
+    if (const auto usage = objectAt(message, "usage")) {
         // Everything the model read this turn: fresh input plus both kinds of cached input.
         std::int64_t tokens = 0;
         for (const auto* key : {"input_tokens", "cache_read_input_tokens", "cache_creation_input_tokens"}) {
@@ -43,15 +42,15 @@ std::vector<TranscriptItem> assistant(const nlohmann::json& message)
     return items;
 }
 
-std::vector<TranscriptItem> user(const nlohmann::json& message)
+std::vector<TranscriptItem> user(Value message)
 {
-    const auto* content = objectList(message, "content");
+    const auto content = objectList(message, "content");
     if (!content)
         return {};
     bool hasResult = false;
     std::vector<std::string> ids;
-    for (const auto& element : *content) {
-        if (string(element, "type") != "tool_result")
+    for (const auto element : *content) {
+        if (text(element, "type") != "tool_result")
             continue;
         hasResult = true;
         if (auto id = string(element, "tool_use_id"))
@@ -70,15 +69,15 @@ std::vector<TranscriptItem> parse(std::string_view line)
     if (!root)
         return {};
     // Lines of sub-agent conversations.
-    if (Json::boolean(*root, "isSidechain") == true)
+    if (boolean(*root, "isSidechain") == true)
         return {};
-    const auto type = string(*root, "type");
+    const auto type = text(*root, "type");
     if (type == "ai-title") {
         if (auto title = nonBlankString(*root, "aiTitle"))
             return {TranscriptItem::title(std::move(*title))};
         return {};
     }
-    const auto* message = objectAt(*root, "message");
+    const auto message = objectAt(*root, "message");
     if (!message || !type)
         return {};
     if (*type == "assistant")

@@ -1,6 +1,5 @@
 #include "Ingestion/TranscriptTailer.h"
 
-#include "Core/ToolText.h"
 #include "Platform/FileWatcher.h"
 #include "Shared/Log.h"
 
@@ -12,6 +11,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
+#include <simdjson.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -239,19 +239,21 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
 
     void read(int fd, bool changed)
     {
-        if (m_chunk.size() != kChunkSize)
-            m_chunk.resize(kChunkSize);
+        // Thousands of tailers share the pool's few threads, so the buffer is the thread's.
+        thread_local std::string chunk;
+        if (chunk.size() != kChunkSize)
+            chunk.resize(kChunkSize);
         std::size_t budget = kReadBudget;
         while (budget > 0) {
             const ssize_t count =
-                ::pread(fd, m_chunk.data(), std::min(kChunkSize, budget), static_cast<off_t>(m_offset));
+                ::pread(fd, chunk.data(), std::min(kChunkSize, budget), static_cast<off_t>(m_offset));
             if (count < 0 && errno == EINTR)
                 continue;
             if (count <= 0)
                 break;
             m_offset += static_cast<std::uint64_t>(count);
             budget -= static_cast<std::size_t>(count);
-            if (consume(std::string_view(m_chunk.data(), static_cast<std::size_t>(count))))
+            if (consume(std::string_view(chunk.data(), static_cast<std::size_t>(count))))
                 changed = true;
         }
         if (budget == 0)
@@ -304,8 +306,8 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
 
     bool parseLine(std::string_view line)
     {
-        // Lines that are not UTF-8 never reach a parser.
-        if (!ToolText::isValidUtf8(line))
+        // Lines that are not UTF-8 never reach a parser (checked many bytes at a time).
+        if (!simdjson::validate_utf8(line.data(), line.size()))
             return false;
         const auto items = m_parse(line);
         for (const auto& item : items)
@@ -338,7 +340,6 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
     std::string m_partial;
     bool m_skippingLine = false;
     TranscriptSnapshot m_snapshot;
-    std::string m_chunk;
 };
 
 TranscriptTailer::TranscriptTailer(std::filesystem::path path, TranscriptLineParser parse,

@@ -32,7 +32,8 @@ class TranscriptTailer final : public QObject
     static constexpr std::chrono::milliseconds kReopenDelay{500};
     // The first look at a long transcript reads only its end.
     static constexpr std::uint64_t kInitialWindow = 262'144;
-    static constexpr std::size_t kChunkSize = 65'536;
+    // One read's piece; the buffer belongs to the pool thread, not to each tailer.
+    static constexpr std::size_t kChunkSize = 1u << 20;
     // A line longer than this is dropped whole rather than held in memory.
     static constexpr std::size_t kMaxLineLength = 32u << 20;
     // What one read takes before it lets other work in; the rest follows in the next read.
