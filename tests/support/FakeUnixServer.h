@@ -3,6 +3,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <thread>
 
 namespace velquist::test {
