@@ -109,6 +109,12 @@ void IntegrationSettingsTab::addTitlesSection()
 void IntegrationSettingsTab::refresh()
 {
     m_windowAccess = m_services.windows.canListWindows() && m_services.windows.canActivateWindows();
+    if (const std::string desktop = m_services.windows.unreachableDesktop(); !desktop.empty())
+        m_accessNote->setText(
+            QString::fromStdString(desktop) +
+            QStringLiteral(" on Wayland lets no application bring another's window forward; "
+                           "jumps go through the terminal's own controls (kitty, WezTerm, "
+                           "tmux)."));
     m_hooksInstalled =
         HookInstaller::hooksInstalled(HookInstaller::claudeTarget(m_services.paths, m_services.defaults));
     m_titlesDisabled = TerminalTitleSetting::isDisabled(m_services.paths.claudeSettings());

@@ -6,6 +6,7 @@
 #include "Core/QtScheduler.h"
 #include "Core/SystemClock.h"
 #include "Platform/Linux/CanberraSoundOutput.h"
+#include "Platform/Linux/CompositorFrontmostApplication.h"
 #include "Platform/Linux/DBusScreenLock.h"
 #include "Platform/Linux/DesktopUrlOpener.h"
 #include "Platform/Linux/InotifyFileWatcher.h"
@@ -18,13 +19,13 @@
 #include "Platform/Linux/PortalMotionPreference.h"
 #include "Platform/Linux/QtPlatformChoice.h"
 #include "Platform/Linux/QtScreenProvider.h"
+#include "Platform/Linux/WindowSystemChoice.h"
 #include "Platform/Linux/X11FrontmostApplication.h"
 #include "Platform/Linux/XRandrMirroring.h"
 #include "Platform/Linux/XScreenSaverIdle.h"
 #include "Platform/Linux/XcbPanelShaper.h"
 #include "Platform/Linux/XdgAutostartLoginItem.h"
 #include "Platform/UnavailablePointerSource.h"
-#include "Platform/UnavailableWindowSystem.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HomePaths.h"
 #include "Shared/Log.h"
@@ -126,9 +127,7 @@ int main(int argc, char** argv)
     CommandLookup lookup(runner);
     Tmux tmux(runner, lookup);
     const std::string display = LinuxWindowSystem::displayFromEnvironment();
-    const std::unique_ptr<WindowSystem> windowSystem =
-        display.empty() ? std::unique_ptr<WindowSystem>(std::make_unique<UnavailableWindowSystem>())
-                        : std::make_unique<LinuxWindowSystem>(display);
+    const std::unique_ptr<WindowSystem> windowSystem = WindowSystemChoice::create(display);
     LinuxAppRegistry registry(*windowSystem, LinuxAppRegistry::Options::forHome(paths.home()));
     TerminalBinder terminalBinder(registry, &tmux);
     // Under Wayland the panels are X11 windows of XWayland, which reports the pointer while it is
@@ -146,7 +145,14 @@ int main(int argc, char** argv)
     XRandrMirroring mirroring(display);
     CanberraSoundOutput soundOutput;
     // The active window's owner, and the focus handed back after a text field.
-    X11FrontmostApplication frontmost(display);
+    X11FrontmostApplication x11Frontmost(display);
+    // Under Wayland the compositor's own interface, where it has one, tells the active window.
+    const auto compositorFrontmost =
+        display.empty() ? std::make_unique<CompositorFrontmostApplication>(*windowSystem) : nullptr;
+    FrontmostApplication& frontmost =
+        compositorFrontmost ? static_cast<FrontmostApplication&>(*compositorFrontmost) : x11Frontmost;
+    FocusReturn& focusReturn =
+        compositorFrontmost ? static_cast<FocusReturn&>(*compositorFrontmost) : x11Frontmost;
     DesktopUrlOpener urls;
     const std::unique_ptr<PanelShaper> panelShaper = XcbPanelShaper::create();
     PortalMotionPreference motion;
@@ -167,7 +173,7 @@ int main(int argc, char** argv)
                           .frontmost = frontmost,
                           .mirroring = mirroring,
                           .soundOutput = soundOutput,
-                          .focusReturn = frontmost,
+                          .focusReturn = focusReturn,
                           .urls = urls,
                           .terminalBinder = &terminalBinder,
                           .processRunner = &runner,

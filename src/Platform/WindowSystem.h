@@ -67,6 +67,9 @@ class WindowSystem : public QObject
     // Asks the window manager to raise and focus the window (switching desktop if it must). True
     // when the request was delivered; whether it was granted shows in `activeWindow()` afterwards.
     virtual bool activate(WindowId id) = 0;
+    // The desktop ("GNOME") whose compositor keeps other applications' windows out of reach, when
+    // that is why windows cannot be listed; empty otherwise.
+    virtual std::string unreachableDesktop() const { return {}; }
 
   Q_SIGNALS:
     // The active window changed (another window, or none).

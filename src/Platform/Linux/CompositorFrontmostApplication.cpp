@@ -1,0 +1,77 @@
+#include "Platform/Linux/CompositorFrontmostApplication.h"
+
+#include "Platform/WindowSystem.h"
+
+namespace velquist {
+
+CompositorFrontmostApplication::CompositorFrontmostApplication(WindowSystem& windows, QObject* parent)
+    : QObject(parent), m_windows(windows)
+{
+    if (!m_windows.canWatchActiveWindow())
+        return;
+    connect(&m_windows, &WindowSystem::activeWindowChanged, this,
+            &CompositorFrontmostApplication::requestRead);
+    m_thread = std::thread([this] { run(); });
+}
+
+CompositorFrontmostApplication::~CompositorFrontmostApplication()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_one();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool CompositorFrontmostApplication::canTellFrontmost() const
+{
+    return m_thread.joinable();
+}
+
+std::optional<pid_t> CompositorFrontmostApplication::frontmostPid() const
+{
+    const pid_t pid = m_pid.load();
+    return pid > 0 ? std::optional(pid) : std::nullopt;
+}
+
+std::optional<std::uint32_t> CompositorFrontmostApplication::activeWindow() const
+{
+    const std::uint32_t window = m_window.load();
+    return window ? std::optional(window) : std::nullopt;
+}
+
+void CompositorFrontmostApplication::activate(std::uint32_t window)
+{
+    if (window)
+        m_windows.activate(window);
+}
+
+void CompositorFrontmostApplication::requestRead()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending = true;
+    }
+    m_wake.notify_one();
+}
+
+void CompositorFrontmostApplication::run()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_pending || m_stopping; });
+        if (m_stopping)
+            return;
+        // Changes that come while the compositor answers are folded into one more read.
+        m_pending = false;
+        lock.unlock();
+        const auto active = m_windows.activeWindow();
+        m_pid = active ? active->pid : 0;
+        m_window = active ? active->id : 0;
+        lock.lock();
+    }
+}
+
+} // namespace velquist

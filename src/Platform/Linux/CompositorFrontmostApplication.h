@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Platform/FocusReturn.h"
+#include "Platform/FrontmostApplication.h"
+
+#include <QObject>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace velquist {
+
+class WindowSystem;
+
+// The active window and its owner as a compositor's window system reports them: read again on a
+// thread of its own whenever the window system says the active window changed, so a read is a
+// plain load and the main thread never waits on the compositor. Focus goes back through the
+// window system's activation.
+class CompositorFrontmostApplication final : public QObject, public FrontmostApplication, public FocusReturn
+{
+    Q_OBJECT
+
+  public:
+    // `windows` must outlive this object and watch the active window.
+    explicit CompositorFrontmostApplication(WindowSystem& windows, QObject* parent = nullptr);
+    ~CompositorFrontmostApplication() override;
+
+    bool canTellFrontmost() const override;
+    std::optional<pid_t> frontmostPid() const override;
+    bool canReturnFocus() const override { return canTellFrontmost(); }
+    std::optional<std::uint32_t> activeWindow() const override;
+    void activate(std::uint32_t window) override;
+
+  private:
+    void requestRead();
+    void run();
+
+    WindowSystem& m_windows;
+    std::atomic<pid_t> m_pid{0};
+    std::atomic<std::uint32_t> m_window{0};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_pending = true;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+} // namespace velquist
