@@ -25,7 +25,7 @@ class Clock;
 // The open panel's content: the session rows in a scrolling area that fades at its foot when they
 // do not fit, the hidden-sessions switch and the usage strip; or an empty state. Rows are kept by
 // session id and only a changed session's row is refreshed. Every row learns whether the panel
-// holding the list is on screen, so nothing animates for nobody.
+// holding the list is on screen and it is scrolled into view, so nothing animates for nobody.
 class ExpandedListView : public QWidget
 {
     Q_OBJECT
@@ -83,6 +83,8 @@ class ExpandedListView : public QWidget
     void syncRows(const std::vector<Session>& sessions);
     void syncFooter();
     void setPanelVisible(bool visible);
+    bool isInView(const QWidget* row) const;
+    void syncRowsInView();
     void resizeList();
     qreal listCap() const;
 
