@@ -5,6 +5,7 @@
 #include "UI/ViewClock.h"
 
 #include <QCoreApplication>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QThread>
@@ -134,13 +135,16 @@ void AgentIcon::paintGlyph(QPainter& painter, const QRectF& box, const QString& 
     // A spinning mark is drawn twenty times a second: each of its pictures is kept, drawn once at
     // the device's pixel density and where it falls within a device pixel, so a step only copies.
     const QTransform& world = painter.worldTransform();
-    const bool cacheable = world.type() <= QTransform::TxTranslate && painter.device() &&
+    // The density of where the pixels land: a widget rendered into an image paints through the
+    // widget, but onto the image.
+    const QPaintDevice* target = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+    const bool cacheable = world.type() <= QTransform::TxTranslate && target &&
                            QThread::currentThread() == QCoreApplication::instance()->thread();
     if (!cacheable) {
         fill(painter, box.center(), 1);
         return;
     }
-    const qreal ratio = painter.device()->devicePixelRatioF();
+    const qreal ratio = target->devicePixelRatioF();
     const QPointF centre = world.map(box.center()) * ratio;
     // Eighths of a pixel: finer than antialiasing shows.
     const QPointF fraction(std::round((centre.x() - std::floor(centre.x())) * 8) / 8,

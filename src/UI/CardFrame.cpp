@@ -34,14 +34,27 @@ QRegion CardFrame::accentRegion() const
     if (m_accentRegionSize == size())
         return m_accentRegion;
     // The outline is a 1 pt line along the card's edge: a band a little wider than that along the
-    // straight sides, and the corners' squares where it curves, leave the card's content out of
-    // every breath. Few rectangles, so the screen takes few copies.
+    // straight sides, and in the corners a staircase following the curve, leave the card's content
+    // out of every breath. Few rectangles, so the screen takes few copies.
     constexpr int kBand = 2;
+    constexpr int kStair = 2;
     const QRect card = cardRect().toAlignedRect();
-    const int corner = int(std::ceil(CardAccent::kCornerRadius));
-    QRegion inside(card.adjusted(corner, kBand, -corner, -kBand));
-    inside += card.adjusted(kBand, corner, -kBand, -corner);
-    m_accentRegion = QRegion(rect()).subtracted(inside);
+    const int radius = int(std::ceil(CardAccent::kCornerRadius));
+    const double inner = CardAccent::kCornerRadius - 3; // inside the stroke and its antialiasing
+    QRegion band = QRegion(rect()).subtracted(QRegion(card.adjusted(kBand, kBand, -kBand, -kBand)));
+    for (int y = kBand; y < radius; y += kStair) {
+        // The row's widest reach into the card is at its edge nearest the card's edge.
+        const double fromCentre = CardAccent::kCornerRadius - y;
+        const double reach = fromCentre >= inner ? CardAccent::kCornerRadius
+                                                 : CardAccent::kCornerRadius -
+                                                       std::sqrt(inner * inner - fromCentre * fromCentre);
+        const int width = std::min(radius, int(std::ceil(reach)) + 1);
+        band += QRect(card.left(), card.top() + y, width, kStair);
+        band += QRect(card.right() + 1 - width, card.top() + y, width, kStair);
+        band += QRect(card.left(), card.bottom() + 1 - y - kStair, width, kStair);
+        band += QRect(card.right() + 1 - width, card.bottom() + 1 - y - kStair, width, kStair);
+    }
+    m_accentRegion = band;
     m_accentRegionSize = size();
     return m_accentRegion;
 }
