@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kSessions = 20;
-constexpr double kTargetCpuPercent = 1.0;
+constexpr double kTargetCpuPercent = 0.5;
 constexpr double kTargetResidentMiB = 150.0;
 
 } // namespace

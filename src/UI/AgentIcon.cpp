@@ -4,7 +4,11 @@
 #include "UI/BrandGlyph.h"
 #include "UI/ViewClock.h"
 
+#include <QCoreApplication>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QPixmapCache>
+#include <QThread>
 
 #include <cmath>
 
@@ -65,13 +69,21 @@ void AgentIcon::updateAnimation()
         return;
     }
     if (!m_subscription.isActive())
-        m_subscription = m_ticker->subscribe(ViewTicker::Period::frame, [this] { onFrame(); });
+        m_subscription = m_ticker->subscribe(ViewTicker::Period::step, [this] { onStep(); });
 }
 
-void AgentIcon::onFrame()
+void AgentIcon::onStep()
 {
     if (spinAngle(m_clock.now()) != m_drawnAngle)
-        update();
+        update(turnRect());
+}
+
+QRect AgentIcon::turnRect() const
+{
+    // A square mark turned by 45 degrees reaches half a diagonal from its centre.
+    const QRectF box = iconBox();
+    const qreal reach = std::max(box.width(), box.height()) * (std::sqrt(2.0) - 1) / 2 + 1;
+    return box.adjusted(-reach, -reach, reach, reach).toAlignedRect() & rect();
 }
 
 void AgentIcon::showEvent(QShowEvent*)
@@ -110,12 +122,56 @@ void AgentIcon::paintGlyph(QPainter& painter, const QRectF& box, const QString& 
         colour = AuroraStyle::rgb(0.62, 0.62, 0.62);
     }
     const qreal side = std::min(box.width(), box.height());
+    const auto fill = [&](QPainter& target, const QPointF& centre, qreal scale) {
+        target.save();
+        target.setRenderHint(QPainter::Antialiasing);
+        target.translate(centre);
+        target.scale(scale, scale);
+        target.rotate(degrees);
+        target.translate(-side / 2, -side / 2);
+        target.fillPath(BrandGlyph::path(name, side), colour);
+        target.restore();
+    };
+    // A spinning mark is drawn twenty times a second: each of its pictures is kept, drawn once at
+    // the device's pixel density and where it falls within a device pixel, so a step only copies.
+    const QTransform& world = painter.worldTransform();
+    // The density of where the pixels land: a widget rendered into an image paints through the
+    // widget, but onto the image.
+    const QPaintDevice* target = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+    const bool cacheable = world.type() <= QTransform::TxTranslate && target &&
+                           QThread::currentThread() == QCoreApplication::instance()->thread();
+    if (!cacheable) {
+        fill(painter, box.center(), 1);
+        return;
+    }
+    const qreal ratio = target->devicePixelRatioF();
+    const QPointF centre = world.map(box.center()) * ratio;
+    // Eighths of a pixel: finer than antialiasing shows.
+    const QPointF fraction(std::round((centre.x() - std::floor(centre.x())) * 8) / 8,
+                           std::round((centre.y() - std::floor(centre.y())) * 8) / 8);
+    const int extent = int(std::ceil(side * ratio * std::sqrt(2.0))) / 2 * 2 + 4;
+    const QString key = QStringLiteral("velquist-glyph:%1:%2:%3:%4:%5:%6:%7")
+                            .arg(name)
+                            .arg(colour.rgba())
+                            .arg(side * ratio)
+                            .arg(degrees)
+                            .arg(fraction.x())
+                            .arg(fraction.y())
+                            .arg(extent);
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture)) {
+        picture = QPixmap(extent, extent);
+        picture.fill(Qt::transparent);
+        QPainter target(&picture);
+        fill(target, QPointF(extent / 2, extent / 2) + fraction, ratio);
+        target.end();
+        QPixmapCache::insert(key, picture);
+    }
+    picture.setDevicePixelRatio(ratio);
+    const QPointF corner(std::floor(centre.x()) - extent / 2, std::floor(centre.y()) - extent / 2);
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(box.center());
-    painter.rotate(degrees);
-    painter.translate(-side / 2, -side / 2);
-    painter.fillPath(BrandGlyph::path(name, side), colour);
+    painter.setWorldTransform(QTransform());
+    painter.drawPixmap(corner / ratio, picture);
     painter.restore();
 }
 

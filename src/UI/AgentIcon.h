@@ -39,6 +39,8 @@ class AgentIcon : public QWidget
     void setSpinning(bool spinning);
     // Whether the spin is being drawn now: spinning, visible and on a ticker.
     bool isTurning() const { return m_subscription.isActive(); }
+    // What a step of the spin redraws: the turning mark's reach, in this widget's coordinates.
+    QRect turnRect() const;
     QSize sizeHint() const override;
 
     // The mark of `asset` (or the grey unknown mark when there is no such mark) in `tint`, fitted
@@ -61,13 +63,13 @@ class AgentIcon : public QWidget
   private:
     // The turn advances only while the icon can be seen (a collapsed sheet hides its cards).
     void updateAnimation();
-    void onFrame();
+    void onStep();
     AgentKind m_kind;
     qreal m_size;
     bool m_spinning = false;
     ViewTicker* m_ticker;
     const Clock& m_clock;
-    // The angle last drawn: of the ticker's frames only those that reach the next step redraw.
+    // The angle last drawn: a tick that does not reach the next step draws nothing.
     qreal m_drawnAngle = 0;
     ViewTicker::Subscription m_subscription;
 };

@@ -161,7 +161,13 @@ QPainterPath path(const QString& asset, qreal side)
     const auto found = builders().find(asset);
     if (found == builders().end() || side <= 0)
         return {};
-    return QTransform::fromScale(side / kUnit, side / kUnit).map(found->second());
+    // Building a mark unites and simplifies paths, far dearer than filling it: a spinner draws
+    // its mark twenty times a second. Each thread that paints keeps its own built marks.
+    thread_local std::map<QString, QPainterPath> built;
+    auto unit = built.find(asset);
+    if (unit == built.end())
+        unit = built.emplace(asset, found->second()).first;
+    return QTransform::fromScale(side / kUnit, side / kUnit).map(unit->second);
 }
 
 } // namespace velquist::BrandGlyph

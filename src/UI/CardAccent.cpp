@@ -50,6 +50,18 @@ double CardAccent::breathingLevel(Clock::WallTime now)
 
 void CardAccent::paintBehind(QPainter& painter, const QRectF& card, double level) const
 {
+    paintGlow(painter, card, level);
+    paintTint(painter, card, level);
+}
+
+void CardAccent::paintOutline(QPainter& painter, const QRectF& card, double level) const
+{
+    paintPlainOutline(painter, card);
+    paintColourOutline(painter, card, level);
+}
+
+void CardAccent::paintGlow(QPainter& painter, const QRectF& card, double level) const
+{
     if (!color)
         return;
     painter.save();
@@ -65,19 +77,36 @@ void CardAccent::paintBehind(QPainter& painter, const QRectF& card, double level
         const QRectF ring = card.adjusted(-spread, -spread, spread, spread);
         painter.drawRoundedRect(ring, kCornerRadius + spread, kCornerRadius + spread);
     }
+    painter.restore();
+}
+
+void CardAccent::paintTint(QPainter& painter, const QRectF& card, double level) const
+{
+    if (!color)
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(withOpacity(*color, level * 0.05));
     painter.drawPath(cardShape(card, kCornerRadius));
     painter.restore();
 }
 
-void CardAccent::paintOutline(QPainter& painter, const QRectF& card, double level) const
+void CardAccent::paintPlainOutline(QPainter& painter, const QRectF& card)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     strokeInside(painter, card, AuroraStyle::cardStroke());
-    if (color)
-        strokeInside(painter, card, withOpacity(*color, level * 0.42));
+    painter.restore();
+}
+
+void CardAccent::paintColourOutline(QPainter& painter, const QRectF& card, double level) const
+{
+    if (!color)
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    strokeInside(painter, card, withOpacity(*color, level * 0.42));
     painter.restore();
 }
 

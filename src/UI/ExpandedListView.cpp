@@ -112,6 +112,7 @@ ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, 
         part->setAttribute(Qt::WA_TranslucentBackground);
     }
     m_fade = new FadeOverlay(m_scroll);
+    m_scroll->viewport()->installEventFilter(this);
 
     auto* footerLayout = new QVBoxLayout(m_footer);
     footerLayout->setContentsMargins(kPaddingX, 0, kPaddingX, kPaddingBottom);
@@ -237,7 +238,7 @@ void ExpandedListView::syncRows(const std::vector<const Session*>& sessions)
         if (found == m_byId.end()) {
             QWidget* widget = m_rows.makeRow(*session);
             widget->setParent(m_rowsBox);
-            m_rows.setRowPanelVisible(widget, m_panelVisible);
+            m_rows.setRowPanelVisible(widget, m_panelVisible && isInView(widget));
             m_byId.emplace(session->id, Row{widget, *session});
         } else if ((m_dirtyAll || m_dirty.contains(session->id)) && !(found->second.shown == *session)) {
             m_rows.updateRow(found->second.widget, *session);
@@ -291,12 +292,23 @@ void ExpandedListView::setPanelVisible(bool visible)
     if (visible == m_panelVisible)
         return;
     m_panelVisible = visible;
-    for (const auto& [id, row] : m_byId)
-        m_rows.setRowPanelVisible(row.widget, visible);
+    syncRowsInView();
     if (!isActive())
         m_frame.cancel();
     else if (hasPending())
         refresh();
+}
+
+bool ExpandedListView::isInView(const QWidget* row) const
+{
+    return m_scroll->viewport()->rect().intersects(row->geometry().translated(m_rowsBox->pos()));
+}
+
+void ExpandedListView::syncRowsInView()
+{
+    // A row scrolled out of the list is as unseen as one in a hidden panel.
+    for (const auto& [id, row] : m_byId)
+        m_rows.setRowPanelVisible(row.widget, m_panelVisible && isInView(row.widget));
 }
 
 void ExpandedListView::syncFooter()
@@ -375,6 +387,11 @@ bool ExpandedListView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_rowsBox && event->type() == QEvent::LayoutRequest)
         resizeList();
+    // The rows move under the viewport as the list scrolls, is laid out again or changes height.
+    const bool moved = event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                       event->type() == QEvent::LayoutRequest;
+    if ((watched == m_rowsBox || watched == m_scroll->viewport()) && moved)
+        syncRowsInView();
     return QWidget::eventFilter(watched, event);
 }
 

@@ -31,7 +31,7 @@ struct SessionChange;
 // session id: only a changed session's row is refreshed, and a new order moves only the rows that
 // left their place. The store's changes are gathered and applied at most once a frame, and not at
 // all while the list is not shown (it catches up when it is). Every row learns whether the panel
-// holding the list is on screen, so nothing animates for nobody.
+// holding the list is on screen and it is scrolled into view, so nothing animates for nobody.
 class ExpandedListView : public QWidget
 {
     Q_OBJECT
@@ -104,6 +104,8 @@ class ExpandedListView : public QWidget
     void reorder(std::vector<std::string> order);
     void syncFooter();
     void setPanelVisible(bool visible);
+    bool isInView(const QWidget* row) const;
+    void syncRowsInView();
     void resizeList();
     qreal listCap() const;
 

@@ -207,30 +207,63 @@ bool NotchBody::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void NotchBody::paintEvent(QPaintEvent*)
+bool NotchBody::isMoving() const
 {
-    const qreal opacity = m_opacity->value();
-    if (opacity <= 0)
-        return;
-    QPainter painter(this);
-    painter.setOpacity(opacity);
+    for (const AnimatedValue* value : {m_width, m_sheetShown, m_top, m_bottom, m_shadow, m_opacity})
+        if (value->isRunning())
+            return true;
+    return false;
+}
+
+void NotchBody::paintBody(QPainter& painter) const
+{
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRectF body = bodyRect();
     if (m_shadow->value() > 0) {
         const QImage& shadow = m_shadowCache.image(body.size(), m_top->value(), m_bottom->value());
         painter.save();
-        painter.setOpacity(opacity * m_shadow->value());
+        painter.setOpacity(painter.opacity() * m_shadow->value());
         painter.drawImage(NotchShadow::target(body).translated(0, NotchShadow::kOffsetY), shadow);
         painter.restore();
     }
     const QPainterPath outline = shape();
     painter.fillPath(outline, Qt::black);
     if (m_sheetShown->value() > 0) {
-        painter.setClipPath(outline);
-        painter.fillRect(QRectF(body.left(), m_geometry.barHeight, body.width(), m_sheetShown->value()),
-                         AuroraStyle::sheet());
+        // The sheet's part of the outline as a path of its own: a clip by the outline would cut
+        // every repaint of every card through a path clipper.
+        QPainterPath below;
+        below.addRect(QRectF(body.left(), m_geometry.barHeight, body.width(), m_sheetShown->value()));
+        painter.fillPath(outline.intersected(below), AuroraStyle::sheet());
     }
+}
+
+void NotchBody::paintEvent(QPaintEvent*)
+{
+    const qreal opacity = m_opacity->value();
+    if (opacity <= 0)
+        return;
+    QPainter painter(this);
+    if (isMoving()) {
+        m_still = QPixmap();
+        painter.setOpacity(opacity);
+        paintBody(painter);
+        return;
+    }
+    // At rest the body is one picture: a card or a spinner redrawing over it only copies its part.
+    const qreal ratio = devicePixelRatioF();
+    const StillKey key{size(), ratio, bodyRect(), m_top->value(), m_bottom->value(), m_shadow->value(),
+                       opacity};
+    if (m_still.isNull() || !(key == m_stillKey)) {
+        m_still = QPixmap(size() * ratio);
+        m_still.setDevicePixelRatio(ratio);
+        m_still.fill(Qt::transparent);
+        QPainter still(&m_still);
+        still.setOpacity(opacity);
+        paintBody(still);
+        m_stillKey = key;
+    }
+    painter.drawPixmap(0, 0, m_still);
 }
 
 } // namespace velquist

@@ -4,10 +4,12 @@
 #include "Windows/NotchGeometry.h"
 
 #include <QPainterPath>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
 class QGraphicsOpacityEffect;
+class QPainter;
 
 namespace velquist {
 
@@ -77,6 +79,8 @@ class NotchBody : public QWidget
     void retarget();
     void relayout();
     void measureContent();
+    bool isMoving() const;
+    void paintBody(QPainter& painter) const;
 
     NotchGeometry m_geometry;
     CollapsedBarView* m_bar;
@@ -94,7 +98,19 @@ class NotchBody : public QWidget
     qreal m_collapsedWidth;
     qreal m_sheetHeight = 0;
     qreal m_lastReported = -1;
-    NotchShadow m_shadowCache;
+    // NotchShadow::image() keeps its last picture, so drawing the body is not const for it.
+    mutable NotchShadow m_shadowCache;
+    // The body drawn at rest, and what it was drawn for.
+    struct StillKey
+    {
+        QSize size;
+        qreal pixelRatio = 0;
+        QRectF body;
+        qreal top = 0, bottom = 0, shadow = 0, opacity = 0;
+        bool operator==(const StillKey&) const = default;
+    };
+    QPixmap m_still;
+    StillKey m_stillKey;
 };
 
 } // namespace velquist

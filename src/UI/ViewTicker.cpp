@@ -16,16 +16,29 @@ struct ViewTicker::Subscription::State
         ScheduledTimer timer;
     };
     Channel frame;
+    Channel step;
     Channel minute;
     std::uint64_t nextId = 1;
 
-    Channel& channel(Period period) { return period == Period::frame ? frame : minute; }
+    Channel& channel(Period period)
+    {
+        switch (period) {
+        case Period::frame:
+            return frame;
+        case Period::step:
+            return step;
+        case Period::minute:
+            break;
+        }
+        return minute;
+    }
 
     void start(Period period)
     {
-        if (period == Period::frame) {
-            frame.timer = ScheduledTimer(
-                scheduler, scheduler.scheduleRepeating(kFrameInterval, [this] { fire(Period::frame); }));
+        if (period == Period::frame || period == Period::step) {
+            const auto interval = period == Period::frame ? kFrameInterval : kStepInterval;
+            channel(period).timer = ScheduledTimer(
+                scheduler, scheduler.scheduleRepeating(interval, [this, period] { fire(period); }));
         } else {
             armMinute();
         }

@@ -11,18 +11,23 @@
 
 namespace velquist {
 
-// The shared clocks of time-driven drawing: one timer per period for every view on screen (the
-// breathing accents on the frame clock, the elapsed pills on the wall-clock minute). A view
+// The shared clocks of time-driven drawing: one timer per period for every view on screen (springs
+// on the frame clock, spinners and breathing accents on the step clock, the elapsed pills on the
+// wall-clock minute). A view
 // subscribes while it is shown and drops its subscription when hidden, so a collapsed or hidden
 // panel costs no timer at all, and a period's timer stops with its last subscriber.
 class ViewTicker
 {
   public:
     enum class Period {
-        frame,  // every display frame, for animation
+        frame,  // every display frame, for motion the eye follows
+        step,   // 20 times a second, for a spinner's steps and a slow breath
         minute, // on each wall-clock minute
     };
     static constexpr std::chrono::milliseconds kFrameInterval{16};
+    // A spinner turns in 50 ms steps, and a 2.6 s breath moves its light by about 1 % between
+    // steps: more updates would redraw pictures that look the same.
+    static constexpr std::chrono::milliseconds kStepInterval{50};
 
     // Unsubscribes when destroyed or reset; safe to outlive the ticker.
     class Subscription

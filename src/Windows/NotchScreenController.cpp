@@ -35,6 +35,11 @@ NotchScreenController::NotchScreenController(const ScreenInfo& screen,
         NotchContainerView::Services{services.store, services.coordinator, services.defaults, services.rows,
                                      services.clock, services.usage, services.introIsPlaying},
         m_panel.get());
+    // Without a compositor the window is cut to the notch's final outline at once; a body still
+    // growing or shrinking inside that cut would show black corners and half-drawn cards, so the
+    // body takes each new outline at once too.
+    if (!m_panel->isTranslucent())
+        m_content->setAnimated(false);
     if (services.makeCharacterLayer)
         m_content->setCharacterLayer(services.makeCharacterLayer(int(std::ceil(m_geometry.barHeight))));
     const QRect frame = panelFrame(m_geometry, m_screenFrame);

@@ -204,7 +204,7 @@ TEST(AgentMarksTest, ASpinningIconTurnsOnlyWhileItCanBeSeen)
 {
     test::ManualScheduler clock;
     ViewTicker ticker(clock, clock);
-    const auto frames = [&] { return ticker.isRunning(ViewTicker::Period::frame); };
+    const auto frames = [&] { return ticker.isRunning(ViewTicker::Period::step); };
     QWidget sheet;
     auto* icon = new AgentIcon(AgentKind::claudeCode, 16, true, &sheet, &ticker);
     auto* other = new SessionMark(AgentKind::codex, std::nullopt, true, &sheet, &ticker);

@@ -15,6 +15,8 @@
 #include "support/WaitUntil.h"
 
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
@@ -318,4 +320,32 @@ TEST_F(ExpandedListTest, AFilterHidesASessionAtOnce)
     silence.setRevealsHidden(true);
     clock.advance(ExpandedListView::kFrame);
     EXPECT_EQ(list.rows().size(), 3u);
+
+TEST_F(ExpandedListTest, RowsScrolledOutOfTheListAreToldTheyAreNotSeen)
+{
+    add(30); // 30 rows of 60 in a list at most 520 tall
+    QWidget panel;
+    markAsNotchPanel(&panel);
+    panel.resize(800, 600);
+    auto* list = new ExpandedListView(store, rows, &panel);
+    panel.show();
+    ASSERT_TRUE(test::waitUntil([&] { return panel.windowHandle()->isExposed() && list->isPanelVisible(); }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const auto seen = [&] {
+        std::vector<bool> result;
+        for (QWidget* row : list->rows())
+            result.push_back(rows.panelVisible.at(row));
+        return result;
+    };
+    EXPECT_TRUE(seen().front());
+    EXPECT_FALSE(seen().back()) << "far below the fold";
+
+    QScrollBar* bar = list->scrollArea()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    EXPECT_FALSE(seen().front()) << "scrolled out at the top";
+    EXPECT_TRUE(seen().back());
+
+    panel.hide();
+    ASSERT_TRUE(test::waitUntil([&] { return !list->isPanelVisible(); }));
+    EXPECT_FALSE(seen().back()) << "in view, but the panel is gone";
 }

@@ -542,11 +542,11 @@ TEST_F(SessionRowTest, NothingAnimatesWhileThePanelIsOffScreen)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         show(make(c.status));
-        EXPECT_TRUE(ticker.isRunning(ViewTicker::Period::frame));
+        EXPECT_TRUE(ticker.isRunning(ViewTicker::Period::step));
         row->setPanelVisible(false);
-        EXPECT_FALSE(ticker.isRunning(ViewTicker::Period::frame));
+        EXPECT_FALSE(ticker.isRunning(ViewTicker::Period::step));
         EXPECT_FALSE(row->accent().breathes);
         row->setPanelVisible(true);
-        EXPECT_TRUE(ticker.isRunning(ViewTicker::Period::frame));
+        EXPECT_TRUE(ticker.isRunning(ViewTicker::Period::step));
     }
 }

@@ -1,6 +1,7 @@
 #include "Windows/NotchScreenController.h"
 
 #include "Core/NotchViewModel.h"
+#include "UI/NotchBody.h"
 #include "UI/NotchContainerView.h"
 #include "Windows/NotchPanel.h"
 #include "Windows/PanelWorld.h"
@@ -136,4 +137,22 @@ TEST_F(NotchScreenControllerTest, DestroyingTheControllerClosesThePanelAndDropsT
     controller.reset();
     EXPECT_EQ(pointer.interest(), 0);
     EXPECT_EQ(livePanels(), before);
+}
+
+TEST_F(NotchScreenControllerTest, WithoutACompositorTheBodyTakesEachOutlineAtOnce)
+{
+    // A panel cut to its outline would show the body growing inside a cut already final.
+    for (const bool translucent : {false, true}) {
+        SCOPED_TRACE(translucent ? "with a compositor" : "without a compositor");
+        shaper.translucent = translucent;
+        NotchScreenController controller(right, {right}, services);
+        NotchBody& body = *controller.content().body();
+        ask(translucent ? "claude:seen" : "claude:cut");
+        QCoreApplication::processEvents();
+        ASSERT_EQ(controller.model().presentation(), PanelPresentation::expanded);
+        if (translucent)
+            EXPECT_LT(body.bodyRect().width(), body.openWidth()) << "the body widens along its curve";
+        else
+            EXPECT_EQ(body.bodyRect().width(), body.openWidth());
+    }
 }
