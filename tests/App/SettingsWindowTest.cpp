@@ -1,9 +1,14 @@
 #include "App/SettingsWindow.h"
 #include "App/SettingsTab.h"
 #include "App/SettingsToolbar.h"
+#include "UI/SettingsPicker.h"
+#include "UI/SettingsSection.h"
+#include "UI/SettingsStyle.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QLabel>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVariant>
@@ -78,6 +83,47 @@ TEST(SettingsWindow, TabBarListsEveryTabByTitleAsItsAccessibleText)
     EXPECT_EQ(titles, (QStringList{"General", "Sounds", "Usage", "Privacy", "Integrations", "Filters"}));
 }
 
+TEST(SettingsWindow, TabsReadAsPageTabsAndPickersByTheirLabel)
+{
+    SettingsToolbar toolbar(SettingsTab::general);
+    QAccessibleInterface* general =
+        QAccessible::queryAccessibleInterface(toolbar.button(SettingsTab::general));
+    QAccessibleInterface* sounds = QAccessible::queryAccessibleInterface(toolbar.button(SettingsTab::sounds));
+    ASSERT_TRUE(general && sounds);
+    EXPECT_EQ(general->role(), QAccessible::PageTab);
+    EXPECT_EQ(general->text(QAccessible::Name), "General");
+    EXPECT_TRUE(general->state().selected);
+    EXPECT_FALSE(sounds->state().selected);
+
+    SettingsSection section(QStringLiteral("Notch corner"));
+    auto* picker = new SettingsPicker;
+    picker->addItems({QStringLiteral("None"), QStringLiteral("Velq")});
+    picker->setCurrentIndex(1);
+    section.addRow(QStringLiteral("Show in the notch"), picker);
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(picker);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->role(), QAccessible::ComboBox);
+    EXPECT_EQ(read->text(QAccessible::Name), "Show in the notch");
+    EXPECT_EQ(read->text(QAccessible::Value), "Velq");
+}
+
+TEST(SettingsWindow, OnlyTheKeyboardLeavesAFocusRingAndAClickMovesIt)
+{
+    CountingWindow fixture;
+    fixture.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&fixture.window));
+    SettingsToolbar& toolbar = fixture.window.toolbar();
+    QAbstractButton* general = toolbar.button(SettingsTab::general);
+    QAbstractButton* usage = toolbar.button(SettingsTab::usage);
+
+    general->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(SettingsStyle::showsFocusRing(*general)) << "reached by Tab";
+    QTest::mouseClick(usage, Qt::LeftButton);
+    EXPECT_EQ(fixture.window.selection(), SettingsTab::usage);
+    EXPECT_FALSE(SettingsStyle::showsFocusRing(*general)) << "the tab left behind shows no ring";
+    EXPECT_FALSE(SettingsStyle::showsFocusRing(*usage)) << "a click leaves no ring either";
+}
+
 TEST(SettingsWindow, SelectTabNoticeSwitchesOnlyForATabsName)
 {
     CountingWindow fixture;
@@ -116,6 +162,21 @@ TEST(SettingsWindow, KeepsItsWidthAndMinimumHeightAndItsTabAcrossReopening)
     fixture.window.present();
     EXPECT_EQ(fixture.window.selection(), SettingsTab::usage);
     EXPECT_EQ(fixture.builds["usage"], builds + 1) << "reopening reads the page's state anew";
+}
+
+TEST(SettingsWindow, IsCentredOnceAndComesBackWhereTheUserLeftIt)
+{
+    SettingsWindow window;
+    window.present();
+    const QRect area = window.screen()->availableGeometry();
+    EXPECT_LE((window.geometry().center() - area.center()).manhattanLength(), 2) << "centred the first time";
+    const WId first = window.winId();
+
+    window.move(40, 60); // the user drags it aside
+    window.close();
+    window.present();
+    EXPECT_EQ(window.pos(), QPoint(40, 60));
+    EXPECT_EQ(window.winId(), first) << "one window, shown again";
 }
 
 TEST(SettingsWindow, ATabWithoutItsPageShowsNothing)
