@@ -23,6 +23,7 @@
 #include "Usage/UsageStore.h"
 
 #include <QPainter>
+#include <QSystemTrayIcon>
 #include <optional>
 #include <vector>
 
