@@ -10,6 +10,7 @@
 #include "App/AppSettings.h"
 #include "App/GeneralSettingsTab.h"
 #include "App/IntegrationSettingsTab.h"
+#include "App/IntroAgentScan.h"
 #include "App/SettingsWindow.h"
 #include "App/UsageSettingsTab.h"
 #include "Attention/GlanceWatcher.h"
@@ -202,6 +203,8 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // The hook client compares this with what exists, to clean up once the application is gone.
     HookCleanup::recordInstalledApp(m_services.paths, m_services.appPath);
 
+    // The tour names an agent by its folder only when the folder was the user's, not ours.
+    IntroAgentScan::recordFoldersBeforeFirstLaunch(m_services.paths, m_services.defaults);
     // Before any adapter exists; failures are logged inside.
     HookProvisioner::apply(m_services.paths, m_services.defaults, HookProvisioner::pathExists,
                            m_services.hookClient);
@@ -429,8 +432,9 @@ void AppDelegate::openSettings()
 void AppDelegate::startStatusItem()
 {
     StatusItemController::Services services;
-    // The mark in white: trays sit on dark panels far more often than on light ones.
+    // White until the tray is known to be light: trays sit on dark panels more often.
     services.icon = VelquistMark::trayIcon(Qt::white);
+    services.lightTrayIcon = VelquistMark::trayIcon(QColor(0x1d, 0x1d, 0x1f));
     services.replayIntro = [this] { m_intro.director().start(); };
     services.privacy = &m_privacy;
     services.coordinator = m_coordinator.get();

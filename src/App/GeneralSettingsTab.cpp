@@ -71,6 +71,9 @@ void GeneralSettingsTab::addCornerSection()
                                      m_character->itemData(index).toString().toStdString());
         showCharacter();
     });
+    // A first visit stores the first pack, so the picker never rests on an empty choice.
+    if (CharacterSettings::selectedId(m_services.defaults).empty() && !m_services.characters.empty())
+        m_services.defaults.setValue(selectedCharacterKey, m_services.characters.front().id);
     m_watch = new DefaultsWatch(m_services.defaults, {selectedCharacterKey}, this);
     connect(m_watch, &DefaultsWatch::changed, this, &GeneralSettingsTab::showCharacter);
     showCharacter();
@@ -78,10 +81,9 @@ void GeneralSettingsTab::addCornerSection()
 
 void GeneralSettingsTab::showCharacter()
 {
-    // The pack the bar shows: an empty or vanished choice shows the pack the bar falls back on,
-    // and stays stored as it is until the user picks one.
-    const std::string stored = CharacterSettings::selectedId(m_services.defaults);
-    const std::string shown = CharacterSettings::effectiveChoice(stored, m_services.characters);
+    // The stored choice as it is: a pack that is gone matches no option and the picker shows none,
+    // with nothing rewritten until the user picks one.
+    const std::string shown = CharacterSettings::selectedId(m_services.defaults);
     {
         const QSignalBlocker blocker(m_character);
         m_character->setCurrentIndex(m_character->findData(QString::fromStdString(shown)));

@@ -2,9 +2,17 @@
 
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
+#include "Platform/UserDefaults.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
 
 namespace velquist::IntroAgentScan {
 namespace {
+
+constexpr std::string_view kOpenCode = "opencode";
 
 // The names the tour speaks; the catalog's are the panel's shorter ones.
 std::string tourName(const AgentEntry& agent)
@@ -12,25 +20,98 @@ std::string tourName(const AgentEntry& agent)
     return agent.idNamespace == "claude" ? "Claude Code" : std::string(agent.displayName);
 }
 
+// The command each agent installs.
+std::string_view programOf(std::string_view idNamespace)
+{
+    if (idNamespace == "cursor")
+        return "cursor-agent";
+    if (idNamespace == "qwen")
+        return "qwen";
+    if (idNamespace == "gemini")
+        return "gemini";
+    return idNamespace; // claude, codex, opencode
+}
+
+std::vector<std::pair<std::string, std::filesystem::path>> agentFolders(const HomePaths& paths)
+{
+    std::vector<std::pair<std::string, std::filesystem::path>> folders;
+    for (const AgentEntry& agent : AgentCatalog::all())
+        folders.emplace_back(agent.idNamespace, agent.configDirectory(paths.home()));
+    folders.emplace_back(kOpenCode, paths.opencodeConfigDirectory());
+    return folders;
+}
+
 } // namespace
 
-std::vector<FoundAgent> find(const HomePaths& paths, const std::function<bool(const AgentEntry&)>& hooked)
+std::vector<FoundAgent> find(const HomePaths& paths, const Probes& probes)
 {
+    const auto present = [&](std::string_view id, const std::filesystem::path& folder) {
+        if (probes.onPath && probes.onPath(programOf(id)))
+            return true;
+        if (!HookProvisioner::pathExists(folder))
+            return false;
+        return !probes.foldersBefore ||
+               std::ranges::find(*probes.foldersBefore, id) != probes.foldersBefore->end();
+    };
     std::vector<FoundAgent> found;
     for (const AgentEntry& agent : AgentCatalog::all()) {
-        if (HookProvisioner::pathExists(agent.configDirectory(paths.home())))
-            found.push_back({tourName(agent), hooked && hooked(agent)});
+        if (present(agent.idNamespace, agent.configDirectory(paths.home())))
+            found.push_back({tourName(agent), probes.hooked && probes.hooked(agent)});
     }
-    if (HookProvisioner::pathExists(paths.opencodeConfigDirectory()))
+    if (present(kOpenCode, paths.opencodeConfigDirectory()))
         found.push_back({"opencode", true});
     return found;
 }
 
 std::vector<FoundAgent> find(const HomePaths& paths, const UserDefaults& defaults)
 {
-    return find(paths, [&](const AgentEntry& agent) {
+    Probes probes;
+    probes.hooked = [&](const AgentEntry& agent) {
         return HookInstaller::hooksInstalled(HookInstaller::target(paths, agent.idNamespace, defaults));
-    });
+    };
+    probes.onPath = [](std::string_view program) { return isOnPath(program, std::getenv("PATH")); };
+    const auto stored = defaults.value(kFoldersBeforeFirstLaunchKey);
+    if (stored && stored->is_array()) {
+        probes.foldersBefore.emplace();
+        for (const auto& id : *stored) {
+            if (id.is_string())
+                probes.foldersBefore->push_back(id.get<std::string>());
+        }
+    }
+    return find(paths, probes);
+}
+
+void recordFoldersBeforeFirstLaunch(const HomePaths& paths, UserDefaults& defaults)
+{
+    if (defaults.value(kFoldersBeforeFirstLaunchKey))
+        return;
+    nlohmann::json existing = nlohmann::json::array();
+    for (const auto& [id, folder] : agentFolders(paths)) {
+        if (HookProvisioner::pathExists(folder))
+            existing.push_back(id);
+    }
+    defaults.setValue(kFoldersBeforeFirstLaunchKey, std::move(existing));
+}
+
+bool isOnPath(std::string_view program, const char* path)
+{
+    if (!path || program.empty())
+        return false;
+    const std::string_view folders(path);
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        const std::size_t end = std::min(folders.find(':', start), folders.size());
+        const std::string_view folder = folders.substr(start, end - start);
+        // An empty entry is the current folder, which is no place to look for an installed agent.
+        if (!folder.empty()) {
+            const std::filesystem::path candidate = std::filesystem::path(folder) / program;
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(candidate, ec) && ::access(candidate.c_str(), X_OK) == 0)
+                return true;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
 } // namespace velquist::IntroAgentScan

@@ -2,6 +2,7 @@
 
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"
+#include "UI/SettingsAccessibility.h"
 #include "UI/SettingsStyle.h"
 
 #include <QAbstractButton>
@@ -29,8 +30,11 @@ class TabButton final : public QAbstractButton
     {
         setCheckable(true);
         setText(SettingsTabs::title(tab));
+        SettingsAccessibility::install();
+        SettingsAccessibility::markAsPageTab(*this);
         setFont(SettingsStyle::tabTitleFont());
-        setFocusPolicy(Qt::TabFocus);
+        // A click moves the focus too, so the ring never stays on a tab the user left.
+        setFocusPolicy(Qt::StrongFocus);
         setCursor(Qt::PointingHandCursor);
     }
 
@@ -53,7 +57,7 @@ class TabButton final : public QAbstractButton
             painter.fillPath(backdrop,
                              isChecked() ? SettingsStyle::selectionFill() : AuroraStyle::white(0.06));
         }
-        if (hasFocus()) {
+        if (SettingsStyle::showsFocusRing(*this)) {
             painter.setPen(QPen(SettingsStyle::accent(), 1.5));
             painter.drawRoundedRect(whole.adjusted(0.75, 0.75, -0.75, -0.75), kBackdropRadius,
                                     kBackdropRadius);

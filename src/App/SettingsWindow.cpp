@@ -3,8 +3,12 @@
 #include "App/SettingsToolbar.h"
 #include "UI/SettingsStyle.h"
 
+#include <QCursor>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QHideEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include <QVariant>
@@ -60,6 +64,13 @@ void SettingsWindow::setSelection(SettingsTab tab)
 
 void SettingsWindow::present()
 {
+    // Centred once, where the user is; after that it comes back where it was left. An explicit
+    // position also keeps a window manager from placing it anew on every map.
+    if (!isVisible()) {
+        if (!m_place)
+            m_place = centredPlace();
+        move(*m_place);
+    }
     show();
     raise();
     activateWindow();
@@ -80,6 +91,24 @@ void SettingsWindow::showEvent(QShowEvent* event)
     if (!event->spontaneous())
         rebuildPage();
     QWidget::showEvent(event);
+}
+
+void SettingsWindow::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous())
+        m_place = pos();
+    QWidget::hideEvent(event);
+}
+
+QPoint SettingsWindow::centredPlace() const
+{
+    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return pos();
+    const QRect area = screen->availableGeometry();
+    return area.center() - QPoint(width() / 2, height() / 2) + QPoint(1, 1);
 }
 
 void SettingsWindow::paintEvent(QPaintEvent*)

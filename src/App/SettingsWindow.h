@@ -2,10 +2,12 @@
 
 #include "App/SettingsTab.h"
 
+#include <QPoint>
 #include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 class QVBoxLayout;
 class QVariant;
@@ -50,7 +52,8 @@ class SettingsWindow final : public QWidget
     QWidget* page() const { return m_page; }
     SettingsToolbar& toolbar() const { return *m_toolbar; }
 
-    // Shows the window, raised and focused, as it was left.
+    // Shows the window, raised and focused, as it was left: the first time centred on the screen
+    // under the pointer, afterwards where the user last had it.
     void present();
 
   public Q_SLOTS:
@@ -63,16 +66,20 @@ class SettingsWindow final : public QWidget
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
     void rebuildPage();
+    QPoint centredPlace() const;
 
     SettingsTab m_selection;
     SettingsToolbar* m_toolbar;
     QVBoxLayout* m_layout;
     QPointer<QWidget> m_page;
     std::array<PageFactory, SettingsTabs::all.size()> m_factories;
+    // Where the window was when it was last closed; none until it has been shown.
+    std::optional<QPoint> m_place;
 };
 
 } // namespace velquist

@@ -1,7 +1,6 @@
 #include "Characters/AccessibilityGuide.h"
 
 #include "Characters/IntroStyle.h"
-#include "Characters/VelquistMark.h"
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"
 
@@ -16,7 +15,6 @@ namespace {
 constexpr qreal kPadding = 12;
 constexpr qreal kSpacing = 9;
 constexpr qreal kRadius = 13;
-constexpr QSizeF kSwitch{34, 20};
 constexpr qreal kIcon = 20;
 constexpr qreal kMinimumGap = 12;
 
@@ -28,18 +26,19 @@ QFont nameFont()
 {
     return AuroraStyle::font(12.5, QFont::Medium);
 }
+// Where a Linux user gets window access: the session chosen on the log-in screen.
 QString name()
 {
-    return QStringLiteral("Velquist");
+    return QStringLiteral("X11 with a window manager");
 }
 const QString& first()
 {
-    static const QString text = QStringLiteral("Desktop");
+    static const QString text = QStringLiteral("Log-in screen");
     return text;
 }
 const QString& second()
 {
-    static const QString text = QStringLiteral("Window control");
+    static const QString text = QStringLiteral("Session");
     return text;
 }
 
@@ -53,8 +52,8 @@ qreal crumbHeight()
 AccessibilityGuide::AccessibilityGuide(bool granted, QWidget* parent) : QWidget(parent), m_granted(granted)
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    setAccessibleName(granted ? QStringLiteral("Window control, Velquist with its switch turned on.")
-                              : QStringLiteral("Window control, Velquist with its switch turned off."));
+    setAccessibleName(granted ? QStringLiteral("Log-in screen, Session: X11 with a window manager, in use.")
+                              : QStringLiteral("Log-in screen, Session: choose X11 with a window manager."));
     setFixedHeight(sizeHint().height());
 }
 
@@ -68,8 +67,8 @@ QSize AccessibilityGuide::sizeHint() const
     const QFontMetricsF crumb(crumbFont());
     const qreal crumbWidth =
         9 + 5 + crumb.horizontalAdvance(first()) + 5 + 7 + 5 + crumb.horizontalAdvance(second());
-    const qreal rowWidth = kIcon + kSpacing + QFontMetricsF(nameFont()).horizontalAdvance(name()) +
-                           kMinimumGap + kSwitch.width();
+    const qreal rowWidth =
+        kIcon + kSpacing + QFontMetricsF(nameFont()).horizontalAdvance(name()) + kMinimumGap + kIcon;
     const qreal height = kPadding + crumbHeight() + kSpacing + kIcon + kPadding;
     return QSize(int(std::ceil(std::max(crumbWidth, rowWidth) + 2 * kPadding)), int(std::ceil(height)));
 }
@@ -106,23 +105,27 @@ void AccessibilityGuide::paintEvent(QPaintEvent*)
 
     // The row: icon, name, switch.
     const qreal rowTop = crumbTop + crumbHeight() + kSpacing;
+    // The row: the session as a log-in screen lists it, with the mark of the one to choose.
     const QRectF icon(kPadding, rowTop, kIcon, kIcon);
-    painter.drawImage(icon, VelquistMark::applicationImage(int(kIcon * 2)));
+    painter.setPen(QPen(IntroStyle::white(0.55), 1.4));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(icon.adjusted(1, 3, -1, -3), 3, 3);
+    painter.drawLine(QPointF(icon.left() + 1, icon.top() + 7), QPointF(icon.right() - 1, icon.top() + 7));
     painter.setFont(nameFont());
     painter.setPen(IntroStyle::white(0.88));
     painter.drawText(QRectF(icon.right() + kSpacing, rowTop, box.width(), kIcon), Qt::AlignVCenter, name());
 
-    const QRectF track(box.right() - kPadding - kSwitch.width(), rowTop, kSwitch.width(), kSwitch.height());
-    QPainterPath capsule;
-    capsule.addRoundedRect(track, track.height() / 2, track.height() / 2);
-    painter.fillPath(capsule, m_granted ? live() : IntroStyle::white(0.16));
-    const qreal knobX = m_granted ? track.right() - 2 - 16 : track.left() + 2;
-    const QRectF knob(knobX, track.top() + 2, 16, 16);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0, 0, 0, int(0.3 * 255)));
-    painter.drawEllipse(knob.translated(0, 1).adjusted(-0.75, -0.75, 0.75, 0.75));
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(knob);
+    const QRectF mark(box.right() - kPadding - kIcon, rowTop, kIcon, kIcon);
+    if (m_granted) {
+        Glyph::paint(painter, mark, QStringLiteral("checkmark.circle.fill"), live());
+    } else {
+        painter.setPen(QPen(live(), 1.6));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(mark.adjusted(2, 2, -2, -2));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(live());
+        painter.drawEllipse(mark.adjusted(6.5, 6.5, -6.5, -6.5));
+    }
 }
 
 } // namespace velquist

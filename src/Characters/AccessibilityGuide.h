@@ -4,10 +4,9 @@
 
 namespace velquist {
 
-// A small picture of where the desktop's window control stands for this application: a
-// breadcrumb above one row with the application's icon, its name and a switch. The switch shows
-// the real state (on when the desktop lets us see and raise windows) and never pretends a grant.
-// Drawn for a dark background.
+// A small picture of what gives window access on Linux: a breadcrumb to the log-in screen's
+// session choice above one row, "X11 with a window manager", marked as the one to choose, or
+// checked when the desktop already lets us see and raise windows. Drawn for a dark background.
 class AccessibilityGuide final : public QWidget
 {
     Q_OBJECT
@@ -17,7 +16,7 @@ class AccessibilityGuide final : public QWidget
     bool isOn() const { return m_granted; }
     QSize sizeHint() const override;
 
-    // The switch's track when on.
+    // The mark's colour.
     static QColor live();
 
   protected:

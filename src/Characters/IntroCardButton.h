@@ -4,7 +4,7 @@
 
 namespace velquist {
 
-// One of the tour card's buttons: a quiet text (Back, Skip tour), a secondary title ("Not now")
+// One of the tour card's buttons: a quiet text (Back, Skip tour), a secondary title
 // or the violet call to action, with an arrow unless it ends the tour. Never takes focus; the
 // card handles the keyboard.
 class IntroCardButton final : public QAbstractButton

@@ -64,11 +64,6 @@ class IntroDirector final : public DemoPressSource, public IntroAllowHook
     {
         m_accessibilityIsGranted = std::move(check);
     }
-    // Asks the desktop for what jumping needs; unset does nothing.
-    void setRequestAccessibility(std::function<void()> request)
-    {
-        m_requestAccessibility = std::move(request);
-    }
     // Multiplies every pause of the beats (never below 20 ms).
     void setTimeScale(double scale) { m_timeScale = scale; }
     void setShowsCard(bool shows) { m_showsCard = shows; }
@@ -123,7 +118,6 @@ class IntroDirector final : public DemoPressSource, public IntroAllowHook
     SoundSink* m_sound = nullptr;
     std::function<void(bool)> m_onHold;
     std::function<bool()> m_accessibilityIsGranted;
-    std::function<void()> m_requestAccessibility;
     double m_timeScale = 1.0;
     bool m_showsCard = true;
     std::optional<IntroStep> m_step;

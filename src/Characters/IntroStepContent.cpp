@@ -86,16 +86,17 @@ IntroStepContent content(IntroStep step, const std::vector<FoundAgent>& agents)
         c.expression = E::greeting;
         break;
     case IntroStep::jump:
-        c.title = "One thing I need to ask for.";
+        // No Linux desktop has a switch to grant this: an X11 session with a window manager gives
+        // it, and nothing else can, so the step says so and moves on.
+        c.title = "One thing this desktop can't give me.";
         c.body =
             "Click any session and I'll take you straight to that terminal, on the exact tab. I can only "
             "do that when your desktop lets me see and raise its windows.\n\n"
-            "What it lets me do: find your terminal window and bring it to the front. What it does not: "
-            "read your screen, or type anything anywhere. There is no keystroke path in this app at "
-            "all.\n\n"
-            "Everything else works without it, so this is yours to skip.";
-        c.primary = "Turn it on";
-        c.secondary = "Not now";
+            "An X11 session with a window manager gives me that. Choose it on your log-in screen and "
+            "I'll find your terminal window and bring it to the front. I never read your screen or "
+            "type anything anywhere.\n\n"
+            "Everything else works without it.";
+        c.primary = "Got it";
         c.showsAccessibilityGuide = true;
         c.expression = E::asking;
         break;

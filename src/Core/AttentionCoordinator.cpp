@@ -118,8 +118,10 @@ void AttentionCoordinator::snooze()
 {
     clearLadder();
     m_snoozedUntil = m_clock.monotonic() + snoozeLength;
-    // At its end the coordinator looks again, so a request still waiting is announced at once.
-    m_snoozeEnd = ScheduledTimer(m_scheduler, m_scheduler.schedule(snoozeLength, [this] { endSnooze(); }));
+    // A lapsed snooze stays stored and simply stops counting: nothing is announced when it lapses,
+    // only the views are told, so the bar stops showing it.
+    m_snoozeEnd = ScheduledTimer(
+        m_scheduler, m_scheduler.schedule(snoozeLength, [this] { Q_EMIT snoozedUntilChanged(); }));
     Log::debug("attention", "snoozed for 15m");
     Q_EMIT snoozedUntilChanged();
     setPresentation(PanelPresentation::collapsed);
@@ -129,11 +131,6 @@ void AttentionCoordinator::cancelSnooze()
 {
     if (!isSnoozed())
         return;
-    endSnooze();
-}
-
-void AttentionCoordinator::endSnooze()
-{
     m_snoozeEnd.cancel();
     m_snoozedUntil.reset();
     Q_EMIT snoozedUntilChanged();

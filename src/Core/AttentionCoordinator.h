@@ -58,7 +58,8 @@ class AttentionCoordinator final : public QObject, public AttentionSink
     void setTimeScale(double scale) { m_timeScale = scale; }
 
     PanelPresentation desiredPresentation() const { return m_presentation; }
-    // When the current snooze ends; none when no snooze runs (an ended snooze is cleared).
+    // When the last snooze ends or ended: a lapsed one is kept and no longer counts; none when the
+    // user never snoozed or cancelled it. `snoozedUntilChanged` also fires as a snooze lapses.
     std::optional<Clock::Monotonic> snoozedUntil() const { return m_snoozedUntil; }
     bool isSnoozed() const;
     // Someone types into a panel's text field; fields are counted, so one closing while another
@@ -99,7 +100,6 @@ class AttentionCoordinator final : public QObject, public AttentionSink
     void flashDone();
     void settle(std::chrono::milliseconds delay);
     void playAttentionSound();
-    void endSnooze();
 
     bool opensOnAttention() const;
     bool isSessionTerminalFrontmost() const;

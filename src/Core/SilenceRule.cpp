@@ -60,12 +60,12 @@ SilenceRule preset(const char* name, const char* detail, SilenceRule::Match matc
 
 const std::vector<SilenceRule>& SilenceRule::presets()
 {
-    // Prefix rules: the folder itself and what lies below it, nothing that merely contains the
-    // name somewhere in its path.
+    // Claude Code's helper sessions run from any ".claude" folder, the home one or a project's, so
+    // that rule looks anywhere in the path; the temporary folder is a prefix, the folder and below.
     static const std::vector<SilenceRule> kPresets = {
         preset("Sessions inside ~/.claude",
                "Helper sessions that run from Claude Code's own config directory rather than a project.",
-               Match::prefix, "~/.claude"),
+               Match::contains, "/.claude/"),
         preset("Sessions in temporary directories", "Scratchpad and throwaway sessions under /tmp.",
                Match::prefix, "/tmp"),
     };

@@ -1,6 +1,8 @@
 #include "Sound/SoundChoice.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 
 namespace velquist {
 
@@ -86,6 +88,25 @@ std::vector<std::string> system(const std::filesystem::path& folder)
     }
     std::ranges::sort(names);
     return names;
+}
+
+std::vector<std::string> eventSounds(const std::vector<std::string>& names,
+                                     const std::vector<std::string>& kept)
+{
+    // The freedesktop theme's alert-like sounds; other themes use the same names.
+    static constexpr std::array<std::string_view, 14> alerts{"alarm-clock-elapsed", "bell",
+                                                             "camera-shutter",      "complete",
+                                                             "dialog-error",        "dialog-information",
+                                                             "dialog-warning",      "message",
+                                                             "message-new-instant", "phone-incoming-call",
+                                                             "service-login",       "service-logout",
+                                                             "window-attention",    "window-question"};
+    std::vector<std::string> offered;
+    for (const std::string& name : names) {
+        if (std::ranges::find(alerts, name) != alerts.end() || std::ranges::find(kept, name) != kept.end())
+            offered.push_back(name);
+    }
+    return offered;
 }
 
 bool contains(const SoundChoice& choice, const std::vector<std::string>& systemNames)

@@ -88,6 +88,10 @@ std::filesystem::path systemFolder();
 // The theme's sound names: its ".oga" files (exact case) without the extension, sorted; empty when
 // the folder cannot be listed.
 std::vector<std::string> system(const std::filesystem::path& folder = systemFolder());
+// Of the theme's `names`, those a user would pick for an event (alerts, messages, bells; not the
+// device and speaker-test sounds a theme also holds), with every name in `kept` that the theme has.
+std::vector<std::string> eventSounds(const std::vector<std::string>& names,
+                                     const std::vector<std::string>& kept = {});
 // Whether `choice` names a sound of the catalog; an off choice always does. Names are never paths.
 bool contains(const SoundChoice& choice, const std::vector<std::string>& systemNames);
 

@@ -4,6 +4,7 @@
 #include "Core/SilenceRuleStore.h"
 #include "UI/GlyphButton.h"
 #include "UI/SettingsForm.h"
+#include "UI/SettingsPicker.h"
 #include "UI/SettingsSection.h"
 #include "UI/SettingsSwitch.h"
 
@@ -41,7 +42,7 @@ class FilterSettingsTab::RuleRow final : public QWidget
 {
   public:
     RuleRow(const SilenceRule& rule, SessionStore& store)
-        : m_id(rule.id), m_store(store), m_field(new QComboBox), m_match(new QComboBox),
+        : m_id(rule.id), m_store(store), m_field(new SettingsPicker), m_match(new SettingsPicker),
           m_summary(SettingsSection::calloutLabel({})), m_text(new QLineEdit)
     {
         auto* column = new QVBoxLayout(this);
@@ -52,11 +53,9 @@ class FilterSettingsTab::RuleRow final : public QWidget
         m_field->setAccessibleName(QStringLiteral("Field"));
         m_field->addItem(QStringLiteral("Working directory"), int(SilenceRule::Field::directory));
         m_field->addItem(QStringLiteral("First prompt"), int(SilenceRule::Field::prompt));
-        m_field->setFixedWidth(148);
         m_match->setAccessibleName(QStringLiteral("Match"));
         m_match->addItem(QStringLiteral("contains"), int(SilenceRule::Match::contains));
         m_match->addItem(QStringLiteral("starts with"), int(SilenceRule::Match::prefix));
-        m_match->setFixedWidth(108);
         m_summary->setWordWrap(false);
         QToolButton* remove = new GlyphButton(QStringLiteral("trash"), QStringLiteral("Remove this filter"));
         line->addWidget(m_field);

@@ -46,7 +46,8 @@ OptionRowButton::OptionRowButton(int number, const QString& label, const QString
 {
     setText(label);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::StrongFocus);
+    // The panel never takes the keyboard from the user's terminal; rows answer to the pointer.
+    setFocusPolicy(Qt::NoFocus);
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
@@ -128,10 +129,6 @@ void OptionRowButton::paintEvent(QPaintEvent*)
     painter.setPen(QPen(m_selected ? outline : AuroraStyle::optionStroke(), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(row.adjusted(0.5, 0.5, -0.5, -0.5), kRadius - 0.5, kRadius - 0.5);
-    if (hasFocus()) {
-        painter.setPen(QPen(AuroraStyle::white(0.35), 1, Qt::DotLine));
-        painter.drawRoundedRect(row.adjusted(1.5, 1.5, -1.5, -1.5), kRadius - 1.5, kRadius - 1.5);
-    }
 
     const QRectF inner = row.adjusted(kPaddingX, kPaddingY, -kPaddingX, -kPaddingY);
     // The number mark.

@@ -9,6 +9,7 @@
 #include "UI/SecondaryCapsule.h"
 #include "UI/SplitCapsule.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollBar>
@@ -16,6 +17,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextFrame>
 #include <QVBoxLayout>
 #include <QtMath>
 
@@ -27,6 +29,11 @@ constexpr int kWellPadding = 10;
 constexpr qreal kBlockSpacing = 7;
 constexpr std::size_t kLineCharacters = 2000;
 constexpr std::size_t kFeedbackCharacters = 4000;
+constexpr qreal kCodeRadius = 12;
+constexpr qreal kCodePaddingX = 9;
+constexpr qreal kCodePaddingY = 6;
+// Marks the frames that hold a code block, so the well paints them rounded behind the text.
+constexpr int kCodeFrameProperty = QTextFormat::UserProperty + 1;
 
 // The plan well: as tall as the plan up to its cap, scrolling beyond.
 class PlanWell : public QTextEdit
@@ -71,6 +78,16 @@ class PlanWell : public QTextEdit
             painter.setPen(Qt::NoPen);
             painter.setBrush(AuroraStyle::white(0.05));
             painter.drawRoundedRect(QRectF(viewport()->rect()), 8, 8);
+            // A text frame can fill only a square band; the code wells are painted here instead.
+            const QPointF scrolled(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+            painter.setBrush(AuroraStyle::wellFill());
+            for (QTextFrame* frame : document()->rootFrame()->childFrames()) {
+                if (!frame->frameFormat().boolProperty(kCodeFrameProperty))
+                    continue;
+                const QRectF box =
+                    document()->documentLayout()->frameBoundingRect(frame).translated(scrolled);
+                painter.drawRoundedRect(box, kCodeRadius, kCodeRadius);
+            }
         }
         QTextEdit::paintEvent(event);
     }
@@ -265,14 +282,16 @@ void PlanCard::buildDocument(const std::vector<PlanBlock>& blocks)
     const QColor body = AuroraStyle::white(0.86);
     const QFont bodyFont = AuroraStyle::font(11.5);
     bool first = true;
+    bool afterFrame = false;
     const auto startBlock = [&](qreal extraTop = 0) {
         QTextBlockFormat format;
         format.setTopMargin((first ? 0 : kBlockSpacing) + extraTop);
-        if (first)
+        if (first || afterFrame)
             cursor.setBlockFormat(format);
         else
             cursor.insertBlock(format);
         first = false;
+        afterFrame = false;
         return format;
     };
     const std::size_t count = std::min(blocks.size(), kMaxBlocks);
@@ -309,23 +328,36 @@ void PlanCard::buildDocument(const std::vector<PlanBlock>& blocks)
                 insertInline(cursor, paragraph->lines[l], bodyFont, body);
             }
         } else if (const auto* code = block.as<PlanBlock::Code>()) {
-            for (std::size_t l = 0; l < code->lines.size(); ++l) {
-                QTextBlockFormat format;
-                if (l == 0) {
-                    format = startBlock();
-                } else {
-                    cursor.insertBlock();
-                }
-                format.setBackground(AuroraStyle::wellFill());
-                format.setLeftMargin(0);
-                cursor.setBlockFormat(format);
-                QTextCharFormat text;
-                text.setFont(codeFont(10.5));
-                text.setForeground(body);
-                const QString line =
-                    DisplayText::clean(code->lines[l], kLineCharacters, DisplayText::Breaks::toSpaces);
-                cursor.insertText(QStringLiteral("  ") + line, text);
+            // A frame of its own, padded, full width; the well paints its rounded fill.
+            QTextFrameFormat well;
+            well.setProperty(kCodeFrameProperty, true);
+            well.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+            well.setTopMargin(first ? 0 : kBlockSpacing);
+            well.setPadding(kCodePaddingY);
+            if (first) {
+                // The block a document always starts with stays before the frame: make it nothing.
+                QTextBlockFormat none;
+                none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+                cursor.setBlockFormat(none);
             }
+            QTextFrame* frame = cursor.insertFrame(well);
+            QTextCharFormat text;
+            text.setFont(codeFont(10.5));
+            text.setForeground(body);
+            QTextBlockFormat line;
+            line.setLeftMargin(kCodePaddingX - kCodePaddingY);
+            line.setRightMargin(kCodePaddingX - kCodePaddingY);
+            for (std::size_t l = 0; l < code->lines.size(); ++l) {
+                if (l > 0)
+                    cursor.insertBlock();
+                cursor.setBlockFormat(line);
+                cursor.insertText(
+                    DisplayText::clean(code->lines[l], kLineCharacters, DisplayText::Breaks::toSpaces), text);
+            }
+            // Out of the frame, onto the block the document keeps after it; the next block reuses it.
+            cursor.setPosition(frame->lastPosition() + 1);
+            first = false;
+            afterFrame = true;
         }
     }
     if (blocks.size() > count) {

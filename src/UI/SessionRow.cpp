@@ -11,6 +11,7 @@
 #include "UI/ElapsedText.h"
 #include "UI/ElidedLabel.h"
 #include "UI/Glyph.h"
+#include "UI/MenuStyle.h"
 #include "UI/MetaPill.h"
 #include "UI/PlanCard.h"
 #include "UI/QuestionForm.h"
@@ -547,6 +548,7 @@ QString SessionRow::statusText() const
 QMenu* SessionRow::makeSilenceMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
+    MenuStyle::apply(*menu);
     SessionStore* store = &m_context.store;
     // A new enabled custom rule that hides sessions whose field begins with `pattern`.
     const auto hideStartingWith = [store](SilenceRule::Field field, std::string pattern) {

@@ -1,6 +1,7 @@
 #include "UI/SettingsPicker.h"
 
 #include "UI/Glyph.h"
+#include "UI/SettingsAccessibility.h"
 #include "UI/SettingsStyle.h"
 
 #include <QPainter>
@@ -9,6 +10,7 @@ namespace velquist {
 
 SettingsPicker::SettingsPicker(QWidget* parent) : QComboBox(parent)
 {
+    SettingsAccessibility::install();
     setSizeAdjustPolicy(QComboBox::AdjustToContents);
     setFont(SettingsStyle::bodyFont());
 }

@@ -75,7 +75,7 @@ QComboBox, QLineEdit {
     min-height: 20px;
     selection-background-color: rgb(0, 122, 255);
 }
-QComboBox { padding-right: 22px; }
+QComboBox { padding-right: 22px; combobox-popup: 0; }
 QLineEdit:focus { border: 1px solid rgb(0, 122, 255); }
 QComboBox::drop-down { border: none; width: 18px; }
 QComboBox QAbstractItemView {
@@ -114,6 +114,12 @@ void apply(QWidget& widget)
     palette.setColor(QPalette::Text, primaryText());
     palette.setColor(QPalette::PlaceholderText, secondaryText());
     widget.setPalette(palette);
+}
+
+bool showsFocusRing(const QWidget& widget)
+{
+    const QWidget* window = widget.window();
+    return widget.hasFocus() && window && window->testAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 } // namespace velquist::SettingsStyle

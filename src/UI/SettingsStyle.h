@@ -36,6 +36,9 @@ QFont tabTitleFont();
 QString styleSheet();
 // Gives `widget` and what it holds the window's colours and style sheet.
 void apply(QWidget& widget);
+// Whether `widget` draws its focus ring: only while it has the focus and the focus last moved by
+// the keyboard, so a clicked control does not keep a ring that looks like a second selection.
+bool showsFocusRing(const QWidget& widget);
 
 } // namespace SettingsStyle
 } // namespace velquist

@@ -71,7 +71,7 @@ void SettingsSwitch::paintEvent(QPaintEvent*)
     if (!isEnabled())
         fill.setAlphaF(fill.alphaF() * 0.5f);
     painter.fillPath(trackPath, fill);
-    if (hasFocus()) {
+    if (SettingsStyle::showsFocusRing(*this)) {
         painter.setPen(QPen(SettingsStyle::accent().lighter(140), 1.5));
         painter.drawPath(trackPath);
     }

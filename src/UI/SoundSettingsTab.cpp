@@ -5,6 +5,7 @@
 #include "UI/GlyphButton.h"
 #include "UI/GlyphLabel.h"
 #include "UI/SettingsForm.h"
+#include "UI/SettingsPicker.h"
 #include "UI/SettingsSection.h"
 #include "UI/SettingsStyle.h"
 #include "UI/SettingsSwitch.h"
@@ -22,6 +23,9 @@
 namespace velquist {
 
 namespace {
+
+// Rows a sound list shows before it scrolls, so it stays on a small screen.
+constexpr int kVisibleSounds = 12;
 
 struct EventTexts
 {
@@ -71,18 +75,33 @@ QString capitalised(const std::string& name)
     return text;
 }
 
+// The system names the user has chosen for some event, kept on offer whatever the theme holds.
+std::vector<std::string> chosenSystemSounds(const SoundSettings& settings)
+{
+    std::vector<std::string> chosen;
+    for (const SoundEvent event : allSoundEvents) {
+        const SoundChoice choice = settings.choice(event);
+        if (const auto* system = std::get_if<SoundChoice::System>(&choice.value))
+            chosen.push_back(system->name);
+    }
+    return chosen;
+}
+
 QComboBox* soundPicker(const SoundSettings& settings, const QString& accessibleName)
 {
-    auto* picker = new QComboBox;
+    auto* picker = new SettingsPicker;
     picker->setAccessibleName(accessibleName);
-    picker->setFixedWidth(140);
+    picker->setMaxVisibleItems(kVisibleSounds);
     picker->addItem(QStringLiteral("Off"), keyOf(SoundChoice::off()));
     picker->insertSeparator(picker->count());
     for (const std::string& name : SoundCatalog::builtIn())
         picker->addItem(capitalised(name), keyOf(SoundChoice::builtIn(name)));
     picker->insertSeparator(picker->count());
-    for (const std::string& name : SoundCatalog::system(settings.systemSounds()))
+    const auto names = SoundCatalog::system(settings.systemSounds());
+    for (const std::string& name : SoundCatalog::eventSounds(names, chosenSystemSounds(settings)))
         picker->addItem(QString::fromStdString(name), keyOf(SoundChoice::system(name)));
+    // Every event's picker holds the same names, so all take the width of the longest.
+    picker->setFixedWidth(std::max(140, picker->sizeHint().width()));
     return picker;
 }
 
@@ -105,12 +124,12 @@ QWidget* timePicker(const QString& label, std::function<int()> read, std::functi
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(bodyText(label));
     layout->addStretch(1);
-    auto* hours = new QComboBox;
+    auto* hours = new SettingsPicker;
     hours->setAccessibleName(label + QStringLiteral(" hour"));
     hours->setFixedWidth(64);
     for (int hour = 0; hour < 24; ++hour)
         hours->addItem(twoDigits(hour), hour);
-    auto* minutes = new QComboBox;
+    auto* minutes = new SettingsPicker;
     minutes->setAccessibleName(label + QStringLiteral(" minute"));
     minutes->setFixedWidth(64);
     for (const int minute : {0, 15, 30, 45})

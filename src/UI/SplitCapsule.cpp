@@ -2,6 +2,7 @@
 
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"
+#include "UI/MenuStyle.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>
@@ -29,7 +30,7 @@ class SplitCapsule::Part : public QAbstractButton
     {
         setText(text);
         setCursor(Qt::PointingHandCursor);
-        setFocusPolicy(Qt::StrongFocus);
+        setFocusPolicy(Qt::NoFocus);
     }
     void setColour(const QColor& colour)
     {
@@ -59,11 +60,6 @@ class SplitCapsule::Part : public QAbstractButton
             AuroraStyle::paintCapsuleLabel(painter, QRectF(rect()).adjusted(m_leading, 0, -m_trailing, 0),
                                            text(), m_icon, colour);
         }
-        if (hasFocus()) {
-            painter.setPen(QPen(colour, 1, Qt::DotLine));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5));
-        }
     }
 
   public:
@@ -90,6 +86,7 @@ SplitCapsule::SplitCapsule(const QString& label, const QColor& signal, std::func
     m_chevron = chevron;
 
     m_menu = new QMenu(this);
+    MenuStyle::apply(*m_menu);
     for (Item& item : items) {
         QAction* entry = m_menu->addAction(item.text);
         connect(entry, &QAction::triggered, this, [run = std::move(item.action)] {

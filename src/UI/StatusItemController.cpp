@@ -2,28 +2,60 @@
 
 #include "Core/PrivacyGuard.h"
 #include "Shared/Log.h"
+#include "UI/MenuStyle.h"
 #include "UI/PrivacySwitch.h"
 
 #include <QCursor>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <algorithm>
+#include <map>
 
 namespace velquist {
 
 namespace {
 
-// The same icon greyed, as the desktop draws a disabled control.
+// The same icon faded into the tray: a disabled variant of a white image would stay white.
 QIcon dimmed(const QIcon& icon)
 {
     QIcon result;
-    for (const int side : {16, 22, 24, 32, 48, 64})
-        result.addPixmap(icon.pixmap(QSize(side, side), QIcon::Disabled));
+    for (const int side : {16, 22, 24, 32, 48, 64}) {
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setOpacity(StatusItemController::kDimmedOpacity);
+        painter.drawPixmap(0, 0, icon.pixmap(QSize(side, side)));
+        painter.end();
+        result.addPixmap(QPixmap::fromImage(image));
+    }
     return result;
+}
+
+// The colour most of the image's outer ring shows.
+std::optional<QColor> ringColour(const QImage& image)
+{
+    if (image.width() < 4 || image.height() < 4)
+        return std::nullopt;
+    std::map<QRgb, int> counts;
+    for (int x = 0; x < image.width(); ++x) {
+        ++counts[image.pixel(x, 0) | 0xff000000u];
+        ++counts[image.pixel(x, image.height() - 1) | 0xff000000u];
+    }
+    for (int y = 1; y + 1 < image.height(); ++y) {
+        ++counts[image.pixel(0, y) | 0xff000000u];
+        ++counts[image.pixel(image.width() - 1, y) | 0xff000000u];
+    }
+    const auto most = std::ranges::max_element(counts, {}, [](const auto& entry) { return entry.second; });
+    return QColor::fromRgb(most->first);
 }
 
 } // namespace
@@ -32,7 +64,9 @@ StatusItemController::StatusItemController(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)), m_tray(std::make_unique<QSystemTrayIcon>())
 {
     buildMenu();
-    m_tray->setIcon(m_services.icon);
+    if (!m_services.trayBackground)
+        m_services.trayBackground = [this] { return sampleTrayBackground(); };
+    refreshIcon();
     m_tray->setToolTip(QStringLiteral("Velquist"));
     m_tray->setContextMenu(&m_menu);
     // A status item opens its menu on the first button too, not only on the context button.
@@ -45,6 +79,9 @@ StatusItemController::StatusItemController(Services services, QObject* parent)
         m_services.trayAvailable ? m_services.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
     // Shown even without a host: a tray that starts later still picks the icon up.
     m_tray->show();
+    // The tray paints its background around the icon only once it has embedded it.
+    for (const int delay : {250, 1000, 3000})
+        QTimer::singleShot(delay, this, &StatusItemController::refreshTrayColours);
     if (!m_hasTray)
         Log::system("Velquist: no system tray is available; start velquist again to open its settings, "
                     "whose menu bar holds the status menu.");
@@ -60,6 +97,7 @@ QString StatusItemController::versionLine(const QString& version)
 void StatusItemController::buildMenu()
 {
     m_menu.setTitle(QStringLiteral("Velquist"));
+    MenuStyle::apply(m_menu);
     m_menu.addAction(versionLine(m_services.version))->setEnabled(false);
     // No updater exists for this system; the item stays visible and disabled.
     m_menu.addAction(QStringLiteral("Check for Updates…"))->setEnabled(false);
@@ -176,8 +214,43 @@ void StatusItemController::refreshPrivacyItem()
                                : QStringLiteral("Privacy Mode"));
     if (active != m_privacyDimmed) {
         m_privacyDimmed = active;
-        m_tray->setIcon(active ? dimmed(m_services.icon) : m_services.icon);
+        refreshIcon();
     }
+}
+
+bool StatusItemController::isLightTray(const QColor& background)
+{
+    return background.lightnessF() > 0.6;
+}
+
+void StatusItemController::refreshTrayColours()
+{
+    const auto background = m_services.trayBackground();
+    if (!background)
+        return;
+    const bool light = isLightTray(*background);
+    if (light == m_lightTray)
+        return;
+    m_lightTray = light;
+    refreshIcon();
+}
+
+void StatusItemController::refreshIcon()
+{
+    const QIcon& base =
+        m_lightTray && !m_services.lightTrayIcon.isNull() ? m_services.lightTrayIcon : m_services.icon;
+    m_tray->setIcon(m_privacyDimmed ? dimmed(base) : base);
+}
+
+std::optional<QColor> StatusItemController::sampleTrayBackground() const
+{
+    const QRect place = m_tray->geometry();
+    QScreen* screen = place.isValid() ? QGuiApplication::screenAt(place.center()) : nullptr;
+    if (!screen || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return std::nullopt;
+    // A ring just outside the icon: the tray's own pixels, whatever the mark reaches.
+    const QRect local = place.adjusted(-2, -2, 2, 2).translated(-screen->geometry().topLeft());
+    return ringColour(screen->grabWindow(0, local.x(), local.y(), local.width(), local.height()).toImage());
 }
 
 void StatusItemController::openSettings()

@@ -2,12 +2,14 @@
 
 #include "Ingestion/HookInstaller.h"
 
+#include <QColor>
 #include <QIcon>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QMessageBox;
@@ -31,8 +33,13 @@ class StatusItemController final : public QObject
   public:
     struct Services
     {
-        // The menu icon; shown dimmed while privacy mode is on.
+        // The menu icon for a dark tray, and the one for a light tray (none: `icon` there too);
+        // either is shown dimmed while privacy mode is on.
         QIcon icon;
+        QIcon lightTrayIcon;
+        // The colour a tray paints around its icons, none while unknown; by default read from
+        // the screen around the embedded icon.
+        std::function<std::optional<QColor>()> trayBackground;
         // Either may be none: the actions that need it then do nothing.
         PrivacyGuard* privacy = nullptr;
         AttentionCoordinator* coordinator = nullptr;
@@ -73,6 +80,12 @@ class StatusItemController final : public QObject
     // Whether a tray host showed the icon at start-up; otherwise the menu lives in the settings window.
     bool hasTray() const { return m_hasTray; }
 
+    // Looks at the tray again and picks the icon drawn for its background.
+    void refreshTrayColours();
+    // Trays this light take the dark icon.
+    static bool isLightTray(const QColor& background);
+    // How much of the icon shows while privacy mode is on.
+    static constexpr double kDimmedOpacity = 0.35;
     // "Velquist 1.4.2", or "Velquist dev" without a version.
     static QString versionLine(const QString& version);
 
@@ -82,6 +95,8 @@ class StatusItemController final : public QObject
 
   private:
     void buildMenu();
+    void refreshIcon();
+    std::optional<QColor> sampleTrayBackground() const;
     // Runs a modal alert raised above every other window; returns the button chosen.
     int runAlert(QMessageBox& alert);
 
@@ -91,6 +106,7 @@ class StatusItemController final : public QObject
     std::unique_ptr<QSystemTrayIcon> m_tray;
     bool m_hasTray = false;
     bool m_privacyDimmed = false;
+    bool m_lightTray = false;
 };
 
 } // namespace velquist

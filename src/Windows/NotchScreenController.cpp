@@ -9,7 +9,9 @@
 #include "Windows/NotchPanel.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <algorithm>
 #include <cmath>
 
@@ -43,6 +45,9 @@ NotchScreenController::NotchScreenController(const ScreenInfo& screen,
     if (services.makeCharacterLayer)
         m_content->setCharacterLayer(services.makeCharacterLayer(int(std::ceil(m_geometry.barHeight))));
     const QRect frame = panelFrame(m_geometry, m_screenFrame);
+    // The window is made on its own screen before it is placed, so it opens on that screen's root.
+    if (QScreen* own = qtScreenFor(screen, QGuiApplication::screens()))
+        m_panel->setScreen(own);
     m_panel->setGeometry(frame);
     m_content->setGeometry(QRect(QPoint(0, 0), frame.size()));
 
@@ -80,6 +85,15 @@ NotchScreenController::~NotchScreenController()
     m_panel->close();
     // The content goes with the panel, before the model it shows.
     m_panel.reset();
+}
+
+QScreen* NotchScreenController::qtScreenFor(const ScreenInfo& screen, const QList<QScreen*>& candidates)
+{
+    for (QScreen* candidate : candidates) {
+        if (candidate && candidate->name() == screen.connector && candidate->geometry() == screen.geometry)
+            return candidate;
+    }
+    return nullptr;
 }
 
 QRect NotchScreenController::panelFrame(const NotchGeometry& geometry, const QRect& screenFrame)

@@ -5,11 +5,14 @@
 #include "Windows/NotchGeometry.h"
 #include "Windows/PanelServices.h"
 
+#include <QList>
 #include <QObject>
 #include <QRect>
 #include <memory>
 #include <string>
 #include <vector>
+
+class QScreen;
 
 namespace velquist {
 
@@ -49,6 +52,9 @@ class NotchScreenController final : public QObject
     QRect visibleRect() const;
     // The panel window's frame: the open notch's width plus a margin, hanging from the top edge.
     static QRect panelFrame(const NotchGeometry& geometry, const QRect& screenFrame);
+    // The desktop's screen that `screen` describes, by name and geometry: separate X screens each
+    // start at 0,0, so a position alone would put every panel on the first. None when none matches.
+    static QScreen* qtScreenFor(const ScreenInfo& screen, const QList<QScreen*>& candidates);
     // Holds the panel expanded or lets it go.
     void setHoldOpen(bool on);
     // Tests the pointer against the visible notch again (after the panel was shown or hidden).

@@ -1,9 +1,14 @@
 #include "App/SettingsWindow.h"
 #include "App/SettingsTab.h"
 #include "App/SettingsToolbar.h"
+#include "UI/SettingsPicker.h"
+#include "UI/SettingsSection.h"
+#include "UI/SettingsStyle.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QLabel>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVariant>
@@ -78,6 +83,20 @@ TEST(SettingsWindow, TabBarListsEveryTabByTitleAsItsAccessibleText)
     EXPECT_EQ(titles, (QStringList{"General", "Sounds", "Usage", "Privacy", "Integrations", "Filters"}));
 }
 
+TEST(SettingsWindow, PickersReadByTheirLabelWithTheirValue)
+{
+    SettingsSection section(QStringLiteral("Notch corner"));
+    auto* picker = new SettingsPicker;
+    picker->addItems({QStringLiteral("None"), QStringLiteral("Velq")});
+    picker->setCurrentIndex(1);
+    section.addRow(QStringLiteral("Show in the notch"), picker);
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(picker);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->role(), QAccessible::ComboBox);
+    EXPECT_EQ(read->text(QAccessible::Name), "Show in the notch");
+    EXPECT_EQ(read->text(QAccessible::Value), "Velq");
+}
+
 TEST(SettingsWindow, SelectTabNoticeSwitchesOnlyForATabsName)
 {
     CountingWindow fixture;
@@ -116,6 +135,21 @@ TEST(SettingsWindow, KeepsItsWidthAndMinimumHeightAndItsTabAcrossReopening)
     fixture.window.present();
     EXPECT_EQ(fixture.window.selection(), SettingsTab::usage);
     EXPECT_EQ(fixture.builds["usage"], builds + 1) << "reopening reads the page's state anew";
+}
+
+TEST(SettingsWindow, IsCentredOnceAndComesBackWhereTheUserLeftIt)
+{
+    SettingsWindow window;
+    window.present();
+    const QRect area = window.screen()->availableGeometry();
+    EXPECT_LE((window.geometry().center() - area.center()).manhattanLength(), 6) << "centred the first time";
+    const WId first = window.winId();
+
+    window.move(40, 60); // the user drags it aside
+    window.close();
+    window.present();
+    EXPECT_LE((window.pos() - QPoint(40, 60)).manhattanLength(), 2) << "where the user left it";
+    EXPECT_EQ(window.winId(), first) << "one window, shown again";
 }
 
 TEST(SettingsWindow, ATabWithoutItsPageShowsNothing)

@@ -256,3 +256,42 @@ TEST(StatusItemX11Test, WithoutATrayAnotherLaunchOpensTheSettingsWindow)
     EXPECT_TRUE(waitForWindow(x, isSettings).has_value()) << first.errors().toStdString();
     EXPECT_EQ(first.process().state(), QProcess::Running);
 }
+
+TEST(StatusItemX11Test, TheSettingsWindowComesBackWhereTheUserLeftIt)
+{
+    test::XServer x("1280x800x24");
+    test::TemporaryFolder home;
+    if (!x.isRunning() || !x.startWindowManager(home.path()))
+        GTEST_SKIP() << "no Xvfb or openbox";
+    if (::access("/usr/bin/xdotool", X_OK) != 0 || ::access("/usr/bin/wmctrl", X_OK) != 0)
+        GTEST_SKIP() << "no xdotool or wmctrl";
+    std::filesystem::create_directories(home.path() / ".config/Velquist");
+    std::ofstream(home.path() / ".config/Velquist/defaults.json") << R"({"IntroMoviePlayed": true})";
+    VelquistOnX app(x, home.path());
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return std::filesystem::exists(home.path() / ".local/share/Velquist/notch.sock"); }, 20s));
+    // Without a tray, another launch is how the user opens the settings.
+    const auto open = [&] {
+        VelquistOnX again(x, home.path());
+        again.process().waitForFinished(20'000);
+        return waitForWindow(x, isSettings);
+    };
+    const auto first = open();
+    ASSERT_TRUE(first.has_value()) << app.errors().toStdString();
+
+    const std::string id = std::to_string(first->id);
+    ASSERT_EQ(x.run({"/usr/bin/wmctrl", "-i", "-r", id, "-e", "0,60,90,-1,-1"}), 0);
+    std::optional<AppWindow> moved;
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            return (moved = findWindow(x, isSettings)) && moved->frame.topLeft() != first->frame.topLeft();
+        },
+        10s));
+    ASSERT_EQ(x.run({"/usr/bin/wmctrl", "-i", "-c", id}), 0);
+    ASSERT_TRUE(test::waitUntil([&] { return !findWindow(x, isSettings); }, 10s)) << "closing hides it";
+
+    const auto again = open();
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->id, first->id) << "the same window, shown again";
+    EXPECT_EQ(again->frame.topLeft(), moved->frame.topLeft()) << "where the user left it";
+}

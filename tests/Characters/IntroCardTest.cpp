@@ -48,7 +48,7 @@ TEST_F(IntroCardTest, ButtonsAndKeysOfEachStep)
     const Case cases[] = {
         {Step::welcome, {"Skip tour", "Sure, let's go"}, {"primary", "skip"}},
         {Step::working, {"Back", "Skip tour", "Got it"}, {"primary", "skip", "back"}},
-        {Step::jump, {"Back", "Skip tour", "Not now", "Turn it on"}, {"primary", "skip", "back"}},
+        {Step::jump, {"Back", "Skip tour", "Got it"}, {"primary", "skip", "back"}},
         {Step::ready, {"Back", "Let me at it"}, {"primary", "back"}},
     };
     for (const Case& c : cases) {
@@ -122,7 +122,7 @@ TEST_F(IntroCardTest, ANewStepOnScreenEasesIn)
     view.setContent(content(Step::jump));
     EXPECT_TRUE(view.isTransitioning());
     EXPECT_EQ(view.height(), from) << "starts from the old height";
-    EXPECT_EQ(view.buttonTitles(), (QStringList{"Back", "Skip tour", "Not now", "Turn it on"}))
+    EXPECT_EQ(view.buttonTitles(), (QStringList{"Back", "Skip tour", "Got it"}))
         << "the new buttons work at once";
     for (double opacity : fadingIn(view))
         EXPECT_EQ(opacity, 0);

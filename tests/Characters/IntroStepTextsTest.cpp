@@ -29,7 +29,7 @@ TEST(IntroStepTexts, EveryStepsTitleButtonsAndFace)
         {IntroStep::permission, "When one of them needs you, I'll ask.", "Allow it", {}, false, E::alert},
         {IntroStep::quiet, "I'll try not to be annoying.", "Good to know", {}, false, E::sleepy},
         {IntroStep::local, "I'm terrible at gossip.", "Makes sense", {}, false, E::greeting},
-        {IntroStep::jump, "One thing I need to ask for.", "Turn it on", "Not now", true, E::asking},
+        {IntroStep::jump, "One thing this desktop can't give me.", "Got it", {}, true, E::asking},
         {IntroStep::ready, "That's everything.", "Let me at it", {}, false, E::delighted},
     };
     for (const Case& c : cases) {

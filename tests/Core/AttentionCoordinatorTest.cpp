@@ -207,12 +207,13 @@ TEST_F(AttentionCoordinatorTest, WithOpeningOffTheAlertOnlySounds)
     EXPECT_TRUE(takeShown().empty());
 }
 
-TEST_F(AttentionCoordinatorTest, ASnoozeEndsWithTheWaitingRequestAnnouncedAgain)
+TEST_F(AttentionCoordinatorTest, ALapsedSnoozeStaysQuietUntilTheNextAlert)
 {
     ask("claude:a");
     advance(2s);
     coordinator.snooze();
     EXPECT_TRUE(coordinator.isSnoozed());
+    const auto until = coordinator.snoozedUntil();
     takeShown();
     takeSounds();
     ask("claude:b", true); // an alert while snoozed neither sounds nor opens
@@ -220,11 +221,21 @@ TEST_F(AttentionCoordinatorTest, ASnoozeEndsWithTheWaitingRequestAnnouncedAgain)
     EXPECT_TRUE(takeSounds().empty());
     EXPECT_TRUE(takeShown().empty());
 
+    int marks = 0;
+    QObject::connect(&coordinator, &AttentionCoordinator::snoozedUntilChanged, [&] { ++marks; });
     advance(900s - 60s);
     EXPECT_FALSE(coordinator.isSnoozed());
-    EXPECT_EQ(coordinator.snoozedUntil(), std::nullopt);
-    EXPECT_EQ(takeSounds(), Strings{"question"});
+    EXPECT_EQ(coordinator.snoozedUntil(), until); // kept, it no longer counts
+    EXPECT_EQ(marks, 1);                          // the bar is told to stop showing it
+    advance(1h);
+    EXPECT_TRUE(takeSounds().empty());
+    EXPECT_TRUE(takeShown().empty());
+
+    ask("claude:c"); // a new signal alerts as usual
+    EXPECT_EQ(takeSounds(), Strings{"permission"});
     EXPECT_EQ(takeShown(), Strings{"expanded"});
+    coordinator.cancelSnooze(); // a lapsed snooze has nothing to cancel
+    EXPECT_EQ(marks, 1);
 }
 
 TEST_F(AttentionCoordinatorTest, CancellingASnoozeStartsTheLadderAtOnce)

@@ -67,6 +67,32 @@ TEST(SilenceRuleTest, PathMatching)
     EXPECT_TRUE(SilenceRule::matchesPath("~/.claude/x", "~/.claude", Match::prefix, {}));
 }
 
+TEST(SilenceRuleTest, TheBuiltInFiltersHideHelperAndScratchFolders)
+{
+    auto claude = SilenceRule::presets().at(0);
+    auto temporary = SilenceRule::presets().at(1);
+    claude.isEnabled = temporary.isEnabled = true;
+    const std::filesystem::path home = "/home/u";
+    struct Case
+    {
+        const SilenceRule& rule;
+        std::string cwd;
+        bool hidden;
+    };
+    const Case cases[] = {
+        {claude, "/home/u/.claude", true},
+        {claude, "/home/u/.claude/projects/x", true},
+        {claude, "/home/u/work/app/.claude", true},
+        {claude, "/home/u/work/app/.Claude/agents", true},
+        {claude, "/home/u/work/app", false},
+        {claude, "/home/u/claude", false},
+        {temporary, "/tmp/build", true},
+        {temporary, "/tmpfiles", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.rule.matches(c.cwd, std::nullopt, home), c.hidden) << c.cwd;
+}
+
 TEST(SilenceRuleTest, TextMatching)
 {
     struct Case

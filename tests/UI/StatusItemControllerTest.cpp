@@ -19,11 +19,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QIcon plainIcon()
+QIcon plainIcon(const QColor& colour = Qt::white)
 {
     QPixmap pixmap(22, 22);
-    pixmap.fill(Qt::black);
+    pixmap.fill(colour);
     return QIcon(pixmap);
+}
+
+// The icon the tray shows, as one pixel of its middle.
+QColor shownColour(StatusItemController& controller)
+{
+    return controller.trayIcon().icon().pixmap(QSize(22, 22)).toImage().pixelColor(11, 11);
 }
 
 // The menu's items as the user reads them: "-" for a separator, a leading "!" when disabled and a
@@ -55,6 +61,8 @@ class StatusItemControllerTest : public ::testing::Test
     {
         StatusItemController::Services services;
         services.icon = plainIcon();
+        services.lightTrayIcon = plainIcon(Qt::black);
+        services.trayBackground = [this] { return trayBackground; };
         services.privacy = &world.privacy;
         services.coordinator = &world.coordinator;
         services.claudeTarget = [this] { return target; };
@@ -103,7 +111,41 @@ class StatusItemControllerTest : public ::testing::Test
     QString answer;
     QStringList alerts;
     std::vector<bool> alertsOnTop;
+    std::optional<QColor> trayBackground;
 };
+
+TEST_F(StatusItemControllerTest, TheIconSuitsItsTrayAndFadesVisiblyUnderPrivacy)
+{
+    struct Case
+    {
+        const char* name;
+        std::optional<QColor> background;
+        QColor ink;
+    };
+    const Case cases[] = {
+        {"unknown tray", std::nullopt, Qt::white},
+        {"dark panel", QColor(0x2b, 0x2b, 0x2b), Qt::white},
+        {"light tray", QColor(0xdc, 0xda, 0xd5), Qt::black},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        trayBackground = c.background;
+        auto controller = make();
+        controller->refreshTrayColours();
+        const QColor normal = shownColour(*controller);
+        EXPECT_EQ(normal.rgb(), c.ink.rgb());
+        EXPECT_EQ(normal.alpha(), 255);
+
+        world.privacy.setActive(true);
+        controller->refreshPrivacyItem();
+        const QColor dimmed = shownColour(*controller);
+        EXPECT_EQ(dimmed.rgb(), c.ink.rgb()) << "the same ink, faded";
+        EXPECT_LE(dimmed.alpha(), 255 * 0.4);
+        world.privacy.setActive(false);
+        controller->refreshPrivacyItem();
+        EXPECT_EQ(shownColour(*controller).alpha(), 255);
+    }
+}
 
 TEST(StatusItemVersionTest, VersionLine)
 {

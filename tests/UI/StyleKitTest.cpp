@@ -2,10 +2,13 @@
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"
 #include "UI/MetaPill.h"
+#include "UI/OptionRowButton.h"
 #include "UI/PrimaryCapsule.h"
 #include "UI/SecondaryCapsule.h"
+#include "UI/SplitCapsule.h"
 
 #include <QImage>
+#include <QMenu>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -74,6 +77,34 @@ TEST(StyleKit, PrimaryCapsuleDrawsDarkLabelOfTheSignalsHue)
     EXPECT_LT(label.lightnessF(), 0.2);
     EXPECT_NEAR(label.hueF(), green.hueF(), 0.05);
     EXPECT_EQ(label.alphaF(), 1.0);
+}
+
+TEST(StyleKit, PanelControlsTakeNoFocusAndItsMenusAreDark)
+{
+    QWidget panel;
+    auto* capsule = new SplitCapsule(
+        QStringLiteral("Allow"), AuroraStyle::systemOrange(), [] {},
+        {{QStringLiteral("Allow for this session"), [] {}}}, {}, &panel);
+    auto* row = new OptionRowButton(1, QStringLiteral("Yes"), {}, false, false, &panel);
+    row->move(0, 40);
+    panel.resize(300, 120);
+    panel.show();
+    panel.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    for (QAbstractButton* button : {capsule->mainButton(), static_cast<QAbstractButton*>(row)}) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_FALSE(button->hasFocus()) << "a click leaves no focus rectangle behind";
+    }
+    EXPECT_EQ(capsule->menuButton()->focusPolicy(), Qt::NoFocus);
+
+    QMenu& menu = *capsule->menu();
+    menu.popup(QPoint(0, 0));
+    const QImage shown = menu.grab().toImage();
+    menu.hide();
+    EXPECT_LT(shown.pixelColor(shown.width() / 2, shown.height() - 3).lightness(), 60)
+        << "dark, as the panel";
+    EXPECT_EQ(shown.pixelColor(0, 0).alpha() == 0 || !menu.mask().contains(QPoint(0, 0)), true)
+        << "the corner is cut round";
 }
 
 TEST(StyleKit, MixTowardBlackEnds)

@@ -9,6 +9,9 @@
 #include "Windows/PanelWorld.h"
 #include "support/WaitUntil.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace velquist;
@@ -77,6 +80,29 @@ TEST_F(NotchWindowManagerTest, OnePanelPerScreenShownAsThePlacementSays)
         QCoreApplication::processEvents();
         EXPECT_EQ(shown(*manager), c.shown);
     }
+}
+
+TEST_F(NotchWindowManagerTest, EachPanelIsMadeOnTheScreenItDescribes)
+{
+    // The desktop's one screen here, and one it does not have at the same place (a second X
+    // screen also starts at 0,0): a position alone cannot tell them apart.
+    QScreen* real = QGuiApplication::primaryScreen();
+    ASSERT_TRUE(real);
+    ScreenInfo own = screen("", real->geometry());
+    own.connector = real->name();
+    const ScreenInfo other = screen("HDMI-9", real->geometry());
+    EXPECT_EQ(NotchScreenController::qtScreenFor(own, {real}), real);
+    EXPECT_EQ(NotchScreenController::qtScreenFor(other, {real}), nullptr);
+    ScreenInfo moved = own;
+    moved.geometry.translate(real->geometry().width(), 0);
+    EXPECT_EQ(NotchScreenController::qtScreenFor(moved, {real}), nullptr) << "the same name elsewhere";
+
+    screens.attached = {own, other};
+    auto manager = make();
+    ASSERT_EQ(manager->controllers().size(), 2u);
+    NotchPanel& first = manager->controllers()[0]->panel();
+    ASSERT_TRUE(first.windowHandle());
+    EXPECT_EQ(first.windowHandle()->screen(), real);
 }
 
 TEST_F(NotchWindowManagerTest, LastClickedFollowsTheClicksAndForgetsThemWhenSwitchedAway)

@@ -207,6 +207,10 @@ const RenderRegistration plans("plan-card", [](const RenderContext&, RenderSink&
     card.requestChangesButton()->click();
     card.feedbackField()->setText("Keep the debounce at two seconds");
     sink.widget("feedback", card, QSize(kCardWidth, card.sizeHint().height()));
+    PlanCard codeFirst(
+        PlanMarkdown::blocks("```\nmake test\nctest --output-on-failure\n```\nThen ship it."), orange(),
+        [](const ControlAction&) {}, [] {});
+    sink.widget("code-first", codeFirst, QSize(kCardWidth, codeFirst.sizeHint().height()));
     std::string longPlan;
     for (int i = 1; i <= 2000; ++i)
         longPlan += std::to_string(i) + ". step\n";

@@ -4,6 +4,7 @@
 #include "RenderRegistry.h"
 
 #include "App/UsageSettingsTab.h"
+#include "Characters/VelquistMark.h"
 #include "Core/PrivacyGuard.h"
 #include "Core/QtScheduler.h"
 #include "Core/SessionStore.h"
@@ -20,6 +21,11 @@
 #include "UI/SoundSettingsTab.h"
 #include "UI/StatusItemController.h"
 #include "Usage/UsageStore.h"
+
+#include <QPainter>
+#include <QSystemTrayIcon>
+#include <optional>
+#include <vector>
 
 namespace velquist::render {
 namespace {
@@ -175,6 +181,32 @@ const RenderRegistration statusMenu("status-menu", [](const RenderContext&, Rend
     StatusItemController controller(std::move(services));
     controller.refreshPrivacyItem();
     sink.widget("mirrored", controller.menu());
+
+    // The tray icon on a light and on a dark tray, plain and under privacy mode.
+    const QColor trays[] = {QColor(0xdc, 0xda, 0xd5), QColor(0x2b, 0x2b, 0x2b)};
+    std::vector<QPixmap> icons;
+    for (const QColor& tray : trays) {
+        for (const bool dimmed : {false, true}) {
+            StatusItemController::Services look;
+            look.icon = VelquistMark::trayIcon(Qt::white);
+            look.lightTrayIcon = VelquistMark::trayIcon(QColor(0x1d, 0x1d, 0x1f));
+            look.trayBackground = [tray] { return std::optional<QColor>(tray); };
+            look.privacy = &privacy;
+            look.trayAvailable = [] { return true; };
+            privacy.setActive(dimmed);
+            StatusItemController item(std::move(look));
+            item.refreshTrayColours();
+            item.refreshPrivacyItem();
+            icons.push_back(item.trayIcon().icon().pixmap(QSize(22, 22)));
+        }
+    }
+    privacy.setActive(false);
+    sink.painted("tray-icons", QSize(4 * 34, 34), [&](QPainter& painter) {
+        for (std::size_t i = 0; i < icons.size(); ++i) {
+            painter.fillRect(QRect(int(i) * 34, 0, 34, 34), trays[i / 2]);
+            painter.drawPixmap(int(i) * 34 + 6, 6, icons[i]);
+        }
+    });
 });
 
 } // namespace

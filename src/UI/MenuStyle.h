@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class QMenu;
+
+namespace velquist {
+
+// Pop-up menus in the panel's kit: dark, rounded, the accent behind the item under the pointer,
+// whatever the desktop's own style would draw. Used by the panel's menus and the tray menu.
+namespace MenuStyle {
+
+QString styleSheet();
+// Styles `menu` and rounds its window; call once, before it is first shown.
+void apply(QMenu& menu);
+
+} // namespace MenuStyle
+
+} // namespace velquist
