@@ -320,6 +320,7 @@ TEST_F(ExpandedListTest, AFilterHidesASessionAtOnce)
     silence.setRevealsHidden(true);
     clock.advance(ExpandedListView::kFrame);
     EXPECT_EQ(list.rows().size(), 3u);
+}
 
 TEST_F(ExpandedListTest, RowsScrolledOutOfTheListAreToldTheyAreNotSeen)
 {
