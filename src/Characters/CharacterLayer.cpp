@@ -78,6 +78,8 @@ bool CharacterLayer::isPanelVisible() const
 
 void CharacterLayer::onSessionsChanged()
 {
+    // Whether anything is displayed is a count the store keeps: the animation follows it at once.
+    updateActivity();
     if (m_frame.isActive())
         return;
     m_frame = ScheduledTimer(m_scheduler, m_scheduler.schedule(kFrame, [this] {

@@ -102,7 +102,13 @@ void CardColumnLayout::setGeometry(const QRect& rect)
         if (item->isEmpty())
             continue;
         const int height = rowHeight(item, width);
-        item->setGeometry(QRect(rect.x() + m_left, y, width, height));
+        // A widget item keeps its widget inside the rectangle's top; a row's glow margin may stand
+        // above it, so the row is placed directly.
+        const QRect place(rect.x() + m_left, y, width, height);
+        if (QWidget* widget = item->widget())
+            widget->setGeometry(place);
+        else
+            item->setGeometry(place);
         y += height + m_gap;
     }
 }
