@@ -21,9 +21,9 @@ TEST(ViewTickerTest, OneTimerPerPeriodWhileSomeoneListens)
     ViewTicker ticker(scheduler, scheduler);
     int a = 0;
     int b = 0;
-    EXPECT_FALSE(ticker.isRunning(ViewTicker::Period::step));
-    auto first = ticker.subscribe(ViewTicker::Period::step, [&] { ++a; });
-    auto second = ticker.subscribe(ViewTicker::Period::step, [&] { ++b; });
+    EXPECT_FALSE(ticker.isRunning(ViewTicker::Period::frame));
+    auto first = ticker.subscribe(ViewTicker::Period::frame, [&] { ++a; });
+    auto second = ticker.subscribe(ViewTicker::Period::frame, [&] { ++b; });
     EXPECT_EQ(scheduler.pendingCount(), 1u);
     scheduler.advance(ViewTicker::kFrameInterval * 3);
     EXPECT_EQ(a, 3);
@@ -33,7 +33,7 @@ TEST(ViewTickerTest, OneTimerPerPeriodWhileSomeoneListens)
     EXPECT_EQ(a, 3);
     EXPECT_EQ(b, 4);
     second = ViewTicker::Subscription();
-    EXPECT_FALSE(ticker.isRunning(ViewTicker::Period::step));
+    EXPECT_FALSE(ticker.isRunning(ViewTicker::Period::frame));
     EXPECT_EQ(scheduler.pendingCount(), 0u);
 }
 
