@@ -185,7 +185,7 @@ TEST_F(TmuxDesktopX11Test, ATerminalAttachedAfterTheLastEventIsFoundWhenLookedFo
     EXPECT_EQ(store.session(session.id)->terminal.bundleID, "xterm");
 }
 
-TEST_F(TmuxDesktopX11Test, AHundredJumpsAcrossXtermsTmuxPanesAndKittyWindowsLandEveryTime)
+TEST_F(TmuxDesktopX11Test, AHundredJumpsAcrossXtermsAndTmuxPanesLandEveryTime)
 {
     QtScheduler scheduler;
     MultiplexerFocus multiplexer(tmuxTool);
@@ -220,48 +220,6 @@ TEST_F(TmuxDesktopX11Test, AHundredJumpsAcrossXtermsTmuxPanesAndKittyWindowsLand
     }
     for (const std::string pane : {"%0", "%1", "%2"})
         targets.push_back({paneSession("claude:pane-" + pane, pane), terminal->pid(), pane, ""});
-
-    // kitty, where it is installed: two OS windows of one process, told apart by its remote control.
-    std::unique_ptr<test::ChildProcess> kitty;
-    if (::access("/usr/bin/kitty", X_OK) == 0) {
-        const std::string address = "unix:" + (home.path() / "kitty.sock").string();
-        // Each window's shell says what kitty told it: its address and window id.
-        const auto announce = [&](const std::string& name) {
-            return "echo \"$KITTY_LISTEN_ON $KITTY_WINDOW_ID\" > '" + (home.path() / name).string() +
-                   "'; exec sleep 600";
-        };
-        const auto announced = [&](const std::string& name) {
-            std::ifstream in(home.path() / name);
-            std::string listen, id;
-            in >> listen >> id;
-            return std::pair(listen, id);
-        };
-        kitty = std::make_unique<test::ChildProcess>(
-            std::vector<std::string>{"/usr/bin/kitty", "-o", "allow_remote_control=yes", "--listen-on",
-                                     address, "-T", "kitty-one", "sh", "-c", announce("one")},
-            x.display());
-        ASSERT_TRUE(test::waitUntil([&] {
-            return !announced("one").second.empty() && activeIs(kitty->pid());
-        })) << "kitty did not start";
-        const auto [listen, firstId] = announced("one");
-        ASSERT_TRUE(test::waitUntil([&] {
-            return runner
-                .run({"/usr/bin/kitty",
-                      {"@", "--to", listen, "launch", "--type=os-window", "--title", "kitty-two", "sh", "-c",
-                       announce("two")}})
-                .succeeded();
-        }));
-        ASSERT_TRUE(test::waitUntil([&] { return !announced("two").second.empty(); }));
-        ASSERT_TRUE(test::waitUntil([&] { return windows.windowsOf(kitty->pid()).size() == 2; }));
-        for (const auto& [name, title] : {std::pair{"one", "kitty-one"}, std::pair{"two", "kitty-two"}}) {
-            Session session;
-            session.id = std::string("claude:kitty-") + name;
-            session.cwd = "/home/me/project";
-            session.terminal.ownerPID = kitty->pid();
-            session.terminal.env = {{"KITTY_LISTEN_ON", listen}, {"KITTY_WINDOW_ID", announced(name).second}};
-            targets.push_back({session, kitty->pid(), "", title});
-        }
-    }
 
     for (int jump = 0; jump < 100; ++jump) {
         // Every pair of targets follows each other somewhere in the run.

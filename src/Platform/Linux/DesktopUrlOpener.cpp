@@ -49,7 +49,7 @@ bool DesktopUrlOpener::canOpenUrls() const
 
 void DesktopUrlOpener::open(const std::string& text, QObject* context, std::function<void(bool)> done)
 {
-    const QUrl url(QString::fromStdString(text), QUrl::StrictMode);
+    const QUrl url(QString::fromStdString(text));
     // Only a URL with its scheme: a bare word or an option-like text is nothing to hand over.
     if (text.empty() || text.front() == '-' || !url.isValid() || url.scheme().isEmpty()) {
         trace("not a URL with a scheme, not opened");

@@ -39,7 +39,7 @@ TEST(DesktopUrlOpenerTest, ThePortalOpensWhereItIsElseTheDesktopsHandlerAndEachF
     QStringList fallbackLog;
     bool fallbackOpens = true;
     const DesktopUrlOpener::Fallback fallback = [&](const QUrl& url) {
-        fallbackLog << url.toString();
+        fallbackLog << url.toString(QUrl::FullyEncoded);
         return fallbackOpens;
     };
     const std::string url = "myterm://focus?d=/a%20b;$(touch x)";
@@ -48,7 +48,8 @@ TEST(DesktopUrlOpenerTest, ThePortalOpensWhereItIsElseTheDesktopsHandlerAndEachF
     DesktopUrlOpener withoutPortal(bus.connect(QStringLiteral("application")), fallback);
     auto opening = openWith(withoutPortal, url, fallbackLog);
     EXPECT_EQ(opening.opened, true);
-    EXPECT_EQ(opening.fallenBack, QStringList{QString::fromStdString(url)});
+    EXPECT_EQ(opening.fallenBack,
+              QStringList{QUrl(QString::fromStdString(url)).toString(QUrl::FullyEncoded)});
     fallbackOpens = false;
     EXPECT_EQ(openWith(withoutPortal, url, fallbackLog).opened, false);
 
