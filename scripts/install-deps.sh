@@ -11,7 +11,6 @@ packages=(
   libcanberra-dev
   xvfb xauth tmux ccache openbox xdotool wmctrl xterm x11-utils trayer sway foot
   dbus-daemon sound-theme-freedesktop openssl
-  dbus-daemon sound-theme-freedesktop openssl
   clang libclang-rt-14-dev clang-format
   dpkg-dev desktop-file-utils appstream
 )
