@@ -176,7 +176,6 @@ AppDelegate::~AppDelegate()
         m_gateway->stop();
     // The probe's worker reads and writes the defaults, which go when the delegate has gone.
     m_services.workers.clear();
-    QThreadPool::globalInstance()->clear();
     m_services.workers.waitForDone();
     QThreadPool::globalInstance()->waitForDone();
 }
@@ -468,9 +467,9 @@ void AppDelegate::applicationWillTerminate()
         return;
     m_terminated = true;
     // Work queued but not started is of no use once the application goes, and draining a
-    // backlog of it would hold up the exit.
+    // backlog of it would hold up the exit. The global pool is left alone: the session store's
+    // saves run there and its last save is waited for.
     m_services.workers.clear();
-    QThreadPool::globalInstance()->clear();
     if (m_gateway)
         m_gateway->stop();
     if (m_openCode)
