@@ -292,5 +292,6 @@ TEST(StatusItemX11Test, TheSettingsWindowComesBackWhereTheUserLeftIt)
 
     const auto again = open();
     ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->id, first->id) << "the same window, shown again";
     EXPECT_EQ(again->frame.topLeft(), moved->frame.topLeft()) << "where the user left it";
 }
