@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainterPath>
 #include <QRegion>
 
@@ -59,6 +60,16 @@ void apply(QMenu& menu)
     menu.setFont(AuroraStyle::font(13));
     menu.setWindowFlag(Qt::NoDropShadowWindowHint);
     menu.installEventFilter(new RoundedCut(&menu));
+}
+
+void apply(QMenuBar& bar)
+{
+    bar.setStyleSheet(QStringLiteral(R"(
+QMenuBar { color: rgba(255, 255, 255, 235); background: rgb(28, 28, 32); padding: 2px 4px; }
+QMenuBar::item { padding: 3px 9px; border-radius: 5px; background: transparent; }
+QMenuBar::item:selected { background: rgb(0, 122, 255); color: white; }
+)"));
+    bar.setFont(AuroraStyle::font(13));
 }
 
 } // namespace velquist::MenuStyle

@@ -266,10 +266,12 @@ void StatusItemController::attachMenu(QWidget& window)
         return;
     if (auto* main = qobject_cast<QMainWindow*>(&window)) {
         main->menuBar()->setObjectName(QStringLiteral("statusMenuBar"));
+        MenuStyle::apply(*main->menuBar());
         main->menuBar()->addMenu(&m_menu);
     } else if (QLayout* layout = window.layout()) {
         auto* bar = new QMenuBar(&window);
         bar->setObjectName(QStringLiteral("statusMenuBar"));
+        MenuStyle::apply(*bar);
         bar->addMenu(&m_menu);
         layout->setMenuBar(bar);
     }
