@@ -32,9 +32,17 @@ class ElidedLabel : public QLabel
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void relayout(int width);
+    // Laying out the text is the costly part of a row's size: what was measured is kept until the
+    // text, its bounds or the font change, so a long list asks its rows' sizes cheaply.
+    void forgetSizes();
+
+    mutable int m_measuredWidth = -1;
+    mutable int m_measuredHeight = 0;
+    mutable QSize m_hint;
 
     QString m_fullText;
     int m_maxLines;
