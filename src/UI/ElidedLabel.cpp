@@ -112,17 +112,20 @@ QSize ElidedLabel::minimumSizeHint() const
 
 int ElidedLabel::heightForWidth(int width) const
 {
-    if (width == m_measuredWidth)
-        return m_measuredHeight;
+    for (const Measured& measured : m_measured) {
+        if (measured.width == width)
+            return measured.height;
+    }
     const int lines = int(layoutLines(m_fullText, font(), width, m_maxLines, m_mode).size());
-    m_measuredWidth = width;
-    m_measuredHeight = qCeil(QFontMetricsF(font()).lineSpacing() * lines);
-    return m_measuredHeight;
+    Measured& slot = m_measured[m_nextMeasured];
+    m_nextMeasured = (m_nextMeasured + 1) % m_measured.size();
+    slot = Measured{width, qCeil(QFontMetricsF(font()).lineSpacing() * lines)};
+    return slot.height;
 }
 
 void ElidedLabel::forgetSizes()
 {
-    m_measuredWidth = -1;
+    m_measured.fill(Measured{});
     m_hint = QSize();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QStringList>
+#include <array>
 
 namespace velquist {
 
@@ -40,8 +41,15 @@ class ElidedLabel : public QLabel
     // text, its bounds or the font change, so a long list asks its rows' sizes cheaply.
     void forgetSizes();
 
-    mutable int m_measuredWidth = -1;
-    mutable int m_measuredHeight = 0;
+    // Layouts ask at a few widths in turn (the natural one, the row's, the minimum's): the last few
+    // answers are kept, oldest replaced first.
+    struct Measured
+    {
+        int width = -1;
+        int height = 0;
+    };
+    mutable std::array<Measured, 4> m_measured{};
+    mutable std::size_t m_nextMeasured = 0;
     mutable QSize m_hint;
 
     QString m_fullText;
