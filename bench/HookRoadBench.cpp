@@ -578,8 +578,9 @@ int main(int argc, char** argv)
     bench::BenchHome home;
     if (!home.isReady())
         return 1;
-    // Gemini CLI's folder: the application serves the engines whose agents are there.
+    // Gemini CLI's and OpenCode's folders: the application serves the agents whose folders are there.
     fs::create_directories(home.path() / ".gemini");
+    fs::create_directories(home.path() / ".config/opencode");
     int status = 0;
 
     // Sustained intake, each count of sessions in an application of its own.
