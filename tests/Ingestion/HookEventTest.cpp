@@ -1,5 +1,6 @@
 #include "Ingestion/HookEvent.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -166,6 +167,11 @@ TEST(HookEventTest, ATranscriptPathHoldingANulIsRefused)
 // cost no more than ordinary ones.
 TEST(HookEventTest, TextsASessionKeepsAreCutToTheirBounds)
 {
+    // The bounds count characters; a cut text ends in a three-byte ellipsis.
+    const auto characters = [](const std::string& text) {
+        return static_cast<std::size_t>(std::count_if(
+            text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    };
     const std::string huge(1024 * 1024, 'x');
     const std::string hugePath = "/home/dev/" + huge;
     json env = json::object();
@@ -182,15 +188,15 @@ TEST(HookEventTest, TextsASessionKeepsAreCutToTheirBounds)
     EXPECT_FALSE(event->transcriptPath) << "a path past the system's bound names no file";
     const auto* read = event->tool ? event->tool->as<ToolDetail::Read>() : nullptr;
     ASSERT_TRUE(read);
-    EXPECT_LE(read->path.size(), ToolDetail::kMaxPathCharacters);
+    EXPECT_LE(characters(read->path), ToolDetail::kMaxPathCharacters);
     EXPECT_TRUE(read->path.starts_with("/home/dev/xxx"));
     for (const auto* text : {&event->permissionMode, &event->agentID, &event->agentType, &event->tty}) {
         ASSERT_TRUE(*text);
-        EXPECT_LE((*text)->size(), ToolDetail::kMaxToolNameCharacters);
+        EXPECT_LE(characters(**text), ToolDetail::kMaxToolNameCharacters);
     }
     EXPECT_LE(event->terminalEnv.size(), 64u);
     for (const auto& [name, value] : event->terminalEnv)
-        EXPECT_LE(value.size(), ToolDetail::kMaxPathCharacters) << name;
+        EXPECT_LE(characters(value), ToolDetail::kMaxPathCharacters) << name;
 
     json longID = payload("Stop");
     longID["session_id"] = std::string(HookEvent::kMaxSessionIDBytes + 1, 'a');
