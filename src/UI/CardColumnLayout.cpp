@@ -30,10 +30,13 @@ void CardColumnLayout::setGap(int gap)
     invalidate();
 }
 
+// Through `addWidget`, whose item keeps the widget's size hints until the widget says they changed:
+// measuring a long column then asks only the rows that changed.
 void CardColumnLayout::insertWidget(int index, QWidget* widget)
 {
-    addChildWidget(widget);
-    insertItem(index, new QWidgetItem(widget));
+    addWidget(widget);
+    m_items.move(m_items.size() - 1, std::clamp(index, 0, count() - 1));
+    ++m_placements;
 }
 
 void CardColumnLayout::insertItem(int index, QLayoutItem* item)
