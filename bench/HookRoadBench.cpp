@@ -417,14 +417,18 @@ bool sustained(App& app, int sessions, const std::string& panel, int& status)
         status = 1;
         return false;
     }
+    // Each event has its slot of 1/2,000 s in the schedule: an application that keeps up has handled
+    // them all by the end of the last slot (to the half second the quiet is measured in), and then
+    // takes 2,000 a second; one that falls behind takes what it handled over the time it needed.
     const double seconds = std::chrono::duration<double>(*handled - begin).count();
-    std::printf("%s: %d events sent (%d refused by the socket) at 2,000/s, handled after %.2f s; peak RSS "
-                "%.1f MiB\n",
-                label.c_str(), sending.sent.load(), sending.failed.load(), seconds, peak);
+    const double scheduled = events / kTargetEventsPerSecond;
+    std::printf("%s: %d events sent (%d refused by the socket) at 2,000/s over %.2f s, handled after %.2f s; "
+                "peak RSS %.1f MiB\n",
+                label.c_str(), sending.sent.load(), sending.failed.load(), scheduled, seconds, peak);
     if (sending.failed > 0)
         status = 1;
-    bench::row(("events handled per second at 2,000/s, " + label).c_str(), sending.sent / seconds, "ev/s",
-               kTargetEventsPerSecond, true);
+    bench::row(("events handled per second at 2,000/s, " + label).c_str(),
+               sending.sent / std::max(seconds, scheduled), "ev/s", kTargetEventsPerSecond, true);
     reportDecisions(label, probe.figures(), kTargetDecisionP99Ms, status);
     bench::row(("resident memory during the flood, " + label).c_str(), peak, "MiB", kTargetResidentMiB,
                false);
