@@ -33,7 +33,10 @@ void CardColumnLayout::setGap(int gap)
 void CardColumnLayout::insertWidget(int index, QWidget* widget)
 {
     addChildWidget(widget);
-    insertItem(index, new QWidgetItem(widget));
+    // The kind of item Qt's own layouts make: it keeps the row's size hints and heights for the
+    // last widths asked until the row changes, so measuring the column does not lay out the text
+    // of every card again.
+    insertItem(index, new QWidgetItemV2(widget));
 }
 
 void CardColumnLayout::insertItem(int index, QLayoutItem* item)
