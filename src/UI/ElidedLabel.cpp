@@ -104,9 +104,25 @@ QSize ElidedLabel::minimumSizeHint() const
     return QSize(24, qCeil(QFontMetricsF(font()).height()));
 }
 
+const QStringList& ElidedLabel::linesAt(int width) const
+{
+    for (const std::size_t slot : {m_newest, 1 - m_newest}) {
+        const Lines& kept = m_lines[slot];
+        if (kept.width == width && kept.maxLines == m_maxLines && kept.mode == m_mode &&
+            kept.text == m_fullText && kept.font == font()) {
+            m_newest = slot;
+            return kept.lines;
+        }
+    }
+    m_newest = 1 - m_newest;
+    m_lines[m_newest] = Lines{m_fullText, font(), width,
+                              m_maxLines, m_mode, layoutLines(m_fullText, font(), width, m_maxLines, m_mode)};
+    return m_lines[m_newest].lines;
+}
+
 int ElidedLabel::heightForWidth(int width) const
 {
-    const int lines = int(layoutLines(m_fullText, font(), width, m_maxLines, m_mode).size());
+    const int lines = int(linesAt(width).size());
     return qCeil(QFontMetricsF(font()).lineSpacing() * lines);
 }
 
@@ -118,7 +134,7 @@ void ElidedLabel::resizeEvent(QResizeEvent* event)
 
 void ElidedLabel::relayout(int width)
 {
-    const QString shown = layoutLines(m_fullText, font(), width, m_maxLines, m_mode).join(QChar(u'\n'));
+    const QString shown = linesAt(width).join(QChar(u'\n'));
     if (shown != text())
         setText(shown);
 }

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QStringList>
 
+#include <array>
+
 namespace velquist {
 
 // Plain text on at most `maxLines` lines; a longer text is shortened in the middle, so both the
@@ -35,10 +37,24 @@ class ElidedLabel : public QLabel
 
   private:
     void relayout(int width);
+    // layoutLines() for this label at `width`. The last two answers are kept: a layout asks for
+    // the natural width's height and the given width's, then resizes the label to the latter.
+    const QStringList& linesAt(int width) const;
 
     QString m_fullText;
     int m_maxLines;
     Qt::TextElideMode m_mode = Qt::ElideMiddle;
+    struct Lines
+    {
+        QString text;
+        QFont font;
+        int width = -1;
+        int maxLines = 0;
+        Qt::TextElideMode mode = Qt::ElideMiddle;
+        QStringList lines;
+    };
+    mutable std::array<Lines, 2> m_lines;
+    mutable std::size_t m_newest = 0;
 };
 
 } // namespace velquist

@@ -203,6 +203,21 @@ void ExpandedListView::refresh()
     m_empty->setVisible(empty);
     syncFooter();
     resizeList();
+    layOutWhileHidden();
+}
+
+void ExpandedListView::layOutWhileHidden()
+{
+    // A widget's layout waits for it to be shown: the first opening of a long list would lay out
+    // every card in one frame. A list that is not on screen lays its rows out now instead, so
+    // opening only shows them.
+    if (isVisible())
+        return;
+    m_rowsLayout->activate();
+    for (const auto& [id, row] : m_byId) {
+        if (QLayout* layout = row.widget->layout())
+            layout->activate();
+    }
 }
 
 bool ExpandedListView::showsEmptyState() const
