@@ -215,8 +215,14 @@ void ExpandedListView::layOutWhileHidden()
         return;
     m_rowsLayout->activate();
     for (const auto& [id, row] : m_byId) {
-        if (QLayout* layout = row.widget->layout())
-            layout->activate();
+        QLayout* layout = row.widget->layout();
+        if (!layout)
+            continue;
+        layout->activate();
+        // A hidden row placed since its layout last ran keeps its resize for when it is shown.
+        const QRect inside = row.widget->contentsRect();
+        if (layout->geometry() != inside)
+            layout->setGeometry(inside);
     }
 }
 
@@ -400,8 +406,10 @@ QSize ExpandedListView::sizeHint() const
 
 bool ExpandedListView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_rowsBox && event->type() == QEvent::LayoutRequest)
+    if (watched == m_rowsBox && event->type() == QEvent::LayoutRequest) {
         resizeList();
+        layOutWhileHidden();
+    }
     // The rows move under the viewport as the list scrolls, is laid out again or changes height.
     const bool moved = event->type() == QEvent::Move || event->type() == QEvent::Resize ||
                        event->type() == QEvent::LayoutRequest;
