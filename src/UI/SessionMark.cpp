@@ -66,13 +66,13 @@ const QPixmap& SessionMark::pipPicture(qreal ratio) const
 
 void SessionMark::paintEvent(QPaintEvent* event)
 {
-    AgentIcon::paintEvent(event);
+    QPainter painter(this);
+    paintIcon(painter);
     if (!m_pip)
         return;
     const QRectF pip = pipRect();
     if (!event->region().intersects(pip.toAlignedRect()))
         return;
-    QPainter painter(this);
     // The picture lands on whole device pixels only under a shift by whole pixels; otherwise the
     // pip is drawn where it falls.
     const QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
