@@ -7,10 +7,10 @@
 #include <QCoreApplication>
 #include <QPaintEngine>
 #include <QPainter>
-#include <QPixmapCache>
 #include <QThread>
 
 #include <cmath>
+#include <unordered_map>
 
 namespace velquist {
 
@@ -150,23 +150,54 @@ void AgentIcon::paintGlyph(QPainter& painter, const QRectF& box, const QString& 
     const QPointF fraction(std::round((centre.x() - std::floor(centre.x())) * 8) / 8,
                            std::round((centre.y() - std::floor(centre.y())) * 8) / 8);
     const int extent = int(std::ceil(side * ratio * std::sqrt(2.0))) / 2 * 2 + 4;
-    const QString key = QStringLiteral("velquist-glyph:%1:%2:%3:%4:%5:%6:%7")
-                            .arg(name)
-                            .arg(colour.rgba())
-                            .arg(side * ratio)
-                            .arg(degrees)
-                            .arg(fraction.x())
-                            .arg(fraction.y())
-                            .arg(extent);
-    QPixmap picture;
-    if (!QPixmapCache::find(key, &picture)) {
-        picture = QPixmap(extent, extent);
-        picture.fill(Qt::transparent);
-        QPainter target(&picture);
+    // Kept apart from the shared pixmap cache: a key of numbers, not a string formatted at every
+    // step of every spinning icon. The pictures are small and few (a kind's colours, sizes and 80
+    // angles); the whole set is dropped if it ever outgrows a few megabytes.
+    struct Key
+    {
+        QString name;
+        QRgb colour;
+        qint64 side;    // device pixels, in 1/64
+        qint64 degrees; // in 1/1000
+        int fractionX;  // eighths of a pixel
+        int fractionY;
+        int extent;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash
+    {
+        std::size_t operator()(const Key& key) const
+        {
+            return qHashMulti(0, key.name, key.colour, key.side, key.degrees, key.fractionX, key.fractionY,
+                              key.extent);
+        }
+    };
+    // Never destroyed: pixmaps must not outlive the application object at exit.
+    static auto& pictures = *new std::unordered_map<Key, QPixmap, KeyHash>;
+    static qint64 bytes = 0;
+    constexpr qint64 kMostBytes = 8 << 20;
+    const Key key{name,
+                  colour.rgba(),
+                  std::llround(side * ratio * 64),
+                  std::llround(degrees * 1000),
+                  int(std::lround(fraction.x() * 8)),
+                  int(std::lround(fraction.y() * 8)),
+                  extent};
+    auto found = pictures.find(key);
+    if (found == pictures.end()) {
+        if (bytes > kMostBytes) {
+            pictures.clear();
+            bytes = 0;
+        }
+        bytes += qint64(extent) * extent * 4;
+        QPixmap made(extent, extent);
+        made.fill(Qt::transparent);
+        QPainter target(&made);
         fill(target, QPointF(extent / 2, extent / 2) + fraction, ratio);
         target.end();
-        QPixmapCache::insert(key, picture);
+        found = pictures.emplace(key, made).first;
     }
+    QPixmap picture = found->second;
     picture.setDevicePixelRatio(ratio);
     const QPointF corner(std::floor(centre.x()) - extent / 2, std::floor(centre.y()) - extent / 2);
     painter.save();
@@ -189,6 +220,11 @@ QRectF AgentIcon::iconBox() const
 void AgentIcon::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    paintIcon(painter);
+}
+
+void AgentIcon::paintIcon(QPainter& painter)
+{
     m_drawnAngle = m_spinning ? spinAngle(m_clock.now()) : 0;
     paint(painter, iconBox(), m_kind, m_drawnAngle);
 }

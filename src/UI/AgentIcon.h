@@ -54,6 +54,8 @@ class AgentIcon : public QWidget
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    // Draws the icon at its angle of the moment with `painter` (the widget's own).
+    void paintIcon(QPainter& painter);
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     // Where the icon is drawn inside the widget; centred by default.

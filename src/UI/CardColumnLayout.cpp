@@ -30,13 +30,13 @@ void CardColumnLayout::setGap(int gap)
     invalidate();
 }
 
-// Through `addWidget`, whose item keeps the widget's size hints until the widget says they changed:
-// measuring a long column then asks only the rows that changed.
 void CardColumnLayout::insertWidget(int index, QWidget* widget)
 {
-    addWidget(widget);
-    m_items.move(m_items.size() - 1, std::clamp(index, 0, count() - 1));
-    ++m_placements;
+    addChildWidget(widget);
+    // The kind of item Qt's own layouts make: it keeps the row's size hints and heights for the
+    // last widths asked until the row changes, so measuring the column does not lay out the text
+    // of every card again.
+    insertItem(index, new QWidgetItemV2(widget));
 }
 
 void CardColumnLayout::insertItem(int index, QLayoutItem* item)
@@ -78,17 +78,9 @@ int CardColumnLayout::rowHeight(const QLayoutItem* item, int width) const
     return item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height();
 }
 
-void CardColumnLayout::invalidate()
-{
-    m_hintWidth = -1;
-    QLayout::invalidate();
-}
-
 QSize CardColumnLayout::sizeHint() const
 {
     const int width = rowWidth();
-    if (width == m_hintWidth)
-        return m_hint;
     int widest = 0;
     int height = 0;
     int shown = 0;
@@ -101,9 +93,7 @@ QSize CardColumnLayout::sizeHint() const
     }
     if (shown > 0)
         height += m_gap * (shown - 1);
-    m_hintWidth = width;
-    m_hint = QSize(std::max(0, widest + m_left + m_right), std::max(0, height + m_top + m_bottom));
-    return m_hint;
+    return QSize(std::max(0, widest + m_left + m_right), std::max(0, height + m_top + m_bottom));
 }
 
 void CardColumnLayout::setGeometry(const QRect& rect)

@@ -1,7 +1,9 @@
 #include "UI/CardFrame.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/PiecewiseBlit.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -89,7 +91,7 @@ void CardFrame::renderLayers()
     });
 }
 
-void CardFrame::paintEvent(QPaintEvent*)
+void CardFrame::paintEvent(QPaintEvent* event)
 {
     if (width() <= 0 || height() <= 0)
         return;
@@ -99,15 +101,16 @@ void CardFrame::paintEvent(QPaintEvent*)
     // opacity show what drawing it at that level would.
     const double level = m_accent.level(m_ticker.clock().now());
     m_drawnLevel = level;
+    const QRegion& region = event->region();
     if (!m_layers.glow.isNull()) {
         painter.setOpacity(level);
-        painter.drawPixmap(0, 0, m_layers.glow);
+        drawPiecewise(painter, region, m_layers.glow);
     }
     painter.setOpacity(1);
-    painter.drawPixmap(0, 0, m_layers.body);
+    drawPiecewise(painter, region, m_layers.body);
     if (!m_layers.outline.isNull()) {
         painter.setOpacity(level);
-        painter.drawPixmap(0, 0, m_layers.outline);
+        drawPiecewise(painter, region, m_layers.outline);
     }
 }
 

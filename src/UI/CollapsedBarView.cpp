@@ -8,6 +8,7 @@
 #include "UI/UsageRing.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -155,27 +156,35 @@ void CollapsedBarView::resizeEvent(QResizeEvent*)
     relayout();
 }
 
-void CollapsedBarView::paintEvent(QPaintEvent*)
+void CollapsedBarView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const auto rects = iconRects();
-    for (std::size_t index = 0; index < rects.size(); ++index)
-        AgentIcon::paint(painter, rects[index], m_groups[index].kind);
-    for (std::size_t index = 0; index < rects.size(); ++index) {
-        const int count = m_groups[index].waitingCount;
-        const QSizeF size = AgentBadge::size(count);
-        const QPointF corner = rects[index].topRight() + AgentBadge::kOffset;
-        AgentBadge::paint(painter, QRectF(corner.x() - size.width(), corner.y(), size.width(), size.height()),
-                          count);
-    }
     const LeftWing wing = leftWing(int(m_groups.size()), m_geometry.barHeight, m_geometry.wingWidth);
-    if (!m_open && wing.overflow > 0) {
-        const qreal x = rects.empty() ? kOuterPadding : rects.back().right() + kIconSpacing;
-        painter.setFont(AuroraStyle::font(10, QFont::DemiBold));
-        painter.setPen(AuroraStyle::secondary());
-        painter.drawText(QRectF(x, 0, kOverflowWidth + 4, m_geometry.barHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("+%1").arg(wing.overflow));
+    const qreal overflowLeft = rects.empty() ? kOuterPadding : rects.back().right() + kIconSpacing;
+    const QRectF overflow(overflowLeft, 0, kOverflowWidth + 4, m_geometry.barHeight);
+    // The character on the right repaints the bar under it at each of its frames; the left wing
+    // is drawn only when its part of the bar is repainted.
+    QRectF wingBounds = !m_open && wing.overflow > 0 ? overflow : QRectF();
+    std::vector<QRectF> badges;
+    for (std::size_t index = 0; index < rects.size(); ++index) {
+        const QSizeF size = AgentBadge::size(m_groups[index].waitingCount);
+        const QPointF corner = rects[index].topRight() + AgentBadge::kOffset;
+        badges.emplace_back(corner.x() - size.width(), corner.y(), size.width(), size.height());
+        wingBounds = wingBounds.united(rects[index]).united(badges.back());
+    }
+    if (event->region().intersects(wingBounds.adjusted(-2, -2, 2, 2).toAlignedRect())) {
+        for (std::size_t index = 0; index < rects.size(); ++index)
+            AgentIcon::paint(painter, rects[index], m_groups[index].kind);
+        for (std::size_t index = 0; index < rects.size(); ++index)
+            AgentBadge::paint(painter, badges[index], m_groups[index].waitingCount);
+        if (!m_open && wing.overflow > 0) {
+            painter.setFont(AuroraStyle::font(10, QFont::DemiBold));
+            painter.setPen(AuroraStyle::secondary());
+            painter.drawText(overflow, Qt::AlignLeft | Qt::AlignVCenter,
+                             QStringLiteral("+%1").arg(wing.overflow));
+        }
     }
     if (m_snoozed) {
         const QRectF moon = moonRect();

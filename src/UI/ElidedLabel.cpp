@@ -67,7 +67,6 @@ void ElidedLabel::setFullText(const QString& text)
     if (text == m_fullText)
         return;
     m_fullText = text;
-    forgetSizes();
     relayout(width());
     updateGeometry();
 }
@@ -78,7 +77,6 @@ void ElidedLabel::setMaxLines(int maxLines)
     if (maxLines == m_maxLines)
         return;
     m_maxLines = maxLines;
-    forgetSizes();
     relayout(width());
     updateGeometry();
 }
@@ -86,7 +84,6 @@ void ElidedLabel::setMaxLines(int maxLines)
 void ElidedLabel::setElideMode(Qt::TextElideMode mode)
 {
     m_mode = mode;
-    forgetSizes();
     relayout(width());
 }
 
@@ -97,12 +94,9 @@ void ElidedLabel::setSelectable(bool selectable)
 
 QSize ElidedLabel::sizeHint() const
 {
-    if (m_hint.isValid())
-        return m_hint;
     const QFontMetricsF metrics(font());
     const qreal natural = std::min<qreal>(metrics.horizontalAdvance(m_fullText.left(400)), 360);
-    m_hint = QSize(qCeil(natural) + 1, heightForWidth(qCeil(natural) + 1));
-    return m_hint;
+    return QSize(qCeil(natural) + 1, heightForWidth(qCeil(natural) + 1));
 }
 
 QSize ElidedLabel::minimumSizeHint() const
@@ -110,32 +104,26 @@ QSize ElidedLabel::minimumSizeHint() const
     return QSize(24, qCeil(QFontMetricsF(font()).height()));
 }
 
+const QStringList& ElidedLabel::linesAt(int width) const
+{
+    for (const std::size_t slot : {m_newest, 1 - m_newest}) {
+        const Lines& kept = m_lines[slot];
+        if (kept.width == width && kept.maxLines == m_maxLines && kept.mode == m_mode &&
+            kept.text == m_fullText && kept.font == font()) {
+            m_newest = slot;
+            return kept.lines;
+        }
+    }
+    m_newest = 1 - m_newest;
+    m_lines[m_newest] = Lines{m_fullText, font(), width,
+                              m_maxLines, m_mode, layoutLines(m_fullText, font(), width, m_maxLines, m_mode)};
+    return m_lines[m_newest].lines;
+}
+
 int ElidedLabel::heightForWidth(int width) const
 {
-    for (const Measured& measured : m_measured) {
-        if (measured.width == width)
-            return measured.height;
-    }
-    const int lines = int(layoutLines(m_fullText, font(), width, m_maxLines, m_mode).size());
-    Measured& slot = m_measured[m_nextMeasured];
-    m_nextMeasured = (m_nextMeasured + 1) % m_measured.size();
-    slot = Measured{width, qCeil(QFontMetricsF(font()).lineSpacing() * lines)};
-    return slot.height;
-}
-
-void ElidedLabel::forgetSizes()
-{
-    m_measured.fill(Measured{});
-    m_hint = QSize();
-}
-
-void ElidedLabel::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::FontChange) {
-        forgetSizes();
-        relayout(width());
-    }
-    QLabel::changeEvent(event);
+    const int lines = int(linesAt(width).size());
+    return qCeil(QFontMetricsF(font()).lineSpacing() * lines);
 }
 
 void ElidedLabel::resizeEvent(QResizeEvent* event)
@@ -146,7 +134,7 @@ void ElidedLabel::resizeEvent(QResizeEvent* event)
 
 void ElidedLabel::relayout(int width)
 {
-    const QString shown = layoutLines(m_fullText, font(), width, m_maxLines, m_mode).join(QChar(u'\n'));
+    const QString shown = linesAt(width).join(QChar(u'\n'));
     if (shown != text())
         setText(shown);
 }

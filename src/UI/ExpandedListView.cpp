@@ -209,6 +209,27 @@ void ExpandedListView::refresh()
     m_empty->setVisible(empty);
     syncFooter();
     resizeList();
+    layOutWhileHidden();
+}
+
+void ExpandedListView::layOutWhileHidden()
+{
+    // A widget's layout waits for it to be shown: the first opening of a long list would lay out
+    // every card in one frame. A list that is not on screen lays its rows out now instead, so
+    // opening only shows them.
+    if (isVisible())
+        return;
+    m_rowsLayout->activate();
+    for (const auto& [id, row] : m_byId) {
+        QLayout* layout = row.widget->layout();
+        if (!layout)
+            continue;
+        layout->activate();
+        // A hidden row placed since its layout last ran keeps its resize for when it is shown.
+        const QRect inside = row.widget->contentsRect();
+        if (layout->geometry() != inside)
+            layout->setGeometry(inside);
+    }
 }
 
 bool ExpandedListView::showsEmptyState() const
@@ -391,8 +412,10 @@ QSize ExpandedListView::sizeHint() const
 
 bool ExpandedListView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_rowsBox && event->type() == QEvent::LayoutRequest)
+    if (watched == m_rowsBox && event->type() == QEvent::LayoutRequest) {
         resizeList();
+        layOutWhileHidden();
+    }
     // The rows move under the viewport as the list scrolls, is laid out again or changes height.
     const bool moved = event->type() == QEvent::Move || event->type() == QEvent::Resize ||
                        event->type() == QEvent::LayoutRequest;

@@ -112,6 +112,7 @@ class ExpandedListView : public QWidget
     bool isInView(const QWidget* row) const;
     void syncRowsInView();
     void resizeList();
+    void layOutWhileHidden();
     qreal listCap() const;
 
     SessionStore& m_store;

@@ -4,9 +4,11 @@
 #include "UI/AuroraStyle.h"
 #include "UI/CollapsedBarView.h"
 #include "UI/NotchShape.h"
+#include "UI/PiecewiseBlit.h"
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
 
@@ -238,7 +240,7 @@ void NotchBody::paintBody(QPainter& painter) const
     }
 }
 
-void NotchBody::paintEvent(QPaintEvent*)
+void NotchBody::paintEvent(QPaintEvent* event)
 {
     const qreal opacity = m_opacity->value();
     if (opacity <= 0)
@@ -263,7 +265,7 @@ void NotchBody::paintEvent(QPaintEvent*)
         paintBody(still);
         m_stillKey = key;
     }
-    painter.drawPixmap(0, 0, m_still);
+    drawPiecewise(painter, event->region(), m_still);
 }
 
 } // namespace velquist

@@ -3,6 +3,7 @@
 #include "UI/AgentIcon.h"
 
 #include <QColor>
+#include <QPixmap>
 #include <optional>
 
 namespace velquist {
@@ -32,7 +33,13 @@ class SessionMark : public AgentIcon
     QRectF iconBox() const override;
 
   private:
+    // The pip drawn once at the density of the device it lands on: a spinning icon repaints the
+    // pip it overlaps at every step.
+    const QPixmap& pipPicture(qreal ratio) const;
+
     std::optional<QColor> m_pip;
+    mutable QPixmap m_pipPicture;
+    mutable QColor m_pipPictureColour;
 };
 
 } // namespace velquist

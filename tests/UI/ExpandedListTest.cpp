@@ -14,11 +14,13 @@
 #include "support/RecordingRowSource.h"
 #include "support/WaitUntil.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -123,6 +125,7 @@ TEST_F(ExpandedListTest, RowsAreUpdatedInPlaceById)
     const std::vector<QWidget*> before = list.rows();
     rows.made.clear();
     const std::string id = store.displaySessions()[1].id;
+    const std::string other = store.displaySessions()[2].id;
     store.update(id, [](Session& session) { session.lastActivity = "Reading files"; });
     EXPECT_TRUE(rows.made.empty()) << "no row is rebuilt";
     EXPECT_EQ(rows.updated, std::vector<std::string>{id});
@@ -370,4 +373,52 @@ TEST_F(ExpandedListTest, RowsScrolledOutOfTheListAreToldTheyAreNotSeen)
     panel.hide();
     ASSERT_TRUE(test::waitUntil([&] { return !list->isPanelVisible(); }));
     EXPECT_FALSE(seen().back()) << "in view, but the panel is gone";
+}
+
+namespace {
+
+// Rows with content of their own to lay out, as session cards have.
+class LaidOutRowSource final : public SessionRowSource
+{
+  public:
+    QWidget* makeRow(const Session& session) override
+    {
+        auto* row = new QWidget;
+        auto* layout = new QVBoxLayout(row);
+        layout->setContentsMargins(10, 10, 10, 10);
+        auto* label = new QLabel(QString::fromStdString(session.cwd), row);
+        label->setWordWrap(true);
+        layout->addWidget(label);
+        return row;
+    }
+    void updateRow(QWidget* row, const Session& session) override
+    {
+        row->findChild<QLabel*>()->setText(QString::fromStdString(session.cwd));
+    }
+};
+
+} // namespace
+
+// A list built while its panel is closed has its rows placed and their content laid out before
+// it is first shown, so the first frame of the opening only shows them; a row whose text grows
+// makes the list taller once laid out again.
+TEST_F(ExpandedListTest, AListOffScreenLaysOutItsRowsAheadAndFollowsTheirChanges)
+{
+    add(3);
+    LaidOutRowSource laidOut;
+    ExpandedListView list(store, laidOut);
+    ASSERT_FALSE(list.isVisible());
+    for (QWidget* row : list.rows()) {
+        EXPECT_EQ(row->width(), 712 + 2 * laidOut.rowMargin());
+        EXPECT_EQ(row->findChild<QLabel*>()->geometry(), row->rect().adjusted(10, 10, -10, -10));
+    }
+
+    const qreal before = list.contentHeight();
+    const std::string id = store.displaySessions()[1].id;
+    const std::string other = store.displaySessions()[2].id;
+    store.update(id,
+                 [](Session& session) { session.cwd = std::string(400, 'x') + " " + std::string(400, 'y'); });
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_GT(list.contentHeight(), before);
+    EXPECT_GT(list.row(id)->height(), list.row(other)->height());
 }
