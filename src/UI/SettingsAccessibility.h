@@ -6,8 +6,8 @@ namespace velquist {
 
 // How the settings window's own controls read to assistive technology. Qt names a combo box on
 // Linux by its current value and a checkable button as a check box; the settings window's pickers
-// are named by their label and keep their value as the value, its tabs read as page tabs, and its dividing
-// rules as separators.
+// are named by their label and keep their value as the value, its tabs read as page tabs, and its
+// dividing rules as separators.
 namespace SettingsAccessibility {
 
 // Installs the accessibility factory once per process; later calls do nothing.
