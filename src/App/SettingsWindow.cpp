@@ -1,6 +1,7 @@
 #include "App/SettingsWindow.h"
 
 #include "App/SettingsToolbar.h"
+#include "UI/SettingsAccessibility.h"
 #include "UI/SettingsStyle.h"
 
 #include <QCloseEvent>
@@ -36,6 +37,7 @@ SettingsWindow::SettingsWindow(SettingsTab selection, QWidget* parent)
     QPalette line = divider->palette();
     line.setColor(QPalette::Window, SettingsStyle::sectionStroke());
     divider->setPalette(line);
+    SettingsAccessibility::markAsSeparator(*divider);
     m_layout->addWidget(divider);
     // The page goes here; the stretch holds the place while a tab has none.
     m_layout->addStretch(1);

@@ -22,6 +22,8 @@ HiddenSessionsRow::HiddenSessionsRow(QWidget* parent) : QAbstractButton(parent)
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // The text is what assistive technology reads; the row paints it itself.
+    setText(label(m_hiddenCount, m_reveals));
 }
 
 void HiddenSessionsRow::setState(int hiddenCount, bool revealsHidden)
@@ -30,6 +32,7 @@ void HiddenSessionsRow::setState(int hiddenCount, bool revealsHidden)
         return;
     m_hiddenCount = hiddenCount;
     m_reveals = revealsHidden;
+    setText(label(m_hiddenCount, m_reveals));
     updateGeometry();
     update();
 }

@@ -10,6 +10,7 @@ namespace velquist::SettingsAccessibility {
 namespace {
 
 constexpr const char* kPageTabProperty = "velquistPageTab";
+constexpr const char* kSeparatorProperty = "velquistSeparator";
 
 class PickerAccessible final : public QAccessibleWidget
 {
@@ -68,6 +69,8 @@ QAccessibleInterface* factory(const QString&, QObject* object)
     // The settings controls carry no meta-object of their own: test the C++ type.
     if (auto* picker = dynamic_cast<SettingsPicker*>(object))
         return new PickerAccessible(picker);
+    if (object && object->isWidgetType() && object->property(kSeparatorProperty).toBool())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Separator);
     auto* button = qobject_cast<QAbstractButton*>(object);
     if (button && button->property(kPageTabProperty).toBool())
         return new PageTabAccessible(button);
@@ -85,16 +88,33 @@ void install()
     (void)installed;
 }
 
+namespace {
+
+// A reading made before a mark (a check box, for a checkable button) would be kept for the
+// widget's life: drop it so the next one is made with `role`.
+void dropEarlierReading(QWidget& widget, QAccessible::Role role)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleInterface* earlier = QAccessible::queryAccessibleInterface(&widget);
+    if (earlier && earlier->role() != role)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(earlier));
+}
+
+} // namespace
+
 void markAsPageTab(QWidget& button)
 {
+    install();
     button.setProperty(kPageTabProperty, true);
-    // A reading made before the mark (a check box, for a checkable button) would be kept for the
-    // button's life: drop it so the next one is made as a page tab.
-    if (QAccessible::isActive()) {
-        QAccessibleInterface* earlier = QAccessible::queryAccessibleInterface(&button);
-        if (earlier && earlier->role() != QAccessible::PageTab)
-            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(earlier));
-    }
+    dropEarlierReading(button, QAccessible::PageTab);
+}
+
+void markAsSeparator(QWidget& line)
+{
+    install();
+    line.setProperty(kSeparatorProperty, true);
+    dropEarlierReading(line, QAccessible::Separator);
 }
 
 } // namespace velquist::SettingsAccessibility

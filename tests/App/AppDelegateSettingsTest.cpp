@@ -1,10 +1,13 @@
 #include "App/AppDelegate.h"
 #include "App/GeneralSettingsTab.h"
 #include "App/IntegrationSettingsTab.h"
+#include "App/SettingsTab.h"
 #include "App/SettingsWindow.h"
 #include "support/DelegateWorld.h"
 
+#include <QAccessible>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace velquist;
 
@@ -38,6 +41,48 @@ TEST(AppDelegateSettings, OneWindowOnTheGeneralTabWithTheRulesOnceStartedUp)
     ASSERT_NE(later, nullptr);
     EXPECT_NE(later->jumpRuleSection(), nullptr);
     world.delegate.applicationWillTerminate();
+}
+
+// What a screen reader would meet in `node` and below without a name: every control that shows or
+// takes focus, and every element that reads as a frame (a window's role) though it is none.
+void collectUnnamed(QAccessibleInterface* node, const QString& path, QStringList& unnamed)
+{
+    static const std::set<QAccessible::Role> unnamedAllowed = {
+        QAccessible::Client,     QAccessible::Pane,      QAccessible::Grouping, QAccessible::Separator,
+        QAccessible::StaticText, QAccessible::ScrollBar, QAccessible::MenuBar};
+    const QAccessible::State state = node->state();
+    const QAccessible::Role role = node->role();
+    const QString name = node->text(QAccessible::Name);
+    const QString here =
+        path + QStringLiteral("/") + QString::number(int(role), 16) + QStringLiteral(":") + name;
+    if ((!state.invisible || state.focusable) && role == QAccessible::Border)
+        unnamed << here + QStringLiteral(" reads as a frame");
+    else if ((!state.invisible || state.focusable) && name.trimmed().isEmpty() && !unnamedAllowed.count(role))
+        unnamed << here;
+    for (int i = 0; i < node->childCount(); ++i)
+        if (QAccessibleInterface* child = node->child(i))
+            collectUnnamed(child, here, unnamed);
+}
+
+TEST(AppDelegateSettings, EveryControlOnEveryTabReadsByItsName)
+{
+    // As with a screen reader listening.
+    QAccessible::setActive(true);
+    SettingsHarness world;
+    world.delegate.applicationDidFinishLaunching({"velquist"});
+    SettingsWindow& window = world.delegate.settingsWindow();
+    world.delegate.openSettings();
+    for (const SettingsTab tab : SettingsTabs::all) {
+        SCOPED_TRACE(SettingsTabs::rawValue(tab).toStdString());
+        window.setSelection(tab);
+        QStringList unnamed;
+        QAccessibleInterface* root = QAccessible::queryAccessibleInterface(&window);
+        ASSERT_TRUE(root);
+        collectUnnamed(root, QString(), unnamed);
+        EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(QStringLiteral("\n")).toStdString();
+    }
+    world.delegate.applicationWillTerminate();
+    QAccessible::setActive(false);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "support/RecordingRowSource.h"
 #include "support/WaitUntil.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
@@ -95,11 +96,18 @@ TEST_F(ExpandedListTest, OnlyHiddenSessionsShowTheSwitchWithTheirCount)
     EXPECT_EQ(HiddenSessionsRow::label(1, false), "1 hidden session");
     EXPECT_EQ(HiddenSessionsRow::label(0, true), "Showing hidden sessions");
     EXPECT_EQ(HiddenSessionsRow::glyph(false), "eye.slash");
+    // Assistive technology reads the switch by what it shows.
+    const auto readName = [&list] {
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(list.hiddenRow());
+        return read ? read->text(QAccessible::Name) : QString();
+    };
+    EXPECT_EQ(readName(), "2 hidden sessions");
 
     // The switch reveals them; pressing it again hides them and the row stays for the count.
     QTest::mouseClick(list.hiddenRow(), Qt::LeftButton);
     EXPECT_TRUE(silence.revealsHidden());
     EXPECT_EQ(list.rows().size(), 2u);
+    EXPECT_EQ(readName(), "Showing hidden sessions");
     QTest::mouseClick(list.hiddenRow(), Qt::LeftButton);
     EXPECT_FALSE(silence.revealsHidden());
     EXPECT_TRUE(list.rows().empty());
