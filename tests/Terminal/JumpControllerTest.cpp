@@ -34,9 +34,15 @@ class RecordingStrategy final : public TerminalFocusStrategy
     void focus(const Session& session, const RunningApp& app, QObject*, Done done) override
     {
         calls.push_back(session.id + "@" + app.identifier);
-        done(answer);
+        if (hold)
+            held = std::move(done);
+        else
+            done(answer);
     }
     bool answer = false;
+    // Keeps the answer in `held` instead, as a terminal's remote control still at work would.
+    bool hold = false;
+    Done held;
     std::vector<std::string> calls;
 };
 
@@ -219,4 +225,35 @@ TEST_F(JumpControllerTest, ANewJumpCancelsTheOneStillRunning)
     test::settle();
     EXPECT_FALSE(firstDone);
     EXPECT_EQ(strategy->calls.size(), 1u);
+}
+
+TEST_F(JumpControllerTest, ANewJumpStartsOnceTheStepStillAtWorkOfTheCancelledOneHasAnswered)
+{
+    // The first jump's strategy is at work: a terminal's remote control brings its window forward
+    // whenever it gets there, and nothing can call it back.
+    strategy->hold = true;
+    bool firstDone = false;
+    controller->focus(session, [&firstDone](bool) { firstDone = true; });
+    ASSERT_TRUE(test::waitUntil([&] { return static_cast<bool>(strategy->held); }));
+    ASSERT_EQ(windows.activated(), (std::vector<WindowId>{11}));
+
+    registry.add({otherPid, "org.example.editor", "Editor", true});
+    Session other = session;
+    other.id = "claude:3f2a9c1e-2222";
+    other.terminal.ownerPID = otherPid;
+    std::optional<bool> second;
+    controller->focus(other, [&second](bool focused) { second = focused; });
+    test::settle(50ms);
+    EXPECT_EQ(windows.activated(), (std::vector<WindowId>{11}))
+        << "the second jump went ahead of the first's step";
+    EXPECT_FALSE(second.has_value());
+
+    // The step answers (its window came forward): the second jump runs now and its window ends in front.
+    auto answer = std::exchange(strategy->held, nullptr);
+    strategy->hold = false;
+    answer(true);
+    ASSERT_TRUE(test::waitUntil([&] { return second.has_value(); }));
+    EXPECT_EQ(second, true);
+    EXPECT_EQ(windows.activated(), (std::vector<WindowId>{11, 10}));
+    EXPECT_FALSE(firstDone);
 }
