@@ -6,8 +6,8 @@
 #include "Actions/TapSound.h"
 #include "Actions/TerminalJumper.h"
 #include "Core/AgentKind.h"
-#include "Core/Clock.h"
 #include "Core/Session.h"
+#include "Platform/Clock.h"
 
 #include <QObject>
 #include <map>

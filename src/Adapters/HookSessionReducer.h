@@ -2,9 +2,9 @@
 
 #include "Adapters/EngineProfile.h"
 #include "Core/AgentKind.h"
-#include "Core/Clock.h"
 #include "Core/Session.h"
 #include "Ingestion/HookEvent.h"
+#include "Platform/Clock.h"
 
 #include <nlohmann/json.hpp>
 #include <optional>

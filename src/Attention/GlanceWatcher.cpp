@@ -1,7 +1,7 @@
 #include "Attention/GlanceWatcher.h"
 
-#include "Core/Clock.h"
 #include "Core/SessionStore.h"
+#include "Platform/Clock.h"
 #include "Platform/WindowSystem.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Log.h"

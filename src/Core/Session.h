@@ -3,10 +3,10 @@
 #include "Core/AgentCapabilities.h"
 #include "Core/AgentInquiry.h"
 #include "Core/AgentKind.h"
-#include "Core/Clock.h"
 #include "Core/ContextUsage.h"
 #include "Core/StoredForm.h"
 #include "Core/ToolDetail.h"
+#include "Platform/Clock.h"
 
 #include <cstdint>
 #include <map>

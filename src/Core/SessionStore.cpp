@@ -1,6 +1,6 @@
 #include "Core/SessionStore.h"
 
-#include "Core/Clock.h"
+#include "Platform/Clock.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
