@@ -62,28 +62,6 @@ struct HookEngine
     std::unique_ptr<const EngineProfile> profile;
 };
 
-// The agent kind and the dialect of a catalogued hook agent.
-std::optional<HookEngine> engineFor(const AgentEntry& agent, const UserDefaults& defaults,
-                                    const HomePaths& paths)
-{
-    const auto make = [&](AgentKind kind, std::unique_ptr<const EngineProfile> profile) {
-        return HookEngine{AgentEngine{kind, std::string(agent.displayName), AgentMechanism::blockingHook,
-                                      AgentCapabilities::of(kind), std::string(agent.idNamespace)},
-                          std::move(profile)};
-    };
-    if (agent.idNamespace == "claude")
-        return make(AgentKind::claudeCode, std::make_unique<ClaudeEngineProfile>(paths, defaults));
-    if (agent.idNamespace == "codex")
-        return make(AgentKind::codex, std::make_unique<CodexEngineProfile>(paths));
-    if (agent.idNamespace == "cursor")
-        return make(AgentKind::cursor, std::make_unique<CursorEngineProfile>(paths));
-    if (agent.idNamespace == "gemini")
-        return make(AgentKind::gemini, std::make_unique<GeminiEngineProfile>(paths));
-    if (agent.idNamespace == "qwen")
-        return make(AgentKind::qwen, std::make_unique<QwenEngineProfile>(paths));
-    return std::nullopt;
-}
-
 // Claude Code always; the others when their configuration folder (or a file of that name) exists.
 std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePaths& paths)
 {
@@ -91,8 +69,8 @@ std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePath
     for (const AgentEntry& agent : AgentCatalog::all()) {
         if (!agent.alwaysHooked && !HookProvisioner::pathExists(agent.configDirectory(paths.home())))
             continue;
-        if (auto engine = engineFor(agent, defaults, paths))
-            engines.push_back(std::move(*engine));
+        if (auto profile = EngineProfile::forAgent(agent, paths, defaults))
+            engines.push_back(HookEngine{AgentEngine::of(agent), std::move(profile)});
     }
     return engines;
 }

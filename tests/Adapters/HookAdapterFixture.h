@@ -50,7 +50,7 @@ class HookAdapterFixture : public ::testing::Test
                                              Traits traits = kClaudeLike)
     {
         auto owned = std::make_unique<FakeProfile>(traits);
-        owned->target = HookInstaller::codexTarget(HomePaths(home.path()));
+        owned->target = HookInstaller::target(HomePaths(home.path()), *AgentCatalog::find(AgentKind::codex));
         madeProfile = owned.get();
         auto made =
             std::make_unique<HookAdapter>(store, std::move(engine), std::move(owned),
