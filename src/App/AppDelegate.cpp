@@ -36,6 +36,7 @@
 #include "Terminal/TerminalFocusRegistry.h"
 #include "Terminal/TerminalRebinder.h"
 #include "UI/FilterSettingsTab.h"
+#include "UI/Palette.h"
 #include "UI/PrivacySettingsTab.h"
 #include "UI/SessionRowFactory.h"
 #include "UI/SoundSettingsTab.h"
@@ -410,8 +411,8 @@ void AppDelegate::startStatusItem()
 {
     StatusItemController::Services services;
     // White until the tray is known to be light: trays sit on dark panels more often.
-    services.icon = VelquistMark::trayIcon(Qt::white);
-    services.lightTrayIcon = VelquistMark::trayIcon(QColor(0x1d, 0x1d, 0x1f));
+    services.icon = VelquistMark::trayIcon(Palette::trayMark());
+    services.lightTrayIcon = VelquistMark::trayIcon(Palette::trayMarkOnLight());
     services.replayIntro = [this] { m_intro.director().start(); };
     services.privacy = &m_privacy;
     services.coordinator = m_coordinator.get();

@@ -1,6 +1,7 @@
 #include "UI/SettingsStyle.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 
 #include <QPalette>
 #include <QWidget>
@@ -9,37 +10,37 @@ namespace velquist::SettingsStyle {
 
 QColor windowBackground()
 {
-    return AuroraStyle::rgb(0.118, 0.118, 0.129);
+    return Palette::settingsWindow();
 }
 
 QColor sectionFill()
 {
-    return AuroraStyle::white(0.045);
+    return Palette::settingsSectionFill();
 }
 
 QColor sectionStroke()
 {
-    return AuroraStyle::white(0.08);
+    return Palette::settingsSectionStroke();
 }
 
 QColor primaryText()
 {
-    return AuroraStyle::white(0.92);
+    return Palette::textPrimary();
 }
 
 QColor secondaryText()
 {
-    return AuroraStyle::secondary();
+    return Palette::secondary();
 }
 
 QColor selectionFill()
 {
-    return AuroraStyle::white(0.12);
+    return Palette::settingsSelection();
 }
 
 QColor accent()
 {
-    return AuroraStyle::systemBlue();
+    return Palette::systemBlue();
 }
 
 QFont bodyFont()
