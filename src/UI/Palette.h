@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 #include <array>
 
 namespace velquist {
@@ -23,6 +24,20 @@ inline QColor black(qreal opacity)
 inline QColor rgb(qreal r, qreal g, qreal b, qreal a = 1)
 {
     return QColor::fromRgbF(float(r), float(g), float(b), float(a));
+}
+
+// A colour as a style sheet writes it: "rgba(r, g, b, a)", each part 0-255.
+inline QString css(const QColor& colour)
+{
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(colour.red())
+        .arg(colour.green())
+        .arg(colour.blue())
+        .arg(colour.alpha());
+}
+inline QColor white8(int alpha)
+{
+    return QColor(255, 255, 255, alpha);
 }
 
 // --- surfaces ----------------------------------------------------------------------------------
@@ -376,6 +391,89 @@ inline QColor switchKnobDisabled()
 inline QColor markTemplate()
 {
     return QColor(Qt::black);
+}
+
+// --- the standard controls of the settings window (style sheet) -------------------------------
+inline QColor controlText()
+{
+    return white8(235);
+}
+inline QColor controlFill()
+{
+    return white8(18);
+}
+inline QColor controlStroke()
+{
+    return white8(30);
+}
+// A picker's open list and a tooltip's backdrop.
+inline QColor popupFill()
+{
+    return QColor(44, 44, 48);
+}
+inline QColor buttonFill()
+{
+    return white8(30);
+}
+inline QColor buttonStroke()
+{
+    return white8(22);
+}
+inline QColor buttonHover()
+{
+    return white8(42);
+}
+inline QColor buttonPressed()
+{
+    return white8(60);
+}
+// The label of a button that removes something.
+inline QColor destructiveText()
+{
+    return QColor(255, 105, 97);
+}
+inline QColor scrollHandle()
+{
+    return white8(50);
+}
+inline QColor tooltipText()
+{
+    return QColor(Qt::white);
+}
+inline QColor tooltipStroke()
+{
+    return white8(40);
+}
+// Selections and focus outlines in a style sheet: the desktop's blue.
+inline QColor selectionBlue()
+{
+    return QColor(0, 122, 255);
+}
+
+// --- the tray's menu (style sheet) -------------------------------------------------------------
+inline QColor menuText()
+{
+    return white8(235);
+}
+inline QColor menuFill()
+{
+    return QColor(28, 28, 32);
+}
+inline QColor menuStroke()
+{
+    return white8(36);
+}
+inline QColor menuSelectedText()
+{
+    return QColor(Qt::white);
+}
+inline QColor menuDisabledText()
+{
+    return white8(95);
+}
+inline QColor menuSeparator()
+{
+    return white8(28);
 }
 
 // --- the tour's card ---------------------------------------------------------------------------
