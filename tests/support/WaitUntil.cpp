@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThreadPool>
 #include <thread>
 
 namespace velquist::test {
@@ -27,6 +28,15 @@ void settle(std::chrono::milliseconds duration)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+void drain(QThreadPool& pool)
+{
+    do {
+        pool.waitForDone();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    } while (pool.activeThreadCount() > 0);
 }
 
 } // namespace velquist::test
