@@ -7,10 +7,9 @@
 #include "Terminal/TerminalBinder.h"
 #include "Terminal/TerminalFocusRegistry.h"
 #include "support/ManualScheduler.h"
-#include "support/RecordingAppRegistry.h"
-#include "support/RecordingProcessRunner.h"
 #include "support/RecordingUrlOpener.h"
 #include "support/RecordingWindowSystem.h"
+#include "support/TerminalWorld.h"
 #include "support/WaitUntil.h"
 
 #include <QThreadPool>
@@ -40,7 +39,7 @@ class RecordingStrategy final : public TerminalFocusStrategy
     std::vector<std::string> calls;
 };
 
-class JumpControllerTest : public ::testing::Test
+class JumpControllerTest : public ::testing::Test, protected test::TerminalWorld
 {
   protected:
     void SetUp() override
@@ -54,8 +53,7 @@ class JumpControllerTest : public ::testing::Test
             JumpController::Services{binder, windows, multiplexer, *strategies, urls, scheduler});
         controller->setRules(&rules);
         registry.add({terminalPid, "net.kovidgoyal.kitty", "kitty", true});
-        windows.setWindows({window(10, otherPid, "editor"), window(11, terminalPid, "~/proj - claude")});
-        windows.setActive(10);
+        editorInFront(windows, window(10, otherPid, "editor"), {window(11, terminalPid, "~/proj - claude")});
         session.id = "claude:3f2a9c1e-1111";
         session.cwd = "/home/me/proj";
         session.terminal.ownerPID = terminalPid;
@@ -84,11 +82,6 @@ class JumpControllerTest : public ::testing::Test
     }
 
     test::ManualScheduler scheduler;
-    test::RecordingAppRegistry registry;
-    test::RecordingProcessRunner runner;
-    CommandLookup lookup{runner};
-    Tmux tmux{runner, lookup};
-    TerminalBinder binder{registry, &tmux};
     MultiplexerFocus multiplexer{tmux};
     test::RecordingWindowSystem windows;
     test::RecordingUrlOpener urls;
