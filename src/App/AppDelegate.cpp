@@ -305,8 +305,9 @@ void AppDelegate::startGlance()
 {
     if (!m_services.terminalBinder)
         return;
-    m_glance = std::make_unique<GlanceWatcher>(GlanceWatcher::Services{
-        m_store, *m_services.terminalBinder, m_services.windows, m_services.scheduler, m_services.clock});
+    m_glance = std::make_unique<GlanceWatcher>(
+        GlanceWatcher::Services{m_store, *m_services.terminalBinder, m_services.windows, m_services.scheduler,
+                                m_services.clock, &m_services.workers});
     m_glance->start();
     connect(&m_store, &SessionStore::doneUnread, m_glance.get(), &GlanceWatcher::reevaluate);
 }

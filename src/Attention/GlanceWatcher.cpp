@@ -135,7 +135,8 @@ void GlanceWatcher::pass()
         [this, generation = m_generation](Sight sight) {
             if (generation == m_generation && m_watching)
                 observe(sight);
-        });
+        },
+        m_services.workers);
 }
 
 void GlanceWatcher::observe(const Sight& sight)

@@ -74,8 +74,7 @@ class AppDelegateWiringTest : public ::testing::Test,
     // Lets lookups on workers answer, then moves the clock.
     void tick(std::chrono::milliseconds step)
     {
-        QThreadPool::globalInstance()->waitForDone();
-        test::settle(20ms);
+        test::drain({&workers, QThreadPool::globalInstance()});
         clock.advance(step);
     }
 

@@ -37,12 +37,7 @@ class GlanceWatcherTest : public ::testing::Test, protected test::TerminalWorld
                       {window(2, shellA, "~/a: claude"), window(3, terminalPid, "zsh")});
         watcher.start();
     }
-    ~GlanceWatcherTest() override
-    {
-        watcher.stop();
-        // A pass still on a worker uses the registry and the window system below.
-        QThreadPool::globalInstance()->waitForDone();
-    }
+    ~GlanceWatcherTest() override { watcher.stop(); }
 
     void finish(const std::string& id, std::int64_t owner)
     {
@@ -59,8 +54,7 @@ class GlanceWatcherTest : public ::testing::Test, protected test::TerminalWorld
     // own, so the scheduler's queue says nothing about the watcher.)
     void tick(std::chrono::milliseconds step = 1s)
     {
-        QThreadPool::globalInstance()->waitForDone();
-        test::settle(std::chrono::milliseconds(20));
+        test::drain(workers);
         scheduler.advance(step);
     }
 
@@ -69,7 +63,9 @@ class GlanceWatcherTest : public ::testing::Test, protected test::TerminalWorld
     SilenceRuleStore silence{folder.path() / "silence.json"};
     SessionStore store{scheduler, scheduler, folder.path() / "sessions.json", &silence};
     test::RecordingWindowSystem windows;
-    GlanceWatcher watcher{{store, binder, windows, scheduler, scheduler}};
+    // The passes' workers: a pass still running when the test ends finishes before the doubles go.
+    QThreadPool workers;
+    GlanceWatcher watcher{{store, binder, windows, scheduler, scheduler, &workers}};
 };
 
 } // namespace

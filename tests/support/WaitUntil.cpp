@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThreadPool>
+#include <algorithm>
 #include <thread>
 
 namespace velquist::test {
@@ -32,11 +33,21 @@ void settle(std::chrono::milliseconds duration)
 
 void drain(QThreadPool& pool)
 {
+    drain({&pool});
+}
+
+void drain(std::initializer_list<QThreadPool*> pools)
+{
+    const auto busy = [&] {
+        return std::any_of(pools.begin(), pools.end(),
+                           [](QThreadPool* pool) { return pool->activeThreadCount() > 0; });
+    };
     do {
-        pool.waitForDone();
+        for (QThreadPool* pool : pools)
+            pool->waitForDone();
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
-    } while (pool.activeThreadCount() > 0);
+    } while (busy());
 }
 
 } // namespace velquist::test

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 
 class QThreadPool;
 
@@ -20,5 +21,7 @@ void settle(std::chrono::milliseconds duration = std::chrono::milliseconds(100))
 // while that starts more work: afterwards, work handed to the pool has had every effect it will
 // have, so a test may assert that something did not happen.
 void drain(QThreadPool& pool);
+// The same for work that passes between several pools (Qt's global one among them, say).
+void drain(std::initializer_list<QThreadPool*> pools);
 
 } // namespace velquist::test
