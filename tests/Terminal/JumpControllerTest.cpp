@@ -209,7 +209,7 @@ TEST_F(JumpControllerTest, ANewJumpCancelsTheOneStillRunning)
     strategy->answer = true;
     EXPECT_EQ(jump().first, true);
     scheduler.advance(2s);
-    test::settle();
+    test::drain(*QThreadPool::globalInstance());
     EXPECT_FALSE(firstDone);
     EXPECT_EQ(strategy->calls.size(), 1u);
 }
