@@ -7,10 +7,10 @@
 #include "BenchReport.h"
 #include "Core/CommandLookup.h"
 #include "Core/QtScheduler.h"
+#include "Platform/Linux/DesktopUrlOpener.h"
 #include "Platform/Linux/LinuxAppRegistry.h"
 #include "Platform/Linux/LinuxProcessRunner.h"
 #include "Platform/Linux/LinuxWindowSystem.h"
-#include "Platform/Linux/XdgUrlOpener.h"
 #include "Shared/HomePaths.h"
 #include "Terminal/JumpController.h"
 #include "Terminal/MultiplexerFocus.h"
@@ -108,7 +108,7 @@ int main(int argc, char** argv)
     Tmux tmux(runner, lookup);
     TerminalBinder binder(registry, &tmux);
     MultiplexerFocus multiplexer(tmux);
-    XdgUrlOpener urls(runner);
+    DesktopUrlOpener urls;
     TerminalFocusRegistry strategies(TerminalTools{runner, windows, urls, {}});
     QtScheduler scheduler;
     JumpController controller({binder, windows, multiplexer, strategies, urls, scheduler});

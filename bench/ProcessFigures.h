@@ -1,6 +1,6 @@
 #pragma once
 
-// What /proc tells of another process: its CPU time and resident memory.
+// What /proc tells of another process: its CPU time (or one thread's) and resident memory.
 
 #include <QtGlobal>
 #include <fstream>
@@ -11,10 +11,10 @@
 
 namespace velquist::bench {
 
-// User plus system CPU time of a process, in seconds; negative when it is gone.
-inline double cpuSeconds(qint64 pid)
+// User plus system CPU time from a /proc stat file, in seconds; negative when it is gone.
+inline double statCpuSeconds(const std::string& statFile)
 {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::ifstream in(statFile);
     std::string text((std::istreambuf_iterator<char>(in)), {});
     const auto end = text.rfind(')');
     if (end == std::string::npos)
@@ -30,6 +30,18 @@ inline double cpuSeconds(qint64 pid)
             stime = std::stoull(field);
     }
     return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// User plus system CPU time of a process, in seconds; negative when it is gone.
+inline double cpuSeconds(qint64 pid)
+{
+    return statCpuSeconds("/proc/" + std::to_string(pid) + "/stat");
+}
+
+// The same for one of its threads; the main thread's id is the process id.
+inline double threadCpuSeconds(qint64 pid, qint64 thread)
+{
+    return statCpuSeconds("/proc/" + std::to_string(pid) + "/task/" + std::to_string(thread) + "/stat");
 }
 
 // Resident memory of a process in MiB; negative when it is gone.

@@ -7,8 +7,9 @@
 
 namespace velquist {
 
-HookGateway::HookGateway(Scheduler& scheduler, std::filesystem::path socketPath, QObject* parent)
-    : QObject(parent), m_scheduler(scheduler), m_socketPath(std::move(socketPath))
+HookGateway::HookGateway(Scheduler& scheduler, const Clock& clock, std::filesystem::path socketPath,
+                         QObject* parent)
+    : QObject(parent), m_scheduler(scheduler), m_clock(clock), m_socketPath(std::move(socketPath))
 {
 }
 
@@ -36,7 +37,7 @@ void HookGateway::start()
 {
     // The server lives inside the gateway, so its callbacks never outlive it.
     auto server = std::make_unique<HookSocketServer>(
-        m_scheduler, [this](HookEvent event) { deliverEvent(event); },
+        m_scheduler, m_clock, [this](HookEvent event) { deliverEvent(event); },
         [this](std::shared_ptr<PendingDecision> decision) { deliverDecision(std::move(decision)); },
         m_socketPath);
     server->start();

@@ -2,6 +2,7 @@
 
 #include "Core/Scheduler.h"
 #include "Ingestion/HookEvent.h"
+#include "Platform/Clock.h"
 #include "Shared/AppPaths.h"
 
 #include <QObject>
@@ -23,8 +24,10 @@ class HookGateway final : public QObject
 {
     Q_OBJECT
   public:
-    // `scheduler` must outlive the gateway.
-    HookGateway(Scheduler& scheduler, std::filesystem::path socketPath, QObject* parent = nullptr);
+    // `scheduler` and `clock` must outlive the gateway; the clock's monotonic time is read on the
+    // socket's reader thread too.
+    HookGateway(Scheduler& scheduler, const Clock& clock, std::filesystem::path socketPath,
+                QObject* parent = nullptr);
     ~HookGateway() override;
 
     // Takes an adapter, keyed by its engine's id namespace (the hook client's --engine); one for the
@@ -48,6 +51,7 @@ class HookGateway final : public QObject
     void deliverDecision(std::shared_ptr<PendingDecision> decision);
 
     Scheduler& m_scheduler;
+    const Clock& m_clock;
     const std::filesystem::path m_socketPath;
     std::map<std::string, std::unique_ptr<HookAdapter>> m_adapters;
     std::unique_ptr<HookSocketServer> m_server;

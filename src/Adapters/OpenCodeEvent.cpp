@@ -14,38 +14,6 @@ namespace {
 using nlohmann::json;
 
 constexpr std::string_view kDefaultPermissionTitle = "Needs your permission";
-// A server may send paths of any length; none that names a real file comes near this, and a session
-// keeps several (its folder, the tools it remembers), so each is cut here.
-constexpr std::size_t kMaxPathCharacters = 4096;
-
-std::string cutPath(std::string path)
-{
-    if (path.size() <= kMaxPathCharacters)
-        return path;
-    return ToolText::truncated(path, kMaxPathCharacters, kMaxPathCharacters - 1, "\u2026");
-}
-
-ToolDetail withCutPaths(const ToolDetail& tool)
-{
-    ToolDetail::Value value = tool.value();
-    std::visit(
-        [](auto& detail) {
-            using Case = std::decay_t<decltype(detail)>;
-            if constexpr (std::is_same_v<Case, ToolDetail::Edit> || std::is_same_v<Case, ToolDetail::Write> ||
-                          std::is_same_v<Case, ToolDetail::Read>) {
-                detail.path = cutPath(std::move(detail.path));
-            } else if constexpr (std::is_same_v<Case, ToolDetail::Search>) {
-                detail.pattern = cutPath(std::move(detail.pattern));
-                if (detail.path)
-                    detail.path = cutPath(std::move(*detail.path));
-            } else if constexpr (std::is_same_v<Case, ToolDetail::Web>) {
-                detail.target = cutPath(std::move(detail.target));
-            }
-        },
-        value);
-    return ToolDetail(std::move(value));
-}
-
 const json* object(const json& parent, std::string_view key)
 {
     const json* found = Json::member(parent, key);
@@ -128,9 +96,9 @@ std::optional<OpenCodeUpdate> sessionInfo(const json& data)
     auto cwd = Json::string(*info, "directory");
     if (!cwd)
         cwd = nestedString(*info, "location", "directory");
-    return OpenCodeUpdate{
-        OpenCodeUpdate::Upsert{std::move(*id), cwd ? std::optional(cutPath(std::move(*cwd))) : std::nullopt,
-                               title ? std::optional(cutPath(std::move(*title))) : std::nullopt}};
+    return OpenCodeUpdate{OpenCodeUpdate::Upsert{
+        std::move(*id), cwd ? std::optional(ToolDetail::cutPath(std::move(*cwd))) : std::nullopt,
+        title ? std::optional(ToolDetail::cutPath(std::move(*title))) : std::nullopt}};
 }
 
 std::optional<OpenCodeUpdate> messagePart(std::string sessionID, const json& data)
@@ -151,8 +119,8 @@ std::optional<OpenCodeUpdate> messagePart(std::string sessionID, const json& dat
                 input = *given;
         }
         return OpenCodeUpdate{OpenCodeUpdate::ToolActivity{
-            std::move(sessionID), cutPath(ToolActivity::describe(*tool, input)),
-            withCutPaths(ToolDetail::parse(*tool, input)), Json::string(*part, "callID")}};
+            std::move(sessionID), ToolDetail::cutPath(ToolActivity::describe(*tool, input)),
+            ToolDetail::parse(*tool, input), Json::string(*part, "callID")}};
     }
     if (*type == "text") {
         const auto text = Json::string(*part, "text");

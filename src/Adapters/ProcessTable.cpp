@@ -3,6 +3,7 @@
 #include "Shared/FileUtil.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <fcntl.h>
@@ -49,11 +50,12 @@ std::optional<Prefix> readPrefix(const std::filesystem::path& path, std::size_t 
         ::close(fd);
         return std::nullopt;
     }
+    // Read in small pieces: most command lines are short, and a scan reads one per process.
     Prefix prefix;
-    prefix.text.resize(limit + 1);
-    std::size_t filled = 0;
-    while (filled < prefix.text.size()) {
-        const ssize_t n = ::read(fd, prefix.text.data() + filled, prefix.text.size() - filled);
+    std::array<char, 4096> chunk;
+    while (prefix.text.size() <= limit) {
+        const std::size_t want = std::min(chunk.size(), limit + 1 - prefix.text.size());
+        const ssize_t n = ::read(fd, chunk.data(), want);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -62,11 +64,12 @@ std::optional<Prefix> readPrefix(const std::filesystem::path& path, std::size_t 
         }
         if (n == 0)
             break;
-        filled += static_cast<std::size_t>(n);
+        prefix.text.append(chunk.data(), static_cast<std::size_t>(n));
     }
     ::close(fd);
-    prefix.cut = filled > limit;
-    prefix.text.resize(std::min(filled, limit));
+    prefix.cut = prefix.text.size() > limit;
+    if (prefix.cut)
+        prefix.text.resize(limit);
     return prefix;
 }
 

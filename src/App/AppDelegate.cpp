@@ -314,7 +314,8 @@ void AppDelegate::startGlance()
 
 void AppDelegate::startHookIntake()
 {
-    m_gateway = std::make_unique<HookGateway>(m_services.scheduler, m_services.paths.socketPath());
+    m_gateway =
+        std::make_unique<HookGateway>(m_services.scheduler, m_services.clock, m_services.paths.socketPath());
     std::vector<HookAdapter*> adapters;
     for (auto& [engine, profile] : hookEngines(m_services.defaults, m_services.paths)) {
         std::optional<ContextLimits> contextLimits;

@@ -28,6 +28,7 @@ Introduction::Introduction(const AppServices& services, SessionStore& store, Sou
 {
     m_director.setSound(&sound);
     m_director.setAccessibilityIsGranted([&services] { return services.windows.canActivateWindows(); });
+    m_director.setUnreachableDesktop([&services] { return services.windows.unreachableDesktop(); });
 }
 
 void Introduction::startIfNotPlayed()

@@ -29,10 +29,12 @@ class TabButton final : public QAbstractButton
   public:
     TabButton(SettingsTab tab, QWidget* parent) : QAbstractButton(parent), m_tab(tab)
     {
-        setCheckable(true);
-        setText(SettingsTabs::title(tab));
+        // Marked before anything announces the button, so a screen reader's first look at it
+        // already finds a page tab.
         SettingsAccessibility::install();
         SettingsAccessibility::markAsPageTab(*this);
+        setCheckable(true);
+        setText(SettingsTabs::title(tab));
         setFont(SettingsStyle::tabTitleFont());
         // A click moves the focus too, so the ring never stays on a tab the user left.
         setFocusPolicy(Qt::StrongFocus);

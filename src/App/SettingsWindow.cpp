@@ -3,6 +3,7 @@
 #include "App/SettingsToolbar.h"
 #include "UI/SettingsStyle.h"
 
+#include <QCloseEvent>
 #include <QCursor>
 #include <QFrame>
 #include <QGuiApplication>
@@ -98,6 +99,14 @@ void SettingsWindow::hideEvent(QHideEvent* event)
     if (!event->spontaneous())
         m_place = pos();
     QWidget::hideEvent(event);
+}
+
+void SettingsWindow::closeEvent(QCloseEvent* event)
+{
+    // A closed window would give up its native window, and the desktop would meet a new one on
+    // every reopening; hidden, it comes back as the window the user had.
+    event->ignore();
+    hide();
 }
 
 QPoint SettingsWindow::centredPlace() const

@@ -17,8 +17,8 @@ namespace velquist {
 class SettingsToolbar;
 
 // The settings window: the tab bar, a divider, and the selected tab's page below, 480 points wide
-// and at least 480 high. An ordinary window that takes the focus. Closing it only hides it, and the
-// selected tab survives until it is opened again.
+// and at least 480 high. An ordinary window that takes the focus. Closing it only hides it (the
+// same native window comes back), and the selected tab survives until it is opened again.
 //
 // Each tab's page comes from a factory installed by whoever owns the services it edits. A page is
 // built afresh whenever its tab is selected and whenever the window is shown again, so it reads its
@@ -67,6 +67,7 @@ class SettingsWindow final : public QWidget
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:

@@ -64,7 +64,10 @@ std::optional<IntroStepContent> IntroDirector::stepContent() const
     std::vector<FoundAgent> agents;
     if (*m_step == IntroStep::ready && m_services.findAgents)
         agents = m_services.findAgents();
-    return IntroStepTexts::content(*m_step, agents);
+    std::string desktop;
+    if (*m_step == IntroStep::jump && m_unreachableDesktop)
+        desktop = m_unreachableDesktop();
+    return IntroStepTexts::content(*m_step, agents, desktop);
 }
 
 void IntroDirector::start()

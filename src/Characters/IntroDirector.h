@@ -64,6 +64,12 @@ class IntroDirector final : public DemoPressSource, public IntroAllowHook
     {
         m_accessibilityIsGranted = std::move(check);
     }
+    // The desktop whose compositor keeps windows out of reach, named on the step that asks for
+    // window access. Unset: none.
+    void setUnreachableDesktop(std::function<std::string()> desktop)
+    {
+        m_unreachableDesktop = std::move(desktop);
+    }
     // Multiplies every pause of the beats (never below 20 ms).
     void setTimeScale(double scale) { m_timeScale = scale; }
     void setShowsCard(bool shows) { m_showsCard = shows; }
@@ -118,6 +124,7 @@ class IntroDirector final : public DemoPressSource, public IntroAllowHook
     SoundSink* m_sound = nullptr;
     std::function<void(bool)> m_onHold;
     std::function<bool()> m_accessibilityIsGranted;
+    std::function<std::string()> m_unreachableDesktop;
     double m_timeScale = 1.0;
     bool m_showsCard = true;
     std::optional<IntroStep> m_step;

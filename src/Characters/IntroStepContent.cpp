@@ -43,7 +43,8 @@ std::string sentence(const std::vector<FoundAgent>& agents)
     return text;
 }
 
-IntroStepContent content(IntroStep step, const std::vector<FoundAgent>& agents)
+IntroStepContent content(IntroStep step, const std::vector<FoundAgent>& agents,
+                         const std::string& unreachableDesktop)
 {
     IntroStepContent c;
     c.index = int(step);
@@ -91,7 +92,11 @@ IntroStepContent content(IntroStep step, const std::vector<FoundAgent>& agents)
         c.title = "One thing this desktop can't give me.";
         c.body =
             "Click any session and I'll take you straight to that terminal, on the exact tab. I can only "
-            "do that when your desktop lets me see and raise its windows.\n\n"
+            "do that when your desktop lets me see and raise its windows.\n\n" +
+            (unreachableDesktop.empty()
+                 ? std::string()
+                 : unreachableDesktop + " on Wayland keeps them out of my reach, so for now I jump through "
+                                        "your terminal's own controls (kitty, WezTerm, tmux).\n\n") +
             "An X11 session with a window manager gives me that. Choose it on your log-in screen and "
             "I'll find your terminal window and bring it to the front. I never read your screen or "
             "type anything anywhere.\n\n"

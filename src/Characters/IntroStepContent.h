@@ -35,8 +35,10 @@ struct FoundAgent
 
 namespace IntroStepTexts {
 
-// The content of a step; the last step names the agents found.
-IntroStepContent content(IntroStep step, const std::vector<FoundAgent>& agents);
+// The content of a step; the last step names the agents found, and the window-access step the
+// desktop (`unreachableDesktop`, "GNOME") whose compositor keeps windows out of reach, if any.
+IntroStepContent content(IntroStep step, const std::vector<FoundAgent>& agents,
+                         const std::string& unreachableDesktop = {});
 
 // The sentence that names the agents found, and says "hooked up" only of those whose hooks are
 // installed.

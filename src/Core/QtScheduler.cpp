@@ -1,6 +1,6 @@
 #include "Core/QtScheduler.h"
 
-#include <QTimer>
+#include <QTimerEvent>
 
 namespace velquist {
 
@@ -8,8 +8,8 @@ QtScheduler::QtScheduler(QObject* parent) : QObject(parent) {}
 
 QtScheduler::~QtScheduler()
 {
-    for (auto& [id, timer] : m_timers)
-        delete timer;
+    for (const auto& [qtId, timer] : m_timers)
+        killTimer(qtId);
 }
 
 Scheduler::TimerId QtScheduler::schedule(std::chrono::milliseconds delay, Callback callback)
@@ -25,38 +25,43 @@ Scheduler::TimerId QtScheduler::scheduleRepeating(std::chrono::milliseconds inte
 Scheduler::TimerId QtScheduler::start(std::chrono::milliseconds delay, bool repeating, Callback callback)
 {
     const TimerId id = m_nextId++;
-    auto* timer = new QTimer(this);
-    timer->setSingleShot(!repeating);
-    timer->setTimerType(Qt::PreciseTimer);
-    connect(timer, &QTimer::timeout, this, [this, id, repeating, callback = std::move(callback)] {
-        if (!repeating) {
-            // Forget the timer before running the callback, which may schedule or cancel others.
-            auto found = m_timers.find(id);
-            if (found == m_timers.end())
-                return;
-            found->second->deleteLater();
-            m_timers.erase(found);
-        }
-        callback();
-    });
-    m_timers.emplace(id, timer);
-    timer->start(std::max<std::chrono::milliseconds>(delay, std::chrono::milliseconds(0)));
+    const int qtId = startTimer(std::max<std::chrono::milliseconds>(delay, std::chrono::milliseconds(0)),
+                                Qt::PreciseTimer);
+    if (qtId == 0)
+        return id;
+    m_timers.emplace(qtId, Timer{id, repeating, std::make_shared<Callback>(std::move(callback))});
+    m_qtIds.emplace(id, qtId);
     return id;
 }
 
 void QtScheduler::cancel(TimerId id)
 {
-    auto found = m_timers.find(id);
-    if (found == m_timers.end())
+    const auto found = m_qtIds.find(id);
+    if (found == m_qtIds.end())
         return;
-    found->second->stop();
-    found->second->deleteLater();
-    m_timers.erase(found);
+    killTimer(found->second);
+    m_timers.erase(found->second);
+    m_qtIds.erase(found);
 }
 
 bool QtScheduler::isScheduled(TimerId id) const
 {
-    return m_timers.count(id) != 0;
+    return m_qtIds.count(id) != 0;
+}
+
+void QtScheduler::timerEvent(QTimerEvent* event)
+{
+    const auto found = m_timers.find(event->timerId());
+    if (found == m_timers.end())
+        return;
+    const std::shared_ptr<Callback> callback = found->second.callback;
+    if (!found->second.repeating) {
+        // Forget the timer before running the callback, which may schedule or cancel others.
+        killTimer(found->first);
+        m_qtIds.erase(found->second.id);
+        m_timers.erase(found);
+    }
+    (*callback)();
 }
 
 } // namespace velquist

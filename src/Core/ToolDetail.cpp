@@ -186,12 +186,52 @@ Decoded<EditHunk> EditHunk::fromJson(const nlohmann::json& json)
     });
 }
 
+std::string ToolDetail::cutPath(std::string path)
+{
+    if (path.size() <= kMaxPathCharacters)
+        return path;
+    return ToolText::truncated(path, kMaxPathCharacters, kMaxPathCharacters - 1, "\u2026");
+}
+
+namespace {
+
+// Paths, patterns and addresses of any length may come in; a session keeps them as long as it
+// shows the request, so each is cut.
+void cutPaths(ToolDetail::Value& value)
+{
+    std::visit(
+        [](auto& detail) {
+            using Case = std::decay_t<decltype(detail)>;
+            if constexpr (std::is_same_v<Case, ToolDetail::Edit> || std::is_same_v<Case, ToolDetail::Write> ||
+                          std::is_same_v<Case, ToolDetail::Read>) {
+                detail.path = ToolDetail::cutPath(std::move(detail.path));
+            } else if constexpr (std::is_same_v<Case, ToolDetail::Search>) {
+                detail.pattern = ToolDetail::cutPath(std::move(detail.pattern));
+                if (detail.path)
+                    detail.path = ToolDetail::cutPath(std::move(*detail.path));
+            } else if constexpr (std::is_same_v<Case, ToolDetail::Web>) {
+                detail.target = ToolDetail::cutPath(std::move(detail.target));
+            } else if constexpr (std::is_same_v<Case, ToolDetail::Bash>) {
+                if (detail.purpose)
+                    detail.purpose = clip(*detail.purpose, kCommandCharacters);
+            } else if constexpr (std::is_same_v<Case, ToolDetail::Agent>) {
+                detail.purpose = clip(detail.purpose, kCommandCharacters);
+                detail.kind = ToolDetail::boundedToolName(detail.kind);
+            }
+        },
+        value);
+}
+
+} // namespace
+
 ToolDetail ToolDetail::parse(std::string_view toolName, const nlohmann::json& input)
 {
     static const nlohmann::json emptyObject = nlohmann::json::object();
     const nlohmann::json& in = input.is_object() ? input : emptyObject;
-    if (auto known = parseKnown(toolName, in))
+    if (auto known = parseKnown(toolName, in)) {
+        cutPaths(*known);
         return ToolDetail(std::move(*known));
+    }
     std::string name = boundedToolName(toolName);
     std::string display = ToolNaming::display(name);
     return ToolDetail(Other{std::move(name), std::move(display), ToolParameter::flatten(in)});

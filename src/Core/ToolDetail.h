@@ -118,6 +118,11 @@ class ToolDetail
     // be placed becomes Other. `input` that is not an object counts as empty. Pure, thread-safe.
     static ToolDetail parse(std::string_view toolName, const nlohmann::json& input);
 
+    // A path as it is kept: none that names a real file comes near this bound. Paths, search
+    // patterns and addresses are cut to it by `parse`.
+    static constexpr std::size_t kMaxPathCharacters = 4096;
+    static std::string cutPath(std::string path);
+
     // A tool name as it is kept and shown: no real tool's name comes near this bound.
     static constexpr std::size_t kMaxToolNameCharacters = 256;
     static std::string boundedToolName(std::string_view toolName);

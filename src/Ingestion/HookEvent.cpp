@@ -89,18 +89,29 @@ std::optional<std::vector<std::string>> stringList(const json* value)
     return result;
 }
 
-// An object all of whose values are strings.
+// An object all of whose values are strings. The hook client relays a handful of terminal
+// variables: more, or longer ones, are cut so a session keeps a bounded amount of them.
 std::map<std::string, std::string> stringMap(const json* value)
 {
+    constexpr std::size_t kMaxEntries = 64;
     std::map<std::string, std::string> result;
     if (!value || !value->is_object())
         return result;
     for (const auto& [key, element] : value->items()) {
         if (!element.is_string())
             return {};
-        result.emplace(key, element.get<std::string>());
+        if (result.size() < kMaxEntries && key.size() <= ToolDetail::kMaxToolNameCharacters)
+            result.emplace(key, ToolDetail::cutPath(element.get<std::string>()));
     }
     return result;
+}
+
+// A name-like text (a mode, a terminal, a subagent's id or type), cut to a tool name's bound.
+std::optional<std::string> shortText(std::optional<std::string> text)
+{
+    if (text && text->size() > ToolDetail::kMaxToolNameCharacters)
+        text = ToolDetail::boundedToolName(*text);
+    return text;
 }
 
 // A list or object written back as compact JSON; any other value counts as missing.
@@ -157,7 +168,8 @@ std::optional<HookEvent> HookEvent::parse(std::string_view bytes)
         return std::nullopt;
     const auto rawName = Json::string(*payload, "hook_event_name");
     auto sessionID = Json::string(*payload, "session_id");
-    if (!rawName || !sessionID)
+    // A session id keys everything kept for the session; no agent's comes near the bound.
+    if (!rawName || !sessionID || sessionID->size() > kMaxSessionIDBytes)
         return std::nullopt;
 
     const json meta = objectOrEmpty(Json::member(*root, "meta"));
@@ -171,18 +183,20 @@ std::optional<HookEvent> HookEvent::parse(std::string_view bytes)
     event.sessionID = std::move(*sessionID);
     event.engine = std::move(engine);
     event.transcriptPath = Json::string(*payload, "transcript_path");
-    // A path with a NUL would be cut there by the system and name another file.
-    if (event.transcriptPath && event.transcriptPath->find('\0') != std::string::npos)
+    // A path with a NUL would be cut there by the system and name another file; one past the
+    // system's bound names none.
+    if (event.transcriptPath && (event.transcriptPath->find('\0') != std::string::npos ||
+                                 event.transcriptPath->size() > ToolDetail::kMaxPathCharacters))
         event.transcriptPath.reset();
     event.cwd = resolveCwd(*payload);
     event.notificationMessage = Json::string(*payload, "message");
     event.notificationType = Json::string(*payload, "notification_type");
     event.prompt = Json::string(*payload, "prompt");
-    event.permissionMode = Json::string(*payload, "permission_mode");
-    event.agentID = Json::string(*payload, "agent_id");
-    event.agentType = Json::string(*payload, "agent_type");
+    event.permissionMode = shortText(Json::string(*payload, "permission_mode"));
+    event.agentID = shortText(Json::string(*payload, "agent_id"));
+    event.agentType = shortText(Json::string(*payload, "agent_type"));
 
-    event.tty = Json::string(meta, "tty");
+    event.tty = shortText(Json::string(meta, "tty"));
     if (const json* owner = Json::member(meta, "ttyOwnerPid"))
         event.ttyOwnerPID = asInt(*owner);
     event.ancestorPIDs = intList(Json::member(meta, "ancestorPids"));

@@ -55,8 +55,12 @@ struct HookEvent
     // The payload's "permission_suggestions" written back as compact JSON.
     std::optional<std::string> permissionSuggestionsJSON;
 
+    // The longest session id taken.
+    static constexpr std::size_t kMaxSessionIDBytes = 1024;
+
     // The request bytes as an event, or none when they are not a usable request (not JSON, nested
-    // too deep, no payload object, no event name or session id, an event the engine does not use).
+    // too deep, no payload object, no event name or session id, a session id over its bound, an
+    // event the engine does not use). Texts a session keeps are cut to their bounds.
     // Pure; safe on any thread.
     static std::optional<HookEvent> parse(std::string_view bytes);
 

@@ -81,12 +81,10 @@ bool HookIntakeQueue::push(std::uint64_t id, HookEvent event, Outcome* outcome)
     else if (size >= 2 && mergeable(waiting[size - 2].event, event) &&
              plainToolEvent(waiting[size - 1].event) && waiting[size - 1].event.agentID == event.agentID)
         replace = size - 2;
-    std::uint64_t absorbedId = 0;
     if (replace < size) {
         Entry older = std::move(waiting[replace]);
         waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(replace));
         absorbContext(event, std::move(older.event));
-        absorbedId = older.id;
         --m_events;
         result = Outcome::merged;
     } else if (m_events >= m_limits.maxEvents) {
@@ -104,8 +102,6 @@ bool HookIntakeQueue::push(std::uint64_t id, HookEvent event, Outcome* outcome)
         m_order.push_back(key);
     waiting.push_back(Entry{id, std::move(event)});
     ++m_events;
-    if (absorbedId != 0)
-        m_finished.push_back(absorbedId);
     if (outcome)
         *outcome = result;
     return wakeIfIdle();
@@ -127,13 +123,6 @@ bool HookIntakeQueue::pushDecision(std::uint64_t id, HookEvent event,
     m_decisions.push_back(Delivery{id, std::move(event), std::move(connection)});
     if (outcome)
         *outcome = Outcome::queued;
-    return wakeIfIdle();
-}
-
-bool HookIntakeQueue::pushFinished(std::uint64_t id)
-{
-    std::lock_guard lock(m_mutex);
-    m_finished.push_back(id);
     return wakeIfIdle();
 }
 
@@ -166,7 +155,6 @@ HookIntakeQueue::Batch HookIntakeQueue::take(std::size_t maxEvents)
     }
     if (m_sessions.empty())
         m_order.clear();
-    batch.finished.swap(m_finished);
     batch.more = !m_order.empty() || !m_decisions.empty();
     m_taking = batch.more;
     return batch;
@@ -180,7 +168,6 @@ void HookIntakeQueue::clear()
         decisions.swap(m_decisions);
         m_sessions.clear();
         m_order.clear();
-        m_finished.clear();
         m_events = 0;
         m_taking = false;
     }

@@ -53,9 +53,6 @@ class HookIntakeQueue
     struct Batch
     {
         std::vector<Delivery> deliveries;
-        // Requests finished with nothing to deliver: merged into a later one of their session, or
-        // unusable.
-        std::vector<std::uint64_t> finished;
         // Whether more waits: the caller takes again after letting its event loop run.
         bool more = false;
     };
@@ -68,9 +65,6 @@ class HookIntakeQueue
     bool push(std::uint64_t id, HookEvent event, Outcome* outcome = nullptr);
     bool pushDecision(std::uint64_t id, HookEvent event, std::shared_ptr<SocketConnection> connection,
                       Outcome* outcome = nullptr);
-
-    // A request that ended with nothing to deliver.
-    bool pushFinished(std::uint64_t id);
 
     // Every waiting decision (each after its session's earlier events), then the events of waiting
     // sessions, oldest session first, until about `maxEvents` are taken.
@@ -103,7 +97,6 @@ class HookIntakeQueue
     // Sessions with waiting events, each once, in the order their first waiting event came.
     std::deque<SessionKey> m_order;
     std::deque<Delivery> m_decisions;
-    std::vector<std::uint64_t> m_finished;
     std::size_t m_events = 0;
     std::size_t m_refused = 0;
     bool m_taking = false;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -36,8 +37,11 @@ bool control(int epoll, int operation, int descriptor, std::uint32_t events, std
 
 } // namespace
 
-HookSocketReader::HookSocketReader(std::size_t maxRequestBytes, std::size_t maxReading, Callbacks callbacks)
-    : m_maxBytes(maxRequestBytes), m_maxReading(maxReading), m_callbacks(std::move(callbacks))
+HookSocketReader::HookSocketReader(std::size_t maxRequestBytes, std::size_t maxReading,
+                                   std::chrono::milliseconds readDeadline, const Clock& clock,
+                                   Callbacks callbacks)
+    : m_maxBytes(maxRequestBytes), m_maxReading(maxReading), m_readDeadline(readDeadline), m_clock(clock),
+      m_callbacks(std::move(callbacks))
 {
     m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
     m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -73,13 +77,16 @@ void HookSocketReader::setListener(int listener)
         Log::debug("hook", std::string("cannot watch the listener: ") + std::strerror(errno));
 }
 
-void HookSocketReader::expire(std::uint64_t id)
+void HookSocketReader::closeExpired()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_expired.push_back(id);
-    }
+    std::unique_lock lock(m_mutex);
+    if (!m_thread.joinable())
+        return;
+    const std::uint64_t asked = ++m_sweepsAsked;
+    lock.unlock();
     wake();
+    lock.lock();
+    m_swept.wait(lock, [&] { return m_sweepsDone >= asked || m_quit; });
 }
 
 void HookSocketReader::wake()
@@ -94,16 +101,14 @@ void HookSocketReader::run()
 {
     std::array<epoll_event, 64> events;
     while (!m_quit) {
-        int timeout = -1;
-        if (m_resumeAcceptingAt != 0)
-            timeout = static_cast<int>(std::max(0LL, m_resumeAcceptingAt - nowMs()));
-        const int ready = ::epoll_wait(m_epoll, events.data(), static_cast<int>(events.size()), timeout);
+        const int ready = ::epoll_wait(m_epoll, events.data(), static_cast<int>(events.size()), waitMs());
         if (m_quit)
-            return;
+            break;
         if (ready < 0 && errno != EINTR) {
             Log::debug("hook", std::string("epoll_wait: ") + std::strerror(errno));
-            return;
+            break;
         }
+        std::uint64_t sweepsAsked = 0;
         for (int i = 0; i < ready; ++i) {
             const std::uint64_t key = events[static_cast<std::size_t>(i)].data.u64;
             if (key == kListenerKey) {
@@ -111,20 +116,17 @@ void HookSocketReader::run()
             } else if (key == kWakeKey) {
                 std::uint64_t count = 0;
                 [[maybe_unused]] const auto got = ::read(m_wake, &count, sizeof count);
-                std::vector<std::uint64_t> expired;
-                {
-                    std::lock_guard lock(m_mutex);
-                    expired.swap(m_expired);
-                }
-                for (const auto id : expired) {
-                    if (m_connections.count(id)) {
-                        Log::debug("hook", "request not ended in time; closed");
-                        finish(id, false);
-                    }
-                }
+                std::lock_guard lock(m_mutex);
+                sweepsAsked = m_sweepsAsked;
             } else {
                 read(key);
             }
+        }
+        closeDue();
+        if (sweepsAsked != 0) {
+            std::lock_guard lock(m_mutex);
+            m_sweepsDone = std::max(m_sweepsDone, sweepsAsked);
+            m_swept.notify_all();
         }
         if (m_resumeAcceptingAt != 0 && nowMs() >= m_resumeAcceptingAt) {
             std::lock_guard lock(m_mutex);
@@ -132,6 +134,37 @@ void HookSocketReader::run()
             if (m_listener >= 0)
                 control(m_epoll, EPOLL_CTL_MOD, m_listener, EPOLLIN, kListenerKey);
         }
+    }
+    std::lock_guard lock(m_mutex);
+    m_quit = true;
+    m_swept.notify_all();
+}
+
+int HookSocketReader::waitMs() const
+{
+    long long wait = -1;
+    if (!m_deadlines.empty()) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(m_deadlines.begin()->first - m_clock.monotonic());
+        wait = std::max<long long>(0, left.count());
+    }
+    if (m_resumeAcceptingAt != 0) {
+        const long long pause = std::max(0LL, m_resumeAcceptingAt - nowMs());
+        wait = wait < 0 ? pause : std::min(wait, pause);
+    }
+    return static_cast<int>(std::min<long long>(wait, std::numeric_limits<int>::max()));
+}
+
+void HookSocketReader::closeDue()
+{
+    if (m_deadlines.empty())
+        return;
+    const auto now = m_clock.monotonic();
+    while (!m_deadlines.empty() && m_deadlines.begin()->first <= now) {
+        const std::uint64_t id = m_deadlines.begin()->second;
+        Log::debug("hook",
+                   "request not ended within " + std::to_string(m_readDeadline.count()) + " ms; closed");
+        finish(id, false);
     }
 }
 
@@ -164,9 +197,10 @@ void HookSocketReader::acceptAll()
             ::close(descriptor);
             continue;
         }
-        m_connections.emplace(id, Connection{descriptor, {}});
-        if (m_callbacks.accepted)
-            m_callbacks.accepted(id);
+        const auto deadline = m_clock.monotonic() + m_readDeadline;
+        m_connections.emplace(id, Connection{descriptor, {}, deadline});
+        m_deadlines.emplace(deadline, id);
+        ++m_reading;
         // Bytes that came with the connection are read at once.
         read(id);
     }
@@ -220,18 +254,19 @@ void HookSocketReader::read(std::uint64_t id)
     }
 }
 
+// The count of connections being read drops only once the callback has taken the request on, so a
+// request is always counted somewhere on its way.
 void HookSocketReader::finish(std::uint64_t id, bool deliver)
 {
     auto node = m_connections.extract(id);
     Connection& connection = node.mapped();
+    m_deadlines.erase({connection.deadline, id});
     ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, connection.descriptor, nullptr);
-    if (deliver && m_callbacks.complete) {
-        m_callbacks.complete(id, connection.descriptor, std::move(connection.bytes));
-        return;
-    }
-    ::close(connection.descriptor);
-    if (m_callbacks.dropped)
-        m_callbacks.dropped(id);
+    if (deliver && m_callbacks.complete)
+        m_callbacks.complete(connection.descriptor, std::move(connection.bytes));
+    else
+        ::close(connection.descriptor);
+    --m_reading;
 }
 
 } // namespace velquist

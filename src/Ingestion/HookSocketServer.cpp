@@ -64,32 +64,24 @@ std::string preview(const std::string& bytes)
 
 } // namespace
 
-HookSocketServer::HookSocketServer(Scheduler& scheduler, EventHandler onEvent, DecisionHandler onDecision,
-                                   fs::path socketPath, HookServerLimits limits, QObject* parent)
+HookSocketServer::HookSocketServer(Scheduler& scheduler, const Clock& clock, EventHandler onEvent,
+                                   DecisionHandler onDecision, fs::path socketPath, HookServerLimits limits,
+                                   QObject* parent)
     : QObject(parent), m_scheduler(scheduler), m_onEvent(std::move(onEvent)),
       m_onDecision(std::move(onDecision)), m_path(std::move(socketPath)), m_limits(limits),
       m_watcher(std::make_shared<HangupWatcher>()), m_queue(limits.queue)
 {
     // The reader's callbacks run on its thread: they only post to this object or start a parse.
     HookSocketReader::Callbacks callbacks;
-    callbacks.accepted = [this](std::uint64_t id) {
-        QMetaObject::invokeMethod(
-            this, [this, id] { beganReading(id); }, Qt::QueuedConnection);
-    };
-    callbacks.complete = [this](std::uint64_t id, int descriptor, std::string bytes) {
-        parse(id, descriptor, std::move(bytes));
-    };
-    callbacks.dropped = [this](std::uint64_t id) {
-        QMetaObject::invokeMethod(
-            this, [this, id] { finishedReading(id); }, Qt::QueuedConnection);
-    };
+    callbacks.complete = [this](int descriptor, std::string bytes) { parse(descriptor, std::move(bytes)); };
     callbacks.listenerFailed = [this](int error) {
         QMetaObject::invokeMethod(
             this, [this, error] { listenerFailed(std::string("accept: ") + std::strerror(error)); },
             Qt::QueuedConnection);
     };
     m_reader = std::make_unique<HookSocketReader>(m_limits.maxRequestBytes,
-                                                  std::max<std::size_t>(m_limits.maxReading, 1), callbacks);
+                                                  std::max<std::size_t>(m_limits.maxReading, 1),
+                                                  m_limits.readDeadline, clock, callbacks);
 }
 
 HookSocketServer::~HookSocketServer()
@@ -196,28 +188,34 @@ bool HookSocketServer::socketFileIsOurs() const
            info.st_dev == m_socketDevice && info.st_ino == m_socketInode;
 }
 
-void HookSocketServer::beganReading(std::uint64_t id)
+std::size_t HookSocketServer::readingCount() const
 {
-    // Posts from the reader thread and from the parsers may arrive in either order: a request
-    // handed on before its start was seen needs no deadline.
-    if (m_finishedEarly.erase(id))
-        return;
-    m_reading.emplace(id, ScheduledTimer(m_scheduler, m_scheduler.schedule(m_limits.readDeadline,
-                                                                           [this, id] { expire(id); })));
+    return m_reader->readingCount() + static_cast<std::size_t>(std::max(0, m_parsing.load()));
 }
 
-void HookSocketServer::parse(std::uint64_t id, int descriptor, std::string bytes)
+void HookSocketServer::closeExpired()
+{
+    m_reader->closeExpired();
+}
+
+// A request that may wait for a decision goes ahead of the ordinary ones waiting to be parsed;
+// the look for its marker is cheap next to parsing, and a false match only gains a place.
+void HookSocketServer::parse(int descriptor, std::string bytes)
 {
     auto connection = std::make_shared<SocketConnection>(descriptor);
+    const std::uint64_t id = m_nextId++;
     if (m_parsing.fetch_add(1) >= kMaxParsing) {
-        m_parsing.fetch_sub(1);
         hand(id, std::move(connection), bytes);
+        m_parsing.fetch_sub(1);
         return;
     }
-    m_parsers.start([this, id, connection = std::move(connection), bytes = std::move(bytes)]() mutable {
-        hand(id, std::move(connection), bytes);
-        m_parsing.fetch_sub(1);
-    });
+    const int priority = bytes.find("\"decisionId\"") != std::string::npos ? 1 : 0;
+    m_parsers.start(
+        [this, id, connection = std::move(connection), bytes = std::move(bytes)]() mutable {
+            hand(id, std::move(connection), bytes);
+            m_parsing.fetch_sub(1);
+        },
+        priority);
 }
 
 // On the reader thread or a worker: an ordinary event's connection closes here, as soon as it is
@@ -230,18 +228,11 @@ void HookSocketServer::hand(std::uint64_t id, std::shared_ptr<SocketConnection> 
     bool wake = false;
     if (!event) {
         Log::debug("hook", "unparsed payload " + preview(bytes));
-        wake = m_queue.pushFinished(id);
         connection->close();
     } else if (event->name == HookEvent::Name::permissionRequest && event->decisionID) {
-        HookIntakeQueue::Outcome outcome{};
-        wake = m_queue.pushDecision(id, std::move(*event), std::move(connection), &outcome);
-        if (outcome == HookIntakeQueue::Outcome::refused)
-            wake = m_queue.pushFinished(id);
+        wake = m_queue.pushDecision(id, std::move(*event), std::move(connection));
     } else {
-        HookIntakeQueue::Outcome outcome{};
-        wake = m_queue.push(id, std::move(*event), &outcome);
-        if (outcome == HookIntakeQueue::Outcome::refused)
-            wake = m_queue.pushFinished(id);
+        wake = m_queue.push(id, std::move(*event));
         connection->close();
     }
     if (wake)
@@ -249,39 +240,10 @@ void HookSocketServer::hand(std::uint64_t id, std::shared_ptr<SocketConnection> 
             this, [this] { deliverWaiting(); }, Qt::QueuedConnection);
 }
 
-bool HookSocketServer::finishedReading(std::uint64_t id)
-{
-    if (m_reading.erase(id))
-        return true;
-    if (m_expired.erase(id))
-        return false;
-    m_finishedEarly.insert(id);
-    return true;
-}
-
-void HookSocketServer::expire(std::uint64_t id)
-{
-    if (!m_reading.erase(id))
-        return;
-    m_expired.insert(id);
-    Log::debug("hook",
-               "request not ended within " + std::to_string(m_limits.readDeadline.count()) + " ms; closed");
-    // Still being read: the reader closes it. Already being parsed: `deliverWaiting` finds it gone.
-    m_reader->expire(id);
-}
-
 void HookSocketServer::deliverWaiting()
 {
     HookIntakeQueue::Batch batch = m_queue.take(kEventsPerTurn);
-    for (const auto id : batch.finished)
-        finishedReading(id);
     for (auto& delivery : batch.deliveries) {
-        // The deadline struck after the last byte arrived: that request is spoilt.
-        if (!finishedReading(delivery.id)) {
-            if (delivery.connection)
-                delivery.connection->close();
-            continue;
-        }
         if (delivery.connection) {
             auto decision = std::make_shared<PendingDecision>(std::move(delivery.event),
                                                               std::move(delivery.connection), m_watcher);

@@ -3,6 +3,7 @@
 #include "Core/Scheduler.h"
 #include "Ingestion/HookEvent.h"
 #include "Ingestion/HookIntakeQueue.h"
+#include "Platform/Clock.h"
 
 #include <QObject>
 #include <QThreadPool>
@@ -11,9 +12,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
-#include <set>
 #include <sys/types.h>
 
 namespace velquist {
@@ -60,9 +59,11 @@ class HookSocketServer final : public QObject
     // request to quit are served between turns however long the backlog.
     static constexpr std::size_t kEventsPerTurn = 16;
 
-    HookSocketServer(Scheduler& scheduler, EventHandler onEvent, DecisionHandler onDecision,
-                     std::filesystem::path socketPath, HookServerLimits limits = {},
-                     QObject* parent = nullptr);
+    // `clock` keeps the read deadlines on the reader thread: its monotonic time must be readable
+    // from any thread.
+    HookSocketServer(Scheduler& scheduler, const Clock& clock, EventHandler onEvent,
+                     DecisionHandler onDecision, std::filesystem::path socketPath,
+                     HookServerLimits limits = {}, QObject* parent = nullptr);
     // Closes connections still being read (held decisions belong to their owners).
     ~HookSocketServer() override;
 
@@ -76,21 +77,20 @@ class HookSocketServer final : public QObject
 
     bool isListening() const { return m_listener >= 0; }
     const std::filesystem::path& socketPath() const { return m_path; }
-    // Connections accepted and not yet finished reading.
-    std::size_t readingCount() const { return m_reading.size(); }
+    // Connections accepted and not yet read to their end, and requests being parsed.
+    std::size_t readingCount() const;
+    // Closes at once the connections past their read deadline by the clock (the reader thread does
+    // so by itself when the time comes; this is for a clock that jumps).
+    void closeExpired();
     const HookIntakeQueue& queue() const { return m_queue; }
 
   private:
     void listen();
     void closeListener();
     void releaseListener();
-    void beganReading(std::uint64_t id);
-    void parse(std::uint64_t id, int descriptor, std::string bytes);
+    void parse(int descriptor, std::string bytes);
     void hand(std::uint64_t id, std::shared_ptr<SocketConnection> connection, const std::string& bytes);
     void deliverWaiting();
-    // Whether a request that ended its reading may still be delivered (its deadline did not strike).
-    bool finishedReading(std::uint64_t id);
-    void expire(std::uint64_t id);
     void checkSocketFile();
     void listenerFailed(const std::string& reason);
     void scheduleRestart();
@@ -105,6 +105,8 @@ class HookSocketServer final : public QObject
     std::shared_ptr<HangupWatcher> m_watcher;
     QThreadPool m_parsers;
     std::atomic<int> m_parsing{0};
+    // Names each request handed to the queue.
+    std::atomic<std::uint64_t> m_nextId{1};
     HookIntakeQueue m_queue;
     std::unique_ptr<HookSocketReader> m_reader;
 
@@ -116,13 +118,6 @@ class HookSocketServer final : public QObject
     ScheduledTimer m_restartTimer;
     std::chrono::milliseconds m_restartDelay{1000};
     bool m_restartFailing = false;
-
-    // Connections being read or parsed, with their deadlines.
-    std::map<std::uint64_t, ScheduledTimer> m_reading;
-    // Requests whose deadline struck while they were handed on, and those handed on before their
-    // start was seen here.
-    std::set<std::uint64_t> m_expired;
-    std::set<std::uint64_t> m_finishedEarly;
 };
 
 } // namespace velquist

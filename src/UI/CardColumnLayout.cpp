@@ -30,10 +30,13 @@ void CardColumnLayout::setGap(int gap)
     invalidate();
 }
 
+// Through `addWidget`, whose item keeps the widget's size hints until the widget says they changed:
+// measuring a long column then asks only the rows that changed.
 void CardColumnLayout::insertWidget(int index, QWidget* widget)
 {
-    addChildWidget(widget);
-    insertItem(index, new QWidgetItem(widget));
+    addWidget(widget);
+    m_items.move(m_items.size() - 1, std::clamp(index, 0, count() - 1));
+    ++m_placements;
 }
 
 void CardColumnLayout::insertItem(int index, QLayoutItem* item)
@@ -75,9 +78,17 @@ int CardColumnLayout::rowHeight(const QLayoutItem* item, int width) const
     return item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height();
 }
 
+void CardColumnLayout::invalidate()
+{
+    m_hintWidth = -1;
+    QLayout::invalidate();
+}
+
 QSize CardColumnLayout::sizeHint() const
 {
     const int width = rowWidth();
+    if (width == m_hintWidth)
+        return m_hint;
     int widest = 0;
     int height = 0;
     int shown = 0;
@@ -90,7 +101,9 @@ QSize CardColumnLayout::sizeHint() const
     }
     if (shown > 0)
         height += m_gap * (shown - 1);
-    return QSize(std::max(0, widest + m_left + m_right), std::max(0, height + m_top + m_bottom));
+    m_hintWidth = width;
+    m_hint = QSize(std::max(0, widest + m_left + m_right), std::max(0, height + m_top + m_bottom));
+    return m_hint;
 }
 
 void CardColumnLayout::setGeometry(const QRect& rect)

@@ -30,6 +30,8 @@ class CardColumnLayout final : public QLayout
     QLayoutItem* itemAt(int index) const override;
     QLayoutItem* takeAt(int index) override;
     QSize sizeHint() const override;
+    // Drops the size kept since the rows were last measured.
+    void invalidate() override;
     QSize minimumSize() const override { return sizeHint(); }
     void setGeometry(const QRect& rect) override;
     Qt::Orientations expandingDirections() const override { return {}; }
@@ -45,6 +47,10 @@ class CardColumnLayout final : public QLayout
     int m_bottom = 0;
     int m_gap = 0;
     int m_placements = 0;
+    // The size of the rows at a width, kept until the layout is invalidated: a list asks it several
+    // times per change, and measuring walks every row.
+    mutable int m_hintWidth = -1;
+    mutable QSize m_hint;
 };
 
 } // namespace velquist

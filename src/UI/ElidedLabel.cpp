@@ -67,6 +67,7 @@ void ElidedLabel::setFullText(const QString& text)
     if (text == m_fullText)
         return;
     m_fullText = text;
+    forgetSizes();
     relayout(width());
     updateGeometry();
 }
@@ -77,6 +78,7 @@ void ElidedLabel::setMaxLines(int maxLines)
     if (maxLines == m_maxLines)
         return;
     m_maxLines = maxLines;
+    forgetSizes();
     relayout(width());
     updateGeometry();
 }
@@ -84,6 +86,7 @@ void ElidedLabel::setMaxLines(int maxLines)
 void ElidedLabel::setElideMode(Qt::TextElideMode mode)
 {
     m_mode = mode;
+    forgetSizes();
     relayout(width());
 }
 
@@ -94,9 +97,12 @@ void ElidedLabel::setSelectable(bool selectable)
 
 QSize ElidedLabel::sizeHint() const
 {
+    if (m_hint.isValid())
+        return m_hint;
     const QFontMetricsF metrics(font());
     const qreal natural = std::min<qreal>(metrics.horizontalAdvance(m_fullText.left(400)), 360);
-    return QSize(qCeil(natural) + 1, heightForWidth(qCeil(natural) + 1));
+    m_hint = QSize(qCeil(natural) + 1, heightForWidth(qCeil(natural) + 1));
+    return m_hint;
 }
 
 QSize ElidedLabel::minimumSizeHint() const
@@ -106,8 +112,30 @@ QSize ElidedLabel::minimumSizeHint() const
 
 int ElidedLabel::heightForWidth(int width) const
 {
+    for (const Measured& measured : m_measured) {
+        if (measured.width == width)
+            return measured.height;
+    }
     const int lines = int(layoutLines(m_fullText, font(), width, m_maxLines, m_mode).size());
-    return qCeil(QFontMetricsF(font()).lineSpacing() * lines);
+    Measured& slot = m_measured[m_nextMeasured];
+    m_nextMeasured = (m_nextMeasured + 1) % m_measured.size();
+    slot = Measured{width, qCeil(QFontMetricsF(font()).lineSpacing() * lines)};
+    return slot.height;
+}
+
+void ElidedLabel::forgetSizes()
+{
+    m_measured.fill(Measured{});
+    m_hint = QSize();
+}
+
+void ElidedLabel::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange) {
+        forgetSizes();
+        relayout(width());
+    }
+    QLabel::changeEvent(event);
 }
 
 void ElidedLabel::resizeEvent(QResizeEvent* event)

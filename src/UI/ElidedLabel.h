@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QStringList>
+#include <array>
 
 namespace velquist {
 
@@ -32,9 +33,24 @@ class ElidedLabel : public QLabel
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void relayout(int width);
+    // Laying out the text is the costly part of a row's size: what was measured is kept until the
+    // text, its bounds or the font change, so a long list asks its rows' sizes cheaply.
+    void forgetSizes();
+
+    // Layouts ask at a few widths in turn (the natural one, the row's, the minimum's): the last few
+    // answers are kept, oldest replaced first.
+    struct Measured
+    {
+        int width = -1;
+        int height = 0;
+    };
+    mutable std::array<Measured, 4> m_measured{};
+    mutable std::size_t m_nextMeasured = 0;
+    mutable QSize m_hint;
 
     QString m_fullText;
     int m_maxLines;

@@ -174,10 +174,16 @@ void ExpandedListView::requestRefresh()
     }
     if (m_frame.isActive())
         return;
-    m_frame = ScheduledTimer(*m_scheduler, m_scheduler->schedule(kFrame, [this] {
+    m_frame = ScheduledTimer(*m_scheduler, m_scheduler->schedule(refreshDelay(m_order.size()), [this] {
         m_frame = ScheduledTimer();
         refresh();
     }));
+}
+
+std::chrono::milliseconds ExpandedListView::refreshDelay(std::size_t rows)
+{
+    const std::size_t frames = std::max<std::size_t>(1, (rows + kRowsPerFrame - 1) / kRowsPerFrame);
+    return kFrame * static_cast<long>(frames);
 }
 
 void ExpandedListView::setShown(bool shown)

@@ -44,8 +44,13 @@ class ExpandedListView : public QWidget
     static constexpr int kPaddingTop = 8;
     static constexpr int kPaddingBottom = 16;
 
-    // How long the store's changes gather before the list applies them.
+    // How long the store's changes gather before the list applies them: a frame for every
+    // `kRowsPerFrame` rows it holds, so a list of thousands refreshes a few times a second and its
+    // work per second does not grow with the number of sessions.
     static constexpr std::chrono::milliseconds kFrame{16};
+    static constexpr std::size_t kRowsPerFrame = 100;
+    // The wait before the next refresh of a list of `rows` rows.
+    static std::chrono::milliseconds refreshDelay(std::size_t rows);
 
     // Without a scheduler every change of the store is applied at once.
     ExpandedListView(SessionStore& store, SessionRowSource& rows, QWidget* parent = nullptr,

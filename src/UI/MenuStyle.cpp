@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainterPath>
 #include <QRegion>
 
@@ -63,6 +64,19 @@ void apply(QMenu& menu)
     menu.setFont(AuroraStyle::font(13));
     menu.setWindowFlag(Qt::NoDropShadowWindowHint);
     menu.installEventFilter(new RoundedCut(&menu));
+}
+
+void apply(QMenuBar& bar)
+{
+    using Palette::css;
+    bar.setStyleSheet(QStringLiteral(R"(
+QMenuBar { color: %1; background: %2; padding: 2px 4px; }
+QMenuBar::item { padding: 3px 9px; border-radius: 5px; background: transparent; }
+QMenuBar::item:selected { background: %3; color: %4; }
+)")
+                          .arg(css(Palette::menuText()), css(Palette::menuFill()),
+                               css(Palette::selectionBlue()), css(Palette::menuSelectedText())));
+    bar.setFont(AuroraStyle::font(13));
 }
 
 } // namespace velquist::MenuStyle

@@ -3,6 +3,7 @@
 #include <QString>
 
 class QMenu;
+class QMenuBar;
 
 namespace velquist {
 
@@ -13,6 +14,8 @@ namespace MenuStyle {
 QString styleSheet();
 // Styles `menu` and rounds its window; call once, before it is first shown.
 void apply(QMenu& menu);
+// Styles a menu bar to sit on the settings window's dark background.
+void apply(QMenuBar& bar);
 
 } // namespace MenuStyle
 

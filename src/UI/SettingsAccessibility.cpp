@@ -88,6 +88,13 @@ void install()
 void markAsPageTab(QWidget& button)
 {
     button.setProperty(kPageTabProperty, true);
+    // A reading made before the mark (a check box, for a checkable button) would be kept for the
+    // button's life: drop it so the next one is made as a page tab.
+    if (QAccessible::isActive()) {
+        QAccessibleInterface* earlier = QAccessible::queryAccessibleInterface(&button);
+        if (earlier && earlier->role() != QAccessible::PageTab)
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(earlier));
+    }
 }
 
 } // namespace velquist::SettingsAccessibility

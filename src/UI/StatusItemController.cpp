@@ -248,8 +248,9 @@ std::optional<QColor> StatusItemController::sampleTrayBackground() const
     QScreen* screen = place.isValid() ? QGuiApplication::screenAt(place.center()) : nullptr;
     if (!screen || QGuiApplication::platformName() != QLatin1String("xcb"))
         return std::nullopt;
-    // A ring just outside the icon: the tray's own pixels, whatever the mark reaches.
-    const QRect local = place.adjusted(-2, -2, 2, 2).translated(-screen->geometry().topLeft());
+    // The icon's own edge: the tray paints its background there around a mark drawn smaller than
+    // the place it was given. Just outside it may already be the desktop, or beyond the screen.
+    const QRect local = place.intersected(screen->geometry()).translated(-screen->geometry().topLeft());
     return ringColour(screen->grabWindow(0, local.x(), local.y(), local.width(), local.height()).toImage());
 }
 
@@ -265,10 +266,12 @@ void StatusItemController::attachMenu(QWidget& window)
         return;
     if (auto* main = qobject_cast<QMainWindow*>(&window)) {
         main->menuBar()->setObjectName(QStringLiteral("statusMenuBar"));
+        MenuStyle::apply(*main->menuBar());
         main->menuBar()->addMenu(&m_menu);
     } else if (QLayout* layout = window.layout()) {
         auto* bar = new QMenuBar(&window);
         bar->setObjectName(QStringLiteral("statusMenuBar"));
+        MenuStyle::apply(*bar);
         bar->addMenu(&m_menu);
         layout->setMenuBar(bar);
     }

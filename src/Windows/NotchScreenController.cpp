@@ -90,7 +90,11 @@ NotchScreenController::~NotchScreenController()
 QScreen* NotchScreenController::qtScreenFor(const ScreenInfo& screen, const QList<QScreen*>& candidates)
 {
     for (QScreen* candidate : candidates) {
-        if (candidate && candidate->name() == screen.connector && candidate->geometry() == screen.geometry)
+        // A name the provider qualified with its X screen's number starts with the screen's own.
+        const bool named =
+            candidate && (candidate->name() == screen.connector ||
+                          screen.connector.startsWith(candidate->name() + QStringLiteral(" (X screen ")));
+        if (named && candidate->geometry() == screen.geometry)
             return candidate;
     }
     return nullptr;

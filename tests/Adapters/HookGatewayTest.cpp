@@ -112,7 +112,7 @@ class HookGatewayTest : public ::testing::Test
     ActionDispatcher dispatcher{clock};
     RecordingFileWatcher watcher;
     const fs::path socket = home.path() / "support" / "notch.sock";
-    HookGateway gateway{clock, socket};
+    HookGateway gateway{clock, clock, socket};
 };
 
 } // namespace
@@ -164,7 +164,7 @@ TEST_F(HookGatewayTest, FailedStartThrowsAndLeavesNoServer)
 {
     // The support folder cannot be made where a file stands.
     std::ofstream(home.path() / "blocked") << "x";
-    HookGateway blocked(clock, home.path() / "blocked" / "notch.sock");
+    HookGateway blocked(clock, clock, home.path() / "blocked" / "notch.sock");
     EXPECT_THROW(blocked.start(), std::system_error);
     EXPECT_EQ(blocked.server(), nullptr);
     EXPECT_FALSE(blocked.isListening());

@@ -156,7 +156,7 @@ class HookIntakeIntegrationTest : public ::testing::TestWithParam<EngineCase>
     SessionStore store{clock, clock, home.path() / "sessions.json"};
     ActionDispatcher dispatcher{clock};
     RecordingFileWatcher watcher;
-    HookGateway gateway{clock, paths.socketPath()};
+    HookGateway gateway{clock, clock, paths.socketPath()};
 };
 
 } // namespace

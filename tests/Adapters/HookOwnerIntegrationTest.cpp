@@ -167,7 +167,7 @@ TEST(HookOwnerIntegrationTest, ASessionWhoseHooksRunThroughTheShellSurvivesTheSw
         SessionStore store{clock, clock, home.path() / "sessions.json"};
         ActionDispatcher dispatcher{clock};
         RecordingFileWatcher watcher;
-        HookGateway gateway{clock, paths.socketPath()};
+        HookGateway gateway{clock, clock, paths.socketPath()};
         auto& adapter = gateway.addAdapter(std::make_unique<HookAdapter>(
             store,
             AgentEngine{c.kind, c.engine, AgentMechanism::blockingHook, AgentCapabilities::of(c.kind),

@@ -83,6 +83,21 @@ TEST(SettingsWindow, TabBarListsEveryTabByTitleAsItsAccessibleText)
     EXPECT_EQ(titles, (QStringList{"General", "Sounds", "Usage", "Privacy", "Integrations", "Filters"}));
 }
 
+TEST(SettingsWindow, TabsReadAsPageTabsSelectedWhileChosen)
+{
+    // As with a screen reader listening, whose presence makes every change be announced at once.
+    QAccessible::setActive(true);
+    SettingsToolbar toolbar(SettingsTab::sounds);
+    for (const SettingsTab tab : SettingsTabs::all) {
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(toolbar.button(tab));
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->role(), QAccessible::PageTab) << read->text(QAccessible::Name).toStdString();
+        EXPECT_EQ(read->text(QAccessible::Name), SettingsTabs::title(tab));
+        EXPECT_EQ(read->state().selected, tab == SettingsTab::sounds);
+    }
+    QAccessible::setActive(false);
+}
+
 TEST(SettingsWindow, PickersReadByTheirLabelWithTheirValue)
 {
     SettingsSection section(QStringLiteral("Notch corner"));
@@ -143,11 +158,13 @@ TEST(SettingsWindow, IsCentredOnceAndComesBackWhereTheUserLeftIt)
     window.present();
     const QRect area = window.screen()->availableGeometry();
     EXPECT_LE((window.geometry().center() - area.center()).manhattanLength(), 6) << "centred the first time";
+    const WId first = window.winId();
 
     window.move(40, 60); // the user drags it aside
     window.close();
     window.present();
     EXPECT_LE((window.pos() - QPoint(40, 60)).manhattanLength(), 2) << "where the user left it";
+    EXPECT_EQ(window.winId(), first) << "one window, shown again";
 }
 
 TEST(SettingsWindow, ATabWithoutItsPageShowsNothing)

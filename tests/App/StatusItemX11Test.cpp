@@ -170,7 +170,75 @@ bool key(const test::XServer& x, const std::string& name)
     return x.run({"/usr/bin/xdotool", "key", "--clearmodifiers", name}) == 0;
 }
 
+// How many pixels of `area` on the screen are near black and how many near white.
+std::pair<int, int> inkCounts(const test::XServer& x, const QRect& area)
+{
+    xcb_connection_t* c = x.connection();
+    auto* image = xcb_get_image_reply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(), std::int16_t(area.x()), std::int16_t(area.y()),
+                      std::uint16_t(area.width()), std::uint16_t(area.height()), ~0u),
+        nullptr);
+    std::pair<int, int> counts{0, 0};
+    if (!image)
+        return counts;
+    const std::uint8_t* data = xcb_get_image_data(image);
+    const int length = xcb_get_image_data_length(image);
+    // A 24-bit screen sends four bytes a pixel: blue, green, red, padding.
+    for (int at = 0; at + 3 < length; at += 4) {
+        const int light = (data[at] + data[at + 1] + data[at + 2]) / 3;
+        counts.first += light < 0x50;
+        counts.second += light > 0xf0;
+    }
+    std::free(image);
+    return counts;
+}
+
 } // namespace
+
+TEST(StatusItemX11Test, TheTrayIconTakesTheInkThatShowsOnItsTray)
+{
+    if (::access("/usr/bin/trayer", X_OK) != 0)
+        GTEST_SKIP() << "no trayer";
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> trayArguments;
+        bool darkInk;
+    };
+    // Trayer's own background is a light grey (#dcdad5); tinted, it is a dark panel's.
+    const Case cases[] = {
+        {"light tray", {}, true},
+        {"dark tray", {"--transparent", "true", "--alpha", "0", "--tint", "0x202020"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::XServer x;
+        test::TemporaryFolder home;
+        if (!x.isRunning() || !x.startWindowManager(home.path()))
+            GTEST_SKIP() << "no Xvfb or openbox";
+        std::vector<std::string> trayer{"/usr/bin/trayer", "--edge",   "top",     "--align", "right",
+                                        "--widthtype",     "pixel",    "--width", "120",     "--heighttype",
+                                        "pixel",           "--height", "28"};
+        trayer.insert(trayer.end(), c.trayArguments.begin(), c.trayArguments.end());
+        const test::ChildProcess tray(trayer, x.display());
+        ASSERT_TRUE(test::waitUntil([&] { return hasTrayManager(x); }, 20s));
+        std::filesystem::create_directories(home.path() / ".config/Velquist");
+        std::ofstream(home.path() / ".config/Velquist/defaults.json") << R"({"IntroMoviePlayed": true})";
+        VelquistOnX app(x, home.path());
+        const auto icon = waitForWindow(x, [](const AppWindow& window) { return window.embedded; });
+        ASSERT_TRUE(icon.has_value()) << app.errors().toStdString();
+        // The icon first comes up for a dark tray; it changes once the tray has painted around it.
+        std::pair<int, int> ink;
+        EXPECT_TRUE(test::waitUntil(
+            [&] {
+                ink = inkCounts(x, icon->frame);
+                return c.darkInk ? ink.first > 40 && ink.second == 0 : ink.second > 40;
+            },
+            20s))
+            << "near black " << ink.first << ", near white " << ink.second;
+    }
+}
 
 TEST(StatusItemX11Test, TheTrayIconOpensItsMenuAndChoosesSettings)
 {
@@ -292,5 +360,6 @@ TEST(StatusItemX11Test, TheSettingsWindowComesBackWhereTheUserLeftIt)
 
     const auto again = open();
     ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->id, first->id) << "the same window, shown again";
     EXPECT_EQ(again->frame.topLeft(), moved->frame.topLeft()) << "where the user left it";
 }

@@ -334,6 +334,12 @@ TEST_F(IntroDirectorTest, TheWindowAccessStepMovesOnWithOneButtonAndNoSystemProm
     director.advance();
     ASSERT_EQ(director.step(), Step::jump);
     EXPECT_EQ(cards.log.shown.secondary, std::nullopt) << "one button moves on";
+    EXPECT_EQ(cards.log.shown.body.find("on Wayland"), std::string::npos) << "no desktop to name";
+    director.goBack();
+    director.setUnreachableDesktop([] { return std::string("GNOME"); });
+    director.advance();
+    ASSERT_EQ(director.step(), Step::jump);
+    EXPECT_NE(cards.log.shown.body.find("GNOME on Wayland keeps them out of my reach"), std::string::npos);
     director.advance();
     EXPECT_EQ(director.step(), Step::ready);
     EXPECT_EQ(std::count(cards.log.events.begin(), cards.log.events.end(), "aside"), 0);

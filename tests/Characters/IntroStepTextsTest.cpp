@@ -49,6 +49,16 @@ TEST(IntroStepTexts, EveryStepsTitleButtonsAndFace)
     const std::string jump = IntroStepTexts::content(IntroStep::jump, {}).body;
     EXPECT_NE(jump.find("tab. I can"), std::string::npos);
     EXPECT_EQ(std::count(jump.begin(), jump.end(), '\n'), 4) << "three paragraphs, one blank line apart";
+
+    // A desktop that keeps windows out of reach is named in one paragraph of its own; other steps
+    // do not change.
+    const std::string named = IntroStepTexts::content(IntroStep::jump, {}, "GNOME").body;
+    EXPECT_EQ(std::count(named.begin(), named.end(), '\n'), 6);
+    EXPECT_NE(named.find("\n\nGNOME on Wayland keeps them out of my reach, so for now I jump through your "
+                         "terminal's own controls (kitty, WezTerm, tmux).\n\n"),
+              std::string::npos);
+    EXPECT_EQ(IntroStepTexts::content(IntroStep::local, {}, "GNOME"),
+              IntroStepTexts::content(IntroStep::local, {}));
 }
 
 TEST(IntroStepTexts, ReadyStepNamesTheAgentsItFoundAndSaysHookedOnlyWhenHooked)

@@ -55,7 +55,7 @@ class HookClientExchangeTest : public ::testing::Test
     std::vector<HookEvent> m_events;
     std::vector<std::shared_ptr<PendingDecision>> m_decisions;
     HookSocketServer m_server{
-        m_scheduler, [this](HookEvent event) { m_events.push_back(std::move(event)); },
+        m_scheduler, m_scheduler, [this](HookEvent event) { m_events.push_back(std::move(event)); },
         [this](std::shared_ptr<PendingDecision> decision) { m_decisions.push_back(std::move(decision)); },
         m_paths.socketPath()};
 };

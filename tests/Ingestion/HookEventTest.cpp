@@ -1,5 +1,6 @@
 #include "Ingestion/HookEvent.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -160,6 +161,48 @@ TEST(HookEventTest, ATranscriptPathHoldingANulIsRefused)
         parse(payload("Stop", {{"transcript_path", std::string("/t.jsonl\0/etc/passwd", 20)}}));
     ASSERT_TRUE(event);
     EXPECT_FALSE(event->transcriptPath);
+}
+
+// Whatever a session keeps from its events has a bound in bytes, so sessions that send megabytes
+// cost no more than ordinary ones.
+TEST(HookEventTest, TextsASessionKeepsAreCutToTheirBounds)
+{
+    // The bounds count characters; a cut text ends in a three-byte ellipsis.
+    const auto characters = [](const std::string& text) {
+        return static_cast<std::size_t>(std::count_if(
+            text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    };
+    const std::string huge(1024 * 1024, 'x');
+    const std::string hugePath = "/home/dev/" + huge;
+    json env = json::object();
+    for (int i = 0; i < 200; ++i)
+        env["VAR_" + std::to_string(i)] = huge;
+    const auto event = parse(payload("PermissionRequest", {{"transcript_path", hugePath},
+                                                           {"permission_mode", huge},
+                                                           {"agent_id", huge},
+                                                           {"agent_type", huge},
+                                                           {"tool_name", "Read"},
+                                                           {"tool_input", {{"file_path", hugePath}}}}),
+                             {{"tty", huge}, {"env", env}});
+    ASSERT_TRUE(event);
+    EXPECT_FALSE(event->transcriptPath) << "a path past the system's bound names no file";
+    const auto* read = event->tool ? event->tool->as<ToolDetail::Read>() : nullptr;
+    ASSERT_TRUE(read);
+    EXPECT_LE(characters(read->path), ToolDetail::kMaxPathCharacters);
+    EXPECT_TRUE(read->path.starts_with("/home/dev/xxx"));
+    for (const auto* text : {&event->permissionMode, &event->agentID, &event->agentType, &event->tty}) {
+        ASSERT_TRUE(*text);
+        EXPECT_LE(characters(**text), ToolDetail::kMaxToolNameCharacters);
+    }
+    EXPECT_LE(event->terminalEnv.size(), 64u);
+    for (const auto& [name, value] : event->terminalEnv)
+        EXPECT_LE(characters(value), ToolDetail::kMaxPathCharacters) << name;
+
+    json longID = payload("Stop");
+    longID["session_id"] = std::string(HookEvent::kMaxSessionIDBytes + 1, 'a');
+    EXPECT_FALSE(parse(longID));
+    longID["session_id"] = std::string(HookEvent::kMaxSessionIDBytes, 'a');
+    EXPECT_TRUE(parse(longID));
 }
 
 TEST(HookEventTest, PayloadFieldsAreCopied)

@@ -4,6 +4,7 @@
 // server's descriptors and memory come back to where they started.
 
 #include "Core/QtScheduler.h"
+#include "Core/SystemClock.h"
 #include "Ingestion/HookSocketServer.h"
 #include "Ingestion/PendingDecision.h"
 #include "Shared/HomePaths.h"
@@ -126,7 +127,7 @@ class HookRoadLoadTest : public ::testing::Test
   protected:
     HookRoadLoadTest()
         : m_server(
-              m_scheduler, [this](HookEvent event) { ++m_delivered[event.sessionID]; },
+              m_scheduler, m_clock, [this](HookEvent event) { ++m_delivered[event.sessionID]; },
               [this](std::shared_ptr<PendingDecision> decision) {
                   ++m_delivered[decision->event().sessionID];
                   m_held.push_back(std::move(decision));
@@ -310,6 +311,7 @@ class HookRoadLoadTest : public ::testing::Test
     const HomePaths m_paths{m_home.path()};
     std::vector<std::string> m_clientEnvironment;
     QtScheduler m_scheduler;
+    SystemClock m_clock;
     std::string m_quorvel;
     std::map<std::string, int> m_delivered;
     std::vector<std::shared_ptr<PendingDecision>> m_held;

@@ -142,7 +142,7 @@ class HookSocketServerTest : public ::testing::Test
     explicit HookSocketServerTest(HookServerLimits limits = {})
         : m_path(m_folder.path() / "support" / "notch.sock"),
           m_server(
-              m_scheduler, [this](HookEvent event) { m_events.push_back(std::move(event)); },
+              m_scheduler, m_scheduler, [this](HookEvent event) { m_events.push_back(std::move(event)); },
               [this](std::shared_ptr<PendingDecision> decision) {
                   m_decisions.push_back(std::move(decision));
               },
@@ -360,8 +360,10 @@ TEST_F(HookSocketServerTest, UnendedRequestIsClosedAtItsDeadlineAndItsDescriptor
         client.write(R"({"payload": {"hook_event_name": "Stop", "session_id": "s"})", 0, false);
         ASSERT_TRUE(test::waitUntil([&] { return m_server.readingCount() == 1u; }));
         m_scheduler.advance(9s);
+        m_server.closeExpired();
         EXPECT_FALSE(client.hasHeardFromServer());
         m_scheduler.advance(1s);
+        m_server.closeExpired();
         EXPECT_EQ(client.reply(), "");
     }
     ASSERT_TRUE(test::waitUntil([&] { return m_server.readingCount() == 0u; }));
@@ -385,6 +387,7 @@ TEST_F(LimitedHookSocketServerTest, ConnectionsBeyondTheReadingCapAreClosedAtOnc
 
     // Once a reader is free the server takes requests again.
     m_scheduler.advance(10s);
+    m_server.closeExpired();
     EXPECT_EQ(first.reply(), "");
     EXPECT_EQ(second.reply(), "");
     ASSERT_TRUE(test::waitUntil([&] { return m_server.readingCount() == 0u; }));
@@ -394,7 +397,7 @@ TEST_F(LimitedHookSocketServerTest, ConnectionsBeyondTheReadingCapAreClosedAtOnc
 
 TEST_F(HookSocketServerTest, LiveSocketIsNotTakenAndStopLeavesAnotherServersFile)
 {
-    HookSocketServer second(m_scheduler, nullptr, nullptr, m_path);
+    HookSocketServer second(m_scheduler, m_scheduler, nullptr, nullptr, m_path);
     EXPECT_THROW(second.start(), std::system_error);
     second.stop();
     EXPECT_TRUE(fs::exists(fs::symlink_status(m_path)));
@@ -403,7 +406,7 @@ TEST_F(HookSocketServerTest, LiveSocketIsNotTakenAndStopLeavesAnotherServersFile
 
     // The file was replaced behind the first server's back: stopping must not remove the new one.
     ASSERT_EQ(::unlink(m_path.c_str()), 0);
-    HookSocketServer third(m_scheduler, nullptr, nullptr, m_path);
+    HookSocketServer third(m_scheduler, m_scheduler, nullptr, nullptr, m_path);
     third.start();
     m_server.stop();
     EXPECT_TRUE(fs::exists(fs::symlink_status(m_path)));
@@ -424,7 +427,7 @@ TEST(HookSocketServerStartTest, StaleSocketFileIsReplaced)
     test::ManualScheduler scheduler;
     std::vector<HookEvent> events;
     HookSocketServer server(
-        scheduler, [&](HookEvent event) { events.push_back(std::move(event)); }, nullptr, path);
+        scheduler, scheduler, [&](HookEvent event) { events.push_back(std::move(event)); }, nullptr, path);
     server.start();
     Client client(path);
     client.write(request("SessionStart"));
@@ -441,7 +444,7 @@ TEST(HookSocketServerStartTest, FolderThatCannotBeMadeIsReported)
     test::TemporaryFolder folder;
     std::ofstream(folder.path() / "file") << "x";
     test::ManualScheduler scheduler;
-    HookSocketServer server(scheduler, nullptr, nullptr, folder.path() / "file" / "notch.sock");
+    HookSocketServer server(scheduler, scheduler, nullptr, nullptr, folder.path() / "file" / "notch.sock");
     EXPECT_THROW(server.start(), std::system_error);
     EXPECT_FALSE(server.isListening());
 }
@@ -473,7 +476,7 @@ TEST_F(HookSocketServerTest, DestroyingTheServerClosesConnectionsBeingRead)
     ASSERT_TRUE(test::waitUntil([&] { return m_server.readingCount() == 1u; }));
 
     const fs::path otherPath = m_folder.path() / "other.sock";
-    auto other = std::make_unique<HookSocketServer>(m_scheduler, nullptr, nullptr, otherPath);
+    auto other = std::make_unique<HookSocketServer>(m_scheduler, m_scheduler, nullptr, nullptr, otherPath);
     other->start();
     Client reading(otherPath);
     reading.write("{", 0, false);

@@ -248,6 +248,27 @@ TEST_F(ExpandedListTest, ManyChangesInOneFrameMakeOneRefresh)
     EXPECT_EQ(list.refreshCount(), before + 1) << "no change, no refresh";
 }
 
+// A long list refreshes less often, so the rows it walks per second stay about the same.
+TEST_F(ExpandedListTest, ALongListGathersChangesForLonger)
+{
+    struct Case
+    {
+        std::size_t rows;
+        int frames;
+    };
+    for (const Case c : {Case{1, 1}, Case{100, 1}, Case{101, 2}, Case{250, 3}, Case{2000, 20}})
+        EXPECT_EQ(ExpandedListView::refreshDelay(c.rows), ExpandedListView::kFrame * c.frames) << c.rows;
+
+    add(250);
+    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    const int before = list.refreshCount();
+    store.update(store.displaySessions()[5].id, [](Session& session) { session.lastActivity = "Editing"; });
+    clock.advance(ExpandedListView::kFrame * 2);
+    EXPECT_EQ(list.refreshCount(), before);
+    clock.advance(ExpandedListView::kFrame);
+    EXPECT_EQ(list.refreshCount(), before + 1);
+}
+
 TEST_F(ExpandedListTest, AListThatIsNotShownDoesNoListWorkAndCatchesUpWhenShown)
 {
     add(2);

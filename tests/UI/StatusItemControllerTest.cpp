@@ -4,6 +4,7 @@
 #include "support/base/TemporaryFolder.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -193,6 +194,10 @@ TEST_F(StatusItemControllerTest, WithoutATrayTheSettingsWindowCarriesTheMenu)
     ASSERT_EQ(bar->actions().size(), 1);
     EXPECT_EQ(bar->actions()[0]->text(), "Velquist");
     EXPECT_EQ(bar->actions()[0]->menu(), &controller->menu());
+    bar->resize(bar->sizeHint());
+    const QImage shown = bar->grab().toImage();
+    EXPECT_LT(shown.pixelColor(shown.width() - 2, shown.height() / 2).lightness(), 60)
+        << "dark, as the window it sits on";
     item(*controller, "Quit Velquist").trigger();
     EXPECT_EQ(quits, 1);
 }

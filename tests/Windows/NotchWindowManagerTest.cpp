@@ -96,6 +96,9 @@ TEST_F(NotchWindowManagerTest, EachPanelIsMadeOnTheScreenItDescribes)
     ScreenInfo moved = own;
     moved.geometry.translate(real->geometry().width(), 0);
     EXPECT_EQ(NotchScreenController::qtScreenFor(moved, {real}), nullptr) << "the same name elsewhere";
+    ScreenInfo secondX = own;
+    secondX.connector = real->name() + " (X screen 1)"; // as the provider names a second X screen's
+    EXPECT_EQ(NotchScreenController::qtScreenFor(secondX, {real}), real);
 
     screens.attached = {own, other};
     auto manager = make();

@@ -49,7 +49,7 @@ void ManualScheduler::advance(std::chrono::milliseconds step)
         const auto moved = next->second.due - m_elapsed;
         m_elapsed = next->second.due;
         m_wall += moved;
-        m_monotonic += moved;
+        m_monotonic = m_monotonic.load() + moved;
         Callback callback = next->second.callback;
         if (next->second.interval.count() == 0)
             m_timers.erase(next);
@@ -60,7 +60,7 @@ void ManualScheduler::advance(std::chrono::milliseconds step)
     const auto rest = target - m_elapsed;
     m_elapsed = target;
     m_wall += rest;
-    m_monotonic += rest;
+    m_monotonic = m_monotonic.load() + rest;
 }
 
 } // namespace velquist::test

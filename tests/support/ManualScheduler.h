@@ -3,6 +3,7 @@
 #include "Core/Scheduler.h"
 #include "Platform/Clock.h"
 
+#include <atomic>
 #include <map>
 #include <utility>
 
@@ -16,7 +17,8 @@ class ManualScheduler final : public Clock, public Scheduler
     ManualScheduler();
 
     WallTime now() const override { return m_wall; }
-    Monotonic monotonic() const override { return m_monotonic; }
+    // Readable from any thread, for the threads that keep deadlines of their own.
+    Monotonic monotonic() const override { return m_monotonic.load(); }
 
     TimerId schedule(std::chrono::milliseconds delay, Callback callback) override;
     TimerId scheduleRepeating(std::chrono::milliseconds interval, Callback callback) override;
@@ -40,7 +42,7 @@ class ManualScheduler final : public Clock, public Scheduler
 
     std::chrono::milliseconds m_elapsed{0};
     WallTime m_wall;
-    Monotonic m_monotonic;
+    std::atomic<Monotonic> m_monotonic;
     TimerId m_nextId = 1;
     std::map<TimerId, Timer> m_timers;
 };

@@ -30,7 +30,9 @@ namespace {
 
 } // namespace
 
-XServer::XServer(std::string screen) : m_screen(std::move(screen))
+XServer::XServer(std::string screen) : XServer(std::vector<std::string>{std::move(screen)}) {}
+
+XServer::XServer(std::vector<std::string> screens) : m_screens(std::move(screens))
 {
     // Servers started side by side by parallel tests can race for a display number.
     for (int attempt = 0; attempt < 5 && !isRunning(); ++attempt)
@@ -61,8 +63,11 @@ void XServer::start()
     m_pid = ::fork();
     if (m_pid == 0) {
         ::close(fds[0]);
-        execQuietly({"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen",
-                     "0", m_screen});
+        std::vector<std::string> argv{"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten",
+                                      "tcp"};
+        for (std::size_t index = 0; index < m_screens.size(); ++index)
+            argv.insert(argv.end(), {"-screen", std::to_string(index), m_screens[index]});
+        execQuietly(argv);
     }
     ::close(fds[1]);
     pollfd ready{fds[0], POLLIN, 0};

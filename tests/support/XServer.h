@@ -16,6 +16,8 @@ class XServer
   public:
     // `screen` as Xvfb takes it: width x height x depth.
     explicit XServer(std::string screen = "640x480x24");
+    // One X screen for each entry, numbered in order (":N.0", ":N.1", ...).
+    explicit XServer(std::vector<std::string> screens);
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
@@ -50,7 +52,7 @@ class XServer
     void start();
     void stop();
 
-    const std::string m_screen;
+    const std::vector<std::string> m_screens;
     pid_t m_pid = -1;
     pid_t m_windowManager = -1;
     std::string m_display;

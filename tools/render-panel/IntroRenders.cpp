@@ -160,6 +160,9 @@ const RenderRegistration card("intro-card", [](const RenderContext& context, Ren
     granted.setAccessibilityGranted(true);
     granted.setReduceMotion(true);
     cardWithShadow(sink, "5-granted", granted);
+    IntroCardView unreachable(ticker, scheduler, IntroStepTexts::content(IntroStep::jump, {}, "GNOME"), {});
+    unreachable.setReduceMotion(true);
+    cardWithShadow(sink, "5-gnome-wayland", unreachable);
 
     // Moments of a step change: the old words and buttons fading out as the new ones come in,
     // the height on its way, the bars springing.

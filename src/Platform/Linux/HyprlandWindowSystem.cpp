@@ -26,7 +26,7 @@ int coordinate(const nlohmann::json& pair, std::size_t index)
 } // namespace
 
 HyprlandWindowSystem::HyprlandWindowSystem(std::string socketFolder, QObject* parent)
-    : WindowSystem(parent), m_folder(std::move(socketFolder))
+    : CompositorWindowSystem(parent), m_folder(std::move(socketFolder))
 {
     if (m_folder.empty())
         return;
@@ -79,45 +79,47 @@ WindowId HyprlandWindowSystem::idFor(const std::string& address) const
     return id;
 }
 
-std::optional<HyprlandWindowSystem::Window> HyprlandWindowSystem::describe(const nlohmann::json& client) const
+std::optional<HyprlandWindowSystem::Client> HyprlandWindowSystem::describe(const nlohmann::json& client) const
 {
     const auto address = Json::string(client, "address");
     if (!address || address->empty())
         return std::nullopt;
-    Window window;
-    window.info.id = idFor(*address);
+    Client described;
+    described.address = *address;
+    WindowInfo& info = described.window.info;
+    info.id = idFor(*address);
     const auto pid = Json::integer(client, "pid").value_or(0);
-    window.info.pid = pid > 0 && pid <= 0x7fffffff ? static_cast<pid_t>(pid) : 0;
+    info.pid = pid > 0 && pid <= 0x7fffffff ? static_cast<pid_t>(pid) : 0;
     auto title = Json::string(client, "title");
     if (title && title->size() <= WindowSystem::maxTitleBytes)
-        window.info.title = std::move(title);
-    window.info.windowClass = Json::string(client, "class").value_or("");
-    window.info.instance = Json::string(client, "initialClass").value_or(window.info.windowClass);
+        info.title = std::move(title);
+    info.windowClass = Json::string(client, "class").value_or("");
+    info.instance = Json::string(client, "initialClass").value_or(info.windowClass);
     if (const nlohmann::json* workspace = Json::member(client, "workspace")) {
-        window.workspace = Json::integer(*workspace, "id").value_or(0);
+        described.workspace = Json::integer(*workspace, "id").value_or(0);
         // Special workspaces (negative ids) are shown over others on demand: no desktop of their own.
-        if (window.workspace > 0 && window.workspace < WindowSystem::allDesktops)
-            window.info.desktop = static_cast<std::uint32_t>(window.workspace);
+        if (described.workspace > 0 && described.workspace < WindowSystem::allDesktops)
+            info.desktop = static_cast<std::uint32_t>(described.workspace);
     }
     const nlohmann::json* at = Json::member(client, "at");
     const nlohmann::json* size = Json::member(client, "size");
     if (at && size)
-        window.info.frame =
+        info.frame =
             QRect(coordinate(*at, 0), coordinate(*at, 1), coordinate(*size, 0), coordinate(*size, 1));
     // Older releases say a Bool, newer ones a mode (0 none, 1 maximised, 2 full screen) beside it.
     const nlohmann::json* fullscreen = Json::member(client, "fullscreen");
     if (fullscreen && fullscreen->is_boolean())
-        window.info.isFullScreen = fullscreen->get<bool>();
+        info.isFullScreen = fullscreen->get<bool>();
     else if (fullscreen && fullscreen->is_number_integer())
-        window.info.isFullScreen = fullscreen->get<std::int64_t>() == 2;
-    window.mapped = Json::boolean(client, "mapped").value_or(true);
-    window.hidden = Json::boolean(client, "hidden").value_or(false);
-    return window;
+        info.isFullScreen = fullscreen->get<std::int64_t>() == 2;
+    described.mapped = Json::boolean(client, "mapped").value_or(true);
+    described.hidden = Json::boolean(client, "hidden").value_or(false);
+    return described;
 }
 
-std::vector<HyprlandWindowSystem::Window> HyprlandWindowSystem::clients() const
+std::vector<HyprlandWindowSystem::Client> HyprlandWindowSystem::clients() const
 {
-    std::vector<Window> result;
+    std::vector<Client> result;
     const auto reply = request("j/clients");
     const auto list = reply ? Json::parse(*reply) : std::nullopt;
     if (!list || !list->is_array())
@@ -128,7 +130,7 @@ std::vector<HyprlandWindowSystem::Window> HyprlandWindowSystem::clients() const
         std::set<std::string> present;
         for (const auto& client : *list) {
             if (auto window = describe(client)) {
-                present.insert(m_addresses[window->info.id]);
+                present.insert(window->address);
                 result.push_back(std::move(*window));
                 history.push_back(
                     Json::integer(client, "focusHistoryID").value_or(std::numeric_limits<int>::max()));
@@ -149,7 +151,7 @@ std::vector<HyprlandWindowSystem::Window> HyprlandWindowSystem::clients() const
         order[i] = i;
     std::stable_sort(order.begin(), order.end(),
                      [&history](auto a, auto b) { return history[a] < history[b]; });
-    std::vector<Window> sorted;
+    std::vector<Client> sorted;
     for (const auto index : order)
         sorted.push_back(std::move(result[index]));
     return sorted;
@@ -170,41 +172,9 @@ bool HyprlandWindowSystem::canWatchActiveWindow() const
     return m_notifier != nullptr;
 }
 
-std::optional<WindowInfo> HyprlandWindowSystem::activeWindow() const
+std::set<std::int64_t> HyprlandWindowSystem::shownWorkspaces() const
 {
-    const auto reply = request("j/activewindow");
-    const auto client = reply ? Json::parse(*reply) : std::nullopt;
-    if (!client || !client->is_object())
-        return std::nullopt;
-    std::lock_guard lock(m_mutex);
-    const auto window = describe(*client);
-    return window ? std::optional(window->info) : std::nullopt;
-}
-
-std::vector<WindowInfo> HyprlandWindowSystem::windowsOf(pid_t pid) const
-{
-    std::vector<WindowInfo> result;
-    if (pid <= 0)
-        return result;
-    for (const Window& window : clients()) {
-        if (window.info.pid == pid && window.mapped)
-            result.push_back(window.info);
-    }
-    return result;
-}
-
-std::optional<WindowInfo> HyprlandWindowSystem::window(WindowId id) const
-{
-    for (const Window& window : clients()) {
-        if (window.info.id == id)
-            return window.info;
-    }
-    return std::nullopt;
-}
-
-std::vector<WindowInfo> HyprlandWindowSystem::shownWindows() const
-{
-    std::set<std::int64_t> shownWorkspaces;
+    std::set<std::int64_t> shown;
     const auto reply = request("j/monitors");
     if (const auto monitors = reply ? Json::parse(*reply) : std::nullopt; monitors && monitors->is_array()) {
         for (const auto& monitor : *monitors) {
@@ -212,14 +182,34 @@ std::vector<WindowInfo> HyprlandWindowSystem::shownWindows() const
                 const nlohmann::json* workspace = Json::member(monitor, key);
                 const auto id = workspace ? Json::integer(*workspace, "id") : std::nullopt;
                 if (id && *id != 0)
-                    shownWorkspaces.insert(*id);
+                    shown.insert(*id);
             }
         }
     }
-    std::vector<WindowInfo> result;
-    for (const Window& window : clients()) {
-        if (window.mapped && !window.hidden && shownWorkspaces.contains(window.workspace))
-            result.push_back(window.info);
+    return shown;
+}
+
+std::vector<CompositorWindow> HyprlandWindowSystem::snapshot(Flags flags) const
+{
+    std::vector<CompositorWindow> result;
+    auto listed = clients();
+    if (listed.empty())
+        return result;
+    std::string activeAddress;
+    if (flags == Flags::focused) {
+        const auto reply = request("j/activewindow");
+        const auto active = reply ? Json::parse(*reply) : std::nullopt;
+        if (active && active->is_object())
+            activeAddress = Json::string(*active, "address").value_or("");
+    }
+    const auto workspaces = flags == Flags::shown ? shownWorkspaces() : std::set<std::int64_t>();
+    for (Client& client : listed) {
+        // A client not yet mapped, or on its way out, is no window a user can reach.
+        if (!client.mapped)
+            continue;
+        client.window.focused = !activeAddress.empty() && client.address == activeAddress;
+        client.window.shown = !client.hidden && workspaces.contains(client.workspace);
+        result.push_back(std::move(client.window));
     }
     return result;
 }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "Platform/Linux/CompositorWindowSystem.h"
 #include "Platform/Linux/IpcSocket.h"
-#include "Platform/WindowSystem.h"
 
 #include <map>
 #include <mutex>
 #include <nlohmann/json_fwd.hpp>
+#include <set>
 #include <string>
 
 class QSocketNotifier;
@@ -18,7 +19,7 @@ namespace velquist {
 // without polling. Windows are named by addresses wider than a `WindowId`; each address gets a
 // small id of its own for the window's life. XWayland windows are listed with the others. Any
 // thread may ask.
-class HyprlandWindowSystem final : public WindowSystem
+class HyprlandWindowSystem final : public CompositorWindowSystem
 {
     Q_OBJECT
 
@@ -35,24 +36,24 @@ class HyprlandWindowSystem final : public WindowSystem
     bool canListWindows() const override;
     bool canActivateWindows() const override;
     bool canWatchActiveWindow() const override;
-    std::optional<WindowInfo> activeWindow() const override;
-    std::vector<WindowInfo> windowsOf(pid_t pid) const override;
-    std::optional<WindowInfo> window(WindowId id) const override;
-    std::vector<WindowInfo> shownWindows() const override;
     bool activate(WindowId id) override;
 
   private:
-    struct Window
+    // A client as listed, with what decides whether it is on screen.
+    struct Client
     {
-        WindowInfo info;
+        CompositorWindow window;
+        std::string address;
         bool mapped = false;
         bool hidden = false;
         std::int64_t workspace = 0;
     };
 
     std::optional<std::string> request(const std::string& command) const;
-    std::vector<Window> clients() const;
-    std::optional<Window> describe(const nlohmann::json& client) const;
+    std::vector<CompositorWindow> snapshot(Flags flags) const override;
+    std::vector<Client> clients() const;
+    std::optional<Client> describe(const nlohmann::json& client) const;
+    std::set<std::int64_t> shownWorkspaces() const;
     WindowId idFor(const std::string& address) const;
     void readEvents();
 

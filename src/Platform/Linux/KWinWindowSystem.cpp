@@ -72,8 +72,14 @@ answer(done ? "true" : "false");
 
 constexpr const char* watchBody = R"JS(
 function tell(what) { callDBus(SERVICE, PATH, "org.velquist.KWinReport", "changed", what); }
+// A window that enters or leaves full screen stays where it is: only its own signal says so.
+function follow(w) {
+    if (w && w.fullScreenChanged) w.fullScreenChanged.connect(function () { tell("stacking"); });
+}
+var opened = windowList();
+for (var i = 0; i < opened.length; ++i) follow(opened[i]);
 (ws.windowActivated || ws.clientActivated).connect(function () { tell("active"); });
-(ws.windowAdded || ws.clientAdded).connect(function () { tell("stacking"); });
+(ws.windowAdded || ws.clientAdded).connect(function (w) { follow(w); tell("stacking"); });
 (ws.windowRemoved || ws.clientRemoved).connect(function () { tell("stacking"); });
 ws.currentDesktopChanged.connect(function () { tell("active"); tell("stacking"); });
 )JS";
@@ -95,7 +101,7 @@ QDBusMessage scripting(const QString& method, const QList<QVariant>& arguments)
 } // namespace
 
 KWinWindowSystem::KWinWindowSystem(QDBusConnection bus, std::filesystem::path scriptFolder, QObject* parent)
-    : WindowSystem(parent), m_bus(std::move(bus)), m_folder(std::move(scriptFolder))
+    : CompositorWindowSystem(parent), m_bus(std::move(bus)), m_folder(std::move(scriptFolder))
 {
     std::error_code error;
     std::filesystem::create_directories(m_folder, error);
@@ -204,9 +210,9 @@ WindowId KWinWindowSystem::idFor(const std::string& internalId) const
     return id;
 }
 
-std::vector<KWinWindowSystem::Window> KWinWindowSystem::windows() const
+std::vector<CompositorWindow> KWinWindowSystem::snapshot(Flags) const
 {
-    std::vector<Window> result;
+    std::vector<CompositorWindow> result;
     const auto text = runScript(listBody);
     const auto list = text ? Json::parse(*text) : std::nullopt;
     if (!list || !list->is_array())
@@ -218,7 +224,7 @@ std::vector<KWinWindowSystem::Window> KWinWindowSystem::windows() const
         if (!internalId || internalId->empty())
             continue;
         present.insert(*internalId);
-        Window window;
+        CompositorWindow window;
         window.info.id = idFor(*internalId);
         const auto pid = Json::integer(entry, "pid").value_or(0);
         window.info.pid = pid > 0 && pid <= 0x7fffffff ? static_cast<pid_t>(pid) : 0;
@@ -238,7 +244,7 @@ std::vector<KWinWindowSystem::Window> KWinWindowSystem::windows() const
         };
         window.info.frame = QRect(get("x"), get("y"), get("width"), get("height"));
         window.info.isFullScreen = Json::boolean(entry, "fullScreen").value_or(false);
-        window.active = Json::boolean(entry, "active").value_or(false);
+        window.focused = Json::boolean(entry, "active").value_or(false);
         window.shown = Json::boolean(entry, "onCurrentDesktop").value_or(false) &&
                        !Json::boolean(entry, "minimized").value_or(false);
         result.push_back(std::move(window));
@@ -267,46 +273,6 @@ bool KWinWindowSystem::canActivateWindows() const
 bool KWinWindowSystem::canWatchActiveWindow() const
 {
     return m_watching;
-}
-
-std::optional<WindowInfo> KWinWindowSystem::activeWindow() const
-{
-    for (const Window& window : windows()) {
-        if (window.active)
-            return window.info;
-    }
-    return std::nullopt;
-}
-
-std::vector<WindowInfo> KWinWindowSystem::windowsOf(pid_t pid) const
-{
-    std::vector<WindowInfo> result;
-    if (pid <= 0)
-        return result;
-    for (const Window& window : windows()) {
-        if (window.info.pid == pid)
-            result.push_back(window.info);
-    }
-    return result;
-}
-
-std::optional<WindowInfo> KWinWindowSystem::window(WindowId id) const
-{
-    for (const Window& window : windows()) {
-        if (window.info.id == id)
-            return window.info;
-    }
-    return std::nullopt;
-}
-
-std::vector<WindowInfo> KWinWindowSystem::shownWindows() const
-{
-    std::vector<WindowInfo> result;
-    for (const Window& window : windows()) {
-        if (window.shown)
-            result.push_back(window.info);
-    }
-    return result;
 }
 
 bool KWinWindowSystem::activate(WindowId id)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/WindowSystem.h"
+#include "Platform/Linux/CompositorWindowSystem.h"
 
 #include <QDBusConnection>
 #include <QThread>
@@ -20,7 +20,7 @@ class KWinReportReceiver;
 // back over D-Bus with what it saw (the windows, or whether it activated one); a script loaded at
 // start reports changes of the active window and the window list. Windows are named by KWin's
 // internal ids, each given a small id of its own for the window's life. Any thread may ask.
-class KWinWindowSystem final : public WindowSystem
+class KWinWindowSystem final : public CompositorWindowSystem
 {
     Q_OBJECT
 
@@ -39,23 +39,12 @@ class KWinWindowSystem final : public WindowSystem
     bool canListWindows() const override;
     bool canActivateWindows() const override;
     bool canWatchActiveWindow() const override;
-    std::optional<WindowInfo> activeWindow() const override;
-    std::vector<WindowInfo> windowsOf(pid_t pid) const override;
-    std::optional<WindowInfo> window(WindowId id) const override;
-    std::vector<WindowInfo> shownWindows() const override;
     bool activate(WindowId id) override;
 
   private:
-    struct Window
-    {
-        WindowInfo info;
-        bool active = false;
-        bool shown = false;
-    };
-
     // Runs `body` as a script and returns what it reported.
     std::optional<std::string> runScript(const std::string& body) const;
-    std::vector<Window> windows() const;
+    std::vector<CompositorWindow> snapshot(Flags flags) const override;
     WindowId idFor(const std::string& internalId) const;
 
     QDBusConnection m_bus;

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 
 namespace velquist {
 
@@ -34,16 +35,44 @@ ScreenInfo QtScreenProvider::describe(const QScreen& screen)
     return info;
 }
 
+QString QtScreenProvider::connectorOf(const QScreen& screen, const QList<QScreen*>& all)
+{
+    // Separate X screens each name their one output alike ("screen" without RandR outputs) and
+    // start at 0,0: the X screen's number keeps them apart, where screens of one X screen (its
+    // virtual siblings) cannot share a name.
+    QList<QList<QScreen*>> groups;
+    for (QScreen* candidate : all) {
+        if (std::none_of(groups.begin(), groups.end(),
+                         [candidate](const QList<QScreen*>& group) { return group.contains(candidate); }))
+            groups.push_back(candidate->virtualSiblings());
+    }
+    for (qsizetype index = 0; index < groups.size(); ++index) {
+        if (!groups[index].contains(&screen))
+            continue;
+        const bool shared = std::any_of(all.begin(), all.end(), [&](QScreen* other) {
+            return other != &screen && other->name() == screen.name() && !groups[index].contains(other);
+        });
+        if (shared && index > 0)
+            return screen.name() + QStringLiteral(" (X screen %1)").arg(index);
+    }
+    return screen.name();
+}
+
 std::vector<ScreenInfo> QtScreenProvider::screens() const
 {
     std::vector<ScreenInfo> result;
+    const auto screens = QGuiApplication::screens();
+    const auto add = [&](QScreen& screen) {
+        ScreenInfo info = describe(screen);
+        info.connector = connectorOf(screen, screens);
+        result.push_back(std::move(info));
+    };
     QScreen* primary = QGuiApplication::primaryScreen();
     if (primary)
-        result.push_back(describe(*primary));
-    const auto screens = QGuiApplication::screens();
+        add(*primary);
     for (QScreen* screen : screens)
         if (screen != primary)
-            result.push_back(describe(*screen));
+            add(*screen);
     return result;
 }
 

@@ -23,6 +23,9 @@ class QtScreenProvider final : public QObject, public ScreenProvider
     void setChangeHandler(std::function<void()> handler) override;
 
     static ScreenInfo describe(const QScreen& screen);
+    // The screen's connector name, with the number of its X screen where a screen of another X
+    // screen has the same name.
+    static QString connectorOf(const QScreen& screen, const QList<QScreen*>& all);
 
   private:
     void watch(QScreen* screen);

@@ -74,7 +74,7 @@ struct Workspace
 } // namespace
 
 SwayWindowSystem::SwayWindowSystem(std::string socketPath, QObject* parent)
-    : WindowSystem(parent), m_path(std::move(socketPath))
+    : CompositorWindowSystem(parent), m_path(std::move(socketPath))
 {
     if (m_path.empty())
         return;
@@ -125,9 +125,9 @@ std::optional<nlohmann::json> SwayWindowSystem::request(std::uint32_t type, std:
     return Json::parse(*body);
 }
 
-std::vector<SwayWindowSystem::Window> SwayWindowSystem::windows() const
+std::vector<CompositorWindow> SwayWindowSystem::snapshot(Flags) const
 {
-    std::vector<Window> result;
+    std::vector<CompositorWindow> result;
     const auto tree = request(getTree, {});
     if (!tree || !tree->is_object())
         return result;
@@ -154,7 +154,7 @@ std::vector<SwayWindowSystem::Window> SwayWindowSystem::windows() const
         const auto pid = Json::integer(node, "pid");
         if ((type == "con" || type == "floating_con") && kids.empty() && id && *id > 0 &&
             *id < WindowSystem::allDesktops && pid && *pid > 0) {
-            Window window;
+            CompositorWindow window;
             window.info.id = static_cast<WindowId>(*id);
             window.info.pid = *pid <= 0x7fffffff ? static_cast<pid_t>(*pid) : 0;
             auto title = Json::string(node, "name");
@@ -171,7 +171,7 @@ std::vector<SwayWindowSystem::Window> SwayWindowSystem::windows() const
             window.info.frame = rectOf(node);
             window.info.isFullScreen = Json::integer(node, "fullscreen_mode").value_or(0) != 0;
             window.focused = Json::boolean(node, "focused").value_or(false);
-            window.visible = Json::boolean(node, "visible").value_or(false) && workspace.desktop.has_value();
+            window.shown = Json::boolean(node, "visible").value_or(false) && workspace.desktop.has_value();
             result.push_back(std::move(window));
             return;
         }
@@ -195,46 +195,6 @@ bool SwayWindowSystem::canActivateWindows() const
 bool SwayWindowSystem::canWatchActiveWindow() const
 {
     return m_notifier != nullptr;
-}
-
-std::optional<WindowInfo> SwayWindowSystem::activeWindow() const
-{
-    for (const Window& window : windows()) {
-        if (window.focused)
-            return window.info;
-    }
-    return std::nullopt;
-}
-
-std::vector<WindowInfo> SwayWindowSystem::windowsOf(pid_t pid) const
-{
-    std::vector<WindowInfo> result;
-    if (pid <= 0)
-        return result;
-    for (const Window& window : windows()) {
-        if (window.info.pid == pid)
-            result.push_back(window.info);
-    }
-    return result;
-}
-
-std::optional<WindowInfo> SwayWindowSystem::window(WindowId id) const
-{
-    for (const Window& window : windows()) {
-        if (window.info.id == id)
-            return window.info;
-    }
-    return std::nullopt;
-}
-
-std::vector<WindowInfo> SwayWindowSystem::shownWindows() const
-{
-    std::vector<WindowInfo> result;
-    for (const Window& window : windows()) {
-        if (window.visible)
-            result.push_back(window.info);
-    }
-    return result;
 }
 
 bool SwayWindowSystem::activate(WindowId id)

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "Platform/Linux/CompositorWindowSystem.h"
 #include "Platform/Linux/IpcSocket.h"
-#include "Platform/WindowSystem.h"
 
 #include <nlohmann/json_fwd.hpp>
 #include <string>
@@ -16,7 +16,7 @@ namespace velquist {
 // A subscription to window and workspace events says when the active window changes, so nothing
 // polls. XWayland windows are in the same tree. Queries open a connection of their own, so any
 // thread may ask.
-class SwayWindowSystem final : public WindowSystem
+class SwayWindowSystem final : public CompositorWindowSystem
 {
     Q_OBJECT
 
@@ -36,25 +36,14 @@ class SwayWindowSystem final : public WindowSystem
     bool canListWindows() const override;
     bool canActivateWindows() const override;
     bool canWatchActiveWindow() const override;
-    std::optional<WindowInfo> activeWindow() const override;
-    std::vector<WindowInfo> windowsOf(pid_t pid) const override;
-    std::optional<WindowInfo> window(WindowId id) const override;
-    std::vector<WindowInfo> shownWindows() const override;
     bool activate(WindowId id) override;
 
     // Sends a command as `swaymsg` would; true when the compositor ran every part of it.
     bool runCommandText(const std::string& command) const;
 
   private:
-    struct Window
-    {
-        WindowInfo info;
-        bool focused = false;
-        bool visible = false;
-    };
-
     std::optional<nlohmann::json> request(std::uint32_t type, std::string_view payload) const;
-    std::vector<Window> windows() const;
+    std::vector<CompositorWindow> snapshot(Flags flags) const override;
     void readEvents();
     void handleEvent(std::uint32_t type, std::string_view payload);
 

@@ -5,8 +5,11 @@
 #include "support/WaitUntil.h"
 #include "support/base/TemporaryFolder.h"
 
+#include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QThread>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace velquist;
@@ -126,4 +129,44 @@ TEST_F(KWinWindowSystemTest, HearsChangesFromItsWatchingScriptAndRefusesAGarbled
     KWinWindowSystem silent(bus.connect(QStringLiteral("other")), folder.path() / "silent");
     kwin->setWindows(QStringLiteral("not json"));
     EXPECT_FALSE(silent.activeWindow());
+}
+
+// The watching script as KWin would run it, here under node with a workspace made of signals: a
+// window open before the script started and one opened later each report going full screen.
+TEST_F(KWinWindowSystemTest, WatchingScriptReportsFullScreenChangesOfOpenAndNewWindows)
+{
+    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
+    if (node.isEmpty())
+        GTEST_SKIP() << "no node to run the script with";
+    QString watch;
+    for (const QString& script : kwin->loadedScripts()) {
+        if (script.contains(QStringLiteral("var SERVICE")))
+            watch = script;
+    }
+    ASSERT_FALSE(watch.isEmpty());
+    const QString program = QStringLiteral(R"JS(
+function signal() {
+    var slots = [];
+    return {connect: function (f) { slots.push(f); }, fire: function (a) { slots.forEach(function (f) { f(a); }); }};
+}
+var told = [];
+function callDBus(service, path, iface, method, what) { told.push(what); }
+var early = {fullScreenChanged: signal()};
+var workspace = {stackingOrder: [early], windowActivated: signal(), windowAdded: signal(),
+                 windowRemoved: signal(), currentDesktopChanged: signal()};
+)JS") + watch + QStringLiteral(R"JS(
+told = [];
+early.fullScreenChanged.fire();
+var late = {fullScreenChanged: signal()};
+workspace.windowAdded.fire(late);
+late.fullScreenChanged.fire();
+console.log(told.join(","));
+)JS");
+    const auto file = folder.path() / "watch-under-node.js";
+    std::ofstream(file) << program.toStdString();
+    QProcess run;
+    run.start(node, {QString::fromStdString(file.string())});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+    EXPECT_EQ(run.readAllStandardOutput().trimmed().toStdString(), "stacking,stacking,stacking");
 }
