@@ -7,10 +7,9 @@
 #include "Terminal/TerminalBinder.h"
 #include "Terminal/TerminalFocusRegistry.h"
 #include "support/ManualScheduler.h"
-#include "support/RecordingAppRegistry.h"
-#include "support/RecordingProcessRunner.h"
 #include "support/RecordingUrlOpener.h"
 #include "support/RecordingWindowSystem.h"
+#include "support/TerminalWorld.h"
 #include "support/WaitUntil.h"
 
 #include <QThreadPool>
@@ -46,7 +45,7 @@ class RecordingStrategy final : public TerminalFocusStrategy
     std::vector<std::string> calls;
 };
 
-class JumpControllerTest : public ::testing::Test
+class JumpControllerTest : public ::testing::Test, protected test::TerminalWorld
 {
   protected:
     void SetUp() override
@@ -60,8 +59,7 @@ class JumpControllerTest : public ::testing::Test
             JumpController::Services{binder, windows, multiplexer, *strategies, urls, scheduler});
         controller->setRules(&rules);
         registry.add({terminalPid, "net.kovidgoyal.kitty", "kitty", true});
-        windows.setWindows({window(10, otherPid, "editor"), window(11, terminalPid, "~/proj - claude")});
-        windows.setActive(10);
+        editorInFront(windows, window(10, otherPid, "editor"), {window(11, terminalPid, "~/proj - claude")});
         session.id = "claude:3f2a9c1e-1111";
         session.cwd = "/home/me/proj";
         session.terminal.ownerPID = terminalPid;
@@ -90,11 +88,6 @@ class JumpControllerTest : public ::testing::Test
     }
 
     test::ManualScheduler scheduler;
-    test::RecordingAppRegistry registry;
-    test::RecordingProcessRunner runner;
-    CommandLookup lookup{runner};
-    Tmux tmux{runner, lookup};
-    TerminalBinder binder{registry, &tmux};
     MultiplexerFocus multiplexer{tmux};
     test::RecordingWindowSystem windows;
     test::RecordingUrlOpener urls;
@@ -222,7 +215,7 @@ TEST_F(JumpControllerTest, ANewJumpCancelsTheOneStillRunning)
     strategy->answer = true;
     EXPECT_EQ(jump().first, true);
     scheduler.advance(2s);
-    test::settle();
+    test::drain(*QThreadPool::globalInstance());
     EXPECT_FALSE(firstDone);
     EXPECT_EQ(strategy->calls.size(), 1u);
 }
