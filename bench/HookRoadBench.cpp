@@ -18,15 +18,12 @@
 #include "AppUnderTest.h"
 #include "BenchReport.h"
 #include "Platform/Linux/LinuxWindowSystem.h"
+#include "ScreenProbe.h"
 #include "Shared/AppPaths.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
-#include <QImage>
-#include <QPixmap>
 #include <QProcess>
-#include <QScreen>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
@@ -360,21 +357,6 @@ struct App
     bool running() const { return ::kill(static_cast<pid_t>(pid), 0) == 0; }
 };
 
-// The child of panelShowsOpen: prints "dark" or "light" for the probe pixel of the screen.
-int probeMain(int argc, char** argv)
-{
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    QGuiApplication app(argc, argv);
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return 1;
-    const QImage top = screen->grabWindow(0, 0, 0, kScreenWidth, kScreenHeight / 2).toImage();
-    if (top.isNull())
-        return 1;
-    std::printf("%s\n", qGray(top.pixel(kProbeX, kProbeY)) < 64 ? "dark" : "light");
-    return 0;
-}
-
 // Whether the panel's open sheet shows under the bar, read back from the screen by this program
 // in a child of its own (the display runs with a white root, the sheet is dark).
 bool panelShowsOpen()
@@ -565,7 +547,7 @@ int main(int argc, char** argv)
     if (argc == 3 && std::string(argv[1]) == "--opencode-server")
         return runOpenCodeServer(argv[2]);
     if (argc == 2 && std::string(argv[1]) == "--probe")
-        return probeMain(argc, argv);
+        return bench::screenProbeMain(argc, argv, {kScreenWidth, kScreenHeight}, {kProbeX, kProbeY});
     if (!std::getenv("DISPLAY")) {
         ::execlp("xvfb-run", "xvfb-run", "-a", "-s", "-screen 0 1920x1080x24 -wr", argv[0], nullptr);
         std::fprintf(stderr, "cannot run: no DISPLAY and xvfb-run is not installed (Debian package xvfb)\n");

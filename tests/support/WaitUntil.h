@@ -13,6 +13,11 @@ namespace velquist::test {
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
+// Polls without running the event loop until `condition` holds or `timeout` passes; returns the
+// condition. For what another process or the X server does, while this thread must not handle events.
+bool pollUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
 // Runs the event loop for a moment, to show that something does not happen. Only for work the
 // test cannot wait for otherwise (another process, a timer of the system); work on a pool the test
 // owns is drained instead.
