@@ -3,7 +3,6 @@
 
 #include "RenderRegistry.h"
 
-#include "App/UsageSettingsTab.h"
 #include "Characters/VelquistMark.h"
 #include "Core/PrivacyGuard.h"
 #include "Core/QtScheduler.h"
@@ -13,6 +12,7 @@
 #include "Platform/DisplayMirroring.h"
 #include "Platform/SoundOutput.h"
 #include "Platform/UserDefaults.h"
+#include "Settings/UsageSettingsTab.h"
 #include "Sound/SoundPlayer.h"
 #include "Sound/SoundSettings.h"
 #include "UI/FilterSettingsTab.h"

@@ -1,5 +1,5 @@
-#include "App/DisplaySettingsSection.h"
-#include "App/GeneralSettingsTab.h"
+#include "Settings/DisplaySettingsSection.h"
+#include "Settings/GeneralSettingsTab.h"
 #include "UI/SettingsSwitch.h"
 #include "Windows/NotchPanel.h"
 #include "Windows/NotchScreenController.h"

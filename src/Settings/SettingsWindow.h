@@ -1,6 +1,6 @@
 #pragma once
 
-#include "App/SettingsTab.h"
+#include "Settings/SettingsTab.h"
 
 #include <QPoint>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "App/SettingsWindow.h"
+#include "Settings/SettingsWindow.h"
 
-#include "App/SettingsToolbar.h"
+#include "Settings/SettingsToolbar.h"
 #include "UI/SettingsAccessibility.h"
 #include "UI/SettingsStyle.h"
 

@@ -1,4 +1,4 @@
-#include "App/SettingsToolbar.h"
+#include "Settings/SettingsToolbar.h"
 
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"

@@ -1,4 +1,4 @@
-#include "App/DisplaySettingsSection.h"
+#include "Settings/DisplaySettingsSection.h"
 
 #include "Core/DefaultsWatch.h"
 #include "Platform/ScreenProvider.h"

@@ -1,4 +1,4 @@
-#include "App/UsageSettingsTab.h"
+#include "Settings/UsageSettingsTab.h"
 #include "UI/SettingsSwitch.h"
 #include "Usage/UsageStore.h"
 #include "support/HeldUsageSource.h"

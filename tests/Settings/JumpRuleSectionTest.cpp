@@ -1,4 +1,4 @@
-#include "App/JumpRuleSection.h"
+#include "Settings/JumpRuleSection.h"
 
 #include "Core/CommandLookup.h"
 #include "Terminal/JumpController.h"

@@ -1,4 +1,4 @@
-#include "App/AppSettings.h"
+#include "Settings/AppSettings.h"
 #include "support/MemoryDefaults.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "App/IntegrationSettingsTab.h"
-#include "App/JumpRuleSection.h"
+#include "Settings/IntegrationSettingsTab.h"
 #include "Ingestion/HookInstaller.h"
+#include "Settings/JumpRuleSection.h"
 #include "Terminal/JumpRuleStore.h"
 #include "UI/SettingsSection.h"
 #include "support/ManualScheduler.h"

@@ -1,4 +1,4 @@
-#include "App/JumpRuleSection.h"
+#include "Settings/JumpRuleSection.h"
 
 #include "Terminal/JumpRuleStore.h"
 #include "UI/Glyph.h"

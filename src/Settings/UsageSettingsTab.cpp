@@ -1,4 +1,4 @@
-#include "App/UsageSettingsTab.h"
+#include "Settings/UsageSettingsTab.h"
 
 #include "Platform/Clock.h"
 #include "UI/GlyphLabel.h"

@@ -1,9 +1,9 @@
-#include "App/IntegrationSettingsTab.h"
+#include "Settings/IntegrationSettingsTab.h"
 
-#include "App/JumpRuleSection.h"
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/TerminalTitleSetting.h"
 #include "Platform/WindowSystem.h"
+#include "Settings/JumpRuleSection.h"
 #include "Shared/Log.h"
 #include "UI/AuroraStyle.h"
 #include "UI/GlyphLabel.h"

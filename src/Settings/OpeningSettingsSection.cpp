@@ -1,8 +1,8 @@
-#include "App/OpeningSettingsSection.h"
+#include "Settings/OpeningSettingsSection.h"
 
-#include "App/AppSettings.h"
 #include "Core/DefaultsWatch.h"
 #include "Platform/UserDefaults.h"
+#include "Settings/AppSettings.h"
 #include "UI/SettingsPicker.h"
 #include "UI/SettingsSwitch.h"
 

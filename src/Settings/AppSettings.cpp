@@ -1,4 +1,4 @@
-#include "App/AppSettings.h"
+#include "Settings/AppSettings.h"
 
 #include "Platform/UserDefaults.h"
 #include "Windows/NotchPlacement.h"

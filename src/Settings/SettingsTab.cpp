@@ -1,4 +1,4 @@
-#include "App/SettingsTab.h"
+#include "Settings/SettingsTab.h"
 
 #include <algorithm>
 
