@@ -109,7 +109,8 @@ std::unique_ptr<AppDelegate::TerminalJump> AppDelegate::makeTerminalJump(const A
 AppDelegate::AppDelegate(AppServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
       m_silence(m_services.paths.silenceRulesFile(), m_services.paths.home()),
-      m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile(), &m_silence),
+      m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile(), &m_silence,
+              &m_services.workers),
       m_soundSettings(m_services.defaults, m_services.clock),
       m_privacy(m_services.defaults, m_services.mirroring), m_jumpRules(m_services.defaults),
       m_soundPlayer(m_soundSettings, m_services.soundOutput, m_services.resources / "sounds"),
@@ -447,9 +448,10 @@ void AppDelegate::applicationWillTerminate()
     if (m_terminated || !m_launched)
         return;
     m_terminated = true;
-    // Work queued but not started is of no use once the application goes, and draining a
-    // backlog of it would hold up the exit. The global pool is left alone: the session store's
-    // saves run there and its last save is waited for.
+    // The store's saves run on the workers: the one still queued is written now, before the
+    // queue is cleared. Other work queued but not started is of no use once the application
+    // goes, and draining a backlog of it would hold up the exit.
+    m_store.flushSaves();
     m_services.workers.clear();
     if (m_gateway)
         m_gateway->stop();
