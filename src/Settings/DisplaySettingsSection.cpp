@@ -3,9 +3,9 @@
 #include "Core/DefaultsWatch.h"
 #include "Platform/ScreenProvider.h"
 #include "Platform/UserDefaults.h"
-#include "UI/SettingsPicker.h"
+#include "Settings/SettingsPicker.h"
+#include "Settings/SettingsSwitch.h"
 #include "UI/SettingsStyle.h"
-#include "UI/SettingsSwitch.h"
 #include "Windows/DisplayIdentity.h"
 #include "Windows/NotchPlacement.h"
 

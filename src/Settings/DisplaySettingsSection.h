@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UI/SettingsSection.h"
+#include "Settings/SettingsSection.h"
 
 #include <QString>
 #include <optional>

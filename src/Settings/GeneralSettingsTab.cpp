@@ -6,10 +6,10 @@
 #include "Platform/UserDefaults.h"
 #include "Settings/DisplaySettingsSection.h"
 #include "Settings/OpeningSettingsSection.h"
+#include "Settings/SettingsPicker.h"
+#include "Settings/SettingsSection.h"
+#include "Settings/SettingsSwitch.h"
 #include "UI/AuroraStyle.h"
-#include "UI/SettingsPicker.h"
-#include "UI/SettingsSection.h"
-#include "UI/SettingsSwitch.h"
 
 #include <QComboBox>
 #include <QLabel>

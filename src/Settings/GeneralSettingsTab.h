@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Characters/NotchCharacter.h"
-#include "UI/SettingsForm.h"
+#include "Settings/SettingsForm.h"
 
 #include <functional>
 #include <vector>

@@ -4,10 +4,10 @@
 #include "Ingestion/TerminalTitleSetting.h"
 #include "Platform/WindowSystem.h"
 #include "Settings/JumpRuleSection.h"
+#include "Settings/SettingsSection.h"
 #include "Shared/Log.h"
 #include "UI/AuroraStyle.h"
 #include "UI/GlyphLabel.h"
-#include "UI/SettingsSection.h"
 #include "UI/SettingsStyle.h"
 
 #include <QGuiApplication>

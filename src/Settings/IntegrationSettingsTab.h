@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UI/SettingsForm.h"
+#include "Settings/SettingsForm.h"
 
 #include "Platform/AppRegistry.h"
 #include "Shared/HomePaths.h"

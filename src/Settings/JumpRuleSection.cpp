@@ -1,9 +1,9 @@
 #include "Settings/JumpRuleSection.h"
 
+#include "Settings/SettingsSwitch.h"
 #include "Terminal/JumpRuleStore.h"
 #include "UI/Glyph.h"
 #include "UI/SettingsStyle.h"
-#include "UI/SettingsSwitch.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>

@@ -2,8 +2,8 @@
 
 #include "Core/Scheduler.h"
 #include "Platform/AppRegistry.h"
+#include "Settings/SettingsSection.h"
 #include "Terminal/JumpRule.h"
-#include "UI/SettingsSection.h"
 
 #include <QPointer>
 #include <chrono>

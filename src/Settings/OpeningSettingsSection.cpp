@@ -3,8 +3,8 @@
 #include "Core/DefaultsWatch.h"
 #include "Platform/UserDefaults.h"
 #include "Settings/AppSettings.h"
-#include "UI/SettingsPicker.h"
-#include "UI/SettingsSwitch.h"
+#include "Settings/SettingsPicker.h"
+#include "Settings/SettingsSwitch.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "Settings/SettingsToolbar.h"
 
+#include "Settings/SettingsAccessibility.h"
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"
 #include "UI/Palette.h"
-#include "UI/SettingsAccessibility.h"
 #include "UI/SettingsStyle.h"
 
 #include <QAbstractButton>

@@ -1,7 +1,7 @@
 #include "Settings/SettingsWindow.h"
 
+#include "Settings/SettingsAccessibility.h"
 #include "Settings/SettingsToolbar.h"
-#include "UI/SettingsAccessibility.h"
 #include "UI/SettingsStyle.h"
 
 #include <QCloseEvent>

@@ -1,12 +1,12 @@
 #include "Settings/UsageSettingsTab.h"
 
 #include "Platform/Clock.h"
+#include "Settings/SettingsForm.h"
+#include "Settings/SettingsPicker.h"
+#include "Settings/SettingsSection.h"
+#include "Settings/SettingsSwitch.h"
 #include "UI/GlyphLabel.h"
-#include "UI/SettingsForm.h"
-#include "UI/SettingsPicker.h"
-#include "UI/SettingsSection.h"
 #include "UI/SettingsStyle.h"
-#include "UI/SettingsSwitch.h"
 #include "Usage/UsageStore.h"
 
 #include <QDateTime>

@@ -2,7 +2,7 @@
 #include "Platform/ScreenProvider.h"
 #include "Settings/DisplaySettingsSection.h"
 #include "Settings/OpeningSettingsSection.h"
-#include "UI/SettingsSwitch.h"
+#include "Settings/SettingsSwitch.h"
 #include "Windows/DisplayIdentity.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingLoginItem.h"

@@ -1,12 +1,12 @@
 #include "Settings/JumpRuleSection.h"
 
 #include "Core/CommandLookup.h"
+#include "Settings/SettingsSwitch.h"
 #include "Terminal/JumpController.h"
 #include "Terminal/JumpRuleStore.h"
 #include "Terminal/MultiplexerFocus.h"
 #include "Terminal/TerminalBinder.h"
 #include "Terminal/TerminalFocusRegistry.h"
-#include "UI/SettingsSwitch.h"
 #include "support/ManualScheduler.h"
 #include "support/MemoryDefaults.h"
 #include "support/RecordingAppRegistry.h"

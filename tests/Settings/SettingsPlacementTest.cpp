@@ -1,6 +1,6 @@
 #include "Settings/DisplaySettingsSection.h"
 #include "Settings/GeneralSettingsTab.h"
-#include "UI/SettingsSwitch.h"
+#include "Settings/SettingsSwitch.h"
 #include "Windows/NotchPanel.h"
 #include "Windows/NotchScreenController.h"
 #include "Windows/NotchWindowManager.h"

@@ -1,8 +1,8 @@
 #include "Settings/SettingsWindow.h"
+#include "Settings/SettingsPicker.h"
+#include "Settings/SettingsSection.h"
 #include "Settings/SettingsTab.h"
 #include "Settings/SettingsToolbar.h"
-#include "UI/SettingsPicker.h"
-#include "UI/SettingsSection.h"
 #include "UI/SettingsStyle.h"
 
 #include <QAbstractButton>

@@ -1,5 +1,5 @@
 #include "Settings/UsageSettingsTab.h"
-#include "UI/SettingsSwitch.h"
+#include "Settings/SettingsSwitch.h"
 #include "Usage/UsageStore.h"
 #include "support/HeldUsageSource.h"
 #include "support/ManualScheduler.h"

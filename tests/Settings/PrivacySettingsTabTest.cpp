@@ -1,8 +1,8 @@
-#include "UI/PrivacySettingsTab.h"
+#include "Settings/PrivacySettingsTab.h"
 #include "support/AttentionWorld.h"
 #include "support/WidgetFinder.h"
 
-#include "UI/SettingsSwitch.h"
+#include "Settings/SettingsSwitch.h"
 #include <gtest/gtest.h>
 
 using namespace velquist;

@@ -1,12 +1,12 @@
-#include "UI/FilterSettingsTab.h"
+#include "Settings/FilterSettingsTab.h"
 
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
+#include "Settings/SettingsForm.h"
+#include "Settings/SettingsPicker.h"
+#include "Settings/SettingsSection.h"
+#include "Settings/SettingsSwitch.h"
 #include "UI/GlyphButton.h"
-#include "UI/SettingsForm.h"
-#include "UI/SettingsPicker.h"
-#include "UI/SettingsSection.h"
-#include "UI/SettingsSwitch.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "UI/SoundSettingsTab.h"
+#include "Settings/SoundSettingsTab.h"
 #include "Sound/SoundPlayer.h"
 #include "Sound/SoundSettings.h"
 #include "support/ManualScheduler.h"
@@ -7,7 +7,7 @@
 #include "support/WidgetFinder.h"
 #include "support/base/TemporaryFolder.h"
 
-#include "UI/SettingsSwitch.h"
+#include "Settings/SettingsSwitch.h"
 #include <QDateTime>
 #include <QSlider>
 #include <QTest>

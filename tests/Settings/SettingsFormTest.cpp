@@ -1,7 +1,7 @@
-#include "UI/SettingsForm.h"
-#include "UI/SettingsSection.h"
+#include "Settings/SettingsForm.h"
+#include "Settings/SettingsSection.h"
+#include "Settings/SettingsSwitch.h"
 #include "UI/SettingsStyle.h"
-#include "UI/SettingsSwitch.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,7 +1,7 @@
-#include "UI/SettingsPicker.h"
+#include "Settings/SettingsPicker.h"
 
+#include "Settings/SettingsAccessibility.h"
 #include "UI/Glyph.h"
-#include "UI/SettingsAccessibility.h"
 #include "UI/SettingsStyle.h"
 
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "UI/SettingsSwitch.h"
+#include "Settings/SettingsSwitch.h"
 
 #include "UI/AuroraStyle.h"
 #include "UI/Palette.h"

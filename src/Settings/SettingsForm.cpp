@@ -1,6 +1,6 @@
-#include "UI/SettingsForm.h"
+#include "Settings/SettingsForm.h"
 
-#include "UI/SettingsSection.h"
+#include "Settings/SettingsSection.h"
 #include "UI/SettingsStyle.h"
 
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "UI/FilterSettingsTab.h"
+#include "Settings/FilterSettingsTab.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
 #include "Shared/AppPaths.h"
@@ -6,7 +6,7 @@
 #include "support/WidgetFinder.h"
 #include "support/base/TemporaryFolder.h"
 
-#include "UI/SettingsSwitch.h"
+#include "Settings/SettingsSwitch.h"
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>

@@ -1,14 +1,14 @@
-#include "UI/SoundSettingsTab.h"
+#include "Settings/SoundSettingsTab.h"
 
+#include "Settings/SettingsForm.h"
+#include "Settings/SettingsPicker.h"
+#include "Settings/SettingsSection.h"
+#include "Settings/SettingsSwitch.h"
 #include "Sound/SoundPlayer.h"
 #include "Sound/SoundSettings.h"
 #include "UI/GlyphButton.h"
 #include "UI/GlyphLabel.h"
-#include "UI/SettingsForm.h"
-#include "UI/SettingsPicker.h"
-#include "UI/SettingsSection.h"
 #include "UI/SettingsStyle.h"
-#include "UI/SettingsSwitch.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

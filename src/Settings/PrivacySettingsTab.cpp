@@ -1,12 +1,12 @@
-#include "UI/PrivacySettingsTab.h"
+#include "Settings/PrivacySettingsTab.h"
 
 #include "Core/AttentionCoordinator.h"
 #include "Core/PrivacyGuard.h"
+#include "Settings/SettingsForm.h"
+#include "Settings/SettingsSection.h"
+#include "Settings/SettingsSwitch.h"
 #include "UI/GlyphLabel.h"
 #include "UI/PrivacySwitch.h"
-#include "UI/SettingsForm.h"
-#include "UI/SettingsSection.h"
-#include "UI/SettingsSwitch.h"
 
 #include <QVBoxLayout>
 

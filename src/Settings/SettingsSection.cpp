@@ -1,8 +1,8 @@
-#include "UI/SettingsSection.h"
+#include "Settings/SettingsSection.h"
 
+#include "Settings/SettingsSwitch.h"
 #include "UI/GlyphLabel.h"
 #include "UI/SettingsStyle.h"
-#include "UI/SettingsSwitch.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "UI/SettingsAccessibility.h"
+#include "Settings/SettingsAccessibility.h"
 
-#include "UI/SettingsPicker.h"
+#include "Settings/SettingsPicker.h"
 
 #include <QAbstractButton>
 #include <QAccessibleWidget>
