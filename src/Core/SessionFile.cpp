@@ -119,4 +119,11 @@ void SessionFile::flush()
     m_state->idle.wait(lock, [this] { return m_state->writing == 0; });
 }
 
+void SessionFile::discard()
+{
+    std::unique_lock lock(m_state->mutex);
+    m_state->pending.reset();
+    m_state->idle.wait(lock, [this] { return m_state->writing == 0; });
+}
+
 } // namespace velquist

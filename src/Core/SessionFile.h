@@ -46,6 +46,9 @@ class SessionFile
     // Returns once nothing is pending or being written: a pending write is written here, a
     // running one is waited for (it only encodes and writes, so the wait is bounded).
     void flush();
+    // Drops a pending write and waits for a running one: afterwards nothing more reaches the
+    // file unless it is written again (used once the file must not come back).
+    void discard();
 
   private:
     struct Pending

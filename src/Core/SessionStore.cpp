@@ -434,6 +434,8 @@ void SessionStore::disablePersistence()
 {
     m_persistenceDisabled = true;
     m_saveTimer.cancel();
+    // A save still queued on the pool would bring the file back.
+    m_file.discard();
 }
 
 std::vector<Session> SessionStore::persistedSessions() const

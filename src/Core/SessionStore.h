@@ -99,7 +99,8 @@ class SessionStore final : public QObject
     void flushSaves();
     // Drops the pending debounced save.
     void cancelPendingSave();
-    // Stops every later write, for good (after uninstalling).
+    // Stops every later write, for good (uninstalling), a save still queued included; returns once
+    // a save being written has finished.
     void disablePersistence();
 
     std::int64_t alertRevision() const { return m_alertRevision; }

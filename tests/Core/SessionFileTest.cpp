@@ -91,6 +91,23 @@ TEST(SessionFileTest, AnOlderBackgroundWriteNeverGoesOverANewerOne)
     EXPECT_EQ(slurp(file.path()).find("claude:queued"), std::string::npos);
 }
 
+// After uninstalling, a write still queued must not bring the file (and its folder) back.
+TEST(SessionFileTest, ADiscardedWriteNeverReachesTheFile)
+{
+    test::TemporaryFolder folder;
+    BusyPool busy;
+    const auto path = folder.path() / "support/sessions.json";
+    {
+        SessionFile file(path, busy.pool);
+        file.writeInBackground({named("claude:a")});
+        file.discard();
+        busy.release();
+        busy.pool.waitForDone();
+        file.flush();
+    }
+    EXPECT_FALSE(std::filesystem::exists(path.parent_path()));
+}
+
 TEST(SessionFileTest, GoingAwayWritesWhatIsPendingAndLoadReadsItBack)
 {
     test::TemporaryFolder folder;
