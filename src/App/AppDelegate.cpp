@@ -7,12 +7,7 @@
 #include "Adapters/HookGateway.h"
 #include "Adapters/OpenCodeAdapter.h"
 #include "Adapters/UnservedSessionSweep.h"
-#include "App/AppSettings.h"
-#include "App/GeneralSettingsTab.h"
-#include "App/IntegrationSettingsTab.h"
 #include "App/IntroAgentScan.h"
-#include "App/SettingsWindow.h"
-#include "App/UsageSettingsTab.h"
 #include "Attention/GlanceWatcher.h"
 #include "Characters/CharacterLayer.h"
 #include "Characters/VelquistMark.h"
@@ -25,6 +20,14 @@
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
 #include "Platform/MotionPreference.h"
+#include "Settings/AppSettings.h"
+#include "Settings/FilterSettingsTab.h"
+#include "Settings/GeneralSettingsTab.h"
+#include "Settings/IntegrationSettingsTab.h"
+#include "Settings/PrivacySettingsTab.h"
+#include "Settings/SettingsWindow.h"
+#include "Settings/SoundSettingsTab.h"
+#include "Settings/UsageSettingsTab.h"
 #include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
 #include "Shared/HookCleanup.h"
@@ -35,11 +38,8 @@
 #include "Terminal/TerminalBinder.h"
 #include "Terminal/TerminalFocusRegistry.h"
 #include "Terminal/TerminalRebinder.h"
-#include "UI/FilterSettingsTab.h"
 #include "UI/Palette.h"
-#include "UI/PrivacySettingsTab.h"
 #include "UI/SessionRowFactory.h"
-#include "UI/SoundSettingsTab.h"
 #include "UI/StatusItemController.h"
 #include "UI/UsageRing.h"
 #include "UI/ViewTicker.h"
@@ -109,7 +109,8 @@ std::unique_ptr<AppDelegate::TerminalJump> AppDelegate::makeTerminalJump(const A
 AppDelegate::AppDelegate(AppServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
       m_silence(m_services.paths.silenceRulesFile(), m_services.paths.home()),
-      m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile(), &m_silence),
+      m_store(m_services.clock, m_services.scheduler, m_services.paths.sessionsFile(), &m_silence,
+              &m_services.workers),
       m_soundSettings(m_services.defaults, m_services.clock),
       m_privacy(m_services.defaults, m_services.mirroring), m_jumpRules(m_services.defaults),
       m_soundPlayer(m_soundSettings, m_services.soundOutput, m_services.resources / "sounds"),
@@ -447,9 +448,10 @@ void AppDelegate::applicationWillTerminate()
     if (m_terminated || !m_launched)
         return;
     m_terminated = true;
-    // Work queued but not started is of no use once the application goes, and draining a
-    // backlog of it would hold up the exit. The global pool is left alone: the session store's
-    // saves run there and its last save is waited for.
+    // The store's saves run on the workers: the one still queued is written now, before the
+    // queue is cleared. Other work queued but not started is of no use once the application
+    // goes, and draining a backlog of it would hold up the exit.
+    m_store.flushSaves();
     m_services.workers.clear();
     if (m_gateway)
         m_gateway->stop();

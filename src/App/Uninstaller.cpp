@@ -55,16 +55,15 @@ void Uninstaller::removeEverything()
     if (auto removed = m_loginItem.disable(); !removed)
         Log::debug("cleanup", "login item: " + removed.error);
 
+    // Not even the shutdown's save, nor one still queued, may bring the support folder back.
+    m_store.disablePersistence();
+
     std::error_code ec;
     std::filesystem::remove_all(m_paths.support(), ec);
     if (ec)
         Log::debug("cleanup", "support folder: " + ec.message());
 
     m_defaults.removePersistentDomain();
-
-    // Not even the shutdown's save may bring the support folder back.
-    m_store.disablePersistence();
-    m_store.cancelPendingSave();
 
     std::optional<std::filesystem::path> systemFolder;
     for (const auto& file : m_ownFiles) {

@@ -3,8 +3,6 @@
 #include "Platform/Clock.h"
 #include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
-#include "Shared/FileUtil.h"
-#include "Shared/Json.h"
 #include "Shared/Log.h"
 #include "Shared/ProcessTree.h"
 
@@ -62,6 +60,13 @@ std::size_t kindIndex(AgentKind kind)
                                     kAllAgentKinds.begin());
 }
 
+std::unique_ptr<QThreadPool> ownSavePool()
+{
+    auto pool = std::make_unique<QThreadPool>();
+    pool->setMaxThreadCount(1);
+    return pool;
+}
+
 } // namespace
 
 bool SessionStore::OrderKey::operator<(const OrderKey& other) const
@@ -74,8 +79,9 @@ bool SessionStore::OrderKey::operator<(const OrderKey& other) const
 }
 
 SessionStore::SessionStore(Clock& clock, Scheduler& scheduler, std::filesystem::path file,
-                           SilenceRuleStore* silence, QObject* parent)
-    : QObject(parent), m_clock(clock), m_scheduler(scheduler), m_save(std::make_shared<SaveState>(file)),
+                           SilenceRuleStore* silence, QThreadPool* saves, QObject* parent)
+    : QObject(parent), m_clock(clock), m_scheduler(scheduler), m_ownPool(saves ? nullptr : ownSavePool()),
+      m_file(file, saves ? *saves : *m_ownPool),
       m_ownSilence(silence ? nullptr
                            : std::make_unique<SilenceRuleStore>(file.parent_path() / kSilenceRulesFileName)),
       m_silence(silence ? silence : m_ownSilence.get())
@@ -125,28 +131,8 @@ const Session* SessionStore::session(const std::string& id) const
 
 void SessionStore::restoreSessions()
 {
-    const FileRead read = FileUtil::read(m_save->file.path(), 64 * 1024 * 1024);
-    if (read.status == FileRead::Status::missing)
-        return;
-    const auto parsed = read.ok() ? Json::parse(read.bytes) : std::nullopt;
-    if (!parsed || !parsed->is_array()) {
-        // Keep the user's file: the next save must not write over what we could not read.
-        std::lock_guard lock(m_save->mutex);
-        m_save->file.keepOriginal();
-        Log::debug("store", "sessions file unreadable; it will be kept aside");
-        return;
-    }
     std::vector<std::string> changed;
-    for (const auto& record : *parsed) {
-        auto decoded = Session::fromJson(record);
-        if (!decoded) {
-            // The next save would drop it for good: the file that holds it goes aside first.
-            Log::debug("store", "skipping a saved session: " + decoded.error.describe());
-            std::lock_guard lock(m_save->mutex);
-            m_save->file.keepOriginal();
-            continue;
-        }
-        Session session = std::move(*decoded.value);
+    for (Session& session : m_file.load()) {
         if (isEnded(session) || !session.terminal.ownerPID)
             continue;
         const std::int64_t pid = *session.terminal.ownerPID;
@@ -448,70 +434,39 @@ void SessionStore::disablePersistence()
 {
     m_persistenceDisabled = true;
     m_saveTimer.cancel();
+    // A save still queued on the pool would bring the file back.
+    m_file.discard();
 }
 
-namespace {
-
-std::string encodeSessions(const std::vector<Session>& sessions)
+std::vector<Session> SessionStore::persistedSessions() const
 {
-    nlohmann::ordered_json array = nlohmann::ordered_json::array();
-    for (const Session& session : sessions)
-        array.push_back(session.toJson());
-    return Json::dump(array);
+    std::vector<Session> persisted;
+    for (const auto& [id, session] : m_sessions) {
+        if (isPersisted(id))
+            persisted.push_back(session);
+    }
+    return persisted;
 }
-
-} // namespace
 
 void SessionStore::saveNow()
 {
     if (m_persistenceDisabled)
         return;
     m_saveTimer.cancel();
-    std::vector<Session> persisted;
-    for (const auto& [id, session] : m_sessions) {
-        if (isPersisted(id))
-            persisted.push_back(session);
-    }
-    const std::uint64_t generation = ++m_saveGeneration;
-    const std::string bytes = encodeSessions(persisted);
-    std::lock_guard lock(m_save->mutex);
-    m_save->file.write(bytes);
-    m_save->written = generation;
+    m_file.write(persistedSessions());
 }
 
-// Only the copy is made here; encoding and writing run on a pool thread so a large table never
-// stalls the main thread. Saves are written in order: one that finds a newer one written already
-// is dropped.
+// Only the copy is made here; the file encodes and writes it on the pool.
 void SessionStore::saveInBackground()
 {
     if (m_persistenceDisabled)
         return;
-    auto persisted = std::make_shared<std::vector<Session>>();
-    for (const auto& [id, session] : m_sessions) {
-        if (isPersisted(id))
-            persisted->push_back(session);
-    }
-    const std::uint64_t generation = ++m_saveGeneration;
-    {
-        std::lock_guard lock(m_save->mutex);
-        ++m_save->running;
-    }
-    QThreadPool::globalInstance()->start([state = m_save, persisted, generation] {
-        const std::string bytes = encodeSessions(*persisted);
-        std::lock_guard lock(state->mutex);
-        if (generation > state->written) {
-            state->file.write(bytes);
-            state->written = generation;
-        }
-        if (--state->running == 0)
-            state->idle.notify_all();
-    });
+    m_file.writeInBackground(persistedSessions());
 }
 
 void SessionStore::flushSaves()
 {
-    std::unique_lock lock(m_save->mutex);
-    m_save->idle.wait(lock, [this] { return m_save->running == 0; });
+    m_file.flush();
 }
 
 // The oldest session that is not working or asking goes first; demonstration sessions stay. The

@@ -3,23 +3,23 @@
 #include "Core/AlertSignal.h"
 #include "Core/Scheduler.h"
 #include "Core/Session.h"
+#include "Core/SessionFile.h"
 #include "Core/SilenceRuleStore.h"
-#include "Core/StateFile.h"
 #include "Platform/Clock.h"
 
 #include <QObject>
 #include <array>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <unordered_set>
 #include <vector>
+
+class QThreadPool;
 
 namespace velquist {
 
@@ -55,9 +55,11 @@ class SessionStore final : public QObject
     Q_OBJECT
   public:
     // `file` is "sessions.json" in the support folder; without `silence` the store makes its own
-    // rule store on the rules file beside it.
+    // rule store on the rules file beside it. Saves run on `saves` (the application's worker
+    // pool), or without one on a pool of the store's own.
     SessionStore(Clock& clock, Scheduler& scheduler, std::filesystem::path file,
-                 SilenceRuleStore* silence = nullptr, QObject* parent = nullptr);
+                 SilenceRuleStore* silence = nullptr, QThreadPool* saves = nullptr,
+                 QObject* parent = nullptr);
     ~SessionStore() override;
 
     // Loads the saved sessions whose agent process still runs. Raises no alert and saves nothing.
@@ -92,11 +94,13 @@ class SessionStore final : public QObject
 
     // Writes the sessions file at once (unless persistence is off), on the calling thread.
     void saveNow();
-    // Waits until the saves running in the background are written.
+    // Returns once the saves handed to the pool are written: one still queued there is written
+    // on the calling thread, one running is waited for.
     void flushSaves();
     // Drops the pending debounced save.
     void cancelPendingSave();
-    // Stops every later write, for good (after uninstalling).
+    // Stops every later write, for good (uninstalling), a save still queued included; returns once
+    // a save being written has finished.
     void disablePersistence();
 
     std::int64_t alertRevision() const { return m_alertRevision; }
@@ -104,7 +108,7 @@ class SessionStore final : public QObject
     bool introIsRunning() const { return m_introIsRunning; }
     void setIntroIsRunning(bool running);
     SilenceRuleStore& silence() { return *m_silence; }
-    const std::filesystem::path& persistenceFile() const { return m_save->file.path(); }
+    const std::filesystem::path& persistenceFile() const { return m_file.path(); }
 
     // The most live sessions kept; past it the oldest that are not busy go.
     static constexpr std::size_t kMaxLiveSessions = 2000;
@@ -157,22 +161,14 @@ class SessionStore final : public QObject
     void fire(AlertSignal signal);
     void scheduleSave();
     void saveInBackground();
+    std::vector<Session> persistedSessions() const;
     void makeRoomForOneMore();
 
     Clock& m_clock;
     Scheduler& m_scheduler;
-    // What a background save shares with the store; it outlives the store while a save runs.
-    struct SaveState
-    {
-        explicit SaveState(std::filesystem::path path) : file(std::move(path)) {}
-        std::mutex mutex;
-        std::condition_variable idle;
-        StateFile file;
-        std::uint64_t written = 0; // the newest generation written
-        int running = 0;
-    };
-    std::shared_ptr<SaveState> m_save;
-    std::uint64_t m_saveGeneration = 0;
+    // Declared before the file, which flushes into it as it goes.
+    std::unique_ptr<QThreadPool> m_ownPool;
+    SessionFile m_file;
     std::unique_ptr<SilenceRuleStore> m_ownSilence;
     SilenceRuleStore* m_silence;
     std::map<std::string, Session> m_sessions;

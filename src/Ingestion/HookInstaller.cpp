@@ -1,6 +1,7 @@
 #include "Ingestion/HookInstaller.h"
 
 #include "Ingestion/ClaudeVersionProbe.h"
+#include "Shared/AgentConfigEditor.h"
 #include "Shared/HookCleanup.h"
 #include "Shared/Json.h"
 #include "Shared/JsonRewrite.h"
@@ -186,7 +187,7 @@ HookInstallTarget target(const HomePaths& paths, const AgentEntry& agent)
     HookInstallTarget result;
     result.helper = paths.installedHelper();
     result.configURL = agent.configPath(paths.home());
-    result.backupURL = HookCleanup::backupOf(result.configURL);
+    result.backupURL = AgentConfigEditor::backupOf(result.configURL);
     for (const std::string_view event : agent.hookedEvents)
         result.events.emplace_back(event);
     result.engineNamespace = agent.idNamespace;
@@ -287,10 +288,10 @@ bool mergeCursor(OrderedJson& settings, const std::string& helperPath, std::vect
 
 ConfigChange installHooks(const HookInstallTarget& target)
 {
-    using Status = HookConfigEdit::Status;
+    using Status = AgentConfigEdit::Status;
     std::vector<std::string> leftAlone;
-    const HookConfigEdit edit =
-        HookCleanup::editConfig({target.configURL, target.backupURL}, [&](OrderedJson& settings) {
+    const AgentConfigEdit edit =
+        AgentConfigEditor::edit({target.configURL, target.backupURL}, [&](OrderedJson& settings) {
             leftAlone.clear();
             return mergeTarget(target, settings, &leftAlone);
         });

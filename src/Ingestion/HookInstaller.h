@@ -78,7 +78,7 @@ bool merge(nlohmann::ordered_json& settings, const std::string& command,
 bool mergeCursor(nlohmann::ordered_json& settings, const std::string& helperPath,
                  std::vector<std::string>* leftAlone = nullptr);
 
-// Brings the target's file up to date, backing it up first (HookCleanup::editConfig). A missing
+// Brings the target's file up to date, backing it up first (AgentConfigEditor::edit). A missing
 // file is created; a file that cannot be read, is not a JSON object, or may not be written fails
 // with an error and is left alone. Every key left alone inside it is logged once.
 ConfigChange installHooks(const HookInstallTarget& target);

@@ -1,7 +1,7 @@
 #include "Ingestion/TerminalTitleSetting.h"
 
+#include "Shared/AgentConfigEditor.h"
 #include "Shared/FileUtil.h"
-#include "Shared/HookCleanup.h"
 #include "Shared/Json.h"
 
 #include <algorithm>
@@ -43,9 +43,9 @@ bool isDisabled(const fs::path& path)
 
 ConfigChange enableTitles(const fs::path& path)
 {
-    using Status = HookConfigEdit::Status;
+    using Status = AgentConfigEdit::Status;
     // No backup: the one beside the file is the installer's copy from before our hooks went in.
-    const HookConfigEdit edit = HookCleanup::editConfig({path, {}}, [](nlohmann::ordered_json& settings) {
+    const AgentConfigEdit edit = AgentConfigEditor::edit({path, {}}, [](nlohmann::ordered_json& settings) {
         const auto env = settings.find("env");
         if (env == settings.end() || !env->is_object() || !env->contains(kVariable))
             return false;

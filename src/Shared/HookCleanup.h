@@ -1,6 +1,8 @@
 #pragma once
 
+#include "Shared/AgentConfigEditor.h"
 #include "Shared/HomePaths.h"
+#include "Shared/HookLock.h"
 
 #include <chrono>
 #include <filesystem>
@@ -15,56 +17,15 @@
 
 namespace velquist {
 
-// One agent configuration file that may hold our hook entries, and the backup that receives its
-// previous bytes before we rewrite it (none when empty).
-struct HookConfigFile
-{
-    std::filesystem::path url;
-    std::filesystem::path backup;
-};
-
-// The outcome of `HookCleanup::editConfig`.
-struct HookConfigEdit
-{
-    enum class Status {
-        rewritten,   // the edit changed the settings; the backup and the new file are written
-        unchanged,   // the edit changed nothing; neither file was touched
-        missing,     // there is no such file
-        unreadable,  // it exists but cannot be read (or is no regular file, or is huge)
-        notObject,   // it is not JSON, or its top level is not an object
-        notWritable, // the user may not write it, or another user owns it; it is left alone
-        failed,      // the backup or the new file could not be written; the file is as it was
-    };
-    Status status = Status::missing;
-    std::string error;
-};
-
-// An exclusive hold of "hooks.lock" in the support folder, released when the object goes.
-class HookLock
-{
-  public:
-    // Creates the support folder and the lock file (mode 0644) when needed and takes the lock,
-    // waiting at most `wait` for another holder; `held()` tells whether it was taken.
-    HookLock(const HomePaths& paths, std::chrono::milliseconds wait);
-    ~HookLock();
-    HookLock(const HookLock&) = delete;
-    HookLock& operator=(const HookLock&) = delete;
-
-    bool held() const { return m_fd >= 0; }
-
-  private:
-    int m_fd = -1;
-};
-
-// Recognises our hook entries in the agents' configuration files and removes them again, guards
-// such edits between the application and its hook clients, and records where the application is
-// installed so the hook client can tell when it has been deleted.
+// The clean-up policy: which hook entries in the agents' configuration files are ours, removing
+// them again (the files are edited through AgentConfigEditor), guarding such edits between the
+// application and its hook clients, and recording where the application is installed so the hook
+// client can tell when it has been deleted.
 namespace HookCleanup {
 
 // A hook command is ours when it runs the installed hook client under the current or the
 // former product name.
 inline constexpr std::string_view kOwnMarkers[] = {"Velquist/bin/quorvel", "Tarrowin/bin/quorvel"};
-inline constexpr std::string_view kBackupSuffix = ".velquist.bak";
 // Long enough for an edit of five small files, short enough that no agent waits on a hung holder.
 inline constexpr std::chrono::milliseconds kLockWait{2000};
 
@@ -75,23 +36,11 @@ bool isOurs(std::string_view command);
 
 // The five agents' files below `home` in a fixed order: Claude Code, Codex, Cursor, Gemini CLI,
 // Qwen Code.
-std::vector<HookConfigFile> configs(const std::filesystem::path& home);
-
-// The backup beside `file`: its name followed by ".velquist.bak".
-std::filesystem::path backupOf(const std::filesystem::path& file);
+std::vector<AgentConfigFile> configs(const std::filesystem::path& home);
 
 // Removes our entries from the "hooks" object of one agent's settings, leaving everything else
 // in its place and order. Returns whether anything was removed.
 bool strip(nlohmann::ordered_json& settings);
-
-// Reads `file`, lets `edit` change its settings, and when it reports a change writes the previous
-// bytes to the backup and then the new settings over the file, both atomically and keeping the
-// file's mode; what the edit left alone keeps its bytes and the file its layout. Nothing is
-// rewritten when the backup cannot be written, and an edit made by someone else while we worked is
-// never overwritten (the edit is redone on the new content). A file the user may not write, or
-// that another user owns, is never replaced: renaming over it would drop its protection.
-HookConfigEdit editConfig(const HookConfigFile& file,
-                          const std::function<bool(nlohmann::ordered_json&)>& edit);
 
 // Strips our entries from every file of `configs(home)`; returns the files it rewrote. Files that
 // are missing, unreadable or not JSON objects are left alone. Run under `withLock`.

@@ -1,11 +1,11 @@
 #include "UI/PeekView.h"
 
+#include "Core/SessionCardText.h"
 #include "UI/AuroraStyle.h"
 #include "UI/ElapsedText.h"
 #include "UI/MetaPill.h"
 #include "UI/Palette.h"
 #include "UI/SessionMark.h"
-#include "UI/SessionRow.h"
 #include "UI/SessionSignal.h"
 
 #include <QFontMetricsF>
@@ -60,7 +60,7 @@ void PeekView::setSession(const Session& session, Clock::WallTime now)
 QString PeekView::title(const Session& session)
 {
     // The same name as the session's card, cleaned and cut the same way.
-    return SessionRow::cardTitle(session.cwd);
+    return SessionCardText::title(session.cwd);
 }
 
 QString PeekView::subtitle(const Session& session)

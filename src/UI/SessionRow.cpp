@@ -3,6 +3,7 @@
 #include "Actions/ActionDispatcher.h"
 #include "Core/DisplayText.h"
 #include "Core/PlanMarkdown.h"
+#include "Core/SessionCardText.h"
 #include "Core/SessionStore.h"
 #include "Core/ToolText.h"
 #include "UI/AuroraStyle.h"
@@ -11,7 +12,6 @@
 #include "UI/ElapsedText.h"
 #include "UI/ElidedLabel.h"
 #include "UI/Glyph.h"
-#include "UI/MenuStyle.h"
 #include "UI/MetaPill.h"
 #include "UI/Palette.h"
 #include "UI/PlanCard.h"
@@ -19,6 +19,7 @@
 #include "UI/SecondaryCapsule.h"
 #include "UI/SessionMark.h"
 #include "UI/SessionSignal.h"
+#include "UI/SilenceMenu.h"
 #include "UI/SplitCapsule.h"
 #include "UI/SpringValue.h"
 #include "UI/SubagentList.h"
@@ -30,7 +31,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
-#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
 namespace velquist {
@@ -38,14 +38,11 @@ namespace velquist {
 namespace {
 
 constexpr int kContentIndent = 31;
-constexpr std::size_t kTitleCharacters = 120;
 constexpr std::size_t kPillCharacters = 40;
 constexpr std::size_t kStatusCharacters = 160;
 // An attention text wraps in full; this bounds what a hostile one can make the card lay out.
 constexpr std::size_t kAttentionStatusCharacters = 1200;
 constexpr int kAttentionStatusLines = 40;
-constexpr std::size_t kSeedCharacters = 60;
-constexpr std::size_t kSeedTitleCharacters = 32;
 constexpr double kDemoPressResponse = 0.25;
 
 // The green shield of a session whose requests are allowed without asking.
@@ -77,27 +74,18 @@ void setLabelColour(QLabel* label, const QColor& colour)
     label->setPalette(palette);
 }
 
-bool isBlankOrTab(QChar c)
+// The status line's colour for its tone.
+QColor statusColour(SessionCardText::Tone tone)
 {
-    return c == u' ' || c == u'\t';
-}
-
-// The first `count` characters (grapheme clusters) of `text`.
-QString firstCharacters(const QString& text, std::size_t count, bool* cut = nullptr)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    std::size_t seen = 0;
-    qsizetype end = 0;
-    while (seen < count) {
-        const qsizetype next = finder.toNextBoundary();
-        if (next < 0)
-            break;
-        end = next;
-        ++seen;
+    switch (tone) {
+    case SessionCardText::Tone::permission:
+        return AuroraStyle::systemOrange();
+    case SessionCardText::Tone::waiting:
+        return Palette::signalWaiting();
+    case SessionCardText::Tone::quiet:
+        break;
     }
-    if (cut)
-        *cut = end < text.size();
-    return text.left(end);
+    return Palette::secondary();
 }
 
 } // namespace
@@ -211,95 +199,6 @@ QColor SessionRow::signal() const
     return SessionSignal::color(m_session, m_context.ticker.clock().now());
 }
 
-QString SessionRow::cardTitle(const std::string& cwd)
-{
-    if (cwd == "unknown")
-        return QStringLiteral("No folder");
-    return DisplayText::clean(ToolText::fileName(cwd), kTitleCharacters);
-}
-
-SessionRow::StatusLine SessionRow::statusLine(const SessionStatus& status)
-{
-    const QColor quiet = Palette::secondary();
-    if (const auto* working = status.as<SessionStatus::Working>())
-        return {working->activity ? QString::fromStdString(*working->activity)
-                                  : QStringLiteral("Working\u2026"),
-                quiet};
-    if (const auto* permission = status.as<SessionStatus::NeedsPermission>())
-        return {QString::fromStdString(permission->request.summary), AuroraStyle::systemOrange()};
-    if (const auto* waiting = status.as<SessionStatus::WaitingForInput>()) {
-        const QColor blue = Palette::signalWaiting();
-        if (waiting->inquiry.questions.empty())
-            return {QStringLiteral("Waiting for your input"), blue};
-        return {QString::fromStdString(waiting->inquiry.questions.front().question), blue};
-    }
-    if (const auto* done = status.as<SessionStatus::Done>())
-        return {done->summary ? QString::fromStdString(*done->summary) : QStringLiteral("Done"), quiet};
-    if (status.is<SessionStatus::Idle>())
-        return {QStringLiteral("Idle"), quiet};
-    return {QStringLiteral("Ended"), quiet};
-}
-
-std::optional<std::string> SessionRow::promptSeed(const std::optional<std::string>& firstPrompt)
-{
-    if (!firstPrompt)
-        return std::nullopt;
-    // The first line that is not empty (a line of blanks counts as a line).
-    std::string_view first;
-    std::string_view rest = *firstPrompt;
-    while (!rest.empty()) {
-        const std::size_t feed = rest.find('\n');
-        const std::string_view piece = rest.substr(0, feed);
-        if (!piece.empty()) {
-            first = piece;
-            break;
-        }
-        if (feed == std::string_view::npos)
-            break;
-        rest.remove_prefix(feed + 1);
-    }
-    QString line = QString::fromUtf8(first.data(), qsizetype(first.size()));
-    qsizetype begin = 0;
-    qsizetype end = line.size();
-    while (begin < end && isBlankOrTab(line[begin]))
-        ++begin;
-    while (end > begin && isBlankOrTab(line[end - 1]))
-        --end;
-    line = line.mid(begin, end - begin);
-    if (line.isEmpty())
-        return std::nullopt;
-    return firstCharacters(line, kSeedCharacters).toStdString();
-}
-
-QString SessionRow::promptMenuTitle(const std::string& seed)
-{
-    bool cut = false;
-    QString shown =
-        firstCharacters(DisplayText::clean(seed, kSeedCharacters + 1), kSeedTitleCharacters, &cut);
-    if (cut)
-        shown.append(QChar(0x2026));
-    return QStringLiteral("Hide sessions starting with \u201C") + shown + QStringLiteral("\u201D");
-}
-
-SessionRow::Content SessionRow::contentFor(const Session& session)
-{
-    const SessionStatus& status = session.status;
-    if (const auto* permission = status.as<SessionStatus::NeedsPermission>()) {
-        if (permission->request.tool && permission->request.tool->as<ToolDetail::Plan>())
-            return Content::plan;
-        return Content::permission;
-    }
-    if (const auto* waiting = status.as<SessionStatus::WaitingForInput>()) {
-        const AgentInquiry& inquiry = waiting->inquiry;
-        if (!inquiry.questions.empty() && inquiry.isAnswerable() && session.capabilities().canAnswer)
-            return Content::questionForm;
-        return Content::jumpToAnswer;
-    }
-    if (status.is<SessionStatus::Done>() && !session.doneSeenAt)
-        return Content::markRead;
-    return Content::none;
-}
-
 void SessionRow::refresh()
 {
     const QColor colour = signal();
@@ -312,7 +211,7 @@ void SessionRow::refresh()
     // Nobody sees a turning icon on a panel that is not exposed: it stays still until it is.
     m_mark->setSpinning(m_session.status.is<SessionStatus::Working>() && m_panelVisible);
 
-    const QString title = cardTitle(m_session.cwd);
+    const QString title = SessionCardText::title(m_session.cwd);
     m_title->setFullText(title);
     setAccessibleName(title);
     m_demoPill->setVisible(isDemo());
@@ -331,16 +230,16 @@ void SessionRow::refresh()
         m_contextIndicator->setUsage(*m_session.context);
     m_elapsed->setSince(m_session.startedAt);
 
-    StatusLine line = statusLine(m_session.status);
+    SessionCardText::StatusLine line = SessionCardText::statusLine(m_session.status);
     if (m_noTerminal && !attention)
-        line = {noTerminalText(), Palette::secondary()};
+        line = {SessionCardText::noTerminalText(), SessionCardText::Tone::quiet};
     // In attention the text wraps in full (within its bound); otherwise one line, cut at its end.
     m_status->setMaxLines(attention ? kAttentionStatusLines : 1);
     const QString text = DisplayText::clean(line.text.toStdString(),
                                             attention ? kAttentionStatusCharacters : kStatusCharacters);
     m_status->setFullText(text);
     m_status->setToolTip(attention ? QString() : text);
-    setLabelColour(m_status, line.colour);
+    setLabelColour(m_status, statusColour(line.tone));
     m_subagents->setSubagents(m_session.runningSubagents, m_session.subagentsDone);
 
     CardAccent accent;
@@ -356,7 +255,7 @@ void SessionRow::refresh()
 
 void SessionRow::rebuildContent()
 {
-    const Content wanted = contentFor(m_session);
+    const Content wanted = SessionCardText::contentFor(m_session);
     const QColor colour = signal();
     if (wanted == m_shownContent && m_session.status == m_contentStatus) {
         // Same request: keep the controls (and what the user has picked or typed), follow the colour.
@@ -520,11 +419,6 @@ void SessionRow::jumpOnly()
     });
 }
 
-QString SessionRow::noTerminalText()
-{
-    return QStringLiteral("Its terminal could not be found");
-}
-
 QAbstractButton* SessionRow::denyButton() const
 {
     return m_deny;
@@ -549,25 +443,7 @@ QString SessionRow::statusText() const
 
 QMenu* SessionRow::makeSilenceMenu(QWidget* parent)
 {
-    auto* menu = new QMenu(parent);
-    MenuStyle::apply(*menu);
-    SessionStore* store = &m_context.store;
-    // A new enabled custom rule that hides sessions whose field begins with `pattern`.
-    const auto hideStartingWith = [store](SilenceRule::Field field, std::string pattern) {
-        return [store, field, pattern = std::move(pattern)] {
-            SilenceRule rule;
-            rule.id = QUuid::createUuid();
-            rule.field = field;
-            rule.match = SilenceRule::Match::prefix;
-            rule.pattern = pattern;
-            store->silence().add(rule);
-        };
-    };
-    menu->addAction(QStringLiteral("Hide sessions in this folder"), menu,
-                    hideStartingWith(SilenceRule::Field::directory, m_session.cwd));
-    if (const auto seed = promptSeed(m_session.firstPrompt))
-        menu->addAction(promptMenuTitle(*seed), menu, hideStartingWith(SilenceRule::Field::prompt, *seed));
-    return menu;
+    return SilenceMenu::make(m_session, m_context.store, parent);
 }
 
 void SessionRow::mousePressEvent(QMouseEvent* event)

@@ -2,6 +2,7 @@
 
 #include "Actions/ControlAction.h"
 #include "Core/Session.h"
+#include "Core/SessionCardText.h"
 #include "UI/CardFrame.h"
 
 #include <QColor>
@@ -79,23 +80,8 @@ class SessionRow : public CardFrame
     void setPanelVisible(bool visible);
     bool isPanelVisible() const { return m_panelVisible; }
 
-    // "No folder" for "unknown", else the last component of the folder.
-    static QString cardTitle(const std::string& cwd);
-    struct StatusLine
-    {
-        QString text;
-        QColor colour;
-        bool operator==(const StatusLine&) const = default;
-    };
-    static StatusLine statusLine(const SessionStatus& status);
-    // The first non-empty line of the first prompt, trimmed of spaces and tabs, at most 60
-    // characters; none without one.
-    static std::optional<std::string> promptSeed(const std::optional<std::string>& firstPrompt);
-    // The title of the prompt item of the silence menu for a seed.
-    static QString promptMenuTitle(const std::string& seed);
-
-    enum class Content { none, permission, plan, questionForm, jumpToAnswer, markRead };
-    static Content contentFor(const Session& session);
+    // What the card offers below its status line (SessionCardText::contentFor).
+    using Content = SessionCardText::Content;
 
     // The row's controls, for the list's keyboard handling and for tests; null when not shown.
     QAbstractButton* denyButton() const;
@@ -107,8 +93,6 @@ class SessionRow : public CardFrame
     PlanCard* planCard() const { return m_plan; }
     ToolDetailView* toolDetail() const { return m_toolDetail; }
     QString statusText() const;
-    // Said in the status line after a jump that found no terminal, until the session changes.
-    static QString noTerminalText();
     // The silence menu as the card's context menu shows it.
     QMenu* makeSilenceMenu(QWidget* parent);
 

@@ -1,8 +1,8 @@
 #include "App/AppDelegate.h"
-#include "App/GeneralSettingsTab.h"
-#include "App/IntegrationSettingsTab.h"
-#include "App/SettingsTab.h"
-#include "App/SettingsWindow.h"
+#include "Settings/GeneralSettingsTab.h"
+#include "Settings/IntegrationSettingsTab.h"
+#include "Settings/SettingsTab.h"
+#include "Settings/SettingsWindow.h"
 #include "support/DelegateWorld.h"
 
 #include <QAccessible>

@@ -9,7 +9,9 @@
 #include "support/WaitUntil.h"
 
 #include <QThreadPool>
+#include <future>
 #include <gtest/gtest.h>
+#include <latch>
 #include <unistd.h>
 
 using namespace velquist;
@@ -84,6 +86,34 @@ TEST_F(AppDelegateTest, QuittingBeforeTheDebouncedSaveStillWritesTheLatestSessio
 
     EXPECT_NE(FileUtil::read(paths.sessionsFile()).bytes.find("claude:new"), std::string::npos);
     EXPECT_EQ(clock.pendingCount(), 0u) << "no save is left to fire after the shutdown";
+}
+
+// The store saves on the workers; a save queued behind busy workers when the application quits is
+// written, and the shutdown does not wait for the workers to get to it.
+TEST_F(AppDelegateTest, QuittingWithASaveQueuedBehindBusyWorkersWritesItAndReturns)
+{
+    delegate.applicationDidFinishLaunching({"velquist"});
+    test::drain(workers);
+    const int threads = workers.maxThreadCount();
+    std::latch started(threads);
+    std::promise<void> gate;
+    const std::shared_future<void> released = gate.get_future().share();
+    for (int i = 0; i < threads; ++i) {
+        workers.start([&started, released] {
+            started.count_down();
+            released.wait();
+        });
+    }
+    started.wait();
+    delegate.store().upsert(liveSession("claude:queued", "/home/u/queued"));
+    clock.advance(std::chrono::seconds(2));
+
+    delegate.applicationWillTerminate();
+
+    EXPECT_NE(FileUtil::read(paths.sessionsFile()).bytes.find("claude:queued"), std::string::npos);
+    gate.set_value();
+    workers.waitForDone();
+    EXPECT_NE(FileUtil::read(paths.sessionsFile()).bytes.find("claude:queued"), std::string::npos);
 }
 
 TEST_F(AppDelegateTest, AShutdownWithoutAStartUpLeavesTheSavedSessionsAlone)

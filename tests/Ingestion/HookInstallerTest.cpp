@@ -555,9 +555,9 @@ TEST_F(HookInstallerTest, InstallAndStripGiveBackTheUsersBytes)
         const std::string installed = home.read(".claude/settings.json");
         EXPECT_TRUE(HookInstaller::hooksInstalled(claude()));
         EXPECT_EQ(original.find('\n') == std::string::npos, installed.find('\n') == std::string::npos);
-        const HookConfigEdit stripped = HookCleanup::editConfig(
-            {settingsPath(), HookCleanup::backupOf(settingsPath())}, HookCleanup::strip);
-        EXPECT_EQ(stripped.status, HookConfigEdit::Status::rewritten);
+        const AgentConfigEdit stripped = AgentConfigEditor::edit(
+            {settingsPath(), AgentConfigEditor::backupOf(settingsPath())}, HookCleanup::strip);
+        EXPECT_EQ(stripped.status, AgentConfigEdit::Status::rewritten);
         EXPECT_EQ(home.read(".claude/settings.json"), original);
         ASSERT_TRUE(HookInstaller::installHooks(claude()).ok());
         EXPECT_EQ(home.read(".claude/settings.json"), installed);

@@ -184,36 +184,6 @@ TEST_F(HookCleanupFilesTest, ASymlinkedSettingsFileStaysALink)
     EXPECT_EQ(m_home.read(".claude/settings.json.velquist.bak"), settings);
 }
 
-TEST_F(HookCleanupFilesTest, NoBackupMeansNoRewrite)
-{
-    const std::string settings = R"({"hooks":{"Stop":[)" + ourGroup() + "]}}";
-    m_home.write(".claude/settings.json", settings);
-    // A folder where the backup would go: it cannot be written.
-    fs::create_directories(m_home.path() / ".claude/settings.json.velquist.bak/x");
-
-    const auto edit = HookCleanup::editConfig(HookCleanup::configs(m_home.path())[0], HookCleanup::strip);
-    EXPECT_EQ(edit.status, HookConfigEdit::Status::failed);
-    EXPECT_EQ(m_home.read(".claude/settings.json"), settings);
-}
-
-TEST_F(HookCleanupFilesTest, AnEditMadeByTheAgentMeanwhileIsNotOverwritten)
-{
-    const std::string before = R"({"hooks":{"Stop":[)" + ourGroup() + "]}}";
-    const std::string agentSaved = R"({"model":"new","hooks":{"Stop":[)" + ourGroup() + "]}}";
-    m_home.write(".claude/settings.json", before);
-    int calls = 0;
-    const auto edit =
-        HookCleanup::editConfig(HookCleanup::configs(m_home.path())[0], [&](ordered_json& settings) {
-            if (++calls == 1)
-                m_home.write(".claude/settings.json", agentSaved);
-            return HookCleanup::strip(settings);
-        });
-    EXPECT_EQ(edit.status, HookConfigEdit::Status::rewritten);
-    EXPECT_EQ(calls, 2);
-    EXPECT_EQ(parse(m_home.read(".claude/settings.json")), parse(R"({"model":"new"})"));
-    EXPECT_EQ(m_home.read(".claude/settings.json.velquist.bak"), agentSaved);
-}
-
 TEST_F(HookCleanupFilesTest, WithLockRunsTheBodyOnlyWhileHoldingTheLock)
 {
     EXPECT_EQ(HookCleanup::withLock(m_paths, [] { return 7; }), 7);

@@ -412,10 +412,10 @@ TEST_F(SessionRowTest, AJumpThatFindsNoTerminalSaysSoUntilTheSessionMoves)
     terminalMissing = true;
     QTest::mouseClick(&card, Qt::LeftButton, {}, card.cardRect().center().toPoint());
     EXPECT_EQ(jumps, std::vector<std::string>{"claude:abc"});
-    EXPECT_EQ(card.statusText(), SessionRow::noTerminalText());
+    EXPECT_EQ(card.statusText(), SessionCardText::noTerminalText());
     // The same state again leaves the notice; a new one replaces it.
     card.setSession(*store.session("claude:abc"));
-    EXPECT_EQ(card.statusText(), SessionRow::noTerminalText());
+    EXPECT_EQ(card.statusText(), SessionCardText::noTerminalText());
     store.update("claude:abc", [](Session& s) { s.status = SessionStatus::Working{"Running make"}; });
     card.setSession(*store.session("claude:abc"));
     EXPECT_EQ(card.statusText(), "Running make");
@@ -445,51 +445,6 @@ TEST_F(SessionRowTest, SilenceMenuAddsRulesLikeThisSession)
     Session bare = make(SessionStatus::Idle{});
     std::unique_ptr<QMenu> one(show(bare).makeSilenceMenu(nullptr));
     EXPECT_EQ(one->actions().size(), 1);
-}
-
-TEST(SessionRowTexts, TitlesStatusLinesAndPromptSeeds)
-{
-    EXPECT_EQ(SessionRow::cardTitle("unknown"), "No folder");
-    EXPECT_EQ(SessionRow::cardTitle("/home/u/proj/"), "proj");
-    EXPECT_EQ(SessionRow::cardTitle("/home/u/proj"), "proj");
-
-    struct StatusCase
-    {
-        SessionStatus status;
-        QString text;
-    } statuses[] = {
-        {SessionStatus::Working{}, QString::fromUtf8("Working\u2026")},
-        {SessionStatus::Working{""}, ""},
-        {SessionStatus::Done{}, "Done"},
-        {SessionStatus::Done{"Built"}, "Built"},
-        {SessionStatus::WaitingForInput{}, "Waiting for your input"},
-        {SessionStatus::WaitingForInput{AgentInquiry{{question("Which?", 1, false)}}}, "Which?"},
-        {SessionStatus::NeedsPermission{request(std::nullopt)}, "Run make"},
-        {SessionStatus::Idle{}, "Idle"},
-        {SessionStatus::Ended{}, "Ended"},
-    };
-    for (const auto& c : statuses)
-        EXPECT_EQ(SessionRow::statusLine(c.status).text, c.text);
-
-    struct SeedCase
-    {
-        std::optional<std::string> prompt;
-        std::optional<std::string> seed;
-    } seeds[] = {
-        {std::nullopt, std::nullopt},
-        {"", std::nullopt},
-        {"   \nlater text", std::nullopt},
-        {"\n\n \tfix it\t \nmore", "fix it"},
-        {std::string(100, 'a'), std::string(60, 'a')},
-    };
-    for (const auto& c : seeds)
-        EXPECT_EQ(SessionRow::promptSeed(c.prompt), c.seed) << c.prompt.value_or("(none)");
-
-    EXPECT_EQ(SessionRow::promptMenuTitle(std::string(40, 'x')),
-              QString::fromUtf8("Hide sessions starting with \u201C") + QString(32, 'x') +
-                  QString::fromUtf8("\u2026\u201D"));
-    EXPECT_EQ(SessionRow::promptMenuTitle("short"),
-              QString::fromUtf8("Hide sessions starting with \u201Cshort\u201D"));
 }
 
 TEST_F(SessionRowTest, HostileAgentTextStaysBounded)

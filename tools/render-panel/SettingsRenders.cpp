@@ -2,15 +2,15 @@
 
 #include "RenderRegistry.h"
 
-#include "App/GeneralSettingsTab.h"
-#include "App/IntegrationSettingsTab.h"
-#include "App/SettingsWindow.h"
 #include "Core/QtScheduler.h"
 #include "Ingestion/HookInstaller.h"
 #include "Platform/LoginItem.h"
 #include "Platform/ScreenProvider.h"
 #include "Platform/UnavailableWindowSystem.h"
 #include "Platform/UserDefaults.h"
+#include "Settings/GeneralSettingsTab.h"
+#include "Settings/IntegrationSettingsTab.h"
+#include "Settings/SettingsWindow.h"
 #include "Shared/HomePaths.h"
 #include "Terminal/JumpRuleStore.h"
 

@@ -3,7 +3,6 @@
 
 #include "RenderRegistry.h"
 
-#include "App/UsageSettingsTab.h"
 #include "Characters/VelquistMark.h"
 #include "Core/PrivacyGuard.h"
 #include "Core/QtScheduler.h"
@@ -13,12 +12,13 @@
 #include "Platform/DisplayMirroring.h"
 #include "Platform/SoundOutput.h"
 #include "Platform/UserDefaults.h"
+#include "Settings/FilterSettingsTab.h"
+#include "Settings/PrivacySettingsTab.h"
+#include "Settings/SoundSettingsTab.h"
+#include "Settings/UsageSettingsTab.h"
 #include "Sound/SoundPlayer.h"
 #include "Sound/SoundSettings.h"
-#include "UI/FilterSettingsTab.h"
-#include "UI/PrivacySettingsTab.h"
 #include "UI/SettingsStyle.h"
-#include "UI/SoundSettingsTab.h"
 #include "UI/StatusItemController.h"
 #include "Usage/UsageStore.h"
 
