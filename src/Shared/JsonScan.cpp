@@ -174,8 +174,9 @@ unsigned specialMask(const unsigned char* p)
     // As signed bytes, everything below 0x20 and everything from 0x80 up is less than 0x20.
     const __m128i space = _mm_set1_epi8(0x20);
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
-                                         _mm_cmplt_epi8(bytes, space));
+    const __m128i special =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                     _mm_cmplt_epi8(bytes, space));
     return static_cast<unsigned>(_mm_movemask_epi8(special));
 }
 #endif

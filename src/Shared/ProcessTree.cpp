@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -151,11 +151,12 @@ bool readField(std::string_view text, std::size_t& at, long long& value)
 
 std::optional<ProcStat> parseStat(std::string_view text)
 {
-    const auto close = text.rfind(')');
-    if (close == std::string_view::npos)
+    // memrchr rather than rfind: it looks at a word at a time, and the name is near the start.
+    const void* close = text.empty() ? nullptr : ::memrchr(text.data(), ')', text.size());
+    if (!close)
         return std::nullopt;
     // After ")": state ppid pgrp session tty_nr ...
-    std::size_t at = close + 1;
+    std::size_t at = static_cast<std::size_t>(static_cast<const char*>(close) - text.data()) + 1;
     const auto atEnd = [&] { return at >= text.size() || text[at] == '\0'; };
     while (!atEnd() && text[at] == ' ')
         ++at;
