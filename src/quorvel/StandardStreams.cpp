@@ -26,8 +26,11 @@ bool waitFor(int fd, short events)
 HookInput readInput(std::size_t keepAtMost)
 {
     HookInput input;
-    // Agents write the hook object through a pipe; most fit the first buffer.
-    std::size_t capacity = std::min<std::size_t>(64 * 1024, keepAtMost);
+    // Agents write the hook object through a pipe; all but the largest fit the first buffer. At
+    // this size the allocator maps it by itself, out of the heap: only the pages read into are
+    // ever touched, growing it remaps rather than copies, and the heap's small blocks stay
+    // together instead of on both sides of it.
+    std::size_t capacity = std::min<std::size_t>(1024 * 1024, keepAtMost);
     input.data.reset(static_cast<char*>(std::malloc(capacity ? capacity : 1)));
     if (!input.data)
         capacity = 0;
