@@ -188,6 +188,29 @@ void save(const fs::path& file, const std::string& bytes)
     std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+// The two clients as they are run: agents run the copy of the hook client that the application
+// installs, not the linker's output, and the kernel maps a freshly linked file's pages at a cost
+// of its own on every start. Both are copied the way the application installs it.
+struct Clients
+{
+    std::string quorvel;
+    std::string relay;
+};
+Clients g_clients;
+
+bool copyClients(const fs::path& folder)
+{
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const fs::path quorvel = folder / "quorvel";
+    const fs::path relay = folder / "minimal_relay";
+    if (ec || !fs::copy_file(VELQUIST_QUORVEL_PATH, quorvel, fs::copy_options::overwrite_existing, ec) ||
+        !fs::copy_file(VELQUIST_MINIMAL_RELAY_PATH, relay, fs::copy_options::overwrite_existing, ec))
+        return false;
+    g_clients = {quorvel.string(), relay.string()};
+    return true;
+}
+
 // A Gemini CLI `read_file` waiting for its decision: read-only, so the application allows it
 // itself, with no one to ask.
 const char* const kGeminiRead =
@@ -214,7 +237,7 @@ void decidePair(int runs)
     save(payload, kGeminiRead);
     std::string homeEntry = "HOME=" + home.path().string();
     char* envp[] = {homeEntry.data(), nullptr};
-    const std::vector<std::string> quorvel = {VELQUIST_QUORVEL_PATH, "--engine", "gemini", "--decide-on",
+    const std::vector<std::string> quorvel = {g_clients.quorvel, "--engine", "gemini", "--decide-on",
                                               "BeforeTool"};
 
     // What the hook client sends, taken before the application listens on the path.
@@ -242,7 +265,7 @@ void decidePair(int runs)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    const std::vector<std::string> relay = {VELQUIST_MINIMAL_RELAY_PATH, "--decide",
+    const std::vector<std::string> relay = {g_clients.relay, "--decide",
                                             velquist::AppPaths::socketPath().string()};
     // Both must come back with the application's own answer, or there is nothing to compare.
     for (const auto* client : {&quorvel, &relay}) {
@@ -287,6 +310,11 @@ int main(int argc, char** argv)
     if (!::mkdtemp(pattern))
         return 1;
     const fs::path home(pattern);
+    char binPattern[] = "/tmp/velquist-bench-bin-XXXXXX";
+    if (!::mkdtemp(binPattern) || !copyClients(binPattern)) {
+        std::fprintf(stderr, "cannot copy the clients to run\n");
+        return 1;
+    }
     const fs::path support = home / ".local/share/Velquist";
     fs::create_directories(support);
     const fs::path socket = support / "notch.sock";
@@ -312,8 +340,8 @@ int main(int argc, char** argv)
             std::fwrite(payload.data(), 1, payload.size(), file);
             std::fclose(file);
         }
-        const std::vector<std::string> quorvel = {VELQUIST_QUORVEL_PATH, "--engine", "claude"};
-        const std::vector<std::string> relay = {VELQUIST_MINIMAL_RELAY_PATH, socket.string()};
+        const std::vector<std::string> quorvel = {g_clients.quorvel, "--engine", "claude"};
+        const std::vector<std::string> relay = {g_clients.relay, socket.string()};
         for (int i = 0; i < 20; ++i) {
             runOnce(quorvel, input, envp);
             runOnce(relay, input, envp);
@@ -342,5 +370,6 @@ int main(int argc, char** argv)
 
     QCoreApplication app(argc, argv);
     decidePair(200);
+    fs::remove_all(binPattern, ec);
     return 0;
 }

@@ -1,7 +1,9 @@
 #include "Shared/FileUtil.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -86,31 +88,41 @@ FileRead read(const fs::path& path, std::size_t maxBytes)
         result.error = path.string() + " is too large";
         return result;
     }
-    result.bytes.reserve(static_cast<size_t>(info.st_size));
-    char buffer[65536];
+    // Read straight into the result, which has room for the size the file had plus one byte, so
+    // the read that meets the end is usually the second; a file that grew meanwhile makes it
+    // larger. No buffer on the stack: the hook client reads a file here on every run, and a large
+    // frame costs it page faults.
+    std::string& bytes = result.bytes;
+    const std::size_t expected = std::min(static_cast<std::size_t>(info.st_size), maxBytes);
+    bytes.resize(std::max<std::size_t>(expected + 1, 256));
+    const std::size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
+    std::size_t size = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (size == bytes.size())
+            bytes.resize(std::min(bytes.size() * 2, limit));
+        const ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
             result.status = FileRead::Status::unreadable;
             result.error = describe("cannot read", path, errno);
-            result.bytes.clear();
+            bytes.clear();
             ::close(fd);
             return result;
         }
         if (n == 0)
             break;
-        if (result.bytes.size() + static_cast<size_t>(n) > maxBytes) {
+        size += static_cast<size_t>(n);
+        if (size > maxBytes) {
             ::close(fd);
             result.status = FileRead::Status::tooLarge;
             result.error = path.string() + " is too large";
-            result.bytes.clear();
+            bytes.clear();
             return result;
         }
-        result.bytes.append(buffer, static_cast<size_t>(n));
     }
     ::close(fd);
+    bytes.resize(size);
     result.status = FileRead::Status::ok;
     return result;
 }

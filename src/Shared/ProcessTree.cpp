@@ -1,8 +1,10 @@
 #include "Shared/ProcessTree.h"
 
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -113,27 +115,59 @@ bool runsShellCommand(const std::vector<std::string>& arguments)
     return false;
 }
 
-std::optional<ProcStat> parseStat(const std::string& text)
+namespace {
+
+// Reads one decimal field as strtoll does in the C locale: white space first, an optional sign,
+// then digits. False when there are no digits or the value does not fit. A NUL ends the text, as
+// it ends a C string.
+bool readField(std::string_view text, std::size_t& at, long long& value)
 {
-    const auto close = text.rfind(')');
-    if (close == std::string::npos)
+    const auto atEnd = [&] { return at >= text.size() || text[at] == '\0'; };
+    while (!atEnd() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r')))
+        ++at;
+    bool negative = false;
+    if (!atEnd() && (text[at] == '+' || text[at] == '-')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    constexpr unsigned long long kMax = 9223372036854775807ULL;
+    const unsigned long long limit = negative ? kMax + 1 : kMax;
+    unsigned long long magnitude = 0;
+    const std::size_t first = at;
+    while (!atEnd() && text[at] >= '0' && text[at] <= '9') {
+        const auto digit = static_cast<unsigned>(text[at] - '0');
+        if (magnitude > (limit - digit) / 10)
+            return false;
+        magnitude = magnitude * 10 + digit;
+        ++at;
+    }
+    if (at == first)
+        return false;
+    value = negative ? static_cast<long long>(0ULL - magnitude) : static_cast<long long>(magnitude);
+    return true;
+}
+
+} // namespace
+
+std::optional<ProcStat> parseStat(std::string_view text)
+{
+    // memrchr rather than rfind: it looks at a word at a time, and the name is near the start.
+    const void* close = text.empty() ? nullptr : ::memrchr(text.data(), ')', text.size());
+    if (!close)
         return std::nullopt;
     // After ")": state ppid pgrp session tty_nr ...
-    const char* cursor = text.c_str() + close + 1;
-    char* end = nullptr;
-    while (*cursor == ' ')
-        ++cursor;
-    if (*cursor == '\0')
+    std::size_t at = static_cast<std::size_t>(static_cast<const char*>(close) - text.data()) + 1;
+    const auto atEnd = [&] { return at >= text.size() || text[at] == '\0'; };
+    while (!atEnd() && text[at] == ' ')
+        ++at;
+    if (atEnd())
         return std::nullopt;
-    while (*cursor && *cursor != ' ')
-        ++cursor; // state
+    while (!atEnd() && text[at] != ' ')
+        ++at; // state
     long long fields[4];
     for (long long& field : fields) {
-        errno = 0;
-        field = std::strtoll(cursor, &end, 10);
-        if (end == cursor || errno != 0)
+        if (!readField(text, at, field))
             return std::nullopt;
-        cursor = end;
     }
     ProcStat result;
     result.parent = static_cast<pid_t>(fields[0]);
@@ -145,10 +179,42 @@ std::optional<ProcStat> stat(pid_t pid)
 {
     if (pid <= 0)
         return std::nullopt;
-    auto text = readSmallFile("/proc/" + std::to_string(pid) + "/stat");
-    if (!text)
+    // The hook client reads one of these for each of its ancestors: no allocation on the way.
+    char path[32] = "/proc/";
+    char* end = std::to_chars(path + 6, path + sizeof path - 6, pid).ptr;
+    std::memcpy(end, "/stat", 6);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
-    return parseStat(*text);
+    // A record is a few hundred bytes and comes whole from one read that has room for it.
+    char buffer[4096];
+    std::size_t size = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer + size, sizeof buffer - size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        size += static_cast<std::size_t>(n);
+        if (size == sizeof buffer) {
+            // Longer than any record should be: read the rest the general way.
+            std::string text(buffer, size);
+            for (ssize_t more; (more = ::read(fd, buffer, sizeof buffer)) != 0;) {
+                if (more < 0 && errno == EINTR)
+                    continue;
+                if (more < 0)
+                    break;
+                text.append(buffer, static_cast<std::size_t>(more));
+                if (text.size() > 64 * 1024)
+                    break;
+            }
+            ::close(fd);
+            return parseStat(text);
+        }
+        break;
+    }
+    ::close(fd);
+    return parseStat(std::string_view(buffer, size));
 }
 
 std::vector<pid_t> ancestors(pid_t pid, int limit)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
@@ -27,7 +28,7 @@ std::vector<pid_t> ancestors(pid_t pid, int limit);
 std::optional<ProcStat> stat(pid_t pid);
 
 // Parses the text of a stat file; exposed for tests.
-std::optional<ProcStat> parseStat(const std::string& text);
+std::optional<ProcStat> parseStat(std::string_view text);
 
 // The name under /dev of a terminal device number: "pts/3", "tty2"; empty when unknown or 0.
 std::string ttyName(std::int64_t ttyNr);

@@ -5,6 +5,8 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <iterator>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace velquist::HookRequest {
@@ -84,10 +86,32 @@ Ancestry ancestry(pid_t parent)
 
 std::vector<std::pair<std::string, std::string>> terminalEnv()
 {
+    // One pass over the environment instead of a search of all of it for each name; the first
+    // entry of a name wins, as with getenv.
+    constexpr std::size_t kKeys = std::size(kTerminalEnvKeys);
+    std::string_view keys[kKeys];
+    for (std::size_t i = 0; i < kKeys; ++i)
+        keys[i] = kTerminalEnvKeys[i];
+    const char* values[kKeys] = {};
+    std::size_t left = kKeys;
+    for (char** entry = environ; entry && *entry && left > 0; ++entry) {
+        const std::string_view text = *entry;
+        const auto equals = text.find('=');
+        if (equals == std::string_view::npos)
+            continue;
+        const std::string_view name = text.substr(0, equals);
+        for (std::size_t i = 0; i < kKeys; ++i) {
+            if (!values[i] && name == keys[i]) {
+                values[i] = *entry + equals + 1;
+                --left;
+                break;
+            }
+        }
+    }
     std::vector<std::pair<std::string, std::string>> found;
-    for (const char* key : kTerminalEnvKeys) {
-        if (const char* value = std::getenv(key))
-            found.emplace_back(key, value);
+    for (std::size_t i = 0; i < kKeys; ++i) {
+        if (values[i])
+            found.emplace_back(kTerminalEnvKeys[i], values[i]);
     }
     return found;
 }

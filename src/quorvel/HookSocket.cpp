@@ -111,7 +111,8 @@ std::optional<std::string> readToEnd(int fd, std::chrono::seconds idleTimeout)
 {
     setTimeout(fd, SO_RCVTIMEO, idleTimeout);
     std::string reply;
-    char buffer[65536];
+    // A decision is a few hundred bytes; a larger buffer on the stack would only cost page faults.
+    char buffer[4096];
     for (;;) {
         const ssize_t n =
             bounded(fd, SO_RCVTIMEO, idleTimeout, [&] { return ::read(fd, buffer, sizeof buffer); });

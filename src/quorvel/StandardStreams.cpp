@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <poll.h>
 #include <unistd.h>
 
@@ -25,12 +26,18 @@ bool waitFor(int fd, short events)
 HookInput readInput(std::size_t keepAtMost)
 {
     HookInput input;
-    // Agents write the hook object through a pipe; most fit the first buffer.
-    std::size_t capacity = std::min<std::size_t>(64 * 1024, keepAtMost);
+    // Agents write the hook object through a pipe; all but the largest fit the first buffer. At
+    // this size the allocator maps it by itself, out of the heap: only the pages read into are
+    // ever touched, growing it remaps rather than copies, and the heap's small blocks stay
+    // together instead of on both sides of it.
+    std::size_t capacity = std::min<std::size_t>(1024 * 1024, keepAtMost);
     input.data.reset(static_cast<char*>(std::malloc(capacity ? capacity : 1)));
     if (!input.data)
         capacity = 0;
-    char discard[65536];
+    // Only input past `keepAtMost` is read into this; made when first needed, as a 64 KiB frame on
+    // the stack would cost the common run page faults of its own.
+    std::unique_ptr<char[]> discard;
+    constexpr std::size_t kDiscardBytes = 65536;
     for (;;) {
         if (input.size == capacity && capacity < keepAtMost) {
             const std::size_t larger = std::min(capacity * 2, keepAtMost);
@@ -41,8 +48,10 @@ HookInput readInput(std::size_t keepAtMost)
             }
         }
         const bool keeping = input.size < capacity;
-        char* target = keeping ? input.data.get() + input.size : discard;
-        const std::size_t room = keeping ? capacity - input.size : sizeof discard;
+        if (!keeping && !discard)
+            discard = std::make_unique<char[]>(kDiscardBytes);
+        char* target = keeping ? input.data.get() + input.size : discard.get();
+        const std::size_t room = keeping ? capacity - input.size : kDiscardBytes;
         const ssize_t n = ::read(STDIN_FILENO, target, room);
         if (n > 0) {
             if (keeping)

@@ -65,20 +65,30 @@ TEST(JsonScanTest, AcceptsWhatAStrictParserAcceptsAndNothingElse)
 
 TEST(JsonScanTest, FindsEverySpecialByteWhereverItFallsInALongString)
 {
-    // Long runs of plain text are skipped in blocks; a special byte at any offset must still be
-    // seen, including the string's own end.
-    const std::string specials[] = {"\\\"", "\\n", "\x01", "\xff", "\xc3\xa9", "\"", "\\u00e9"};
-    for (const std::string& special : specials) {
-        for (std::size_t offset = 0; offset < 40; ++offset) {
-            const std::string text =
-                R"({"a":")" + std::string(offset, 'x') + special + std::string(offset % 19, 'y') + R"("})";
-            SCOPED_TRACE(text);
-            const auto scan = JsonScan::scanObject(text);
-            const auto strict = Json::parse(text);
-            ASSERT_EQ(scan.has_value() && scan->clean, strict.has_value());
-            if (strict) {
-                ASSERT_EQ(scan->members.size(), 1u);
-                EXPECT_EQ(Json::parse(scan->members[0].value), (*strict)["a"]);
+    // Long runs of plain text are classified in blocks, and the special bytes of a block are taken
+    // from its mask one after another: a special byte at any offset must still be seen, alone or
+    // right after another one (an escape or a character that ends past the block included), and
+    // so must the string's own end.
+    const std::string specials[] = {
+        "\\\"", "\\n",     "\\\\",           "\x01",    "\xff", "\xc3\xa9",    "\xf0\x9f\x98\x80",
+        "\"",   "\\u00e9", "\\ud83d\\ude00", "\\ud83d", "\\q",  "\xed\xa0\x80"};
+    const std::string nothing;
+    for (const std::string& first : specials) {
+        for (const std::string* second : {&nothing, &specials[0], &specials[3], &specials[5], &specials[6]}) {
+            for (std::size_t gap = 0; gap < (second->empty() ? 1u : 3u); ++gap) {
+                for (std::size_t offset = 0; offset < 70; ++offset) {
+                    const std::string text = R"({"a":")" + std::string(offset, 'x') + first +
+                                             std::string(gap, 'z') + *second + std::string(offset % 19, 'y') +
+                                             R"("})";
+                    SCOPED_TRACE(text);
+                    const auto scan = JsonScan::scanObject(text);
+                    const auto strict = Json::parse(text);
+                    ASSERT_EQ(scan.has_value() && scan->clean, strict.has_value());
+                    if (strict) {
+                        ASSERT_EQ(scan->members.size(), 1u);
+                        EXPECT_EQ(Json::parse(scan->members[0].value), (*strict)["a"]);
+                    }
+                }
             }
         }
     }
