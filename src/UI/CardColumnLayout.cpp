@@ -78,9 +78,17 @@ int CardColumnLayout::rowHeight(const QLayoutItem* item, int width) const
     return item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height();
 }
 
+void CardColumnLayout::invalidate()
+{
+    m_hintWidth = -1;
+    QLayout::invalidate();
+}
+
 QSize CardColumnLayout::sizeHint() const
 {
     const int width = rowWidth();
+    if (width == m_hintWidth)
+        return m_hint;
     int widest = 0;
     int height = 0;
     int shown = 0;
@@ -93,7 +101,9 @@ QSize CardColumnLayout::sizeHint() const
     }
     if (shown > 0)
         height += m_gap * (shown - 1);
-    return QSize(std::max(0, widest + m_left + m_right), std::max(0, height + m_top + m_bottom));
+    m_hintWidth = width;
+    m_hint = QSize(std::max(0, widest + m_left + m_right), std::max(0, height + m_top + m_bottom));
+    return m_hint;
 }
 
 void CardColumnLayout::setGeometry(const QRect& rect)
