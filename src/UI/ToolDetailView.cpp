@@ -9,6 +9,7 @@
 #include "UI/ElidedLabel.h"
 #include "UI/Glyph.h"
 #include "UI/ToolDetailContent.h"
+#include "UI/WrappedLabel.h"
 
 #include <QFontMetricsF>
 #include <QGridLayout>
@@ -182,16 +183,12 @@ QWidget* optionList(const std::vector<QuestionOption>& options, const QColor& ac
         row->addWidget(new OptionBadge(number++, accent, list), 0, Qt::AlignTop);
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
-        QLabel* label = plainLabel(shown(option.label, kLabelCharacters),
-                                   AuroraStyle::font(11, QFont::Medium), AuroraStyle::white(0.9), list);
-        label->setWordWrap(true);
-        texts->addWidget(label);
-        if (option.detail) {
-            QLabel* detail = plainLabel(firstLines(*option.detail, kDetailLines, kDetailCharacters),
-                                        AuroraStyle::font(10), AuroraStyle::white(0.5), list);
-            detail->setWordWrap(true);
-            texts->addWidget(detail);
-        }
+        texts->addWidget(new WrappedLabel(shown(option.label, kLabelCharacters),
+                                          AuroraStyle::font(11, QFont::Medium), AuroraStyle::white(0.9),
+                                          list));
+        if (option.detail)
+            texts->addWidget(new WrappedLabel(firstLines(*option.detail, kDetailLines, kDetailCharacters),
+                                              AuroraStyle::font(10), AuroraStyle::white(0.5), list));
         row->addLayout(texts, 1);
         rows->addLayout(row);
     }
