@@ -202,11 +202,10 @@ QRectF CharacterView::drawnRect(const QSize& frame) const
     return QRectF(centre - QPointF(drawn.width() / 2, drawn.height() / 2), drawn);
 }
 
-const QPixmap& CharacterView::picture(const QImage& frame)
+const QPixmap& CharacterView::picture(const QImage& frame, qreal ratio)
 {
-    // Each frame is scaled once into a picture of the square at the screen's pixel ratio; a step
-    // then only copies it. The cache follows the frames, the square and the ratio.
-    const qreal ratio = devicePixelRatioF();
+    // Each frame is scaled once into a picture of the square at the pixel ratio it is shown at; a
+    // step then only copies it. The cache follows the frames, the square and the ratio.
     if (m_pictureSize != size() || m_pictureRatio != ratio || m_pictures.size() > kMaxPictures) {
         m_pictures.clear();
         m_pictureSize = size();
@@ -232,7 +231,17 @@ void CharacterView::paintEvent(QPaintEvent*)
     if (frame.isNull() || m_box <= 0 || drawnRect(frame.size()).isEmpty())
         return;
     QPainter painter(this);
-    painter.drawPixmap(0, 0, picture(frame));
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // The picture is made at the scale the painter reaches the device with (the screen's pixel
+    // ratio, or a picture of the widget at another size); a painter that turns or skews gets the
+    // frame drawn straight.
+    const QTransform device = painter.deviceTransform();
+    const qreal ratio = device.m11();
+    if (device.type() > QTransform::TxScale || ratio <= 0 || ratio != device.m22()) {
+        painter.drawImage(drawnRect(frame.size()), frame);
+        return;
+    }
+    painter.drawPixmap(0, 0, picture(frame, ratio));
 }
 
 } // namespace velquist

@@ -79,8 +79,8 @@ class CharacterView final : public QWidget
     QImage currentFrame() const;
     // Where a frame of this size is drawn in the square.
     QRectF drawnRect(const QSize& frame) const;
-    // The frame as drawn in the square, kept by the frame's cache key.
-    const QPixmap& picture(const QImage& frame);
+    // The frame as drawn in the square at a pixel ratio, kept by the frame's cache key.
+    const QPixmap& picture(const QImage& frame, qreal ratio);
 
     Clock& m_clock;
     Scheduler& m_scheduler;
