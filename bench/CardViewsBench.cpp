@@ -1,8 +1,9 @@
 // What agent text costs the session cards at its worst: parsing a long plan and a line of unpaired
 // markers, and laying out and painting a diff and a tool's details holding hostile text. The views
 // are handed what intake makes of a tool call holding that text (commands and edit sides cut to
-// 4,000 characters, written content to 8,000, every edit and option of the call kept), since no
-// view ever sees more. Prints the figures and their ratio to the targets (a frame's budget for one
+// 4,000 characters, written content to 8,000, plans to 20,000, every edit and option of the call
+// kept), since no view ever sees more; a plan card shows the hostile text followed by a plan of
+// 2,000 steps. Prints the figures and their ratio to the targets (a frame's budget for one
 // view).
 
 #include "BenchReport.h"
@@ -11,6 +12,7 @@
 #include "Core/PlanMarkdown.h"
 #include "Core/ToolDetail.h"
 #include "UI/DiffView.h"
+#include "UI/PlanCard.h"
 #include "UI/ToolDetailView.h"
 #include "support/HostileTexts.h"
 
@@ -93,7 +95,6 @@ int main(int argc, char** argv)
     for (std::size_t index = 0; index < texts.size(); ++index) {
         const std::string& text = texts[index];
         const std::string name = "hostile text " + std::to_string(index + 1);
-        // Edits, options and their details as an agent would send them; intake cuts the texts.
         // Edits and options as an agent would send them; intake cuts the texts. The question and
         // the labels go back to the agent whole, so intake refuses ones past their bounds rather
         // than cutting them: those are sent at their bounds.
@@ -123,6 +124,15 @@ int main(int argc, char** argv)
                         name.c_str(), viewMs);
             worstRender = std::max(worstRender, viewMs);
         }
+        // The plan an agent asks to approve, as intake keeps it, in its own card.
+        const ToolDetail planned = ToolDetail::parse("ExitPlanMode", {{"plan", text + "\n" + plan}});
+        const std::string& kept = planned.as<ToolDetail::Plan>()->text;
+        const double planCardMs = renderMs([&] {
+            return std::make_unique<PlanCard>(
+                PlanMarkdown::blocks(kept), QColor(255, 149, 0), [](const ControlAction&) {}, [] {});
+        });
+        std::printf("plan card, %s: %.1f ms\n", name.c_str(), planCardMs);
+        worstRender = std::max(worstRender, planCardMs);
     }
 
     bench::row("cards: plan of 2,000 steps parsed", planMs, "ms", kTargetParseMs, false);
