@@ -185,9 +185,11 @@ void CharacterView::tick()
         return;
     const QImage before = currentFrame();
     m_shown = position;
-    // A frame that looks like the one on screen costs no repaint.
+    // A frame that looks like the one on screen costs no repaint. Another is painted at once: the
+    // timer has just woken the application, and a repaint posted for later would cost the event
+    // loop another round.
     if (currentFrame() != before)
-        update();
+        repaint();
 }
 
 QRectF CharacterView::drawnRect(const QSize& frame) const
