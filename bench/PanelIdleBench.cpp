@@ -15,13 +15,10 @@
 
 #include "AppUnderTest.h"
 #include "BenchReport.h"
+#include "ScreenProbe.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
-#include <QImage>
-#include <QPixmap>
 #include <QProcess>
-#include <QScreen>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -101,30 +98,12 @@ bool waitFor(const std::function<bool()>& done, int seconds)
 }
 
 // Whether the pixel under the bar is dark (the panel's body), read by this program itself in a
-// child connected to the display (see probeMain).
+// child connected to the display (see screenProbeMain).
 bool panelShowsOpen(const QProcessEnvironment& environment, bool& readable, const QString& label = "probe")
 {
     const QString out = run(environment, QCoreApplication::applicationFilePath(), {"--probe", label});
     readable = !out.isEmpty();
     return out.trimmed() == "dark";
-}
-
-// The child of panelShowsOpen: prints "dark" or "light" for the probe pixel of the root window.
-int probeMain(int argc, char** argv)
-{
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    QGuiApplication app(argc, argv);
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return 1;
-    const QImage top = screen->grabWindow(0, 0, 0, kScreenWidth, kScreenHeight / 2).toImage();
-    if (top.isNull())
-        return 1;
-    // For a look at what was measured: VELQUIST_BENCH_SHOTS names a folder for the pictures.
-    if (const char* shots = std::getenv("VELQUIST_BENCH_SHOTS"))
-        top.save(QString("%1/%2.png").arg(QString::fromLocal8Bit(shots)).arg(argc > 2 ? argv[2] : "probe"));
-    std::printf("%s\n", qGray(top.pixel(kProbeX, kProbeY)) < 64 ? "dark" : "light");
-    return 0;
 }
 
 struct Figures
@@ -250,7 +229,7 @@ bool measure(int index, const State& state, const std::string& display, qint64 s
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--probe") == 0)
-        return probeMain(argc, argv);
+        return bench::screenProbeMain(argc, argv, {kScreenWidth, kScreenHeight}, {kProbeX, kProbeY});
     QCoreApplication app(argc, argv);
     const int seconds = bench::idleSeconds(20);
 

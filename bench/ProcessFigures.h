@@ -1,8 +1,11 @@
 #pragma once
 
-// What /proc tells of another process: its CPU time (or one thread's) and resident memory.
+// What /proc tells of a process: another's CPU time (or one thread's) and resident memory, and how
+// long the calling thread has waited for a CPU.
 
 #include <QtGlobal>
+#include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -54,6 +57,22 @@ inline double residentMiB(qint64 pid)
             return std::stod(line.substr(6)) / 1024.0;
     }
     return -1;
+}
+
+// Nanoseconds the calling thread has spent runnable but waiting for a CPU (the second field of its
+// schedstat): what other programs on a loaded machine add to its wall-clock time. 0 where the kernel
+// does not count it, which leaves a figure whole.
+inline qint64 runQueueWaitNs()
+{
+    char text[128] = {};
+    const int fd = ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    unsigned long long running = 0, waiting = 0;
+    return got > 0 && std::sscanf(text, "%llu %llu", &running, &waiting) == 2 ? static_cast<qint64>(waiting)
+                                                                              : 0;
 }
 
 } // namespace velquist::bench

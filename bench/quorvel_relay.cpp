@@ -85,9 +85,13 @@ class Listener
             ssize_t count = 0;
             while ((count = ::read(client, buffer.data(), buffer.size())) > 0)
                 request.append(buffer.data(), static_cast<std::size_t>(count));
+            // Kept before the close: a client waiting for a reply exits on it, and whoever waited for
+            // that exit reads `last()` next.
+            {
+                std::lock_guard lock(m_mutex);
+                m_last = std::move(request);
+            }
             ::close(client);
-            std::lock_guard lock(m_mutex);
-            m_last = std::move(request);
         }
     }
 

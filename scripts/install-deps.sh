@@ -9,7 +9,7 @@ packages=(
   nlohmann-json3-dev libsimdjson-dev libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev libxcb-randr0-dev libxcb-screensaver0-dev libxcb-xinput-dev libxcb-shape0-dev libxcb-ewmh-dev
   libcanberra-dev
-  xvfb xauth tmux ccache openbox xdotool wmctrl xterm x11-utils trayer sway foot
+  xvfb xauth tmux ccache openbox xdotool wmctrl xterm x11-utils trayer sway foot kitty
   dbus-daemon sound-theme-freedesktop openssl
   clang libclang-rt-14-dev clang-format
   dpkg-dev desktop-file-utils appstream

@@ -5,9 +5,9 @@
 #include "Actions/IntroAllowHook.h"
 #include "Actions/TapSound.h"
 #include "Actions/TerminalJumper.h"
-#include "Core/AgentKind.h"
-#include "Core/Clock.h"
 #include "Core/Session.h"
+#include "Platform/Clock.h"
+#include "Shared/AgentKind.h"
 
 #include <QObject>
 #include <map>

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "Core/AgentCapabilities.h"
-#include "Core/AgentKind.h"
+#include "Shared/AgentCatalog.h"
+#include "Shared/AgentKind.h"
 
 #include <string>
 
@@ -21,6 +22,13 @@ struct AgentEngine
     std::string idNamespace; // "claude", "codex", ...: a session id is "<namespace>:<agent's id>"
 
     bool operator==(const AgentEngine&) const = default;
+
+    // A catalogued agent, driven by its blocking hooks.
+    static AgentEngine of(const AgentEntry& agent)
+    {
+        return {agent.kind, std::string(agent.displayName), AgentMechanism::blockingHook,
+                AgentCapabilities::of(agent.kind), std::string(agent.idNamespace)};
+    }
 };
 
 } // namespace velquist

@@ -6,10 +6,32 @@
 #include "Ingestion/PermissionDecision.h"
 #include "Ingestion/QwenTranscriptParser.h"
 #include "Ingestion/TranscriptParser.h"
+#include "Shared/AgentCatalog.h"
 
 namespace velquist {
 
 using nlohmann::json;
+
+std::unique_ptr<const EngineProfile> EngineProfile::forAgent(const AgentEntry& agent, const HomePaths& paths,
+                                                             const UserDefaults& defaults)
+{
+    switch (agent.kind) {
+    case AgentKind::claudeCode:
+        return std::make_unique<ClaudeEngineProfile>(paths, defaults);
+    case AgentKind::codex:
+        return std::make_unique<CodexEngineProfile>(paths);
+    case AgentKind::cursor:
+        return std::make_unique<CursorEngineProfile>(paths);
+    case AgentKind::gemini:
+        return std::make_unique<GeminiEngineProfile>(paths);
+    case AgentKind::qwen:
+        return std::make_unique<QwenEngineProfile>(paths);
+    case AgentKind::opencode:
+    case AgentKind::detected:
+        break;
+    }
+    return nullptr;
+}
 
 std::string PermissionRequestProfile::encodeAllow(const std::optional<json>& updatedInput,
                                                   const std::optional<json>& updatedPermissions) const
@@ -47,7 +69,7 @@ CodexEngineProfile::CodexEngineProfile(HomePaths paths, bool forwardsUpdatedPerm
 
 HookInstallTarget CodexEngineProfile::installTarget() const
 {
-    return HookInstaller::codexTarget(m_paths);
+    return HookInstaller::target(m_paths, *AgentCatalog::find(AgentKind::codex));
 }
 
 TranscriptLineParser CodexEngineProfile::transcriptLineParser() const
@@ -59,7 +81,7 @@ CursorEngineProfile::CursorEngineProfile(HomePaths paths) : EngineProfile({}), m
 
 HookInstallTarget CursorEngineProfile::installTarget() const
 {
-    return HookInstaller::cursorTarget(m_paths);
+    return HookInstaller::target(m_paths, *AgentCatalog::find(AgentKind::cursor));
 }
 
 TranscriptLineParser CursorEngineProfile::transcriptLineParser() const
@@ -90,7 +112,7 @@ GeminiEngineProfile::GeminiEngineProfile(HomePaths paths)
 
 HookInstallTarget GeminiEngineProfile::installTarget() const
 {
-    return HookInstaller::geminiTarget(m_paths);
+    return HookInstaller::target(m_paths, *AgentCatalog::find(AgentKind::gemini));
 }
 
 TranscriptLineParser GeminiEngineProfile::transcriptLineParser() const
@@ -116,7 +138,7 @@ QwenEngineProfile::QwenEngineProfile(HomePaths paths)
 
 HookInstallTarget QwenEngineProfile::installTarget() const
 {
-    return HookInstaller::qwenTarget(m_paths);
+    return HookInstaller::target(m_paths, *AgentCatalog::find(AgentKind::qwen));
 }
 
 TranscriptLineParser QwenEngineProfile::transcriptLineParser() const

@@ -4,6 +4,7 @@
 #include "Ingestion/TranscriptItem.h"
 #include "Shared/HomePaths.h"
 
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -30,6 +31,11 @@ class EngineProfile
     };
 
     virtual ~EngineProfile() = default;
+
+    // The profile of a catalogued agent, its hooks below the home folder of `paths`; none for a
+    // row without one. `defaults` must outlive the profile.
+    static std::unique_ptr<const EngineProfile> forAgent(const AgentEntry& agent, const HomePaths& paths,
+                                                         const UserDefaults& defaults);
 
     // Where and how the agent's hooks are installed.
     virtual HookInstallTarget installTarget() const = 0;

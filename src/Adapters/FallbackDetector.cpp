@@ -1,8 +1,8 @@
 #include "Adapters/FallbackDetector.h"
 
 #include "Adapters/ProcessTable.h"
-#include "Core/Clock.h"
 #include "Core/SessionStore.h"
+#include "Platform/Clock.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Log.h"
 

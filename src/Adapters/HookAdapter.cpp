@@ -3,9 +3,9 @@
 #include "Actions/ActionDispatcher.h"
 #include "Adapters/EngineProfile.h"
 #include "Adapters/HookSessionReducer.h"
-#include "Core/Clock.h"
 #include "Core/SessionStore.h"
 #include "Ingestion/TranscriptTailer.h"
+#include "Platform/Clock.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Log.h"
 #include "Shared/ProcessTree.h"
@@ -243,7 +243,7 @@ void HookAdapter::startTailer(const std::string& key, const std::string& path)
     record.tailer = std::make_unique<TranscriptTailer>(
         std::filesystem::path(path), std::move(parser),
         [this, key](const TranscriptSnapshot& snapshot) { applyTranscript(snapshot, key); },
-        m_services.transcriptWatcher, m_services.scheduler);
+        m_services.transcriptWatcher, m_services.scheduler, m_services.workers);
 }
 
 void HookAdapter::endSession(const std::string& key)

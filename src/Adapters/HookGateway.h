@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Core/Clock.h"
 #include "Core/Scheduler.h"
 #include "Ingestion/HookEvent.h"
+#include "Platform/Clock.h"
 #include "Shared/AppPaths.h"
 
 #include <QObject>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Adapters/AgentEngine.h"
-#include "Core/Clock.h"
 #include "Core/Scheduler.h"
+#include "Platform/Clock.h"
 
 #include <QObject>
 #include <chrono>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Adapters/EngineProfile.h"
-#include "Core/AgentKind.h"
-#include "Core/Clock.h"
 #include "Core/Session.h"
 #include "Ingestion/HookEvent.h"
+#include "Platform/Clock.h"
+#include "Shared/AgentKind.h"
 
 #include <nlohmann/json.hpp>
 #include <optional>

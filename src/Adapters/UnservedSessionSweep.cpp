@@ -1,8 +1,8 @@
 #include "Adapters/UnservedSessionSweep.h"
 
 #include "Adapters/HookHousekeeping.h"
-#include "Core/Clock.h"
 #include "Core/SessionStore.h"
+#include "Platform/Clock.h"
 #include "Shared/AgentCatalog.h"
 #include "Shared/Log.h"
 

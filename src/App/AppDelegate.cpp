@@ -36,6 +36,7 @@
 #include "Terminal/TerminalFocusRegistry.h"
 #include "Terminal/TerminalRebinder.h"
 #include "UI/FilterSettingsTab.h"
+#include "UI/Palette.h"
 #include "UI/PrivacySettingsTab.h"
 #include "UI/SessionRowFactory.h"
 #include "UI/SoundSettingsTab.h"
@@ -62,28 +63,6 @@ struct HookEngine
     std::unique_ptr<const EngineProfile> profile;
 };
 
-// The agent kind and the dialect of a catalogued hook agent.
-std::optional<HookEngine> engineFor(const AgentEntry& agent, const UserDefaults& defaults,
-                                    const HomePaths& paths)
-{
-    const auto make = [&](AgentKind kind, std::unique_ptr<const EngineProfile> profile) {
-        return HookEngine{AgentEngine{kind, std::string(agent.displayName), AgentMechanism::blockingHook,
-                                      AgentCapabilities::of(kind), std::string(agent.idNamespace)},
-                          std::move(profile)};
-    };
-    if (agent.idNamespace == "claude")
-        return make(AgentKind::claudeCode, std::make_unique<ClaudeEngineProfile>(paths, defaults));
-    if (agent.idNamespace == "codex")
-        return make(AgentKind::codex, std::make_unique<CodexEngineProfile>(paths));
-    if (agent.idNamespace == "cursor")
-        return make(AgentKind::cursor, std::make_unique<CursorEngineProfile>(paths));
-    if (agent.idNamespace == "gemini")
-        return make(AgentKind::gemini, std::make_unique<GeminiEngineProfile>(paths));
-    if (agent.idNamespace == "qwen")
-        return make(AgentKind::qwen, std::make_unique<QwenEngineProfile>(paths));
-    return std::nullopt;
-}
-
 // Claude Code always; the others when their configuration folder (or a file of that name) exists.
 std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePaths& paths)
 {
@@ -91,8 +70,8 @@ std::vector<HookEngine> hookEngines(const UserDefaults& defaults, const HomePath
     for (const AgentEntry& agent : AgentCatalog::all()) {
         if (!agent.alwaysHooked && !HookProvisioner::pathExists(agent.configDirectory(paths.home())))
             continue;
-        if (auto engine = engineFor(agent, defaults, paths))
-            engines.push_back(std::move(*engine));
+        if (auto profile = EngineProfile::forAgent(agent, paths, defaults))
+            engines.push_back(HookEngine{AgentEngine::of(agent), std::move(profile)});
     }
     return engines;
 }
@@ -326,8 +305,9 @@ void AppDelegate::startGlance()
 {
     if (!m_services.terminalBinder)
         return;
-    m_glance = std::make_unique<GlanceWatcher>(GlanceWatcher::Services{
-        m_store, *m_services.terminalBinder, m_services.windows, m_services.scheduler, m_services.clock});
+    m_glance = std::make_unique<GlanceWatcher>(
+        GlanceWatcher::Services{m_store, *m_services.terminalBinder, m_services.windows, m_services.scheduler,
+                                m_services.clock, &m_services.workers});
     m_glance->start();
     connect(&m_store, &SessionStore::doneUnread, m_glance.get(), &GlanceWatcher::reevaluate);
 }
@@ -433,8 +413,8 @@ void AppDelegate::startStatusItem()
 {
     StatusItemController::Services services;
     // White until the tray is known to be light: trays sit on dark panels more often.
-    services.icon = VelquistMark::trayIcon(Qt::white);
-    services.lightTrayIcon = VelquistMark::trayIcon(QColor(0x1d, 0x1d, 0x1f));
+    services.icon = VelquistMark::trayIcon(Palette::trayMark());
+    services.lightTrayIcon = VelquistMark::trayIcon(Palette::trayMarkOnLight());
     services.replayIntro = [this] { m_intro.director().start(); };
     services.privacy = &m_privacy;
     services.coordinator = m_coordinator.get();

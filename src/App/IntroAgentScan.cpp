@@ -14,22 +14,16 @@ namespace {
 
 constexpr std::string_view kOpenCode = "opencode";
 
-// The names the tour speaks; the catalog's are the panel's shorter ones.
 std::string tourName(const AgentEntry& agent)
 {
-    return agent.idNamespace == "claude" ? "Claude Code" : std::string(agent.displayName);
+    return std::string(agent.fullName.empty() ? agent.displayName : agent.fullName);
 }
 
 // The command each agent installs.
-std::string_view programOf(std::string_view idNamespace)
+std::string_view programOf(std::string_view id)
 {
-    if (idNamespace == "cursor")
-        return "cursor-agent";
-    if (idNamespace == "qwen")
-        return "qwen";
-    if (idNamespace == "gemini")
-        return "gemini";
-    return idNamespace; // claude, codex, opencode
+    const AgentEntry* agent = AgentCatalog::find(id);
+    return agent ? agent->program : id;
 }
 
 std::vector<std::pair<std::string, std::filesystem::path>> agentFolders(const HomePaths& paths)

@@ -2,6 +2,7 @@
 
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"
+#include "UI/Palette.h"
 #include "UI/SettingsAccessibility.h"
 #include "UI/SettingsStyle.h"
 
@@ -57,7 +58,7 @@ class TabButton final : public QAbstractButton
             QPainterPath backdrop;
             backdrop.addRoundedRect(whole, kBackdropRadius, kBackdropRadius);
             painter.fillPath(backdrop,
-                             isChecked() ? SettingsStyle::selectionFill() : AuroraStyle::white(0.06));
+                             isChecked() ? SettingsStyle::selectionFill() : Palette::settingsTileFill());
         }
         if (SettingsStyle::showsFocusRing(*this)) {
             painter.setPen(QPen(SettingsStyle::accent(), 1.5));
@@ -76,7 +77,7 @@ class TabButton final : public QAbstractButton
         painter.fillPath(tilePath, gradient);
         const QString symbol = SettingsTabs::symbol(m_tab);
         if (Glyph::exists(symbol))
-            Glyph::paint(painter, tile.adjusted(6, 6, -6, -6), symbol, Qt::white);
+            Glyph::paint(painter, tile.adjusted(6, 6, -6, -6), symbol, Palette::textBright());
 
         const QRectF title(0, tile.bottom() + kLabelSpacing, width(), fontMetrics().height());
         painter.setPen(isChecked() ? SettingsStyle::primaryText() : SettingsStyle::secondaryText());

@@ -1,6 +1,6 @@
 #include "App/UsageSettingsTab.h"
 
-#include "Core/Clock.h"
+#include "Platform/Clock.h"
 #include "UI/GlyphLabel.h"
 #include "UI/SettingsForm.h"
 #include "UI/SettingsPicker.h"

@@ -1,7 +1,7 @@
 #include "Attention/GlanceWatcher.h"
 
-#include "Core/Clock.h"
 #include "Core/SessionStore.h"
+#include "Platform/Clock.h"
 #include "Platform/WindowSystem.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Log.h"
@@ -135,7 +135,8 @@ void GlanceWatcher::pass()
         [this, generation = m_generation](Sight sight) {
             if (generation == m_generation && m_watching)
                 observe(sight);
-        });
+        },
+        m_services.workers);
 }
 
 void GlanceWatcher::observe(const Sight& sight)

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+class QThreadPool;
+
 namespace velquist {
 
 class Clock;
@@ -35,6 +37,8 @@ class GlanceWatcher final : public QObject
         WindowSystem& windows;
         Scheduler& scheduler;
         const Clock& clock;
+        // Where each pass looks; none uses Qt's global pool. It must outlive the passes.
+        QThreadPool* workers = nullptr;
     };
 
     static constexpr std::chrono::milliseconds pollInterval{1000};

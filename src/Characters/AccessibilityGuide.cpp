@@ -3,6 +3,7 @@
 #include "Characters/IntroStyle.h"
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"
+#include "UI/Palette.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -59,7 +60,7 @@ AccessibilityGuide::AccessibilityGuide(bool granted, QWidget* parent) : QWidget(
 
 QColor AccessibilityGuide::live()
 {
-    return IntroStyle::srgb(0.196, 0.804, 0.294);
+    return Palette::guideSwitchOn();
 }
 
 QSize AccessibilityGuide::sizeHint() const
@@ -80,12 +81,12 @@ void AccessibilityGuide::paintEvent(QPaintEvent*)
     const QRectF box = QRectF(rect());
     QPainterPath outline;
     outline.addRoundedRect(box, kRadius, kRadius);
-    painter.fillPath(outline, IntroStyle::white(0.055));
-    painter.setPen(QPen(IntroStyle::white(0.1), 1));
+    painter.fillPath(outline, Palette::guideFill());
+    painter.setPen(QPen(Palette::guideStroke(), 1));
     painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), kRadius - 0.5, kRadius - 0.5);
 
     // Breadcrumb.
-    const QColor crumbColour = IntroStyle::white(0.42);
+    const QColor crumbColour = Palette::guideCrumb();
     const QFontMetricsF crumb(crumbFont());
     const qreal crumbTop = kPadding;
     const qreal crumbMid = crumbTop + crumbHeight() / 2;
@@ -107,12 +108,12 @@ void AccessibilityGuide::paintEvent(QPaintEvent*)
     const qreal rowTop = crumbTop + crumbHeight() + kSpacing;
     // The row: the session as a log-in screen lists it, with the mark of the one to choose.
     const QRectF icon(kPadding, rowTop, kIcon, kIcon);
-    painter.setPen(QPen(IntroStyle::white(0.55), 1.4));
+    painter.setPen(QPen(Palette::guideIcon(), 1.4));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(icon.adjusted(1, 3, -1, -3), 3, 3);
     painter.drawLine(QPointF(icon.left() + 1, icon.top() + 7), QPointF(icon.right() - 1, icon.top() + 7));
     painter.setFont(nameFont());
-    painter.setPen(IntroStyle::white(0.88));
+    painter.setPen(Palette::guideName());
     painter.drawText(QRectF(icon.right() + kSpacing, rowTop, box.width(), kIcon), Qt::AlignVCenter, name());
 
     const QRectF mark(box.right() - kPadding - kIcon, rowTop, kIcon, kIcon);

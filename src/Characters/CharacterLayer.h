@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Characters/CharacterMood.h"
-#include "Core/Clock.h"
 #include "Core/Scheduler.h"
+#include "Platform/Clock.h"
 
 #include <QWidget>
 #include <memory>

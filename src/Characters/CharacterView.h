@@ -4,8 +4,8 @@
 #include "Characters/CharacterMood.h"
 #include "Characters/NotchCharacter.h"
 #include "Characters/SpriteAnimator.h"
-#include "Core/Clock.h"
 #include "Core/Scheduler.h"
+#include "Platform/Clock.h"
 
 #include <QImage>
 #include <QPixmap>

@@ -3,6 +3,7 @@
 #include "Characters/IntroStyle.h"
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"
+#include "UI/Palette.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -71,11 +72,11 @@ void IntroCardButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF box = rect();
-    QColor colour = Qt::white;
+    QColor colour = Palette::textBright();
     if (m_kind == Kind::quiet)
         colour = IntroStyle::quietLabel();
     else if (m_kind == Kind::secondary)
-        colour = IntroStyle::white(0.55);
+        colour = IntroStyle::secondaryLabel();
 
     if (m_kind == Kind::primary) {
         QPainterPath shape;
@@ -85,8 +86,8 @@ void IntroCardButton::paintEvent(QPaintEvent*)
         fill.setColorAt(1, IntroStyle::ctaBottom());
         painter.fillPath(shape, fill);
         if (isDown())
-            painter.fillPath(shape, IntroStyle::white(0.08));
-        painter.setPen(QPen(IntroStyle::white(0.18), 1));
+            painter.fillPath(shape, IntroStyle::ctaPressed());
+        painter.setPen(QPen(IntroStyle::ctaStroke(), 1));
         painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 10.5, 10.5);
     }
     if (underMouse() && m_kind != Kind::primary)

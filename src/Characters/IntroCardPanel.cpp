@@ -1,6 +1,7 @@
 #include "Characters/IntroCardPanel.h"
 
 #include "Characters/IntroCardView.h"
+#include "Characters/IntroStyle.h"
 #include "Platform/PanelShaper.h"
 #include "UI/AlphaBlur.h"
 
@@ -18,7 +19,6 @@ namespace {
 constexpr int kShadowScale = 4;
 constexpr qreal kShadowRadius = 44;
 constexpr qreal kShadowOffset = 20;
-constexpr qreal kShadowOpacity = 0.55;
 
 } // namespace
 
@@ -112,7 +112,7 @@ QImage IntroCardPanel::shadowImage(QSize card)
         QPainterPath shape;
         shape.addRoundedRect(QRectF(kShadowRadius, kShadowRadius, card.width(), card.height()),
                              IntroCardView::kRadius, IntroCardView::kRadius);
-        painter.fillPath(shape, QColor(0, 0, 0, int(kShadowOpacity * 255)));
+        painter.fillPath(shape, IntroStyle::cardShadow());
     }
     boxBlurAlpha(small, int(std::round(kShadowRadius / 2 / kShadowScale / 1.7)));
     return small;

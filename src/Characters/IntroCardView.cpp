@@ -6,6 +6,7 @@
 #include "Characters/LogoCat.h"
 #include "Characters/LogoCatMotion.h"
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 #include "UI/SpringValue.h"
 
 #include <QGraphicsOpacityEffect>
@@ -506,7 +507,7 @@ void IntroCardView::paintBars(QPainter& painter) const
 
 void IntroCardView::paintWords(QPainter& painter) const
 {
-    painter.setPen(Qt::white);
+    painter.setPen(Palette::textBright());
     wrapped(QString::fromStdString(m_content.title), titleFont(), wordsWidth(), kTitleSpacing, &painter,
             QPointF(kPadX, m_titleTop));
     painter.setPen(IntroStyle::bodyColour());

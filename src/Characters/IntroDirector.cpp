@@ -1,10 +1,10 @@
 #include "Characters/IntroDirector.h"
 
 #include "Core/SessionStore.h"
+#include "Core/SoundSink.h"
 #include "Platform/PointerSource.h"
 #include "Platform/ScreenProvider.h"
 #include "Platform/UserDefaults.h"
-#include "Sound/SoundSink.h"
 
 #include <QPointer>
 #include <array>

@@ -4,9 +4,9 @@
 #include "Characters/IntroCard.h"
 #include "Characters/IntroStep.h"
 #include "Characters/IntroStepContent.h"
-#include "Core/Clock.h"
 #include "Core/Scheduler.h"
 #include "Core/Session.h"
+#include "Platform/Clock.h"
 #include "UI/DemoPressSource.h"
 
 #include <functional>

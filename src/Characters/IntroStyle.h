@@ -1,55 +1,62 @@
 #pragma once
 
+#include "UI/Palette.h"
+
 #include <QColor>
 #include <array>
 
 namespace velquist {
 
-// The colours of the tour's card.
+// The tour card's names for the palette's colours.
 namespace IntroStyle {
-
-inline QColor srgb(double r, double g, double b, double a = 1)
-{
-    return QColor::fromRgbF(float(r), float(g), float(b), float(a));
-}
-inline QColor white(double opacity)
-{
-    return srgb(1, 1, 1, opacity);
-}
 
 inline QColor surface()
 {
-    return srgb(0.02, 0.02, 0.039);
+    return Palette::sheet();
+}
+inline QColor cardShadow()
+{
+    return Palette::tourCardShadow();
 }
 inline QColor hairline()
 {
-    return white(0.09);
+    return Palette::tourHairline();
 }
 inline const std::array<QColor, 4>& dawn()
 {
-    static const std::array<QColor, 4> colours{srgb(0.561, 0.498, 0.839), srgb(0.741, 0.651, 0.847),
-                                               srgb(0.91, 0.765, 0.69), srgb(0.969, 0.863, 0.722)};
-    return colours;
+    return Palette::tourDawn();
 }
 inline QColor dawnSpent()
 {
-    return white(0.13);
+    return Palette::tourDawnSpent();
 }
 inline QColor bodyColour()
 {
-    return white(0.62);
+    return Palette::tourBody();
 }
 inline QColor ctaTop()
 {
-    return srgb(0.561, 0.373, 0.941);
+    return Palette::tourActionTop();
 }
 inline QColor ctaBottom()
 {
-    return srgb(0.416, 0.235, 0.878);
+    return Palette::tourActionBottom();
+}
+inline QColor ctaPressed()
+{
+    return Palette::tourActionPressed();
+}
+inline QColor ctaStroke()
+{
+    return Palette::tourActionStroke();
 }
 inline QColor quietLabel()
 {
-    return white(0.38);
+    return Palette::tourQuietLabel();
+}
+inline QColor secondaryLabel()
+{
+    return Palette::tourSecondaryLabel();
 }
 
 } // namespace IntroStyle

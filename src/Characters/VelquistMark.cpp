@@ -1,6 +1,7 @@
 #include "Characters/VelquistMark.h"
 
 #include "Characters/LogoCatGrid.h"
+#include "UI/Palette.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -79,7 +80,7 @@ QImage menuBarImage(double height, double scale)
     QImage image =
         transparentImage(QSize(int(std::ceil(width * scale)), int(std::ceil(height * scale))), scale);
     QPainter painter(&image);
-    draw(painter, QRectF(0, 0, width, height), Qt::black);
+    draw(painter, QRectF(0, 0, width, height), Palette::markTemplate());
     return image;
 }
 
@@ -99,7 +100,7 @@ QImage applicationImage(int size)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF tile(size * 0.04, size * 0.04, size * 0.92, size * 0.92);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor::fromRgbF(0.02f, 0.02f, 0.039f));
+    painter.setBrush(Palette::sheet());
     painter.drawRoundedRect(tile, size * 0.22, size * 0.22);
     const double inset = size * 0.2;
     draw(painter, crisp(tile.adjusted(inset, inset, -inset, -inset)), LogoCatGrid::Colours::fur.toQColor());

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Core/AgentKind.h"
 #include "Core/StoredForm.h"
+#include "Shared/AgentKind.h"
 
 namespace velquist {
 

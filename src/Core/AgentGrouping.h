@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Core/AgentKind.h"
 #include "Core/Session.h"
+#include "Shared/AgentKind.h"
 
 #include <vector>
 

@@ -2,13 +2,13 @@
 
 #include "Core/PrivacyGuard.h"
 #include "Core/SessionStore.h"
+#include "Core/SoundSink.h"
 #include "Core/TerminalApps.h"
 #include "Platform/FrontmostApplication.h"
 #include "Platform/ScreenLock.h"
 #include "Platform/SystemIdle.h"
 #include "Platform/UserDefaults.h"
 #include "Shared/Log.h"
-#include "Sound/SoundSink.h"
 
 #include <algorithm>
 #include <array>

@@ -2,10 +2,10 @@
 
 #include "Core/AlertSignal.h"
 #include "Core/AttentionSink.h"
-#include "Core/Clock.h"
 #include "Core/PanelPresentation.h"
 #include "Core/PrivacyGuard.h"
 #include "Core/Scheduler.h"
+#include "Platform/Clock.h"
 
 #include <QObject>
 #include <QPointer>

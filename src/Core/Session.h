@@ -2,11 +2,11 @@
 
 #include "Core/AgentCapabilities.h"
 #include "Core/AgentInquiry.h"
-#include "Core/AgentKind.h"
-#include "Core/Clock.h"
 #include "Core/ContextUsage.h"
 #include "Core/StoredForm.h"
 #include "Core/ToolDetail.h"
+#include "Platform/Clock.h"
+#include "Shared/AgentKind.h"
 
 #include <cstdint>
 #include <map>

@@ -1,6 +1,7 @@
 #include "Core/SessionStore.h"
 
-#include "Core/Clock.h"
+#include "Platform/Clock.h"
+#include "Shared/AgentCatalog.h"
 #include "Shared/AppPaths.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <span>
 
 namespace velquist {
 
@@ -19,10 +21,22 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::array<std::string_view, 4> kNeverSaved = {"debug-", "detected:", "opencode:", "intro-"};
-// Prefixes that already say where a session comes from; a restored id with one of them is kept.
-constexpr std::array<std::string_view, 10> kKnownPrefixes = {
-    "mock-",   "intro-",  "debug-", "claude:",   "codex:",
-    "cursor:", "gemini:", "qwen:",  "opencode:", "detected:"};
+// Prefixes that already say where a session comes from, besides the hook agents' namespaces ("claude:",
+// ...); a restored id with one of them is kept.
+constexpr std::array<std::string_view, 5> kOtherKnownPrefixes = {"mock-", "intro-", "debug-",
+                                                                 "opencode:", "detected:"};
+
+bool hasKnownPrefix(const std::string& id)
+{
+    const auto starts = [&](std::string_view prefix) { return id.starts_with(prefix); };
+    if (std::any_of(kOtherKnownPrefixes.begin(), kOtherKnownPrefixes.end(), starts))
+        return true;
+    const std::span<const AgentEntry> agents = AgentCatalog::all();
+    return std::any_of(agents.begin(), agents.end(), [&](const AgentEntry& agent) {
+        return id.size() > agent.idNamespace.size() && starts(agent.idNamespace) &&
+               id[agent.idNamespace.size()] == ':';
+    });
+}
 
 int displayRank(const SessionStatus& status)
 {
@@ -94,12 +108,10 @@ bool SessionStore::isPersisted(const std::string& id)
 
 std::string SessionStore::namespacedID(const Session& session)
 {
-    for (const auto prefix : kKnownPrefixes) {
-        if (session.id.starts_with(prefix))
-            return session.id;
-    }
-    const std::string space =
-        session.agent == AgentKind::claudeCode ? std::string("claude") : std::string(toString(session.agent));
+    if (hasKnownPrefix(session.id))
+        return session.id;
+    const AgentEntry* agent = AgentCatalog::find(session.agent);
+    const std::string space(agent ? agent->idNamespace : toString(session.agent));
     if (session.id.starts_with(space + ":"))
         return session.id;
     return space + ":" + session.id;

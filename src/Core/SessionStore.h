@@ -1,11 +1,11 @@
 #pragma once
 
 #include "Core/AlertSignal.h"
-#include "Core/Clock.h"
 #include "Core/Scheduler.h"
 #include "Core/Session.h"
 #include "Core/SilenceRuleStore.h"
 #include "Core/StateFile.h"
+#include "Platform/Clock.h"
 
 #include <QObject>
 #include <array>

@@ -179,31 +179,29 @@ bool mergeTarget(const HookInstallTarget& target, OrderedJson& settings, std::ve
                  target.events, target.decideEvents, target.timeoutScale, leftAlone);
 }
 
-// The agent's hook installation as the catalog describes it.
-HookInstallTarget targetFor(const HomePaths& paths, std::string_view idNamespace)
-{
-    const AgentEntry& agent = *AgentCatalog::find(idNamespace);
-    HookInstallTarget target;
-    target.helper = paths.installedHelper();
-    target.configURL = agent.configPath(paths.home());
-    target.backupURL = HookCleanup::backupOf(target.configURL);
-    for (const std::string_view event : agent.hookedEvents)
-        target.events.emplace_back(event);
-    target.engineNamespace = agent.idNamespace;
-    target.style = agent.style;
-    target.decideOn = agent.decideOn;
-    target.decideEvents = {target.decideOn};
-    target.timeoutScale = agent.timeoutScale;
-    if (!agent.unavailableResponse.empty())
-        target.unavailableResponse = std::string(agent.unavailableResponse);
-    return target;
-}
-
 } // namespace
+
+HookInstallTarget target(const HomePaths& paths, const AgentEntry& agent)
+{
+    HookInstallTarget result;
+    result.helper = paths.installedHelper();
+    result.configURL = agent.configPath(paths.home());
+    result.backupURL = HookCleanup::backupOf(result.configURL);
+    for (const std::string_view event : agent.hookedEvents)
+        result.events.emplace_back(event);
+    result.engineNamespace = agent.idNamespace;
+    result.style = agent.style;
+    result.decideOn = agent.decideOn;
+    result.decideEvents = {result.decideOn};
+    result.timeoutScale = agent.timeoutScale;
+    if (!agent.unavailableResponse.empty())
+        result.unavailableResponse = std::string(agent.unavailableResponse);
+    return result;
+}
 
 HookInstallTarget claudeTarget(const HomePaths& paths, const UserDefaults& defaults)
 {
-    HookInstallTarget target = targetFor(paths, "claude");
+    HookInstallTarget target = HookInstaller::target(paths, *AgentCatalog::find(AgentKind::claudeCode));
     std::erase_if(target.events, [&](const std::string& event) {
         return (event == "SubagentStart" || event == "SubagentStop") &&
                !ClaudeVersionProbe::cachedSupport(paths.home(), event, defaults);
@@ -213,27 +211,8 @@ HookInstallTarget claudeTarget(const HomePaths& paths, const UserDefaults& defau
 
 HookInstallTarget target(const HomePaths& paths, std::string_view idNamespace, const UserDefaults& defaults)
 {
-    return idNamespace == "claude" ? claudeTarget(paths, defaults) : targetFor(paths, idNamespace);
-}
-
-HookInstallTarget codexTarget(const HomePaths& paths)
-{
-    return targetFor(paths, "codex");
-}
-
-HookInstallTarget cursorTarget(const HomePaths& paths)
-{
-    return targetFor(paths, "cursor");
-}
-
-HookInstallTarget geminiTarget(const HomePaths& paths)
-{
-    return targetFor(paths, "gemini");
-}
-
-HookInstallTarget qwenTarget(const HomePaths& paths)
-{
-    return targetFor(paths, "qwen");
+    const AgentEntry& agent = *AgentCatalog::find(idNamespace);
+    return agent.kind == AgentKind::claudeCode ? claudeTarget(paths, defaults) : target(paths, agent);
 }
 
 const std::set<std::string>& cursorDecideEvents()

@@ -46,16 +46,15 @@ struct HookInstallTarget
 // something changed, after a backup.
 namespace HookInstaller {
 
+// Each target lies in the home folder of `paths`.
+// The agent's installation as its catalog row describes it, every hooked event included.
+HookInstallTarget target(const HomePaths& paths, const AgentEntry& agent);
 // Claude Code's target. "SubagentStart" and "SubagentStop" are listed only while the version
 // probe's cached answer says the installed Claude Code knows them; an unprobed version counts as
 // not knowing them, so reading the target never searches the executable.
-// Each target lies in the home folder of `paths`.
 HookInstallTarget claudeTarget(const HomePaths& paths, const UserDefaults& defaults);
-HookInstallTarget codexTarget(const HomePaths& paths);
-HookInstallTarget cursorTarget(const HomePaths& paths);
-HookInstallTarget geminiTarget(const HomePaths& paths);
-HookInstallTarget qwenTarget(const HomePaths& paths);
-// The target of the agent with this id namespace, which must be in the catalog.
+// The target of the agent with this id namespace, which must be in the catalog: Claude Code's as
+// above, any other agent's as its row describes it.
 HookInstallTarget target(const HomePaths& paths, std::string_view idNamespace, const UserDefaults& defaults);
 
 // Cursor's events whose hook waits for a decision.

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Core/Clock.h"
 #include "Core/Scheduler.h"
 #include "Ingestion/HookEvent.h"
 #include "Ingestion/HookIntakeQueue.h"
+#include "Platform/Clock.h"
 
 #include <QObject>
 #include <QThreadPool>

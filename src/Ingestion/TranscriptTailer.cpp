@@ -34,8 +34,9 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
 {
   public:
     Reader(std::filesystem::path path, TranscriptLineParser parse, FileWatcher& watcher,
-           TranscriptTailer* owner)
-        : m_path(std::move(path)), m_parse(std::move(parse)), m_watcher(&watcher), m_owner(owner)
+           TranscriptTailer* owner, QThreadPool* workers)
+        : m_path(std::move(path)), m_parse(std::move(parse)), m_watcher(&watcher), m_owner(owner),
+          m_workers(workers ? workers : QThreadPool::globalInstance())
     {
     }
 
@@ -79,7 +80,7 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
   private:
     template <class Job> void post(Job job)
     {
-        QThreadPool::globalInstance()->start([self = shared_from_this(), job = std::move(job)] {
+        m_workers->start([self = shared_from_this(), job = std::move(job)] {
             std::lock_guard lock(self->m_mutex);
             job(*self);
         });
@@ -325,6 +326,7 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
 
     std::mutex m_ownerMutex;
     TranscriptTailer* m_owner;
+    QThreadPool* const m_workers;
 
     std::atomic<bool> m_stopped{false};
     std::atomic<bool> m_refreshQueued{false};
@@ -344,9 +346,9 @@ class TranscriptTailer::Reader final : public std::enable_shared_from_this<Reade
 
 TranscriptTailer::TranscriptTailer(std::filesystem::path path, TranscriptLineParser parse,
                                    UpdateHandler onUpdate, FileWatcher& watcher, Scheduler& scheduler,
-                                   QObject* parent)
+                                   QThreadPool* workers, QObject* parent)
     : QObject(parent), m_path(std::move(path)), m_onUpdate(std::move(onUpdate)), m_scheduler(scheduler),
-      m_reader(std::make_shared<Reader>(m_path, std::move(parse), watcher, this))
+      m_reader(std::make_shared<Reader>(m_path, std::move(parse), watcher, this, workers))
 {
     m_reader->postOpen(true);
 }

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+class QThreadPool;
+
 namespace velquist {
 
 class FileWatcher;
@@ -40,9 +42,11 @@ class TranscriptTailer final : public QObject
     static constexpr std::size_t kReadBudget = 8u << 20;
 
     // Starts looking for the file at once; nothing is read on the caller's thread. `watcher` and
-    // `scheduler` must outlive the tailer.
+    // `scheduler` must outlive the tailer. Reads run on `workers` (Qt's global pool when none),
+    // which must outlive every read the tailer started: its jobs may still run after it is gone.
     TranscriptTailer(std::filesystem::path path, TranscriptLineParser parse, UpdateHandler onUpdate,
-                     FileWatcher& watcher, Scheduler& scheduler, QObject* parent = nullptr);
+                     FileWatcher& watcher, Scheduler& scheduler, QThreadPool* workers = nullptr,
+                     QObject* parent = nullptr);
     ~TranscriptTailer() override;
 
     // Ends the watch and every retry and closes the file; returns at once, without waiting for a

@@ -65,31 +65,40 @@ constexpr std::array kQwenEvents{
 };
 
 const std::array kAgents{
-    AgentEntry{.idNamespace = "claude",
+    AgentEntry{.kind = AgentKind::claudeCode,
+               .idNamespace = "claude",
                .displayName = "Claude",
+               .fullName = "Claude Code",
+               .program = "claude",
                .configFolder = ".claude",
                .configFile = "settings.json",
                .decideOn = "PermissionRequest",
                .alwaysHooked = true,
                .events = kClaudeEvents,
                .hookedEvents = kClaudeHooked},
-    AgentEntry{.idNamespace = "codex",
+    AgentEntry{.kind = AgentKind::codex,
+               .idNamespace = "codex",
                .displayName = "Codex",
+               .program = "codex",
                .configFolder = ".codex",
                .configFile = "hooks.json",
                .decideOn = "PermissionRequest",
                .events = kClaudeEvents,
                .hookedEvents = kCodexHooked},
-    AgentEntry{.idNamespace = "cursor",
+    AgentEntry{.kind = AgentKind::cursor,
+               .idNamespace = "cursor",
                .displayName = "Cursor",
+               .program = "cursor-agent",
                .configFolder = ".cursor",
                .configFile = "hooks.json",
                .style = HookInstallStyle::cursorStyle,
                .decideOn = "PermissionRequest",
                .events = kCursorEvents,
                .hookedEvents = kCursorHooked},
-    AgentEntry{.idNamespace = "gemini",
+    AgentEntry{.kind = AgentKind::gemini,
+               .idNamespace = "gemini",
                .displayName = "Gemini",
+               .program = "gemini",
                .configFolder = ".gemini",
                .configFile = "settings.json",
                .timeoutScale = 1000,
@@ -98,8 +107,10 @@ const std::array kAgents{
                    R"({"decision":"deny","reason":"Velquist is not running to approve this tool"})",
                .events = kGeminiEvents,
                .hookedEvents = kGeminiHooked},
-    AgentEntry{.idNamespace = "qwen",
+    AgentEntry{.kind = AgentKind::qwen,
+               .idNamespace = "qwen",
                .displayName = "Qwen",
+               .program = "qwen",
                .configFolder = ".qwen",
                .configFile = "settings.json",
                .timeoutScale = 1000,
@@ -139,6 +150,13 @@ const AgentEntry* find(std::string_view idNamespace)
     const auto found = std::find_if(kAgents.begin(), kAgents.end(), [&](const AgentEntry& agent) {
         return agent.idNamespace == idNamespace;
     });
+    return found == kAgents.end() ? nullptr : &*found;
+}
+
+const AgentEntry* find(AgentKind kind)
+{
+    const auto found = std::find_if(kAgents.begin(), kAgents.end(),
+                                    [&](const AgentEntry& agent) { return agent.kind == kind; });
     return found == kAgents.end() ? nullptr : &*found;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Shared/AgentKind.h"
+
 #include <filesystem>
 #include <span>
 #include <string_view>
@@ -12,8 +14,10 @@ namespace velquist {
 enum class HookInstallStyle { claudeStyle, cursorStyle };
 
 // One hook-driven agent as every part of the program knows it: the installer, the clean-up, the
-// provisioning, the start-up and the hook-event parser all read this table, so an agent has one
-// name and one set of facts across the code.
+// provisioning, the start-up, the session store and the hook-event parser all read this table, so
+// an agent has one name and one set of facts across the code. Adding an agent is its AgentKind case
+// and a row here, its engine profile (EngineProfile::forAgent), its transcript parser and its mark
+// (iconStyle in UI/AgentIcon.cpp).
 struct AgentEntry
 {
     // One of the agent's own event names and the event it stands for, by its canonical name
@@ -24,9 +28,14 @@ struct AgentEntry
         std::string_view canonical;
     };
 
+    AgentKind kind = AgentKind::detected;
     // The id namespace: the hook client's --engine and the prefix of the agent's session ids.
     std::string_view idNamespace{};
+    // The panel's short name, and the full one the introduction speaks (empty: the short one).
     std::string_view displayName{};
+    std::string_view fullName{};
+    // The command the agent installs, looked for on PATH.
+    std::string_view program{};
     // Below the home folder; its existence (as a folder or a file) says the agent is installed.
     std::string_view configFolder{};
     // Inside the configuration folder: the file holding the hook entries.
@@ -58,6 +67,9 @@ namespace AgentCatalog {
 std::span<const AgentEntry> all();
 // The agent of this id namespace, or none.
 const AgentEntry* find(std::string_view idNamespace);
+// The agent of this kind, or none (OpenCode and agents found only in the process table are not
+// hook-driven).
+const AgentEntry* find(AgentKind kind);
 
 } // namespace AgentCatalog
 

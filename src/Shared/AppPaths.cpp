@@ -24,26 +24,6 @@ fs::path claudeSettings()
 {
     return current().claudeSettings();
 }
-fs::path codexDirectory()
-{
-    return current().codexDirectory();
-}
-fs::path cursorDirectory()
-{
-    return current().cursorDirectory();
-}
-fs::path geminiDirectory()
-{
-    return current().geminiDirectory();
-}
-fs::path qwenDirectory()
-{
-    return current().qwenDirectory();
-}
-fs::path opencodeConfigDirectory()
-{
-    return current().opencodeConfigDirectory();
-}
 fs::path appSupport()
 {
     return current().support();

@@ -8,11 +8,6 @@ namespace velquist::AppPaths {
 // nothing is created on disk.
 std::filesystem::path home();
 std::filesystem::path claudeSettings();
-std::filesystem::path codexDirectory();
-std::filesystem::path cursorDirectory();
-std::filesystem::path geminiDirectory();
-std::filesystem::path qwenDirectory();
-std::filesystem::path opencodeConfigDirectory();
 // The support folder, ~/.local/share/Velquist. Not XDG_DATA_HOME: an agent's terminal may set it
 // differently from the desktop, and both programs must agree on this path.
 std::filesystem::path appSupport();

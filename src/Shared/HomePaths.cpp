@@ -29,22 +29,6 @@ fs::path HomePaths::claudeGlobalConfig() const
 {
     return m_home / ".claude.json";
 }
-fs::path HomePaths::codexDirectory() const
-{
-    return m_home / ".codex";
-}
-fs::path HomePaths::cursorDirectory() const
-{
-    return m_home / ".cursor";
-}
-fs::path HomePaths::geminiDirectory() const
-{
-    return m_home / ".gemini";
-}
-fs::path HomePaths::qwenDirectory() const
-{
-    return m_home / ".qwen";
-}
 fs::path HomePaths::opencodeConfigDirectory() const
 {
     return m_home / ".config/opencode";

@@ -26,10 +26,6 @@ class HomePaths
     // (~/.claude.json); read, never written.
     std::filesystem::path claudeCredentials() const;
     std::filesystem::path claudeGlobalConfig() const;
-    std::filesystem::path codexDirectory() const;
-    std::filesystem::path cursorDirectory() const;
-    std::filesystem::path geminiDirectory() const;
-    std::filesystem::path qwenDirectory() const;
     std::filesystem::path opencodeConfigDirectory() const;
     // The support folder of the application's former name.
     std::filesystem::path legacySupport() const;

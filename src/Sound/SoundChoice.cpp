@@ -6,15 +6,6 @@
 
 namespace velquist {
 
-std::optional<SoundEvent> soundEventFromString(std::string_view text)
-{
-    for (const SoundEvent event : allSoundEvents) {
-        if (toString(event) == text)
-            return event;
-    }
-    return std::nullopt;
-}
-
 SoundChoice SoundChoice::defaultFor(SoundEvent event)
 {
     switch (event) {

@@ -2,7 +2,8 @@
 
 #include "Actions/TapSound.h"
 #include "Core/PrivacyGuard.h"
-#include "Sound/SoundSink.h"
+#include "Core/SoundSink.h"
+#include "Sound/SoundChoice.h"
 
 #include <QPointer>
 #include <filesystem>

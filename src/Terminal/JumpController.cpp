@@ -11,6 +11,8 @@
 #include "Terminal/TerminalFocusRegistry.h"
 #include "Terminal/WindowMatching.h"
 
+#include <type_traits>
+
 namespace velquist {
 
 namespace {
@@ -52,15 +54,43 @@ class JumpController::Run final : public QObject
                     return RunningApp{host->pid, host->bundleID, host->name, true};
                 return std::nullopt;
             },
-            [this](std::optional<RunningApp> app) {
+            resume<std::optional<RunningApp>>([this](std::optional<RunningApp> app) {
                 if (!app)
                     return notFound();
                 m_app = std::move(*app);
                 activate();
-            });
+            }));
     }
 
+    // Stops the jump: nothing more of it happens and neither of its callbacks is called. True when
+    // a step of it is still at work elsewhere; the run then ends (and is deleted) once that step
+    // answers. Otherwise the caller deletes it.
+    bool cancel()
+    {
+        m_cancelled = true;
+        m_done = nullptr;
+        m_noTerminal = nullptr;
+        m_timer.cancel();
+        return m_atWork;
+    }
+
+    bool isFinished() const { return m_finished; }
+
   private:
+    // The continuation of a step that works elsewhere and answers through `then`: until it answers
+    // the run is at work, and a run cancelled meanwhile ends there instead of going on.
+    template <typename Answer>
+    std::function<void(Answer)> resume(std::type_identity_t<std::function<void(Answer)>> then)
+    {
+        m_atWork = true;
+        return [this, then = std::move(then)](Answer answer) {
+            m_atWork = false;
+            if (m_cancelled)
+                return finish(false);
+            then(std::move(answer));
+        };
+    }
+
     std::string appName() const { return m_app.localizedName.value_or("?"); }
     std::string folder() const { return WindowMatching::folderName(m_session.cwd); }
 
@@ -72,7 +102,7 @@ class JumpController::Run final : public QObject
         runOnWorker<Result>(
             this,
             [&windows = m_services.windows, question = std::move(question)] { return question(windows); },
-            std::move(then));
+            resume<Result>(std::move(then)));
     }
 
     static bool frontmost(const WindowSystem& windows, pid_t pid)
@@ -122,7 +152,7 @@ class JumpController::Run final : public QObject
     void selectPane()
     {
         // Whatever tmux did, the pane may still sit in a tab that the later stages select.
-        m_services.multiplexer.focusTmuxPane(m_session, this, [this](bool) { applyRule(); });
+        m_services.multiplexer.focusTmuxPane(m_session, this, resume<bool>([this](bool) { applyRule(); }));
     }
 
     void applyRule()
@@ -133,12 +163,12 @@ class JumpController::Run final : public QObject
         if (!url)
             return useStrategy();
         trace("opening custom jump URL " + JumpRule::scheme(*url).value_or("?") + "://…");
-        m_services.urls.open(*url, this, [this](bool opened) {
+        m_services.urls.open(*url, this, resume<bool>([this](bool opened) {
             if (opened)
                 return finish(true);
             trace("custom jump URL was not opened");
             useStrategy();
-        });
+        }));
     }
 
     void useStrategy()
@@ -146,14 +176,14 @@ class JumpController::Run final : public QObject
         TerminalFocusStrategy* strategy = m_services.strategies.strategy(m_app.identifier);
         if (!strategy)
             return matchWindow();
-        strategy->focus(m_session, m_app, this, [this](bool focused) {
-            if (focused) {
-                trace(m_app.identifier + " strategy focused the surface");
-                return finish(true);
-            }
-            trace(m_app.identifier + " strategy could not focus, falling back");
-            matchWindow();
-        });
+        strategy->focus(m_session, m_app, this, resume<bool>([this](bool focused) {
+                            if (focused) {
+                                trace(m_app.identifier + " strategy focused the surface");
+                                return finish(true);
+                            }
+                            trace(m_app.identifier + " strategy could not focus, falling back");
+                            matchWindow();
+                        }));
     }
 
     void matchWindow()
@@ -222,7 +252,13 @@ class JumpController::Run final : public QObject
 
     void finish(bool focused)
     {
+        m_finished = true;
         m_timer.cancel();
+        // A jump that waited for this cancelled one starts now.
+        if (m_cancelled)
+            QMetaObject::invokeMethod(
+                &m_controller, [controller = &m_controller] { controller->startWaiting(); },
+                Qt::QueuedConnection);
         // `done` may start the next jump, which deletes this one.
         const QPointer<Run> self(this);
         if (auto done = std::exchange(m_done, nullptr))
@@ -239,6 +275,9 @@ class JumpController::Run final : public QObject
     RunningApp m_app;
     ScheduledTimer m_timer;
     int m_polls = 0;
+    bool m_atWork = false;
+    bool m_cancelled = false;
+    bool m_finished = false;
 };
 
 JumpController::JumpController(Services services, QObject* parent) : QObject(parent), m_services(services) {}
@@ -258,11 +297,33 @@ void JumpController::jump(const Session& session)
 void JumpController::focus(const Session& session, std::function<void(bool)> done,
                            std::function<void()> noTerminal)
 {
-    // A click on another session means the user wants that one now.
-    delete m_run.data();
-    m_run = new Run(*this, session, std::move(done), std::move(noTerminal));
     Q_EMIT jumpStarted(session.id);
+    Request request{session, std::move(done), std::move(noTerminal)};
+    // A click on another session means the user wants that one now. A jump waiting for a cancelled
+    // one is replaced as well, without a word, as a cancelled one is.
+    if (m_run && !m_run->cancel())
+        delete m_run.data();
+    if (m_run) {
+        m_waiting = std::move(request);
+        return;
+    }
+    start(std::move(request));
+}
+
+void JumpController::start(Request request)
+{
+    m_run =
+        new Run(*this, std::move(request.session), std::move(request.done), std::move(request.noTerminal));
     m_run->start();
+}
+
+void JumpController::startWaiting()
+{
+    if ((m_run && !m_run->isFinished()) || !m_waiting)
+        return;
+    Request request = std::move(*m_waiting);
+    m_waiting.reset();
+    start(std::move(request));
 }
 
 } // namespace velquist

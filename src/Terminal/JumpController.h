@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 namespace velquist {
 
@@ -22,7 +23,10 @@ class WindowSystem;
 // means first: the tmux pane, the user's jump rule, the terminal's own strategy, then the window
 // whose title names the session. Child processes and process-tree walks run on workers and waits
 // on the scheduler, so the main thread never blocks. One jump at a time: a new one cancels the
-// one still running. Main thread.
+// one still running. A step of it already at work elsewhere (a terminal's remote control, a tmux
+// command, a window request) cannot be called back and may bring its window forward whenever it
+// gets there, so the new jump starts once that step has answered: the surface the user asked for
+// last is the one left in front. Main thread.
 class JumpController final : public QObject, public TerminalJumper
 {
     Q_OBJECT
@@ -61,10 +65,21 @@ class JumpController final : public QObject, public TerminalJumper
 
   private:
     class Run;
+    struct Request
+    {
+        Session session;
+        std::function<void(bool)> done;
+        std::function<void()> noTerminal;
+    };
+
+    void start(Request request);
+    // Starts the jump that waited for a cancelled one, if any.
+    void startWaiting();
 
     Services m_services;
     QPointer<const JumpRuleStore> m_rules;
     QPointer<Run> m_run;
+    std::optional<Request> m_waiting;
 };
 
 } // namespace velquist

@@ -1,6 +1,7 @@
 #include "UI/AgentBadge.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -39,10 +40,10 @@ void paint(QPainter& painter, const QRectF& rect, int count)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath capsule;
     AuroraStyle::addCapsule(capsule, rect);
-    painter.fillPath(capsule, AuroraStyle::rgb(1.0, 0.373, 0.341));
-    painter.strokePath(capsule, QPen(Qt::black, 1.5));
+    painter.fillPath(capsule, Palette::badgeFill());
+    painter.strokePath(capsule, QPen(Palette::badgeOutline(), 1.5));
     painter.setFont(badgeFont());
-    painter.setPen(Qt::white);
+    painter.setPen(Palette::textBright());
     painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text(count));
     painter.restore();
 }

@@ -2,6 +2,7 @@
 
 #include "UI/AuroraStyle.h"
 #include "UI/BrandGlyph.h"
+#include "UI/Palette.h"
 #include "UI/ViewClock.h"
 
 #include <QCoreApplication>
@@ -16,24 +17,23 @@ namespace velquist {
 
 AgentIconStyle iconStyle(AgentKind kind)
 {
-    using AuroraStyle::rgb;
     switch (kind) {
     case AgentKind::claudeCode:
-        return {"brand-claude", rgb(0.851, 0.467, 0.341)};
+        return {"brand-claude", Palette::brandClaude()};
     case AgentKind::codex:
-        return {"brand-codex", Qt::white};
+        return {"brand-codex", Palette::brandPlain()};
     case AgentKind::cursor:
-        return {"brand-cursor", Qt::white};
+        return {"brand-cursor", Palette::brandPlain()};
     case AgentKind::gemini:
-        return {"brand-gemini", rgb(0.192, 0.525, 1.0)};
+        return {"brand-gemini", Palette::brandGemini()};
     case AgentKind::qwen:
-        return {"brand-qwen", rgb(0.435, 0.412, 0.969)};
+        return {"brand-qwen", Palette::brandQwen()};
     case AgentKind::opencode:
-        return {"brand-opencode", Qt::white};
+        return {"brand-opencode", Palette::brandPlain()};
     case AgentKind::detected:
         break;
     }
-    return {"brand-unknown", rgb(0.62, 0.62, 0.62)};
+    return {"brand-unknown", Palette::brandUnknown()};
 }
 
 AgentIcon::AgentIcon(AgentKind kind, qreal size, bool isSpinning, QWidget* parent, ViewTicker* ticker)
@@ -119,7 +119,7 @@ void AgentIcon::paintGlyph(QPainter& painter, const QRectF& box, const QString& 
     QColor colour = tint;
     if (!BrandGlyph::exists(name)) {
         name = QStringLiteral("brand-unknown");
-        colour = AuroraStyle::rgb(0.62, 0.62, 0.62);
+        colour = Palette::brandUnknown();
     }
     const qreal side = std::min(box.width(), box.height());
     const auto fill = [&](QPainter& target, const QPointF& centre, qreal scale) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Core/AgentKind.h"
-#include "Core/Clock.h"
+#include "Platform/Clock.h"
+#include "Shared/AgentKind.h"
 #include "UI/ViewTicker.h"
 
 #include <QColor>

@@ -1,6 +1,6 @@
 #include "UI/AnimatedValue.h"
 
-#include "Windows/NotchMotion.h"
+#include "UI/NotchMotion.h"
 
 namespace velquist {
 

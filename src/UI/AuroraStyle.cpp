@@ -140,12 +140,13 @@ void paintSecondaryCapsule(QPainter& painter, const QRectF& rect, const QString&
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath capsule;
     addCapsule(capsule, rect);
-    painter.fillPath(capsule, white(0.08));
+    painter.fillPath(capsule, Palette::capsuleFill());
     QPainterPath outline;
     addCapsule(outline, rect.adjusted(0.5, 0.5, -0.5, -0.5));
-    painter.strokePath(outline, QPen(white(0.1), 1));
+    painter.strokePath(outline, QPen(Palette::capsuleStroke(), 1));
     painter.restore();
-    paintCapsuleLabel(painter, rect, label, icon, white(enabled ? 0.85 : 0.4));
+    paintCapsuleLabel(painter, rect, label, icon,
+                      enabled ? Palette::capsuleLabel() : Palette::capsuleLabelDisabled());
 }
 
 QSizeF pillSize(const QString& text)

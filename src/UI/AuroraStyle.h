@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UI/Palette.h"
+
 #include <QColor>
 #include <QFont>
 #include <QRectF>
@@ -11,103 +13,87 @@ class QPainterPath;
 
 namespace velquist {
 
-// The panel's look: named colours, the type scale and the painters of the shared capsule controls.
-// Sizes are in points; one point is one device-independent pixel.
+// The panel's look: its colours from the palette, the type scale and the painters of the shared capsule
+// controls. Sizes are in points; one point is one device-independent pixel.
 namespace AuroraStyle {
 
 // --- colours -----------------------------------------------------------------------------------
-inline QColor white(qreal opacity)
-{
-    return QColor::fromRgbF(1, 1, 1, float(opacity));
-}
-inline QColor black(qreal opacity)
-{
-    return QColor::fromRgbF(0, 0, 0, float(opacity));
-}
-inline QColor rgb(qreal r, qreal g, qreal b)
-{
-    return QColor::fromRgbF(float(r), float(g), float(b));
-}
-
+// The panel's names for the palette's colours (see Palette for what each colours).
 inline QColor sheet()
 {
-    return rgb(0.02, 0.02, 0.039);
-} // the sheet's backdrop
+    return Palette::sheet();
+}
 inline QColor cardFill()
 {
-    return white(0.045);
+    return Palette::cardFill();
 }
 inline QColor cardStroke()
 {
-    return white(0.08);
+    return Palette::cardStroke();
 }
 inline QColor pipCollar()
 {
-    return white(0.1);
-} // ring around a session mark's status pip
+    return Palette::pipCollar();
+}
 inline QColor secondary()
 {
-    return white(0.55);
-} // secondary texts and icons
+    return Palette::secondary();
+}
 inline QColor sectionLabel()
 {
-    return white(0.42);
+    return Palette::sectionLabel();
 }
 inline QColor pillFill()
 {
-    return white(0.07);
+    return Palette::pillFill();
 }
 inline QColor pillText()
 {
-    return white(0.58);
+    return Palette::pillText();
 }
 inline QColor wellFill()
 {
-    return black(0.34);
-} // recessed wells
+    return Palette::wellFill();
+}
 inline QColor wellStroke()
 {
-    return white(0.07);
+    return Palette::wellStroke();
 }
 inline QColor optionFill()
 {
-    return white(0.05);
+    return Palette::optionFill();
 }
 inline QColor optionStroke()
 {
-    return white(0.07);
+    return Palette::optionStroke();
 }
-
-// The desktop's own accents, as the panel uses them for states.
 inline QColor systemGreen()
 {
-    return rgb(0.204, 0.780, 0.349);
+    return Palette::systemGreen();
 }
 inline QColor systemOrange()
 {
-    return rgb(1.0, 0.584, 0.0);
+    return Palette::systemOrange();
 }
 inline QColor systemRed()
 {
-    return rgb(1.0, 0.231, 0.188);
+    return Palette::systemRed();
 }
 inline QColor systemBlue()
 {
-    return rgb(0.0, 0.478, 1.0);
+    return Palette::systemBlue();
 }
-
-// Gauge thresholds shared by the context and usage gauges: green, amber, red.
 inline QColor gaugeGreen()
 {
-    return rgb(0.36, 0.82, 0.55);
+    return Palette::gaugeGreen();
 }
 inline QColor gaugeAmber()
 {
-    return rgb(1.0, 0.72, 0.28);
+    return Palette::gaugeAmber();
 }
 inline QColor gaugeRed()
 {
-    return rgb(1.0, 0.42, 0.28);
+    return Palette::gaugeRed();
 }
 
 // `colour` mixed `fraction` of the way toward black in the Oklab space, keeping its hue: the dark

@@ -2,6 +2,7 @@
 
 #include "UI/AuroraStyle.h"
 #include "UI/CodeFont.h"
+#include "UI/Palette.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>
@@ -39,7 +40,7 @@ CodeWell::CodeWell(const QString& text, bool monospaced, int heightCap, QWidget*
     m_edit->setAutoFillBackground(false);
     QPalette palette = m_edit->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
-    palette.setColor(QPalette::Text, AuroraStyle::white(0.86));
+    palette.setColor(QPalette::Text, Palette::cardText());
     m_edit->setPalette(palette);
     m_edit->setPlainText(text);
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Windows/NotchGeometry.h"
+#include "UI/NotchGeometry.h"
 
 namespace velquist {
 

@@ -5,6 +5,7 @@
 #include "UI/AuroraStyle.h"
 #include "UI/CollapsedBarLayout.h"
 #include "UI/Glyph.h"
+#include "UI/Palette.h"
 #include "UI/UsageRing.h"
 
 #include <QMouseEvent>
@@ -193,7 +194,7 @@ void CollapsedBarView::paintEvent(QPaintEvent* event)
     if (m_snoozed) {
         const QRectF moon = moonRect();
         Glyph::paint(painter, QRectF(moon.left() + 1, moon.center().y() - 4, 8, 8), "moon.fill",
-                     AuroraStyle::white(0.5));
+                     Palette::textFaint());
     }
 }
 

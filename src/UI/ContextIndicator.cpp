@@ -2,6 +2,7 @@
 
 #include "UI/AuroraStyle.h"
 #include "UI/GaugeRing.h"
+#include "UI/Palette.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -60,7 +61,7 @@ QColor ContextIndicator::textColour(const ContextUsage& usage)
 {
     if (usage.limit >= 1 && fraction(usage) >= 0.7)
         return gaugeColour(usage);
-    return AuroraStyle::white(0.5);
+    return Palette::textFaint();
 }
 
 QString ContextIndicator::tooltip(const ContextUsage& usage)

@@ -3,6 +3,7 @@
 #include "Core/DisplayText.h"
 #include "UI/AuroraStyle.h"
 #include "UI/CodeFont.h"
+#include "UI/Palette.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -29,10 +30,8 @@ struct RoleLook
 RoleLook look(DiffRow::Role role)
 {
     if (role == DiffRow::Role::removed)
-        return {QStringLiteral("-"), AuroraStyle::rgb(1.0, 0.616, 0.616),
-                QColor::fromRgbF(1.0f, 0.34f, 0.34f, 0.13f)};
-    return {QStringLiteral("+"), AuroraStyle::rgb(0.655, 0.953, 0.753),
-            QColor::fromRgbF(0.29f, 0.87f, 0.5f, 0.12f)};
+        return {QStringLiteral("-"), Palette::diffRemovedText(), Palette::diffRemovedFill()};
+    return {QStringLiteral("+"), Palette::diffAddedText(), Palette::diffAddedFill()};
 }
 
 } // namespace
@@ -104,7 +103,7 @@ void DiffView::paintEvent(QPaintEvent*)
         const qreal textX = signMetrics.horizontalAdvance(role.sign) + kSignSpacing;
         const QRectF textRect = inner.adjusted(textX, 0, 0, 0);
         painter.setFont(textFont);
-        painter.setPen(AuroraStyle::white(0.86));
+        painter.setPen(Palette::cardText());
         const QString shown = textMetrics.elidedText(row.text, Qt::ElideRight, textRect.width());
         painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
         y += height;

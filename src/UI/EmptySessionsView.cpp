@@ -1,6 +1,7 @@
 #include "UI/EmptySessionsView.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -36,10 +37,10 @@ void EmptySessionsView::paintEvent(QPaintEvent*)
     const QRectF ring(width() / 2.0 - kRing / 2, kPaddingY, kRing, kRing);
     // A soft glow around the ring, then the ring's 1-pt line inside its bounds.
     for (int step = 8; step >= 1; step -= 2) {
-        painter.setPen(QPen(AuroraStyle::white(0.06 / 4), step));
+        painter.setPen(QPen(Palette::emptyRingGlow(), step));
         painter.drawEllipse(ring.adjusted(0.5, 0.5, -0.5, -0.5));
     }
-    painter.setPen(QPen(AuroraStyle::white(0.14), 1));
+    painter.setPen(QPen(Palette::trackLine(), 1));
     painter.drawEllipse(ring.adjusted(0.5, 0.5, -0.5, -0.5));
     painter.setFont(textFont());
     painter.setPen(AuroraStyle::secondary());

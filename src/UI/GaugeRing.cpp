@@ -1,6 +1,7 @@
 #include "UI/GaugeRing.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 
 #include <QPainter>
 
@@ -23,7 +24,7 @@ void paint(QPainter& painter, const QRectF& rect, double fraction, const QColor&
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(AuroraStyle::white(0.14), kLineWidth, Qt::SolidLine, Qt::FlatCap));
+    painter.setPen(QPen(Palette::trackLine(), kLineWidth, Qt::SolidLine, Qt::FlatCap));
     painter.drawEllipse(circle);
     // Qt measures angles counter-clockwise from three o'clock in 1/16 degree.
     const int span = -qRound(arcFraction(fraction) * 360 * 16);

@@ -1,6 +1,7 @@
 #include "UI/MenuStyle.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 
 #include <QEvent>
 #include <QMenu>
@@ -37,21 +38,24 @@ class RoundedCut final : public QObject
 
 QString styleSheet()
 {
-    // Colours are written out: a style sheet takes no QColor.
+    using Palette::css;
     return QStringLiteral(R"(
 QMenu {
-    color: rgba(255, 255, 255, 235);
-    background: rgb(28, 28, 32);
-    border: 1px solid rgba(255, 255, 255, 36);
+    color: %1;
+    background: %2;
+    border: 1px solid %3;
     border-radius: 8px;
     padding: 5px;
 }
 QMenu::item { padding: 4px 22px 4px 22px; border-radius: 5px; background: transparent; }
-QMenu::item:selected { background: rgb(0, 122, 255); color: white; }
-QMenu::item:disabled { color: rgba(255, 255, 255, 95); }
-QMenu::separator { height: 1px; background: rgba(255, 255, 255, 28); margin: 4px 8px; }
+QMenu::item:selected { background: %4; color: %5; }
+QMenu::item:disabled { color: %6; }
+QMenu::separator { height: 1px; background: %7; margin: 4px 8px; }
 QMenu::indicator { width: 12px; height: 12px; left: 6px; }
-)");
+)")
+        .arg(css(Palette::menuText()), css(Palette::menuFill()), css(Palette::menuStroke()),
+             css(Palette::selectionBlue()), css(Palette::menuSelectedText()),
+             css(Palette::menuDisabledText()), css(Palette::menuSeparator()));
 }
 
 void apply(QMenu& menu)
@@ -64,11 +68,14 @@ void apply(QMenu& menu)
 
 void apply(QMenuBar& bar)
 {
+    using Palette::css;
     bar.setStyleSheet(QStringLiteral(R"(
-QMenuBar { color: rgba(255, 255, 255, 235); background: rgb(28, 28, 32); padding: 2px 4px; }
+QMenuBar { color: %1; background: %2; padding: 2px 4px; }
 QMenuBar::item { padding: 3px 9px; border-radius: 5px; background: transparent; }
-QMenuBar::item:selected { background: rgb(0, 122, 255); color: white; }
-)"));
+QMenuBar::item:selected { background: %3; color: %4; }
+)")
+                          .arg(css(Palette::menuText()), css(Palette::menuFill()),
+                               css(Palette::selectionBlue()), css(Palette::menuSelectedText())));
     bar.setFont(AuroraStyle::font(13));
 }
 

@@ -4,6 +4,7 @@
 #include "UI/AuroraStyle.h"
 #include "UI/CollapsedBarView.h"
 #include "UI/NotchShape.h"
+#include "UI/Palette.h"
 #include "UI/PiecewiseBlit.h"
 
 #include <QEvent>
@@ -230,7 +231,7 @@ void NotchBody::paintBody(QPainter& painter) const
         painter.restore();
     }
     const QPainterPath outline = shape();
-    painter.fillPath(outline, Qt::black);
+    painter.fillPath(outline, Palette::notch());
     if (m_sheetShown->value() > 0) {
         // The sheet's part of the outline as a path of its own: a clip by the outline would cut
         // every repaint of every card through a path clipper.

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "UI/NotchGeometry.h"
 #include "UI/NotchShadow.h"
-#include "Windows/NotchGeometry.h"
 
 #include <QPainterPath>
 #include <QPixmap>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Core/Clock.h"
+#include "Platform/Clock.h"
+#include "UI/NotchGeometry.h"
 #include "Usage/UsageReading.h"
-#include "Windows/NotchGeometry.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -2,6 +2,7 @@
 
 #include "UI/AlphaBlur.h"
 #include "UI/NotchShape.h"
+#include "UI/Palette.h"
 
 #include <QPainter>
 
@@ -39,7 +40,8 @@ const QImage& NotchShadow::image(QSizeF size, qreal topRadius, qreal bottomRadiu
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(qreal(small.width()) / canvas.width(), qreal(small.height()) / canvas.height());
         painter.translate(-canvas.topLeft());
-        painter.fillPath(NotchShape::path(QRectF(QPointF(0, 0), size), topRadius, bottomRadius), Qt::black);
+        painter.fillPath(NotchShape::path(QRectF(QPointF(0, 0), size), topRadius, bottomRadius),
+                         Palette::notch());
     }
     // A box blur of r repeated three times spreads about 1.7 r, the shadow's radius.
     boxBlurAlpha(small, int(std::round(kRadius / kScale / 1.7)));

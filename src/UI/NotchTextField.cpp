@@ -4,6 +4,7 @@
 #include "Platform/FocusReturn.h"
 #include "Shared/Log.h"
 #include "UI/NotchPanelMark.h"
+#include "UI/Palette.h"
 
 #include <QPalette>
 #include <QTimer>
@@ -20,8 +21,8 @@ NotchTextField::NotchTextField(AttentionCoordinator* coordinator, FocusReturn* f
     setFont(font);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
-    palette.setColor(QPalette::Text, Qt::white);
-    palette.setColor(QPalette::PlaceholderText, QColor(255, 255, 255, qRound(0.32 * 255)));
+    palette.setColor(QPalette::Text, Palette::fieldText());
+    palette.setColor(QPalette::PlaceholderText, Palette::fieldPlaceholder());
     setPalette(palette);
     connect(this, &QLineEdit::returnPressed, this, &NotchTextField::submitted);
 }

@@ -3,6 +3,7 @@
 #include "UI/AuroraStyle.h"
 #include "UI/ElidedLabel.h"
 #include "UI/Glyph.h"
+#include "UI/Palette.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -134,13 +135,13 @@ void OptionRowButton::paintEvent(QPaintEvent*)
     // The number mark.
     const QRectF mark(inner.left(), inner.top() + 1, kMark, kMark);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(m_selected ? m_signal : AuroraStyle::white(0.12));
+    painter.setBrush(m_selected ? m_signal : Palette::optionMark());
     if (m_multiSelect)
         painter.drawRoundedRect(mark, 3, 3);
     else
         painter.drawEllipse(mark);
     painter.setFont(AuroraStyle::font(9, QFont::Bold));
-    painter.setPen(m_selected ? AuroraStyle::mixTowardBlack(m_signal, 0.86) : AuroraStyle::white(0.8));
+    painter.setPen(m_selected ? AuroraStyle::mixTowardBlack(m_signal, 0.86) : Palette::textSoft());
     painter.drawText(mark, Qt::AlignCenter, m_number);
 
     // Label and detail.
@@ -148,7 +149,7 @@ void OptionRowButton::paintEvent(QPaintEvent*)
     const qreal w = textWidth(width());
     qreal y = inner.top();
     painter.setFont(labelFont());
-    painter.setPen(AuroraStyle::white(0.9));
+    painter.setPen(Palette::textEmphasis());
     const qreal labelLine = QFontMetricsF(labelFont()).lineSpacing();
     for (const QString& line : ElidedLabel::layoutLines(text(), labelFont(), w, 2, Qt::ElideRight)) {
         painter.drawText(QRectF(x, y, w, labelLine), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, line);

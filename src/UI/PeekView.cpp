@@ -3,6 +3,7 @@
 #include "UI/AuroraStyle.h"
 #include "UI/ElapsedText.h"
 #include "UI/MetaPill.h"
+#include "UI/Palette.h"
 #include "UI/SessionMark.h"
 #include "UI/SessionRow.h"
 #include "UI/SessionSignal.h"
@@ -116,7 +117,7 @@ void PeekView::paintEvent(QPaintEvent*)
     const QFontMetricsF titleMetrics(titleFont());
     const QFontMetricsF subtitleMetrics(subtitleFont());
     painter.setFont(titleFont());
-    painter.setPen(Qt::white);
+    painter.setPen(Palette::textBright());
     painter.drawText(QRectF(text.left(), text.top(), text.width(), titleMetrics.height()),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                      titleMetrics.elidedText(title(m_session), Qt::ElideRight, text.width()));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Core/Clock.h"
 #include "Core/Session.h"
+#include "Platform/Clock.h"
 
 #include <QString>
 #include <QWidget>

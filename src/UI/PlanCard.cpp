@@ -5,6 +5,7 @@
 #include "UI/CodeFont.h"
 #include "UI/CodeWell.h"
 #include "UI/NotchTextField.h"
+#include "UI/Palette.h"
 #include "UI/PrimaryCapsule.h"
 #include "UI/SecondaryCapsule.h"
 #include "UI/SplitCapsule.h"
@@ -53,7 +54,7 @@ class PlanWell : public QTextEdit
         viewport()->setAutoFillBackground(false);
         QPalette palette = this->palette();
         palette.setColor(QPalette::Base, Qt::transparent);
-        palette.setColor(QPalette::Text, AuroraStyle::white(0.86));
+        palette.setColor(QPalette::Text, Palette::cardText());
         setPalette(palette);
         CodeWell::styleScrollBar(verticalScrollBar());
         QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -95,7 +96,7 @@ class PlanWell : public QTextEdit
             QPainter painter(viewport());
             painter.setRenderHint(QPainter::Antialiasing);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(AuroraStyle::white(0.05));
+            painter.setBrush(Palette::codeBlockFill());
             painter.drawRoundedRect(QRectF(viewport()->rect()), 8, 8);
             // A text frame can fill only a square band; the code wells are painted here instead.
             const QPointF scrolled(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
@@ -126,10 +127,10 @@ QTextCharFormat runFormat(const PlanInlineRun& run, const QFont& base, const QCo
     format.setFont(font);
     format.setForeground(colour);
     if (run.code)
-        format.setBackground(AuroraStyle::white(0.08));
+        format.setBackground(Palette::inlineCodeFill());
     if (run.link) {
         format.setFontUnderline(true);
-        format.setForeground(AuroraStyle::rgb(0.55, 0.75, 1.0));
+        format.setForeground(Palette::linkText());
         format.setToolTip(DisplayText::clean(*run.link, 500));
     }
     return format;
@@ -321,7 +322,7 @@ void PlanCard::buildDocument(QTextDocument* doc, const std::vector<PlanBlock>& b
 {
     doc->clear();
     QTextCursor cursor(doc);
-    const QColor body = AuroraStyle::white(0.86);
+    const QColor body = Palette::cardText();
     const QFont bodyFont = AuroraStyle::font(11.5);
     bool first = true;
     bool afterFrame = false;
@@ -341,7 +342,7 @@ void PlanCard::buildDocument(QTextDocument* doc, const std::vector<PlanBlock>& b
         if (const auto* heading = block.as<PlanBlock::Heading>()) {
             startBlock(3);
             QFont font = AuroraStyle::font(heading->level <= 2 ? 13.5 : 11.5, QFont::DemiBold);
-            insertInline(cursor, heading->text, font, AuroraStyle::white(1.0));
+            insertInline(cursor, heading->text, font, Palette::textBright());
         } else if (const auto* item = block.as<PlanBlock::ListItem>()) {
             QTextBlockFormat format = startBlock();
             const QString marker = item->marker.isBullet()
@@ -356,7 +357,7 @@ void PlanCard::buildDocument(QTextDocument* doc, const std::vector<PlanBlock>& b
             cursor.setBlockFormat(format);
             QTextCharFormat markerFormat;
             markerFormat.setFont(bodyFont);
-            markerFormat.setForeground(AuroraStyle::white(0.45));
+            markerFormat.setForeground(Palette::listMarker());
             cursor.insertText(QStringLiteral("\t") + marker + QStringLiteral("\t"), markerFormat);
             insertInline(cursor, item->text, bodyFont, body);
         } else if (const auto* paragraph = block.as<PlanBlock::Paragraph>()) {

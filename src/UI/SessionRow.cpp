@@ -13,6 +13,7 @@
 #include "UI/Glyph.h"
 #include "UI/MenuStyle.h"
 #include "UI/MetaPill.h"
+#include "UI/Palette.h"
 #include "UI/PlanCard.h"
 #include "UI/QuestionForm.h"
 #include "UI/SecondaryCapsule.h"
@@ -118,7 +119,8 @@ SessionRow::SessionRow(const Session& session, const SessionRowContext& context,
     texts->setSpacing(3);
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(7);
-    m_title = new ElidedLabel(QString(), AuroraStyle::font(13.5, QFont::DemiBold), Qt::white, 1, this);
+    m_title =
+        new ElidedLabel(QString(), AuroraStyle::font(13.5, QFont::DemiBold), Palette::textBright(), 1, this);
     m_title->setElideMode(Qt::ElideRight);
     m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_title->setMinimumWidth(40);
@@ -138,7 +140,7 @@ SessionRow::SessionRow(const Session& session, const SessionRowContext& context,
     titleRow->addWidget(m_elapsed);
     texts->addLayout(titleRow);
 
-    m_status = new ElidedLabel(QString(), AuroraStyle::font(11.5), AuroraStyle::white(0.55), 1, this);
+    m_status = new ElidedLabel(QString(), AuroraStyle::font(11.5), Palette::secondary(), 1, this);
     m_status->setElideMode(Qt::ElideRight);
     QSizePolicy statusPolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusPolicy.setHeightForWidth(true);
@@ -218,7 +220,7 @@ QString SessionRow::cardTitle(const std::string& cwd)
 
 SessionRow::StatusLine SessionRow::statusLine(const SessionStatus& status)
 {
-    const QColor quiet = AuroraStyle::white(0.55);
+    const QColor quiet = Palette::secondary();
     if (const auto* working = status.as<SessionStatus::Working>())
         return {working->activity ? QString::fromStdString(*working->activity)
                                   : QStringLiteral("Working\u2026"),
@@ -226,7 +228,7 @@ SessionRow::StatusLine SessionRow::statusLine(const SessionStatus& status)
     if (const auto* permission = status.as<SessionStatus::NeedsPermission>())
         return {QString::fromStdString(permission->request.summary), AuroraStyle::systemOrange()};
     if (const auto* waiting = status.as<SessionStatus::WaitingForInput>()) {
-        const QColor blue = AuroraStyle::rgb(0.35, 0.65, 1.0);
+        const QColor blue = Palette::signalWaiting();
         if (waiting->inquiry.questions.empty())
             return {QStringLiteral("Waiting for your input"), blue};
         return {QString::fromStdString(waiting->inquiry.questions.front().question), blue};
@@ -331,7 +333,7 @@ void SessionRow::refresh()
 
     StatusLine line = statusLine(m_session.status);
     if (m_noTerminal && !attention)
-        line = {noTerminalText(), AuroraStyle::white(0.55)};
+        line = {noTerminalText(), Palette::secondary()};
     // In attention the text wraps in full (within its bound); otherwise one line, cut at its end.
     m_status->setMaxLines(attention ? kAttentionStatusLines : 1);
     const QString text = DisplayText::clean(line.text.toStdString(),
@@ -439,7 +441,7 @@ void SessionRow::rebuildContent()
                                  [this] { send(ControlAction::approve(GrantScope::always)); }});
             SplitCapsule::Look look;
             look.dividerHeight = 16;
-            look.dividerColour = AuroraStyle::black(0.22);
+            look.dividerColour = Palette::capsuleDivider();
             m_allow = new SplitCapsule(
                 QStringLiteral("Allow"), colour, [this] { send(ControlAction::approve(GrantScope::once)); },
                 std::move(items), look, block);

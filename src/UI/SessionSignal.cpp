@@ -2,6 +2,7 @@
 
 #include "Core/Session.h"
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 
 namespace velquist::SessionSignal {
 
@@ -19,19 +20,18 @@ QColor doneRead()
 
 QColor color(const Session& session, Clock::WallTime now)
 {
-    using AuroraStyle::rgb;
     const SessionStatus& status = session.status;
     if (status.asksForUser() && session.attentionSince && now - *session.attentionSince > kOverdueAfter)
-        return rgb(1.0, 0.42, 0.28);
+        return Palette::signalOverdue();
     if (status.is<SessionStatus::Working>())
-        return rgb(0.91, 0.91, 0.91);
+        return Palette::signalWorking();
     if (status.is<SessionStatus::NeedsPermission>())
         return AuroraStyle::systemOrange();
     if (status.is<SessionStatus::WaitingForInput>())
-        return rgb(0.35, 0.65, 1.0);
+        return Palette::signalWaiting();
     if (status.is<SessionStatus::Done>())
         return session.doneSeenAt ? doneRead() : doneUnread();
-    return rgb(0.36, 0.36, 0.36);
+    return Palette::signalIdle();
 }
 
 } // namespace velquist::SessionSignal

@@ -1,6 +1,7 @@
 #include "UI/SettingsStyle.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 
 #include <QPalette>
 #include <QWidget>
@@ -9,37 +10,37 @@ namespace velquist::SettingsStyle {
 
 QColor windowBackground()
 {
-    return AuroraStyle::rgb(0.118, 0.118, 0.129);
+    return Palette::settingsWindow();
 }
 
 QColor sectionFill()
 {
-    return AuroraStyle::white(0.045);
+    return Palette::settingsSectionFill();
 }
 
 QColor sectionStroke()
 {
-    return AuroraStyle::white(0.08);
+    return Palette::settingsSectionStroke();
 }
 
 QColor primaryText()
 {
-    return AuroraStyle::white(0.92);
+    return Palette::textPrimary();
 }
 
 QColor secondaryText()
 {
-    return AuroraStyle::secondary();
+    return Palette::secondary();
 }
 
 QColor selectionFill()
 {
-    return AuroraStyle::white(0.12);
+    return Palette::settingsSelection();
 }
 
 QColor accent()
 {
-    return AuroraStyle::systemBlue();
+    return Palette::systemBlue();
 }
 
 QFont bodyFont()
@@ -64,45 +65,50 @@ QFont tabTitleFont()
 
 QString styleSheet()
 {
-    // Colours are written out: a style sheet takes no QColor.
+    using Palette::css;
     return QStringLiteral(R"(
 QComboBox, QLineEdit {
-    color: rgba(255, 255, 255, 235);
-    background: rgba(255, 255, 255, 18);
-    border: 1px solid rgba(255, 255, 255, 30);
+    color: %1;
+    background: %2;
+    border: 1px solid %3;
     border-radius: 5px;
     padding: 2px 8px;
     min-height: 20px;
-    selection-background-color: rgb(0, 122, 255);
+    selection-background-color: %4;
 }
 QComboBox { padding-right: 22px; combobox-popup: 0; }
-QLineEdit:focus { border: 1px solid rgb(0, 122, 255); }
+QLineEdit:focus { border: 1px solid %4; }
 QComboBox::drop-down { border: none; width: 18px; }
 QComboBox QAbstractItemView {
-    color: rgba(255, 255, 255, 235);
-    background: rgb(44, 44, 48);
-    border: 1px solid rgba(255, 255, 255, 30);
-    selection-background-color: rgb(0, 122, 255);
+    color: %1;
+    background: %5;
+    border: 1px solid %3;
+    selection-background-color: %4;
     outline: none;
 }
 QPushButton {
-    color: rgba(255, 255, 255, 235);
-    background: rgba(255, 255, 255, 30);
-    border: 1px solid rgba(255, 255, 255, 22);
+    color: %1;
+    background: %6;
+    border: 1px solid %7;
     border-radius: 5px;
     padding: 3px 12px;
 }
-QPushButton:hover { background: rgba(255, 255, 255, 42); }
-QPushButton:pressed { background: rgba(255, 255, 255, 60); }
-QPushButton:focus { border: 1px solid rgb(0, 122, 255); }
-QPushButton[destructive="true"] { color: rgb(255, 105, 97); }
+QPushButton:hover { background: %8; }
+QPushButton:pressed { background: %9; }
+QPushButton:focus { border: 1px solid %4; }
+QPushButton[destructive="true"] { color: %10; }
 QPushButton[flat="true"] { background: transparent; border: none; padding: 2px; }
 QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; border: none; }
 QScrollBar:vertical { background: transparent; width: 8px; }
-QScrollBar::handle:vertical { background: rgba(255, 255, 255, 50); border-radius: 4px; min-height: 24px; }
+QScrollBar::handle:vertical { background: %11; border-radius: 4px; min-height: 24px; }
 QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
-QToolTip { color: white; background: rgb(44, 44, 48); border: 1px solid rgba(255, 255, 255, 40); }
-)");
+QToolTip { color: %12; background: %5; border: 1px solid %13; }
+)")
+        .arg(css(Palette::controlText()), css(Palette::controlFill()), css(Palette::controlStroke()),
+             css(Palette::selectionBlue()), css(Palette::popupFill()), css(Palette::buttonFill()),
+             css(Palette::buttonStroke()), css(Palette::buttonHover()), css(Palette::buttonPressed()))
+        .arg(css(Palette::destructiveText()), css(Palette::scrollHandle()), css(Palette::tooltipText()),
+             css(Palette::tooltipStroke()));
 }
 
 void apply(QWidget& widget)

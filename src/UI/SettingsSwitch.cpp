@@ -1,6 +1,7 @@
 #include "UI/SettingsSwitch.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 #include "UI/SettingsStyle.h"
 
 #include <QPainter>
@@ -67,7 +68,7 @@ void SettingsSwitch::paintEvent(QPaintEvent*)
     const QRectF track = toggleRect();
     QPainterPath trackPath;
     AuroraStyle::addCapsule(trackPath, track);
-    QColor fill = isChecked() ? SettingsStyle::accent() : AuroraStyle::white(0.16);
+    QColor fill = isChecked() ? SettingsStyle::accent() : Palette::switchTrackOff();
     if (!isEnabled())
         fill.setAlphaF(fill.alphaF() * 0.5f);
     painter.fillPath(trackPath, fill);
@@ -78,7 +79,7 @@ void SettingsSwitch::paintEvent(QPaintEvent*)
     const qreal knob = kToggleHeight - 4;
     const qreal x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
     painter.setPen(Qt::NoPen);
-    painter.setBrush(AuroraStyle::white(isEnabled() ? 0.96 : 0.6));
+    painter.setBrush(isEnabled() ? Palette::switchKnob() : Palette::switchKnobDisabled());
     painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
 }
 

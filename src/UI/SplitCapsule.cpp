@@ -3,6 +3,7 @@
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"
 #include "UI/MenuStyle.h"
+#include "UI/Palette.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>
@@ -49,7 +50,7 @@ class SplitCapsule::Part : public QAbstractButton
         const QColor colour = m_owner->pressed(m_colour);
         if (isDown()) {
             painter.setPen(Qt::NoPen);
-            painter.setBrush(AuroraStyle::black(0.12));
+            painter.setBrush(Palette::pressShade());
             painter.drawRect(rect());
         }
         if (glyphOnly) {

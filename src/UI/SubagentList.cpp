@@ -2,6 +2,7 @@
 
 #include "Core/DisplayText.h"
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 #include "UI/SubagentDisplay.h"
 
 #include <QFontMetricsF>
@@ -95,7 +96,7 @@ void SubagentList::paintEvent(QPaintEvent*)
     const qreal h = lineHeight();
     if (m_hasRule) {
         painter.setPen(Qt::NoPen);
-        painter.setBrush(AuroraStyle::white(0.14));
+        painter.setBrush(Palette::trackLine());
         painter.drawRoundedRect(QRectF(kLeadingPadding, 0, kRuleWidth, height()), 0.5, 0.5);
     }
     const qreal x = kLeadingPadding + (m_hasRule ? kRuleWidth + kRuleSpacing : 0);
@@ -106,7 +107,7 @@ void SubagentList::paintEvent(QPaintEvent*)
     for (const Row& row : m_rows) {
         // The name stays whole; the activity takes what is left and is cut at its end.
         painter.setFont(nameFont());
-        painter.setPen(AuroraStyle::white(0.72));
+        painter.setPen(Palette::subagentText());
         const qreal nameWidth = names.horizontalAdvance(row.name);
         painter.drawText(QRectF(x, y, available, h), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                          row.name);

@@ -8,6 +8,7 @@
 #include "UI/DiffView.h"
 #include "UI/ElidedLabel.h"
 #include "UI/Glyph.h"
+#include "UI/Palette.h"
 #include "UI/ToolDetailContent.h"
 #include "UI/WrappedLabel.h"
 
@@ -33,7 +34,7 @@ constexpr std::size_t kValueCharacters = 400;
 
 QColor riskColour()
 {
-    return AuroraStyle::rgb(1.0, 0.72, 0.3);
+    return Palette::riskAmber();
 }
 
 QString shown(const std::string& text, std::size_t limit,
@@ -99,7 +100,7 @@ class OptionBadge : public QWidget
         painter.setBrush(m_accent);
         painter.drawEllipse(QRectF(rect()));
         painter.setFont(AuroraStyle::font(9, QFont::Bold));
-        painter.setPen(AuroraStyle::black(0.8));
+        painter.setPen(Palette::textOnAccent());
         painter.drawText(rect(), Qt::AlignCenter, m_number);
     }
 
@@ -131,9 +132,9 @@ class McpChip : public QWidget
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(AuroraStyle::white(0.1));
+        painter.setBrush(Palette::chipFill());
         painter.drawRoundedRect(QRectF(rect()), 3, 3);
-        painter.setPen(AuroraStyle::white(0.5));
+        painter.setPen(Palette::textFaint());
         painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("MCP"));
     }
 };
@@ -184,11 +185,11 @@ QWidget* optionList(const std::vector<QuestionOption>& options, const QColor& ac
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
         texts->addWidget(new WrappedLabel(shown(option.label, kLabelCharacters),
-                                          AuroraStyle::font(11, QFont::Medium), AuroraStyle::white(0.9),
+                                          AuroraStyle::font(11, QFont::Medium), Palette::textEmphasis(),
                                           list));
         if (option.detail)
             texts->addWidget(new WrappedLabel(firstLines(*option.detail, kDetailLines, kDetailCharacters),
-                                              AuroraStyle::font(10), AuroraStyle::white(0.5), list));
+                                              AuroraStyle::font(10), Palette::textFaint(), list));
         row->addLayout(texts, 1);
         rows->addLayout(row);
     }
@@ -208,7 +209,7 @@ QWidget* parameterGrid(const std::vector<ToolParameter>& parameters, QWidget* pa
                                  AuroraStyle::secondary(), grid);
         key->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
         auto* value = new ElidedLabel(shown(parameter.value, kValueCharacters), codeFont(kCaptionPoints),
-                                      AuroraStyle::white(0.8), 2, grid);
+                                      Palette::textSoft(), 2, grid);
         value->setSelectable(true);
         layout->addWidget(key, row, 0, Qt::AlignLeft | Qt::AlignTop);
         layout->addWidget(value, row, 1, Qt::AlignTop);

@@ -1,6 +1,7 @@
 #include "UI/UsageGauge.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +52,7 @@ QColor fillColour(double percent)
 {
     const double p = sanePercent(percent);
     if (p < 70)
-        return AuroraStyle::white(0.35);
+        return Palette::usageBarLow();
     return p < 90 ? AuroraStyle::systemOrange() : AuroraStyle::systemRed();
 }
 

@@ -2,6 +2,7 @@
 
 #include "UI/AuroraStyle.h"
 #include "UI/GaugeRing.h"
+#include "UI/Palette.h"
 #include "UI/UsageGauge.h"
 #include "UI/ViewClock.h"
 
@@ -90,7 +91,7 @@ void UsageRing::paintEvent(QPaintEvent*)
     GaugeRing::paint(painter, box, UsageGauge::fillFraction(shown->usagePercent),
                      UsageGauge::ringColour(shown->usagePercent));
     painter.setFont(AuroraStyle::font(numberPoints(side), QFont::DemiBold));
-    painter.setPen(AuroraStyle::white(0.75));
+    painter.setPen(Palette::ringNumber());
     painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, numberText(shown->usagePercent));
 }
 

@@ -1,6 +1,7 @@
 #include "UI/UsageStrip.h"
 
 #include "UI/AuroraStyle.h"
+#include "UI/Palette.h"
 #include "UI/UsageGauge.h"
 #include "UI/ViewClock.h"
 
@@ -169,7 +170,7 @@ void UsageStrip::paintEvent(QPaintEvent*)
         track.addRoundedRect(bar, 4, 4);
         painter.save();
         painter.setClipPath(track);
-        painter.fillRect(bar, AuroraStyle::white(0.1));
+        painter.fillRect(bar, Palette::usageBarTrack());
         painter.fillRect(
             QRectF(bar.topLeft(),
                    QSizeF(UsageGauge::fillFraction(window.usagePercent) * kBarWidth, kBarHeight)),
@@ -177,7 +178,7 @@ void UsageStrip::paintEvent(QPaintEvent*)
         painter.restore();
         if (const auto remaining = window.timeRemaining(m_clock.now())) {
             painter.setFont(resetFont());
-            painter.setPen(AuroraStyle::white(0.7));
+            painter.setPen(Palette::usageBarText());
             painter.drawText(bar, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(*remaining));
         }
         x += kBarWidth + kGaugeSpacing;

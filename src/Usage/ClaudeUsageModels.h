@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Core/Clock.h"
+#include "Platform/Clock.h"
 
 #include <optional>
 #include <string>

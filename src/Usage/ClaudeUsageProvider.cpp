@@ -1,6 +1,6 @@
 #include "Usage/ClaudeUsageProvider.h"
 
-#include "Core/Clock.h"
+#include "Platform/Clock.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/FileUtil.h"
 #include "Shared/Json.h"

@@ -1,7 +1,7 @@
 #include "Usage/CodexUsageProvider.h"
 
-#include "Core/Clock.h"
 #include "Core/CommandLookup.h"
+#include "Platform/Clock.h"
 #include "Platform/ProcessRunner.h"
 #include "Platform/WorkerTask.h"
 #include "Shared/Json.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Core/Clock.h"
 #include "Core/Scheduler.h"
+#include "Platform/Clock.h"
 #include "Usage/ClaudeUsageModels.h"
 #include "Usage/UsageProvider.h"
 #include "Usage/UsageReading.h"

@@ -2,6 +2,7 @@
 
 #include "Platform/PanelShaper.h"
 #include "UI/NotchPanelMark.h"
+#include "UI/Palette.h"
 
 #include <QWindow>
 
@@ -22,7 +23,7 @@ NotchPanel::NotchPanel(PanelShaper& shaper, QWidget* parent)
     } else {
         // What shows between the outline and the cut of the window.
         QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, Qt::black);
+        palette.setColor(QPalette::Window, Palette::notch());
         setPalette(palette);
         setAutoFillBackground(true);
     }

@@ -2,7 +2,7 @@
 
 #include "Platform/PointerSource.h"
 #include "Platform/ScreenProvider.h"
-#include "Windows/NotchGeometry.h"
+#include "UI/NotchGeometry.h"
 #include "Windows/PanelServices.h"
 
 #include <QList>

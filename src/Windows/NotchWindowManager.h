@@ -2,8 +2,8 @@
 
 #include "Core/Scheduler.h"
 #include "Platform/ScreenProvider.h"
+#include "UI/NotchGeometry.h"
 #include "Windows/DisplayIdentity.h"
-#include "Windows/NotchGeometry.h"
 #include "Windows/PanelServices.h"
 
 #include <QObject>

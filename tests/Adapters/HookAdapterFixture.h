@@ -8,6 +8,7 @@
 #include "support/RecordingFileWatcher.h"
 #include "support/base/TemporaryFolder.h"
 
+#include <QThreadPool>
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
@@ -50,11 +51,11 @@ class HookAdapterFixture : public ::testing::Test
                                              Traits traits = kClaudeLike)
     {
         auto owned = std::make_unique<FakeProfile>(traits);
-        owned->target = HookInstaller::codexTarget(HomePaths(home.path()));
+        owned->target = HookInstaller::target(HomePaths(home.path()), *AgentCatalog::find(AgentKind::codex));
         madeProfile = owned.get();
-        auto made =
-            std::make_unique<HookAdapter>(store, std::move(engine), std::move(owned),
-                                          HookAdapter::Services{clock, clock, watcher, dispatcher, nullptr});
+        auto made = std::make_unique<HookAdapter>(
+            store, std::move(engine), std::move(owned),
+            HookAdapter::Services{clock, clock, watcher, dispatcher, nullptr, &workers});
         made->start();
         return made;
     }
@@ -107,6 +108,8 @@ class HookAdapterFixture : public ::testing::Test
     RecordingFileWatcher watcher;
     std::shared_ptr<HangupWatcher> hangups = std::make_shared<HangupWatcher>();
     FakeProfile* profile = nullptr;
+    // The adapters' workers: after the adapter goes, its last reads finish before what they use.
+    QThreadPool workers;
     std::unique_ptr<HookAdapter> adapter;
 };
 

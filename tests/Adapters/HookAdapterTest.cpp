@@ -163,7 +163,7 @@ TEST_F(HookAdapterTest, SessionIsBoundToItsTerminalApplicationOnce)
     registry.add(RunningApp{3'999'003, "tool", std::nullopt, false});
     TerminalBinder binder(registry);
     HookAdapter bound(store, testEngine(), std::make_unique<FakeProfile>(kClaudeLike),
-                      HookAdapter::Services{clock, clock, watcher, dispatcher, &binder});
+                      HookAdapter::Services{clock, clock, watcher, dispatcher, &binder, &workers});
 
     HookEvent owned = event(Name::sessionStart, "owned");
     owned.ttyOwnerPID = kitty;
@@ -184,7 +184,7 @@ TEST_F(HookAdapterTest, SessionIsBoundToItsTerminalApplicationOnce)
     const auto askedBefore = registry.asked().size();
     hosted.ttyOwnerPID = kitty;
     bound.apply(hosted);
-    settle();
+    drain(workers);
     EXPECT_EQ(session("claude:hosted").terminal.ownerPID, kitty);
     EXPECT_EQ(session("claude:hosted").terminal.appName, "Terminal");
     EXPECT_EQ(registry.asked().size(), askedBefore);
@@ -443,7 +443,7 @@ TEST_F(HookAdapterTest, HooksAreHealedOnEveryTenthTick)
 {
     const auto config = home.path() / ".codex" / "hooks.json";
     clock.advance(540s);
-    settle();
+    drain(workers);
     EXPECT_FALSE(std::filesystem::exists(config));
     clock.advance(60s);
     ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(config); }));
@@ -451,7 +451,7 @@ TEST_F(HookAdapterTest, HooksAreHealedOnEveryTenthTick)
 
     std::filesystem::remove(config);
     clock.advance(540s);
-    settle();
+    drain(workers);
     EXPECT_FALSE(std::filesystem::exists(config));
     clock.advance(60s);
     EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(config); }));

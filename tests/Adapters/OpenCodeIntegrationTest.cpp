@@ -73,38 +73,47 @@ TEST_F(OpenCodeIntegrationTest, TerminalPermissionOnTheOriginalApiIsHeldAndAnswe
     EXPECT_EQ(session("opencode:ses_T").lastActivity, "Allowed from notch");
 }
 
-TEST_F(OpenCodeIntegrationTest, PermissionOnTheNewApiIsAnsweredUnderItsSession)
+// Each request is answered on the API it came from, under the path and in the words that API takes.
+TEST_F(OpenCodeIntegrationTest, AnswerIsPostedWhereItsApiTakesIt)
 {
+    struct Case
+    {
+        const char* name;
+        std::string stream;
+        const char* envelope;
+        std::string id;
+        std::string asked;
+        ControlAction action;
+        std::string path;
+        std::string body;
+        std::string activity;
+    };
+    const Case cases[] = {
+        {"permission on the new API, denied", kV2, "data", "ses_B",
+         R"({"type":"permission.v2.asked","data":{"id":"per_2","sessionID":"ses_B","action":"edit","resources":[]}})",
+         ControlAction::deny(), "/api/session/ses_B/permission/per_2/reply", R"({"reply":"reject"})",
+         "Denied from notch"},
+        {"question on the original API, answered", kOriginal, "properties", "ses_Q",
+         R"({"type":"question.asked","properties":{"id":"que_1","sessionID":"ses_Q","questions":[{"question":"Which?","header":"H","options":[{"label":"Red","description":""},{"label":"Blue","description":""}],"multiple":true}]}})",
+         ControlAction::answer({{1, 0}}), "/question/que_1/reply", R"({"answers":[["Blue","Red"]]})",
+         "Answered from notch"},
+    };
     attach(server);
-    server.send(kV2, created("ses_B", "data"));
-    server.send(
-        kV2,
-        R"({"type":"permission.v2.asked","data":{"id":"per_2","sessionID":"ses_B","action":"edit","resources":[]}})");
-    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_B"); }));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string sessionId = "opencode:" + c.id;
+        const std::size_t postsBefore = server.posts().size();
+        server.send(c.stream, created(c.id, c.envelope));
+        server.send(c.stream, c.asked);
+        ASSERT_TRUE(waitUntil([&] { return waitsForUser(sessionId); }));
 
-    ASSERT_TRUE(decide(ControlAction::deny(), "opencode:ses_B"));
-    ASSERT_TRUE(waitUntil([&] { return !server.posts().empty(); }));
-    EXPECT_EQ(server.posts()[0].path, "/api/session/ses_B/permission/per_2/reply");
-    EXPECT_EQ(server.posts()[0].body, R"({"reply":"reject"})");
-    ASSERT_TRUE(waitUntil([&] { return !waitsForUser("opencode:ses_B"); }));
-    EXPECT_EQ(session("opencode:ses_B").lastActivity, "Denied from notch");
-}
-
-TEST_F(OpenCodeIntegrationTest, QuestionAnsweredPostsTheChosenLabels)
-{
-    attach(server);
-    server.send(kOriginal, created("ses_Q", "properties"));
-    server.send(
-        kOriginal,
-        R"({"type":"question.asked","properties":{"id":"que_1","sessionID":"ses_Q","questions":[{"question":"Which?","header":"H","options":[{"label":"Red","description":""},{"label":"Blue","description":""}],"multiple":true}]}})");
-    ASSERT_TRUE(waitUntil([&] { return waitsForUser("opencode:ses_Q"); }));
-
-    ASSERT_TRUE(decide(ControlAction::answer({{1, 0}}), "opencode:ses_Q"));
-    ASSERT_TRUE(waitUntil([&] { return !server.posts().empty(); }));
-    EXPECT_EQ(server.posts()[0].path, "/question/que_1/reply");
-    EXPECT_EQ(server.posts()[0].body, R"({"answers":[["Blue","Red"]]})");
-    ASSERT_TRUE(waitUntil([&] { return !waitsForUser("opencode:ses_Q"); }));
-    EXPECT_EQ(session("opencode:ses_Q").lastActivity, "Answered from notch");
+        ASSERT_TRUE(decide(c.action, sessionId));
+        ASSERT_TRUE(waitUntil([&] { return server.posts().size() > postsBefore; }));
+        EXPECT_EQ(server.posts().back().path, c.path);
+        EXPECT_EQ(server.posts().back().body, c.body);
+        ASSERT_TRUE(waitUntil([&] { return !waitsForUser(sessionId); }));
+        EXPECT_EQ(session(sessionId).lastActivity, c.activity);
+    }
 }
 
 TEST_F(OpenCodeIntegrationTest, AnswerGivenInTheTerminalReleasesTheRequest)

@@ -246,8 +246,7 @@ TEST_F(AppDelegateTest, UninstallingRightAfterTheStartCancelsTheProbesLateInstal
     delegate.applicationDidFinishLaunching({"velquist"});
 
     delegate.uninstaller().removeEverything();
-    QThreadPool::globalInstance()->waitForDone();
-    test::settle();
+    test::drain({&workers, QThreadPool::globalInstance()});
 
     EXPECT_EQ(home.read(".claude/settings.json").find("quorvel"), std::string::npos);
 }

@@ -5,8 +5,7 @@
 #include "Terminal/TerminalBinder.h"
 #include "Terminal/Tmux.h"
 #include "support/DelegateWorld.h"
-#include "support/RecordingAppRegistry.h"
-#include "support/RecordingProcessRunner.h"
+#include "support/TerminalWorld.h"
 #include "support/WaitUntil.h"
 
 #include <QThreadPool>
@@ -24,22 +23,18 @@ constexpr pid_t editorPid = 4343;
 
 // A started delegate with terminal binding, on doubles: the services meet through the delegate's
 // wiring only.
-class AppDelegateWiringTest : public ::testing::Test, protected test::DelegateWorld
+class AppDelegateWiringTest : public ::testing::Test,
+                              protected test::DelegateWorld,
+                              protected test::TerminalWorld
 {
   protected:
     AppDelegateWiringTest()
     {
         registry.add({terminalPid, "xterm", "XTerm", true});
-        windows.setWindows({window(1, editorPid, "editor"), window(2, terminalPid, "bash")});
-        windows.setActive(1);
+        editorInFront(windows, window(1, editorPid, "editor"), {window(2, terminalPid, "bash")});
         delegate.applicationDidFinishLaunching({"velquist"});
     }
-    ~AppDelegateWiringTest() override
-    {
-        delegate.applicationWillTerminate();
-        // Lookups still on a worker use the registry.
-        QThreadPool::globalInstance()->waitForDone();
-    }
+    ~AppDelegateWiringTest() override { delegate.applicationWillTerminate(); }
 
     AppServices withTerminals()
     {
@@ -79,16 +74,10 @@ class AppDelegateWiringTest : public ::testing::Test, protected test::DelegateWo
     // Lets lookups on workers answer, then moves the clock.
     void tick(std::chrono::milliseconds step)
     {
-        QThreadPool::globalInstance()->waitForDone();
-        test::settle(20ms);
+        test::drain({&workers, QThreadPool::globalInstance()});
         clock.advance(step);
     }
 
-    test::RecordingAppRegistry registry;
-    test::RecordingProcessRunner runner;
-    CommandLookup lookup{runner, "/bin/false"};
-    Tmux tmux{runner, lookup};
-    TerminalBinder binder{registry, &tmux};
     AppDelegate delegate{withTerminals()};
 };
 

@@ -1,5 +1,5 @@
 #include "Platform/Linux/XdgAutostartLoginItem.h"
-#include "support/AppEnvironment.h"
+#include "support/AppOnX.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
 #include "support/base/TemporaryFolder.h"
@@ -33,37 +33,6 @@ QString q(const fs::path& path)
 {
     return QString::fromStdString(path.string());
 }
-
-// The installed program on a private X server, in a throw-away home.
-class InstalledApp
-{
-  public:
-    InstalledApp(const fs::path& program, const test::XServer& x, const fs::path& home)
-    {
-        m_process.setProcessEnvironment(test::appEnvironment(home, x.display()));
-        m_process.start(q(program), {});
-    }
-    ~InstalledApp()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(10'000)) {
-                m_process.kill();
-                m_process.waitForFinished(5000);
-            }
-        }
-    }
-    QProcess& process() { return m_process; }
-    std::string errors()
-    {
-        m_errors += m_process.readAllStandardError().toStdString();
-        return m_errors;
-    }
-
-  private:
-    QProcess m_process;
-    std::string m_errors;
-};
 
 } // namespace
 
@@ -110,7 +79,7 @@ TEST(InstalledTreeTest, StartsFromItsPrefixWithItsResourcesAndStartsItselfAtLogi
     test::TemporaryFolder home;
     if (!x.isRunning() || !x.startWindowManager(home.path()))
         GTEST_SKIP() << "no Xvfb or openbox";
-    InstalledApp app(program, x, home.path());
+    test::AppOnX app(program, x, home.path());
 #ifndef NDEBUG
     // Debug builds say where the program found its resources.
     EXPECT_TRUE(test::waitUntil(

@@ -1,6 +1,7 @@
 #include "Platform/Linux/X11FrontmostApplication.h"
 #include "UI/NotchPanelMark.h"
 #include "UI/NotchTextField.h"
+#include "support/TestBinaryChild.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
 #include "support/base/TemporaryFolder.h"
@@ -10,8 +11,6 @@
 #include <QWindow>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace velquist;
@@ -47,17 +46,6 @@ std::uint32_t pidOf(XServer& x, std::uint32_t window)
     return pid;
 }
 
-// Polls the X server (not the event loop) until `condition` holds or time runs out.
-bool poll(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 1000; ++i) {
-        if (condition())
-            return true;
-        ::usleep(10'000);
-    }
-    return condition();
-}
-
 // The real thing under a window manager: a terminal-like window has the keyboard; a panel in
 // another process (this test binary again, on the xcb platform) opens its field and takes it; when
 // the field goes, the keyboard is back with the terminal.
@@ -69,36 +57,22 @@ TEST(NotchTextFieldX11Test, TheFieldBorrowsTheKeyboardFromAnotherWindowAndGivesI
         GTEST_SKIP() << "no Xvfb or openbox";
     const xcb_window_t terminal = x.makeWindow(::getpid(), "term", "Term", true);
     ASSERT_EQ(x.run({"xdotool", "windowactivate", "--sync", std::to_string(terminal)}), 0);
-    ASSERT_TRUE(poll([&] { return activeWindow(x) == terminal; }));
+    ASSERT_TRUE(test::pollUntil([&] { return activeWindow(x) == terminal; }));
 
     const std::string control = (home.path() / "close").string();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::setenv("DISPLAY", x.display().c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        ::setenv(childKey, control.c_str(), 1);
-        // The real X platform loads the desktop bus library, which keeps an allocation until exit;
-        // the leak checker would count it against the child.
-        ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-        ::execl("/proc/self/exe", "test_app", "--gtest_filter=NotchTextFieldX11Child.*", nullptr);
-        ::_exit(127);
-    }
-    const bool taken = poll([&] {
+    test::TestBinaryChild child(x.display(), "NotchTextFieldX11Child.*", childKey, control);
+    const bool taken = test::pollUntil([&] {
         const auto active = activeWindow(x);
-        return active != terminal && pidOf(x, active) == static_cast<std::uint32_t>(child);
+        return active != terminal && pidOf(x, active) == static_cast<std::uint32_t>(child.pid());
     });
     QFile(QString::fromStdString(control)).open(QIODevice::WriteOnly);
     // The panel stays on screen meanwhile: the keyboard comes back because the field asks for it.
-    const bool givenBack = poll([&] { return activeWindow(x) == terminal; });
+    const bool givenBack = test::pollUntil([&] { return activeWindow(x) == terminal; });
     QFile(QString::fromStdString(control + ".exit")).open(QIODevice::WriteOnly);
-    int status = 0;
-    if (!poll([&] { return ::waitpid(child, &status, WNOHANG) == child; })) {
-        ::kill(child, SIGKILL);
-        ::waitpid(child, &status, 0);
-    }
+    const bool childPassed = child.finish();
     EXPECT_TRUE(taken);
     EXPECT_TRUE(givenBack);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(childPassed);
 }
 
 // The panel side of the test above; does nothing unless started by it.

@@ -1,4 +1,4 @@
-#include "support/AppEnvironment.h"
+#include "support/AppOnX.h"
 #include "support/ChildProcess.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
@@ -124,35 +124,14 @@ xcb_window_t activeWindow(const test::XServer& x)
     return value.size() == 4 ? *reinterpret_cast<const xcb_window_t*>(value.data()) : XCB_NONE;
 }
 
-// The application on the private X server, in its own home.
-class VelquistOnX
+// The application under test on the private X server, in its own home.
+class VelquistOnX : public test::AppOnX
 {
   public:
     VelquistOnX(const test::XServer& x, const std::filesystem::path& home)
+        : AppOnX(VELQUIST_APP_PATH, x, home)
     {
-        m_process.setProcessEnvironment(test::appEnvironment(home, x.display()));
-        m_process.start(QStringLiteral(VELQUIST_APP_PATH), {});
     }
-    ~VelquistOnX()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(10'000)) {
-                m_process.kill();
-                m_process.waitForFinished(5000);
-            }
-        }
-    }
-    QProcess& process() { return m_process; }
-    QString errors()
-    {
-        m_errors += QString::fromLocal8Bit(m_process.readAllStandardError());
-        return m_errors;
-    }
-
-  private:
-    QProcess m_process;
-    QString m_errors;
 };
 
 bool hasTrayManager(const test::XServer& x)
@@ -227,7 +206,7 @@ TEST(StatusItemX11Test, TheTrayIconTakesTheInkThatShowsOnItsTray)
         std::ofstream(home.path() / ".config/Velquist/defaults.json") << R"({"IntroMoviePlayed": true})";
         VelquistOnX app(x, home.path());
         const auto icon = waitForWindow(x, [](const AppWindow& window) { return window.embedded; });
-        ASSERT_TRUE(icon.has_value()) << app.errors().toStdString();
+        ASSERT_TRUE(icon.has_value()) << app.errors();
         // The icon first comes up for a dark tray; it changes once the tray has painted around it.
         std::pair<int, int> ink;
         EXPECT_TRUE(test::waitUntil(
@@ -259,7 +238,7 @@ TEST(StatusItemX11Test, TheTrayIconOpensItsMenuAndChoosesSettings)
     std::ofstream(home.path() / ".config/Velquist/defaults.json") << R"({"IntroMoviePlayed": true})";
     VelquistOnX app(x, home.path());
     const auto icon = waitForWindow(x, [](const AppWindow& window) { return window.embedded; });
-    ASSERT_TRUE(icon.has_value()) << "the status item shows in the tray\n" << app.errors().toStdString();
+    ASSERT_TRUE(icon.has_value()) << "the status item shows in the tray\n" << app.errors();
 
     const QPoint centre = icon->frame.center();
     ASSERT_EQ(x.run({"/usr/bin/xdotool", "mousemove", std::to_string(centre.x()), std::to_string(centre.y()),
@@ -309,8 +288,9 @@ TEST(StatusItemX11Test, WithoutATrayAnotherLaunchOpensTheSettingsWindow)
     VelquistOnX first(x, home.path());
 #ifndef NDEBUG
     // Debug builds echo the system log to standard error.
-    ASSERT_TRUE(test::waitUntil([&] { return first.errors().contains("no system tray is available"); }, 20s))
-        << first.errors().toStdString();
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return first.errors().find("no system tray is available") != std::string::npos; }, 20s))
+        << first.errors();
     EXPECT_FALSE(findWindow(x, isSettings)) << "nothing opens by itself";
 #endif
 
@@ -321,7 +301,7 @@ TEST(StatusItemX11Test, WithoutATrayAnotherLaunchOpensTheSettingsWindow)
     VelquistOnX second(x, home.path());
     ASSERT_TRUE(second.process().waitForFinished(20'000));
     EXPECT_EQ(second.process().exitCode(), 0);
-    EXPECT_TRUE(waitForWindow(x, isSettings).has_value()) << first.errors().toStdString();
+    EXPECT_TRUE(waitForWindow(x, isSettings).has_value()) << first.errors();
     EXPECT_EQ(first.process().state(), QProcess::Running);
 }
 
@@ -345,7 +325,7 @@ TEST(StatusItemX11Test, TheSettingsWindowComesBackWhereTheUserLeftIt)
         return waitForWindow(x, isSettings);
     };
     const auto first = open();
-    ASSERT_TRUE(first.has_value()) << app.errors().toStdString();
+    ASSERT_TRUE(first.has_value()) << app.errors();
 
     const std::string id = std::to_string(first->id);
     ASSERT_EQ(x.run({"/usr/bin/wmctrl", "-i", "-r", id, "-e", "0,60,90,-1,-1"}), 0);

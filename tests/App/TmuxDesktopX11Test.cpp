@@ -23,6 +23,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 using namespace velquist;
@@ -185,7 +186,7 @@ TEST_F(TmuxDesktopX11Test, ATerminalAttachedAfterTheLastEventIsFoundWhenLookedFo
     EXPECT_EQ(store.session(session.id)->terminal.bundleID, "xterm");
 }
 
-TEST_F(TmuxDesktopX11Test, AHundredJumpsAcrossXtermsAndTmuxPanesLandEveryTime)
+TEST_F(TmuxDesktopX11Test, AHundredJumpsAcrossXtermsTmuxPanesAndKittyWindowsLandEveryTime)
 {
     QtScheduler scheduler;
     MultiplexerFocus multiplexer(tmuxTool);
@@ -207,8 +208,8 @@ TEST_F(TmuxDesktopX11Test, AHundredJumpsAcrossXtermsAndTmuxPanesLandEveryTime)
     {
         Session session;
         pid_t terminal;
-        std::string pane;  // empty outside tmux
-        std::string title; // of the window that must be in front, where it tells the target
+        std::string pane; // empty outside tmux
+        WindowId window;  // the window that must be in front, where the process has several; else 0
     };
     std::vector<Target> targets;
     for (const auto* plain : {&first, &second}) {
@@ -216,10 +217,67 @@ TEST_F(TmuxDesktopX11Test, AHundredJumpsAcrossXtermsAndTmuxPanesLandEveryTime)
         session.id = "claude:plain-" + std::to_string(plain->pid());
         session.cwd = "/home/me/project";
         session.terminal.ownerPID = plain->pid();
-        targets.push_back({session, plain->pid(), "", ""});
+        targets.push_back({session, plain->pid(), "", 0});
     }
     for (const std::string pane : {"%0", "%1", "%2"})
-        targets.push_back({paneSession("claude:pane-" + pane, pane), terminal->pid(), pane, ""});
+        targets.push_back({paneSession("claude:pane-" + pane, pane), terminal->pid(), pane, 0});
+
+    // kitty, where it is installed: two OS windows of one process, told apart by its remote control.
+    // Their titles cannot tell them apart: kitty's -T names every OS window of the process.
+    std::unique_ptr<test::ChildProcess> kitty;
+    if (::access("/usr/bin/kitty", X_OK) == 0) {
+        const std::string address = "unix:" + (home.path() / "kitty.sock").string();
+        // Each window's shell says what kitty told it: its address and window id.
+        const auto announce = [&](const std::string& name) {
+            return "echo \"$KITTY_LISTEN_ON $KITTY_WINDOW_ID\" > '" + (home.path() / name).string() +
+                   "'; exec sleep 600";
+        };
+        const auto announced = [&](const std::string& name) {
+            std::ifstream in(home.path() / name);
+            std::string listen, id;
+            in >> listen >> id;
+            return std::pair(listen, id);
+        };
+        kitty = std::make_unique<test::ChildProcess>(
+            std::vector<std::string>{"/usr/bin/kitty", "-o", "allow_remote_control=yes", "--listen-on",
+                                     address, "sh", "-c", announce("one")},
+            x.display());
+        ASSERT_TRUE(test::waitUntil([&] {
+            return !announced("one").second.empty() && activeIs(kitty->pid());
+        })) << "kitty did not start";
+        const auto [listen, firstId] = announced("one");
+        ASSERT_TRUE(test::waitUntil([&] {
+            return runner
+                .run({"/usr/bin/kitty",
+                      {"@", "--to", listen, "launch", "--type=os-window", "sh", "-c", announce("two")}})
+                .succeeded();
+        }));
+        ASSERT_TRUE(test::waitUntil([&] { return !announced("two").second.empty(); }));
+        ASSERT_TRUE(test::waitUntil([&] { return windows.windowsOf(kitty->pid()).size() == 2; }));
+        // The X window of each kitty window, as kitty lists its OS windows.
+        const auto listed = nlohmann::json::parse(
+            runner.run({"/usr/bin/kitty", {"@", "--to", listen, "ls"}}).output, nullptr, false);
+        ASSERT_TRUE(listed.is_array());
+        const auto platformWindow = [&](const std::string& kittyWindow) -> WindowId {
+            for (const auto& os : listed)
+                for (const auto& tab : os.value("tabs", nlohmann::json::array()))
+                    for (const auto& window : tab.value("windows", nlohmann::json::array()))
+                        if (std::to_string(window.value("id", -1)) == kittyWindow)
+                            return os.value("platform_window_id", WindowId(0));
+            return 0;
+        };
+        for (const std::string name : {"one", "two"}) {
+            Session session;
+            session.id = "claude:kitty-" + name;
+            session.cwd = "/home/me/project";
+            session.terminal.ownerPID = kitty->pid();
+            session.terminal.env = {{"KITTY_LISTEN_ON", listen}, {"KITTY_WINDOW_ID", announced(name).second}};
+            const WindowId window = platformWindow(announced(name).second);
+            ASSERT_NE(window, 0u) << "kitty did not list window " << announced(name).second;
+            targets.push_back({session, kitty->pid(), "", window});
+        }
+        ASSERT_NE(targets[targets.size() - 1].window, targets[targets.size() - 2].window);
+    }
 
     for (int jump = 0; jump < 100; ++jump) {
         // Every pair of targets follows each other somewhere in the run.
@@ -233,10 +291,10 @@ TEST_F(TmuxDesktopX11Test, AHundredJumpsAcrossXtermsAndTmuxPanesLandEveryTime)
         if (!target.pane.empty()) {
             EXPECT_EQ(shownPane(), target.pane) << "jump " << jump;
         }
-        if (!target.title.empty()) {
+        if (target.window != 0) {
             EXPECT_TRUE(test::waitUntil([&] {
                 const auto active = windows.activeWindow();
-                return active && active->title == target.title;
+                return active && active->id == target.window;
             })) << "jump "
                 << jump << " to " << target.session.id;
         }

@@ -4,8 +4,8 @@
 #include "Core/SilenceRuleStore.h"
 #include "Terminal/TerminalBinder.h"
 #include "support/ManualScheduler.h"
-#include "support/RecordingAppRegistry.h"
 #include "support/RecordingWindowSystem.h"
+#include "support/TerminalWorld.h"
 #include "support/WaitUntil.h"
 #include "support/base/TemporaryFolder.h"
 
@@ -23,7 +23,7 @@ constexpr pid_t shellA = 701;
 constexpr pid_t shellB = 702;
 constexpr pid_t editorPid = 800;
 
-class GlanceWatcherTest : public ::testing::Test
+class GlanceWatcherTest : public ::testing::Test, protected test::TerminalWorld
 {
   protected:
     GlanceWatcherTest()
@@ -33,17 +33,11 @@ class GlanceWatcherTest : public ::testing::Test
         registry.add({shellA, "net.kovidgoyal.kitty", "kitty", true});
         registry.add({shellB, "net.kovidgoyal.kitty", "kitty", true});
         registry.add({terminalPid, "org.alacritty", "Alacritty", true});
-        windows.setWindows({window(1, editorPid, "editor"), window(2, shellA, "~/a: claude"),
-                            window(3, terminalPid, "zsh")});
-        windows.setActive(1);
+        editorInFront(windows, window(1, editorPid, "editor"),
+                      {window(2, shellA, "~/a: claude"), window(3, terminalPid, "zsh")});
         watcher.start();
     }
-    ~GlanceWatcherTest() override
-    {
-        watcher.stop();
-        // A pass still on a worker uses the registry and the window system below.
-        QThreadPool::globalInstance()->waitForDone();
-    }
+    ~GlanceWatcherTest() override { watcher.stop(); }
 
     void finish(const std::string& id, std::int64_t owner)
     {
@@ -60,8 +54,7 @@ class GlanceWatcherTest : public ::testing::Test
     // own, so the scheduler's queue says nothing about the watcher.)
     void tick(std::chrono::milliseconds step = 1s)
     {
-        QThreadPool::globalInstance()->waitForDone();
-        test::settle(std::chrono::milliseconds(20));
+        test::drain(workers);
         scheduler.advance(step);
     }
 
@@ -69,10 +62,10 @@ class GlanceWatcherTest : public ::testing::Test
     test::ManualScheduler scheduler;
     SilenceRuleStore silence{folder.path() / "silence.json"};
     SessionStore store{scheduler, scheduler, folder.path() / "sessions.json", &silence};
-    test::RecordingAppRegistry registry;
-    TerminalBinder binder{registry};
     test::RecordingWindowSystem windows;
-    GlanceWatcher watcher{{store, binder, windows, scheduler, scheduler}};
+    // The passes' workers: a pass still running when the test ends finishes before the doubles go.
+    QThreadPool workers;
+    GlanceWatcher watcher{{store, binder, windows, scheduler, scheduler, &workers}};
 };
 
 } // namespace

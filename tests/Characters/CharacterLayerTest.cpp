@@ -229,8 +229,7 @@ TEST_F(CharacterLayerTest, APackIsCutOnTheWorkersOnceAndMoodsSwitchBetweenItsFra
     view.setCharacter(loaded[1]);
     view.setCharacter(loaded[0]);
     ASSERT_TRUE(test::waitUntil([&] { return !view.shownFrame().isNull(); }));
-    workers.waitForDone();
-    test::settle();
+    test::drain(workers);
     EXPECT_EQ(view.character()->id, "velq");
     EXPECT_EQ(view.shownFrame().pixelColor(0, 6), QColor(Qt::red));
 }

@@ -274,7 +274,7 @@ TEST_F(HookInstallerTest, CommandLinesOfEachEngine)
               "\"" + helper + "\" --engine claude --decide-on PermissionRequest");
     EXPECT_EQ(HookInstaller::expectedCommand(helper, "qwen", "PermissionRequest", std::string()),
               "\"" + helper + "\" --engine qwen --decide-on PermissionRequest");
-    const HookInstallTarget gemini = HookInstaller::geminiTarget(paths);
+    const HookInstallTarget gemini = HookInstaller::target(paths, *AgentCatalog::find(AgentKind::gemini));
     EXPECT_EQ(
         HookInstaller::expectedCommand(helper, "gemini", "BeforeTool", gemini.unavailableResponse),
         "\"" + helper +
@@ -288,7 +288,8 @@ TEST_F(HookInstallerTest, CommandLinesOfEachEngine)
 TEST_F(HookInstallerTest, GeminiAndQwenUseMilliseconds)
 {
     for (const HookInstallTarget& target :
-         {HookInstaller::geminiTarget(paths), HookInstaller::qwenTarget(paths)}) {
+         {HookInstaller::target(paths, *AgentCatalog::find(AgentKind::gemini)),
+          HookInstaller::target(paths, *AgentCatalog::find(AgentKind::qwen))}) {
         SCOPED_TRACE(target.engineNamespace);
         ASSERT_TRUE(HookInstaller::installHooks(target).changed);
         const OrderedJson hooks =
@@ -325,7 +326,8 @@ TEST_F(HookInstallerTest, CursorFlatFile)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         home.write(".cursor/hooks.json", c.initial);
-        const ConfigChange result = HookInstaller::installHooks(HookInstaller::cursorTarget(paths));
+        const ConfigChange result =
+            HookInstaller::installHooks(HookInstaller::target(paths, *AgentCatalog::find(AgentKind::cursor)));
         ASSERT_TRUE(result.ok()) << result.error;
         EXPECT_EQ(result.changed, c.changed);
         const OrderedJson settings = parsed(home.read(".cursor/hooks.json"));
@@ -349,7 +351,9 @@ TEST_F(HookInstallerTest, CursorKeepsUserEntriesAndDropsOurDuplicates)
     home.write(
         ".cursor/hooks.json",
         R"({"hooks":{"stop":[{"command":"notify"},{"command":"/x/Velquist/bin/quorvel","timeout":3},{"command":"/x/Tarrowin/bin/quorvel"}]},"version":1})");
-    ASSERT_TRUE(HookInstaller::installHooks(HookInstaller::cursorTarget(paths)).changed);
+    ASSERT_TRUE(
+        HookInstaller::installHooks(HookInstaller::target(paths, *AgentCatalog::find(AgentKind::cursor)))
+            .changed);
     const OrderedJson settings = parsed(home.read(".cursor/hooks.json"));
     EXPECT_EQ(keysOf(settings), (std::vector<std::string>{"hooks", "version"}));
     EXPECT_EQ(settings["hooks"]["stop"],
@@ -392,10 +396,14 @@ TEST_F(HookInstallerTest, TargetsTable)
     };
     const Row rows[] = {
         {claude(), ".claude/settings.json", "claude", "PermissionRequest", 1, false},
-        {HookInstaller::codexTarget(paths), ".codex/hooks.json", "codex", "PermissionRequest", 1, false},
-        {HookInstaller::cursorTarget(paths), ".cursor/hooks.json", "cursor", "PermissionRequest", 1, false},
-        {HookInstaller::geminiTarget(paths), ".gemini/settings.json", "gemini", "BeforeTool", 1000, true},
-        {HookInstaller::qwenTarget(paths), ".qwen/settings.json", "qwen", "PermissionRequest", 1000, false},
+        {HookInstaller::target(paths, *AgentCatalog::find(AgentKind::codex)), ".codex/hooks.json", "codex",
+         "PermissionRequest", 1, false},
+        {HookInstaller::target(paths, *AgentCatalog::find(AgentKind::cursor)), ".cursor/hooks.json", "cursor",
+         "PermissionRequest", 1, false},
+        {HookInstaller::target(paths, *AgentCatalog::find(AgentKind::gemini)), ".gemini/settings.json",
+         "gemini", "BeforeTool", 1000, true},
+        {HookInstaller::target(paths, *AgentCatalog::find(AgentKind::qwen)), ".qwen/settings.json", "qwen",
+         "PermissionRequest", 1000, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.engine);
@@ -410,10 +418,10 @@ TEST_F(HookInstallerTest, TargetsTable)
             EXPECT_TRUE(OrderedJson::parse(*row.target.unavailableResponse).is_object());
         }
     }
-    EXPECT_EQ(HookInstaller::codexTarget(paths).events,
+    EXPECT_EQ(HookInstaller::target(paths, *AgentCatalog::find(AgentKind::codex)).events,
               (std::vector<std::string>{"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest",
                                         "PostToolUse", "Stop"}));
-    EXPECT_EQ(HookInstaller::qwenTarget(paths).events,
+    EXPECT_EQ(HookInstaller::target(paths, *AgentCatalog::find(AgentKind::qwen)).events,
               (std::vector<std::string>{"SessionStart", "UserPromptSubmit", "PreToolUse", "PermissionRequest",
                                         "PostToolUse", "Stop", "SessionEnd", "Notification"}));
 }
@@ -462,7 +470,7 @@ TEST_F(HookInstallerTest, AnEarlierQwenInstallIsHealedToDecideOnPermissionReques
 {
     home.write(".qwen/settings.json",
                R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":"bell"}]}]}})");
-    HookInstallTarget earlier = HookInstaller::qwenTarget(paths);
+    HookInstallTarget earlier = HookInstaller::target(paths, *AgentCatalog::find(AgentKind::qwen));
     earlier.events = {"SessionStart", "UserPromptSubmit", "PreToolUse",  "PostToolUse",
                       "Stop",         "SessionEnd",       "Notification"};
     earlier.decideOn = "PreToolUse";
@@ -471,7 +479,7 @@ TEST_F(HookInstallerTest, AnEarlierQwenInstallIsHealedToDecideOnPermissionReques
         R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny","permissionDecisionReason":"Velquist is not running to approve this tool"}})";
     ASSERT_TRUE(HookInstaller::installHooks(earlier).ok());
 
-    const HookInstallTarget current = HookInstaller::qwenTarget(paths);
+    const HookInstallTarget current = HookInstaller::target(paths, *AgentCatalog::find(AgentKind::qwen));
     EXPECT_FALSE(HookInstaller::hooksInstalled(current));
     ASSERT_TRUE(HookInstaller::installHooks(current).ok());
     EXPECT_TRUE(HookInstaller::hooksInstalled(current));

@@ -48,8 +48,9 @@ TEST_F(HookProvisionerTest, CreatesFilesOfInstalledAgents)
     EXPECT_TRUE(HookProvisioner::apply(paths, defaults, HookProvisioner::pathExists, helper()).empty());
     EXPECT_TRUE(fs::is_regular_file(paths.installedHelper()));
     EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::claudeTarget(paths, defaults)));
-    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::geminiTarget(paths)));
-    EXPECT_FALSE(fs::exists(HookInstaller::codexTarget(paths).configURL));
+    EXPECT_TRUE(
+        HookInstaller::hooksInstalled(HookInstaller::target(paths, *AgentCatalog::find(AgentKind::gemini))));
+    EXPECT_FALSE(fs::exists(HookInstaller::target(paths, *AgentCatalog::find(AgentKind::codex)).configURL));
 }
 
 TEST_F(HookProvisionerTest, FailingAgentDoesNotStopTheOthers)
@@ -67,8 +68,10 @@ TEST_F(HookProvisionerTest, FailingAgentDoesNotStopTheOthers)
     EXPECT_EQ(home.read(".codex/hooks.json"), "[\"not an object\"]");
     EXPECT_EQ(home.read(".gemini/settings.json"), "{broken");
     EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::claudeTarget(paths, defaults)));
-    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::cursorTarget(paths)));
-    EXPECT_TRUE(HookInstaller::hooksInstalled(HookInstaller::qwenTarget(paths)));
+    EXPECT_TRUE(
+        HookInstaller::hooksInstalled(HookInstaller::target(paths, *AgentCatalog::find(AgentKind::cursor))));
+    EXPECT_TRUE(
+        HookInstaller::hooksInstalled(HookInstaller::target(paths, *AgentCatalog::find(AgentKind::qwen))));
 }
 
 TEST_F(HookProvisionerTest, NoHooksWithoutTheHookClient)

@@ -7,10 +7,9 @@
 #include "Terminal/TerminalBinder.h"
 #include "Terminal/TerminalFocusRegistry.h"
 #include "support/ManualScheduler.h"
-#include "support/RecordingAppRegistry.h"
-#include "support/RecordingProcessRunner.h"
 #include "support/RecordingUrlOpener.h"
 #include "support/RecordingWindowSystem.h"
+#include "support/TerminalWorld.h"
 #include "support/WaitUntil.h"
 
 #include <QThreadPool>
@@ -34,13 +33,19 @@ class RecordingStrategy final : public TerminalFocusStrategy
     void focus(const Session& session, const RunningApp& app, QObject*, Done done) override
     {
         calls.push_back(session.id + "@" + app.identifier);
-        done(answer);
+        if (hold)
+            held = std::move(done);
+        else
+            done(answer);
     }
     bool answer = false;
+    // Keeps the answer in `held` instead, as a terminal's remote control still at work would.
+    bool hold = false;
+    Done held;
     std::vector<std::string> calls;
 };
 
-class JumpControllerTest : public ::testing::Test
+class JumpControllerTest : public ::testing::Test, protected test::TerminalWorld
 {
   protected:
     void SetUp() override
@@ -54,8 +59,7 @@ class JumpControllerTest : public ::testing::Test
             JumpController::Services{binder, windows, multiplexer, *strategies, urls, scheduler});
         controller->setRules(&rules);
         registry.add({terminalPid, "net.kovidgoyal.kitty", "kitty", true});
-        windows.setWindows({window(10, otherPid, "editor"), window(11, terminalPid, "~/proj - claude")});
-        windows.setActive(10);
+        editorInFront(windows, window(10, otherPid, "editor"), {window(11, terminalPid, "~/proj - claude")});
         session.id = "claude:3f2a9c1e-1111";
         session.cwd = "/home/me/proj";
         session.terminal.ownerPID = terminalPid;
@@ -84,11 +88,6 @@ class JumpControllerTest : public ::testing::Test
     }
 
     test::ManualScheduler scheduler;
-    test::RecordingAppRegistry registry;
-    test::RecordingProcessRunner runner;
-    CommandLookup lookup{runner};
-    Tmux tmux{runner, lookup};
-    TerminalBinder binder{registry, &tmux};
     MultiplexerFocus multiplexer{tmux};
     test::RecordingWindowSystem windows;
     test::RecordingUrlOpener urls;
@@ -216,7 +215,38 @@ TEST_F(JumpControllerTest, ANewJumpCancelsTheOneStillRunning)
     strategy->answer = true;
     EXPECT_EQ(jump().first, true);
     scheduler.advance(2s);
-    test::settle();
+    test::drain(*QThreadPool::globalInstance());
     EXPECT_FALSE(firstDone);
     EXPECT_EQ(strategy->calls.size(), 1u);
+}
+
+TEST_F(JumpControllerTest, ANewJumpStartsOnceTheStepStillAtWorkOfTheCancelledOneHasAnswered)
+{
+    // The first jump's strategy is at work: a terminal's remote control brings its window forward
+    // whenever it gets there, and nothing can call it back.
+    strategy->hold = true;
+    bool firstDone = false;
+    controller->focus(session, [&firstDone](bool) { firstDone = true; });
+    ASSERT_TRUE(test::waitUntil([&] { return static_cast<bool>(strategy->held); }));
+    ASSERT_EQ(windows.activated(), (std::vector<WindowId>{11}));
+
+    registry.add({otherPid, "org.example.editor", "Editor", true});
+    Session other = session;
+    other.id = "claude:3f2a9c1e-2222";
+    other.terminal.ownerPID = otherPid;
+    std::optional<bool> second;
+    controller->focus(other, [&second](bool focused) { second = focused; });
+    test::settle(50ms);
+    EXPECT_EQ(windows.activated(), (std::vector<WindowId>{11}))
+        << "the second jump went ahead of the first's step";
+    EXPECT_FALSE(second.has_value());
+
+    // The step answers (its window came forward): the second jump runs now and its window ends in front.
+    auto answer = std::exchange(strategy->held, nullptr);
+    strategy->hold = false;
+    answer(true);
+    ASSERT_TRUE(test::waitUntil([&] { return second.has_value(); }));
+    EXPECT_EQ(second, true);
+    EXPECT_EQ(windows.activated(), (std::vector<WindowId>{11, 10}));
+    EXPECT_FALSE(firstDone);
 }

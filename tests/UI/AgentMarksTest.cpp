@@ -3,6 +3,7 @@
 #include "UI/AgentIcon.h"
 #include "UI/AuroraStyle.h"
 #include "UI/BrandGlyph.h"
+#include "UI/Palette.h"
 #include "UI/SessionMark.h"
 #include "UI/SessionSignal.h"
 #include "UI/ViewTicker.h"
@@ -50,13 +51,13 @@ TEST(AgentMarksTest, IconStylePerKind)
         QColor tint;
     };
     const Case cases[] = {
-        {AgentKind::claudeCode, "brand-claude", AuroraStyle::rgb(0.851, 0.467, 0.341)},
+        {AgentKind::claudeCode, "brand-claude", Palette::rgb(0.851, 0.467, 0.341)},
         {AgentKind::codex, "brand-codex", Qt::white},
         {AgentKind::cursor, "brand-cursor", Qt::white},
-        {AgentKind::gemini, "brand-gemini", AuroraStyle::rgb(0.192, 0.525, 1.0)},
-        {AgentKind::qwen, "brand-qwen", AuroraStyle::rgb(0.435, 0.412, 0.969)},
+        {AgentKind::gemini, "brand-gemini", Palette::rgb(0.192, 0.525, 1.0)},
+        {AgentKind::qwen, "brand-qwen", Palette::rgb(0.435, 0.412, 0.969)},
         {AgentKind::opencode, "brand-opencode", Qt::white},
-        {AgentKind::detected, "brand-unknown", AuroraStyle::rgb(0.62, 0.62, 0.62)},
+        {AgentKind::detected, "brand-unknown", Palette::rgb(0.62, 0.62, 0.62)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.asset);
@@ -78,12 +79,11 @@ TEST(AgentMarksTest, MissingMarkDrawsTheGreyUnknownMark)
     }
     {
         QPainter painter(&unknown);
-        AgentIcon::paintGlyph(painter, QRectF(0, 0, 40, 40), "brand-unknown",
-                              AuroraStyle::rgb(0.62, 0.62, 0.62));
+        AgentIcon::paintGlyph(painter, QRectF(0, 0, 40, 40), "brand-unknown", Palette::rgb(0.62, 0.62, 0.62));
     }
     EXPECT_EQ(missing, unknown);
     EXPECT_EQ(pixelsLike(missing, Qt::red), 0);
-    EXPECT_GT(pixelsLike(missing, AuroraStyle::rgb(0.62, 0.62, 0.62), 6), 200);
+    EXPECT_GT(pixelsLike(missing, Palette::rgb(0.62, 0.62, 0.62), 6), 200);
 }
 
 TEST(AgentMarksTest, BadgeTextAndSize)
@@ -110,7 +110,7 @@ TEST(AgentMarksTest, BadgeTextAndSize)
 
 TEST(AgentMarksTest, BadgeDrawsRedBubbleOnlyForACount)
 {
-    const QColor red = AuroraStyle::rgb(1.0, 0.373, 0.341);
+    const QColor red = Palette::rgb(1.0, 0.373, 0.341);
     for (const int count : {0, 3, 12}) {
         SCOPED_TRACE(count);
         QImage image = canvas(QSize(30, 20));
@@ -160,8 +160,8 @@ TEST(AgentMarksTest, SessionMarkDrawsItsPipOnlyWhenGiven)
 TEST(AgentMarksTest, SignalColourByStatusAndWaiting)
 {
     const Clock::WallTime now = Clock::WallTime(seconds(1'800'000'000));
-    const QColor redOrange = AuroraStyle::rgb(1.0, 0.42, 0.28);
-    const QColor blue = AuroraStyle::rgb(0.35, 0.65, 1.0);
+    const QColor redOrange = Palette::rgb(1.0, 0.42, 0.28);
+    const QColor blue = Palette::rgb(0.35, 0.65, 1.0);
     struct Case
     {
         const char* name;
@@ -171,7 +171,7 @@ TEST(AgentMarksTest, SignalColourByStatusAndWaiting)
         QColor expected;
     };
     const Case cases[] = {
-        {"working", SessionStatus::Working{}, std::nullopt, false, AuroraStyle::rgb(0.91, 0.91, 0.91)},
+        {"working", SessionStatus::Working{}, std::nullopt, false, Palette::rgb(0.91, 0.91, 0.91)},
         {"permission", SessionStatus::NeedsPermission{}, seconds(10), false, AuroraStyle::systemOrange()},
         {"permission without since", SessionStatus::NeedsPermission{}, std::nullopt, false,
          AuroraStyle::systemOrange()},
@@ -180,11 +180,11 @@ TEST(AgentMarksTest, SignalColourByStatusAndWaiting)
         {"question at 301 s", SessionStatus::WaitingForInput{}, seconds(301), false, redOrange},
         {"permission overdue", SessionStatus::NeedsPermission{}, hours(3), false, redOrange},
         {"working with stale since", SessionStatus::Working{}, hours(3), false,
-         AuroraStyle::rgb(0.91, 0.91, 0.91)},
+         Palette::rgb(0.91, 0.91, 0.91)},
         {"done unread", SessionStatus::Done{}, std::nullopt, false, SessionSignal::doneUnread()},
         {"done read", SessionStatus::Done{}, std::nullopt, true, SessionSignal::doneRead()},
-        {"idle", SessionStatus::Idle{}, std::nullopt, false, AuroraStyle::rgb(0.36, 0.36, 0.36)},
-        {"ended", SessionStatus::Ended{}, std::nullopt, false, AuroraStyle::rgb(0.36, 0.36, 0.36)},
+        {"idle", SessionStatus::Idle{}, std::nullopt, false, Palette::rgb(0.36, 0.36, 0.36)},
+        {"ended", SessionStatus::Ended{}, std::nullopt, false, Palette::rgb(0.36, 0.36, 0.36)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

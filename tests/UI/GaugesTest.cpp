@@ -1,5 +1,6 @@
 #include "UI/AuroraStyle.h"
 #include "UI/ContextIndicator.h"
+#include "UI/Palette.h"
 #include "UI/UsageGauge.h"
 #include "UI/UsageRing.h"
 #include "UI/UsageStrip.h"
@@ -62,7 +63,7 @@ TEST(ContextIndicatorTest, ColourArcAndTextByFill)
 {
     const QColor green = AuroraStyle::gaugeGreen(), amber = AuroraStyle::gaugeAmber(),
                  red = AuroraStyle::gaugeRed();
-    const QColor dim = AuroraStyle::white(0.5);
+    const QColor dim = Palette::white(0.5);
     struct Case
     {
         std::int64_t tokens, limit;
@@ -139,16 +140,16 @@ TEST(UsageRingTest, SizeNumberAndColourRules)
         QColor bar;
     };
     const Case cases[] = {
-        {0, "0", "0%", 0, AuroraStyle::gaugeGreen(), AuroraStyle::white(0.35)},
-        {69.6, "69", "70%", 0.696, AuroraStyle::gaugeGreen(), AuroraStyle::white(0.35)},
+        {0, "0", "0%", 0, AuroraStyle::gaugeGreen(), Palette::white(0.35)},
+        {69.6, "69", "70%", 0.696, AuroraStyle::gaugeGreen(), Palette::white(0.35)},
         {70, "70", "70%", 0.7, AuroraStyle::gaugeAmber(), AuroraStyle::systemOrange()},
         {89.5, "89", "90%", 0.895, AuroraStyle::gaugeAmber(), AuroraStyle::systemOrange()},
         {90, "90", "90%", 0.9, AuroraStyle::gaugeRed(), AuroraStyle::systemRed()},
         {130, "130", "130%", 1, AuroraStyle::gaugeRed(), AuroraStyle::systemRed()},
-        {-12, "0", "0%", 0, AuroraStyle::gaugeGreen(), AuroraStyle::white(0.35)},
-        {nan, "0", "0%", 0, AuroraStyle::gaugeGreen(), AuroraStyle::white(0.35)},
+        {-12, "0", "0%", 0, AuroraStyle::gaugeGreen(), Palette::white(0.35)},
+        {nan, "0", "0%", 0, AuroraStyle::gaugeGreen(), Palette::white(0.35)},
         {inf, "999", "999%", 1, AuroraStyle::gaugeRed(), AuroraStyle::systemRed()},
-        {-inf, "0", "0%", 0, AuroraStyle::gaugeGreen(), AuroraStyle::white(0.35)},
+        {-inf, "0", "0%", 0, AuroraStyle::gaugeGreen(), Palette::white(0.35)},
         {1e300, "999", "999%", 1, AuroraStyle::gaugeRed(), AuroraStyle::systemRed()},
     };
     for (const Case& c : cases) {

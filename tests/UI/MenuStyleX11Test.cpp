@@ -2,6 +2,7 @@
 // show the window below it on screen, not a black square.
 
 #include "UI/MenuStyle.h"
+#include "support/TestBinaryChild.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
 #include "support/base/TemporaryFolder.h"
@@ -10,12 +11,8 @@
 #include <QMenu>
 #include <QWindow>
 #include <cstdlib>
-#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace velquist;
 using namespace std::chrono_literals;
@@ -52,17 +49,6 @@ bool near(std::optional<std::uint32_t> pixel, std::uint32_t colour)
     return distance < 12;
 }
 
-// Polls the X server (not the event loop) until `condition` holds or time runs out.
-bool poll(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 1000; ++i) {
-        if (condition())
-            return true;
-        ::usleep(10'000);
-    }
-    return condition();
-}
-
 TEST(MenuStyleX11Test, CutCornersShowTheWindowBelow)
 {
     XServer x;
@@ -78,32 +64,21 @@ TEST(MenuStyleX11Test, CutCornersShowTheWindowBelow)
                       XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
     xcb_map_window(x.connection(), backdrop);
     x.sync();
-    ASSERT_TRUE(poll([&] { return near(screenPixel(x, kMenuX, kMenuY), kBackdrop); }));
+    ASSERT_TRUE(test::pollUntil([&] { return near(screenPixel(x, kMenuX, kMenuY), kBackdrop); }));
 
     const std::string control = (home.path() / "close").string();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::setenv("DISPLAY", x.display().c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        ::setenv(childKey, control.c_str(), 1);
-        ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-        ::execl("/proc/self/exe", "test_ui", "--gtest_filter=MenuStyleX11Child.*", nullptr);
-        ::_exit(127);
-    }
+    test::TestBinaryChild child(x.display(), "MenuStyleX11Child.*", childKey, control);
     // The menu's own dark fill inside, once it is drawn.
-    const bool shown = poll([&] { return near(screenPixel(x, kMenuX + 20, kMenuY + 15), 0x1c1c20); });
+    const bool shown =
+        test::pollUntil([&] { return near(screenPixel(x, kMenuX + 20, kMenuY + 15), 0x1c1c20); });
     const auto corner = screenPixel(x, kMenuX, kMenuY);
     const auto cornerBelow = screenPixel(x, kMenuX + 1, kMenuY + 1);
     QFile(QString::fromStdString(control)).open(QIODevice::WriteOnly);
-    int status = 0;
-    if (!poll([&] { return ::waitpid(child, &status, WNOHANG) == child; })) {
-        ::kill(child, SIGKILL);
-        ::waitpid(child, &status, 0);
-    }
+    const bool childPassed = child.finish();
     ASSERT_TRUE(shown);
     EXPECT_TRUE(near(corner, kBackdrop)) << std::hex << corner.value_or(0);
     EXPECT_TRUE(near(cornerBelow, kBackdrop)) << std::hex << cornerBelow.value_or(0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(childPassed);
 }
 
 // The menu side of the test above; does nothing unless started by it.

@@ -1,7 +1,7 @@
 #include "UI/NotchBody.h"
 #include "UI/CollapsedBarView.h"
+#include "UI/NotchMotion.h"
 #include "UI/NotchShape.h"
-#include "Windows/NotchMotion.h"
 
 #include <QImage>
 #include <QSignalSpy>

@@ -3,6 +3,7 @@
 #include "UI/Glyph.h"
 #include "UI/MetaPill.h"
 #include "UI/OptionRowButton.h"
+#include "UI/Palette.h"
 #include "UI/PrimaryCapsule.h"
 #include "UI/SecondaryCapsule.h"
 #include "UI/SplitCapsule.h"
@@ -62,7 +63,7 @@ TEST(StyleKit, SecondaryCapsuleDimsAndIgnoresPressesWhenDisabled)
 
 TEST(StyleKit, PrimaryCapsuleDrawsDarkLabelOfTheSignalsHue)
 {
-    const QColor green = AuroraStyle::rgb(0.2, 0.8, 0.35);
+    const QColor green = Palette::rgb(0.2, 0.8, 0.35);
     PrimaryCapsule capsule("Allow", "checkmark", green);
     QSignalSpy clicks(&capsule, &QAbstractButton::clicked);
     capsule.resize(capsule.sizeHint());

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Core/Clock.h"
 #include "Core/Scheduler.h"
+#include "Platform/Clock.h"
 
 #include <atomic>
 #include <map>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Sound/SoundSink.h"
+#include "Core/SoundSink.h"
 
 #include <string>
 #include <vector>

@@ -10,6 +10,7 @@
 #include "UI/DiffView.h"
 #include "UI/ElapsedText.h"
 #include "UI/NotchTextField.h"
+#include "UI/Palette.h"
 #include "UI/PlanCard.h"
 #include "UI/QuestionForm.h"
 #include "UI/SubagentList.h"
@@ -33,7 +34,7 @@ QColor orange()
 }
 QColor blue()
 {
-    return AuroraStyle::rgb(0.35, 0.65, 1.0);
+    return Palette::signalWaiting();
 }
 
 // Lets the tool detail's look at a write target arrive before the picture is taken.

@@ -2,7 +2,7 @@
 
 #include "RenderRegistry.h"
 
-#include "Core/AgentKind.h"
+#include "Shared/AgentKind.h"
 #include "UI/AgentBadge.h"
 #include "UI/AgentIcon.h"
 #include "UI/AuroraStyle.h"

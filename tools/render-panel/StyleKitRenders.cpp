@@ -5,6 +5,7 @@
 #include "UI/AuroraStyle.h"
 #include "UI/Glyph.h"
 #include "UI/MetaPill.h"
+#include "UI/Palette.h"
 #include "UI/PrimaryCapsule.h"
 #include "UI/SecondaryCapsule.h"
 
@@ -21,7 +22,7 @@ const RenderRegistration capsules("style-kit", [](const RenderContext&, RenderSi
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(7);
     layout->addWidget(new PrimaryCapsule("Allow", "checkmark", AuroraStyle::systemOrange()));
-    layout->addWidget(new PrimaryCapsule("Submit", "paperplane.fill", AuroraStyle::rgb(0.35, 0.65, 1.0)));
+    layout->addWidget(new PrimaryCapsule("Submit", "paperplane.fill", Palette::signalWaiting()));
     layout->addWidget(new SecondaryCapsule("Deny", "xmark"));
     layout->addWidget(new SecondaryCapsule("Jump", "arrow.right.circle.fill"));
     layout->addWidget(new SecondaryCapsule("Submit", "paperplane.fill", false));

@@ -30,18 +30,6 @@ bool CompositorFrontmostApplication::canTellFrontmost() const
     return m_thread.joinable();
 }
 
-std::optional<pid_t> CompositorFrontmostApplication::frontmostPid() const
-{
-    const pid_t pid = m_pid.load();
-    return pid > 0 ? std::optional(pid) : std::nullopt;
-}
-
-std::optional<std::uint32_t> CompositorFrontmostApplication::activeWindow() const
-{
-    const std::uint32_t window = m_window.load();
-    return window ? std::optional(window) : std::nullopt;
-}
-
 void CompositorFrontmostApplication::activate(std::uint32_t window)
 {
     if (window)
@@ -68,8 +56,7 @@ void CompositorFrontmostApplication::run()
         m_pending = false;
         lock.unlock();
         const auto active = m_windows.activeWindow();
-        m_pid = active ? active->pid : 0;
-        m_window = active ? active->id : 0;
+        publish(active ? active->id : 0, active ? active->pid : 0);
         lock.lock();
     }
 }

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "Platform/FocusReturn.h"
-#include "Platform/FrontmostApplication.h"
+#include "Platform/Linux/FollowedActiveWindow.h"
 
 #include <QObject>
-#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -17,7 +15,7 @@ class WindowSystem;
 // thread of its own whenever the window system says the active window changed, so a read is a
 // plain load and the main thread never waits on the compositor. Focus goes back through the
 // window system's activation.
-class CompositorFrontmostApplication final : public QObject, public FrontmostApplication, public FocusReturn
+class CompositorFrontmostApplication final : public QObject, public FollowedActiveWindow
 {
     Q_OBJECT
 
@@ -27,9 +25,6 @@ class CompositorFrontmostApplication final : public QObject, public FrontmostApp
     ~CompositorFrontmostApplication() override;
 
     bool canTellFrontmost() const override;
-    std::optional<pid_t> frontmostPid() const override;
-    bool canReturnFocus() const override { return canTellFrontmost(); }
-    std::optional<std::uint32_t> activeWindow() const override;
     void activate(std::uint32_t window) override;
 
   private:
@@ -37,8 +32,6 @@ class CompositorFrontmostApplication final : public QObject, public FrontmostApp
     void run();
 
     WindowSystem& m_windows;
-    std::atomic<pid_t> m_pid{0};
-    std::atomic<std::uint32_t> m_window{0};
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_pending = true;

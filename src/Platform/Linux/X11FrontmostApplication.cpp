@@ -76,18 +76,6 @@ bool X11FrontmostApplication::canTellFrontmost() const
     return m_connection != nullptr;
 }
 
-std::optional<pid_t> X11FrontmostApplication::frontmostPid() const
-{
-    const pid_t pid = m_pid.load();
-    return pid > 0 ? std::optional(pid) : std::nullopt;
-}
-
-std::optional<std::uint32_t> X11FrontmostApplication::activeWindow() const
-{
-    const std::uint32_t window = m_window.load();
-    return window ? std::optional(window) : std::nullopt;
-}
-
 // The request a pager makes (source 2), which window managers honour without focus-stealing checks.
 void X11FrontmostApplication::activate(std::uint32_t window)
 {
@@ -110,8 +98,7 @@ void X11FrontmostApplication::readActiveWindow()
 {
     const xcb_window_t active = cardinal(m_connection, m_root, m_activeAtom, XCB_ATOM_WINDOW);
     const std::uint32_t pid = active ? cardinal(m_connection, active, m_pidAtom, XCB_ATOM_CARDINAL) : 0;
-    m_pid = pid <= 0x7fffffffu ? static_cast<pid_t>(pid) : 0;
-    m_window = active;
+    publish(active, pid <= 0x7fffffffu ? static_cast<pid_t>(pid) : 0);
 }
 
 void X11FrontmostApplication::listen()

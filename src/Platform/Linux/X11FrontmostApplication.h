@@ -1,9 +1,7 @@
 #pragma once
 
-#include "Platform/FocusReturn.h"
-#include "Platform/FrontmostApplication.h"
+#include "Platform/Linux/FollowedActiveWindow.h"
 
-#include <atomic>
 #include <string>
 #include <thread>
 
@@ -14,7 +12,7 @@ namespace velquist {
 // The active window (_NET_ACTIVE_WINDOW) and its owner (_NET_WM_PID), followed by a thread of its
 // own that listens for the window manager's changes of that property on its own connection, so a
 // read is a plain load. Focus goes back by the window manager's activation request.
-class X11FrontmostApplication final : public FrontmostApplication, public FocusReturn
+class X11FrontmostApplication final : public FollowedActiveWindow
 {
   public:
     // `display` as in DISPLAY; empty means there is no X server (also under Wayland).
@@ -24,9 +22,6 @@ class X11FrontmostApplication final : public FrontmostApplication, public FocusR
     X11FrontmostApplication& operator=(const X11FrontmostApplication&) = delete;
 
     bool canTellFrontmost() const override;
-    std::optional<pid_t> frontmostPid() const override;
-    bool canReturnFocus() const override { return canTellFrontmost(); }
-    std::optional<std::uint32_t> activeWindow() const override;
     void activate(std::uint32_t window) override;
 
   private:
@@ -38,8 +33,6 @@ class X11FrontmostApplication final : public FrontmostApplication, public FocusR
     std::uint32_t m_activeAtom = 0;
     std::uint32_t m_pidAtom = 0;
     int m_wakeFd = -1;
-    std::atomic<pid_t> m_pid{0};
-    std::atomic<std::uint32_t> m_window{0};
     std::thread m_thread;
 };
 

@@ -77,15 +77,16 @@ std::optional<std::vector<XRandrMirroring::Output>> XRandrMirroring::readOutputs
 
 std::optional<std::vector<XRandrMirroring::Output>> XRandrMirroring::readOutputs(XcbLink& link)
 {
-    std::lock_guard lock(link.mutex());
-    xcb_connection_t* connection = link.connection();
-    if (!connection)
-        return std::nullopt;
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    return link.query(readOutputsOn);
+}
+
+std::optional<std::vector<XRandrMirroring::Output>>
+XRandrMirroring::readOutputsOn(xcb_connection_t* connection, xcb_window_t root)
+{
     xcb_generic_error_t* error = nullptr;
     // The "current" form reads what the server knows without probing the hardware.
     auto* resources = xcb_randr_get_screen_resources_current_reply(
-        connection, xcb_randr_get_screen_resources_current(connection, screen->root), &error);
+        connection, xcb_randr_get_screen_resources_current(connection, root), &error);
     std::free(error);
     if (!resources)
         return std::nullopt;

@@ -40,6 +40,7 @@ class XRandrMirroring final : public DisplayMirroring
 
   private:
     static std::optional<std::vector<Output>> readOutputs(XcbLink& link);
+    static std::optional<std::vector<Output>> readOutputsOn(xcb_connection_t* connection, std::uint32_t root);
 
     const std::shared_ptr<XcbLink> m_link;
 };

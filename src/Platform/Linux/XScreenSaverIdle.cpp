@@ -51,23 +51,20 @@ std::optional<double> XScreenSaverIdle::sample()
 
 std::optional<double> XScreenSaverIdle::sample(XcbLink& link)
 {
-    std::lock_guard lock(link.mutex());
-    xcb_connection_t* connection = link.connection();
-    if (!connection)
-        return std::nullopt;
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    xcb_generic_error_t* error = nullptr;
-    auto* reply = xcb_screensaver_query_info_reply(
-        connection, xcb_screensaver_query_info(connection, screen->root), &error);
-    std::free(error);
-    if (!reply) {
-        // No screen-saver extension on this server.
-        link.markFailed();
-        return std::nullopt;
-    }
-    const double idle = reply->ms_since_user_input / 1000.0;
-    std::free(reply);
-    return idle;
+    return link.query([&link](xcb_connection_t* connection, xcb_window_t root) -> std::optional<double> {
+        xcb_generic_error_t* error = nullptr;
+        auto* reply = xcb_screensaver_query_info_reply(connection,
+                                                       xcb_screensaver_query_info(connection, root), &error);
+        std::free(error);
+        if (!reply) {
+            // No screen-saver extension on this server.
+            link.markFailed();
+            return std::nullopt;
+        }
+        const double idle = reply->ms_since_user_input / 1000.0;
+        std::free(reply);
+        return idle;
+    });
 }
 
 } // namespace velquist

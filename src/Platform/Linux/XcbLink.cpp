@@ -33,4 +33,9 @@ xcb_connection_t* XcbLink::connection()
     return m_connection;
 }
 
+std::uint32_t XcbLink::rootOf(xcb_connection_t* connection)
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+}
+
 } // namespace velquist

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 struct xcb_connection_t;
@@ -20,15 +22,26 @@ class XcbLink
     XcbLink(const XcbLink&) = delete;
     XcbLink& operator=(const XcbLink&) = delete;
 
-    // Held while using connection().
-    std::mutex& mutex() { return m_mutex; }
-    // The live connection, connecting when needed; null when the server cannot be reached.
-    xcb_connection_t* connection();
+    // Runs `ask` with the live connection (connecting when needed) and the root window of its first
+    // screen, holding the link so no other worker uses the connection meanwhile. `ask` returns a
+    // std::optional; none comes back at once when the server cannot be reached.
+    template <typename Ask>
+    auto query(Ask ask) -> decltype(ask(static_cast<xcb_connection_t*>(nullptr), std::uint32_t{}))
+    {
+        std::lock_guard lock(m_mutex);
+        xcb_connection_t* live = connection();
+        if (!live)
+            return std::nullopt;
+        return ask(live, rootOf(live));
+    }
     bool hasFailed() const { return m_failed; }
     // For a server that lacks what the caller needs.
     void markFailed() { m_failed = true; }
 
   private:
+    xcb_connection_t* connection();
+    static std::uint32_t rootOf(xcb_connection_t* connection);
+
     const std::string m_display;
     std::mutex m_mutex;
     xcb_connection_t* m_connection = nullptr;

@@ -1,5 +1,5 @@
-#include "Windows/NotchGeometry.h"
-#include "Windows/NotchMotion.h"
+#include "UI/NotchGeometry.h"
+#include "UI/NotchMotion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Windows/NotchGeometry.h"
+#include "UI/NotchGeometry.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "Windows/NotchMotion.h"
+#include "UI/NotchMotion.h"
 
 #include <QPointF>
 

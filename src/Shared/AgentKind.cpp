@@ -1,4 +1,4 @@
-#include "Core/AgentKind.h"
+#include "Shared/AgentKind.h"
 
 namespace velquist {
 

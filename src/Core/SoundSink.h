@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Sound/SoundChoice.h"
+#include "Core/SoundEvent.h"
 
 namespace velquist {
 
