@@ -9,7 +9,9 @@
 // The CPU counted is the application's plus the X server's, which draws what the application
 // sends it. Before and after each window a pixel under the bar is read back from the screen, so a
 // state that was meant open really was (and a collapsed one really was not). Each window is
-// VELQUIST_IDLE_SECONDS long (20 by default). Needs Xvfb, openbox and xdotool.
+// VELQUIST_IDLE_SECONDS long (20 by default). VELQUIST_IDLE_STATES picks states by number (from 1,
+// "1,3"); VELQUIST_BENCH_APP runs another build of the application, so two builds can be compared
+// in turn on one display. Needs Xvfb, openbox and xdotool.
 
 #include "AppUnderTest.h"
 #include "BenchReport.h"
@@ -256,6 +258,9 @@ int main(int argc, char** argv)
         const State& state = kStates[std::size_t(index)];
         if (status != 0)
             break;
+        if (const char* picked = std::getenv("VELQUIST_IDLE_STATES");
+            picked && !QString::fromLocal8Bit(picked).split(',').contains(QString::number(index + 1)))
+            continue;
         Figures figures;
         if (!measure(index, state, display, server.processId(), seconds, figures)) {
             status = 1;

@@ -19,6 +19,9 @@ void CharacterView::setCharacter(const std::optional<NotchCharacter>& character)
 {
     const bool samePack = character && m_character && character->id == m_character->id;
     m_character = character;
+    // The manifest's scale may differ even for the same pack.
+    m_pictures.clear();
+    update();
     if (samePack)
         return;
     const std::uint64_t generation = ++m_loadGeneration;
@@ -180,27 +183,67 @@ void CharacterView::tick()
     const auto position = SpriteAnimator::locate(elapsed, steps, moodAnimation ? moodAnimation->loops : true);
     if (position == m_shown)
         return;
+    const QImage before = currentFrame();
     m_shown = position;
-    update();
+    // A frame that looks like the one on screen costs no repaint. Another is painted at once: the
+    // timer has just woken the application, and a repaint posted for later would cost the event
+    // loop another round.
+    if (currentFrame() != before)
+        repaint();
 }
 
-void CharacterView::paintEvent(QPaintEvent*)
+QRectF CharacterView::drawnRect(const QSize& frame) const
 {
-    const QImage frame = shownFrame();
-    if (frame.isNull() || m_box <= 0)
-        return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    const QSizeF fitted = QSizeF(frame.size()).scaled(QSizeF(m_box, m_box), Qt::KeepAspectRatio);
+    const QSizeF fitted = QSizeF(frame).scaled(QSizeF(m_box, m_box), Qt::KeepAspectRatio);
     // A pack's scale is its own business, but a runaway one must not ask the painter for an
     // unbounded rectangle.
     double scale = m_character && m_character->manifest.scale ? *m_character->manifest.scale : 1.0;
     scale = std::isfinite(scale) ? std::clamp(scale, 0.0, kMaxScale) : 1.0;
     const QSizeF drawn = fitted * scale;
-    if (drawn.isEmpty())
-        return;
     const QPointF centre(width() / 2.0, height() / 2.0);
-    painter.drawImage(QRectF(centre - QPointF(drawn.width() / 2, drawn.height() / 2), drawn), frame);
+    return QRectF(centre - QPointF(drawn.width() / 2, drawn.height() / 2), drawn);
+}
+
+const QPixmap& CharacterView::picture(const QImage& frame, qreal ratio)
+{
+    // Each frame is scaled once into a picture of the square at the pixel ratio it is shown at; a
+    // step then only copies it. The cache follows the frames, the square and the ratio.
+    if (m_pictureSize != size() || m_pictureRatio != ratio || m_pictures.size() > kMaxPictures) {
+        m_pictures.clear();
+        m_pictureSize = size();
+        m_pictureRatio = ratio;
+    }
+    auto found = m_pictures.find(frame.cacheKey());
+    if (found == m_pictures.end()) {
+        QPixmap picture(size() * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(drawnRect(frame.size()), frame);
+        painter.end();
+        found = m_pictures.emplace(frame.cacheKey(), std::move(picture)).first;
+    }
+    return found->second;
+}
+
+void CharacterView::paintEvent(QPaintEvent*)
+{
+    const QImage frame = shownFrame();
+    if (frame.isNull() || m_box <= 0 || drawnRect(frame.size()).isEmpty())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // The picture is made at the scale the painter reaches the device with (the screen's pixel
+    // ratio, or a picture of the widget at another size); a painter that turns or skews gets the
+    // frame drawn straight.
+    const QTransform device = painter.deviceTransform();
+    const qreal ratio = device.m11();
+    if (device.type() > QTransform::TxScale || ratio <= 0 || ratio != device.m22()) {
+        painter.drawImage(drawnRect(frame.size()), frame);
+        return;
+    }
+    painter.drawPixmap(0, 0, picture(frame, ratio));
 }
 
 } // namespace velquist

@@ -8,11 +8,14 @@
 #include "Platform/Clock.h"
 
 #include <QImage>
+#include <QPixmap>
 #include <QRect>
+#include <QRectF>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 class QThreadPool;
@@ -23,7 +26,7 @@ namespace velquist {
 // timer at the pace the manifest asks for, or a still first frame while inactive. Every mood's
 // frames are cut once when the pack changes (on the worker pool when one is given, and the square
 // stays empty until they arrive); a change of mood only switches between them. The widget repaints
-// only when the frame shown changes.
+// only when the picture shown changes, and copies each frame from a picture scaled once.
 class CharacterView final : public QWidget
 {
     Q_OBJECT
@@ -74,6 +77,10 @@ class CharacterView final : public QWidget
     const MoodAnimation* animation() const;
     QImage firstFrame() const;
     QImage currentFrame() const;
+    // Where a frame of this size is drawn in the square.
+    QRectF drawnRect(const QSize& frame) const;
+    // The frame as drawn in the square at a pixel ratio, kept by the frame's cache key.
+    const QPixmap& picture(const QImage& frame, qreal ratio);
 
     Clock& m_clock;
     Scheduler& m_scheduler;
@@ -90,6 +97,11 @@ class CharacterView final : public QWidget
     Clock::Monotonic m_start;
     SpriteAnimator::Position m_shown;
     ScheduledTimer m_timer;
+    // No pack keeps more frames than its budget; past this the pictures are drawn afresh.
+    static constexpr std::size_t kMaxPictures = 512;
+    std::unordered_map<qint64, QPixmap> m_pictures;
+    QSize m_pictureSize;
+    qreal m_pictureRatio = 0;
 };
 
 } // namespace velquist

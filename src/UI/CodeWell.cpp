@@ -17,6 +17,8 @@ namespace {
 
 constexpr qreal kPoints = 10.5;
 constexpr qreal kCornerRadius = 12;
+// The start of the text that is laid out first to learn whether the well reaches its cap.
+constexpr int kProbeCharacters = 1200;
 
 } // namespace
 
@@ -47,8 +49,11 @@ CodeWell::CodeWell(const QString& text, bool monospaced, int heightCap, QWidget*
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_measure->setDefaultTextOption(option);
-    m_measure->setPlainText(text);
-
+    // A text's start is never taller than the whole: when the start alone reaches the cap, the
+    // rest is not laid out to learn the height. Laying out a long run without a break costs time
+    // that grows with the square of its length.
+    m_probe = text.size() > kProbeCharacters ? text.left(kProbeCharacters) : QString();
+    m_full = text;
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
@@ -77,9 +82,18 @@ bool CodeWell::scrolls() const
 int CodeWell::contentHeight(int width) const
 {
     if (width != m_measuredWidth) {
-        m_measure->setTextWidth(std::max(1, width - 2 * kPaddingX));
-        // The editor's line boxes can round a pixel taller than the document's.
-        m_measuredHeight = qCeil(m_measure->size().height()) + 2;
+        const auto measure = [this, width](const QString& text) {
+            if (&text != m_measured) {
+                m_measure->setPlainText(text);
+                m_measured = &text;
+            }
+            m_measure->setTextWidth(std::max(1, width - 2 * kPaddingX));
+            // The editor's line boxes can round a pixel taller than the document's.
+            return qCeil(m_measure->size().height()) + 2;
+        };
+        m_measuredHeight = m_probe.isEmpty() ? measure(m_full) : measure(m_probe);
+        if (!m_probe.isEmpty() && m_measuredHeight + 2 * kPaddingY < m_heightCap)
+            m_measuredHeight = measure(m_full);
         m_measuredWidth = width;
     }
     return m_measuredHeight;
@@ -102,10 +116,12 @@ QSize CodeWell::minimumSizeHint() const
 
 void CodeWell::resizeEvent(QResizeEvent*)
 {
-    m_edit->setGeometry(rect().adjusted(kPaddingX, kPaddingY, -kPaddingX, -kPaddingY));
-    // Below its cap the well is as tall as its text and shows no bar.
+    // Below its cap the well is as tall as its text and shows no bar. A capped one shows its bar
+    // before the editor takes its width, so the editor lays its text out once, at the width that
+    // stays: showing the bar as needed would lay a long text out again after the first layout.
     const bool capped = contentHeight(width()) + 2 * kPaddingY > m_heightCap;
-    m_edit->setVerticalScrollBarPolicy(capped ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    m_edit->setVerticalScrollBarPolicy(capped ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    m_edit->setGeometry(rect().adjusted(kPaddingX, kPaddingY, -kPaddingX, -kPaddingY));
 }
 
 void CodeWell::paintEvent(QPaintEvent*)

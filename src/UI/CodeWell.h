@@ -41,6 +41,9 @@ class CodeWell : public QWidget
 
     QPlainTextEdit* m_edit;
     QTextDocument* m_measure; // a copy laid out at the widths asked about
+    QString m_full;
+    QString m_probe;                             // the start of a long text, or empty
+    mutable const QString* m_measured = nullptr; // which of the two m_measure holds
     int m_heightCap;
     mutable int m_measuredWidth = -1;
     mutable int m_measuredHeight = 0;

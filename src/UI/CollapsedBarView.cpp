@@ -159,6 +159,10 @@ void CollapsedBarView::resizeEvent(QResizeEvent*)
 
 void CollapsedBarView::paintEvent(QPaintEvent* event)
 {
+    // The right wing's slot holds only its item (the character repaints it at each of its frames):
+    // the bar draws nothing there, and the moon stands left of it.
+    if (const QRectF slot = rightItemRect(); !slot.isEmpty() && slot.toAlignedRect().contains(event->rect()))
+        return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const auto rects = iconRects();

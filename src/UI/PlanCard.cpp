@@ -35,6 +35,9 @@ constexpr qreal kCodePaddingX = 9;
 constexpr qreal kCodePaddingY = 6;
 // Marks the frames that hold a code block, so the well paints them rounded behind the text.
 constexpr int kCodeFrameProperty = QTextFormat::UserProperty + 1;
+// The plan's first blocks, laid out alone to learn whether the well reaches its cap: every block
+// takes at least a line, so this many are taller than the cap at any width a card has.
+constexpr std::size_t kProbeBlocks = 30;
 
 // The plan well: as tall as the plan up to its cap, scrolling beyond.
 class PlanWell : public QTextEdit
@@ -59,9 +62,25 @@ class PlanWell : public QTextEdit
         setSizePolicy(policy);
     }
 
+    // A document holding the plan's first blocks, or none when those are the whole plan.
+    void setProbe(QTextDocument* probe)
+    {
+        probe->setDocumentMargin(kWellPadding);
+        probe->setDefaultFont(font());
+        m_probe = probe;
+    }
+
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override
     {
+        // A plan's start is never taller than the whole: when it reaches the cap, the whole plan
+        // is not laid out at this width to learn the height.
+        if (m_probe) {
+            if (m_probe->textWidth() != width)
+                m_probe->setTextWidth(width);
+            if (qCeil(m_probe->size().height()) >= PlanCard::kMaxWellHeight)
+                return PlanCard::kMaxWellHeight;
+        }
         QTextDocument* doc = document();
         if (doc->textWidth() != width)
             doc->setTextWidth(width);
@@ -92,6 +111,9 @@ class PlanWell : public QTextEdit
         }
         QTextEdit::paintEvent(event);
     }
+
+  private:
+    QTextDocument* m_probe = nullptr;
 };
 
 QTextCharFormat runFormat(const PlanInlineRun& run, const QFont& base, const QColor& colour)
@@ -132,7 +154,28 @@ PlanCard::PlanCard(std::vector<PlanBlock> blocks, const QColor& signal, Send sen
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kLeadingIndent, 0, 0, 0);
     layout->setSpacing(8);
-    buildDocument(blocks);
+    buildDocument(m_well->document(), blocks, std::min(blocks.size(), kMaxBlocks));
+    m_well->moveCursor(QTextCursor::Start);
+    // The plan's start: its first blocks, each with at most as many lines (a paragraph or code
+    // block may run for thousands).
+    std::vector<PlanBlock> start(blocks.begin(), blocks.begin() + std::min(blocks.size(), kProbeBlocks));
+    bool cut = start.size() < blocks.size();
+    for (PlanBlock& block : start) {
+        std::vector<std::string>* lines = nullptr;
+        if (auto* paragraph = std::get_if<PlanBlock::Paragraph>(&block.value))
+            lines = &paragraph->lines;
+        else if (auto* code = std::get_if<PlanBlock::Code>(&block.value))
+            lines = &code->lines;
+        if (lines && lines->size() > kProbeBlocks) {
+            lines->resize(kProbeBlocks);
+            cut = true;
+        }
+    }
+    if (cut) {
+        auto* probe = new QTextDocument(m_well);
+        static_cast<PlanWell*>(m_well)->setProbe(probe);
+        buildDocument(probe, start, start.size());
+    }
     layout->addWidget(m_well);
 
     m_buttonRow = new QWidget(this);
@@ -275,9 +318,8 @@ QAbstractButton* PlanCard::sendButton() const
     return m_sendButton;
 }
 
-void PlanCard::buildDocument(const std::vector<PlanBlock>& blocks)
+void PlanCard::buildDocument(QTextDocument* doc, const std::vector<PlanBlock>& blocks, std::size_t count)
 {
-    QTextDocument* doc = m_well->document();
     doc->clear();
     QTextCursor cursor(doc);
     const QColor body = Palette::cardText();
@@ -295,7 +337,6 @@ void PlanCard::buildDocument(const std::vector<PlanBlock>& blocks)
         afterFrame = false;
         return format;
     };
-    const std::size_t count = std::min(blocks.size(), kMaxBlocks);
     for (std::size_t i = 0; i < count; ++i) {
         const PlanBlock& block = blocks[i];
         if (const auto* heading = block.as<PlanBlock::Heading>()) {
@@ -368,7 +409,6 @@ void PlanCard::buildDocument(const std::vector<PlanBlock>& blocks)
         more.setForeground(AuroraStyle::secondary());
         cursor.insertText(QStringLiteral("\u2026 %1 more").arg(blocks.size() - count), more);
     }
-    m_well->moveCursor(QTextCursor::Start);
 }
 
 } // namespace velquist

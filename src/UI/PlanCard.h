@@ -11,6 +11,7 @@
 
 class QAbstractButton;
 class QBoxLayout;
+class QTextDocument;
 class QTextEdit;
 
 namespace velquist {
@@ -65,7 +66,8 @@ class PlanCard : public QWidget
 
   private:
     void setWriting(bool writing);
-    void buildDocument(const std::vector<PlanBlock>& blocks);
+    // The first `count` blocks into `doc`, and a line counting the rest when there are more.
+    static void buildDocument(QTextDocument* doc, const std::vector<PlanBlock>& blocks, std::size_t count);
     void fitWell();
 
     Send m_send;

@@ -10,6 +10,7 @@
 #include "UI/Glyph.h"
 #include "UI/Palette.h"
 #include "UI/ToolDetailContent.h"
+#include "UI/WrappedLabel.h"
 
 #include <QFontMetricsF>
 #include <QGridLayout>
@@ -183,16 +184,12 @@ QWidget* optionList(const std::vector<QuestionOption>& options, const QColor& ac
         row->addWidget(new OptionBadge(number++, accent, list), 0, Qt::AlignTop);
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
-        QLabel* label = plainLabel(shown(option.label, kLabelCharacters),
-                                   AuroraStyle::font(11, QFont::Medium), Palette::textEmphasis(), list);
-        label->setWordWrap(true);
-        texts->addWidget(label);
-        if (option.detail) {
-            QLabel* detail = plainLabel(firstLines(*option.detail, kDetailLines, kDetailCharacters),
-                                        AuroraStyle::font(10), Palette::textFaint(), list);
-            detail->setWordWrap(true);
-            texts->addWidget(detail);
-        }
+        texts->addWidget(new WrappedLabel(shown(option.label, kLabelCharacters),
+                                          AuroraStyle::font(11, QFont::Medium), Palette::textEmphasis(),
+                                          list));
+        if (option.detail)
+            texts->addWidget(new WrappedLabel(firstLines(*option.detail, kDetailLines, kDetailCharacters),
+                                              AuroraStyle::font(10), Palette::textFaint(), list));
         row->addLayout(texts, 1);
         rows->addLayout(row);
     }

@@ -95,12 +95,20 @@ TEST(PlanCardTest, CancelDiscardsTheText)
 TEST(PlanCardTest, WellIsAsTallAsThePlanUpToItsCap)
 {
     Card shortPlan("One line");
-    std::string longText;
-    for (int i = 0; i < 2000; ++i)
-        longText += "- step " + std::to_string(i) + "\n";
-    Card longPlan(longText);
     EXPECT_LT(shortPlan.widget.planWell()->height(), 60);
-    EXPECT_EQ(longPlan.widget.planWell()->height(), PlanCard::kMaxWellHeight);
+    // Long plans of many blocks, and of a block of many lines, past the start the card measures.
+    std::string steps;
+    std::string lines;
+    std::string code = "```\n";
+    for (int i = 0; i < 2000; ++i) {
+        steps += "- step " + std::to_string(i) + "\n";
+        lines += "line " + std::to_string(i) + "\n";
+        code += "call(" + std::to_string(i) + ")\n";
+    }
+    for (const std::string& plan : {steps, lines, code + "```\n"}) {
+        Card longPlan(plan);
+        EXPECT_EQ(longPlan.widget.planWell()->height(), PlanCard::kMaxWellHeight) << plan.substr(0, 12);
+    }
 }
 
 TEST(PlanCardTest, PlanTextIsShownAsTextNeverAsMarkup)

@@ -15,16 +15,23 @@ std::optional<std::string> QtPlatformChoice::platformFor(const Environment& envi
     return std::nullopt;
 }
 
+bool QtPlatformChoice::sendsImagesOverTheConnection(const Environment& environment)
+{
+    return !environment("QT_XCB_NO_MITSHM");
+}
+
 void QtPlatformChoice::apply()
 {
-    const auto platform = platformFor([](const char* name) -> std::optional<std::string> {
+    const Environment environment = [](const char* name) -> std::optional<std::string> {
         const char* value = std::getenv(name);
         if (!value || !*value)
             return std::nullopt;
         return std::string(value);
-    });
-    if (platform)
+    };
+    if (const auto platform = platformFor(environment))
         ::setenv("QT_QPA_PLATFORM", platform->c_str(), 1);
+    if (sendsImagesOverTheConnection(environment))
+        ::setenv("QT_XCB_NO_MITSHM", "1", 1);
 }
 
 } // namespace velquist

@@ -18,7 +18,13 @@ class QtPlatformChoice
 
     // The platform to set before the application object exists, or nothing to leave Qt's own choice.
     static std::optional<std::string> platformFor(const Environment& environment);
-    // The same for this process's environment, applied to it.
+    // Whether Qt is told to send its X11 images over the connection rather than through shared
+    // memory (QT_XCB_NO_MITSHM), unless the user set that himself. With shared memory Qt waits for
+    // the X server, a round trip that wakes both, before each paint over a region it has just
+    // sent. At rest the panel repaints the same small rectangles several times a second (the
+    // character, a spinner, a breathing card), where sending their few pixels costs far less.
+    static bool sendsImagesOverTheConnection(const Environment& environment);
+    // Both choices for this process's environment, applied to it.
     static void apply();
 };
 

@@ -34,3 +34,15 @@ TEST(QtPlatformChoiceTest, WaylandSessionsRunOnTheirXDisplayUnlessThePlatformIsC
         EXPECT_EQ(QtPlatformChoice::platformFor(read), c.platform) << c.what;
     }
 }
+
+TEST(QtPlatformChoiceTest, ImagesGoOverTheConnectionUnlessTheUserChose)
+{
+    const auto reading = [](std::optional<std::string> value) {
+        return [value](const char* name) -> std::optional<std::string> {
+            return std::string(name) == "QT_XCB_NO_MITSHM" ? value : std::nullopt;
+        };
+    };
+    EXPECT_TRUE(QtPlatformChoice::sendsImagesOverTheConnection(reading(std::nullopt)));
+    EXPECT_FALSE(QtPlatformChoice::sendsImagesOverTheConnection(reading("0")))
+        << "the user's own value stays, whatever it is";
+}
