@@ -14,9 +14,9 @@
 #include "UI/CollapsedBarLayout.h"
 #include "UI/CollapsedBarView.h"
 #include "UI/ExpandedListView.h"
+#include "UI/Kit/ViewTicker.h"
 #include "UI/NotchBody.h"
 #include "UI/SessionRowFactory.h"
-#include "UI/ViewTicker.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include "App/AppServices.h"
 #include "Characters/IntroCardPanel.h"
 #include "Characters/IntroDirector.h"
-#include "UI/ViewTicker.h"
+#include "UI/Kit/ViewTicker.h"
 
 namespace velquist {
 

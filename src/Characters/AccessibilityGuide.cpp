@@ -1,9 +1,9 @@
 #include "Characters/AccessibilityGuide.h"
 
 #include "Characters/IntroStyle.h"
-#include "UI/AuroraStyle.h"
-#include "UI/Glyph.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/Palette.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

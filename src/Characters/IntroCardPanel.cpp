@@ -3,7 +3,7 @@
 #include "Characters/IntroCardView.h"
 #include "Characters/IntroStyle.h"
 #include "Platform/PanelShaper.h"
-#include "UI/AlphaBlur.h"
+#include "UI/Kit/AlphaBlur.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -2,7 +2,7 @@
 
 #include "Characters/IntroCard.h"
 #include "Core/Scheduler.h"
-#include "UI/ViewTicker.h"
+#include "UI/Kit/ViewTicker.h"
 
 #include <QEasingCurve>
 #include <QImage>

@@ -5,9 +5,9 @@
 #include "Characters/IntroStyle.h"
 #include "Characters/LogoCat.h"
 #include "Characters/LogoCatMotion.h"
-#include "UI/AuroraStyle.h"
-#include "UI/Palette.h"
-#include "UI/SpringValue.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/SpringValue.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>

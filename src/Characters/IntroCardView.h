@@ -3,7 +3,7 @@
 #include "Characters/IntroCard.h"
 #include "Characters/IntroStepContent.h"
 #include "Core/Scheduler.h"
-#include "UI/ViewTicker.h"
+#include "UI/Kit/ViewTicker.h"
 
 #include <QPixmap>
 #include <QWidget>

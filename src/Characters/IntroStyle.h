@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UI/Palette.h"
+#include "UI/Kit/Palette.h"
 
 #include <QColor>
 #include <array>

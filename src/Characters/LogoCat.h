@@ -2,7 +2,7 @@
 
 #include "Characters/LogoCatGrid.h"
 #include "Core/Scheduler.h"
-#include "UI/ViewTicker.h"
+#include "UI/Kit/ViewTicker.h"
 
 #include <QWidget>
 

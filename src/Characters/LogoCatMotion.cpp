@@ -1,6 +1,6 @@
 #include "Characters/LogoCatMotion.h"
 
-#include "UI/SpringValue.h"
+#include "UI/Kit/SpringValue.h"
 
 #include <QEasingCurve>
 #include <cmath>

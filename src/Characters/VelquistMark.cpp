@@ -1,7 +1,7 @@
 #include "Characters/VelquistMark.h"
 
 #include "Characters/LogoCatGrid.h"
-#include "UI/Palette.h"
+#include "UI/Kit/Palette.h"
 
 #include <QPainter>
 #include <QPainterPath>

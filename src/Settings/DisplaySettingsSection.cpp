@@ -5,7 +5,7 @@
 #include "Platform/UserDefaults.h"
 #include "Settings/SettingsPicker.h"
 #include "Settings/SettingsSwitch.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/SettingsStyle.h"
 #include "Windows/DisplayIdentity.h"
 #include "Windows/NotchPlacement.h"
 

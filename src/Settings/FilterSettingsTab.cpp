@@ -6,7 +6,7 @@
 #include "Settings/SettingsPicker.h"
 #include "Settings/SettingsSection.h"
 #include "Settings/SettingsSwitch.h"
-#include "UI/GlyphButton.h"
+#include "UI/Kit/GlyphButton.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

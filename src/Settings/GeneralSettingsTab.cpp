@@ -9,7 +9,7 @@
 #include "Settings/SettingsPicker.h"
 #include "Settings/SettingsSection.h"
 #include "Settings/SettingsSwitch.h"
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/AuroraStyle.h"
 
 #include <QComboBox>
 #include <QLabel>

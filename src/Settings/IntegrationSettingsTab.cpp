@@ -6,9 +6,9 @@
 #include "Settings/JumpRuleSection.h"
 #include "Settings/SettingsSection.h"
 #include "Shared/Log.h"
-#include "UI/AuroraStyle.h"
-#include "UI/GlyphLabel.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/GlyphLabel.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

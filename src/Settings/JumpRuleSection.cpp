@@ -2,8 +2,8 @@
 
 #include "Settings/SettingsSwitch.h"
 #include "Terminal/JumpRuleStore.h"
-#include "UI/Glyph.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>

@@ -5,7 +5,7 @@
 #include "Settings/SettingsForm.h"
 #include "Settings/SettingsSection.h"
 #include "Settings/SettingsSwitch.h"
-#include "UI/GlyphLabel.h"
+#include "UI/Kit/GlyphLabel.h"
 #include "UI/PrivacySwitch.h"
 
 #include <QVBoxLayout>

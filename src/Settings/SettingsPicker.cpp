@@ -1,8 +1,8 @@
 #include "Settings/SettingsPicker.h"
 
 #include "Settings/SettingsAccessibility.h"
-#include "UI/Glyph.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QPainter>
 

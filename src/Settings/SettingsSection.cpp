@@ -1,8 +1,8 @@
 #include "Settings/SettingsSection.h"
 
 #include "Settings/SettingsSwitch.h"
-#include "UI/GlyphLabel.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/GlyphLabel.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "Settings/SettingsSwitch.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/Palette.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QPainter>
 #include <QPainterPath>

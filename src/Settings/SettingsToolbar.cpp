@@ -1,10 +1,10 @@
 #include "Settings/SettingsToolbar.h"
 
 #include "Settings/SettingsAccessibility.h"
-#include "UI/AuroraStyle.h"
-#include "UI/Glyph.h"
-#include "UI/Palette.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>

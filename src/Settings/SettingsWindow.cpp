@@ -2,7 +2,7 @@
 
 #include "Settings/SettingsAccessibility.h"
 #include "Settings/SettingsToolbar.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QCloseEvent>
 #include <QCursor>

@@ -6,9 +6,9 @@
 #include "Settings/SettingsSwitch.h"
 #include "Sound/SoundPlayer.h"
 #include "Sound/SoundSettings.h"
-#include "UI/GlyphButton.h"
-#include "UI/GlyphLabel.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/GlyphButton.h"
+#include "UI/Kit/GlyphLabel.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -5,8 +5,8 @@
 #include "Settings/SettingsPicker.h"
 #include "Settings/SettingsSection.h"
 #include "Settings/SettingsSwitch.h"
-#include "UI/GlyphLabel.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/GlyphLabel.h"
+#include "UI/Kit/SettingsStyle.h"
 #include "Usage/UsageStore.h"
 
 #include <QDateTime>

@@ -1,9 +1,9 @@
 #include "UI/AgentIcon.h"
 
-#include "UI/AuroraStyle.h"
 #include "UI/BrandGlyph.h"
-#include "UI/Palette.h"
-#include "UI/ViewClock.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/ViewClock.h"
 
 #include <QCoreApplication>
 #include <QPaintEngine>

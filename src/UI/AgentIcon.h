@@ -2,7 +2,7 @@
 
 #include "Platform/Clock.h"
 #include "Shared/AgentKind.h"
-#include "UI/ViewTicker.h"
+#include "UI/Kit/ViewTicker.h"
 
 #include <QColor>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "UI/CardAccent.h"
 
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/AuroraStyle.h"
 
 #include <QPainter>
 #include <QPainterPath>

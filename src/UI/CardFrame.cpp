@@ -1,7 +1,7 @@
 #include "UI/CardFrame.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/PiecewiseBlit.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/PiecewiseBlit.h"
 
 #include <QPaintEvent>
 #include <QPainter>

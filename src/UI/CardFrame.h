@@ -1,7 +1,7 @@
 #pragma once
 
 #include "UI/CardAccent.h"
-#include "UI/ViewTicker.h"
+#include "UI/Kit/ViewTicker.h"
 
 #include <QPixmap>
 #include <QRegion>

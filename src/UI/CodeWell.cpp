@@ -1,8 +1,8 @@
 #include "UI/CodeWell.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/CodeFont.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/CodeFont.h"
+#include "UI/Kit/Palette.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>

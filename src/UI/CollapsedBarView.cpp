@@ -2,10 +2,10 @@
 
 #include "UI/AgentBadge.h"
 #include "UI/AgentIcon.h"
-#include "UI/AuroraStyle.h"
 #include "UI/CollapsedBarLayout.h"
-#include "UI/Glyph.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/Palette.h"
 #include "UI/UsageRing.h"
 
 #include <QMouseEvent>

@@ -1,8 +1,8 @@
 #include "UI/ContextIndicator.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/GaugeRing.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/GaugeRing.h"
+#include "UI/Kit/Palette.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

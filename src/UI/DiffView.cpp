@@ -1,9 +1,9 @@
 #include "UI/DiffView.h"
 
 #include "Core/DisplayText.h"
-#include "UI/AuroraStyle.h"
-#include "UI/CodeFont.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/CodeFont.h"
+#include "UI/Kit/Palette.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "UI/EmptySessionsView.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,10 +1,10 @@
 #include "UI/ExpandedListView.h"
 
 #include "Core/SessionStore.h"
-#include "UI/AuroraStyle.h"
 #include "UI/CardColumnLayout.h"
 #include "UI/EmptySessionsView.h"
 #include "UI/HiddenSessionsRow.h"
+#include "UI/Kit/AuroraStyle.h"
 #include "UI/PanelVisibility.h"
 #include "UI/SessionRowSource.h"
 #include "UI/UsageStrip.h"

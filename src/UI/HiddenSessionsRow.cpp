@@ -1,7 +1,7 @@
 #include "UI/HiddenSessionsRow.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/Glyph.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Glyph.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

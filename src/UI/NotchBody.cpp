@@ -1,11 +1,11 @@
 #include "UI/NotchBody.h"
 
 #include "UI/AnimatedValue.h"
-#include "UI/AuroraStyle.h"
 #include "UI/CollapsedBarView.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/PiecewiseBlit.h"
 #include "UI/NotchShape.h"
-#include "UI/Palette.h"
-#include "UI/PiecewiseBlit.h"
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>

@@ -1,8 +1,8 @@
 #include "UI/NotchShadow.h"
 
-#include "UI/AlphaBlur.h"
+#include "UI/Kit/AlphaBlur.h"
+#include "UI/Kit/Palette.h"
 #include "UI/NotchShape.h"
-#include "UI/Palette.h"
 
 #include <QPainter>
 

@@ -3,8 +3,8 @@
 #include "Core/AttentionCoordinator.h"
 #include "Platform/FocusReturn.h"
 #include "Shared/Log.h"
+#include "UI/Kit/Palette.h"
 #include "UI/NotchPanelMark.h"
-#include "UI/Palette.h"
 
 #include <QPalette>
 #include <QTimer>

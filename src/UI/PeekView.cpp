@@ -1,10 +1,10 @@
 #include "UI/PeekView.h"
 
 #include "Core/SessionCardText.h"
-#include "UI/AuroraStyle.h"
-#include "UI/ElapsedText.h"
-#include "UI/MetaPill.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/ElapsedText.h"
+#include "UI/Kit/MetaPill.h"
+#include "UI/Kit/Palette.h"
 #include "UI/SessionMark.h"
 #include "UI/SessionSignal.h"
 

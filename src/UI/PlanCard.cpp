@@ -1,14 +1,14 @@
 #include "UI/PlanCard.h"
 
 #include "Core/DisplayText.h"
-#include "UI/AuroraStyle.h"
-#include "UI/CodeFont.h"
 #include "UI/CodeWell.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/CodeFont.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/PrimaryCapsule.h"
+#include "UI/Kit/SecondaryCapsule.h"
+#include "UI/Kit/SplitCapsule.h"
 #include "UI/NotchTextField.h"
-#include "UI/Palette.h"
-#include "UI/PrimaryCapsule.h"
-#include "UI/SecondaryCapsule.h"
-#include "UI/SplitCapsule.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
 #include "UI/QuestionForm.h"
 
 #include "Core/DisplayText.h"
-#include "UI/AuroraStyle.h"
-#include "UI/OptionRowButton.h"
-#include "UI/PrimaryCapsule.h"
-#include "UI/SecondaryCapsule.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/OptionRowButton.h"
+#include "UI/Kit/PrimaryCapsule.h"
+#include "UI/Kit/SecondaryCapsule.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "UI/SessionMark.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/StatusPip.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/StatusPip.h"
 
 #include <QPaintEngine>
 #include <QPaintEvent>

@@ -1,8 +1,8 @@
 #include "UI/SessionSignal.h"
 
 #include "Core/Session.h"
-#include "UI/AuroraStyle.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
 
 namespace velquist::SessionSignal {
 

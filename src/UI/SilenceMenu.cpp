@@ -3,7 +3,7 @@
 #include "Core/SessionCardText.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
-#include "UI/MenuStyle.h"
+#include "UI/Kit/MenuStyle.h"
 
 #include <QMenu>
 #include <QUuid>

@@ -2,7 +2,7 @@
 
 #include "Core/PrivacyGuard.h"
 #include "Shared/Log.h"
-#include "UI/MenuStyle.h"
+#include "UI/Kit/MenuStyle.h"
 #include "UI/PrivacySwitch.h"
 
 #include <QCursor>

@@ -1,8 +1,8 @@
 #include "UI/SubagentList.h"
 
 #include "Core/DisplayText.h"
-#include "UI/AuroraStyle.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
 #include "UI/SubagentDisplay.h"
 
 #include <QFontMetricsF>

@@ -2,13 +2,13 @@
 
 #include "Core/DisplayText.h"
 #include "Platform/WorkerTask.h"
-#include "UI/AuroraStyle.h"
-#include "UI/CodeFont.h"
 #include "UI/CodeWell.h"
 #include "UI/DiffView.h"
-#include "UI/ElidedLabel.h"
-#include "UI/Glyph.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/CodeFont.h"
+#include "UI/Kit/ElidedLabel.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/Palette.h"
 #include "UI/ToolDetailContent.h"
 #include "UI/WrappedLabel.h"
 

@@ -1,10 +1,10 @@
 #include "UI/UsageRing.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/GaugeRing.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/GaugeRing.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/ViewClock.h"
 #include "UI/UsageGauge.h"
-#include "UI/ViewClock.h"
 
 #include <QPainter>
 

@@ -1,9 +1,9 @@
 #include "UI/UsageStrip.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/ViewClock.h"
 #include "UI/UsageGauge.h"
-#include "UI/ViewClock.h"
 
 #include <QFontMetricsF>
 #include <QHelpEvent>

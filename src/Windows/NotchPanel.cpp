@@ -1,8 +1,8 @@
 #include "Windows/NotchPanel.h"
 
 #include "Platform/PanelShaper.h"
+#include "UI/Kit/Palette.h"
 #include "UI/NotchPanelMark.h"
-#include "UI/Palette.h"
 
 #include <QWindow>
 

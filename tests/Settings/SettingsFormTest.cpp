@@ -1,7 +1,7 @@
 #include "Settings/SettingsForm.h"
 #include "Settings/SettingsSection.h"
 #include "Settings/SettingsSwitch.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QLabel>
 #include <QPushButton>

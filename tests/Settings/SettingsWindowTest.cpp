@@ -3,7 +3,7 @@
 #include "Settings/SettingsSection.h"
 #include "Settings/SettingsTab.h"
 #include "Settings/SettingsToolbar.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

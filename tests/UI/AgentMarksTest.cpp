@@ -1,12 +1,12 @@
 #include "Core/Session.h"
 #include "UI/AgentBadge.h"
 #include "UI/AgentIcon.h"
-#include "UI/AuroraStyle.h"
 #include "UI/BrandGlyph.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/ViewTicker.h"
 #include "UI/SessionMark.h"
 #include "UI/SessionSignal.h"
-#include "UI/ViewTicker.h"
 #include "support/ManualScheduler.h"
 
 #include <QImage>

@@ -1,5 +1,5 @@
 #include "UI/CardColumnLayout.h"
-#include "UI/ElidedLabel.h"
+#include "UI/Kit/ElidedLabel.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,5 +1,5 @@
 #include "UI/CardAccent.h"
-#include "UI/ElapsedText.h"
+#include "UI/Kit/ElapsedText.h"
 #include "UI/SubagentDisplay.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "UI/AuroraStyle.h"
 #include "UI/ContextIndicator.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
 #include "UI/UsageGauge.h"
 #include "UI/UsageRing.h"
 #include "UI/UsageStrip.h"

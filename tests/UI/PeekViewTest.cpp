@@ -1,6 +1,6 @@
 #include "UI/PeekView.h"
-#include "UI/ElapsedText.h"
-#include "UI/MetaPill.h"
+#include "UI/Kit/ElapsedText.h"
+#include "UI/Kit/MetaPill.h"
 #include "UI/SessionMark.h"
 #include "UI/SessionSignal.h"
 

@@ -1,6 +1,6 @@
 #include "UI/PlanCard.h"
+#include "UI/Kit/SplitCapsule.h"
 #include "UI/NotchTextField.h"
-#include "UI/SplitCapsule.h"
 
 #include <QAbstractButton>
 #include <QAction>

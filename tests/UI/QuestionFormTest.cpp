@@ -1,5 +1,5 @@
 #include "UI/QuestionForm.h"
-#include "UI/OptionRowButton.h"
+#include "UI/Kit/OptionRowButton.h"
 
 #include <QAbstractButton>
 #include <QTest>

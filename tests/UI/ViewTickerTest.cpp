@@ -1,6 +1,6 @@
-#include "UI/ViewTicker.h"
+#include "UI/Kit/ViewTicker.h"
 #include "UI/CardFrame.h"
-#include "UI/ElapsedText.h"
+#include "UI/Kit/ElapsedText.h"
 #include "UI/SessionMark.h"
 
 #include "support/ManualScheduler.h"

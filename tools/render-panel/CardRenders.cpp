@@ -5,17 +5,17 @@
 
 #include "Core/PlanMarkdown.h"
 #include "Core/QtScheduler.h"
-#include "UI/AuroraStyle.h"
 #include "UI/CardFrame.h"
 #include "UI/DiffView.h"
-#include "UI/ElapsedText.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/ElapsedText.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/ViewTicker.h"
 #include "UI/NotchTextField.h"
-#include "UI/Palette.h"
 #include "UI/PlanCard.h"
 #include "UI/QuestionForm.h"
 #include "UI/SubagentList.h"
 #include "UI/ToolDetailView.h"
-#include "UI/ViewTicker.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

@@ -5,7 +5,7 @@
 #include "Shared/AgentKind.h"
 #include "UI/AgentBadge.h"
 #include "UI/AgentIcon.h"
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/AuroraStyle.h"
 #include "UI/SessionMark.h"
 #include "UI/SessionSignal.h"
 

@@ -8,10 +8,10 @@
 #include "UI/CollapsedBarLayout.h"
 #include "UI/CollapsedBarView.h"
 #include "UI/ExpandedListView.h"
+#include "UI/Kit/ViewTicker.h"
 #include "UI/NotchBody.h"
 #include "UI/PeekView.h"
 #include "UI/SessionRowFactory.h"
-#include "UI/ViewTicker.h"
 
 #include <QWidget>
 

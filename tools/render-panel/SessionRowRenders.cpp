@@ -7,9 +7,9 @@
 #include "Core/QtScheduler.h"
 #include "Core/SessionStore.h"
 #include "UI/DemoPressSource.h"
+#include "UI/Kit/SplitCapsule.h"
+#include "UI/Kit/ViewTicker.h"
 #include "UI/SessionRow.h"
-#include "UI/SplitCapsule.h"
-#include "UI/ViewTicker.h"
 
 #include <QVBoxLayout>
 

@@ -18,7 +18,7 @@
 #include "Settings/UsageSettingsTab.h"
 #include "Sound/SoundPlayer.h"
 #include "Sound/SoundSettings.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/SettingsStyle.h"
 #include "UI/StatusItemController.h"
 #include "Usage/UsageStore.h"
 

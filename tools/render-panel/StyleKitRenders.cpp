@@ -2,12 +2,12 @@
 
 #include "RenderRegistry.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/Glyph.h"
-#include "UI/MetaPill.h"
-#include "UI/Palette.h"
-#include "UI/PrimaryCapsule.h"
-#include "UI/SecondaryCapsule.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/MetaPill.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/PrimaryCapsule.h"
+#include "UI/Kit/SecondaryCapsule.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -9,7 +9,7 @@
 #include "Core/QtScheduler.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/AuroraStyle.h"
 
 #include <QApplication>
 #include <QDir>

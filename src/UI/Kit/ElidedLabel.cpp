@@ -1,4 +1,4 @@
-#include "UI/ElidedLabel.h"
+#include "UI/Kit/ElidedLabel.h"
 
 #include <QFontMetricsF>
 #include <QTextLayout>

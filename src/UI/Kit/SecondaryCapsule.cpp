@@ -1,6 +1,6 @@
-#include "UI/SecondaryCapsule.h"
+#include "UI/Kit/SecondaryCapsule.h"
 
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/AuroraStyle.h"
 
 #include <QPainter>
 

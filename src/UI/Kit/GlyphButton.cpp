@@ -1,7 +1,7 @@
-#include "UI/GlyphButton.h"
+#include "UI/Kit/GlyphButton.h"
 
-#include "UI/Glyph.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QPainter>
 #include <QPixmap>

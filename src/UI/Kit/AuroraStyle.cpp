@@ -1,6 +1,6 @@
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/AuroraStyle.h"
 
-#include "UI/Glyph.h"
+#include "UI/Kit/Glyph.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

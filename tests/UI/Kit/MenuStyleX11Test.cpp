@@ -1,7 +1,7 @@
 // The kit's menus on a real X server without a compositor: the window is cut round, so its corners
 // show the window below it on screen, not a black square.
 
-#include "UI/MenuStyle.h"
+#include "UI/Kit/MenuStyle.h"
 #include "support/TestBinaryChild.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"

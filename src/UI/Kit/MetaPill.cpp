@@ -1,6 +1,6 @@
-#include "UI/MetaPill.h"
+#include "UI/Kit/MetaPill.h"
 
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/AuroraStyle.h"
 
 #include <QPainter>
 

@@ -1,9 +1,9 @@
-#include "UI/OptionRowButton.h"
+#include "UI/Kit/OptionRowButton.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/ElidedLabel.h"
-#include "UI/Glyph.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/ElidedLabel.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/Palette.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>

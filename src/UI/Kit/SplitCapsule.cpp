@@ -1,9 +1,9 @@
-#include "UI/SplitCapsule.h"
+#include "UI/Kit/SplitCapsule.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/Glyph.h"
-#include "UI/MenuStyle.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/MenuStyle.h"
+#include "UI/Kit/Palette.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>

@@ -1,4 +1,4 @@
-#include "UI/Glyph.h"
+#include "UI/Kit/Glyph.h"
 
 #include <QPainter>
 #include <QPainterPathStroker>

@@ -1,7 +1,7 @@
-#include "UI/MenuStyle.h"
+#include "UI/Kit/MenuStyle.h"
 
-#include "UI/AuroraStyle.h"
-#include "UI/Palette.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Palette.h"
 
 #include <QEvent>
 #include <QMenu>

@@ -1,6 +1,6 @@
-#include "UI/ElapsedText.h"
+#include "UI/Kit/ElapsedText.h"
 
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/AuroraStyle.h"
 
 #include <QPainter>
 #include <QtMath>

@@ -1,6 +1,6 @@
-#include "UI/PrimaryCapsule.h"
+#include "UI/Kit/PrimaryCapsule.h"
 
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/AuroraStyle.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "UI/ViewClock.h"
+#include "UI/Kit/ViewClock.h"
 
 #include "Core/SystemClock.h"
 

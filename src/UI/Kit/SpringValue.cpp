@@ -1,4 +1,4 @@
-#include "UI/SpringValue.h"
+#include "UI/Kit/SpringValue.h"
 
 #include <algorithm>
 #include <cmath>

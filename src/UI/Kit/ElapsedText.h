@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Platform/Clock.h"
-#include "UI/ViewTicker.h"
+#include "UI/Kit/ViewTicker.h"
 
 #include <QWidget>
 #include <string>

@@ -1,4 +1,4 @@
-#include "UI/StatusPip.h"
+#include "UI/Kit/StatusPip.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "UI/ViewTicker.h"
+#include "UI/Kit/ViewTicker.h"
 
 #include <vector>
 

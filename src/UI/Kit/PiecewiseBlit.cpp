@@ -1,4 +1,4 @@
-#include "UI/PiecewiseBlit.h"
+#include "UI/Kit/PiecewiseBlit.h"
 
 #include <QPainter>
 #include <QPixmap>

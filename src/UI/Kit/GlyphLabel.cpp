@@ -1,7 +1,7 @@
-#include "UI/GlyphLabel.h"
+#include "UI/Kit/GlyphLabel.h"
 
-#include "UI/Glyph.h"
-#include "UI/SettingsStyle.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/SettingsStyle.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "UI/AuroraSheet.h"
+#include "UI/Kit/AuroraSheet.h"
 
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/AuroraStyle.h"
 
 #include <QPainter>
 

@@ -1,12 +1,12 @@
-#include "UI/AuroraSheet.h"
-#include "UI/AuroraStyle.h"
-#include "UI/Glyph.h"
-#include "UI/MetaPill.h"
-#include "UI/OptionRowButton.h"
-#include "UI/Palette.h"
-#include "UI/PrimaryCapsule.h"
-#include "UI/SecondaryCapsule.h"
-#include "UI/SplitCapsule.h"
+#include "UI/Kit/AuroraSheet.h"
+#include "UI/Kit/AuroraStyle.h"
+#include "UI/Kit/Glyph.h"
+#include "UI/Kit/MetaPill.h"
+#include "UI/Kit/OptionRowButton.h"
+#include "UI/Kit/Palette.h"
+#include "UI/Kit/PrimaryCapsule.h"
+#include "UI/Kit/SecondaryCapsule.h"
+#include "UI/Kit/SplitCapsule.h"
 
 #include <QImage>
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "UI/AlphaBlur.h"
+#include "UI/Kit/AlphaBlur.h"
 
 #include <algorithm>
 #include <vector>

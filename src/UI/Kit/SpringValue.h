@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UI/ViewTicker.h"
+#include "UI/Kit/ViewTicker.h"
 
 #include <functional>
 

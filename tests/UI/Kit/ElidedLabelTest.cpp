@@ -1,5 +1,5 @@
-#include "UI/ElidedLabel.h"
-#include "UI/AuroraStyle.h"
+#include "UI/Kit/ElidedLabel.h"
+#include "UI/Kit/AuroraStyle.h"
 
 #include <QFont>
 #include <QFontMetricsF>
