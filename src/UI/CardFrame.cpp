@@ -123,6 +123,11 @@ void CardFrame::hideEvent(QHideEvent*)
 {
     m_subscription.reset();
     // A hidden card keeps no pictures: a collapsed panel costs no memory for its cards.
+    dropPictures();
+}
+
+void CardFrame::dropPictures()
+{
     m_layers = Layers{};
 }
 

@@ -31,11 +31,15 @@ class CardFrame : public QWidget
     bool isAnimating() const { return m_subscription.isActive(); }
     // What a breath redraws: the glow margin and the outline's band, in this widget's coordinates.
     QRegion accentRegion() const;
+    // Whether the card keeps pictures of its layers from its last paint.
+    bool holdsPictures() const { return !m_layers.body.isNull(); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // Frees the cached pictures; the next paint draws them again. For a card out of view.
+    void dropPictures();
 
   private:
     void updateAnimation();

@@ -175,6 +175,10 @@ void SessionRow::setPanelVisible(bool visible)
     if (visible == m_panelVisible)
         return;
     m_panelVisible = visible;
+    // A card scrolled out of the list keeps no pictures, so memory follows the cards in view, not
+    // every card scrolled past.
+    if (!visible)
+        dropPictures();
     refresh();
 }
 

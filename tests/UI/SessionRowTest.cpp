@@ -497,10 +497,13 @@ TEST_F(SessionRowTest, NothingAnimatesWhileThePanelIsOffScreen)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         show(make(c.status));
+        (void)row->grab();
+        EXPECT_TRUE(row->holdsPictures());
         EXPECT_TRUE(ticker.isRunning(ViewTicker::Period::step));
         row->setPanelVisible(false);
         EXPECT_FALSE(ticker.isRunning(ViewTicker::Period::step));
         EXPECT_FALSE(row->accent().breathes);
+        EXPECT_FALSE(row->holdsPictures()) << "a card out of view keeps no pictures";
         row->setPanelVisible(true);
         EXPECT_TRUE(ticker.isRunning(ViewTicker::Period::step));
     }
