@@ -195,9 +195,13 @@ void AgentIcon::paintGlyph(QPainter& painter, const QRectF& box, const QString& 
         QPainter target(&made);
         fill(target, QPointF(extent / 2, extent / 2) + fraction, ratio);
         target.end();
+        // Kept at the density it is drawn at: relabelling a shared copy at every step would
+        // detach it, copying its pixels each time.
+        made.setDevicePixelRatio(ratio);
         found = pictures.emplace(key, made).first;
     }
     QPixmap picture = found->second;
+    // A no-op unless another density shares these device pixels.
     picture.setDevicePixelRatio(ratio);
     const QPointF corner(std::floor(centre.x()) - extent / 2, std::floor(centre.y()) - extent / 2);
     painter.save();

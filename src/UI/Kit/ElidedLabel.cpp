@@ -1,5 +1,6 @@
 #include "UI/Kit/ElidedLabel.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QTextLayout>
 #include <QtMath>
@@ -130,6 +131,15 @@ void ElidedLabel::resizeEvent(QResizeEvent* event)
 {
     QLabel::resizeEvent(event);
     relayout(width());
+}
+
+void ElidedLabel::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    // The lines shown were cut for the old font. Nothing is shown yet while the constructor sets
+    // the first font.
+    if (event->type() == QEvent::FontChange && !text().isEmpty())
+        relayout(width());
 }
 
 void ElidedLabel::relayout(int width)

@@ -34,6 +34,7 @@ class ElidedLabel : public QLabel
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void relayout(int width);

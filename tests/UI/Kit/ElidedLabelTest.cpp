@@ -42,6 +42,10 @@ TEST(ElidedLabel, HeightAndLinesFollowTextLinesAndFontAtTheSameWidth)
         step.change(label);
         const int height = label.heightForWidth(kWidth);
         EXPECT_EQ(height, qCeil(QFontMetricsF(label.font()).lineSpacing() * step.lines)) << step.name;
+        // The lines shown follow at once, before any resize.
+        EXPECT_EQ(label.text().split(QChar(u'\n')),
+                  ElidedLabel::layoutLines(label.fullText(), label.font(), kWidth, step.lines))
+            << step.name << " (before a resize)";
         label.resize(kWidth + 1, height);
         label.resize(kWidth, height);
         EXPECT_EQ(label.text().count(QChar(u'\n')) + 1, step.lines) << step.name;
