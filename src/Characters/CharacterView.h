@@ -97,7 +97,7 @@ class CharacterView final : public QWidget
     Clock::Monotonic m_start;
     SpriteAnimator::Position m_shown;
     ScheduledTimer m_timer;
-    // No pack keeps more frames than its budget; past this the pictures are drawn afresh.
+    // A bound on the scaled pictures kept; a pack with more frames than this has them drawn afresh.
     static constexpr std::size_t kMaxPictures = 512;
     std::unordered_map<qint64, QPixmap> m_pictures;
     QSize m_pictureSize;
