@@ -10,7 +10,7 @@ packages=(
   libxcb1-dev libxcb-randr0-dev libxcb-screensaver0-dev libxcb-xinput-dev libxcb-shape0-dev libxcb-ewmh-dev
   libcanberra-dev
   xvfb xauth tmux ccache openbox xdotool wmctrl xterm x11-utils trayer sway foot kitty
-  dbus-daemon sound-theme-freedesktop openssl
+  dbus-daemon sound-theme-freedesktop openssl nodejs
   clang libclang-rt-14-dev clang-format
   dpkg-dev desktop-file-utils appstream
 )

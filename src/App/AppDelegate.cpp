@@ -276,7 +276,8 @@ void AppDelegate::startPanels()
     if (m_services.terminalBinder) {
         // A tmux client may attach after the agent's last event: its terminal is looked for again
         // when the sessions are shown or one is jumped to.
-        m_rebinder = std::make_unique<TerminalRebinder>(m_store, *m_services.terminalBinder);
+        m_rebinder =
+            std::make_unique<TerminalRebinder>(m_store, *m_services.terminalBinder, &m_services.workers);
         connect(m_windowManager.get(), &NotchWindowManager::panelOpened, m_rebinder.get(),
                 &TerminalRebinder::lookUpAll);
         if (JumpController* jump = jumpController())

@@ -74,14 +74,6 @@ ProcessResult Tmux::run(const std::string& executable, const TerminalEnvironment
     return m_runner.run(request);
 }
 
-std::vector<pid_t> Tmux::attachedClients(const TerminalEnvironment& env)
-{
-    std::vector<pid_t> pids;
-    for (const auto& client : clients(env))
-        pids.push_back(client.pid);
-    return pids;
-}
-
 std::vector<Tmux::Client> Tmux::clients(const TerminalEnvironment& env)
 {
     const auto paneId = pane(env);

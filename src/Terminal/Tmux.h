@@ -46,8 +46,6 @@ class Tmux
     // The clients attached to the session's server, the best first: those showing the pane's own
     // session before the others, the most recently active first.
     std::vector<Client> clients(const TerminalEnvironment& env);
-    // The processes of those clients, in the same order.
-    std::vector<pid_t> attachedClients(const TerminalEnvironment& env);
 
   private:
     ProcessRunner& m_runner;
