@@ -309,7 +309,7 @@ void SessionStore::remove(const std::string& id)
     announce(SessionChange{{id}, false});
     if (removed)
         Q_EMIT sessionRemoved(id);
-    if (mayClear && !attentionSession())
+    if (mayClear && m_summary.asking == 0)
         fire(AlertSignal::cleared);
     scheduleSave();
 }
@@ -405,7 +405,7 @@ void SessionStore::signalIfNeeded(const std::string& id, const SessionStatus& ol
         fire(AlertSignal::attention);
     else if (oldStatus.is<SessionStatus::Working>() && newStatus.is<SessionStatus::Done>())
         fire(AlertSignal::doneFlash);
-    else if (wasAsking && !asks && !attentionSession())
+    else if (wasAsking && !asks && m_summary.asking == 0)
         fire(AlertSignal::cleared);
 }
 
