@@ -91,7 +91,7 @@ double NotchViewModel::collapsedWidth() const
 bool NotchViewModel::isBarConcealed(bool hideWhenIdle) const
 {
     return hideWhenIdle && presentation() == PanelPresentation::collapsed && !m_isHovering &&
-           !m_store.attentionSession();
+           m_store.displaySummary().asking == 0;
 }
 
 bool NotchViewModel::isBarConcealed() const
@@ -149,7 +149,7 @@ void NotchViewModel::handleCollapsedClick()
     }
     if (m_coordinator.isSnoozed())
         m_coordinator.cancelSnooze();
-    else if (m_store.attentionSession())
+    else if (m_store.displaySummary().asking > 0)
         m_coordinator.snooze();
 }
 

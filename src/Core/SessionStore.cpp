@@ -284,10 +284,10 @@ void SessionStore::upsert(Session session)
     const bool isNew = m_sessions.find(id) == m_sessions.end();
     if (isNew)
         makeRoomForOneMore();
-    const bool silenced = isSilenced(session);
     if (const auto current = m_sessions.find(id); current != m_sessions.end())
         unindex(current->second);
     index(session);
+    const bool silenced = m_silenced.contains(id);
     m_sessions.insert_or_assign(id, std::move(session));
     announce(SessionChange{{id}, false});
     if (isNew && !silenced && !isDemonstration(id))
@@ -299,7 +299,7 @@ void SessionStore::remove(const std::string& id)
 {
     bool mayClear = false;
     if (const auto found = m_sessions.find(id); found != m_sessions.end() && !isDemonstration(id))
-        mayClear = !isSilenced(found->second) && found->second.status.asksForUser();
+        mayClear = !m_silenced.contains(id) && found->second.status.asksForUser();
     bool removed = false;
     if (const auto found = m_sessions.find(id); found != m_sessions.end()) {
         unindex(found->second);
@@ -309,7 +309,7 @@ void SessionStore::remove(const std::string& id)
     announce(SessionChange{{id}, false});
     if (removed)
         Q_EMIT sessionRemoved(id);
-    if (mayClear && !attentionSession())
+    if (mayClear && m_summary.asking == 0)
         fire(AlertSignal::cleared);
     scheduleSave();
 }
@@ -397,7 +397,7 @@ void SessionStore::signalIfNeeded(const std::string& id, const SessionStatus& ol
 {
     if (isDemonstration(id))
         return;
-    if (const Session* stored = session(id); stored && isSilenced(*stored))
+    if (m_silenced.contains(id))
         return;
     const bool wasAsking = oldStatus.asksForUser();
     const bool asks = newStatus.asksForUser();
@@ -405,7 +405,7 @@ void SessionStore::signalIfNeeded(const std::string& id, const SessionStatus& ol
         fire(AlertSignal::attention);
     else if (oldStatus.is<SessionStatus::Working>() && newStatus.is<SessionStatus::Done>())
         fire(AlertSignal::doneFlash);
-    else if (wasAsking && !asks && !attentionSession())
+    else if (wasAsking && !asks && m_summary.asking == 0)
         fire(AlertSignal::cleared);
 }
 
