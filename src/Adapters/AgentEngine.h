@@ -27,7 +27,7 @@ struct AgentEngine
     static AgentEngine of(const AgentEntry& agent)
     {
         return {agent.kind, std::string(agent.displayName), AgentMechanism::blockingHook,
-                AgentCapabilities::of(agent.kind), std::string(agent.idNamespace)};
+                AgentCapabilities::of(agent), std::string(agent.idNamespace)};
     }
 };
 

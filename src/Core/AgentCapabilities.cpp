@@ -1,22 +1,23 @@
 #include "Core/AgentCapabilities.h"
 
+#include "Shared/AgentCatalog.h"
+
 namespace velquist {
 
 AgentCapabilities AgentCapabilities::of(AgentKind kind)
 {
-    switch (kind) {
-    case AgentKind::gemini:
-    case AgentKind::qwen:
-        return {true, true, true, false, true};
-    case AgentKind::detected:
-        return {true, false, false, false, true};
-    case AgentKind::claudeCode:
-    case AgentKind::codex:
-    case AgentKind::cursor:
-    case AgentKind::opencode:
-        break;
-    }
-    return {true, true, true, true, true};
+    if (const AgentEntry* agent = AgentCatalog::find(kind))
+        return of(*agent);
+    // OpenCode answers through its own server; an agent known only from the process table can only
+    // be watched and brought to the front.
+    if (kind == AgentKind::opencode)
+        return {true, true, true, true, true};
+    return {true, false, false, false, true};
+}
+
+AgentCapabilities AgentCapabilities::of(const AgentEntry& agent)
+{
+    return {true, true, true, agent.canAnswer, true};
 }
 
 nlohmann::ordered_json AgentCapabilities::toJson() const

@@ -5,6 +5,8 @@
 
 namespace velquist {
 
+struct AgentEntry;
+
 // What the panel may offer for a session of an agent.
 struct AgentCapabilities
 {
@@ -16,8 +18,11 @@ struct AgentCapabilities
 
     bool operator==(const AgentCapabilities&) const = default;
 
-    // The fixed table per agent kind.
+    // The fixed table per agent kind: a hook-driven agent's from its catalog row, OpenCode's and a
+    // detected agent's from here.
     static AgentCapabilities of(AgentKind kind);
+    // A hook-driven agent's, from its row.
+    static AgentCapabilities of(const AgentEntry& agent);
 
     // Stored form: the five keys, each a Bool, all required.
     nlohmann::ordered_json toJson() const;

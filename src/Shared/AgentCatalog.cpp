@@ -105,6 +105,7 @@ const std::array kAgents{
                .decideOn = "BeforeTool",
                .unavailableResponse =
                    R"({"decision":"deny","reason":"Velquist is not running to approve this tool"})",
+               .canAnswer = false,
                .events = kGeminiEvents,
                .hookedEvents = kGeminiHooked},
     AgentEntry{.kind = AgentKind::qwen,
@@ -115,6 +116,7 @@ const std::array kAgents{
                .configFile = "settings.json",
                .timeoutScale = 1000,
                .decideOn = "PermissionRequest",
+               .canAnswer = false,
                .events = kQwenEvents,
                .hookedEvents = kQwenHooked},
 };

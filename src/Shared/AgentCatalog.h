@@ -14,10 +14,11 @@ namespace velquist {
 enum class HookInstallStyle { claudeStyle, cursorStyle };
 
 // One hook-driven agent as every part of the program knows it: the installer, the clean-up, the
-// provisioning, the start-up, the session store and the hook-event parser all read this table, so
-// an agent has one name and one set of facts across the code. Adding an agent is its AgentKind case
-// and a row here, its engine profile (EngineProfile::forAgent), its transcript parser and its mark
-// (iconStyle in UI/AgentIcon.cpp).
+// provisioning, the start-up, the session store, the hook-event parser and what the panel offers
+// (AgentCapabilities) all read this table, so an agent has one name and one set of facts across the
+// code. Adding an agent is its AgentKind case with its line in kAgentKindNames, a row here, its
+// engine profile (EngineProfile::forAgent), its transcript parser and its mark (iconStyle in
+// UI/AgentIcon.cpp, its glyph in UI/BrandGlyph.cpp).
 struct AgentEntry
 {
     // One of the agent's own event names and the event it stands for, by its canonical name
@@ -50,6 +51,9 @@ struct AgentEntry
     std::string_view unavailableResponse{};
     // Hooked whatever is installed; the others only when their configuration folder exists.
     bool alwaysHooked = false;
+    // Its questions can be answered from the panel (the rest of what the panel offers, approving,
+    // denying, live activity and the jump, every hook-driven agent has).
+    bool canAnswer = true;
     // The agent's event names, each with what it stands for.
     std::span<const EventName> events{};
     // The events whose hooks are installed, in the order they are written.

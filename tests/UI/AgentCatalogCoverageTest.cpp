@@ -67,4 +67,12 @@ TEST(AgentCatalogCoverageTest, EveryAgentHasItsRowProfileParserAndMark)
         EXPECT_NE(style, iconStyle(AgentKind::detected));
         EXPECT_TRUE(marks.insert(style.asset).second) << "mark used twice";
     }
+
+    // Every kind but OpenCode (its own server) and the detected agents has its row: without one it
+    // would never be hooked and the panel would offer its sessions nothing but the jump.
+    for (const AgentKind kind : kAllAgentKinds) {
+        if (kind != AgentKind::opencode && kind != AgentKind::detected) {
+            EXPECT_TRUE(kinds.contains(kind)) << toString(kind) << " has no row";
+        }
+    }
 }
