@@ -3,11 +3,11 @@
 #include "Ingestion/HookInstaller.h"
 #include "Ingestion/HookProvisioner.h"
 #include "Platform/UserDefaults.h"
+#include "Shared/FileUtil.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 
 namespace velquist::IntroAgentScan {
 namespace {
@@ -98,9 +98,7 @@ bool isOnPath(std::string_view program, const char* path)
         const std::string_view folder = folders.substr(start, end - start);
         // An empty entry is the current folder, which is no place to look for an installed agent.
         if (!folder.empty()) {
-            const std::filesystem::path candidate = std::filesystem::path(folder) / program;
-            std::error_code ec;
-            if (std::filesystem::is_regular_file(candidate, ec) && ::access(candidate.c_str(), X_OK) == 0)
+            if (FileUtil::isExecutableFile(std::filesystem::path(folder) / program))
                 return true;
         }
         start = end + 1;

@@ -1,24 +1,14 @@
 #include "Core/CommandLookup.h"
 
+#include "Shared/FileUtil.h"
 #include "Shared/Log.h"
 #include "Shared/UserAccount.h"
 
 #include <algorithm>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velquist {
 
 namespace {
-
-bool isExecutableFile(const std::string& path)
-{
-    struct stat info
-    {
-    };
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
-}
 
 // The name goes into the shell's command line, so it may hold nothing the shell would read as
 // syntax.
@@ -62,7 +52,7 @@ std::optional<std::string> CommandLookup::find(const std::string& name,
     }
     std::optional<std::string> path;
     for (const auto& candidate : wellKnownPaths) {
-        if (isExecutableFile(candidate)) {
+        if (FileUtil::isExecutableFile(candidate)) {
             path = candidate;
             break;
         }
@@ -71,7 +61,7 @@ std::optional<std::string> CommandLookup::find(const std::string& name,
         const auto result = m_runner.run({m_shell, {"-lc", "command -v " + name}, m_timeout});
         if (result.succeeded())
             path = pathFromOutput(result.output);
-        if (path && !isExecutableFile(*path))
+        if (path && !FileUtil::isExecutableFile(*path))
             path.reset();
     }
     if (!path) {

@@ -142,6 +142,15 @@ fs::path resolveSymlinks(const fs::path& path)
     return current;
 }
 
+bool isExecutableFile(const fs::path& path)
+{
+    struct stat info
+    {
+    };
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
 bool isTemporaryName(const std::string& name, const std::string& target)
 {
     const std::string prefix = "." + target + ".tmp-";

@@ -53,6 +53,9 @@ FileResult writeOwnFile(const std::filesystem::path& path, const std::string& by
 // are resolved against their folder. Stops after 40 hops.
 std::filesystem::path resolveSymlinks(const std::filesystem::path& path);
 
+// Whether `path` names (through any links) a regular file this process may execute.
+bool isExecutableFile(const std::filesystem::path& path);
+
 // Creates `path` (and missing parents) so that the final folder has mode 0700.
 FileResult ensurePrivateDirectory(const std::filesystem::path& path);
 

@@ -4,14 +4,13 @@
 #include "Platform/Clock.h"
 #include "Platform/ProcessRunner.h"
 #include "Platform/WorkerTask.h"
+#include "Shared/FileUtil.h"
 #include "Shared/Json.h"
 #include "Shared/Log.h"
 #include "Usage/UsageText.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -126,14 +125,6 @@ std::optional<CodexUsageProvider::RateLimits> pick(const Envelope& envelope)
     return envelope.limits;
 }
 
-bool isExecutableFile(const std::string& path)
-{
-    struct stat info
-    {
-    };
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
-}
-
 // Reads the child's output line by line until the line with the awaited id.
 class ReplyReader
 {
@@ -200,7 +191,7 @@ std::optional<std::string> CodexUsageProvider::binaryPath()
     const auto path = m_lookup.find("codex");
     if (!path)
         return std::nullopt;
-    if (!isExecutableFile(*path)) {
+    if (!FileUtil::isExecutableFile(*path)) {
         // Removed since it was found: search again next time.
         m_lookup.forget("codex");
         return std::nullopt;

@@ -247,3 +247,25 @@ TEST(FileUtilTest, OnlyTheExactTemporaryNamesCount)
     EXPECT_FALSE(fs::exists(ours)) << "however fresh";
     EXPECT_TRUE(fs::exists(users));
 }
+
+TEST(FileUtilTest, ExecutableFileIsARegularFileWithItsExecuteBit)
+{
+    test::TemporaryFolder folder;
+    const fs::path tool = folder.path() / "tool";
+    const fs::path plain = folder.path() / "plain";
+    const fs::path link = folder.path() / "link";
+    const fs::path dangling = folder.path() / "dangling";
+    std::ofstream(tool) << "#!/bin/sh\n";
+    std::ofstream(plain) << "text";
+    fs::permissions(tool, fs::perms::owner_read | fs::perms::owner_exec);
+    fs::permissions(plain, fs::perms::owner_read);
+    fs::create_symlink(tool, link);
+    fs::create_symlink(folder.path() / "gone", dangling);
+    const std::pair<fs::path, bool> cases[] = {
+        {tool, true},        {link, true},           {plain, false},
+        {dangling, false},   {folder.path(), false}, {folder.path() / "missing", false},
+        {fs::path(), false},
+    };
+    for (const auto& [path, executable] : cases)
+        EXPECT_EQ(FileUtil::isExecutableFile(path), executable) << path;
+}
