@@ -1,26 +1,14 @@
 #include "Characters/CharacterDirector.h"
 
+#include "Characters/MoodResolver.h"
 #include "Core/SessionStore.h"
 
 namespace velquist {
-namespace {
-
-// The mood the displayed sessions call for, read from the store's counts rather than the sessions.
-CharacterMood baseMood(const DisplaySummary& summary)
-{
-    if (summary.asking > 0)
-        return CharacterMood::alert;
-    if (summary.working > 0)
-        return CharacterMood::active;
-    return CharacterMood::resting;
-}
-
-} // namespace
 
 CharacterDirector::CharacterDirector(SessionStore& store, Scheduler& scheduler, QObject* parent)
     : QObject(parent), m_store(store), m_scheduler(scheduler)
 {
-    m_mood = baseMood(m_store.displaySummary());
+    m_mood = MoodResolver::baseMood(m_store.displaySummary());
 }
 
 void CharacterDirector::recompute()
@@ -53,7 +41,7 @@ void CharacterDirector::handleAlert(std::int64_t revision, std::optional<AlertSi
 
 void CharacterDirector::follow()
 {
-    setMood(baseMood(m_store.displaySummary()));
+    setMood(MoodResolver::baseMood(m_store.displaySummary()));
 }
 
 void CharacterDirector::setMood(CharacterMood mood)

@@ -1,16 +1,14 @@
 #include "Characters/MoodResolver.h"
 
-#include <algorithm>
+#include "Core/SessionStore.h"
 
 namespace velquist::MoodResolver {
 
-CharacterMood baseMood(const std::vector<Session>& sessions)
+CharacterMood baseMood(const DisplaySummary& summary)
 {
-    if (std::any_of(sessions.begin(), sessions.end(),
-                    [](const Session& s) { return s.status.asksForUser(); }))
+    if (summary.asking > 0)
         return CharacterMood::alert;
-    if (std::any_of(sessions.begin(), sessions.end(),
-                    [](const Session& s) { return s.status.is<SessionStatus::Working>(); }))
+    if (summary.working > 0)
         return CharacterMood::active;
     return CharacterMood::resting;
 }

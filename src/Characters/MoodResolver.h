@@ -1,14 +1,16 @@
 #pragma once
 
 #include "Characters/CharacterMood.h"
-#include "Core/Session.h"
 
-#include <vector>
+namespace velquist {
 
-namespace velquist::MoodResolver {
+struct DisplaySummary;
 
-// The lasting mood of a set of sessions: alert when any asks for the user, else active when any
-// works, else resting.
-CharacterMood baseMood(const std::vector<Session>& sessions);
+namespace MoodResolver {
 
-} // namespace velquist::MoodResolver
+// The lasting mood of the displayed sessions, from the store's counts of them: alert when any asks
+// for the user, else active when any works, else resting.
+CharacterMood baseMood(const DisplaySummary& summary);
+
+} // namespace MoodResolver
+} // namespace velquist

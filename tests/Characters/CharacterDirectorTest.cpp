@@ -56,7 +56,8 @@ class CharacterDirectorTest : public ::testing::Test
 
 } // namespace
 
-TEST(MoodResolverTest, AskingWinsOverWorkingWhateverTheOrder)
+// The mood the store's counts call for, over the same sessions in any order.
+TEST_F(CharacterDirectorTest, AskingWinsOverWorkingWhateverTheOrder)
 {
     const struct
     {
@@ -72,10 +73,14 @@ TEST(MoodResolverTest, AskingWinsOverWorkingWhateverTheOrder)
         {{S::Done{}, asking()}, CharacterMood::alert},
     };
     for (const auto& c : cases) {
-        std::vector<Session> sessions;
-        for (std::size_t i = 0; i < c.statuses.size(); ++i)
-            sessions.push_back(make("claude:" + std::to_string(i), c.statuses[i]));
-        EXPECT_EQ(MoodResolver::baseMood(sessions), c.mood) << c.statuses.size();
+        std::vector<std::string> ids;
+        for (std::size_t i = 0; i < c.statuses.size(); ++i) {
+            ids.push_back("claude:" + std::to_string(i));
+            store.upsert(make(ids.back(), c.statuses[i]));
+        }
+        EXPECT_EQ(MoodResolver::baseMood(store.displaySummary()), c.mood) << c.statuses.size();
+        for (const std::string& id : ids)
+            store.remove(id);
     }
 }
 
