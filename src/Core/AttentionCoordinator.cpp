@@ -320,7 +320,7 @@ bool AttentionCoordinator::isPrivacyActive() const
 
 bool AttentionCoordinator::needsAttention() const
 {
-    return m_store.attentionSession().has_value();
+    return m_store.hasAttention();
 }
 
 void AttentionCoordinator::setPresentation(PanelPresentation presentation)

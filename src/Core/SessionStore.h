@@ -77,6 +77,8 @@ class SessionStore final : public QObject
     const DisplaySummary& displaySummary() const { return m_summary; }
     // The first displayed session that asks for the user.
     std::optional<Session> attentionSession() const;
+    // Whether a displayed session asks for the user (attentionSession() has one), from the counts.
+    bool hasAttention() const { return m_summary.asking > 0; }
     // How many live sessions the silence rules hide.
     int hiddenCount() const;
     // How many live sessions one rule matches.

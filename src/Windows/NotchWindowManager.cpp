@@ -49,7 +49,7 @@ void NotchWindowManager::start()
     if (m_started)
         return;
     m_started = true;
-    m_needsAttention = m_services.panel.store.attentionSession().has_value();
+    m_needsAttention = m_services.panel.store.hasAttention();
     rebuild();
     m_services.screens.setChangeHandler([this] { scheduleRebuild(); });
     // Settings may change on another thread; the pass runs on ours, and only for our keys.
@@ -131,7 +131,7 @@ void NotchWindowManager::applyPlacement()
     for (const auto& controller : m_controllers)
         facts.push_back({controller->screenID(), controller->isBuiltIn(),
                          m_fullScreen->coveredScreenIDs().contains(controller->screenID())});
-    m_needsAttention = m_services.panel.store.attentionSession().has_value();
+    m_needsAttention = m_services.panel.store.hasAttention();
     // By position, so two screens sharing an id never both show.
     const auto shown = NotchPlacementResolver::activeScreens(facts, placement, m_clicks->screenID(), hides,
                                                              m_needsAttention);
@@ -152,7 +152,7 @@ void NotchWindowManager::applyPlacement()
 void NotchWindowManager::noteSessions()
 {
     // Only a change of whether someone waits moves panels; other session updates do not.
-    if (m_services.panel.store.attentionSession().has_value() != m_needsAttention)
+    if (m_services.panel.store.hasAttention() != m_needsAttention)
         applyPlacement();
 }
 

@@ -547,6 +547,7 @@ TEST_F(SessionStoreTest, TheKeptOrderAndCountsEqualASortAfreshAfterEveryKindOfCh
         }();
         const auto attention = store.attentionSession();
         EXPECT_EQ(attention ? std::optional(attention->id) : std::nullopt, expectedAttention);
+        EXPECT_EQ(store.hasAttention(), expectedAttention.has_value());
     }
     EXPECT_EQ(wholeChanges, 6) << "rules, reveals and the introduction touch every session";
     EXPECT_NE(std::find(changedIds.begin(), changedIds.end(), "claude:a"), changedIds.end());
