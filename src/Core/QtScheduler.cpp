@@ -1,6 +1,9 @@
 #include "Core/QtScheduler.h"
 
+#include "Shared/Log.h"
+
 #include <QTimerEvent>
+#include <string>
 
 namespace velquist {
 
@@ -27,8 +30,13 @@ Scheduler::TimerId QtScheduler::start(std::chrono::milliseconds delay, bool repe
     const TimerId id = m_nextId++;
     const int qtId = startTimer(std::max<std::chrono::milliseconds>(delay, std::chrono::milliseconds(0)),
                                 Qt::PreciseTimer);
-    if (qtId == 0)
+    if (qtId == 0) {
+        // Qt refuses a timer outside a thread with an event loop or when it has no ids left; the
+        // callback will never run, so say so rather than lose it without a trace.
+        Log::system("Velquist: a timer of " + std::to_string(delay.count()) +
+                    " ms could not be started; its work will not run");
         return id;
+    }
     m_timers.emplace(qtId, Timer{id, repeating, std::make_shared<Callback>(std::move(callback))});
     m_qtIds.emplace(id, qtId);
     return id;
