@@ -251,19 +251,24 @@ TEST(FileUtilTest, OnlyTheExactTemporaryNamesCount)
 TEST(FileUtilTest, ExecutableFileIsARegularFileWithItsExecuteBit)
 {
     test::TemporaryFolder folder;
-    const fs::path tool = folder.path() / "tool";
-    const fs::path plain = folder.path() / "plain";
-    const fs::path link = folder.path() / "link";
-    const fs::path dangling = folder.path() / "dangling";
-    std::ofstream(tool) << "#!/bin/sh\n";
-    std::ofstream(plain) << "text";
-    fs::permissions(tool, fs::perms::owner_read | fs::perms::owner_exec);
-    fs::permissions(plain, fs::perms::owner_read);
-    fs::create_symlink(tool, link);
-    fs::create_symlink(folder.path() / "gone", dangling);
+    const auto file = [&](const char* name, fs::perms perms) {
+        const fs::path path = folder.path() / name;
+        std::ofstream(path) << "#!/bin/sh\n";
+        fs::permissions(path, perms);
+        return path;
+    };
+    const auto link = [&](const char* name, const fs::path& target) {
+        fs::create_symlink(target, folder.path() / name);
+        return folder.path() / name;
+    };
+    const fs::path tool = file("tool", fs::perms::owner_read | fs::perms::owner_exec);
     const std::pair<fs::path, bool> cases[] = {
-        {tool, true},        {link, true},           {plain, false},
-        {dangling, false},   {folder.path(), false}, {folder.path() / "missing", false},
+        {tool, true},
+        {link("link", tool), true},
+        {file("plain", fs::perms::owner_read), false},
+        {link("dangling", folder.path() / "gone"), false},
+        {folder.path(), false},
+        {folder.path() / "missing", false},
         {fs::path(), false},
     };
     for (const auto& [path, executable] : cases)
