@@ -13,6 +13,7 @@
 #include "Core/SystemClock.h"
 #include "UI/CollapsedBarLayout.h"
 #include "UI/CollapsedBarView.h"
+#include "Core/SessionCardList.h"
 #include "UI/ExpandedListView.h"
 #include "UI/Kit/ViewTicker.h"
 #include "UI/NotchBody.h"
@@ -94,7 +95,8 @@ int main(int argc, char** argv)
     body.resize(int(geometry.openWidth()) + 80, 600);
     body.show();
     QObject::connect(&body, &NotchBody::sheetHeightChanged, &body, &NotchBody::setSheetHeight);
-    auto* list = new ExpandedListView(store, rows);
+    SessionCardList cards(store);
+    auto* list = new ExpandedListView(cards, rows);
     list->setAvailableHeight(body.availableSheetHeight());
     body.setSheetContent(list);
     bar->setSessions(store.displaySessions());

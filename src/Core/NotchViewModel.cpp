@@ -24,7 +24,8 @@ NotchViewModel::NotchViewModel(BarMetrics metrics, SessionStore& store, Attentio
                                const PrivacyGuard* privacy, UserDefaults& defaults, Scheduler& scheduler,
                                std::function<bool()> hasUsageWindow, QObject* parent)
     : QObject(parent), m_metrics(metrics), m_store(store), m_coordinator(coordinator), m_privacy(privacy),
-      m_defaults(defaults), m_scheduler(scheduler), m_hasUsageWindow(std::move(hasUsageWindow))
+      m_defaults(defaults), m_scheduler(scheduler), m_hasUsageWindow(std::move(hasUsageWindow)),
+      m_cards(store)
 {
     // Everything the two derived values read tells this model, which tells its observers only when
     // a value really moved.

@@ -112,7 +112,7 @@ void NotchContainerView::applyPresentation()
         m_list = nullptr;
     } else if (!m_list) {
         // The list is built even while collapsed: opening then only grows the sheet from 0.
-        m_list = new ExpandedListView(m_services.store, m_services.rows, nullptr, &m_services.clock,
+        m_list = new ExpandedListView(m_model.cards(), m_services.rows, nullptr, &m_services.clock,
                                       &m_model.scheduler());
         m_list->setAvailableHeight(m_body->availableSheetHeight());
         m_body->setSheetContent(m_list);

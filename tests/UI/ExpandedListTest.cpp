@@ -3,6 +3,7 @@
 #include "Core/SilenceRuleStore.h"
 #include "UI/CardColumnLayout.h"
 #include "UI/CollapsedBarView.h"
+#include "Core/SessionCardList.h"
 #include "UI/ExpandedListView.h"
 #include "UI/HiddenSessionsRow.h"
 #include "UI/Kit/AuroraStyle.h"
@@ -67,6 +68,7 @@ class ExpandedListTest : public ::testing::Test
     test::ManualScheduler clock;
     SilenceRuleStore silence;
     SessionStore store;
+    SessionCardList cards{store};
     test::RecordingRowSource rows;
     int m_next = 0;
 };
@@ -75,7 +77,7 @@ class ExpandedListTest : public ::testing::Test
 
 TEST_F(ExpandedListTest, EmptyStateWithoutSessionsOrHiddenOnes)
 {
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     list.setUsage(UsageReading{true, QuotaData{{{"session", "Session", 10, std::nullopt}}, {}, {}}, {}});
     EXPECT_TRUE(list.showsEmptyState());
     EXPECT_FALSE(list.footer()->isVisibleTo(&list)) << "no footer, so no usage strip";
@@ -87,7 +89,7 @@ TEST_F(ExpandedListTest, OnlyHiddenSessionsShowTheSwitchWithTheirCount)
 {
     add(2, "/work/secret");
     hide("/work/secret");
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     EXPECT_FALSE(list.showsEmptyState());
     EXPECT_TRUE(list.rows().empty());
     EXPECT_EQ(list.contentHeight(), 8 + 16);
@@ -116,7 +118,7 @@ TEST_F(ExpandedListTest, OnlyHiddenSessionsShowTheSwitchWithTheirCount)
 TEST_F(ExpandedListTest, RowsInPanelOrderForTheDemonstrationSessions)
 {
     MockData::populate(store, clock.now());
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     const auto displayed = store.displaySessions();
     ASSERT_EQ(list.rows().size(), displayed.size());
     for (std::size_t index = 0; index < displayed.size(); ++index)
@@ -129,7 +131,7 @@ TEST_F(ExpandedListTest, RowsInPanelOrderForTheDemonstrationSessions)
 TEST_F(ExpandedListTest, RowsAreUpdatedInPlaceById)
 {
     add(3);
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     const std::vector<QWidget*> before = list.rows();
     rows.made.clear();
     const std::string id = store.displaySessions()[1].id;
@@ -150,7 +152,7 @@ TEST_F(ExpandedListTest, ManyRowsScrollAndFadeAndTheFooterStaysInsideThePanel)
     add(200);
     add(3, "/work/secret");
     hide("/work/secret");
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     list.setUsage(UsageReading{true, QuotaData{{{"session", "Session", 10, std::nullopt}}, {}, {}}, {}});
     EXPECT_EQ(list.rows().size(), 200u);
     EXPECT_TRUE(list.fades());
@@ -173,7 +175,7 @@ TEST_F(ExpandedListTest, TheSheetShowsBehindTheRowsInsideTheBody)
     body.setAnimated(false);
     QObject::connect(&body, &NotchBody::sheetHeightChanged, &body, &NotchBody::setSheetHeight);
     body.setOpen(true);
-    body.setSheetContent(new ExpandedListView(store, rows));
+    body.setSheetContent(new ExpandedListView(cards, rows));
     body.setAttribute(Qt::WA_DontShowOnScreen);
     body.show();
     body.resize(840, 600);
@@ -193,7 +195,7 @@ TEST_F(ExpandedListTest, RowsLearnWhetherThePanelIsOnScreen)
     QWidget panel;
     markAsNotchPanel(&panel);
     panel.resize(800, 400);
-    auto* list = new ExpandedListView(store, rows, &panel);
+    auto* list = new ExpandedListView(cards, rows, &panel);
     const auto told = [&](const std::vector<QWidget*>& of) {
         std::vector<bool> result;
         for (QWidget* row : of)
@@ -231,7 +233,7 @@ TEST_F(ExpandedListTest, CardsSitSevenApartAndEightBelowTheBarWhatEverTheirGlowM
         test::RecordingRowSource glowing;
         glowing.margin = margin;
         glowing.height = 60 + 2 * margin;
-        ExpandedListView list(store, glowing);
+        ExpandedListView list(cards, glowing);
         ASSERT_EQ(list.rows().size(), 3u);
         list.resize(list.sizeHint());
         list.rows()[0]->parentWidget()->layout()->activate();
@@ -247,7 +249,7 @@ TEST_F(ExpandedListTest, CardsSitSevenApartAndEightBelowTheBarWhatEverTheirGlowM
 TEST_F(ExpandedListTest, ManyChangesInOneFrameMakeOneRefresh)
 {
     add(3);
-    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    ExpandedListView list(cards, rows, nullptr, nullptr, &clock);
     const int before = list.refreshCount();
     add(20);
     store.update(store.displaySessions()[5].id, [](Session& session) { session.lastActivity = "Editing"; });
@@ -271,7 +273,7 @@ TEST_F(ExpandedListTest, ALongListGathersChangesForLonger)
         EXPECT_EQ(ExpandedListView::refreshDelay(c.rows), ExpandedListView::kFrame * c.frames) << c.rows;
 
     add(250);
-    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    ExpandedListView list(cards, rows, nullptr, nullptr, &clock);
     const int before = list.refreshCount();
     store.update(store.displaySessions()[5].id, [](Session& session) { session.lastActivity = "Editing"; });
     clock.advance(ExpandedListView::kFrame * 2);
@@ -283,7 +285,7 @@ TEST_F(ExpandedListTest, ALongListGathersChangesForLonger)
 TEST_F(ExpandedListTest, AListThatIsNotShownDoesNoListWorkAndCatchesUpWhenShown)
 {
     add(2);
-    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    ExpandedListView list(cards, rows, nullptr, nullptr, &clock);
     list.setShown(false);
     const int before = list.refreshCount();
     rows.made.clear();
@@ -309,7 +311,7 @@ TEST_F(ExpandedListTest, ASessionRisingToTheTopMovesOnlyItsRow)
         add(1);
         clock.advance(std::chrono::seconds(1));
     }
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     const std::vector<QWidget*> before = list.rows();
     auto* layout = dynamic_cast<CardColumnLayout*>(before.front()->parentWidget()->layout());
     ASSERT_NE(layout, nullptr);
@@ -342,7 +344,7 @@ TEST_F(ExpandedListTest, AFilterHidesASessionAtOnce)
 {
     add(2);
     add(1, "/work/secret");
-    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    ExpandedListView list(cards, rows, nullptr, nullptr, &clock);
     ASSERT_EQ(list.rows().size(), 3u);
     hide("/work/secret");
     clock.advance(ExpandedListView::kFrame);
@@ -360,7 +362,7 @@ TEST_F(ExpandedListTest, RowsScrolledOutOfTheListAreToldTheyAreNotSeen)
     QWidget panel;
     markAsNotchPanel(&panel);
     panel.resize(800, 600);
-    auto* list = new ExpandedListView(store, rows, &panel);
+    auto* list = new ExpandedListView(cards, rows, &panel);
     panel.show();
     ASSERT_TRUE(test::waitUntil([&] { return panel.windowHandle()->isExposed() && list->isPanelVisible(); }));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
@@ -389,19 +391,19 @@ namespace {
 class LaidOutRowSource final : public SessionRowSource
 {
   public:
-    QWidget* makeRow(const Session& session) override
+    QWidget* makeRow(const SessionCard& card) override
     {
         auto* row = new QWidget;
         auto* layout = new QVBoxLayout(row);
         layout->setContentsMargins(10, 10, 10, 10);
-        auto* label = new QLabel(QString::fromStdString(session.cwd), row);
+        auto* label = new QLabel(QString::fromStdString(card.session.cwd), row);
         label->setWordWrap(true);
         layout->addWidget(label);
         return row;
     }
-    void updateRow(QWidget* row, const Session& session) override
+    void updateRow(QWidget* row, const SessionCard& card) override
     {
-        row->findChild<QLabel*>()->setText(QString::fromStdString(session.cwd));
+        row->findChild<QLabel*>()->setText(QString::fromStdString(card.session.cwd));
     }
 };
 
@@ -414,7 +416,7 @@ TEST_F(ExpandedListTest, AListOffScreenLaysOutItsRowsAheadAndFollowsTheirChanges
 {
     add(3);
     LaidOutRowSource laidOut;
-    ExpandedListView list(store, laidOut);
+    ExpandedListView list(cards, laidOut);
     ASSERT_FALSE(list.isVisible());
     for (QWidget* row : list.rows()) {
         EXPECT_EQ(row->width(), 712 + 2 * laidOut.rowMargin());
