@@ -27,8 +27,8 @@ class Clock;
 // at its foot when they do not fit, the hidden-sessions switch and the usage strip; or an empty
 // state. Rows are kept by session id: only a changed card's row is refreshed, and a new order moves
 // only the rows that left their place. The list's changes are gathered and applied at most once a
-// frame, and not at all while the list is not shown (it catches up when it is). Every row learns whether the panel
-// holding the list is on screen and it is scrolled into view, so nothing animates for nobody.
+// frame, and not at all while the list is not shown (it catches up when it is). Every row learns whether the
+// panel holding the list is on screen and it is scrolled into view, so nothing animates for nobody.
 class ExpandedListView : public QWidget
 {
     Q_OBJECT

@@ -226,8 +226,9 @@ void SessionRow::refresh()
     if (m_card.session.terminal.appName)
         m_appPill->setText(DisplayText::clean(*m_card.session.terminal.appName, kPillCharacters));
     // The id is what a jump rule names the terminal by.
-    m_appPill->setToolTip(m_card.session.terminal.bundleID ? DisplayText::clean(*m_card.session.terminal.bundleID, 200)
-                                                      : QString());
+    m_appPill->setToolTip(m_card.session.terminal.bundleID
+                              ? DisplayText::clean(*m_card.session.terminal.bundleID, 200)
+                              : QString());
     m_contextIndicator->setVisible(m_card.session.context.has_value());
     if (m_card.session.context)
         m_contextIndicator->setUsage(*m_card.session.context);

@@ -1,9 +1,9 @@
 #include "Core/MockData.h"
+#include "Core/SessionCardList.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
 #include "UI/CardColumnLayout.h"
 #include "UI/CollapsedBarView.h"
-#include "Core/SessionCardList.h"
 #include "UI/ExpandedListView.h"
 #include "UI/HiddenSessionsRow.h"
 #include "UI/Kit/AuroraStyle.h"
@@ -145,6 +145,24 @@ TEST_F(ExpandedListTest, RowsAreUpdatedInPlaceById)
     store.remove(id);
     EXPECT_EQ(list.rows().size(), 2u);
     EXPECT_EQ(list.row(id), nullptr);
+}
+
+// The panel swaps its list for a peek and back, and a replaced list is deleted later: until then it
+// must not take the changes its successor is owed.
+TEST_F(ExpandedListTest, AReplacedListLeavesTheCardsToItsSuccessor)
+{
+    add(2);
+    auto old = std::make_unique<ExpandedListView>(cards, rows);
+    ExpandedListView current(cards, rows);
+    EXPECT_EQ(current.rows().size(), 2u) << "the new list starts with every card";
+    const std::string id = store.displaySessions()[0].id;
+    rows.updated.clear();
+    store.update(id, [](Session& session) { session.lastActivity = "Reading files"; });
+    old->refresh();
+    EXPECT_EQ(rows.updated, std::vector<std::string>{id}) << "only the current list updated its row";
+    add(1);
+    EXPECT_EQ(current.rows().size(), 3u);
+    EXPECT_EQ(old->rows().size(), 2u);
 }
 
 TEST_F(ExpandedListTest, ManyRowsScrollAndFadeAndTheFooterStaysInsideThePanel)

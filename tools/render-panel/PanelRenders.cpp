@@ -4,10 +4,10 @@
 
 #include "Actions/ActionDispatcher.h"
 #include "Core/QtScheduler.h"
+#include "Core/SessionCardList.h"
 #include "Core/SessionStore.h"
 #include "UI/CollapsedBarLayout.h"
 #include "UI/CollapsedBarView.h"
-#include "Core/SessionCardList.h"
 #include "UI/ExpandedListView.h"
 #include "UI/Kit/ViewTicker.h"
 #include "UI/NotchBody.h"
