@@ -95,6 +95,8 @@ class NotchViewModel final : public QObject
     void clickOpenChanged();
     void holdOpenChanged();
     void sheetHeightChanged();
+    // isBarConcealed() changed (the setting, the pointer, what is shown or what asks).
+    void barConcealedChanged();
     // The store's changes of the last frame are taken in; views showing sessions follow now.
     void sessionsRefreshed();
 
@@ -128,6 +130,7 @@ class NotchViewModel final : public QObject
     SessionCardList m_cards;
     PanelPresentation m_lastPresentation = PanelPresentation::collapsed;
     double m_lastWidth = 0;
+    bool m_lastConcealed = false;
 };
 
 } // namespace velquist

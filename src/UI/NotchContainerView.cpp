@@ -11,7 +11,6 @@
 
 namespace velquist {
 namespace {
-constexpr const char* kHidesWhenIdle = "hidesWhenIdle";
 constexpr const char* kSelectedCharacter = "selectedCharacterId";
 } // namespace
 
@@ -31,14 +30,14 @@ NotchContainerView::NotchContainerView(NotchViewModel& model, const NotchGeometr
     connect(&m_model, &NotchViewModel::presentationChanged, this, &NotchContainerView::applyPresentation);
     connect(&m_model, &NotchViewModel::collapsedWidthChanged, this,
             [this] { m_body->setCollapsedWidth(m_model.collapsedWidth()); });
-    connect(&m_model, &NotchViewModel::hoveringChanged, this, &NotchContainerView::applyConcealment);
+    connect(&m_model, &NotchViewModel::barConcealedChanged, this, &NotchContainerView::applyConcealment);
     connect(&m_model, &NotchViewModel::sessionsRefreshed, this, &NotchContainerView::applySessions);
     connect(&m_services.coordinator, &AttentionCoordinator::snoozedUntilChanged, this,
             &NotchContainerView::applySnooze);
     // Settings may change on another thread; they are applied on ours.
     QPointer<NotchContainerView> self(this);
     m_defaultsObserver = m_services.defaults.addObserver([self](const std::string& key) {
-        if (key != kHidesWhenIdle && key != kSelectedCharacter)
+        if (key != kSelectedCharacter)
             return;
         QMetaObject::invokeMethod(
             self.data(),
