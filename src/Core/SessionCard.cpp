@@ -4,8 +4,8 @@ namespace velquist {
 
 SessionCard SessionCard::of(const Session& session)
 {
-    return SessionCard{session, SessionCardText::title(session.cwd), SessionCardText::statusLine(session.status),
-                       SessionCardText::contentFor(session)};
+    return SessionCard{session, SessionCardText::title(session.cwd),
+                       SessionCardText::statusLine(session.status), SessionCardText::contentFor(session)};
 }
 
 } // namespace velquist
