@@ -237,6 +237,7 @@ void ExpandedListView::syncRows()
         if (found == m_byId.end())
             continue;
         m_rowsLayout->removeWidget(found->second);
+        m_toldSeen.erase(found->second);
         delete found->second;
         m_byId.erase(found);
     }
@@ -250,7 +251,7 @@ void ExpandedListView::syncRows()
         }
         QWidget* widget = m_rows.makeRow(card);
         widget->setParent(m_rowsBox);
-        m_rows.setRowPanelVisible(widget, m_panelVisible && isInView(widget));
+        tellSeen(widget, m_panelVisible && isInView(widget));
         m_byId.emplace(id, widget);
     }
     if (m_cards.order() != m_order)
@@ -312,11 +313,47 @@ bool ExpandedListView::isInView(const QWidget* row) const
     return m_scroll->viewport()->rect().intersects(row->geometry().translated(m_rowsBox->pos()));
 }
 
+void ExpandedListView::tellSeen(QWidget* row, bool seen)
+{
+    m_rows.setRowPanelVisible(row, seen);
+    if (seen)
+        m_toldSeen.insert(row);
+    else
+        m_toldSeen.erase(row);
+}
+
 void ExpandedListView::syncRowsInView()
 {
-    // A row scrolled out of the list is as unseen as one in a hidden panel.
-    for (const auto& [id, row] : m_byId)
-        m_rows.setRowPanelVisible(row, m_panelVisible && isInView(row));
+    // A row scrolled out of the list is as unseen as one in a hidden panel. Scrolling a long list
+    // looks only at the rows around the viewport, found from where the column last put them;
+    // only after rows came, went or moved is every row looked at.
+    std::unordered_set<QWidget*> seen;
+    if (m_panelVisible) {
+        const QRect viewport = m_scroll->viewport()->rect().translated(-m_rowsBox->pos());
+        if (const auto range = m_rowsLayout->rowsWithin(viewport.top(), viewport.bottom())) {
+            for (int index = range->first; index < range->second; ++index) {
+                QWidget* row = m_rowsLayout->itemAt(index)->widget();
+                if (row && !row->isHidden() && isInView(row))
+                    seen.insert(row);
+            }
+        } else {
+            for (const auto& [id, row] : m_byId) {
+                if (isInView(row))
+                    seen.insert(row);
+            }
+        }
+    }
+    std::vector<QWidget*> left;
+    for (QWidget* row : m_toldSeen) {
+        if (!seen.contains(row))
+            left.push_back(row);
+    }
+    for (QWidget* row : left)
+        tellSeen(row, false);
+    for (QWidget* row : seen) {
+        if (!m_toldSeen.contains(row))
+            tellSeen(row, true);
+    }
 }
 
 void ExpandedListView::syncFooter()

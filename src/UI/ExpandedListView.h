@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class QScrollArea;
@@ -101,6 +102,7 @@ class ExpandedListView : public QWidget
     void syncFooter();
     void setPanelVisible(bool visible);
     bool isInView(const QWidget* row) const;
+    void tellSeen(QWidget* row, bool seen);
     void syncRowsInView();
     void resizeList();
     void layOutWhileHidden();
@@ -109,6 +111,8 @@ class ExpandedListView : public QWidget
     SessionCardList& m_cards;
     SessionRowSource& m_rows;
     std::map<std::string, QWidget*> m_byId;
+    // The rows last told that they are seen; every other row was told it is not.
+    std::unordered_set<QWidget*> m_toldSeen;
     std::vector<std::string> m_order;
     std::optional<UsageReading> m_usage;
     qreal m_available = 1e9;
