@@ -95,8 +95,8 @@ int main(int argc, char** argv)
     body.resize(int(geometry.openWidth()) + 80, 600);
     body.show();
     QObject::connect(&body, &NotchBody::sheetHeightChanged, &body, &NotchBody::setSheetHeight);
-    SessionCardList cards(store);
-    auto* list = new ExpandedListView(cards, rows);
+    SessionCardList cardList(store);
+    auto* list = new ExpandedListView(cardList, rows);
     list->setAvailableHeight(body.availableSheetHeight());
     body.setSheetContent(list);
     bar->setSessions(store.displaySessions());
