@@ -8,6 +8,7 @@
 #include "Actions/ActionDispatcher.h"
 #include "BenchReport.h"
 #include "Core/QtScheduler.h"
+#include "Core/SessionCardList.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
 #include "Core/SystemClock.h"
@@ -94,7 +95,8 @@ int main(int argc, char** argv)
     body.resize(int(geometry.openWidth()) + 80, 600);
     body.show();
     QObject::connect(&body, &NotchBody::sheetHeightChanged, &body, &NotchBody::setSheetHeight);
-    auto* list = new ExpandedListView(store, rows);
+    SessionCardList cardList(store);
+    auto* list = new ExpandedListView(cardList, rows);
     list->setAvailableHeight(body.availableSheetHeight());
     body.setSheetContent(list);
     bar->setSessions(store.displaySessions());

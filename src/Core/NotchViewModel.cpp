@@ -24,7 +24,8 @@ NotchViewModel::NotchViewModel(BarMetrics metrics, SessionStore& store, Attentio
                                const PrivacyGuard* privacy, UserDefaults& defaults, Scheduler& scheduler,
                                std::function<bool()> hasUsageWindow, QObject* parent)
     : QObject(parent), m_metrics(metrics), m_store(store), m_coordinator(coordinator), m_privacy(privacy),
-      m_defaults(defaults), m_scheduler(scheduler), m_hasUsageWindow(std::move(hasUsageWindow))
+      m_defaults(defaults), m_scheduler(scheduler), m_hasUsageWindow(std::move(hasUsageWindow)),
+      m_cards(store)
 {
     // Everything the two derived values read tells this model, which tells its observers only when
     // a value really moved.
@@ -38,7 +39,7 @@ NotchViewModel::NotchViewModel(BarMetrics metrics, SessionStore& store, Attentio
         connect(privacy, &PrivacyGuard::stateChanged, this, &NotchViewModel::recompute);
     QPointer<NotchViewModel> self(this);
     m_defaultsObserver = m_defaults.addObserver([self](const std::string& key) {
-        if (key != triggerKey && key != characterKey)
+        if (key != triggerKey && key != characterKey && key != hidesWhenIdleKey)
             return;
         // Settings may change on another thread; the model is read on the main thread only.
         QMetaObject::invokeMethod(
@@ -52,6 +53,7 @@ NotchViewModel::NotchViewModel(BarMetrics metrics, SessionStore& store, Attentio
     m_barSummary = summarize();
     m_lastPresentation = presentation();
     m_lastWidth = collapsedWidth();
+    m_lastConcealed = isBarConcealed();
 }
 
 NotchViewModel::~NotchViewModel()
@@ -228,6 +230,11 @@ void NotchViewModel::recompute()
     if (width != m_lastWidth) {
         m_lastWidth = width;
         Q_EMIT collapsedWidthChanged();
+    }
+    const bool concealed = isBarConcealed();
+    if (concealed != m_lastConcealed) {
+        m_lastConcealed = concealed;
+        Q_EMIT barConcealedChanged();
     }
 }
 

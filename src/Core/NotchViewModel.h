@@ -4,6 +4,7 @@
 #include "Core/PanelPresentation.h"
 #include "Core/PrivacyGuard.h"
 #include "Core/Scheduler.h"
+#include "Core/SessionCardList.h"
 
 #include <QObject>
 #include <QPointer>
@@ -20,7 +21,8 @@ class UserDefaults;
 // pointer and the overrides of privacy, hold-open and text entry), how wide its collapsed bar is,
 // what a click on the bar does, and the sheet height its view reports. One per screen; every one
 // shares the store, the coordinator and the privacy guard. It gathers the store's changes and
-// takes them in at most once a frame, telling its views with sessionsRefreshed(). Main thread.
+// takes them in at most once a frame, telling its views with sessionsRefreshed(); the open list's
+// cards are its card list, which its list view reads at its own pace. Main thread.
 class NotchViewModel final : public QObject
 {
     Q_OBJECT
@@ -65,6 +67,8 @@ class NotchViewModel final : public QObject
     // The same, with "hidesWhenIdle" as the user set it.
     bool isBarConcealed() const;
     const BarSummary& barSummary() const { return m_barSummary; }
+    // The open list's cards.
+    SessionCardList& cards() { return m_cards; }
     // The scheduler the panel's views gather their work on.
     Scheduler& scheduler() const { return m_scheduler; }
     ExpandTrigger expandTrigger() const;
@@ -91,6 +95,8 @@ class NotchViewModel final : public QObject
     void clickOpenChanged();
     void holdOpenChanged();
     void sheetHeightChanged();
+    // isBarConcealed() changed (the setting, the pointer, what is shown or what asks).
+    void barConcealedChanged();
     // The store's changes of the last frame are taken in; views showing sessions follow now.
     void sessionsRefreshed();
 
@@ -121,8 +127,10 @@ class NotchViewModel final : public QObject
     ScheduledTimer m_hoverTask;
     ScheduledTimer m_frame;
     BarSummary m_barSummary;
+    SessionCardList m_cards;
     PanelPresentation m_lastPresentation = PanelPresentation::collapsed;
     double m_lastWidth = 0;
+    bool m_lastConcealed = false;
 };
 
 } // namespace velquist

@@ -43,12 +43,14 @@ void CardColumnLayout::insertItem(int index, QLayoutItem* item)
 {
     m_items.insert(std::clamp(index, 0, count()), item);
     ++m_placements;
+    m_placesCurrent = false;
     invalidate();
 }
 
 void CardColumnLayout::addItem(QLayoutItem* item)
 {
     m_items.append(item);
+    m_placesCurrent = false;
     invalidate();
 }
 
@@ -62,6 +64,7 @@ QLayoutItem* CardColumnLayout::takeAt(int index)
     if (index < 0 || index >= count())
         return nullptr;
     QLayoutItem* item = m_items.takeAt(index);
+    m_placesCurrent = false;
     invalidate();
     return item;
 }
@@ -111,10 +114,21 @@ void CardColumnLayout::setGeometry(const QRect& rect)
     QLayout::setGeometry(rect);
     const int width = std::max(0, rect.width() - m_left - m_right);
     int y = rect.y() + m_top;
+    m_places.clear();
+    m_places.reserve(std::size_t(m_items.size()));
+    // Rows are found by their places only while both their tops and their bottoms run down.
+    bool ordered = true;
+    Place last{y, y - 1};
     for (QLayoutItem* item : m_items) {
-        if (item->isEmpty())
+        if (item->isEmpty()) {
+            m_places.push_back({y, y - 1});
             continue;
+        }
         const int height = rowHeight(item, width);
+        const Place placed{y, y + height - 1};
+        ordered = ordered && placed.top >= last.top && placed.bottom >= last.bottom;
+        last = placed;
+        m_places.push_back(placed);
         // A widget item keeps its widget inside the rectangle's top; a row's glow margin may stand
         // above it, so the row is placed directly.
         const QRect place(rect.x() + m_left, y, width, height);
@@ -124,6 +138,24 @@ void CardColumnLayout::setGeometry(const QRect& rect)
             item->setGeometry(place);
         y += height + m_gap;
     }
+    m_placesCurrent = ordered;
+}
+
+std::optional<std::pair<int, int>> CardColumnLayout::rowsWithin(int top, int bottom) const
+{
+    if (!m_placesCurrent || m_places.size() != std::size_t(m_items.size()))
+        return std::nullopt;
+    // One past the last row starting above `bottom`, then back while rows still reach `top`.
+    const auto end = std::partition_point(m_places.begin(), m_places.end(),
+                                          [&](const Place& place) { return place.top <= bottom; });
+    auto begin = end;
+    while (begin != m_places.begin()) {
+        const Place& place = *(begin - 1);
+        if (place.bottom >= place.top && place.bottom < top)
+            break;
+        --begin;
+    }
+    return std::pair{int(begin - m_places.begin()), int(end - m_places.begin())};
 }
 
 } // namespace velquist

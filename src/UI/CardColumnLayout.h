@@ -3,6 +3,10 @@
 #include <QLayout>
 #include <QList>
 
+#include <optional>
+#include <utility>
+#include <vector>
+
 namespace velquist {
 
 // A column of rows whose gap and padding may be negative: each row keeps a clear margin around its
@@ -24,6 +28,10 @@ class CardColumnLayout final : public QLayout
     void insertItem(int index, QLayoutItem* item);
     // How many rows have been put into place (inserted or put back) since the layout was made.
     int placements() const { return m_placements; }
+    // The rows (first and one past the last index) whose places, as last laid out, overlap the
+    // parent's lines `top` to `bottom`; the range may hold hidden rows, which overlap nothing.
+    // None while rows came, went or moved since the column was last laid out.
+    std::optional<std::pair<int, int>> rowsWithin(int top, int bottom) const;
 
     void addItem(QLayoutItem* item) override;
     int count() const override { return int(m_items.size()); }
@@ -47,6 +55,15 @@ class CardColumnLayout final : public QLayout
     int m_bottom = 0;
     int m_gap = 0;
     int m_placements = 0;
+    // Each row's first and last line as last laid out (a hidden row's last is above its first),
+    // and whether the rows are still those.
+    struct Place
+    {
+        int top = 0;
+        int bottom = -1;
+    };
+    std::vector<Place> m_places;
+    bool m_placesCurrent = false;
     // The size of the rows at a width, kept until the layout is invalidated: a list asks it several
     // times per change, and measuring walks every row.
     mutable int m_hintWidth = -1;

@@ -1,6 +1,6 @@
 #include "UI/ExpandedListView.h"
 
-#include "Core/SessionStore.h"
+#include "Core/SessionCardList.h"
 #include "UI/CardColumnLayout.h"
 #include "UI/EmptySessionsView.h"
 #include "UI/HiddenSessionsRow.h"
@@ -47,9 +47,6 @@ class FadeOverlay : public QWidget
     }
 };
 
-// Past this many changed ids a hidden list stops noting them and redoes every row when shown.
-constexpr std::size_t kMostNotedChanges = 256;
-
 // The positions (into `values`) of one longest strictly increasing run.
 std::vector<std::size_t> longestIncreasing(const std::vector<std::size_t>& values)
 {
@@ -75,9 +72,9 @@ std::vector<std::size_t> longestIncreasing(const std::vector<std::size_t>& value
 
 } // namespace
 
-ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, QWidget* parent,
+ExpandedListView::ExpandedListView(SessionCardList& cards, SessionRowSource& rows, QWidget* parent,
                                    const Clock* clock, Scheduler* scheduler)
-    : QWidget(parent), m_store(store), m_rows(rows), m_scheduler(scheduler), m_layout(new QVBoxLayout(this)),
+    : QWidget(parent), m_cards(cards), m_rows(rows), m_scheduler(scheduler), m_layout(new QVBoxLayout(this)),
       m_scroll(new QScrollArea), m_rowsBox(new QWidget), m_rowsLayout(new CardColumnLayout(m_rowsBox)),
       m_fade(nullptr), m_footer(new QWidget), m_hidden(new HiddenSessionsRow),
       m_strip(new UsageStrip(UsageReading{}, nullptr, clock)), m_empty(new EmptySessionsView),
@@ -128,9 +125,9 @@ ExpandedListView::ExpandedListView(SessionStore& store, SessionRowSource& rows, 
     m_layout->addWidget(m_empty);
 
     connect(m_hidden, &QAbstractButton::clicked, this,
-            [this] { m_store.silence().setRevealsHidden(!m_store.silence().revealsHidden()); });
-    // The store announces rule and reveal changes as changes of every session.
-    connect(&m_store, &SessionStore::sessionsTouched, this, &ExpandedListView::noteChange);
+            [this] { m_cards.setRevealsHidden(!m_cards.revealsHidden()); });
+    m_cards.attach(this);
+    connect(&m_cards, &SessionCardList::changed, this, &ExpandedListView::requestRefresh);
     connect(m_visibility, &PanelVisibility::visibleChanged, this, &ExpandedListView::setPanelVisible);
     refresh();
 }
@@ -153,20 +150,14 @@ void ExpandedListView::setAvailableHeight(qreal height)
     resizeList();
 }
 
-void ExpandedListView::noteChange(const SessionChange& change)
+bool ExpandedListView::hasPending() const
 {
-    if (change.all || m_dirty.size() + change.ids.size() > kMostNotedChanges) {
-        m_dirtyAll = true;
-        m_dirty.clear();
-    } else if (!m_dirtyAll) {
-        m_dirty.insert(change.ids.begin(), change.ids.end());
-    }
-    requestRefresh();
+    return m_cards.hasPending();
 }
 
 void ExpandedListView::requestRefresh()
 {
-    if (!isActive())
+    if (!isActive() || !m_cards.isReader(this))
         return;
     if (!m_scheduler) {
         refresh();
@@ -200,10 +191,11 @@ void ExpandedListView::setShown(bool shown)
 void ExpandedListView::refresh()
 {
     m_frame.cancel();
+    // A list that another took over (it is going) leaves the cards to its successor.
+    if (!m_cards.isReader(this))
+        return;
     ++m_refreshCount;
-    syncRows(m_store.displayOrder());
-    m_dirty.clear();
-    m_dirtyAll = false;
+    syncRows();
     const bool empty = showsEmptyState();
     m_scroll->setVisible(!empty);
     m_empty->setVisible(empty);
@@ -221,12 +213,12 @@ void ExpandedListView::layOutWhileHidden()
         return;
     m_rowsLayout->activate();
     for (const auto& [id, row] : m_byId) {
-        QLayout* layout = row.widget->layout();
+        QLayout* layout = row->layout();
         if (!layout)
             continue;
         layout->activate();
         // A hidden row placed since its layout last ran keeps its resize for when it is shown.
-        const QRect inside = row.widget->contentsRect();
+        const QRect inside = row->contentsRect();
         if (layout->geometry() != inside)
             layout->setGeometry(inside);
     }
@@ -234,46 +226,36 @@ void ExpandedListView::layOutWhileHidden()
 
 bool ExpandedListView::showsEmptyState() const
 {
-    return m_order.empty() && m_store.hiddenCount() < 1;
+    return m_order.empty() && m_cards.hiddenCount() < 1;
 }
 
-void ExpandedListView::syncRows(const std::vector<const Session*>& sessions)
+void ExpandedListView::syncRows()
 {
-    std::vector<std::string> order;
-    order.reserve(sessions.size());
-    std::unordered_set<std::string> wanted;
-    for (const Session* session : sessions) {
-        order.push_back(session->id);
-        wanted.insert(session->id);
+    const SessionCardList::Update update = m_cards.update();
+    for (const std::string& id : update.removed) {
+        const auto found = m_byId.find(id);
+        if (found == m_byId.end())
+            continue;
+        m_rowsLayout->removeWidget(found->second);
+        m_toldSeen.erase(found->second);
+        delete found->second;
+        m_byId.erase(found);
     }
-    if (wanted.size() != m_byId.size() || !std::all_of(m_byId.begin(), m_byId.end(), [&](const auto& entry) {
-            return wanted.contains(entry.first);
-        })) {
-        for (auto it = m_byId.begin(); it != m_byId.end();) {
-            if (wanted.contains(it->first)) {
-                ++it;
-                continue;
-            }
-            m_rowsLayout->removeWidget(it->second.widget);
-            delete it->second.widget;
-            it = m_byId.erase(it);
+    if (!update.removed.empty())
+        std::erase_if(m_order, [&](const std::string& id) { return !m_byId.contains(id); });
+    for (const std::string& id : update.changed) {
+        const SessionCard& card = *m_cards.card(id);
+        if (const auto found = m_byId.find(id); found != m_byId.end()) {
+            m_rows.updateRow(found->second, card);
+            continue;
         }
-        std::erase_if(m_order, [&](const std::string& id) { return !wanted.contains(id); });
+        QWidget* widget = m_rows.makeRow(card);
+        widget->setParent(m_rowsBox);
+        tellSeen(widget, m_panelVisible && isInView(widget));
+        m_byId.emplace(id, widget);
     }
-    for (const Session* session : sessions) {
-        auto found = m_byId.find(session->id);
-        if (found == m_byId.end()) {
-            QWidget* widget = m_rows.makeRow(*session);
-            widget->setParent(m_rowsBox);
-            m_rows.setRowPanelVisible(widget, m_panelVisible && isInView(widget));
-            m_byId.emplace(session->id, Row{widget, *session});
-        } else if ((m_dirtyAll || m_dirty.contains(session->id)) && !(found->second.shown == *session)) {
-            m_rows.updateRow(found->second.widget, *session);
-            found->second.shown = *session;
-        }
-    }
-    if (order != m_order)
-        reorder(std::move(order));
+    if (m_cards.order() != m_order)
+        reorder(m_cards.order());
 }
 
 // The rows that keep their relative order stay where they are in the layout; only the others are
@@ -295,7 +277,7 @@ void ExpandedListView::reorder(std::vector<std::string> order)
     for (const std::string& id : m_order) {
         if (staying.contains(position.at(id)))
             continue;
-        QWidget* widget = m_byId.at(id).widget;
+        QWidget* widget = m_byId.at(id);
         taken.emplace(widget, m_rowsLayout->takeAt(m_rowsLayout->indexOf(widget)));
     }
     // What stays is in order, so putting the rest back in ascending places keeps every earlier
@@ -303,7 +285,7 @@ void ExpandedListView::reorder(std::vector<std::string> order)
     for (std::size_t index = 0; index < order.size(); ++index) {
         if (staying.contains(index))
             continue;
-        QWidget* widget = m_byId.at(order[index]).widget;
+        QWidget* widget = m_byId.at(order[index]);
         if (const auto found = taken.find(widget); found != taken.end()) {
             m_rowsLayout->insertItem(int(index), found->second);
         } else {
@@ -331,17 +313,53 @@ bool ExpandedListView::isInView(const QWidget* row) const
     return m_scroll->viewport()->rect().intersects(row->geometry().translated(m_rowsBox->pos()));
 }
 
+void ExpandedListView::tellSeen(QWidget* row, bool seen)
+{
+    m_rows.setRowPanelVisible(row, seen);
+    if (seen)
+        m_toldSeen.insert(row);
+    else
+        m_toldSeen.erase(row);
+}
+
 void ExpandedListView::syncRowsInView()
 {
-    // A row scrolled out of the list is as unseen as one in a hidden panel.
-    for (const auto& [id, row] : m_byId)
-        m_rows.setRowPanelVisible(row.widget, m_panelVisible && isInView(row.widget));
+    // A row scrolled out of the list is as unseen as one in a hidden panel. Scrolling a long list
+    // looks only at the rows around the viewport, found from where the column last put them;
+    // only after rows came, went or moved is every row looked at.
+    std::unordered_set<QWidget*> seen;
+    if (m_panelVisible) {
+        const QRect viewport = m_scroll->viewport()->rect().translated(-m_rowsBox->pos());
+        if (const auto range = m_rowsLayout->rowsWithin(viewport.top(), viewport.bottom())) {
+            for (int index = range->first; index < range->second; ++index) {
+                QWidget* row = m_rowsLayout->itemAt(index)->widget();
+                if (row && !row->isHidden() && isInView(row))
+                    seen.insert(row);
+            }
+        } else {
+            for (const auto& [id, row] : m_byId) {
+                if (isInView(row))
+                    seen.insert(row);
+            }
+        }
+    }
+    std::vector<QWidget*> left;
+    for (QWidget* row : m_toldSeen) {
+        if (!seen.contains(row))
+            left.push_back(row);
+    }
+    for (QWidget* row : left)
+        tellSeen(row, false);
+    for (QWidget* row : seen) {
+        if (!m_toldSeen.contains(row))
+            tellSeen(row, true);
+    }
 }
 
 void ExpandedListView::syncFooter()
 {
-    const bool reveals = m_store.silence().revealsHidden();
-    const int hidden = m_store.hiddenCount();
+    const bool reveals = m_cards.revealsHidden();
+    const int hidden = m_cards.hiddenCount();
     const bool empty = showsEmptyState();
     m_hidden->setState(hidden, reveals);
     m_hidden->setVisible(!empty && (hidden > 0 || reveals));
@@ -395,14 +413,14 @@ std::vector<QWidget*> ExpandedListView::rows() const
 {
     std::vector<QWidget*> result;
     for (const std::string& id : m_order)
-        result.push_back(m_byId.at(id).widget);
+        result.push_back(m_byId.at(id));
     return result;
 }
 
 QWidget* ExpandedListView::row(const std::string& id) const
 {
     const auto found = m_byId.find(id);
-    return found == m_byId.end() ? nullptr : found->second.widget;
+    return found == m_byId.end() ? nullptr : found->second;
 }
 
 QSize ExpandedListView::sizeHint() const

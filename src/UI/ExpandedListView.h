@@ -1,14 +1,13 @@
 #pragma once
 
 #include "Core/Scheduler.h"
-#include "Core/Session.h"
 #include "Usage/UsageReading.h"
 
 #include <QWidget>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class QScrollArea;
@@ -20,18 +19,17 @@ class CardColumnLayout;
 class EmptySessionsView;
 class HiddenSessionsRow;
 class PanelVisibility;
+class SessionCardList;
 class SessionRowSource;
-class SessionStore;
 class UsageStrip;
 class Clock;
-struct SessionChange;
 
-// The open panel's content: the session rows in a scrolling area that fades at its foot when they
-// do not fit, the hidden-sessions switch and the usage strip; or an empty state. Rows are kept by
-// session id: only a changed session's row is refreshed, and a new order moves only the rows that
-// left their place. The store's changes are gathered and applied at most once a frame, and not at
-// all while the list is not shown (it catches up when it is). Every row learns whether the panel
-// holding the list is on screen and it is scrolled into view, so nothing animates for nobody.
+// The open panel's content: the cards of its view model's card list in a scrolling area that fades
+// at its foot when they do not fit, the hidden-sessions switch and the usage strip; or an empty
+// state. Rows are kept by session id: only a changed card's row is refreshed, and a new order moves
+// only the rows that left their place. The list's changes are gathered and applied at most once a
+// frame, and not at all while the list is not shown (it catches up when it is). Every row learns whether the
+// panel holding the list is on screen and it is scrolled into view, so nothing animates for nobody.
 class ExpandedListView : public QWidget
 {
     Q_OBJECT
@@ -44,7 +42,7 @@ class ExpandedListView : public QWidget
     static constexpr int kPaddingTop = 8;
     static constexpr int kPaddingBottom = 16;
 
-    // How long the store's changes gather before the list applies them: a frame for every
+    // How long the card list's changes gather before the list applies them: a frame for every
     // `kRowsPerFrame` rows it holds, so a list of thousands refreshes a few times a second and its
     // work per second does not grow with the number of sessions.
     static constexpr std::chrono::milliseconds kFrame{16};
@@ -52,8 +50,9 @@ class ExpandedListView : public QWidget
     // The wait before the next refresh of a list of `rows` rows.
     static std::chrono::milliseconds refreshDelay(std::size_t rows);
 
-    // Without a scheduler every change of the store is applied at once.
-    ExpandedListView(SessionStore& store, SessionRowSource& rows, QWidget* parent = nullptr,
+    // Without a scheduler every change of the cards is applied at once. The list becomes the card
+    // list's reader.
+    ExpandedListView(SessionCardList& cards, SessionRowSource& rows, QWidget* parent = nullptr,
                      const Clock* clock = nullptr, Scheduler* scheduler = nullptr);
     ~ExpandedListView() override;
 
@@ -62,7 +61,7 @@ class ExpandedListView : public QWidget
     // The most this view may be tall: the list gives way so the footer always fits with it.
     void setAvailableHeight(qreal height);
 
-    // Applies what changed in the store since the last refresh.
+    // Applies what changed in the card list since the last refresh.
     void refresh();
     // Whether the list is shown in its panel (the panel is open); a list that is not shown does no
     // list work. True until told.
@@ -95,29 +94,25 @@ class ExpandedListView : public QWidget
     void showEvent(QShowEvent* event) override;
 
   private:
-    struct Row
-    {
-        QWidget* widget;
-        Session shown;
-    };
-
-    void noteChange(const SessionChange& change);
     bool isActive() const { return m_shown && m_panelVisible; }
-    bool hasPending() const { return m_dirtyAll || !m_dirty.empty(); }
+    bool hasPending() const;
     void requestRefresh();
-    void syncRows(const std::vector<const Session*>& sessions);
+    void syncRows();
     void reorder(std::vector<std::string> order);
     void syncFooter();
     void setPanelVisible(bool visible);
     bool isInView(const QWidget* row) const;
+    void tellSeen(QWidget* row, bool seen);
     void syncRowsInView();
     void resizeList();
     void layOutWhileHidden();
     qreal listCap() const;
 
-    SessionStore& m_store;
+    SessionCardList& m_cards;
     SessionRowSource& m_rows;
-    std::map<std::string, Row> m_byId;
+    std::map<std::string, QWidget*> m_byId;
+    // The rows last told that they are seen; every other row was told it is not.
+    std::unordered_set<QWidget*> m_toldSeen;
     std::vector<std::string> m_order;
     std::optional<UsageReading> m_usage;
     qreal m_available = 1e9;
@@ -125,8 +120,6 @@ class ExpandedListView : public QWidget
     bool m_shown = true;
     Scheduler* m_scheduler;
     ScheduledTimer m_frame;
-    std::set<std::string> m_dirty;
-    bool m_dirtyAll = true;
     int m_refreshCount = 0;
 
     QVBoxLayout* m_layout;

@@ -11,7 +11,6 @@
 
 namespace velquist {
 namespace {
-constexpr const char* kHidesWhenIdle = "hidesWhenIdle";
 constexpr const char* kSelectedCharacter = "selectedCharacterId";
 } // namespace
 
@@ -31,14 +30,14 @@ NotchContainerView::NotchContainerView(NotchViewModel& model, const NotchGeometr
     connect(&m_model, &NotchViewModel::presentationChanged, this, &NotchContainerView::applyPresentation);
     connect(&m_model, &NotchViewModel::collapsedWidthChanged, this,
             [this] { m_body->setCollapsedWidth(m_model.collapsedWidth()); });
-    connect(&m_model, &NotchViewModel::hoveringChanged, this, &NotchContainerView::applyConcealment);
+    connect(&m_model, &NotchViewModel::barConcealedChanged, this, &NotchContainerView::applyConcealment);
     connect(&m_model, &NotchViewModel::sessionsRefreshed, this, &NotchContainerView::applySessions);
     connect(&m_services.coordinator, &AttentionCoordinator::snoozedUntilChanged, this,
             &NotchContainerView::applySnooze);
     // Settings may change on another thread; they are applied on ours.
     QPointer<NotchContainerView> self(this);
     m_defaultsObserver = m_services.defaults.addObserver([self](const std::string& key) {
-        if (key != kHidesWhenIdle && key != kSelectedCharacter)
+        if (key != kSelectedCharacter)
             return;
         QMetaObject::invokeMethod(
             self.data(),
@@ -112,7 +111,7 @@ void NotchContainerView::applyPresentation()
         m_list = nullptr;
     } else if (!m_list) {
         // The list is built even while collapsed: opening then only grows the sheet from 0.
-        m_list = new ExpandedListView(m_services.store, m_services.rows, nullptr, &m_services.clock,
+        m_list = new ExpandedListView(m_model.cards(), m_services.rows, nullptr, &m_services.clock,
                                       &m_model.scheduler());
         m_list->setAvailableHeight(m_body->availableSheetHeight());
         m_body->setSheetContent(m_list);

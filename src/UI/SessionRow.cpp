@@ -90,8 +90,8 @@ QColor statusColour(SessionCardText::Tone tone)
 
 } // namespace
 
-SessionRow::SessionRow(const Session& session, const SessionRowContext& context, QWidget* parent)
-    : CardFrame(context.ticker, parent), m_session(session), m_context(context)
+SessionRow::SessionRow(const SessionCard& card, const SessionRowContext& context, QWidget* parent)
+    : CardFrame(context.ticker, parent), m_card(card), m_context(context)
 {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -100,7 +100,7 @@ SessionRow::SessionRow(const Session& session, const SessionRowContext& context,
     auto* header = new QHBoxLayout;
     header->setSpacing(11);
     header->setAlignment(Qt::AlignTop);
-    m_mark = new SessionMark(session.agent, std::nullopt, false, this, &context.ticker);
+    m_mark = new SessionMark(card.session.agent, std::nullopt, false, this, &context.ticker);
     header->addWidget(m_mark, 0, Qt::AlignTop);
 
     auto* texts = new QVBoxLayout;
@@ -124,7 +124,7 @@ SessionRow::SessionRow(const Session& session, const SessionRowContext& context,
     titleRow->addWidget(m_appPill);
     m_contextIndicator = new ContextIndicator(ContextUsage{}, this);
     titleRow->addWidget(m_contextIndicator);
-    m_elapsed = new ElapsedText(session.startedAt, context.ticker, this);
+    m_elapsed = new ElapsedText(card.session.startedAt, context.ticker, this);
     titleRow->addWidget(m_elapsed);
     texts->addLayout(titleRow);
 
@@ -159,14 +159,14 @@ SessionRow::SessionRow(const Session& session, const SessionRowContext& context,
 
 SessionRow::~SessionRow() = default;
 
-void SessionRow::setSession(const Session& session)
+void SessionRow::setCard(const SessionCard& card)
 {
-    if (session == m_session)
+    if (card == m_card)
         return;
     // A new state (an event came, a terminal was found) says more than the last failed jump.
-    if (session.status != m_session.status || session.terminal != m_session.terminal)
+    if (card.session.status != m_card.session.status || card.session.terminal != m_card.session.terminal)
         m_noTerminal = false;
-    m_session = session;
+    m_card = card;
     refresh();
 }
 
@@ -184,7 +184,7 @@ void SessionRow::setPanelVisible(bool visible)
 
 bool SessionRow::isDemo() const
 {
-    return m_session.id.starts_with("intro-");
+    return m_card.session.id.starts_with("intro-");
 }
 
 bool SessionRow::demoPressed() const
@@ -200,41 +200,41 @@ void SessionRow::followDemoPress(bool animated)
 
 QColor SessionRow::signal() const
 {
-    return SessionSignal::color(m_session, m_context.ticker.clock().now());
+    return SessionSignal::color(m_card.session, m_context.ticker.clock().now());
 }
 
 void SessionRow::refresh()
 {
     const QColor colour = signal();
-    const bool attention = m_session.status.asksForUser();
-    const bool unreadDone = m_session.status.is<SessionStatus::Done>() && !m_session.doneSeenAt;
+    const bool attention = m_card.session.status.asksForUser();
+    const bool unreadDone = m_card.session.status.is<SessionStatus::Done>() && !m_card.session.doneSeenAt;
     const bool reduceMotion = m_context.reduceMotion && m_context.reduceMotion();
 
-    m_mark->setKind(m_session.agent);
+    m_mark->setKind(m_card.session.agent);
     m_mark->setPip(colour);
     // Nobody sees a turning icon on a panel that is not exposed: it stays still until it is.
-    m_mark->setSpinning(m_session.status.is<SessionStatus::Working>() && m_panelVisible);
+    m_mark->setSpinning(m_card.session.status.is<SessionStatus::Working>() && m_panelVisible);
 
-    const QString title = SessionCardText::title(m_session.cwd);
-    m_title->setFullText(title);
-    setAccessibleName(title);
+    m_title->setFullText(m_card.title);
+    setAccessibleName(m_card.title);
     m_demoPill->setVisible(isDemo());
-    m_shield->setVisible(m_session.autoApprovePermissions);
-    m_detectedPill->setVisible(m_session.detectedName.has_value());
-    if (m_session.detectedName)
-        m_detectedPill->setText(DisplayText::clean(*m_session.detectedName, kPillCharacters));
-    m_appPill->setVisible(m_session.terminal.appName.has_value());
-    if (m_session.terminal.appName)
-        m_appPill->setText(DisplayText::clean(*m_session.terminal.appName, kPillCharacters));
+    m_shield->setVisible(m_card.session.autoApprovePermissions);
+    m_detectedPill->setVisible(m_card.session.detectedName.has_value());
+    if (m_card.session.detectedName)
+        m_detectedPill->setText(DisplayText::clean(*m_card.session.detectedName, kPillCharacters));
+    m_appPill->setVisible(m_card.session.terminal.appName.has_value());
+    if (m_card.session.terminal.appName)
+        m_appPill->setText(DisplayText::clean(*m_card.session.terminal.appName, kPillCharacters));
     // The id is what a jump rule names the terminal by.
-    m_appPill->setToolTip(m_session.terminal.bundleID ? DisplayText::clean(*m_session.terminal.bundleID, 200)
-                                                      : QString());
-    m_contextIndicator->setVisible(m_session.context.has_value());
-    if (m_session.context)
-        m_contextIndicator->setUsage(*m_session.context);
-    m_elapsed->setSince(m_session.startedAt);
+    m_appPill->setToolTip(m_card.session.terminal.bundleID
+                              ? DisplayText::clean(*m_card.session.terminal.bundleID, 200)
+                              : QString());
+    m_contextIndicator->setVisible(m_card.session.context.has_value());
+    if (m_card.session.context)
+        m_contextIndicator->setUsage(*m_card.session.context);
+    m_elapsed->setSince(m_card.session.startedAt);
 
-    SessionCardText::StatusLine line = SessionCardText::statusLine(m_session.status);
+    SessionCardText::StatusLine line = m_card.status;
     if (m_noTerminal && !attention)
         line = {SessionCardText::noTerminalText(), SessionCardText::Tone::quiet};
     // In attention the text wraps in full (within its bound); otherwise one line, cut at its end.
@@ -244,7 +244,7 @@ void SessionRow::refresh()
     m_status->setFullText(text);
     m_status->setToolTip(attention ? QString() : text);
     setLabelColour(m_status, statusColour(line.tone));
-    m_subagents->setSubagents(m_session.runningSubagents, m_session.subagentsDone);
+    m_subagents->setSubagents(m_card.session.runningSubagents, m_card.session.subagentsDone);
 
     CardAccent accent;
     if (attention)
@@ -259,9 +259,9 @@ void SessionRow::refresh()
 
 void SessionRow::rebuildContent()
 {
-    const Content wanted = SessionCardText::contentFor(m_session);
+    const Content wanted = m_card.content;
     const QColor colour = signal();
-    if (wanted == m_shownContent && m_session.status == m_contentStatus) {
+    if (wanted == m_shownContent && m_card.session.status == m_contentStatus) {
         // Same request: keep the controls (and what the user has picked or typed), follow the colour.
         if (m_allow)
             m_allow->setSignal(colour);
@@ -270,7 +270,7 @@ void SessionRow::rebuildContent()
         if (m_plan)
             m_plan->setSignal(colour);
         if (m_toolDetail) {
-            if (const auto* permission = m_session.status.as<SessionStatus::NeedsPermission>();
+            if (const auto* permission = m_card.session.status.as<SessionStatus::NeedsPermission>();
                 permission && permission->request.tool)
                 m_toolDetail->setDetail(*permission->request.tool, colour);
         }
@@ -293,7 +293,7 @@ void SessionRow::rebuildContent()
     m_form = nullptr;
     m_plan = nullptr;
     m_shownContent = wanted;
-    m_contentStatus = m_session.status;
+    m_contentStatus = m_card.session.status;
 
     const auto indented = [this](QWidget* inner) {
         auto* box = new QWidget(this);
@@ -309,7 +309,7 @@ void SessionRow::rebuildContent()
     case Content::none:
         return;
     case Content::plan: {
-        const auto* permission = m_session.status.as<SessionStatus::NeedsPermission>();
+        const auto* permission = m_card.session.status.as<SessionStatus::NeedsPermission>();
         const std::string& text = permission->request.tool->as<ToolDetail::Plan>()->text;
         m_plan = new PlanCard(
             PlanMarkdown::blocks(text), colour, [this](const ControlAction& action) { send(action); },
@@ -318,18 +318,18 @@ void SessionRow::rebuildContent()
         break;
     }
     case Content::permission: {
-        const auto* permission = m_session.status.as<SessionStatus::NeedsPermission>();
+        const auto* permission = m_card.session.status.as<SessionStatus::NeedsPermission>();
         auto* block = new QWidget(this);
         auto* layout = new QVBoxLayout(block);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(6);
         if (permission->request.tool) {
-            m_toolDetail = new ToolDetailView(*permission->request.tool, colour, m_session.cwd, block);
+            m_toolDetail = new ToolDetailView(*permission->request.tool, colour, m_card.session.cwd, block);
             layout->addWidget(m_toolDetail);
         }
         auto* buttons = new QHBoxLayout;
         buttons->setSpacing(7);
-        const AgentCapabilities capabilities = m_session.capabilities();
+        const AgentCapabilities capabilities = m_card.session.capabilities();
         if (capabilities.canDeny) {
             m_deny = new SecondaryCapsule(QStringLiteral("Deny"), QStringLiteral("xmark"), true, block);
             connect(m_deny, &QAbstractButton::clicked, this, [this] { send(ControlAction::deny()); });
@@ -361,7 +361,7 @@ void SessionRow::rebuildContent()
         break;
     }
     case Content::questionForm: {
-        const auto* waiting = m_session.status.as<SessionStatus::WaitingForInput>();
+        const auto* waiting = m_card.session.status.as<SessionStatus::WaitingForInput>();
         m_form = new QuestionForm(
             waiting->inquiry, colour, [this](const ControlAction& action) { send(action); },
             [this] { jumpOnly(); }, this);
@@ -379,7 +379,7 @@ void SessionRow::rebuildContent()
         m_single =
             new SecondaryCapsule(QStringLiteral("Mark read"), QStringLiteral("checkmark.circle"), true, this);
         connect(m_single, &QAbstractButton::clicked, this,
-                [this] { m_context.store.markDoneRead(m_session.id); });
+                [this] { m_context.store.markDoneRead(m_card.session.id); });
         m_content = indented(m_single);
         static_cast<QVBoxLayout*>(m_content->layout())->setAlignment(m_single, Qt::AlignLeft);
         break;
@@ -392,14 +392,14 @@ void SessionRow::send(const ControlAction& action)
 {
     // The decision is for the request this row shows. When the store no longer holds it (answered
     // in the terminal, replaced, or the session gone), nothing is sent and the row catches up.
-    const Session* live = m_context.store.session(m_session.id);
+    const Session* live = m_context.store.session(m_card.session.id);
     if (!live) {
         if (!isDemo())
             return;
-        live = &m_session;
+        live = &m_card.session;
     }
     if (live->status != m_contentStatus) {
-        setSession(*live);
+        setCard(SessionCard::of(*live));
         return;
     }
     m_context.dispatcher.perform(action, *live);
@@ -407,7 +407,7 @@ void SessionRow::send(const ControlAction& action)
 
 void SessionRow::markReadAndJump()
 {
-    m_context.store.markDoneRead(m_session.id);
+    m_context.store.markDoneRead(m_card.session.id);
     jumpOnly();
 }
 
@@ -415,7 +415,7 @@ void SessionRow::jumpOnly()
 {
     if (!m_context.jump)
         return;
-    m_context.jump(m_session, [row = QPointer<SessionRow>(this)] {
+    m_context.jump(m_card.session, [row = QPointer<SessionRow>(this)] {
         if (!row || row->m_noTerminal)
             return;
         row->m_noTerminal = true;
@@ -447,7 +447,7 @@ QString SessionRow::statusText() const
 
 QMenu* SessionRow::makeSilenceMenu(QWidget* parent)
 {
-    return SilenceMenu::make(m_session, m_context.store, parent);
+    return SilenceMenu::make(m_card.session, m_context.store, parent);
 }
 
 void SessionRow::mousePressEvent(QMouseEvent* event)

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "Actions/ControlAction.h"
-#include "Core/Session.h"
-#include "Core/SessionCardText.h"
+#include "Core/SessionCard.h"
 #include "UI/CardFrame.h"
 
 #include <QColor>
@@ -62,7 +61,7 @@ struct SessionRowContext
 // its menu) and Jump, a plan card, a question form, "Jump to answer" or "Mark read". A tap on the
 // card marks it read and jumps to the terminal; its context menu hides sessions like it.
 //
-// Updated in place from each new value of its session (keyed by id): while the request it shows
+// Updated in place from each new value of its card (keyed by session id): while the request it shows
 // stays the same, a half-picked form or an open feedback field survives. Every decision goes
 // through the dispatcher, and only for the request the store still holds: a control of a request
 // settled elsewhere sends nothing and the row shows the store's state.
@@ -70,17 +69,18 @@ class SessionRow : public CardFrame
 {
     Q_OBJECT
   public:
-    SessionRow(const Session& session, const SessionRowContext& context, QWidget* parent = nullptr);
+    SessionRow(const SessionCard& card, const SessionRowContext& context, QWidget* parent = nullptr);
     ~SessionRow() override;
 
-    void setSession(const Session& session);
-    const Session& session() const { return m_session; }
+    void setCard(const SessionCard& card);
+    const SessionCard& card() const { return m_card; }
+    const Session& session() const { return m_card.session; }
     // Whether the list holding the row is on screen (the breathing accent and the working icon's
     // turn run only then).
     void setPanelVisible(bool visible);
     bool isPanelVisible() const { return m_panelVisible; }
 
-    // What the card offers below its status line (SessionCardText::contentFor).
+    // What the card offers below its status line.
     using Content = SessionCardText::Content;
 
     // The row's controls, for the list's keyboard handling and for tests; null when not shown.
@@ -113,7 +113,7 @@ class SessionRow : public CardFrame
     bool demoPressed() const;
     void followDemoPress(bool animated);
 
-    Session m_session;
+    SessionCard m_card;
     SessionRowContext m_context;
     bool m_panelVisible = true;
     bool m_pressed = false;

@@ -5,17 +5,17 @@
 
 namespace velquist {
 
-// Makes the expanded list's rows: one SessionRow per session, updated in place.
+// Makes the expanded list's rows: one SessionRow per card, updated in place.
 class SessionRowFactory final : public SessionRowSource
 {
   public:
     explicit SessionRowFactory(SessionRowContext context) : m_context(std::move(context)) {}
 
-    QWidget* makeRow(const Session& session) override { return new SessionRow(session, m_context); }
-    void updateRow(QWidget* row, const Session& session) override
+    QWidget* makeRow(const SessionCard& card) override { return new SessionRow(card, m_context); }
+    void updateRow(QWidget* row, const SessionCard& card) override
     {
         if (auto* sessionRow = qobject_cast<SessionRow*>(row))
-            sessionRow->setSession(session);
+            sessionRow->setCard(card);
     }
     void setRowPanelVisible(QWidget* row, bool visible) override
     {

@@ -16,9 +16,6 @@
 #include <cmath>
 
 namespace velquist {
-namespace {
-constexpr const char* kHidesWhenIdle = "hidesWhenIdle";
-} // namespace
 
 NotchScreenController::NotchScreenController(const ScreenInfo& screen,
                                              const std::vector<ScreenInfo>& attached, PanelServices& services,
@@ -53,21 +50,10 @@ NotchScreenController::NotchScreenController(const ScreenInfo& screen,
 
     // The shape follows every change of what the notch covers.
     for (auto signal : {&NotchViewModel::presentationChanged, &NotchViewModel::collapsedWidthChanged,
-                        &NotchViewModel::sheetHeightChanged, &NotchViewModel::hoveringChanged})
+                        &NotchViewModel::sheetHeightChanged, &NotchViewModel::hoveringChanged,
+                        &NotchViewModel::barConcealedChanged})
         connect(m_model.get(), signal, this, &NotchScreenController::updateShape);
     connect(m_model.get(), &NotchViewModel::sessionsRefreshed, this, &NotchScreenController::updateShape);
-    QPointer<NotchScreenController> self(this);
-    m_defaultsObserver = services.defaults.addObserver([self](const std::string& key) {
-        if (key != kHidesWhenIdle)
-            return;
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self] {
-                if (self)
-                    self->updateShape();
-            },
-            Qt::QueuedConnection);
-    });
     updateShape();
     m_panel->show();
 
@@ -80,7 +66,6 @@ NotchScreenController::NotchScreenController(const ScreenInfo& screen,
 
 NotchScreenController::~NotchScreenController()
 {
-    m_services.defaults.removeObserver(m_defaultsObserver);
     m_panel->removeEventFilter(this);
     m_panel->close();
     // The content goes with the panel, before the model it shows.

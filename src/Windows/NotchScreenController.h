@@ -77,7 +77,6 @@ class NotchScreenController final : public QObject
     std::unique_ptr<NotchPanel> m_panel;
     NotchContainerView* m_content = nullptr;
     PointerSource::Interest m_pointerInterest;
-    int m_defaultsObserver = 0;
 };
 
 } // namespace velquist

@@ -1,4 +1,5 @@
 #include "Core/MockData.h"
+#include "Core/SessionCardList.h"
 #include "Core/SessionStore.h"
 #include "Core/SilenceRuleStore.h"
 #include "UI/CardColumnLayout.h"
@@ -67,6 +68,7 @@ class ExpandedListTest : public ::testing::Test
     test::ManualScheduler clock;
     SilenceRuleStore silence;
     SessionStore store;
+    SessionCardList cards{store};
     test::RecordingRowSource rows;
     int m_next = 0;
 };
@@ -75,7 +77,7 @@ class ExpandedListTest : public ::testing::Test
 
 TEST_F(ExpandedListTest, EmptyStateWithoutSessionsOrHiddenOnes)
 {
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     list.setUsage(UsageReading{true, QuotaData{{{"session", "Session", 10, std::nullopt}}, {}, {}}, {}});
     EXPECT_TRUE(list.showsEmptyState());
     EXPECT_FALSE(list.footer()->isVisibleTo(&list)) << "no footer, so no usage strip";
@@ -87,7 +89,7 @@ TEST_F(ExpandedListTest, OnlyHiddenSessionsShowTheSwitchWithTheirCount)
 {
     add(2, "/work/secret");
     hide("/work/secret");
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     EXPECT_FALSE(list.showsEmptyState());
     EXPECT_TRUE(list.rows().empty());
     EXPECT_EQ(list.contentHeight(), 8 + 16);
@@ -116,7 +118,7 @@ TEST_F(ExpandedListTest, OnlyHiddenSessionsShowTheSwitchWithTheirCount)
 TEST_F(ExpandedListTest, RowsInPanelOrderForTheDemonstrationSessions)
 {
     MockData::populate(store, clock.now());
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     const auto displayed = store.displaySessions();
     ASSERT_EQ(list.rows().size(), displayed.size());
     for (std::size_t index = 0; index < displayed.size(); ++index)
@@ -129,7 +131,7 @@ TEST_F(ExpandedListTest, RowsInPanelOrderForTheDemonstrationSessions)
 TEST_F(ExpandedListTest, RowsAreUpdatedInPlaceById)
 {
     add(3);
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     const std::vector<QWidget*> before = list.rows();
     rows.made.clear();
     const std::string id = store.displaySessions()[1].id;
@@ -145,12 +147,30 @@ TEST_F(ExpandedListTest, RowsAreUpdatedInPlaceById)
     EXPECT_EQ(list.row(id), nullptr);
 }
 
+// The panel swaps its list for a peek and back, and a replaced list is deleted later: until then it
+// must not take the changes its successor is owed.
+TEST_F(ExpandedListTest, AReplacedListLeavesTheCardsToItsSuccessor)
+{
+    add(2);
+    auto old = std::make_unique<ExpandedListView>(cards, rows);
+    ExpandedListView current(cards, rows);
+    EXPECT_EQ(current.rows().size(), 2u) << "the new list starts with every card";
+    const std::string id = store.displaySessions()[0].id;
+    rows.updated.clear();
+    store.update(id, [](Session& session) { session.lastActivity = "Reading files"; });
+    old->refresh();
+    EXPECT_EQ(rows.updated, std::vector<std::string>{id}) << "only the current list updated its row";
+    add(1);
+    EXPECT_EQ(current.rows().size(), 3u);
+    EXPECT_EQ(old->rows().size(), 2u);
+}
+
 TEST_F(ExpandedListTest, ManyRowsScrollAndFadeAndTheFooterStaysInsideThePanel)
 {
     add(200);
     add(3, "/work/secret");
     hide("/work/secret");
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     list.setUsage(UsageReading{true, QuotaData{{{"session", "Session", 10, std::nullopt}}, {}, {}}, {}});
     EXPECT_EQ(list.rows().size(), 200u);
     EXPECT_TRUE(list.fades());
@@ -173,7 +193,7 @@ TEST_F(ExpandedListTest, TheSheetShowsBehindTheRowsInsideTheBody)
     body.setAnimated(false);
     QObject::connect(&body, &NotchBody::sheetHeightChanged, &body, &NotchBody::setSheetHeight);
     body.setOpen(true);
-    body.setSheetContent(new ExpandedListView(store, rows));
+    body.setSheetContent(new ExpandedListView(cards, rows));
     body.setAttribute(Qt::WA_DontShowOnScreen);
     body.show();
     body.resize(840, 600);
@@ -193,7 +213,7 @@ TEST_F(ExpandedListTest, RowsLearnWhetherThePanelIsOnScreen)
     QWidget panel;
     markAsNotchPanel(&panel);
     panel.resize(800, 400);
-    auto* list = new ExpandedListView(store, rows, &panel);
+    auto* list = new ExpandedListView(cards, rows, &panel);
     const auto told = [&](const std::vector<QWidget*>& of) {
         std::vector<bool> result;
         for (QWidget* row : of)
@@ -231,7 +251,7 @@ TEST_F(ExpandedListTest, CardsSitSevenApartAndEightBelowTheBarWhatEverTheirGlowM
         test::RecordingRowSource glowing;
         glowing.margin = margin;
         glowing.height = 60 + 2 * margin;
-        ExpandedListView list(store, glowing);
+        ExpandedListView list(cards, glowing);
         ASSERT_EQ(list.rows().size(), 3u);
         list.resize(list.sizeHint());
         list.rows()[0]->parentWidget()->layout()->activate();
@@ -247,7 +267,7 @@ TEST_F(ExpandedListTest, CardsSitSevenApartAndEightBelowTheBarWhatEverTheirGlowM
 TEST_F(ExpandedListTest, ManyChangesInOneFrameMakeOneRefresh)
 {
     add(3);
-    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    ExpandedListView list(cards, rows, nullptr, nullptr, &clock);
     const int before = list.refreshCount();
     add(20);
     store.update(store.displaySessions()[5].id, [](Session& session) { session.lastActivity = "Editing"; });
@@ -271,7 +291,7 @@ TEST_F(ExpandedListTest, ALongListGathersChangesForLonger)
         EXPECT_EQ(ExpandedListView::refreshDelay(c.rows), ExpandedListView::kFrame * c.frames) << c.rows;
 
     add(250);
-    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    ExpandedListView list(cards, rows, nullptr, nullptr, &clock);
     const int before = list.refreshCount();
     store.update(store.displaySessions()[5].id, [](Session& session) { session.lastActivity = "Editing"; });
     clock.advance(ExpandedListView::kFrame * 2);
@@ -283,7 +303,7 @@ TEST_F(ExpandedListTest, ALongListGathersChangesForLonger)
 TEST_F(ExpandedListTest, AListThatIsNotShownDoesNoListWorkAndCatchesUpWhenShown)
 {
     add(2);
-    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    ExpandedListView list(cards, rows, nullptr, nullptr, &clock);
     list.setShown(false);
     const int before = list.refreshCount();
     rows.made.clear();
@@ -309,7 +329,7 @@ TEST_F(ExpandedListTest, ASessionRisingToTheTopMovesOnlyItsRow)
         add(1);
         clock.advance(std::chrono::seconds(1));
     }
-    ExpandedListView list(store, rows);
+    ExpandedListView list(cards, rows);
     const std::vector<QWidget*> before = list.rows();
     auto* layout = dynamic_cast<CardColumnLayout*>(before.front()->parentWidget()->layout());
     ASSERT_NE(layout, nullptr);
@@ -342,7 +362,7 @@ TEST_F(ExpandedListTest, AFilterHidesASessionAtOnce)
 {
     add(2);
     add(1, "/work/secret");
-    ExpandedListView list(store, rows, nullptr, nullptr, &clock);
+    ExpandedListView list(cards, rows, nullptr, nullptr, &clock);
     ASSERT_EQ(list.rows().size(), 3u);
     hide("/work/secret");
     clock.advance(ExpandedListView::kFrame);
@@ -360,7 +380,7 @@ TEST_F(ExpandedListTest, RowsScrolledOutOfTheListAreToldTheyAreNotSeen)
     QWidget panel;
     markAsNotchPanel(&panel);
     panel.resize(800, 600);
-    auto* list = new ExpandedListView(store, rows, &panel);
+    auto* list = new ExpandedListView(cards, rows, &panel);
     panel.show();
     ASSERT_TRUE(test::waitUntil([&] { return panel.windowHandle()->isExposed() && list->isPanelVisible(); }));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
@@ -389,19 +409,19 @@ namespace {
 class LaidOutRowSource final : public SessionRowSource
 {
   public:
-    QWidget* makeRow(const Session& session) override
+    QWidget* makeRow(const SessionCard& card) override
     {
         auto* row = new QWidget;
         auto* layout = new QVBoxLayout(row);
         layout->setContentsMargins(10, 10, 10, 10);
-        auto* label = new QLabel(QString::fromStdString(session.cwd), row);
+        auto* label = new QLabel(QString::fromStdString(card.session.cwd), row);
         label->setWordWrap(true);
         layout->addWidget(label);
         return row;
     }
-    void updateRow(QWidget* row, const Session& session) override
+    void updateRow(QWidget* row, const SessionCard& card) override
     {
-        row->findChild<QLabel*>()->setText(QString::fromStdString(session.cwd));
+        row->findChild<QLabel*>()->setText(QString::fromStdString(card.session.cwd));
     }
 };
 
@@ -414,7 +434,7 @@ TEST_F(ExpandedListTest, AListOffScreenLaysOutItsRowsAheadAndFollowsTheirChanges
 {
     add(3);
     LaidOutRowSource laidOut;
-    ExpandedListView list(store, laidOut);
+    ExpandedListView list(cards, laidOut);
     ASSERT_FALSE(list.isVisible());
     for (QWidget* row : list.rows()) {
         EXPECT_EQ(row->width(), 712 + 2 * laidOut.rowMargin());

@@ -93,8 +93,11 @@ TEST_F(NotchContainerTest, BarClickReachesTheModelAndSnoozeShowsTheMoon)
 
 TEST_F(NotchContainerTest, IdleBarHidesWhenAskedAndComesBackForAttention)
 {
-    defaults.setValue("hidesWhenIdle", true);
     auto view = make();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->body()->opacity(), 1);
+    // Turned on while the panel runs, as from the settings window.
+    defaults.setValue("hidesWhenIdle", true);
     QCoreApplication::processEvents();
     EXPECT_EQ(view->body()->opacity(), 0);
     EXPECT_TRUE(view->body()->testAttribute(Qt::WA_TransparentForMouseEvents));

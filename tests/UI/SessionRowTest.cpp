@@ -119,7 +119,7 @@ class SessionRowTest : public ::testing::Test
                                   nullptr,
                                   [this] { return reduceMotion; }};
         context.demoPress = &press;
-        row = std::make_unique<SessionRow>(*store.session(session.id), context);
+        row = std::make_unique<SessionRow>(SessionCard::of(*store.session(session.id)), context);
         row->resize(440, row->sizeHint().height());
         row->show();
         return *row;
@@ -128,7 +128,7 @@ class SessionRowTest : public ::testing::Test
     void setStatus(SessionStatus status)
     {
         store.update("claude:abc", [&](Session& s) { s.status = status; });
-        row->setSession(*store.session("claude:abc"));
+        row->setCard(SessionCard::of(*store.session("claude:abc")));
     }
 
     // The dispatcher hands decisions on from the event loop.
@@ -338,7 +338,7 @@ TEST_F(SessionRowTest, AnOpenFormSurvivesAnUpdateOfItsSession)
         s.context = ContextUsage{120000, 200000, "model"};
         s.lastActivity = "still waiting";
     });
-    card.setSession(*store.session("claude:abc"));
+    card.setCard(SessionCard::of(*store.session("claude:abc")));
     EXPECT_EQ(card.questionForm(), form);
     EXPECT_TRUE(form->optionButton(0, 1)->isSelected());
 
@@ -355,7 +355,7 @@ TEST_F(SessionRowTest, AnOpenFeedbackFieldSurvivesAnUpdate)
     QTest::mouseClick(card.planCard()->requestChangesButton(), Qt::LeftButton);
     QTest::keyClicks(card.planCard()->feedbackField(), "half typed");
     store.update("claude:abc", [](Session& s) { s.subagentsDone = 3; });
-    card.setSession(*store.session("claude:abc"));
+    card.setCard(SessionCard::of(*store.session("claude:abc")));
     ASSERT_NE(card.planCard(), nullptr);
     EXPECT_TRUE(card.planCard()->isWritingFeedback());
     EXPECT_EQ(card.planCard()->feedbackField()->text(), "half typed");
@@ -390,7 +390,7 @@ TEST_F(SessionRowTest, ATapMarksReadAndJumps)
     EXPECT_TRUE(store.session("claude:abc")->doneSeenAt.has_value());
     EXPECT_TRUE(jumps.empty()) << "Mark read does not jump";
 
-    card.setSession(*store.session("claude:abc"));
+    card.setCard(SessionCard::of(*store.session("claude:abc")));
     EXPECT_EQ(card.markReadButton(), nullptr);
     EXPECT_FALSE(card.accent().color.has_value());
     QTest::mouseClick(&card, Qt::LeftButton, {}, card.cardRect().center().toPoint());
@@ -414,10 +414,10 @@ TEST_F(SessionRowTest, AJumpThatFindsNoTerminalSaysSoUntilTheSessionMoves)
     EXPECT_EQ(jumps, std::vector<std::string>{"claude:abc"});
     EXPECT_EQ(card.statusText(), SessionCardText::noTerminalText());
     // The same state again leaves the notice; a new one replaces it.
-    card.setSession(*store.session("claude:abc"));
+    card.setCard(SessionCard::of(*store.session("claude:abc")));
     EXPECT_EQ(card.statusText(), SessionCardText::noTerminalText());
     store.update("claude:abc", [](Session& s) { s.status = SessionStatus::Working{"Running make"}; });
-    card.setSession(*store.session("claude:abc"));
+    card.setCard(SessionCard::of(*store.session("claude:abc")));
     EXPECT_EQ(card.statusText(), "Running make");
 }
 
@@ -473,11 +473,11 @@ TEST_F(SessionRowTest, TheListsRowsComeFromTheFactoryAndUpdateInPlace)
     Session session = make(SessionStatus::Working{"Reading"});
     store.upsert(session);
     SessionRowFactory factory(SessionRowContext{dispatcher, store, ticker, {}, nullptr, nullptr, {}});
-    std::unique_ptr<QWidget> widget(factory.makeRow(session));
+    std::unique_ptr<QWidget> widget(factory.makeRow(SessionCard::of(session)));
     auto* made = qobject_cast<SessionRow*>(widget.get());
     ASSERT_NE(made, nullptr);
     session.status = SessionStatus::Working{"Writing"};
-    factory.updateRow(widget.get(), session);
+    factory.updateRow(widget.get(), SessionCard::of(session));
     EXPECT_EQ(made->statusText(), "Writing");
     factory.setRowPanelVisible(widget.get(), false);
     EXPECT_FALSE(made->isPanelVisible());

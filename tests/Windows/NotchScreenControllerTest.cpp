@@ -123,6 +123,14 @@ TEST_F(NotchScreenControllerTest, ABarHiddenWhileIdleLetsEveryClickThrough)
     auto controller = make(right);
     QCoreApplication::processEvents();
     EXPECT_TRUE(controller->panel().inputRegion().isEmpty());
+    // Turned off and on while it runs, as from the settings window.
+    defaults.setValue("hidesWhenIdle", false);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(controller->panel().inputRegion().isEmpty());
+    defaults.setValue("hidesWhenIdle", true);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(controller->panel().inputRegion().isEmpty());
+
     ask("claude:a");
     QCoreApplication::processEvents();
     EXPECT_FALSE(controller->panel().inputRegion().isEmpty());

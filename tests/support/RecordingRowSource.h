@@ -14,14 +14,14 @@ namespace velquist::test {
 class RecordingRowSource final : public SessionRowSource
 {
   public:
-    QWidget* makeRow(const Session& session) override
+    QWidget* makeRow(const SessionCard& card) override
     {
-        made.push_back(session.id);
+        made.push_back(card.session.id);
         auto* row = new QWidget;
         row->setFixedSize(712, height);
         return row;
     }
-    void updateRow(QWidget*, const Session& session) override { updated.push_back(session.id); }
+    void updateRow(QWidget*, const SessionCard& card) override { updated.push_back(card.session.id); }
     void setRowPanelVisible(QWidget* row, bool visible) override { panelVisible[row] = visible; }
     int rowMargin() const override { return margin; }
 

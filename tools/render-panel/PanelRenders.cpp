@@ -4,6 +4,7 @@
 
 #include "Actions/ActionDispatcher.h"
 #include "Core/QtScheduler.h"
+#include "Core/SessionCardList.h"
 #include "Core/SessionStore.h"
 #include "UI/CollapsedBarLayout.h"
 #include "UI/CollapsedBarView.h"
@@ -131,8 +132,9 @@ const RenderRegistration body("body", [](const RenderContext& context, RenderSin
     ActionDispatcher dispatcher(context.clock);
     const SessionRowContext rowContext{dispatcher, context.store, ticker, {}, nullptr, nullptr, {}};
     SessionRowFactory rows(rowContext);
+    SessionCardList cards(context.store);
     auto expanded = make(true);
-    auto* list = new ExpandedListView(context.store, rows, nullptr, &context.clock);
+    auto* list = new ExpandedListView(cards, rows, nullptr, &context.clock);
     list->setAvailableHeight(expanded->availableSheetHeight());
     list->setUsage(context.usage);
     expanded->setSheetContent(list);

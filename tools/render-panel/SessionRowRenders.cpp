@@ -40,12 +40,12 @@ const RenderRegistration rows("session-row", [](const RenderContext& context, Re
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(-CardFrame::kGlowMargin + 8);
     for (const Session& session : context.sessions) {
-        SessionRow row(session, rowContext);
+        SessionRow row(SessionCard::of(session), rowContext);
         const QString state = QString::fromStdString(session.id).section(':', -1).replace('/', '-');
         sink.widget(state, row,
                     QSize(kRowWidth, row.heightForWidth(kRowWidth) > 0 ? row.heightForWidth(kRowWidth)
                                                                        : row.sizeHint().height()));
-        layout->addWidget(new SessionRow(session, rowContext, &list));
+        layout->addWidget(new SessionRow(SessionCard::of(session), rowContext, &list));
     }
     sink.widget("all", list,
                 QSize(kRowWidth, list.heightForWidth(kRowWidth) > 0 ? list.heightForWidth(kRowWidth)
@@ -75,7 +75,7 @@ const RenderRegistration demo("demo-row", [](const RenderContext& context, Rende
         SessionRowContext rowContext{dispatcher, context.store,      ticker, {}, nullptr,
                                      nullptr,    [] { return true; }};
         rowContext.demoPress = &press;
-        SessionRow row(session, rowContext);
+        SessionRow row(SessionCard::of(session), rowContext);
         if (look.amount >= 0 && row.allowControl())
             row.allowControl()->setPressAmount(look.amount);
         sink.widget(look.state, row,
