@@ -82,8 +82,7 @@ TEST(StalledCompositorTest, NoQuestionToTheCompositorHoldsUpTheMainThread)
         {"handing the focus back", [&] { frontmost.activate(4); }},
         {"a jump", [&] { jump.focus(finished, [](bool) {}); }},
         {"a glance", [&] { glance.start(); }},
-        {"a focus event",
-         [&] { sway.send(SwayWindowSystem::frame(0x80000003u, R"({"change": "focus"})")); }},
+        {"a focus event", [&] { sway.send(SwayWindowSystem::frame(0x80000003u, R"({"change": "focus"})")); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -94,7 +93,8 @@ TEST(StalledCompositorTest, NoQuestionToTheCompositorHoldsUpTheMainThread)
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [&queuedRan] { queuedRan = true; }, Qt::QueuedConnection);
         ASSERT_TRUE(test::waitUntil([&] { return queuedRan && sway.holdsRequest(); }));
-        EXPECT_TRUE(sway.holdsWaitingClient()) << "the queued call ran while the compositor still held the question";
+        EXPECT_TRUE(sway.holdsWaitingClient())
+            << "the queued call ran while the compositor still held the question";
         EXPECT_GT(sway.requests().size(), asked);
         sway.release();
         ASSERT_TRUE(test::waitUntil([&] { return !sway.holdsRequest(); }));

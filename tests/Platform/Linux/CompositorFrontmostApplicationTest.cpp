@@ -19,8 +19,9 @@ std::string treeFocusing(int focused)
     std::string nodes;
     for (const int id : {4, 7}) {
         nodes += std::string(nodes.empty() ? "" : ",") + R"({"id": )" + std::to_string(id) +
-                 R"(, "type": "con", "pid": )" + std::to_string(100 + id) + R"(, "app_id": "foot", "focused": )" +
-                 (id == focused ? "true" : "false") + R"(, "visible": true, "nodes": []})";
+                 R"(, "type": "con", "pid": )" + std::to_string(100 + id) +
+                 R"(, "app_id": "foot", "focused": )" + (id == focused ? "true" : "false") +
+                 R"(, "visible": true, "nodes": []})";
     }
     return R"({"id": 1, "type": "root", "nodes": [{"id": 10, "type": "workspace", "name": "1", "num": 1, "nodes": [)" +
            nodes + "]}]}";
