@@ -465,6 +465,8 @@ void AppDelegate::applicationWillTerminate()
         m_unservedSweep->stop();
     if (m_glance)
         m_glance->stop();
+    if (m_statusItem)
+        m_statusItem->stopTrayLooks();
     // A tour cut short is offered again at the next launch; its demonstration is never saved.
     m_intro.director().shutDown();
     m_store.cancelPendingSave();

@@ -238,6 +238,11 @@ void StatusItemController::refreshTrayColours()
     refreshIcon();
 }
 
+void StatusItemController::stopTrayLooks()
+{
+    m_trayLooks.clear();
+}
+
 void StatusItemController::refreshIcon()
 {
     const QIcon& base =

@@ -85,6 +85,9 @@ class StatusItemController final : public QObject
 
     // Looks at the tray again and picks the icon drawn for its background.
     void refreshTrayColours();
+    // Drops the looks still due while the tray settles (at shutdown, so nothing of ours stays
+    // scheduled); the icon keeps the ink it has.
+    void stopTrayLooks();
     // Trays this light take the dark icon.
     static bool isLightTray(const QColor& background);
     // How much of the icon shows while privacy mode is on.

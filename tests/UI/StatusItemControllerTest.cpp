@@ -174,9 +174,12 @@ TEST_F(StatusItemControllerTest, LooksAtTheTrayAgainWhileItSettles)
     world.clock.advance(1h);
     EXPECT_EQ(screen.areas.size(), 3u) << "three looks, then only when asked";
 
-    // A controller that goes before its looks leaves none behind.
+    // A controller that goes, or stops looking, before its looks leaves none behind.
     controller = make();
     controller.reset();
+    world.clock.advance(1h);
+    controller = make();
+    controller->stopTrayLooks();
     world.clock.advance(1h);
     EXPECT_EQ(screen.areas.size(), 3u);
 }
