@@ -427,7 +427,8 @@ void AppDelegate::startStatusItem()
     services.openSettings = [this] { openSettings(); };
     services.quit = m_services.quit;
     services.version = QCoreApplication::applicationVersion();
-    m_statusItem = std::make_unique<StatusItemController>(std::move(services));
+    m_statusItem = std::make_unique<StatusItemController>(std::move(services), m_services.scheduler,
+                                                          m_services.screenGrabber);
     if (m_settingsWindow)
         m_statusItem->attachMenu(*m_settingsWindow);
     connect(&m_privacy, &PrivacyGuard::changed, m_statusItem.get(),
@@ -464,6 +465,8 @@ void AppDelegate::applicationWillTerminate()
         m_unservedSweep->stop();
     if (m_glance)
         m_glance->stop();
+    if (m_statusItem)
+        m_statusItem->stopTrayLooks();
     // A tour cut short is offered again at the next launch; its demonstration is never saved.
     m_intro.director().shutDown();
     m_store.cancelPendingSave();

@@ -25,6 +25,7 @@ class MotionPreference;
 class PointerSource;
 class ProcessRunner;
 class Scheduler;
+class ScreenGrabber;
 class ScreenLock;
 class ScreenProvider;
 class SoundOutput;
@@ -65,6 +66,8 @@ struct AppServices
     PointerSource& pointer;
     // The attached screens the panels are laid out on.
     ScreenProvider& screens;
+    // What the screen shows, for the tray's background behind the status icon.
+    const ScreenGrabber& screenGrabber;
     // What the attention coordinator asks before it makes itself heard.
     SystemIdle& idle;
     ScreenLock& screenLock;

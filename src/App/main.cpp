@@ -18,6 +18,7 @@
 #include "Platform/Linux/LinuxWindowSystem.h"
 #include "Platform/Linux/PortalMotionPreference.h"
 #include "Platform/Linux/QtPlatformChoice.h"
+#include "Platform/Linux/QtScreenGrabber.h"
 #include "Platform/Linux/QtScreenProvider.h"
 #include "Platform/Linux/WindowSystemChoice.h"
 #include "Platform/Linux/X11FrontmostApplication.h"
@@ -140,6 +141,7 @@ int main(int argc, char** argv)
         pointerDisplay.empty() ? std::unique_ptr<PointerSource>(std::make_unique<UnavailablePointerSource>())
                                : std::make_unique<LinuxPointerSource>(pointerDisplay);
     QtScreenProvider screens;
+    QtScreenGrabber screenGrabber;
     XScreenSaverIdle idle(display, clock);
     DBusScreenLock screenLock(DBusScreenLock::Buses::fromEnvironment());
     XRandrMirroring mirroring(display);
@@ -168,6 +170,7 @@ int main(int argc, char** argv)
                           .windows = *windowSystem,
                           .pointer = *pointer,
                           .screens = screens,
+                          .screenGrabber = screenGrabber,
                           .idle = idle,
                           .screenLock = screenLock,
                           .frontmost = frontmost,

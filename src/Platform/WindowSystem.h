@@ -34,8 +34,9 @@ struct WindowInfo
 };
 
 // The desktop's top-level windows: which one is active, which belong to a process, bringing one to
-// the front. Queries are safe from any thread (they may block on the server briefly, so callers on
-// the main thread should not ask in loops); the signal comes on the thread that made the object.
+// the front. Queries are safe from any thread. The window queries and `activate` may wait on the
+// server or compositor until its time-out (a stalled compositor: seconds), so the main thread never
+// asks them itself: callers ask on a worker. The signals come on the thread that made the object.
 class WindowSystem : public QObject
 {
     Q_OBJECT

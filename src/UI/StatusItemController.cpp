@@ -1,12 +1,12 @@
 #include "UI/StatusItemController.h"
 
 #include "Core/PrivacyGuard.h"
+#include "Platform/ScreenGrabber.h"
 #include "Shared/Log.h"
 #include "UI/Kit/MenuStyle.h"
 #include "UI/PrivacySwitch.h"
 
 #include <QCursor>
-#include <QGuiApplication>
 #include <QImage>
 #include <QLayout>
 #include <QMainWindow>
@@ -14,10 +14,9 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <map>
 
 namespace velquist {
@@ -60,12 +59,12 @@ std::optional<QColor> ringColour(const QImage& image)
 
 } // namespace
 
-StatusItemController::StatusItemController(Services services, QObject* parent)
-    : QObject(parent), m_services(std::move(services)), m_tray(std::make_unique<QSystemTrayIcon>())
+StatusItemController::StatusItemController(Services services, Scheduler& scheduler,
+                                           const ScreenGrabber& screen, QObject* parent)
+    : QObject(parent), m_services(std::move(services)), m_screen(screen),
+      m_tray(std::make_unique<QSystemTrayIcon>())
 {
     buildMenu();
-    if (!m_services.trayBackground)
-        m_services.trayBackground = [this] { return sampleTrayBackground(); };
     refreshIcon();
     m_tray->setToolTip(QStringLiteral("Velquist"));
     m_tray->setContextMenu(&m_menu);
@@ -80,8 +79,9 @@ StatusItemController::StatusItemController(Services services, QObject* parent)
     // Shown even without a host: a tray that starts later still picks the icon up.
     m_tray->show();
     // The tray paints its background around the icon only once it has embedded it.
-    for (const int delay : {250, 1000, 3000})
-        QTimer::singleShot(delay, this, &StatusItemController::refreshTrayColours);
+    using std::chrono::milliseconds;
+    for (const milliseconds delay : {milliseconds(250), milliseconds(1000), milliseconds(3000)})
+        m_trayLooks.emplace_back(scheduler, scheduler.schedule(delay, [this] { refreshTrayColours(); }));
     if (!m_hasTray)
         Log::system("Velquist: no system tray is available; start velquist again to open its settings, "
                     "whose menu bar holds the status menu.");
@@ -128,10 +128,13 @@ int StatusItemController::runAlert(QMessageBox& alert)
     // The application has no window of its own in front, so the alert would open behind whatever
     // the user was looking at: keep it above and ask for the focus once it is on screen.
     alert.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    QTimer::singleShot(0, &alert, [&alert] {
-        alert.raise();
-        alert.activateWindow();
-    });
+    QMetaObject::invokeMethod(
+        &alert,
+        [&alert] {
+            alert.raise();
+            alert.activateWindow();
+        },
+        Qt::QueuedConnection);
     Q_EMIT alertShown(&alert);
     return alert.exec();
 }
@@ -225,7 +228,7 @@ bool StatusItemController::isLightTray(const QColor& background)
 
 void StatusItemController::refreshTrayColours()
 {
-    const auto background = m_services.trayBackground();
+    const auto background = sampleTrayBackground();
     if (!background)
         return;
     const bool light = isLightTray(*background);
@@ -233,6 +236,11 @@ void StatusItemController::refreshTrayColours()
         return;
     m_lightTray = light;
     refreshIcon();
+}
+
+void StatusItemController::stopTrayLooks()
+{
+    m_trayLooks.clear();
 }
 
 void StatusItemController::refreshIcon()
@@ -244,14 +252,9 @@ void StatusItemController::refreshIcon()
 
 std::optional<QColor> StatusItemController::sampleTrayBackground() const
 {
-    const QRect place = m_tray->geometry();
-    QScreen* screen = place.isValid() ? QGuiApplication::screenAt(place.center()) : nullptr;
-    if (!screen || QGuiApplication::platformName() != QLatin1String("xcb"))
-        return std::nullopt;
     // The icon's own edge: the tray paints its background there around a mark drawn smaller than
     // the place it was given. Just outside it may already be the desktop, or beyond the screen.
-    const QRect local = place.intersected(screen->geometry()).translated(-screen->geometry().topLeft());
-    return ringColour(screen->grabWindow(0, local.x(), local.y(), local.width(), local.height()).toImage());
+    return ringColour(m_screen.grab(m_tray->geometry()));
 }
 
 void StatusItemController::openSettings()

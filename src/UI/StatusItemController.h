@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/Scheduler.h"
 #include "Ingestion/HookInstaller.h"
 
 #include <QColor>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QMessageBox;
@@ -20,6 +22,7 @@ namespace velquist {
 
 class AttentionCoordinator;
 class PrivacyGuard;
+class ScreenGrabber;
 
 // The application's one permanent piece of interface outside the notch: a tray icon whose menu
 // reaches hook installation, the window-access check, the introduction, privacy mode, the settings
@@ -37,9 +40,6 @@ class StatusItemController final : public QObject
         // either is shown dimmed while privacy mode is on.
         QIcon icon;
         QIcon lightTrayIcon;
-        // The colour a tray paints around its icons, none while unknown; by default read from
-        // the screen around the embedded icon.
-        std::function<std::optional<QColor>()> trayBackground;
         // Either may be none: the actions that need it then do nothing.
         PrivacyGuard* privacy = nullptr;
         AttentionCoordinator* coordinator = nullptr;
@@ -59,7 +59,10 @@ class StatusItemController final : public QObject
         QString version;
     };
 
-    explicit StatusItemController(Services services, QObject* parent = nullptr);
+    // The tray is looked at again on `scheduler` while it settles, reading its background from
+    // `screen` around the embedded icon; both must outlive the controller.
+    StatusItemController(Services services, Scheduler& scheduler, const ScreenGrabber& screen,
+                         QObject* parent = nullptr);
     ~StatusItemController() override;
 
     // Check mark, title and the dimmed icon follow the privacy guard.
@@ -82,6 +85,9 @@ class StatusItemController final : public QObject
 
     // Looks at the tray again and picks the icon drawn for its background.
     void refreshTrayColours();
+    // Drops the looks still due while the tray settles (at shutdown, so nothing of ours stays
+    // scheduled); the icon keeps the ink it has.
+    void stopTrayLooks();
     // Trays this light take the dark icon.
     static bool isLightTray(const QColor& background);
     // How much of the icon shows while privacy mode is on.
@@ -96,11 +102,14 @@ class StatusItemController final : public QObject
   private:
     void buildMenu();
     void refreshIcon();
+    // The colour the tray paints around the icon; none while unknown.
     std::optional<QColor> sampleTrayBackground() const;
     // Runs a modal alert raised above every other window; returns the button chosen.
     int runAlert(QMessageBox& alert);
 
     Services m_services;
+    const ScreenGrabber& m_screen;
+    std::vector<ScheduledTimer> m_trayLooks;
     QMenu m_menu;
     QAction* m_privacyItem = nullptr;
     std::unique_ptr<QSystemTrayIcon> m_tray;

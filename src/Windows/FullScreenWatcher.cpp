@@ -1,12 +1,16 @@
 #include "Windows/FullScreenWatcher.h"
 
+#include "Platform/WorkerTask.h"
 #include "Windows/DisplayIdentity.h"
+
+#include <utility>
 
 namespace velquist {
 
 FullScreenWatcher::FullScreenWatcher(WindowSystem& windows, const ScreenProvider& screens,
-                                     std::function<void()> onChange, QObject* parent)
-    : QObject(parent), m_windows(windows), m_screens(screens), m_onChange(std::move(onChange))
+                                     std::function<void()> onChange, QThreadPool* workers, QObject* parent)
+    : QObject(parent), m_windows(windows), m_screens(screens), m_onChange(std::move(onChange)),
+      m_workers(workers)
 {
 }
 
@@ -34,13 +38,35 @@ void FullScreenWatcher::stop()
         disconnect(connection);
     m_connections.clear();
     m_covered.clear();
+    ++m_generation;
 }
 
 void FullScreenWatcher::refresh()
 {
     if (!isWatching())
         return;
-    auto covered = FullScreenWatcher::covered(m_screens.screens(), m_windows.shownWindows());
+    if (m_reading) {
+        m_readAgain = true;
+        return;
+    }
+    m_reading = true;
+    runOnWorker<std::vector<WindowInfo>>(
+        this, [&windows = m_windows] { return windows.shownWindows(); },
+        [this, generation = m_generation](std::vector<WindowInfo> shown) {
+            m_reading = false;
+            const bool again = std::exchange(m_readAgain, false);
+            if (generation == m_generation)
+                apply(shown);
+            // What changed while the window system answered may not be in this reading.
+            if (again)
+                refresh();
+        },
+        m_workers);
+}
+
+void FullScreenWatcher::apply(const std::vector<WindowInfo>& shown)
+{
+    auto covered = FullScreenWatcher::covered(m_screens.screens(), shown);
     if (covered == m_covered)
         return;
     m_covered = std::move(covered);

@@ -1,5 +1,6 @@
 #include "UI/StatusItemController.h"
 #include "support/AttentionWorld.h"
+#include "support/RecordingScreenGrabber.h"
 #include "support/WidgetFinder.h"
 #include "support/base/TemporaryFolder.h"
 
@@ -63,7 +64,6 @@ class StatusItemControllerTest : public ::testing::Test
         StatusItemController::Services services;
         services.icon = plainIcon();
         services.lightTrayIcon = plainIcon(Qt::black);
-        services.trayBackground = [this] { return trayBackground; };
         services.privacy = &world.privacy;
         services.coordinator = &world.coordinator;
         services.claudeTarget = [this] { return target; };
@@ -72,7 +72,7 @@ class StatusItemControllerTest : public ::testing::Test
         services.openSettings = [this] { ++settingsOpened; };
         services.quit = [this] { ++quits; };
         services.trayAvailable = [tray] { return tray; };
-        auto controller = std::make_unique<StatusItemController>(std::move(services));
+        auto controller = std::make_unique<StatusItemController>(std::move(services), world.clock, screen);
         // Every alert is noted and answered with the button the test chose.
         QObject::connect(controller.get(), &StatusItemController::alertShown, controller.get(),
                          [this](QMessageBox* alert) {
@@ -112,7 +112,7 @@ class StatusItemControllerTest : public ::testing::Test
     QString answer;
     QStringList alerts;
     std::vector<bool> alertsOnTop;
-    std::optional<QColor> trayBackground;
+    RecordingScreenGrabber screen;
 };
 
 TEST_F(StatusItemControllerTest, TheIconSuitsItsTrayAndFadesVisiblyUnderPrivacy)
@@ -130,12 +130,15 @@ TEST_F(StatusItemControllerTest, TheIconSuitsItsTrayAndFadesVisiblyUnderPrivacy)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        trayBackground = c.background;
+        screen.shown = QImage();
+        if (c.background)
+            screen.fill(*c.background);
         auto controller = make();
         controller->refreshTrayColours();
         const QColor normal = shownColour(*controller);
         EXPECT_EQ(normal.rgb(), c.ink.rgb());
         EXPECT_EQ(normal.alpha(), 255);
+        EXPECT_EQ(screen.areas.back(), controller->trayIcon().geometry()) << "the screen around the icon";
 
         world.privacy.setActive(true);
         controller->refreshPrivacyItem();
@@ -146,6 +149,39 @@ TEST_F(StatusItemControllerTest, TheIconSuitsItsTrayAndFadesVisiblyUnderPrivacy)
         controller->refreshPrivacyItem();
         EXPECT_EQ(shownColour(*controller).alpha(), 255);
     }
+}
+
+TEST_F(StatusItemControllerTest, LooksAtTheTrayAgainWhileItSettles)
+{
+    using namespace std::chrono_literals;
+    auto controller = make();
+    EXPECT_TRUE(screen.areas.empty()) << "nothing is painted around the icon before the tray embeds it";
+    world.clock.advance(250ms);
+    EXPECT_EQ(screen.areas.size(), 1u);
+    EXPECT_EQ(shownColour(*controller).rgb(), QColor(Qt::white).rgb())
+        << "an unreadable tray keeps the white ink";
+
+    // The tray paints its light background late.
+    screen.fill(QColor(0xdc, 0xda, 0xd5));
+    world.clock.advance(749ms);
+    EXPECT_EQ(screen.areas.size(), 1u);
+    world.clock.advance(1ms);
+    EXPECT_EQ(screen.areas.size(), 2u);
+    EXPECT_EQ(shownColour(*controller).rgb(), QColor(Qt::black).rgb());
+
+    world.clock.advance(2s);
+    EXPECT_EQ(screen.areas.size(), 3u);
+    world.clock.advance(1h);
+    EXPECT_EQ(screen.areas.size(), 3u) << "three looks, then only when asked";
+
+    // A controller that goes, or stops looking, before its looks leaves none behind.
+    controller = make();
+    controller.reset();
+    world.clock.advance(1h);
+    controller = make();
+    controller->stopTrayLooks();
+    world.clock.advance(1h);
+    EXPECT_EQ(screen.areas.size(), 3u);
 }
 
 TEST(StatusItemVersionTest, VersionLine)

@@ -3,6 +3,7 @@
 #include "Windows/PanelWorld.h"
 #include "support/WaitUntil.h"
 
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 using namespace velquist;
@@ -51,19 +52,22 @@ TEST(FullScreenWatcherTest, FollowsTheStackingWhileWatchingAndReportsOnlyChanges
     test::RecordingScreenProvider screens;
     screens.attached = {kLeft, kRight};
     test::RecordingWindowSystem windows;
+    QThreadPool workers;
     int changes = 0;
-    FullScreenWatcher watcher(windows, screens, [&] { ++changes; });
+    FullScreenWatcher watcher(
+        windows, screens, [&] { ++changes; }, &workers);
 
     windows.restack({windowAt(1, kRight.geometry)});
-    test::settle(std::chrono::milliseconds(20));
+    test::drain(workers);
     EXPECT_TRUE(watcher.coveredScreenIDs().empty()) << "nothing is read before start";
 
     watcher.start();
+    test::drain(workers);
     EXPECT_EQ(watcher.coveredScreenIDs(), std::set<std::string>{PanelWorld::idOf(kRight)});
     EXPECT_EQ(changes, 1);
 
     windows.restack({windowAt(1, kRight.geometry), windowAt(2, {0, 0, 200, 200})});
-    test::settle(std::chrono::milliseconds(20));
+    test::drain(workers);
     EXPECT_EQ(changes, 1) << "the same result calls nothing";
 
     windows.restack({windowAt(1, kRight.geometry), windowAt(3, kLeft.geometry)});
@@ -81,6 +85,13 @@ TEST(FullScreenWatcherTest, FollowsTheStackingWhileWatchingAndReportsOnlyChanges
     EXPECT_TRUE(watcher.coveredScreenIDs().empty());
     EXPECT_EQ(changes, 4) << "stopping empties the set without calling back";
     windows.restack({windowAt(4, kRight.geometry)});
-    test::settle(std::chrono::milliseconds(20));
+    test::drain(workers);
     EXPECT_TRUE(watcher.coveredScreenIDs().empty());
+
+    // A reading under way when the watcher stops is not applied after it.
+    watcher.start();
+    watcher.stop();
+    test::drain(workers);
+    EXPECT_TRUE(watcher.coveredScreenIDs().empty());
+    EXPECT_EQ(changes, 4);
 }

@@ -143,8 +143,8 @@ TEST_F(NotchWindowManagerTest, AFullScreenWindowHidesItsScreensPanelUntilSomeone
     EXPECT_EQ(shown(*manager), (std::vector<std::string>{laptopID, monitorID})) << "the setting is off";
 
     defaults.setValue("hidesOverFullScreen", true);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(shown(*manager), std::vector<std::string>{laptopID});
+    ASSERT_TRUE(test::waitUntil([&] { return shown(*manager) == std::vector<std::string>{laptopID}; }))
+        << "once the windows are read";
 
     ask("claude:a");
     EXPECT_EQ(shown(*manager), (std::vector<std::string>{laptopID, monitorID}))

@@ -7,6 +7,7 @@
 #include "support/RecordingFileWatcher.h"
 #include "support/RecordingLoginItem.h"
 #include "support/RecordingPointerSource.h"
+#include "support/RecordingScreenGrabber.h"
 #include "support/RecordingScreenProvider.h"
 #include "support/RecordingSoundOutput.h"
 #include "support/RecordingTrash.h"
@@ -37,6 +38,7 @@ struct DelegateWorld
                 .windows = windows,
                 .pointer = pointer,
                 .screens = screens,
+                .screenGrabber = screenGrabber,
                 .idle = idle,
                 .screenLock = screenLock,
                 .frontmost = frontmost,
@@ -63,6 +65,7 @@ struct DelegateWorld
     RecordingWindowSystem windows;
     RecordingPointerSource pointer;
     RecordingScreenProvider screens;
+    RecordingScreenGrabber screenGrabber;
     RecordingSystemIdle idle;
     RecordingScreenLock screenLock;
     RecordingFrontmostApplication frontmost;

@@ -10,6 +10,7 @@
 #include "Core/SilenceRuleStore.h"
 #include "Core/SystemClock.h"
 #include "Platform/DisplayMirroring.h"
+#include "Platform/ScreenGrabber.h"
 #include "Platform/SoundOutput.h"
 #include "Platform/UserDefaults.h"
 #include "Settings/FilterSettingsTab.h"
@@ -50,6 +51,24 @@ class FixedMirroring final : public DisplayMirroring
 
   private:
     bool m_mirrored;
+};
+
+// A screen that shows a tray of one colour around the status icon; none: unreadable.
+class PaintedTray final : public ScreenGrabber
+{
+  public:
+    explicit PaintedTray(std::optional<QColor> colour = std::nullopt) : m_colour(colour) {}
+    QImage grab(const QRect&) const override
+    {
+        if (!m_colour)
+            return {};
+        QImage image(22, 22, QImage::Format_RGB32);
+        image.fill(*m_colour);
+        return image;
+    }
+
+  private:
+    std::optional<QColor> m_colour;
 };
 
 const RenderRegistration sounds("settings-sounds", [](const RenderContext& context, RenderSink& sink) {
@@ -175,10 +194,12 @@ const RenderRegistration statusMenu("status-menu", [](const RenderContext&, Rend
     UserDefaults defaults;
     FixedMirroring mirrored(true);
     PrivacyGuard privacy(defaults, mirrored);
+    QtScheduler scheduler;
+    const PaintedTray unreadable;
     StatusItemController::Services services;
     services.privacy = &privacy;
     services.trayAvailable = [] { return true; };
-    StatusItemController controller(std::move(services));
+    StatusItemController controller(std::move(services), scheduler, unreadable);
     controller.refreshPrivacyItem();
     sink.widget("mirrored", controller.menu());
 
@@ -190,11 +211,11 @@ const RenderRegistration statusMenu("status-menu", [](const RenderContext&, Rend
             StatusItemController::Services look;
             look.icon = VelquistMark::trayIcon(Qt::white);
             look.lightTrayIcon = VelquistMark::trayIcon(QColor(0x1d, 0x1d, 0x1f));
-            look.trayBackground = [tray] { return std::optional<QColor>(tray); };
             look.privacy = &privacy;
             look.trayAvailable = [] { return true; };
             privacy.setActive(dimmed);
-            StatusItemController item(std::move(look));
+            const PaintedTray painted(tray);
+            StatusItemController item(std::move(look), scheduler, painted);
             item.refreshTrayColours();
             item.refreshPrivacyItem();
             icons.push_back(item.trayIcon().icon().pixmap(QSize(22, 22)));

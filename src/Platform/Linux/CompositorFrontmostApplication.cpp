@@ -2,6 +2,8 @@
 
 #include "Platform/WindowSystem.h"
 
+#include <utility>
+
 namespace velquist {
 
 CompositorFrontmostApplication::CompositorFrontmostApplication(WindowSystem& windows, QObject* parent)
@@ -32,8 +34,13 @@ bool CompositorFrontmostApplication::canTellFrontmost() const
 
 void CompositorFrontmostApplication::activate(std::uint32_t window)
 {
-    if (window)
-        m_windows.activate(window);
+    if (!window || !m_thread.joinable())
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_activation = window;
+    }
+    m_wake.notify_one();
 }
 
 void CompositorFrontmostApplication::requestRead()
@@ -49,9 +56,15 @@ void CompositorFrontmostApplication::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_pending || m_stopping; });
+        m_wake.wait(lock, [this] { return m_pending || m_activation || m_stopping; });
         if (m_stopping)
             return;
+        if (const std::uint32_t window = std::exchange(m_activation, 0)) {
+            lock.unlock();
+            m_windows.activate(window);
+            lock.lock();
+            continue;
+        }
         // Changes that come while the compositor answers are folded into one more read.
         m_pending = false;
         lock.unlock();

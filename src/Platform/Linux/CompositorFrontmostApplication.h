@@ -14,7 +14,8 @@ class WindowSystem;
 // The active window and its owner as a compositor's window system reports them: read again on a
 // thread of its own whenever the window system says the active window changed, so a read is a
 // plain load and the main thread never waits on the compositor. Focus goes back through the
-// window system's activation.
+// window system's activation, asked for on that same thread; without it (the active window cannot
+// be followed, so none is ever remembered to go back to) nothing is asked.
 class CompositorFrontmostApplication final : public QObject, public FollowedActiveWindow
 {
     Q_OBJECT
@@ -36,6 +37,8 @@ class CompositorFrontmostApplication final : public QObject, public FollowedActi
     std::condition_variable m_wake;
     bool m_pending = true;
     bool m_stopping = false;
+    // The window to bring forward next, 0 for none; a later request replaces one not yet made.
+    std::uint32_t m_activation = 0;
     std::thread m_thread;
 };
 
