@@ -272,7 +272,8 @@ void AppDelegate::startPanels()
         NotchWindowManager::Services{panels, m_services.screens, m_services.windows,
                                      [this](const std::vector<ScreenDescription>& screens) {
                                          AppSettings::migratePlacement(screens, m_services.defaults);
-                                     }});
+                                     },
+                                     &m_services.workers});
     if (m_services.terminalBinder) {
         // A tmux client may attach after the agent's last event: its terminal is looked for again
         // when the sessions are shown or one is jumped to.

@@ -4,6 +4,7 @@
 #include "Ingestion/HookProvisioner.h"
 #include "Platform/UserDefaults.h"
 #include "Shared/FileUtil.h"
+#include "Shared/TextSplit.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -91,17 +92,10 @@ bool isOnPath(std::string_view program, const char* path)
 {
     if (!path || program.empty())
         return false;
-    const std::string_view folders(path);
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        const std::size_t end = std::min(folders.find(':', start), folders.size());
-        const std::string_view folder = folders.substr(start, end - start);
-        // An empty entry is the current folder, which is no place to look for an installed agent.
-        if (!folder.empty()) {
-            if (FileUtil::isExecutableFile(std::filesystem::path(folder) / program))
-                return true;
-        }
-        start = end + 1;
+    // An empty entry is the current folder, which is no place to look for an installed agent.
+    for (const std::string_view folder : splitNonEmpty(path, ':')) {
+        if (FileUtil::isExecutableFile(std::filesystem::path(folder) / program))
+            return true;
     }
     return false;
 }

@@ -1,23 +1,12 @@
 #include "Terminal/WindowMatching.h"
 
+#include "Shared/TextSplit.h"
+
 #include <QString>
 
 namespace velquist::WindowMatching {
 
 namespace {
-
-std::vector<std::string_view> split(std::string_view text, char separator)
-{
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const auto end = std::min(text.find(separator, start), text.size());
-        if (end > start)
-            parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
 
 QString lower(std::string_view text)
 {
@@ -28,9 +17,9 @@ QString lower(std::string_view text)
 
 std::optional<std::string> sessionIDKey(std::string_view id)
 {
-    const auto parts = split(id, ':');
+    const auto parts = splitNonEmpty(id, ':');
     const std::string_view last = parts.empty() ? id : parts.back();
-    const auto blocks = split(last, '-');
+    const auto blocks = splitNonEmpty(last, '-');
     const std::string_view first = blocks.empty() ? last : blocks.front();
     // Counted in characters, not bytes.
     if (QString::fromUtf8(first.data(), static_cast<qsizetype>(first.size())).size() < 8)
@@ -42,7 +31,7 @@ std::string folderName(std::string_view cwd)
 {
     if (cwd == "unknown")
         return "No folder";
-    const auto parts = split(cwd, '/');
+    const auto parts = splitNonEmpty(cwd, '/');
     if (parts.empty())
         return cwd.empty() ? std::string() : "/";
     return std::string(parts.back());
@@ -69,8 +58,8 @@ std::optional<int> cwdMatchScore(const std::optional<std::string>& surface, std:
 {
     if (!surface)
         return std::nullopt;
-    const auto surfaceParts = split(*surface, '/');
-    const auto cwdParts = split(cwd, '/');
+    const auto surfaceParts = splitNonEmpty(*surface, '/');
+    const auto cwdParts = splitNonEmpty(cwd, '/');
     if (surfaceParts == cwdParts)
         return exactMatch;
     const auto& shorter = surfaceParts.size() < cwdParts.size() ? surfaceParts : cwdParts;

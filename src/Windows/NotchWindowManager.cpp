@@ -28,8 +28,8 @@ NotchWindowManager::NotchWindowManager(Services services, QObject* parent)
     m_clicks = std::make_unique<ClickedScreenTracker>(
         m_services.panel.pointer, m_services.screens, [this] { applyPlacement(); },
         [this](QPoint position) { return ownsPoint(position); });
-    m_fullScreen = std::make_unique<FullScreenWatcher>(m_services.windows, m_services.screens,
-                                                       [this] { applyPlacement(); });
+    m_fullScreen = std::make_unique<FullScreenWatcher>(
+        m_services.windows, m_services.screens, [this] { applyPlacement(); }, m_services.workers);
 }
 
 NotchWindowManager::~NotchWindowManager()

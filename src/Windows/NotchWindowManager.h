@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class QThreadPool;
+
 namespace velquist {
 
 class ClickedScreenTracker;
@@ -36,6 +38,8 @@ class NotchWindowManager final : public QObject
         WindowSystem& windows;
         // Rewrites a legacy placement for the screens attached now; unset: nothing to rewrite.
         std::function<void(const std::vector<ScreenDescription>&)> migratePlacement = {};
+        // Where the full-screen windows are read (Qt's global pool when null).
+        QThreadPool* workers = nullptr;
     };
 
     explicit NotchWindowManager(Services services, QObject* parent = nullptr);

@@ -2,6 +2,7 @@
 
 #include "Shared/FileUtil.h"
 #include "Shared/ProgramName.h"
+#include "Shared/TextSplit.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -93,10 +94,9 @@ std::vector<fs::path> DesktopEntryIndex::defaultDirectories(const fs::path& home
     else if (home.is_absolute())
         directories.push_back(home / ".local/share/applications");
     const char* dataDirs = std::getenv("XDG_DATA_DIRS");
-    std::stringstream list(dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share");
-    std::string entry;
-    while (std::getline(list, entry, ':')) {
-        if (!entry.empty() && entry[0] == '/')
+    for (const std::string_view entry :
+         splitNonEmpty(dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share", ':')) {
+        if (entry[0] == '/')
             directories.push_back(fs::path(entry) / "applications");
     }
     return directories;

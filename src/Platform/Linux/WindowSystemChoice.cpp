@@ -6,7 +6,9 @@
 #include "Platform/Linux/SwayWindowSystem.h"
 #include "Platform/UnavailableWindowSystem.h"
 #include "Shared/Log.h"
+#include "Shared/TextSplit.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -14,16 +16,11 @@ namespace velquist {
 
 namespace {
 
+// Whether a colon-separated list such as XDG_CURRENT_DESKTOP names `part`.
 bool hasPart(const std::string& list, std::string_view part)
 {
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        const auto end = std::min(list.find(':', start), list.size());
-        if (std::string_view(list).substr(start, end - start) == part)
-            return true;
-        start = end + 1;
-    }
-    return false;
+    const std::vector<std::string_view> parts = splitNonEmpty(list, ':');
+    return std::find(parts.begin(), parts.end(), part) != parts.end();
 }
 
 } // namespace
