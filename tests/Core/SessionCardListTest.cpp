@@ -1,40 +1,15 @@
-#include "Core/SessionCardList.h"
-#include "Core/SessionStore.h"
-#include "Core/SilenceRuleStore.h"
-#include "support/ManualScheduler.h"
+#include "support/ListedSessions.h"
 
-#include <QTemporaryDir>
-#include <QUuid>
 #include <gtest/gtest.h>
 
 using namespace velquist;
 
 namespace {
 
-class SessionCardListTest : public ::testing::Test
+class SessionCardListTest : public ::testing::Test, public test::ListedSessions
 {
   protected:
-    SessionCardListTest()
-        : silence(path("silence-rules.json")), store(clock, clock, path("sessions.json"), &silence)
-    {
-        store.disablePersistence();
-        cards.attach(this);
-    }
-
-    std::filesystem::path path(const char* name) const
-    {
-        return std::filesystem::path(dir.path().toStdString()) / name;
-    }
-
-    std::string add(const std::string& cwd)
-    {
-        Session session;
-        session.id = "claude:" + std::to_string(m_next++);
-        session.cwd = cwd;
-        session.status = SessionStatus::Working{};
-        store.upsert(session);
-        return session.id;
-    }
+    SessionCardListTest() { cards.attach(this); }
 
     void setActivity(const std::string& id, const std::string& activity)
     {
@@ -48,22 +23,15 @@ class SessionCardListTest : public ::testing::Test
             ids.push_back(session->id);
         return ids;
     }
-
-    QTemporaryDir dir;
-    test::ManualScheduler clock;
-    SilenceRuleStore silence;
-    SessionStore store;
-    SessionCardList cards{store};
-    int m_next = 0;
 };
 
 } // namespace
 
 TEST_F(SessionCardListTest, AnUpdateTellsOnlyTheCardsWhoseValueChanged)
 {
-    const std::string a = add("/work/alpha");
-    const std::string b = add("/work/beta");
-    const std::string c = add("/work/gamma");
+    const std::string a = add(1, "/work/alpha");
+    const std::string b = add(1, "/work/beta");
+    const std::string c = add(1, "/work/gamma");
 
     SessionCardList::Update first = cards.update();
     EXPECT_EQ(first.changed, displayedIds());
@@ -95,7 +63,7 @@ TEST_F(SessionCardListTest, ChangesPastWhatItNotesStillReachTheCards)
 {
     std::vector<std::string> ids;
     for (int index = 0; index < 300; ++index)
-        ids.push_back(add("/work/p" + std::to_string(index)));
+        ids.push_back(add(1, "/work/p" + std::to_string(index)));
     cards.update();
     for (const std::string& id : ids)
         setActivity(id, "Editing");
@@ -107,8 +75,8 @@ TEST_F(SessionCardListTest, ChangesPastWhatItNotesStillReachTheCards)
 
 TEST_F(SessionCardListTest, ANewReaderIsToldEveryCardAnew)
 {
-    add("/work/alpha");
-    add("/work/beta");
+    add(1, "/work/alpha");
+    add(1, "/work/beta");
     cards.update();
     int other = 0;
     cards.attach(&other);
@@ -122,13 +90,9 @@ TEST_F(SessionCardListTest, ANewReaderIsToldEveryCardAnew)
 
 TEST_F(SessionCardListTest, HiddenSessionsLeaveTheListButNotItsFooter)
 {
-    add("/work/secret");
+    add(1, "/work/secret");
     cards.update();
-    SilenceRule rule;
-    rule.id = QUuid::createUuid();
-    rule.pattern = "/work/secret";
-    rule.match = SilenceRule::Match::prefix;
-    silence.add(rule);
+    hide("/work/secret");
 
     cards.update();
     EXPECT_TRUE(cards.order().empty());

@@ -11,6 +11,7 @@
 #include "UI/NotchPanelMark.h"
 #include "UI/SessionRowSource.h"
 #include "UI/UsageStrip.h"
+#include "support/ListedSessions.h"
 #include "support/ManualScheduler.h"
 #include "support/RecordingRowSource.h"
 #include "support/WaitUntil.h"
@@ -30,47 +31,10 @@ using namespace velquist;
 
 namespace {
 
-class ExpandedListTest : public ::testing::Test
+class ExpandedListTest : public ::testing::Test, public test::ListedSessions
 {
   protected:
-    ExpandedListTest()
-        : silence(path("silence-rules.json")), store(clock, clock, path("sessions.json"), &silence)
-    {
-        store.disablePersistence();
-    }
-
-    std::filesystem::path path(const char* name) const
-    {
-        return std::filesystem::path(dir.path().toStdString()) / name;
-    }
-
-    void add(int count, const std::string& cwd = "/work/project")
-    {
-        for (int index = 0; index < count; ++index) {
-            Session session;
-            session.id = "claude:" + cwd + std::to_string(m_next++);
-            session.cwd = cwd;
-            session.status = SessionStatus::Working{};
-            store.upsert(session);
-        }
-    }
-
-    void hide(const std::string& pattern)
-    {
-        SilenceRule rule;
-        rule.id = QUuid::createUuid();
-        rule.pattern = pattern;
-        rule.match = SilenceRule::Match::prefix;
-        silence.add(rule);
-    }
-
-    QTemporaryDir dir;
-    test::ManualScheduler clock;
-    SilenceRuleStore silence;
-    SessionStore store;
-    SessionCardList cards{store};
     test::RecordingRowSource rows;
-    int m_next = 0;
 };
 
 } // namespace
