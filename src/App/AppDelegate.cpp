@@ -151,6 +151,8 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
 
 AppDelegate::~AppDelegate()
 {
+    // A worker waiting on a compositor that stopped answering must not hold up the exit.
+    m_services.windows.abandonQueries();
     m_probeContext.reset();
     if (m_gateway)
         m_gateway->stop();

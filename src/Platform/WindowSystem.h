@@ -71,6 +71,9 @@ class WindowSystem : public QObject
     // The desktop ("GNOME") whose compositor keeps other applications' windows out of reach, when
     // that is why windows cannot be listed; empty otherwise.
     virtual std::string unreachableDesktop() const { return {}; }
+    // The application is quitting: a query waiting on the desktop ends now, with nothing, and so
+    // does every later one. Any thread.
+    virtual void abandonQueries() {}
 
   Q_SIGNALS:
     // The active window changed (another window, or none).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Linux/IpcCancel.h"
 #include "Platform/WindowSystem.h"
 
 #include <vector>
@@ -26,8 +27,12 @@ class CompositorWindowSystem : public WindowSystem
     std::vector<WindowInfo> windowsOf(pid_t pid) const override;
     std::optional<WindowInfo> window(WindowId id) const override;
     std::vector<WindowInfo> shownWindows() const override;
+    void abandonQueries() override { m_abandon.cancel(); }
 
   protected:
+    // What the compositor's requests watch, so that abandoning them cuts a wait short.
+    const IpcCancel* abandonSwitch() const { return &m_abandon; }
+
     // Which of the flags a query reads, so a compositor that needs a request of its own for one
     // can leave it out.
     enum class Flags { none, focused, shown };
@@ -35,6 +40,9 @@ class CompositorWindowSystem : public WindowSystem
     // The compositor's windows now, front-most first; empty when it cannot be asked. Only the flag
     // named by `flags` need be filled in.
     virtual std::vector<CompositorWindow> snapshot(Flags flags) const = 0;
+
+  private:
+    IpcCancel m_abandon;
 };
 
 } // namespace velquist

@@ -61,7 +61,8 @@ std::optional<std::string> HyprlandWindowSystem::request(const std::string& comm
 {
     if (m_folder.empty())
         return std::nullopt;
-    IpcSocket socket = IpcSocket::connect(m_folder + "/.socket.sock");
+    IpcSocket socket =
+        IpcSocket::connect(m_folder + "/.socket.sock", IpcSocket::defaultTimeout, abandonSwitch());
     if (!socket.send(command))
         return std::nullopt;
     return socket.receiveAll();

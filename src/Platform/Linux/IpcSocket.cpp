@@ -1,5 +1,7 @@
 #include "Platform/Linux/IpcSocket.h"
 
+#include "Platform/Linux/IpcCancel.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -17,7 +19,7 @@ IpcSocket::~IpcSocket()
 }
 
 IpcSocket::IpcSocket(IpcSocket&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_deadline(other.m_deadline)
+    : m_fd(std::exchange(other.m_fd, -1)), m_cancel(other.m_cancel), m_deadline(other.m_deadline)
 {
 }
 
@@ -26,14 +28,19 @@ IpcSocket& IpcSocket::operator=(IpcSocket&& other) noexcept
     if (this != &other) {
         close();
         m_fd = std::exchange(other.m_fd, -1);
+        m_cancel = other.m_cancel;
         m_deadline = other.m_deadline;
     }
     return *this;
 }
 
-IpcSocket IpcSocket::connect(const std::string& path, std::chrono::milliseconds timeout)
+IpcSocket IpcSocket::connect(const std::string& path, std::chrono::milliseconds timeout,
+                             const IpcCancel* cancel)
 {
     IpcSocket socket;
+    if (cancel && cancel->isCancelled())
+        return socket;
+    socket.m_cancel = cancel ? cancel->fd() : -1;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.empty() || path.size() >= sizeof address.sun_path)
@@ -69,8 +76,11 @@ bool IpcSocket::wait(short events)
             m_deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
-        pollfd entry{m_fd, events, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+        pollfd entries[] = {{m_fd, events, 0}, {m_cancel, POLLIN, 0}};
+        // A negative descriptor is skipped by poll.
+        const int ready = ::poll(entries, 2, static_cast<int>(left.count()));
+        if (entries[1].revents != 0)
+            return false;
         if (ready > 0)
             return true;
         if (ready < 0 && errno != EINTR)

@@ -8,9 +8,11 @@
 
 namespace velquist {
 
+class IpcCancel;
+
 // A connection to a compositor's Unix socket for one request and its reply, or for a stream of
 // events. Every read and write waits at most until the deadline set at connection, so a compositor
-// that hangs costs a caller that long and no more.
+// that hangs costs a caller that long and no more, and not at all once its cancel is thrown.
 class IpcSocket
 {
   public:
@@ -25,8 +27,10 @@ class IpcSocket
     IpcSocket(const IpcSocket&) = delete;
     IpcSocket& operator=(const IpcSocket&) = delete;
 
-    // Connects to `path`; check `isOpen()`. The deadline starts now.
-    static IpcSocket connect(const std::string& path, std::chrono::milliseconds timeout = defaultTimeout);
+    // Connects to `path`; check `isOpen()`. The deadline starts now. A thrown `cancel` (which must
+    // outlive the socket) ends every wait as a passed deadline would.
+    static IpcSocket connect(const std::string& path, std::chrono::milliseconds timeout = defaultTimeout,
+                             const IpcCancel* cancel = nullptr);
 
     bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
@@ -47,6 +51,7 @@ class IpcSocket
     bool wait(short events);
 
     int m_fd = -1;
+    int m_cancel = -1;
     std::chrono::steady_clock::time_point m_deadline;
 };
 

@@ -112,7 +112,7 @@ std::optional<nlohmann::json> SwayWindowSystem::request(std::uint32_t type, std:
 {
     if (m_path.empty())
         return std::nullopt;
-    IpcSocket socket = IpcSocket::connect(m_path);
+    IpcSocket socket = IpcSocket::connect(m_path, IpcSocket::defaultTimeout, abandonSwitch());
     if (!socket.send(frame(type, payload)))
         return std::nullopt;
     // Events are not subscribed on this connection, so the next message is the reply.

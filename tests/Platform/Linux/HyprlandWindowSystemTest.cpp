@@ -136,6 +136,20 @@ TEST(HyprlandWindowSystemTest, ListsClientsMostRecentlyFocusedFirstWithStableIds
     EXPECT_FALSE(windows.activeWindow());
 }
 
+TEST(HyprlandWindowSystemTest, AbandonedQueriesAreNotAsked)
+{
+    test::TemporaryFolder folder;
+    FakeHyprland hyprland(folder.path());
+    HyprlandWindowSystem windows(folder.path().string());
+    ASSERT_FALSE(windows.windowsOf(201).empty());
+    const auto asked = hyprland.commands().size();
+
+    windows.abandonQueries();
+    EXPECT_TRUE(windows.windowsOf(201).empty());
+    EXPECT_TRUE(windows.shownWindows().empty());
+    EXPECT_EQ(hyprland.commands().size(), asked);
+}
+
 TEST(HyprlandWindowSystemTest, FocusesAWindowByItsAddress)
 {
     test::TemporaryFolder folder;

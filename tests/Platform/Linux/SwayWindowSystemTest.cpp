@@ -60,6 +60,21 @@ TEST(SwayWindowSystemTest, ReadsWindowsFromTheTree)
     EXPECT_FALSE(windows.shownWindows()[1].isFullScreen);
 }
 
+TEST(SwayWindowSystemTest, AbandonedQueriesAreNotAsked)
+{
+    test::TemporaryFolder folder;
+    FakeSway sway(folder.path());
+    sway.reply(SwayWindowSystem::getTree, FakeSway::recordedTree);
+    SwayWindowSystem windows(sway.path());
+    ASSERT_FALSE(windows.shownWindows().empty());
+    const auto asked = sway.requests().size();
+
+    windows.abandonQueries();
+    EXPECT_TRUE(windows.shownWindows().empty());
+    EXPECT_FALSE(windows.activate(7));
+    EXPECT_EQ(sway.requests().size(), asked);
+}
+
 TEST(SwayWindowSystemTest, AMissingOrGarbledCompositorGivesNothingRatherThanGuesses)
 {
     test::TemporaryFolder folder;
