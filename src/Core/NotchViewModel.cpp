@@ -96,6 +96,11 @@ bool NotchViewModel::isBarConcealed(bool hideWhenIdle) const
            m_store.displaySummary().asking == 0;
 }
 
+std::optional<Session> NotchViewModel::peekSession() const
+{
+    return m_store.attentionSession();
+}
+
 bool NotchViewModel::isBarConcealed() const
 {
     return isBarConcealed(m_defaults.boolValue(hidesWhenIdleKey).value_or(false));

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace velquist {
@@ -69,6 +70,8 @@ class NotchViewModel final : public QObject
     const BarSummary& barSummary() const { return m_barSummary; }
     // The open list's cards.
     SessionCardList& cards() { return m_cards; }
+    // What the peek shows: the first displayed session that asks for the user.
+    std::optional<Session> peekSession() const;
     // The scheduler the panel's views gather their work on.
     Scheduler& scheduler() const { return m_scheduler; }
     ExpandTrigger expandTrigger() const;

@@ -2,7 +2,6 @@
 
 #include "Core/AttentionCoordinator.h"
 #include "Core/NotchViewModel.h"
-#include "Core/SessionStore.h"
 #include "Platform/UserDefaults.h"
 #include "UI/CollapsedBarView.h"
 #include "UI/ExpandedListView.h"
@@ -98,7 +97,7 @@ void NotchContainerView::applyPresentation()
     const PanelPresentation presentation = m_model.presentation();
     const bool peeking = presentation == PanelPresentation::peeking;
     if (peeking) {
-        const auto attention = m_services.store.attentionSession();
+        const auto attention = m_model.peekSession();
         if (!attention) {
             m_body->setSheetContent(nullptr);
             m_peek = nullptr;

@@ -18,20 +18,19 @@ class NotchBody;
 class NotchViewModel;
 class PeekView;
 class SessionRowSource;
-class SessionStore;
 class UserDefaults;
 
 // The root view of one panel: the notch-shaped body with the collapsed bar and, under it, the peek
-// line or the session list, following the panel's view model. It sizes and shapes the body by the
-// model's presentation, reports the sheet's height back, forwards a click on the bar, and hides the
-// bar while idle when the user asks for it ("hidesWhenIdle").
+// line or the session list, following the panel's view model: what it shows of the sessions (the
+// bar's summary, the peek's session, the list's cards) and whether the idle bar hides all come
+// from the model. It sizes and shapes the body by the model's presentation, reports the sheet's
+// height back and forwards a click on the bar.
 class NotchContainerView : public QWidget
 {
     Q_OBJECT
   public:
     struct Services
     {
-        SessionStore& store;
         AttentionCoordinator& coordinator;
         UserDefaults& defaults;
         SessionRowSource& rows;

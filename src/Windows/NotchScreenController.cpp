@@ -29,11 +29,11 @@ NotchScreenController::NotchScreenController(const ScreenInfo& screen,
           services.hasUsageWindow)),
       m_panel(std::make_unique<NotchPanel>(services.shaper)), m_pointerInterest(services.pointer)
 {
-    m_content = new NotchContainerView(
-        *m_model, m_geometry,
-        NotchContainerView::Services{services.store, services.coordinator, services.defaults, services.rows,
-                                     services.clock, services.usage, services.introIsPlaying},
-        m_panel.get());
+    m_content = new NotchContainerView(*m_model, m_geometry,
+                                       NotchContainerView::Services{services.coordinator, services.defaults,
+                                                                    services.rows, services.clock,
+                                                                    services.usage, services.introIsPlaying},
+                                       m_panel.get());
     // Without a compositor the window is cut to the notch's final outline at once; a body still
     // growing or shrinking inside that cut would show black corners and half-drawn cards, so the
     // body takes each new outline at once too.

@@ -27,7 +27,7 @@ class NotchContainerTest : public ::testing::Test, public test::AttentionWorld
     std::unique_ptr<NotchContainerView> make()
     {
         auto view = std::make_unique<NotchContainerView>(
-            model, geometry, NotchContainerView::Services{store, coordinator, defaults, rows, clock, {}, {}});
+            model, geometry, NotchContainerView::Services{coordinator, defaults, rows, clock, {}, {}});
         view->setAnimated(false);
         view->resize(int(geometry.openWidth()) + 80, 600);
         return view;

@@ -32,8 +32,7 @@ class NotchContainerUsageTest : public ::testing::Test, public test::AttentionWo
         startQuietly(session);
         view = std::make_unique<NotchContainerView>(
             model, geometry,
-            NotchContainerView::Services{store,
-                                         coordinator,
+            NotchContainerView::Services{coordinator,
                                          defaults,
                                          rows,
                                          clock,
