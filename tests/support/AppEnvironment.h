@@ -14,7 +14,12 @@ inline QProcessEnvironment appEnvironment(const std::filesystem::path& home, con
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("HOME", QString::fromStdString(home.string()));
     if (display.empty()) {
+        // Nothing of the machine's desktop either: with a display in reach the desktop bus library
+        // would start a bus of its own for the application.
         environment.insert("QT_QPA_PLATFORM", "offscreen");
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DBUS_SESSION_BUS_ADDRESS"})
+            environment.remove(name);
         return environment;
     }
     environment.insert("DISPLAY", QString::fromStdString(display));
