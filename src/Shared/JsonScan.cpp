@@ -1,6 +1,9 @@
 #include "Shared/JsonScan.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -93,6 +96,8 @@ class Scanner
     bool string();
     bool escape();
     bool number();
+    bool overflowsDouble(const unsigned char* start, const unsigned char* integerStart,
+                         std::ptrdiff_t integerDigits, const unsigned char* fractionStart) const;
     bool literal(std::string_view word);
     bool key();
     std::string_view span(const unsigned char* from) const
@@ -272,31 +277,76 @@ bool Scanner::string()
 
 bool Scanner::number()
 {
+    const unsigned char* start = m_p;
     auto digits = [&] {
-        const unsigned char* start = m_p;
+        const unsigned char* first = m_p;
         while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
             ++m_p;
-        return m_p > start;
+        return m_p > first;
     };
     if (*m_p == '-')
         ++m_p;
+    const unsigned char* integerStart = m_p;
     if (m_p < m_end && *m_p == '0')
         ++m_p;
     else if (!digits())
         return false;
+    const std::ptrdiff_t integerDigits = m_p - integerStart;
+    const unsigned char* fractionStart = nullptr;
     if (m_p < m_end && *m_p == '.') {
         ++m_p;
+        fractionStart = m_p;
         if (!digits())
             return false;
     }
+    bool exponent = false;
     if (m_p < m_end && (*m_p == 'e' || *m_p == 'E')) {
         ++m_p;
         if (m_p < m_end && (*m_p == '+' || *m_p == '-'))
             ++m_p;
         if (!digits())
             return false;
+        exponent = true;
     }
+    // Without an exponent and with at most 308 integer digits the number is below the largest
+    // double; past that, a strict parser refuses a number that reads as infinity.
+    if ((exponent || integerDigits > 308) &&
+        overflowsDouble(start, integerStart, integerDigits, fractionStart))
+        m_clean = false;
     return true;
+}
+
+// Whether the number token [start, m_p) reads as an infinite double. `from_chars` says only that
+// the value is out of range: a value too small rounds to zero, which a strict parser takes, so the
+// token's decimal magnitude tells the two apart.
+bool Scanner::overflowsDouble(const unsigned char* start, const unsigned char* integerStart,
+                              std::ptrdiff_t integerDigits, const unsigned char* fractionStart) const
+{
+    double value = 0;
+    const auto* first = reinterpret_cast<const char*>(start);
+    const auto [end, error] = std::from_chars(first, reinterpret_cast<const char*>(m_p), value);
+    if (error != std::errc::result_out_of_range)
+        return error == std::errc() && std::isinf(value);
+    // The power of ten of the first significant digit, before the exponent.
+    std::int64_t magnitude = integerDigits - 1;
+    if (*integerStart == '0') {
+        magnitude = -1;
+        for (const unsigned char* p = fractionStart; p && p < m_p && *p == '0'; ++p)
+            --magnitude;
+    }
+    const char* e =
+        std::find_if(first, reinterpret_cast<const char*>(m_p), [](char c) { return c == 'e' || c == 'E'; });
+    if (e != reinterpret_cast<const char*>(m_p)) {
+        ++e;
+        const bool negative = *e == '-';
+        if (*e == '+' || *e == '-')
+            ++e;
+        std::int64_t power = 0;
+        for (; e < reinterpret_cast<const char*>(m_p) && power < 1'000'000'000; ++e)
+            power = power * 10 + (*e - '0');
+        magnitude += negative ? -power : power;
+    }
+    return magnitude > 0;
 }
 
 bool Scanner::literal(std::string_view word)

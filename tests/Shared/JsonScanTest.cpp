@@ -46,6 +46,17 @@ TEST(JsonScanTest, AcceptsWhatAStrictParserAcceptsAndNothingElse)
         {R"({"a":"\x"})"},
         {R"({"a":"\u12g4"})"},
         {"\xEF\xBB\xBF{\"a\":1}"},
+        // Numbers past the largest double are refused; those too small to tell from zero are not.
+        {R"({"a":1e400})"},
+        {R"({"a":[-1E+309]})"},
+        {R"({"a":1.8e308})"},
+        {R"({"a":1.7e308})"},
+        {R"({"a":0.0001e311})"},
+        {R"({"a":0.001e311})"},
+        {R"({"a":1e-400,"b":-0.0e999})"},
+        {"{\"a\":" + std::string(308, '9') + "}"},
+        {"{\"a\":" + std::string(309, '9') + "}"},
+        {"{\"a\":1" + std::string(400, '0') + ".5e-100}"},
     };
     for (const auto& text : cases) {
         SCOPED_TRACE(text.substr(0, 60));

@@ -250,6 +250,11 @@ TEST_F(QuorvelTest, MalformedInputIsRelayedAsWhatCanBeRead)
          std::string(R"({"hook_event_name":"PreToolUse","session_id":"s-1","hook_event_name":"PostToo)") +
              "\x01\"}",
          {{"session_id", "s-1"}}},
+        // Found by fuzzing: a number past the largest double went on whole and the application
+        // could not read the request at all.
+        {"number too large for a double",
+         R"({"hook_event_name":"Stop","session_id":"s-1","n":[1e400]})",
+         {{"hook_event_name", "Stop"}, {"session_id", "s-1"}}},
     };
     FakeHookServer server(socketPath());
     std::size_t seen = 0;
