@@ -1,5 +1,6 @@
 #include "Core/CommandLookup.h"
 #include "Platform/Linux/LinuxProcessRunner.h"
+#include "Shared/FileUtil.h"
 #include "Shared/Json.h"
 #include "Usage/CodexUsageProvider.h"
 #include "support/ManualScheduler.h"
@@ -71,10 +72,10 @@ int processesMentioning(const std::string& marker)
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos || name == std::to_string(::getpid()))
             continue;
-        std::ifstream cmdline(entry.path() / "cmdline");
-        const std::string text((std::istreambuf_iterator<char>(cmdline)), {});
-        std::ifstream statFile(entry.path() / "stat");
-        const std::string stat((std::istreambuf_iterator<char>(statFile)), {});
+        // A process may end between the listing and the reads (another test's, say): its files
+        // then read as an error, and it is not counted.
+        const std::string text = FileUtil::read(entry.path() / "cmdline").bytes;
+        const std::string stat = FileUtil::read(entry.path() / "stat").bytes;
         const auto close = stat.rfind(')');
         const bool zombie = close != std::string::npos && stat.compare(close + 1, 3, " Z ") == 0;
         if (!zombie && text.find(marker) != std::string::npos)

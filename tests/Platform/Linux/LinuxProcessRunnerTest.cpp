@@ -1,5 +1,6 @@
 #include "Platform/Linux/LinuxProcessRunner.h"
 
+#include "Shared/FileUtil.h"
 #include "Shared/ProcessTree.h"
 
 #include <QObject>
@@ -7,7 +8,6 @@
 #include <QThread>
 #include <QThreadPool>
 #include <csignal>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -20,8 +20,8 @@ namespace {
 // Gone, or a zombie waiting for a parent that is not us.
 bool isGoneOrDead(pid_t pid)
 {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // A process that ends while its file is read makes the read fail: that reads as empty too.
+    const std::string text = FileUtil::read("/proc/" + std::to_string(pid) + "/stat").bytes;
     const auto close = text.rfind(')');
     return text.empty() || (close != std::string::npos && text.substr(close + 2, 1) == "Z");
 }
