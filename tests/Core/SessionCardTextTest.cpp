@@ -1,29 +1,14 @@
 #include "Core/SessionCardText.h"
 
+#include "support/Prompts.h"
+
 #include <gtest/gtest.h>
 
 using namespace velquist;
+using test::question;
+using test::request;
 using Content = SessionCardText::Content;
 using Tone = SessionCardText::Tone;
-
-namespace {
-
-AgentQuestion question(std::string text, int options, bool multi)
-{
-    AgentQuestion q;
-    q.question = std::move(text);
-    for (int i = 0; i < options; ++i)
-        q.options.push_back({"option " + std::to_string(i), std::nullopt});
-    q.multiSelect = multi;
-    return q;
-}
-
-PermissionRequest request(std::optional<ToolDetail> tool)
-{
-    return PermissionRequest{"Bash", "Run make", std::move(tool), false};
-}
-
-} // namespace
 
 TEST(SessionCardTextTest, TitlesStatusLinesAndPromptSeeds)
 {

@@ -1,24 +1,15 @@
 #include "UI/QuestionForm.h"
 #include "UI/Kit/OptionRowButton.h"
+#include "support/Prompts.h"
 
 #include <QAbstractButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
 using namespace velquist;
+using test::question;
 
 namespace {
-
-AgentQuestion question(std::string text, int options, bool multi, std::optional<std::string> header = {})
-{
-    AgentQuestion q;
-    q.question = std::move(text);
-    for (int i = 0; i < options; ++i)
-        q.options.push_back({"option " + std::to_string(i), std::nullopt});
-    q.header = std::move(header);
-    q.multiSelect = multi;
-    return q;
-}
 
 struct Form
 {

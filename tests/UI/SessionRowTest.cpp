@@ -13,6 +13,7 @@
 #include "UI/SessionRowFactory.h"
 
 #include "support/ManualScheduler.h"
+#include "support/Prompts.h"
 #include "support/base/TemporaryFolder.h"
 
 #include <QAbstractButton>
@@ -27,6 +28,8 @@
 #include <unistd.h>
 
 using namespace velquist;
+using test::question;
+using test::request;
 
 namespace {
 
@@ -40,21 +43,6 @@ class RecordingResolver final : public DecisionResolver
     }
     std::vector<std::pair<std::string, ControlAction>> calls;
 };
-
-AgentQuestion question(std::string text, int options, bool multi)
-{
-    AgentQuestion q;
-    q.question = std::move(text);
-    for (int i = 0; i < options; ++i)
-        q.options.push_back({"option " + std::to_string(i), std::nullopt});
-    q.multiSelect = multi;
-    return q;
-}
-
-PermissionRequest request(std::optional<ToolDetail> tool, bool alwaysAllow = false)
-{
-    return PermissionRequest{"Bash", "Run make", std::move(tool), alwaysAllow};
-}
 
 // The introduction's press on its demonstration's Allow, set by the test.
 class HeldDemoPress final : public DemoPressSource
