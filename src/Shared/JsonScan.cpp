@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
-#include <cmath>
 #include <cstdint>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -73,6 +71,56 @@ int hexValue(unsigned char c)
     return -1;
 }
 
+// The least decimal that reads as infinity when rounded to a double: halfway between the largest
+// double and 2^1024, which rounds to the even 2^1024.
+constexpr std::string_view kInfinityDigits =
+    "179769313486231580793728971405303415079934132710037826936173778980444968292764750946649017977587"
+    "207096330286416692887910946555547851940402630657488671505820681908902000708383676273854845817711"
+    "531764475730270069855571366959622842914819860834936475292719074168444365510704342711559699508093"
+    "042880177904174497792";
+
+// Whether the number with these integer, fraction and exponent digits (the exponent with its sign,
+// or empty) reads as infinity in a double, as a strict parser refuses it. Exact and independent of
+// the locale: the number's power of ten decides, and at the boundary's power its digits do.
+bool overflowsDouble(std::string_view integer, std::string_view fraction, std::string_view exponent)
+{
+    // The significant digits and the power of ten of the first of them.
+    const bool integerIsZero = integer == "0";
+    std::string_view significant = integerIsZero ? fraction : integer;
+    std::int64_t power = integerIsZero ? -1 : static_cast<std::int64_t>(integer.size()) - 1;
+    if (integerIsZero) {
+        const std::size_t zeros = std::min(significant.find_first_not_of('0'), significant.size());
+        significant.remove_prefix(zeros);
+        power -= static_cast<std::int64_t>(zeros);
+    }
+    if (significant.empty())
+        return false; // zero
+    if (!exponent.empty()) {
+        const bool negative = exponent.front() == '-';
+        if (exponent.front() == '+' || negative)
+            exponent.remove_prefix(1);
+        std::int64_t value = 0;
+        for (const char c : exponent)
+            value = std::min<std::int64_t>(value * 10 + (c - '0'), 1'000'000'000'000);
+        power += negative ? -value : value;
+    }
+    const auto boundary = static_cast<std::int64_t>(kInfinityDigits.size()) - 1;
+    if (power != boundary)
+        return power > boundary;
+    // At the boundary's power of ten the digits decide, the fraction's after the integer's.
+    std::size_t index = 0;
+    for (const std::string_view part : {significant, integerIsZero ? std::string_view() : fraction}) {
+        for (const char c : part) {
+            if (index == kInfinityDigits.size())
+                return true; // equal to the boundary so far: at least the boundary
+            if (c != kInfinityDigits[index])
+                return c > kInfinityDigits[index];
+            ++index;
+        }
+    }
+    return index == kInfinityDigits.size();
+}
+
 class Scanner
 {
   public:
@@ -96,8 +144,6 @@ class Scanner
     bool string();
     bool escape();
     bool number();
-    bool overflowsDouble(const unsigned char* start, const unsigned char* integerStart,
-                         std::ptrdiff_t integerDigits, const unsigned char* fractionStart) const;
     bool literal(std::string_view word);
     bool key();
     std::string_view span(const unsigned char* from) const
@@ -277,76 +323,41 @@ bool Scanner::string()
 
 bool Scanner::number()
 {
-    const unsigned char* start = m_p;
     auto digits = [&] {
         const unsigned char* first = m_p;
         while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
             ++m_p;
-        return m_p > first;
+        return span(first);
     };
     if (*m_p == '-')
         ++m_p;
-    const unsigned char* integerStart = m_p;
-    if (m_p < m_end && *m_p == '0')
+    std::string_view integer;
+    if (m_p < m_end && *m_p == '0') {
         ++m_p;
-    else if (!digits())
+        integer = span(m_p - 1);
+    } else if ((integer = digits()).empty())
         return false;
-    const std::ptrdiff_t integerDigits = m_p - integerStart;
-    const unsigned char* fractionStart = nullptr;
+    std::string_view fraction;
     if (m_p < m_end && *m_p == '.') {
         ++m_p;
-        fractionStart = m_p;
-        if (!digits())
+        if ((fraction = digits()).empty())
             return false;
     }
-    bool exponent = false;
+    std::string_view exponent;
     if (m_p < m_end && (*m_p == 'e' || *m_p == 'E')) {
         ++m_p;
+        const unsigned char* sign = m_p;
         if (m_p < m_end && (*m_p == '+' || *m_p == '-'))
             ++m_p;
-        if (!digits())
+        if (digits().empty())
             return false;
-        exponent = true;
+        exponent = span(sign);
     }
     // Without an exponent and with at most 308 integer digits the number is below the largest
     // double; past that, a strict parser refuses a number that reads as infinity.
-    if ((exponent || integerDigits > 308) &&
-        overflowsDouble(start, integerStart, integerDigits, fractionStart))
+    if ((!exponent.empty() || integer.size() > 308) && overflowsDouble(integer, fraction, exponent))
         m_clean = false;
     return true;
-}
-
-// Whether the number token [start, m_p) reads as an infinite double. `from_chars` says only that
-// the value is out of range: a value too small rounds to zero, which a strict parser takes, so the
-// token's decimal magnitude tells the two apart.
-bool Scanner::overflowsDouble(const unsigned char* start, const unsigned char* integerStart,
-                              std::ptrdiff_t integerDigits, const unsigned char* fractionStart) const
-{
-    double value = 0;
-    const auto* first = reinterpret_cast<const char*>(start);
-    const auto [end, error] = std::from_chars(first, reinterpret_cast<const char*>(m_p), value);
-    if (error != std::errc::result_out_of_range)
-        return error == std::errc() && std::isinf(value);
-    // The power of ten of the first significant digit, before the exponent.
-    std::int64_t magnitude = integerDigits - 1;
-    if (*integerStart == '0') {
-        magnitude = -1;
-        for (const unsigned char* p = fractionStart; p && p < m_p && *p == '0'; ++p)
-            --magnitude;
-    }
-    const char* e =
-        std::find_if(first, reinterpret_cast<const char*>(m_p), [](char c) { return c == 'e' || c == 'E'; });
-    if (e != reinterpret_cast<const char*>(m_p)) {
-        ++e;
-        const bool negative = *e == '-';
-        if (*e == '+' || *e == '-')
-            ++e;
-        std::int64_t power = 0;
-        for (; e < reinterpret_cast<const char*>(m_p) && power < 1'000'000'000; ++e)
-            power = power * 10 + (*e - '0');
-        magnitude += negative ? -power : power;
-    }
-    return magnitude > 0;
 }
 
 bool Scanner::literal(std::string_view word)

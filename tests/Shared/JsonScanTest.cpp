@@ -8,6 +8,11 @@ TEST(JsonScanTest, AcceptsWhatAStrictParserAcceptsAndNothingElse)
 {
     const std::string deep256 = std::string(255, '[') + std::string(255, ']');
     const std::string deep257 = std::string(256, '[') + std::string(256, ']');
+    const std::string infinity =
+        "1797693134862315807937289714053034150799341327100378269361737789804449682927647509466490179775872070"
+        "9633028641669288791094655554785194040263065748867150582068190890200070838367627385484581771153176447"
+        "5730270069855571366959622842914819860834936475292719074168444365510704342711559699508093042880177904"
+        "174497792";
     // Every case is also given to nlohmann: the scan must agree with it on whether the text is
     // one object, and on whether it may be relayed as it is.
     const std::string cases[] = {
@@ -57,6 +62,16 @@ TEST(JsonScanTest, AcceptsWhatAStrictParserAcceptsAndNothingElse)
         {"{\"a\":" + std::string(308, '9') + "}"},
         {"{\"a\":" + std::string(309, '9') + "}"},
         {"{\"a\":1" + std::string(400, '0') + ".5e-100}"},
+        // Around the least number that rounds to infinity, 2^1024 - 2^970.
+        {R"({"a":1.7976931348623158e308})"},
+        {R"({"a":1.7976931348623159e308})"},
+        {R"({"a":0.017976931348623157e310})"},
+        {"{\"a\":" + infinity + "}"},
+        {"{\"a\":" + infinity.substr(0, 308) + "1}"},
+        {"{\"a\":" + infinity.substr(0, 1) + "." + infinity.substr(1) + "e308}"},
+        {"{\"a\":" + infinity.substr(0, 1) + "." + infinity.substr(1, 307) + "1e308}"},
+        {"{\"a\":" + infinity.substr(0, 1) + "." + infinity.substr(1, 200) + "e308}"},
+        {"{\"a\":" + infinity + "0e-1}"},
     };
     for (const auto& text : cases) {
         SCOPED_TRACE(text.substr(0, 60));
