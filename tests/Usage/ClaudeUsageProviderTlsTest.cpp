@@ -1,3 +1,4 @@
+#include "Shared/FileUtil.h"
 #include "Usage/ClaudeUsageProvider.h"
 #include "support/ManualScheduler.h"
 #include "support/WaitUntil.h"
@@ -81,6 +82,19 @@ class LocalTlsServer
     QSslServer m_server;
 };
 
+// Qt's network thread outlives its access manager by a moment, while it frees its TLS state; the
+// test waits for it to end, so the process never exits under it and leaves that state behind.
+bool networkThreadRunning()
+{
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        // The thread's name, cut to the fifteen bytes the kernel keeps.
+        if (FileUtil::read(task.path() / "comm").bytes.starts_with("QNetworkAccessM"))
+            return true;
+    }
+    return false;
+}
+
 TEST(ClaudeUsageProviderTlsTest, ReadsFromALocalServerItWasToldToTrustAndFromNoOtherUntrusted)
 {
     TemporaryFolder folder;
@@ -100,11 +114,14 @@ TEST(ClaudeUsageProviderTlsTest, ReadsFromALocalServerItWasToldToTrustAndFromNoO
         options.globalConfigFile = folder.path() / ".claude.json";
         if (trusted)
             options.extraTrustedCertificates = {server.certificate()};
-        ClaudeUsageProvider provider(clock, clock, options);
         std::optional<UsageResult<QuotaData>> outcome;
-        provider.fetch([&](UsageResult<QuotaData> result) { outcome = std::move(result); });
-        EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); }));
-        QThreadPool::globalInstance()->waitForDone();
+        {
+            ClaudeUsageProvider provider(clock, clock, options);
+            provider.fetch([&](UsageResult<QuotaData> result) { outcome = std::move(result); });
+            EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); }));
+            QThreadPool::globalInstance()->waitForDone();
+        }
+        EXPECT_TRUE(pollUntil([] { return !networkThreadRunning(); }));
         return outcome;
     };
 
