@@ -33,7 +33,7 @@ case "$CODEX_SCENARIO" in
 early-exit) exit 0 ;;
 stubborn)
   trap '' TERM
-  sh -c 'trap "" TERM; while :; do sleep 1; done' codex-grandchild &
+  sh -c 'trap "" TERM; while :; do sleep 1; done' "$0-grandchild" &
   while :; do sleep 1; done ;;
 no-reply) while :; do sleep 1; done ;;
 error-init) echo '{"jsonrpc":"2.0","id":1,"error":{"code":-1,"message":"no"}}' ;;
@@ -151,8 +151,9 @@ TEST_F(CodexUsageProviderTest, EachScenarioEndsAsItShouldAndLeavesNoProcess)
             ASSERT_TRUE(std::holds_alternative<UsageError>(outcome)) << scenario;
             EXPECT_EQ(std::get<UsageError>(outcome), UsageError::transport()) << scenario;
         }
+        // The stubborn stand-in's child is named after it, so this counts it too, and no other
+        // test's.
         EXPECT_EQ(processesMentioning(bin.string()), 0) << scenario;
-        EXPECT_EQ(processesMentioning("codex-grandchild"), 0) << scenario;
     }
 }
 
