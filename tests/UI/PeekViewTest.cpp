@@ -3,6 +3,7 @@
 #include "UI/Kit/MetaPill.h"
 #include "UI/SessionMark.h"
 #include "UI/SessionSignal.h"
+#include "support/Prompts.h"
 
 #include <QImage>
 #include <QPainter>
@@ -11,19 +12,17 @@
 using namespace velquist;
 using namespace std::chrono_literals;
 
+// A question or request with only the text the peek shows.
 namespace {
 
 AgentQuestion question(std::string text)
 {
-    AgentQuestion q;
-    q.question = std::move(text);
-    q.options.push_back({"yes", std::nullopt});
-    return q;
+    return test::question(std::move(text), 1);
 }
 
 PermissionRequest request(std::string summary, std::optional<ToolDetail> tool = std::nullopt)
 {
-    return PermissionRequest{"Bash", std::move(summary), std::move(tool), false};
+    return test::request(std::move(tool), false, std::move(summary));
 }
 
 } // namespace
